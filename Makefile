@@ -1,0 +1,40 @@
+# make run    installs what is missing, builds, runs the program
+# make test   installs what is missing, builds, runs every test
+# make bench  builds and runs the benchmarks
+# SANITIZE=1  builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/)
+
+SANITIZE ?= 0
+JOBS ?= $(shell nproc)
+ifeq ($(SANITIZE),1)
+  BUILD_DIR ?= build-asan
+  CMAKE_FLAGS += -DGLYPHRUN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DGLYPHRUN_BUILD_BENCH=OFF
+else
+  BUILD_DIR ?= build
+endif
+
+SAMPLE_TEXT ?= Glyphrun 2026-12-07 ABC-123456
+SAMPLE_OUT ?= $(BUILD_DIR)/sample.pgm
+
+.PHONY: all deps build test run bench clean
+
+all: build
+
+deps:
+	@sh scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/bin/glyphrun-cli --codewords -o $(SAMPLE_OUT) "$(SAMPLE_TEXT)"
+	@echo "The symbol for \"$(SAMPLE_TEXT)\" was written to $(SAMPLE_OUT)"
+
+bench: build
+	$(BUILD_DIR)/bin/glyphrun-bench
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,169 @@
+#include <cstdio>
+#include <cstring>
+
+#include "failure.h"
+#include "glyphrun/ecc200_stages.h"
+
+namespace glyphrun {
+namespace {
+
+constexpr uint8_t kDarkValue = ModuleDarkBits;
+
+bool IsValidRequest(int32_t requestedSize) {
+    return requestedSize == kSmallestSquare || requestedSize == kSmallestRectangle ||
+           (requestedSize >= 0 && requestedSize < kSymbolSizeCount);
+}
+
+// The capacity a request offers: the fixed size's, or the largest of the family.
+int32_t OfferedCapacity(int32_t requestedSize) {
+    const int32_t largest = requestedSize == kSmallestSquare      ? 23
+                            : requestedSize == kSmallestRectangle ? kSymbolSizeCount - 1
+                                                                  : requestedSize;
+    return QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, largest);
+}
+
+std::string SizeName(int32_t sizeIndex) {
+    return std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, sizeIndex)) + "x" +
+           std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, sizeIndex));
+}
+
+std::string RequestName(int32_t requestedSize) {
+    if (requestedSize == kSmallestSquare) return "the largest square symbol (144x144)";
+    if (requestedSize == kSmallestRectangle) return "the largest rectangular symbol (16x48)";
+    return "the requested size " + SizeName(requestedSize);
+}
+
+int64_t ImageSide(int32_t moduleSize, int32_t modules, int32_t margin) {
+    return static_cast<int64_t>(moduleSize) * modules + 2 * static_cast<int64_t>(margin);
+}
+
+}  // namespace
+
+int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
+                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure) {
+    const int32_t requested = sizeIndex;
+    sizeIndex = -1;
+    if (!IsValidRequest(requested)) return Fail(failure, EncodeError::InvalidSize, scheme);
+
+    int32_t count = 0;
+    switch (scheme) {
+        case EncodeScheme::AutoBest:
+        case EncodeScheme::AutoFast: return Fail(failure, EncodeError::Unsupported, scheme);
+        default: count = EncodeSingleScheme(output, outputCapacity, bytes, length, scheme, failure); break;
+    }
+    if (count <= 0) return 0;
+
+    sizeIndex = SelectSymbolSize(count, requested);
+    if (sizeIndex < 0) {
+        Fail(failure, EncodeError::DoesNotFit, scheme);
+        if (failure) {
+            failure->needed = count;
+            failure->capacity = OfferedCapacity(requested);
+            failure->requestedSize = requested;
+        }
+        return 0;
+    }
+    return count;
+}
+
+int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, int32_t requestedSize) {
+    if (!encoder) return 0;
+    // A record may be driven again: what an earlier run attached is dropped.
+    FreeModuleImage(encoder->image);
+    FreeMessage(encoder->message);
+    encoder->failure = EncodeFailure{};
+    EncodeFailure& failure = encoder->failure;
+    if (encoder->moduleSize < 0 || encoder->margin < 0)
+        return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
+
+    uint8_t data[kMaxDataCodewords];
+    int32_t sizeIndex = requestedSize;
+    int32_t count = EncodeCodewords(data, kMaxDataCodewords, bytes, length, encoder->scheme, sizeIndex, &failure);
+    if (count <= 0) return 0;
+    encoder->dataCodewords = count;
+    PadCodewords(data, count, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizeIndex));
+
+    encoder->sizeIndex = sizeIndex;
+    encoder->symbolRows = QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, sizeIndex);
+    encoder->symbolCols = QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, sizeIndex);
+    encoder->mappingRows = QuerySymbolAttribute(SymbolAttribute::AttrMappingRows, sizeIndex);
+    encoder->mappingCols = QuerySymbolAttribute(SymbolAttribute::AttrMappingCols, sizeIndex);
+
+    encoder->message = AllocMessage(sizeIndex);
+    if (!encoder->message) return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
+    std::memcpy(encoder->message->codewords, data, static_cast<size_t>(count));
+    ComputeEcc(encoder->message, sizeIndex);
+    PlaceCodewords(encoder->message, sizeIndex, kDarkValue);
+
+    const int64_t width = ImageSide(encoder->moduleSize, encoder->symbolCols, encoder->margin);
+    const int64_t height = ImageSide(encoder->moduleSize, encoder->symbolRows, encoder->margin);
+    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
+        Fail(&failure, EncodeError::ImageSizeOutOfRange, encoder->scheme);
+        failure.imageWidth = width;
+        failure.imageHeight = height;
+        return 0;
+    }
+    encoder->image = CreateModuleImage(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    if (!encoder->image) {
+        std::perror("image malloc error");
+        return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
+    }
+    GenerateImage(encoder);
+    return 1;
+}
+
+void GenerateImage(Ecc200Encoder* encoder) {
+    if (!encoder || !encoder->image || !encoder->message) return;
+    ModuleImage* image = encoder->image;
+    const int32_t s = encoder->moduleSize;
+    Matrix3 scale, translate;
+    Matrix3Scale(scale, s, s);
+    Matrix3Translate(translate, encoder->margin, encoder->margin);
+    Matrix3Multiply(encoder->moduleToPixel, scale, translate);
+
+    std::memset(image->pixels, 255, static_cast<size_t>(ModuleImagePixelCount(image)) * 3);
+    for (int32_t r = 0; r < encoder->symbolRows; ++r) {
+        for (int32_t c = 0; c < encoder->symbolCols; ++c) {
+            Point2 corner;
+            TransformPoint(corner, Point2{static_cast<double>(c), static_cast<double>(r)}, encoder->moduleToPixel);
+            const auto px = static_cast<int32_t>(corner.x);
+            const auto py = static_cast<int32_t>(corner.y);
+            const int32_t status = ModuleStatus(encoder->message, encoder->sizeIndex, r, c);
+            const uint8_t c0 = (status & 0x01) ? 0 : 255;
+            const uint8_t c1 = (status & 0x02) ? 0 : 255;
+            const uint8_t c2 = (status & 0x04) ? 0 : 255;
+            for (int32_t y = py; y < py + s; ++y)
+                for (int32_t x = px; x < px + s; ++x) SetModuleImagePixel(image, x, y, c0, c1, c2);
+        }
+    }
+}
+
+std::string DescribeEncodeFailure(const EncodeFailure& f) {
+    char hex[8];
+    switch (f.error) {
+        case EncodeError::None: return "no error";
+        case EncodeError::InvalidArgument: return "invalid argument (null input, negative length or size)";
+        case EncodeError::EmptyInput: return "the input is empty";
+        case EncodeError::UnknownScheme: return "unknown encodation scheme " + std::to_string(static_cast<int>(f.scheme));
+        case EncodeError::Unsupported: return std::string(SchemeName(f.scheme)) + " encodation is not available";
+        case EncodeError::NotEncodable:
+            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(f.byteValue & 0xFF));
+            return std::string(SchemeName(f.scheme)) + " cannot encode byte " + hex + " at position " +
+                   std::to_string(f.position);
+        case EncodeError::TooLong:
+            return "the input needs more than " + std::to_string(kMaxDataCodewords) +
+                   " data codewords; the largest symbol (144x144) holds " + std::to_string(kMaxDataCodewords);
+        case EncodeError::DoesNotFit:
+            return "the input needs " + std::to_string(f.needed) + " data codewords but " +
+                   RequestName(f.requestedSize) + " holds " + std::to_string(f.capacity);
+        case EncodeError::InvalidSize:
+            return "invalid symbol size index (use 0-29, -1 for square or -2 for rectangle)";
+        case EncodeError::ImageSizeOutOfRange:
+            return "the image would be " + std::to_string(f.imageWidth) + "x" + std::to_string(f.imageHeight) +
+                   " pixels; each side must be 1 to " + std::to_string(kMaxImageSide);
+        case EncodeError::OutOfMemory: return "out of memory";
+    }
+    return "unknown error";
+}
+
+}  // namespace glyphrun

@@ -1,0 +1,205 @@
+#include <cstring>
+
+#include "failure.h"
+#include "glyphrun/ecc200_stages.h"
+
+namespace glyphrun {
+namespace {
+
+bool IsConcreteScheme(EncodeScheme scheme) {
+    return scheme >= EncodeScheme::Ascii && scheme <= EncodeScheme::Base256;
+}
+
+bool IsTripletScheme(EncodeScheme scheme) {
+    return scheme == EncodeScheme::C40 || scheme == EncodeScheme::Text || scheme == EncodeScheme::X12;
+}
+
+// Every codeword goes through here, so nothing lands past the largest
+// symbol's data capacity: the encodation fails the moment it would.
+void StoreCodeword(EncodationState& state, int32_t index, int32_t value) {
+    if (index < 0 || index >= kMaxDataCodewords) {
+        state.error = EncodationError::TooLong;
+        return;
+    }
+    state.codewords[index] = static_cast<uint8_t>(value);
+}
+
+uint8_t ReadCodeword(const EncodationState& state, int32_t index) {
+    return (index >= 0 && index < kEncodationCodewordSlots) ? state.codewords[index] : 0;
+}
+
+// Four 6-bit values share three codewords as one 24-bit number, most
+// significant first; a slot beyond the values written so far is zero.
+void PutEdifactValue(EncodationState& state, int32_t value) {
+    const int32_t slot = state.consumed % 4;
+    const int32_t first = (state.consumed + 9) / 12 - slot;
+    const uint32_t packed = ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 |
+                            ReadCodeword(state, first + 2);
+    uint32_t values[4] = {packed >> 18 & 63, packed >> 12 & 63, packed >> 6 & 63, packed & 63};
+    values[slot] = static_cast<uint32_t>(value) & 63;
+    for (int32_t later = slot + 1; later < 4; ++later) values[later] = 0;
+    const uint32_t repacked = values[0] << 18 | values[1] << 12 | values[2] << 6 | values[3];
+    // Slot 0 touches one codeword, slot 1 two, slots 2 and 3 all three.
+    const int32_t touched = slot < 2 ? slot + 1 : 3;
+    for (int32_t i = 0; i < touched; ++i) StoreCodeword(state, first + i, repacked >> (16 - 8 * i) & 0xFF);
+}
+
+void WriteLatch(EncodationState& state, EncodeScheme target) {
+    static constexpr uint8_t kLatches[] = {0, kLatchC40, kLatchText, kLatchX12, kLatchEdifact, kLatchBase256};
+    if (target == EncodeScheme::Ascii) return;
+    PutValue(state, kLatches[static_cast<int>(target)]);
+    AdvanceConsumed(state, 12);
+    if (target == EncodeScheme::Base256) {
+        // The length field starts as 0, randomised at its own 1-based position.
+        PutValue(state, Randomize255(0, state.consumed / 12 + 1));
+        AdvanceConsumed(state, 12);
+    }
+}
+
+void FillFailure(const EncodationState& state, EncodeScheme scheme, EncodeFailure& failure) {
+    failure = EncodeFailure{};
+    failure.scheme = scheme;
+    switch (state.error) {
+        case EncodationError::NotEncodable:
+            failure.error = EncodeError::NotEncodable;
+            failure.byteValue = *state.errorAt;
+            failure.position = static_cast<int32_t>(state.errorAt - state.begin) + 1;
+            return;
+        case EncodationError::TooLong:
+            failure.error = EncodeError::TooLong;
+            failure.needed = kMaxDataCodewords + 1;
+            failure.capacity = kMaxDataCodewords;
+            return;
+        default:
+            failure.error = EncodeError::UnknownScheme;
+            return;
+    }
+}
+
+}  // namespace
+
+void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length) {
+    std::memset(&state, 0, sizeof state);
+    state.scheme = EncodeScheme::Ascii;
+    state.begin = input;
+    state.cursor = input;
+    state.end = input + length;
+}
+
+void AdvanceConsumed(EncodationState& state, int32_t twelfths) { state.consumed += twelfths; }
+
+void PutValue(EncodationState& state, int32_t value) {
+    if (state.error != EncodationError::None) return;
+    switch (state.scheme) {
+        case EncodeScheme::Ascii:
+        case EncodeScheme::Base256:
+            StoreCodeword(state, state.consumed / 12, value);
+            state.written += 12;
+            return;
+        case EncodeScheme::C40:
+        case EncodeScheme::Text:
+        case EncodeScheme::X12:
+            // Triples are stored ahead of the characters they hold.
+            StoreCodeword(state, state.written / 12, value);
+            state.written += 12;
+            return;
+        case EncodeScheme::Edifact:
+            PutEdifactValue(state, value);
+            state.written += 9;
+            return;
+        default:
+            state.error = EncodationError::UnknownScheme;
+            return;
+    }
+}
+
+void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch) {
+    if (!IsConcreteScheme(target) || !IsConcreteScheme(state.scheme)) {
+        state.error = EncodationError::UnknownScheme;
+        return;
+    }
+    if (IsTripletScheme(state.scheme)) {
+        if (state.consumed % 12 != 0 || state.consumed != state.written) {
+            state.error = EncodationError::NotAtBoundary;
+            return;
+        }
+        if (!omitUnlatch) {
+            PutValue(state, kUnlatchTriplet);
+            AdvanceConsumed(state, 12);
+        }
+    } else if (state.scheme == EncodeScheme::Edifact) {
+        if (!omitUnlatch) {
+            PutValue(state, kUnlatchEdifact);
+            AdvanceConsumed(state, 9);
+        }
+        // An unfinished group of k values occupies exactly k whole codewords.
+        const int32_t unfinished = state.consumed % 4;
+        state.consumed += 3 * unfinished;
+        state.written += 3 * unfinished;
+    }
+    state.scheme = EncodeScheme::Ascii;  // latches are ASCII codewords
+    WriteLatch(state, target);
+    state.scheme = target;
+    state.schemeStart = target == EncodeScheme::Ascii ? state.consumed : state.consumed - 12;
+}
+
+void AsciiStep(EncodationState& state) {
+    if (state.cursor >= state.end) return;
+    const uint8_t c = *state.cursor;
+    if (c >= '0' && c <= '9' && state.consumed >= state.schemeStart + 12) {
+        // Digits are written alone and the next digit folds into the one
+        // before it, unless that one is the data codeword of an Upper Shift.
+        const int32_t previous = state.consumed / 12 - 1;
+        const uint8_t single = ReadCodeword(state, previous);
+        const bool pairable = single >= '0' + 1 && single <= '9' + 1 &&
+                              (previous == state.schemeStart / 12 || ReadCodeword(state, previous - 1) != kUpperShift);
+        if (pairable) {
+            StoreCodeword(state, previous, 130 + 10 * (single - ('0' + 1)) + (c - '0'));
+            ++state.cursor;
+            return;
+        }
+    }
+    if (c >= 128) {
+        PutValue(state, kUpperShift);
+        AdvanceConsumed(state, 12);
+        PutValue(state, c - 128 + 1);
+    } else {
+        PutValue(state, c + 1);
+    }
+    AdvanceConsumed(state, 12);
+    ++state.cursor;
+}
+
+void EncodeStep(EncodationState& state, EncodeScheme target) {
+    if (target != state.scheme) {
+        ChangeScheme(state, target, false);
+        if (state.error != EncodationError::None) return;
+    }
+    switch (state.scheme) {
+        case EncodeScheme::Ascii: AsciiStep(state); return;
+        default: state.error = EncodationError::UnknownScheme; return;
+    }
+}
+
+int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                           EncodeScheme scheme, EncodeFailure* failure) {
+    if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
+    if (!output || length < 0 || (!input && length > 0)) return Fail(failure, EncodeError::InvalidArgument, scheme);
+    if (length == 0) return Fail(failure, EncodeError::EmptyInput, scheme);
+
+    EncodationState state;
+    InitEncodationState(state, input, length);
+    while (state.cursor < state.end) {
+        EncodeStep(state, scheme);
+        if (state.error != EncodationError::None) {
+            if (failure) FillFailure(state, scheme, *failure);
+            return 0;
+        }
+    }
+    const int32_t count = state.written / 12;
+    if (count > outputCapacity) return Fail(failure, EncodeError::TooLong, scheme);
+    std::memcpy(output, state.codewords, static_cast<size_t>(count));
+    return count;
+}
+
+}  // namespace glyphrun

@@ -1,0 +1,83 @@
+// The encoder's stages one by one: encodation into data codewords,
+// Reed-Solomon error correction and module placement. `EncodeMessage` runs
+// them in order; this header is for callers that want a single stage.
+#pragma once
+
+#include <cstdint>
+
+#include "glyphrun/ecc200.h"
+
+namespace glyphrun {
+
+// ---------------------------------------------------------------- encodation
+
+// Codeword values that start and end schemes.
+inline constexpr uint8_t kLatchC40 = 230;
+inline constexpr uint8_t kLatchBase256 = 231;
+inline constexpr uint8_t kUpperShift = 235;
+inline constexpr uint8_t kLatchX12 = 238;
+inline constexpr uint8_t kLatchText = 239;
+inline constexpr uint8_t kLatchEdifact = 240;
+inline constexpr uint8_t kUnlatchTriplet = 254;
+inline constexpr uint8_t kUnlatchEdifact = 31;  // a 6-bit EDIFACT value
+
+enum class EncodationError : int32_t {
+    None = 0,
+    NotEncodable = 1,   // a byte outside the set of the scheme in force
+    NotAtBoundary = 2,  // a change of scheme inside a C40/Text/X12 triple
+    TooLong = 3,        // the output would pass kMaxDataCodewords
+    UnknownScheme = 4,  // a step asked for a scheme without a step routine
+};
+
+// Room for every codeword a symbol can hold, plus the two codewords that an
+// EDIFACT group reads after its first one.
+inline constexpr int kEncodationCodewordSlots = kMaxDataCodewords + 2;
+
+// Positions are in twelfths of a codeword: an ASCII or Base 256 codeword
+// adds 12, a C40/Text/X12 value 8, an EDIFACT value 9.
+struct EncodationState {
+    EncodeScheme scheme;
+    EncodationError error;
+    const uint8_t* cursor;  // next input byte to consume
+    const uint8_t* end;
+    const uint8_t* begin;    // the input's first byte, for failure positions
+    const uint8_t* errorAt;  // the byte that raised NotEncodable
+    int32_t written;       // output physically stored
+    int32_t consumed;      // output that the consumed input corresponds to
+    int32_t schemeStart;   // where the scheme in force began
+    uint8_t codewords[kEncodationCodewordSlots];
+};
+
+void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length);
+void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch);
+void PutValue(EncodationState& state, int32_t value);
+void AdvanceConsumed(EncodationState& state, int32_t twelfths);
+void AsciiStep(EncodationState& state);
+// Consumes at least one input byte in `target`, changing scheme first if needed.
+void EncodeStep(EncodationState& state, EncodeScheme target);
+
+// Encodes the whole input in one scheme (0-5) into `output`, which has room
+// for `outputCapacity` codewords. Returns the codeword count, 0 on failure,
+// with the reason in `failure` when it is not null.
+int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                           EncodeScheme scheme, EncodeFailure* failure);
+
+// ---------------------------------------------------------------- Reed-Solomon
+
+uint8_t GfMultiply(uint8_t a, uint8_t b);
+uint8_t GfMultiplyPower(uint8_t a, int32_t power);  // a * alpha^power
+// Fills the check codewords after the data codewords of a message that was
+// allocated for `sizeIndex`. 0 when message and size do not belong together.
+int ComputeEcc(Ecc200Message* message, int32_t sizeIndex);
+
+// ---------------------------------------------------------------- placement
+
+// Lays all codewords of the message into its mapping matrix. Returns the
+// number of codewords placed, 0 when message and size do not belong together.
+int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkValue);
+
+// Status of a module of the whole symbol, row 0 at the bottom: 7 in the low
+// bits when dark, ModuleData added inside data regions; -1 outside the symbol.
+int32_t ModuleStatus(const Ecc200Message* message, int32_t sizeIndex, int32_t row, int32_t col);
+
+}  // namespace glyphrun

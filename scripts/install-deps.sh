@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing Glyphrun need.
+# Idempotent: does nothing (and says nothing) when all are present; runs
+# apt-get update only when something is missing. Works as root or via sudo.
+set -eu
+
+PACKAGES="
+  cmake
+  g++
+  make
+  pkg-config
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  libzxing-dev
+"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+else
+    echo "install-deps: missing packages:$missing; run as root or install sudo" >&2
+    exit 1
+fi
+
+echo "install-deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null

@@ -1,0 +1,125 @@
+// glyphrun-cli as a user runs it: exit status, messages, files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "reader.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+class Cli : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override {
+        char pattern[] = "/tmp/glyphrun-cli-test-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf " + Quote(dir)).c_str()); }
+
+    Outcome Run(const std::string& args, const std::string& input = "") {
+        const std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
+        std::ofstream(in, std::ios::binary) << input;
+        const int raw = std::system((std::string(GLYPHRUN_CLI) + " " + args + " <" + in + " >" + out + " 2>" + err).c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    }
+};
+
+TEST_F(Cli, PrintsCodewordsAndSize) {
+    const Outcome o = Run("--codewords 123456");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "142 164 186\n10x10\n");
+    EXPECT_EQ(Run("--codewords -s rect AB").out, "66 67\n8x18\n");
+    EXPECT_EQ(Run("--codewords -i -", std::string("\xc8\0", 2)).out, "235 73 1\n10x10\n");
+}
+
+TEST_F(Cli, WritesAPgmThatTheReaderDecodes) {
+    const std::string path = dir + "/symbol.pgm";
+    ASSERT_EQ(Run("--module 1 --margin 0 -o " + Quote(path) + " 'Label 42'").status, 0);
+    const std::string pgm = Slurp(path);
+    ASSERT_EQ(pgm.substr(0, 3), "P5\n");
+    std::istringstream header(pgm);
+    std::string magic;
+    int width = 0, height = 0, maxval = 0;
+    header >> magic >> width >> height >> maxval;
+    ASSERT_EQ(width, 14);  // 7 codewords: a 14 x 14 symbol, module size 1, no margin
+    ASSERT_EQ(height, 14);
+    const size_t offset = static_cast<size_t>(header.tellg()) + 1;
+    ASSERT_EQ(pgm.size(), offset + 196);
+    glyphrun::ModuleImage* image = glyphrun::CreateModuleImage(width, height);
+    for (int i = 0; i < 196; ++i)
+        for (int k = 0; k < 3; ++k) image->pixels[3 * i + k] = static_cast<uint8_t>(pgm[offset + i]);
+    EXPECT_EQ(glyphrun::testing::ReadSymbol(*image, 1), "Label 42");
+    glyphrun::FreeModuleImage(image);
+}
+
+TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
+    const std::string path = dir + "/keep.pgm";
+    std::ofstream(path) << "precious";
+    Outcome o = Run("-s 0 -o " + Quote(path) + " ABCDEFGH");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: the input needs 8 data codewords but the requested size 10x10 holds 3\n");
+    EXPECT_EQ(Slurp(path), "precious");
+    o = Run("-i -", "");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: the input is empty\n");
+    o = Run("-i " + Quote(dir + "/missing"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot open"), std::string::npos);
+    o = Run("-o " + Quote(dir + "/no/such/folder/x.pgm") + " A");
+    EXPECT_EQ(o.status, 1);
+    o = Run("-o /dev/full A");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot write"), std::string::npos);
+    o = Run("-i -", std::string(3300, '\xc8'));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("more than 1558"), std::string::npos);
+}
+
+TEST_F(Cli, ReplacesFilesThroughSymlinksAndKeepsThemWhole) {
+    const std::string target = dir + "/real.pgm", link = dir + "/link.pgm";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(Run("-o " + Quote(link) + " A").status, 0);
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(Slurp(target).substr(0, 3), "P5\n");
+    EXPECT_EQ(Run("-o /dev/null A").status, 0);  // a device is written into, never replaced
+}
+
+TEST_F(Cli, BadUsageExitsTwo) {
+    for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 30 A", "-s big A",
+                             "-m c40 A", "--bogus A", "A B", "-i - A", "-o"}) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
+    }
+    EXPECT_EQ(Run("--help").status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "glyphrun/ecc200.h"
+
+namespace glyphrun {
+namespace {
+
+struct Encoder {
+    Ecc200Encoder record = InitEncoder();
+    Encoder(EncodeScheme scheme = EncodeScheme::Ascii) { record.scheme = scheme; }
+    ~Encoder() { FreeEncoder(&record); }
+    int Run(const std::string& text, int32_t size = kSmallestSquare) {
+        return EncodeMessage(&record, static_cast<int32_t>(text.size()), reinterpret_cast<const uint8_t*>(text.data()),
+                             size);
+    }
+    bool Dark(int x, int y) const {
+        const ModuleImage* image = record.image;
+        return image->pixels[3 * ((image->height - 1 - y) * image->width + x)] == 0;
+    }
+};
+
+TEST(Driver, TenByTenSymbolAndItsImage) {
+    Encoder e;
+    ASSERT_EQ(e.Run("123456"), 1);
+    EXPECT_EQ(e.record.sizeIndex, 0);
+    EXPECT_EQ(e.record.dataCodewords, 3);
+    EXPECT_EQ(e.record.symbolRows, 10);
+    EXPECT_EQ(e.record.mappingCols, 8);
+    const std::vector<int> expected = {142, 164, 186, 114, 25, 5, 88, 102};
+    EXPECT_EQ(std::vector<int>(e.record.message->codewords, e.record.message->codewords + 8), expected);
+    ASSERT_EQ(e.record.image->width, 70);
+    ASSERT_EQ(e.record.image->height, 70);
+    for (int x = 10; x < 60; ++x)
+        for (int y = 10; y < 15; ++y) EXPECT_TRUE(e.Dark(x, y));  // the solid bottom row
+    for (int i = 0; i < 70; ++i)
+        for (int m : {0, 9, 60, 69}) {
+            EXPECT_FALSE(e.Dark(i, m));
+            EXPECT_FALSE(e.Dark(m, i));
+        }
+    EXPECT_TRUE(e.Dark(10, 55) && e.Dark(14, 59));   // top-left module, dark
+    EXPECT_FALSE(e.Dark(15, 55) || e.Dark(19, 59));  // its right neighbour, the clock's light module
+}
+
+TEST(Driver, PadsToTheChosenSize) {
+    Encoder e;
+    ASSERT_EQ(e.Run("A", 2), 1);
+    EXPECT_EQ(e.record.sizeIndex, 2);
+    const std::vector<int> expected = {66, 129, 70, 220, 115};
+    EXPECT_EQ(std::vector<int>(e.record.message->codewords, e.record.message->codewords + 5), expected);
+}
+
+TEST(Driver, FailuresSayWhy) {
+    Encoder e;
+    EXPECT_EQ(e.Run(""), 0);
+    EXPECT_EQ(DescribeEncodeFailure(e.record.failure), "the input is empty");
+    EXPECT_EQ(e.Run("ABCD", 0), 0);  // too small a fixed size fails rather than growing
+    EXPECT_EQ(DescribeEncodeFailure(e.record.failure),
+              "the input needs 4 data codewords but the requested size 10x10 holds 3");
+    EXPECT_EQ(e.Run(std::string(50, 'A'), kSmallestRectangle), 0);
+    EXPECT_EQ(DescribeEncodeFailure(e.record.failure),
+              "the input needs 50 data codewords but the largest rectangular symbol (16x48) holds 49");
+    for (int32_t bad : {-3, 30}) {
+        EXPECT_EQ(e.Run("A", bad), 0);
+        EXPECT_EQ(e.record.failure.error, EncodeError::InvalidSize);
+    }
+    EXPECT_EQ(e.Run(std::string(1559, 'A')), 0);
+    EXPECT_EQ(e.record.failure.error, EncodeError::TooLong);
+    EXPECT_EQ(e.record.image, nullptr);
+
+    Encoder fast(EncodeScheme::AutoFast);
+    EXPECT_EQ(fast.Run("A"), 0);
+    Encoder unknown(static_cast<EncodeScheme>(99));
+    EXPECT_EQ(unknown.Run("A"), 0);
+    EXPECT_EQ(DescribeEncodeFailure(unknown.record.failure), "unknown encodation scheme 99");
+    EXPECT_EQ(EncodeMessage(nullptr, 1, reinterpret_cast<const uint8_t*>("A"), -1), 0);
+    EXPECT_EQ(e.Run(std::string("AB"), kSmallestSquare), 1);
+    EXPECT_EQ(EncodeMessage(&e.record, -5, reinterpret_cast<const uint8_t*>("A"), -1), 0);
+    EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
+    EXPECT_EQ(e.record.message, nullptr);  // the earlier run's symbol is gone, not mixed in
+}
+
+TEST(Driver, ImageSizesAreCheckedIn64Bits) {
+    Encoder e;
+    e.record.moduleSize = 3783;  // wraps 32 bits as width * height * 3
+    EXPECT_EQ(e.Run("A"), 0);
+    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
+    EXPECT_EQ(e.record.image, nullptr);
+    e.record.moduleSize = 2147483647;
+    e.record.margin = 2147483647;
+    EXPECT_EQ(e.Run("A"), 0);
+    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
+    e.record.moduleSize = -1;
+    e.record.margin = 10;
+    EXPECT_EQ(e.Run("A"), 0);
+    EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
+
+    e.record.moduleSize = 0;  // an all-light image of twice the margin
+    ASSERT_EQ(e.Run("A"), 1);
+    EXPECT_EQ(e.record.image->width, 20);
+    for (int64_t i = 0; i < ModuleImagePixelCount(e.record.image) * 3; ++i) ASSERT_EQ(e.record.image->pixels[i], 255);
+    e.record.margin = 0;
+    EXPECT_EQ(e.Run("A"), 0);
+}
+
+}  // namespace
+}  // namespace glyphrun

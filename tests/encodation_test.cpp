@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "glyphrun/ecc200_stages.h"
+
+namespace glyphrun {
+namespace {
+
+struct Encoded {
+    std::vector<int> codewords;
+    EncodeFailure failure;
+};
+
+Encoded Encode(const std::string& input, EncodeScheme scheme = EncodeScheme::Ascii) {
+    uint8_t output[kMaxDataCodewords];
+    Encoded result{};
+    const int32_t n = EncodeSingleScheme(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(input.data()),
+                                         static_cast<int32_t>(input.size()), scheme, &result.failure);
+    result.codewords.assign(output, output + n);
+    return result;
+}
+
+std::vector<int> Codewords(const std::string& input) { return Encode(input).codewords; }
+
+TEST(Ascii, DigitPairsAndUpperShift) {
+    EXPECT_EQ(Codewords("123456"), (std::vector<int>{142, 164, 186}));
+    EXPECT_EQ(Codewords("A1B"), (std::vector<int>{66, 50, 67}));
+    EXPECT_EQ(Codewords("12A3"), (std::vector<int>{142, 66, 52}));
+    EXPECT_EQ(Codewords("123"), (std::vector<int>{142, 52}));
+    EXPECT_EQ(Codewords("\xc8"), (std::vector<int>{235, 73}));
+    EXPECT_EQ(Codewords(std::string(1, '\x80')), (std::vector<int>{235, 1}));
+    // The digit does not pair with the data codeword of an Upper Shift.
+    EXPECT_EQ(Codewords("\xb1" "2"), (std::vector<int>{235, 50, 51}));
+    EXPECT_EQ(Codewords(std::string("\0\xff", 2)), (std::vector<int>{1, 235, 128}));
+}
+
+TEST(Ascii, FirstDigitAfterAChangeIntoAsciiNeverPairsBackwards) {
+    EncodationState state;
+    const std::string input = "5";
+    InitEncodationState(state, reinterpret_cast<const uint8_t*>(input.data()), 1);
+    // Pretend a Base 256 segment ended in a codeword that looks like a digit.
+    ChangeScheme(state, EncodeScheme::Base256, false);
+    state.codewords[1] = '4' + 1;
+    EncodeStep(state, EncodeScheme::Ascii);
+    ASSERT_EQ(state.error, EncodationError::None);
+    EXPECT_EQ(state.written / 12, 3);
+    EXPECT_EQ(state.codewords[2], '5' + 1);
+}
+
+TEST(ChangeScheme, TripletChangeOffBoundaryFailsAndWritesNothing) {
+    EncodationState state;
+    InitEncodationState(state, nullptr, 0);
+    ChangeScheme(state, EncodeScheme::C40, false);
+    EXPECT_EQ(state.codewords[0], kLatchC40);
+    EXPECT_EQ(state.schemeStart, 0);
+    state.consumed = 20;  // the latch and one value: inside a triple
+    ChangeScheme(state, EncodeScheme::Ascii, false);
+    EXPECT_EQ(state.error, EncodationError::NotAtBoundary);
+    EXPECT_EQ(state.scheme, EncodeScheme::C40);
+    EXPECT_EQ(state.written, 12);
+}
+
+TEST(ChangeScheme, EdifactUnlatchClosesTheGroupOnACodewordBoundary) {
+    EncodationState state;
+    InitEncodationState(state, nullptr, 0);
+    ChangeScheme(state, EncodeScheme::Edifact, false);
+    for (int value : {'A' & 63, 'B' & 63}) {
+        PutValue(state, value);
+        AdvanceConsumed(state, 9);
+    }
+    ChangeScheme(state, EncodeScheme::Ascii, false);
+    ASSERT_EQ(state.error, EncodationError::None);
+    EXPECT_EQ(state.consumed, 48);
+    EXPECT_EQ(state.written, 48);
+    EXPECT_EQ(state.schemeStart, 48);
+    // 240, then A=1, B=2, unlatch 31 packed as one 24-bit number.
+    EXPECT_EQ((std::vector<int>(state.codewords, state.codewords + 4)), (std::vector<int>{240, 4, 39, 192}));
+}
+
+TEST(ChangeScheme, Base256LatchWritesARandomisedEmptyLengthField) {
+    EncodationState state;
+    InitEncodationState(state, nullptr, 0);
+    ChangeScheme(state, EncodeScheme::Base256, false);
+    EXPECT_EQ(state.codewords[0], kLatchBase256);
+    EXPECT_EQ(state.codewords[1], Randomize255(0, 2));
+    EXPECT_EQ(state.schemeStart, 12);
+    EXPECT_EQ(state.consumed, 24);
+}
+
+TEST(Encodation, OutputPastTheLargestSymbolFailsAsTooLong) {
+    EXPECT_EQ(Encode(std::string(3116, '7')).codewords.size(), 1558u);
+    EXPECT_EQ(Encode(std::string(1558, 'A')).codewords.size(), 1558u);
+    for (const std::string& input : {std::string(3117, '7'), std::string(1559, 'A'), std::string(3300, '\xc8'),
+                                     std::string(100000, 'x')}) {
+        const Encoded e = Encode(input);
+        EXPECT_TRUE(e.codewords.empty());
+        EXPECT_EQ(e.failure.error, EncodeError::TooLong) << input.size();
+    }
+    // The Upper Shift pair must not be split at the limit.
+    const Encoded split = Encode(std::string(1557, 'A') + "\xc8");
+    EXPECT_EQ(split.failure.error, EncodeError::TooLong);
+}
+
+TEST(Encodation, BadArgumentsFailWithoutLooping) {
+    const uint8_t byte = 'A';
+    uint8_t out[8];
+    EncodeFailure failure{};
+    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, -1, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
+    EXPECT_EQ(EncodeSingleScheme(out, 8, nullptr, 3, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
+    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 0, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(failure.error, EncodeError::EmptyInput);
+    for (int scheme : {-1, 6, 7, 8, 1000}) {
+        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), &failure), 0);
+        EXPECT_EQ(failure.error, EncodeError::UnknownScheme);
+    }
+    EncodationState state;
+    InitEncodationState(state, &byte, 1);
+    EncodeStep(state, static_cast<EncodeScheme>(42));
+    EXPECT_EQ(state.error, EncodationError::UnknownScheme);
+    // Output that does not fit the caller's buffer is refused, not overrun.
+    EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(failure.error, EncodeError::TooLong);
+}
+
+}  // namespace
+}  // namespace glyphrun

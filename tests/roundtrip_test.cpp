@@ -1,0 +1,75 @@
+// Symbols decoded by the independent reader must give back the input bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "reader.h"
+
+namespace glyphrun {
+namespace {
+
+using testing::EncodeAndRead;
+
+std::string RandomBytes(std::mt19937& rng, size_t length, int low = 0, int high = 255) {
+    std::uniform_int_distribution<int> byte(low, high);
+    std::string s(length, '\0');
+    for (char& c : s) c = static_cast<char>(byte(rng));
+    return s;
+}
+
+int32_t Capacity(int size) { return QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size); }
+
+// Fills each size to its capacity with random printable text (one codeword
+// per character) and to about half with random bytes of every value.
+TEST(RoundTrip, EverySizeWithRandomFill) {
+    std::mt19937 rng(4);
+    for (int size = 0; size < kSymbolSizeCount; ++size) {
+        SCOPED_TRACE(size);
+        const std::string letters = RandomBytes(rng, Capacity(size), 'A', 'Z');
+        EXPECT_EQ(EncodeAndRead(letters, EncodeScheme::Ascii, size), letters);
+        const std::string bytes = RandomBytes(rng, Capacity(size) / 2);
+        EXPECT_EQ(EncodeAndRead(bytes, EncodeScheme::Ascii, size), bytes);
+    }
+}
+
+TEST(RoundTrip, LengthsUpToTheLargestCapacity) {
+    std::mt19937 rng(7);
+    for (int length = 1; length <= kMaxDataCodewords; length += length < 64 ? 1 : 37) {
+        const std::string text = RandomBytes(rng, length, 32, 126);
+        EXPECT_EQ(EncodeAndRead(text, EncodeScheme::Ascii, kSmallestSquare, 1, 0), text) << length;
+    }
+    const std::string full(kMaxDataCodewords, 'x');
+    EXPECT_EQ(EncodeAndRead(full, EncodeScheme::Ascii, kSmallestSquare), full);
+    const std::string digits(2 * kMaxDataCodewords, '9');
+    EXPECT_EQ(EncodeAndRead(digits, EncodeScheme::Ascii, kSmallestSquare), digits);
+}
+
+TEST(RoundTrip, EveryByteValueAndDigitRuns) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(EncodeAndRead(all, EncodeScheme::Ascii, kSmallestSquare), all);
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        EXPECT_EQ(EncodeAndRead(one, EncodeScheme::Ascii, kSmallestSquare), one) << b;
+    }
+    for (int count = 1; count <= 41; ++count) {
+        const std::string digits = std::string(count, '7') + "\xb1" + std::string(count % 3, '2');
+        EXPECT_EQ(EncodeAndRead(digits, EncodeScheme::Ascii, kSmallestSquare), digits) << count;
+    }
+}
+
+TEST(RoundTrip, RectanglesAndEveryModuleSizeAndMargin) {
+    for (int length : {1, 5, 10, 16, 22, 32, 49}) {
+        const std::string text(length, 'R');
+        EXPECT_EQ(EncodeAndRead(text, EncodeScheme::Ascii, kSmallestRectangle), text) << length;
+    }
+    for (int moduleSize = 1; moduleSize <= 5; ++moduleSize)
+        for (int margin = 0; margin <= 10; ++margin)
+            EXPECT_EQ(EncodeAndRead("Glyphrun 0123", EncodeScheme::Ascii, kSmallestSquare, moduleSize, margin),
+                      "Glyphrun 0123")
+                << moduleSize << "/" << margin;
+}
+
+}  // namespace
+}  // namespace glyphrun

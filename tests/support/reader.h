@@ -1,0 +1,28 @@
+// The independent reader: decodes a rendered symbol with zxing-cpp's
+// reading API, so that a symbol counts as right only when a reader we did
+// not write gets the input bytes back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "glyphrun/ecc200.h"
+
+namespace glyphrun::testing {
+
+// Decodes the Data Matrix symbol in `image` and returns its bytes exactly
+// (bytes 128-255 unchanged), or nothing when the reader finds no symbol.
+// The picture is scaled so that a module spans at least three pixels and
+// padded with a light border, so module size 1 and margin 0 can be read too.
+std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize);
+
+// Encodes `bytes` with `scheme` at `requestedSize` and decodes the result.
+// Nothing when encoding or reading fails.
+std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,
+                                         int moduleSize = 2, int margin = 2);
+
+std::string Bytes(const std::vector<int>& values);
+
+}  // namespace glyphrun::testing
