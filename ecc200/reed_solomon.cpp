@@ -11,6 +11,7 @@ constexpr int kMaxEccPerBlock = 68;
 struct GaloisTables {
     std::array<int32_t, 256> exp{};
     std::array<int32_t, 256> log{};
+    std::array<uint8_t, 510> expTwice{};  // exp over two periods: no modulo for a sum of two logs
 };
 
 constexpr GaloisTables BuildTables() {
@@ -23,6 +24,7 @@ constexpr GaloisTables BuildTables() {
         if (value & 0x100) value ^= kFieldPolynomial;
     }
     t.exp[255] = 1;
+    for (int i = 0; i < 510; ++i) t.expTwice[i] = static_cast<uint8_t>(t.exp[i % 255]);
     t.log[1] = 255;  // equal to 0 modulo 255, the only way the table is used
     t.log[0] = -255;  // never read: multiplication by 0 is answered first
     return t;
@@ -64,15 +66,25 @@ int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
     const int32_t total = dataCount + QuerySymbolAttribute(SymbolAttribute::AttrEccCodewords, sizeIndex);
     if (dataCount < 1 || !message || !message->codewords || message->codewordCount != total) return 0;
 
+    // The generator's coefficients are never 0, so their logarithms are
+    // taken once and each step costs one table lookup per coefficient.
     const auto g = Generator(eccCount);
+    std::array<int32_t, kMaxEccPerBlock> logG{};
+    for (int32_t k = 0; k < eccCount; ++k) logG[k] = kGf.log[g[k]] % 255;
     uint8_t* codewords = message->codewords;
     for (int32_t block = 0; block < blocks; ++block) {
         std::array<uint8_t, kMaxEccPerBlock> r{};
         // Data codeword p belongs to block p mod blocks.
         for (int32_t p = block; p < dataCount; p += blocks) {
             const uint8_t e = codewords[p] ^ r[eccCount - 1];
-            for (int32_t k = eccCount - 1; k >= 1; --k) r[k] = r[k - 1] ^ GfMultiply(g[k], e);
-            r[0] = GfMultiply(g[0], e);
+            if (e == 0) {
+                for (int32_t k = eccCount - 1; k >= 1; --k) r[k] = r[k - 1];
+                r[0] = 0;
+                continue;
+            }
+            const int32_t logE = kGf.log[e] % 255;
+            for (int32_t k = eccCount - 1; k >= 1; --k) r[k] = r[k - 1] ^ kGf.expTwice[logG[k] + logE];
+            r[0] = kGf.expTwice[logG[0] + logE];
         }
         // Check codewords interleave like the data; in 144 x 144 the two
         // shorter blocks come first, right after the last data codeword.

@@ -8,7 +8,6 @@ PACKAGES="
   cmake
   g++
   make
-  pkg-config
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
