@@ -8,9 +8,11 @@ namespace glyphrun::cli {
 
 // Writes `bytes` to `path`. A regular file (or a new one) is written to a
 // temporary file in the same folder and renamed over the target only once
-// everything is on disk, so an existing file is never left half-written;
-// a symbolic link has the file it points to replaced. Anything else (a
-// device such as /dev/stdout, a pipe) is written straight into.
+// it is complete, so a failed write leaves an existing file as it was; a
+// symbolic link has the file it points to replaced (or created, when it
+// dangles). Anything else (a device, a pipe, a name in /dev or /proc such
+// as /dev/stdout, or the file that standard output goes to) is written
+// straight into and never replaced.
 // Returns an empty string on success, else a one-line reason.
 std::string WriteFileReplacing(const std::string& path, const std::vector<unsigned char>& bytes);
 

@@ -1,6 +1,7 @@
 // glyphrun-cli: encodes bytes into a Data Matrix ECC200 symbol.
 #include <getopt.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -108,7 +109,12 @@ Options ParseOptions(int argc, char** argv) {
             case 'h': std::fputs(kUsage, stdout); std::exit(0);
             case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
-            default: UsageError(std::string("unknown option '") + argv[optind - 1] + "'");
+            default:
+                // optopt names a bad short option; a bad long one is the word just read.
+                UsageError("invalid option '" +
+                           (optopt > 0 && optopt < 128 && std::isalnum(optopt) ? std::string("-") + char(optopt)
+                                                                               : std::string(argv[optind - 1])) +
+                           "'");
         }
     }
     const int remaining = argc - optind;
@@ -130,9 +136,10 @@ std::optional<std::vector<unsigned char>> ReadInput(const std::string& path, std
     std::vector<unsigned char> bytes(kMaxInputBytes + 1);
     const size_t count = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool failed = std::ferror(file);
+    const int readErrno = errno;
     if (!fromStdin) std::fclose(file);
     if (failed) {
-        error = "cannot read " + path;
+        error = "cannot read " + path + ": " + std::strerror(readErrno);
         return std::nullopt;
     }
     if (count > kMaxInputBytes) {
@@ -185,6 +192,7 @@ int Run(const Options& options) {
     } else {
         if (options.printCodewords) PrintCodewords(encoder);
         if (options.outputPath) {
+            std::fflush(stdout);  // the text first, when the file is standard output too
             const std::string error = glyphrun::cli::WriteFileReplacing(*options.outputPath, ToPgm(*encoder.image));
             if (!error.empty()) status = Failure(error);
         }

@@ -37,6 +37,8 @@ int64_t ImageSide(int32_t moduleSize, int32_t modules, int32_t margin) {
     return static_cast<int64_t>(moduleSize) * modules + 2 * static_cast<int64_t>(margin);
 }
 
+bool IsImageSide(int64_t pixels) { return pixels >= 1 && pixels <= kMaxImageSide; }
+
 }  // namespace
 
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
@@ -44,6 +46,8 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
     const int32_t requested = sizeIndex;
     sizeIndex = -1;
     if (!IsValidRequest(requested)) return Fail(failure, EncodeError::InvalidSize, scheme);
+    if (const EncodeError error = CheckInput(output, bytes, length); error != EncodeError::None)
+        return Fail(failure, error, scheme);
 
     int32_t count = 0;
     switch (scheme) {
@@ -68,10 +72,13 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
 
 int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, int32_t requestedSize) {
     if (!encoder) return 0;
-    // A record may be driven again: what an earlier run attached is dropped.
-    FreeModuleImage(encoder->image);
-    FreeMessage(encoder->message);
-    encoder->failure = EncodeFailure{};
+    // A record may be driven again: nothing of an earlier run survives.
+    Ecc200Encoder settings = InitEncoder();
+    settings.moduleSize = encoder->moduleSize;
+    settings.margin = encoder->margin;
+    settings.scheme = encoder->scheme;
+    FreeEncoder(encoder);
+    *encoder = settings;
     EncodeFailure& failure = encoder->failure;
     if (encoder->moduleSize < 0 || encoder->margin < 0)
         return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
@@ -97,7 +104,7 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 
     const int64_t width = ImageSide(encoder->moduleSize, encoder->symbolCols, encoder->margin);
     const int64_t height = ImageSide(encoder->moduleSize, encoder->symbolRows, encoder->margin);
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
+    if (!IsImageSide(width) || !IsImageSide(height)) {
         Fail(&failure, EncodeError::ImageSizeOutOfRange, encoder->scheme);
         failure.imageWidth = width;
         failure.imageHeight = height;
@@ -113,8 +120,12 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 }
 
 void GenerateImage(Ecc200Encoder* encoder) {
-    if (!encoder || !encoder->image || !encoder->message) return;
+    if (!encoder || !encoder->image || !encoder->message || encoder->moduleSize < 0 || encoder->margin < 0) return;
     ModuleImage* image = encoder->image;
+    // A record changed by hand since the image was made is not painted.
+    if (image->width != ImageSide(encoder->moduleSize, encoder->symbolCols, encoder->margin) ||
+        image->height != ImageSide(encoder->moduleSize, encoder->symbolRows, encoder->margin))
+        return;
     const int32_t s = encoder->moduleSize;
     Matrix3 scale, translate;
     Matrix3Scale(scale, s, s);
@@ -162,6 +173,9 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
             return "the image would be " + std::to_string(f.imageWidth) + "x" + std::to_string(f.imageHeight) +
                    " pixels; each side must be 1 to " + std::to_string(kMaxImageSide);
         case EncodeError::OutOfMemory: return "out of memory";
+        case EncodeError::OutputTooSmall:
+            return "the output buffer holds " + std::to_string(f.capacity) + " codewords but " +
+                   std::to_string(f.needed) + " were produced";
     }
     return "unknown error";
 }

@@ -83,6 +83,11 @@ void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t l
     state.scheme = EncodeScheme::Ascii;
     state.begin = input;
     state.cursor = input;
+    if (length < 0 || (!input && length > 0)) {
+        state.error = EncodationError::InvalidInput;
+        state.end = input;
+        return;
+    }
     state.end = input + length;
 }
 
@@ -171,6 +176,7 @@ void AsciiStep(EncodationState& state) {
 }
 
 void EncodeStep(EncodationState& state, EncodeScheme target) {
+    if (state.error != EncodationError::None) return;
     if (target != state.scheme) {
         ChangeScheme(state, target, false);
         if (state.error != EncodationError::None) return;
@@ -183,9 +189,10 @@ void EncodeStep(EncodationState& state, EncodeScheme target) {
 
 int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                            EncodeScheme scheme, EncodeFailure* failure) {
+    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
+        return Fail(failure, error, scheme);
     if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
-    if (!output || length < 0 || (!input && length > 0)) return Fail(failure, EncodeError::InvalidArgument, scheme);
-    if (length == 0) return Fail(failure, EncodeError::EmptyInput, scheme);
+    if (scheme != EncodeScheme::Ascii) return Fail(failure, EncodeError::Unsupported, scheme);
 
     EncodationState state;
     InitEncodationState(state, input, length);
@@ -197,7 +204,14 @@ int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_
         }
     }
     const int32_t count = state.written / 12;
-    if (count > outputCapacity) return Fail(failure, EncodeError::TooLong, scheme);
+    if (count > outputCapacity) {
+        Fail(failure, EncodeError::OutputTooSmall, scheme);
+        if (failure) {
+            failure->needed = count;
+            failure->capacity = outputCapacity;
+        }
+        return 0;
+    }
     std::memcpy(output, state.codewords, static_cast<size_t>(count));
     return count;
 }

@@ -15,4 +15,10 @@ inline int32_t Fail(EncodeFailure* failure, EncodeError error, EncodeScheme sche
     return 0;
 }
 
+// InvalidArgument or EmptyInput for a request that cannot be encoded at all.
+inline EncodeError CheckInput(const uint8_t* output, const uint8_t* input, int32_t length) {
+    if (!output || length < 0 || (!input && length > 0)) return EncodeError::InvalidArgument;
+    return length == 0 ? EncodeError::EmptyInput : EncodeError::None;
+}
+
 }  // namespace glyphrun

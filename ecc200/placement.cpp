@@ -43,31 +43,21 @@ void PlaceStandardShape(const Mapping& m, int32_t r, int32_t c, uint8_t codeword
     PlaceShape(m, shape, codeword);
 }
 
-void PlaceCorner1(const Mapping& m, uint8_t codeword) {
-    const int32_t nr = m.rows, nc = m.cols;
-    const Position shape[8] = {{nr - 1, 0}, {nr - 1, 1}, {nr - 1, 2}, {0, nc - 2},
-                               {0, nc - 1}, {1, nc - 1}, {2, nc - 1}, {3, nc - 1}};
-    PlaceShape(m, shape, codeword);
-}
+// The four corner shapes, most significant bit first. A negative coordinate
+// counts from the far edge: row -1 is the bottom row, column -1 the last.
+constexpr Position kCorners[4][8] = {
+    {{-1, 0}, {-1, 1}, {-1, 2}, {0, -2}, {0, -1}, {1, -1}, {2, -1}, {3, -1}},
+    {{-3, 0}, {-2, 0}, {-1, 0}, {0, -4}, {0, -3}, {0, -2}, {0, -1}, {1, -1}},
+    {{-3, 0}, {-2, 0}, {-1, 0}, {0, -2}, {0, -1}, {1, -1}, {2, -1}, {3, -1}},
+    {{-1, 0}, {-1, -1}, {0, -3}, {0, -2}, {0, -1}, {1, -3}, {1, -2}, {1, -1}},
+};
 
-void PlaceCorner2(const Mapping& m, uint8_t codeword) {
-    const int32_t nr = m.rows, nc = m.cols;
-    const Position shape[8] = {{nr - 3, 0}, {nr - 2, 0}, {nr - 1, 0}, {0, nc - 4},
-                               {0, nc - 3}, {0, nc - 2}, {0, nc - 1}, {1, nc - 1}};
-    PlaceShape(m, shape, codeword);
-}
-
-void PlaceCorner3(const Mapping& m, uint8_t codeword) {
-    const int32_t nr = m.rows, nc = m.cols;
-    const Position shape[8] = {{nr - 3, 0}, {nr - 2, 0}, {nr - 1, 0}, {0, nc - 2},
-                               {0, nc - 1}, {1, nc - 1}, {2, nc - 1}, {3, nc - 1}};
-    PlaceShape(m, shape, codeword);
-}
-
-void PlaceCorner4(const Mapping& m, uint8_t codeword) {
-    const int32_t nr = m.rows, nc = m.cols;
-    const Position shape[8] = {{nr - 1, 0}, {nr - 1, nc - 1}, {0, nc - 3}, {0, nc - 2},
-                               {0, nc - 1}, {1, nc - 3},      {1, nc - 2}, {1, nc - 1}};
+void PlaceCorner(const Mapping& m, int corner, uint8_t codeword) {
+    Position shape[8];
+    for (int bit = 0; bit < 8; ++bit) {
+        const Position p = kCorners[corner][bit];
+        shape[bit] = {p.row < 0 ? m.rows + p.row : p.row, p.col < 0 ? m.cols + p.col : p.col};
+    }
     PlaceShape(m, shape, codeword);
 }
 
@@ -90,13 +80,13 @@ int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkVa
     int32_t row = 4, col = 0;
     do {
         if (row == nr && col == 0)
-            PlaceCorner1(m, codewords[k++]);
+            PlaceCorner(m, 0, codewords[k++]);
         else if (row == nr - 2 && col == 0 && nc % 4 != 0)
-            PlaceCorner2(m, codewords[k++]);
+            PlaceCorner(m, 1, codewords[k++]);
         else if (row == nr - 2 && col == 0 && nc % 8 == 4)
-            PlaceCorner3(m, codewords[k++]);
+            PlaceCorner(m, 2, codewords[k++]);
         else if (row == nr + 4 && col == 2 && nc % 8 == 0)
-            PlaceCorner4(m, codewords[k++]);
+            PlaceCorner(m, 3, codewords[k++]);
 
         do {  // sweep up and to the right
             if (row < nr && col >= 0 && Unvisited(m, row, col)) PlaceStandardShape(m, row, col, codewords[k++]);

@@ -46,26 +46,37 @@ void FreeMessage(Ecc200Message*& message) {
     message = nullptr;
 }
 
+namespace {
+
+// The pseudo-random addend of the randomisers, for any position without overflow.
+int32_t Pseudo(int32_t position, int32_t states) {
+    const int64_t product = (149 * static_cast<int64_t>(position)) % states;
+    return static_cast<int32_t>(product < 0 ? product + states : product) + 1;
+}
+
+}  // namespace
+
 uint8_t Randomize253(int32_t value, int32_t position) {
-    const int32_t pseudo = ((149 * position) % 253) + 1;
+    const int32_t pseudo = Pseudo(position, 253);
     const int32_t t = (value & 0xFF) + pseudo;
     return static_cast<uint8_t>(t > 254 ? t - 254 : t);
 }
 
 uint8_t Randomize255(int32_t value, int32_t position) {
-    const int32_t pseudo = ((149 * position) % 255) + 1;
+    const int32_t pseudo = Pseudo(position, 255);
     const int32_t t = (value & 0xFF) + pseudo;
     return static_cast<uint8_t>(t > 255 ? t - 256 : t);
 }
 
 uint8_t Unrandomize255(int32_t value, int32_t position) {
-    const int32_t pseudo = ((149 * position) % 255) + 1;
+    const int32_t pseudo = Pseudo(position, 255);
     const int32_t t = (value & 0xFF) - pseudo;
     return static_cast<uint8_t>(t < 0 ? t + 256 : t);
 }
 
 void PadCodewords(uint8_t* codewords, int32_t& count, int32_t capacity) {
     constexpr uint8_t kPad = 129;
+    if (!codewords || count < 0) return;
     if (count < capacity) codewords[count++] = kPad;
     // The position handed to the randomiser is the pad's 1-based position.
     for (; count < capacity; ++count) codewords[count] = Randomize253(kPad, count + 1);

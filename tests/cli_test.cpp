@@ -110,6 +110,22 @@ TEST_F(Cli, ReplacesFilesThroughSymlinksAndKeepsThemWhole) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(Slurp(target).substr(0, 3), "P5\n");
     EXPECT_EQ(Run("-o /dev/null A").status, 0);  // a device is written into, never replaced
+
+    const std::string dangling = dir + "/dangling.pgm", created = dir + "/created.pgm";
+    ASSERT_EQ(symlink("created.pgm", dangling.c_str()), 0);
+    ASSERT_EQ(Run("-o " + Quote(dangling) + " A").status, 0);
+    EXPECT_EQ(Slurp(created).substr(0, 3), "P5\n");
+    ASSERT_EQ(lstat(dangling.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+TEST_F(Cli, StandardOutputAsAFileKeepsWhatWasAppendedBefore) {
+    const std::string log = dir + "/log";
+    std::ofstream(log) << "earlier line\n";
+    const std::string command = std::string(GLYPHRUN_CLI) + " --codewords -o /dev/stdout 123456 >>" + Quote(log);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string written = Slurp(log);
+    EXPECT_EQ(written.rfind("earlier line\n142 164 186\n10x10\nP5\n", 0), 0u) << written.substr(0, 40);
 }
 
 TEST_F(Cli, BadUsageExitsTwo) {

@@ -80,6 +80,8 @@ TEST(Driver, FailuresSayWhy) {
     EXPECT_EQ(EncodeMessage(&e.record, -5, reinterpret_cast<const uint8_t*>("A"), -1), 0);
     EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
     EXPECT_EQ(e.record.message, nullptr);  // the earlier run's symbol is gone, not mixed in
+    EXPECT_EQ(e.record.symbolRows, 0);
+    EXPECT_EQ(e.record.dataCodewords, 0);
 }
 
 TEST(Driver, ImageSizesAreCheckedIn64Bits) {
@@ -103,6 +105,11 @@ TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     for (int64_t i = 0; i < ModuleImagePixelCount(e.record.image) * 3; ++i) ASSERT_EQ(e.record.image->pixels[i], 255);
     e.record.margin = 0;
     EXPECT_EQ(e.Run("A"), 0);
+
+    e.record.margin = 1;  // a record changed after encoding is not painted out of bounds
+    ASSERT_EQ(e.Run("A"), 1);
+    e.record.moduleSize = 2147483647;
+    GenerateImage(&e.record);
 }
 
 }  // namespace

@@ -121,9 +121,15 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
     InitEncodationState(state, &byte, 1);
     EncodeStep(state, static_cast<EncodeScheme>(42));
     EXPECT_EQ(state.error, EncodationError::UnknownScheme);
+    for (auto [input, length] : {std::pair<const uint8_t*, int32_t>{nullptr, 5}, {&byte, -3}}) {
+        InitEncodationState(state, input, length);
+        EXPECT_EQ(state.error, EncodationError::InvalidInput);
+        EncodeStep(state, EncodeScheme::Ascii);  // reads nothing
+        EXPECT_EQ(state.written, 0);
+    }
     // Output that does not fit the caller's buffer is refused, not overrun.
     EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii, &failure), 0);
-    EXPECT_EQ(failure.error, EncodeError::TooLong);
+    EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
 }
 
 }  // namespace

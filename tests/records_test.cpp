@@ -24,6 +24,10 @@ TEST(Records, PaddingFillsToCapacityWithRandomisedPads) {
     count = 2;
     PadCodewords(oneShort, count, 3);
     EXPECT_EQ(oneShort[2], 129);
+
+    count = -1;  // refused rather than written before the buffer
+    PadCodewords(oneShort, count, 3);
+    EXPECT_EQ(count, -1);
 }
 
 TEST(Records, Randomize255IsInvertedForEveryByteAndPosition) {
@@ -31,10 +35,11 @@ TEST(Records, Randomize255IsInvertedForEveryByteAndPosition) {
     EXPECT_EQ(Unrandomize255(44, 2), 0);
     for (int p = 1; p <= 1558; ++p)
         for (int v = 0; v < 256; ++v) ASSERT_EQ(Unrandomize255(Randomize255(v, p), p), v) << v << " at " << p;
-    for (int p = 1; p <= 1558; ++p) {
+    for (int p : {1, 2, 1558, -7, 2147483647, -2147483647 - 1}) {
         const int r = Randomize253(129, p);
-        ASSERT_GE(r, 1);
-        ASSERT_LE(r, 254);
+        EXPECT_GE(r, 1);
+        EXPECT_LE(r, 254);
+        EXPECT_EQ(Unrandomize255(Randomize255(200, p), p), 200);
     }
 }
 
@@ -58,10 +63,6 @@ TEST(Records, MessageAllocationAndRelease) {
 TEST(Records, FreeEncoderInEveryState) {
     FreeEncoder(nullptr);
     Ecc200Encoder encoder = InitEncoder();
-    EXPECT_EQ(encoder.moduleSize, 5);
-    EXPECT_EQ(encoder.margin, 10);
-    EXPECT_EQ(encoder.scheme, EncodeScheme::AutoBest);
-    EXPECT_EQ(encoder.message, nullptr);
     encoder.message = AllocMessage(3);  // a message without an image, as after a failed image step
     FreeEncoder(&encoder);
     EXPECT_EQ(encoder.message, nullptr);

@@ -127,13 +127,14 @@ enum class EncodeError : int32_t {
     InvalidArgument,  // null record, null input, negative length or sizes
     EmptyInput,
     UnknownScheme,    // a scheme value outside the enumeration
-    Unsupported,      // AutoFast
+    Unsupported,      // a scheme without an encodation (AutoFast)
     NotEncodable,     // `byteValue` at `position` (1-based) is outside the scheme's set
     TooLong,          // the encodation passed kMaxDataCodewords
     DoesNotFit,       // `needed` data codewords, the requested size holds `capacity`
     InvalidSize,      // requested size index neither 0-29 nor a family
     ImageSizeOutOfRange,  // a side of the image would be outside 1-kMaxImageSide
     OutOfMemory,
+    OutputTooSmall,   // the caller's codeword buffer holds `capacity`, `needed` are produced
 };
 
 struct EncodeFailure {

@@ -27,6 +27,7 @@ enum class EncodationError : int32_t {
     NotAtBoundary = 2,  // a change of scheme inside a C40/Text/X12 triple
     TooLong = 3,        // the output would pass kMaxDataCodewords
     UnknownScheme = 4,  // a step asked for a scheme without a step routine
+    InvalidInput = 5,   // a negative length, or no bytes behind a positive one
 };
 
 // Room for every codeword a symbol can hold, plus the two codewords that an
