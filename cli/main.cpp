@@ -27,7 +27,7 @@ const char kUsage[] =
     "Encodes TEXT (taken as bytes exactly as given) into a Data Matrix ECC200 symbol.\n"
     "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
     "  -o, --output FILE  write the module image as binary PGM (P5, 255 = light)\n"
-    "  -m, --mode NAME    encodation scheme: ascii\n"
+    "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
     "  -s, --size SIZE    square (default), rect, or an index 0-29\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
@@ -42,7 +42,7 @@ struct Options {
     std::optional<std::string> text;
     std::optional<std::string> inputPath;
     std::optional<std::string> outputPath;
-    EncodeScheme scheme = EncodeScheme::Ascii;
+    EncodeScheme scheme = EncodeScheme::AutoBest;
     int32_t size = glyphrun::kSmallestSquare;
     int32_t moduleSize = 4;
     int32_t margin = 10;
@@ -82,8 +82,13 @@ int32_t ParseSize(const std::string& text) {
 }
 
 EncodeScheme ParseMode(const std::string& text) {
-    if (text == "ascii") return EncodeScheme::Ascii;
-    UsageError("unknown mode '" + text + "' (available: ascii)");
+    static const std::pair<const char*, EncodeScheme> kModes[] = {
+        {"auto", EncodeScheme::AutoBest}, {"minimal", EncodeScheme::AutoMinimal}, {"ascii", EncodeScheme::Ascii},
+        {"c40", EncodeScheme::C40},       {"text", EncodeScheme::Text},           {"x12", EncodeScheme::X12},
+        {"edifact", EncodeScheme::Edifact}, {"base256", EncodeScheme::Base256}};
+    for (const auto& [name, scheme] : kModes)
+        if (text == name) return scheme;
+    UsageError("unknown mode '" + text + "' (use auto, minimal, ascii, c40, text, x12, edifact or base256)");
 }
 
 Options ParseOptions(int argc, char** argv) {

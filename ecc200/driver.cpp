@@ -51,9 +51,15 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
 
     int32_t count = 0;
     switch (scheme) {
-        case EncodeScheme::AutoBest:
         case EncodeScheme::AutoFast: return Fail(failure, EncodeError::Unsupported, scheme);
-        default: count = EncodeSingleScheme(output, outputCapacity, bytes, length, scheme, failure); break;
+        case EncodeScheme::AutoMinimal:
+            // The minimal encodation shapes the end of the data for the size
+            // it chose, so that size stands.
+            return EncodeAutoMinimal(output, outputCapacity, bytes, length, requested, sizeIndex, failure);
+        case EncodeScheme::AutoBest:
+            count = EncodeAutoBest(output, outputCapacity, bytes, length, requested, failure);
+            break;
+        default: count = EncodeSingleScheme(output, outputCapacity, bytes, length, scheme, requested, failure); break;
     }
     if (count <= 0) return 0;
 

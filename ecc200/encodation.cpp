@@ -1,7 +1,8 @@
+#include <cstddef>
 #include <cstring>
 
+#include "encodation_internal.h"
 #include "failure.h"
-#include "glyphrun/ecc200_stages.h"
 
 namespace glyphrun {
 namespace {
@@ -14,19 +15,7 @@ bool IsTripletScheme(EncodeScheme scheme) {
     return scheme == EncodeScheme::C40 || scheme == EncodeScheme::Text || scheme == EncodeScheme::X12;
 }
 
-// Every codeword goes through here, so nothing lands past the largest
-// symbol's data capacity: the encodation fails the moment it would.
-void StoreCodeword(EncodationState& state, int32_t index, int32_t value) {
-    if (index < 0 || index >= kMaxDataCodewords) {
-        state.error = EncodationError::TooLong;
-        return;
-    }
-    state.codewords[index] = static_cast<uint8_t>(value);
-}
-
-uint8_t ReadCodeword(const EncodationState& state, int32_t index) {
-    return (index >= 0 && index < kEncodationCodewordSlots) ? state.codewords[index] : 0;
-}
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Four 6-bit values share three codewords as one 24-bit number, most
 // significant first; a slot beyond the values written so far is zero.
@@ -56,31 +45,58 @@ void WriteLatch(EncodationState& state, EncodeScheme target) {
     }
 }
 
-void FillFailure(const EncodationState& state, EncodeScheme scheme, EncodeFailure& failure) {
-    failure = EncodeFailure{};
-    failure.scheme = scheme;
-    switch (state.error) {
-        case EncodationError::NotEncodable:
-            failure.error = EncodeError::NotEncodable;
-            failure.byteValue = *state.errorAt;
-            failure.position = static_cast<int32_t>(state.errorAt - state.begin) + 1;
-            return;
-        case EncodationError::TooLong:
-            failure.error = EncodeError::TooLong;
-            failure.needed = kMaxDataCodewords + 1;
-            failure.capacity = kMaxDataCodewords;
-            return;
-        default:
-            failure.error = EncodeError::UnknownScheme;
-            return;
-    }
-}
-
 }  // namespace
 
-void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length) {
+void StoreCodeword(EncodationState& state, int32_t index, int32_t value) {
+    if (index < 0 || index >= kMaxDataCodewords) {
+        state.error = EncodationError::TooLong;
+        return;
+    }
+    state.codewords[index] = static_cast<uint8_t>(value);
+}
+
+uint8_t ReadCodeword(const EncodationState& state, int32_t index) {
+    return (index >= 0 && index < kEncodationCodewordSlots) ? state.codewords[index] : 0;
+}
+
+void FailNotEncodable(EncodationState& state, const uint8_t* at) {
+    state.error = EncodationError::NotEncodable;
+    state.errorAt = at;
+}
+
+int32_t CapacityFor(const EncodationState& state, int32_t codewords) {
+    const int32_t size = SelectSymbolSize(codewords, state.requestedSize);
+    return size < 0 ? kUnboundedCapacity : QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size);
+}
+
+int32_t AsciiCodewordCount(const uint8_t* begin, const uint8_t* end) {
+    int32_t count = 0;
+    for (const uint8_t* c = begin; c < end; ++c, ++count) {
+        if (c + 1 < end && IsDigit(c[0]) && IsDigit(c[1]))
+            ++c;
+        else if (*c >= 128)
+            ++count;
+    }
+    return count;
+}
+
+void AsciiStepsToEnd(EncodationState& state) {
+    while (state.cursor < state.end && state.error == EncodationError::None) AsciiStep(state);
+}
+
+void CopyEncodationState(EncodationState& to, const EncodationState& from) {
+    std::memcpy(&to, &from, offsetof(EncodationState, codewords));
+    // The codeword after `written` may hold part of an EDIFACT group, and a
+    // group reads the two after its first.
+    int32_t used = from.written / 12 + 3;
+    if (used > kEncodationCodewordSlots) used = kEncodationCodewordSlots;
+    std::memcpy(to.codewords, from.codewords, static_cast<size_t>(used));
+}
+
+void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length, int32_t requestedSize) {
     std::memset(&state, 0, sizeof state);
     state.scheme = EncodeScheme::Ascii;
+    state.requestedSize = requestedSize;
     state.begin = input;
     state.cursor = input;
     if (length < 0 || (!input && length > 0)) {
@@ -151,7 +167,7 @@ void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch)
 void AsciiStep(EncodationState& state) {
     if (state.cursor >= state.end) return;
     const uint8_t c = *state.cursor;
-    if (c >= '0' && c <= '9' && state.consumed >= state.schemeStart + 12) {
+    if (IsDigit(c) && state.consumed >= state.schemeStart + 12) {
         // Digits are written alone and the next digit folds into the one
         // before it, unless that one is the data codeword of an Upper Shift.
         const int32_t previous = state.consumed / 12 - 1;
@@ -183,29 +199,19 @@ void EncodeStep(EncodationState& state, EncodeScheme target) {
     }
     switch (state.scheme) {
         case EncodeScheme::Ascii: AsciiStep(state); return;
+        case EncodeScheme::C40:
+        case EncodeScheme::Text:
+        case EncodeScheme::X12: TripletStep(state); return;
+        case EncodeScheme::Edifact: EdifactStep(state); return;
+        case EncodeScheme::Base256: Base256Step(state); return;
         default: state.error = EncodationError::UnknownScheme; return;
     }
 }
 
-int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                           EncodeScheme scheme, EncodeFailure* failure) {
-    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
-        return Fail(failure, error, scheme);
-    if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
-    if (scheme != EncodeScheme::Ascii) return Fail(failure, EncodeError::Unsupported, scheme);
-
-    EncodationState state;
-    InitEncodationState(state, input, length);
-    while (state.cursor < state.end) {
-        EncodeStep(state, scheme);
-        if (state.error != EncodationError::None) {
-            if (failure) FillFailure(state, scheme, *failure);
-            return 0;
-        }
-    }
+int32_t CopyOut(const EncodationState& state, uint8_t* output, int32_t outputCapacity, EncodeFailure* failure) {
     const int32_t count = state.written / 12;
     if (count > outputCapacity) {
-        Fail(failure, EncodeError::OutputTooSmall, scheme);
+        Fail(failure, EncodeError::OutputTooSmall, state.scheme);
         if (failure) {
             failure->needed = count;
             failure->capacity = outputCapacity;
@@ -214,6 +220,39 @@ int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_
     }
     std::memcpy(output, state.codewords, static_cast<size_t>(count));
     return count;
+}
+
+int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeFailure* failure) {
+    switch (state.error) {
+        case EncodationError::NotEncodable:
+            Fail(failure, EncodeError::NotEncodable, scheme);
+            if (failure) {
+                failure->byteValue = *state.errorAt;
+                failure->position = static_cast<int32_t>(state.errorAt - state.begin) + 1;
+            }
+            return 0;
+        case EncodationError::TooLong:
+            Fail(failure, EncodeError::TooLong, scheme);
+            if (failure) failure->capacity = kMaxDataCodewords;
+            return 0;
+        case EncodationError::InvalidInput: return Fail(failure, EncodeError::InvalidArgument, scheme);
+        default: return Fail(failure, EncodeError::UnknownScheme, scheme);
+    }
+}
+
+int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure) {
+    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
+        return Fail(failure, error, scheme);
+    if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
+
+    EncodationState state;
+    InitEncodationState(state, input, length, requestedSize);
+    while (state.cursor < state.end) {
+        EncodeStep(state, scheme);
+        if (state.error != EncodationError::None) return FailFromState(state, scheme, failure);
+    }
+    return CopyOut(state, output, outputCapacity, failure);
 }
 
 }  // namespace glyphrun

@@ -92,6 +92,7 @@ const char* SchemeName(EncodeScheme scheme) {
         case EncodeScheme::Base256: return "Base 256";
         case EncodeScheme::AutoBest: return "automatic";
         case EncodeScheme::AutoFast: return "fast automatic";
+        case EncodeScheme::AutoMinimal: return "minimal";
     }
     return "unknown";
 }

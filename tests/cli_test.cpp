@@ -130,7 +130,7 @@ TEST_F(Cli, StandardOutputAsAFileKeepsWhatWasAppendedBefore) {
 
 TEST_F(Cli, BadUsageExitsTwo) {
     for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 30 A", "-s big A",
-                             "-m c40 A", "--bogus A", "A B", "-i - A", "-o"}) {
+                             "-m foo A", "--bogus A", "A B", "-i - A", "-o"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;

@@ -17,7 +17,7 @@ Encoded Encode(const std::string& input, EncodeScheme scheme = EncodeScheme::Asc
     uint8_t output[kMaxDataCodewords];
     Encoded result{};
     const int32_t n = EncodeSingleScheme(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(input.data()),
-                                         static_cast<int32_t>(input.size()), scheme, &result.failure);
+                                         static_cast<int32_t>(input.size()), scheme, kSmallestSquare, &result.failure);
     result.codewords.assign(output, output + n);
     return result;
 }
@@ -107,14 +107,14 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
     const uint8_t byte = 'A';
     uint8_t out[8];
     EncodeFailure failure{};
-    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, -1, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, -1, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
     EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
-    EXPECT_EQ(EncodeSingleScheme(out, 8, nullptr, 3, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(EncodeSingleScheme(out, 8, nullptr, 3, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
     EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
-    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 0, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 0, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
     EXPECT_EQ(failure.error, EncodeError::EmptyInput);
     for (int scheme : {-1, 6, 7, 8, 1000}) {
-        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), &failure), 0);
+        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), kSmallestSquare, &failure), 0);
         EXPECT_EQ(failure.error, EncodeError::UnknownScheme);
     }
     EncodationState state;
@@ -128,7 +128,7 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
         EXPECT_EQ(state.written, 0);
     }
     // Output that does not fit the caller's buffer is refused, not overrun.
-    EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii, &failure), 0);
+    EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
     EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
 }
 

@@ -59,7 +59,8 @@ enum class EncodeScheme : int32_t {
     Edifact = 4,
     Base256 = 5,
     AutoBest = 6,
-    AutoFast = 7,  // declared only: encoding with it always fails
+    AutoFast = 7,     // declared only: encoding with it always fails
+    AutoMinimal = 8,  // the fewest data codewords of all encodations
 };
 
 const char* SchemeName(EncodeScheme scheme);

@@ -43,13 +43,16 @@ struct EncodationState {
     const uint8_t* end;
     const uint8_t* begin;    // the input's first byte, for failure positions
     const uint8_t* errorAt;  // the byte that raised NotEncodable
-    int32_t written;       // output physically stored
-    int32_t consumed;      // output that the consumed input corresponds to
-    int32_t schemeStart;   // where the scheme in force began
+    int32_t requestedSize;   // 0-29, kSmallestSquare or kSmallestRectangle
+    int32_t written;         // output physically stored
+    int32_t consumed;        // output that the consumed input corresponds to
+    int32_t schemeStart;     // where the scheme in force began
     uint8_t codewords[kEncodationCodewordSlots];
 };
 
-void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length);
+// The end-of-data rules measure the room left against `requestedSize`.
+void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length,
+                         int32_t requestedSize = kSmallestSquare);
 void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch);
 void PutValue(EncodationState& state, int32_t value);
 void AdvanceConsumed(EncodationState& state, int32_t twelfths);
@@ -57,11 +60,24 @@ void AsciiStep(EncodationState& state);
 // Consumes at least one input byte in `target`, changing scheme first if needed.
 void EncodeStep(EncodationState& state, EncodeScheme target);
 
-// Encodes the whole input in one scheme (0-5) into `output`, which has room
-// for `outputCapacity` codewords. Returns the codeword count, 0 on failure,
-// with the reason in `failure` when it is not null.
+// The encodations below write into `output`, which has room for
+// `outputCapacity` codewords, and end the data as a symbol of
+// `requestedSize` needs. They return the codeword count, 0 on failure, with
+// the reason in `failure` when it is not null.
+
+// The whole input in one scheme (0-5).
 int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                           EncodeScheme scheme, EncodeFailure* failure);
+                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure);
+
+// Character by character, the cheapest of the six schemes so far.
+int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                       int32_t requestedSize, EncodeFailure* failure);
+
+// The fewest codewords of all encodations the standard allows, in the
+// smallest symbol of the request; `sizeIndex` receives that symbol, whose
+// capacity the end of the data was shaped for.
+int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure);
 
 // ---------------------------------------------------------------- Reed-Solomon
 

@@ -1,0 +1,43 @@
+// Base 256: bytes as they are, randomised, behind a length field.
+#include "encodation_internal.h"
+
+namespace glyphrun {
+namespace {
+
+constexpr int32_t kLongLength = 250;  // from here the length field takes two codewords
+
+// The codeword at `index` randomised for its own 1-based position.
+void StoreRandomised(EncodationState& state, int32_t index, int32_t value) {
+    StoreCodeword(state, index, Randomize255(value, index + 1));
+}
+
+int32_t ReadUnrandomised(const EncodationState& state, int32_t index) {
+    return Unrandomize255(ReadCodeword(state, index), index + 1);
+}
+
+}  // namespace
+
+void Base256Step(EncodationState& state) {
+    const int32_t field = state.schemeStart / 12;
+    const int32_t first = ReadUnrandomised(state, field);
+    const int32_t stored = first < kLongLength ? first : (first - 249) * 250 + ReadUnrandomised(state, field + 1);
+    const int32_t length = stored + 1;
+    if (length == kLongLength) {
+        // The field grows to two codewords: move the data up by one,
+        // randomised anew for the new positions.
+        for (int32_t i = state.consumed / 12 - 1; i > field; --i) StoreRandomised(state, i + 1, ReadUnrandomised(state, i));
+        AdvanceConsumed(state, 12);
+        state.written += 12;
+    }
+    if (length < kLongLength) {
+        StoreRandomised(state, field, length);
+    } else {
+        StoreRandomised(state, field, length / 250 + 249);
+        StoreRandomised(state, field + 1, length % 250);
+    }
+    PutValue(state, Randomize255(*state.cursor, state.consumed / 12 + 1));
+    AdvanceConsumed(state, 12);
+    ++state.cursor;
+}
+
+}  // namespace glyphrun

@@ -1,0 +1,49 @@
+// EDIFACT: four 6-bit values of the bytes 32-94 packed into three codewords.
+#include <algorithm>
+
+#include "encodation_internal.h"
+
+namespace glyphrun {
+namespace {
+
+bool IsEdifactByte(uint8_t c) { return c >= 32 && c <= 94; }
+
+// After a complete group, a reader takes the last one or two codewords of
+// the symbol as ASCII by itself; a tail that fits them needs no unlatch.
+// The tail holds only bytes EDIFACT could take, so that a forced EDIFACT
+// never carries what its reading system does not expect. Otherwise the
+// data ends with the unlatch in the group it closes.
+void EdifactEndOfData(EncodationState& state) {
+    const int32_t remaining = static_cast<int32_t>(state.end - state.cursor);
+    if (remaining > 4) return;
+    const int32_t used = state.consumed / 12;
+    const int32_t room = CapacityFor(state, used) - used;
+    if (state.consumed % 12 == 0 && (room == 1 || room == 2)) {
+        if (std::all_of(state.cursor, state.end, IsEdifactByte) &&
+            AsciiCodewordCount(state.cursor, state.end) <= room) {
+            ChangeScheme(state, EncodeScheme::Ascii, true);
+            AsciiStepsToEnd(state);
+        }
+        return;
+    }
+    if (remaining == 0) ChangeScheme(state, EncodeScheme::Ascii, false);
+}
+
+}  // namespace
+
+void EdifactStep(EncodationState& state) {
+    if (state.consumed == state.schemeStart + 12) {
+        // Right after the latch the group boundary rule applies as well:
+        // short data must not leave a group that a reader takes for ASCII.
+        EdifactEndOfData(state);
+        if (state.scheme != EncodeScheme::Edifact || state.cursor == state.end) return;
+    }
+    const uint8_t c = *state.cursor;
+    if (!IsEdifactByte(c)) return FailNotEncodable(state, state.cursor);
+    PutValue(state, c & 63);
+    AdvanceConsumed(state, 9);
+    ++state.cursor;
+    EdifactEndOfData(state);
+}
+
+}  // namespace glyphrun

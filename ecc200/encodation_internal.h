@@ -1,0 +1,43 @@
+// Internal: what the scheme steps share.
+#pragma once
+
+#include "glyphrun/ecc200_stages.h"
+
+namespace glyphrun {
+
+// Room that no symbol offers: used when no size of the request holds the
+// data, so that the end-of-data rules take their always-valid path and the
+// driver reports the true codeword count.
+inline constexpr int32_t kUnboundedCapacity = 1 << 20;
+
+// Stores one codeword; fails the encodation instead of passing the largest
+// symbol's capacity.
+void StoreCodeword(EncodationState& state, int32_t index, int32_t value);
+// A codeword of the buffer, 0 outside it.
+uint8_t ReadCodeword(const EncodationState& state, int32_t index);
+void FailNotEncodable(EncodationState& state, const uint8_t* at);
+
+// Capacity of the smallest symbol of the request that holds `codewords`.
+int32_t CapacityFor(const EncodationState& state, int32_t codewords);
+// ASCII codewords that the bytes [begin, end) take, digit pairs included.
+int32_t AsciiCodewordCount(const uint8_t* begin, const uint8_t* end);
+void AsciiStepsToEnd(EncodationState& state);
+
+// The C40, Text and X12 values of one byte (up to four); 0 when it has none.
+int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4]);
+void PutTriplet(EncodationState& state, const uint8_t values[3]);
+
+void TripletStep(EncodationState& state);
+void EdifactStep(EncodationState& state);
+void Base256Step(EncodationState& state);
+
+// Copies the state's codewords to `output`; 0 when they do not fit.
+int32_t CopyOut(const EncodationState& state, uint8_t* output, int32_t outputCapacity, EncodeFailure* failure);
+// Records why the state failed; returns 0.
+int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeFailure* failure);
+
+// Copies what a state holds: its fields and the codewords in use, not the
+// whole buffer, because the automatic choice copies states per character.
+void CopyEncodationState(EncodationState& to, const EncodationState& from);
+
+}  // namespace glyphrun

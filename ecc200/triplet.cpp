@@ -1,0 +1,131 @@
+// C40, Text and X12: three values of 0-39 packed into two codewords.
+#include "encodation_internal.h"
+
+namespace glyphrun {
+namespace {
+
+constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30;
+
+int MapX12(uint8_t byte, uint8_t values[4]) {
+    if (byte == 13) values[0] = 0;
+    else if (byte == '*') values[0] = 1;
+    else if (byte == '>') values[0] = 2;
+    else if (byte == ' ') values[0] = 3;
+    else if (byte >= '0' && byte <= '9') values[0] = byte - 44;
+    else if (byte >= 'A' && byte <= 'Z') values[0] = byte - 51;
+    else return 0;
+    return 1;
+}
+
+// The values of a byte below 128 in C40 or Text (which differ only in the
+// case of letters).
+int MapBasic(uint8_t byte, bool text, uint8_t* values) {
+    const auto one = [&](int a) { values[0] = static_cast<uint8_t>(a); return 1; };
+    const auto two = [&](int a, int b) {
+        values[0] = static_cast<uint8_t>(a);
+        values[1] = static_cast<uint8_t>(b);
+        return 2;
+    };
+    if (byte < 32) return two(kShift1, byte);
+    if (byte == ' ') return one(3);
+    if (byte <= 47) return two(kShift2, byte - 33);
+    if (byte <= '9') return one(byte - 44);
+    if (byte <= 64) return two(kShift2, byte - 43);
+    if (byte <= 'Z') return text ? two(kShift3, byte - 64) : one(byte - 51);
+    if (byte <= 95) return two(kShift2, byte - 69);
+    if (byte == 96) return two(kShift3, 0);
+    if (byte <= 'z') return text ? one(byte - 83) : two(kShift3, byte - 96);
+    return two(kShift3, byte - 96);
+}
+
+int ValueCount(uint8_t byte, EncodeScheme scheme) {
+    uint8_t values[4];
+    return MapTripletChar(byte, scheme, values);
+}
+
+void ConsumeOneChar(EncodationState& state) {
+    AdvanceConsumed(state, 8 * ValueCount(*state.cursor, state.scheme));
+    ++state.cursor;
+}
+
+// Settles the end of the data once the read-ahead has reached it. `pending`
+// holds the values not yet stored, of the characters from the cursor on.
+void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
+    while (state.consumed < state.written) ConsumeOneChar(state);
+    if (state.consumed > state.written) {
+        // The last character's values were only partly stored: it counts
+        // as not consumed, and its remaining values are pending.
+        state.consumed = state.written;
+        --state.cursor;
+    }
+    const int32_t remaining = static_cast<int32_t>(state.end - state.cursor);
+    const int32_t used = state.consumed / 12;
+    const int32_t least = remaining == 3 ? 2 : remaining;
+    const int32_t room = CapacityFor(state, used + least) - used;
+    const int32_t tailAscii = AsciiCodewordCount(state.cursor, state.end);
+
+    if (remaining == 1 && room == 1 && tailAscii == 1) {
+        // A reader returns to ASCII by itself when one codeword is left.
+        ChangeScheme(state, EncodeScheme::Ascii, true);
+        AsciiStepsToEnd(state);
+    } else if (room == 2 && (count == 3 || (count == 2 && state.scheme != EncodeScheme::X12))) {
+        // A last triple that fills the symbol needs no unlatch; two values
+        // are completed with a Shift 1, which X12 lacks (its 0 is CR).
+        if (count == 2) pending[2] = kShift1;
+        PutTriplet(state, pending);
+        AdvanceConsumed(state, 24);
+        state.scheme = EncodeScheme::Ascii;
+        state.cursor = state.end;
+    } else if (room >= 1) {
+        ChangeScheme(state, EncodeScheme::Ascii, false);
+        AsciiStepsToEnd(state);
+    }
+    // room 0: the data fills the symbol exactly and nothing remains.
+}
+
+}  // namespace
+
+int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4]) {
+    if (scheme == EncodeScheme::X12) return MapX12(byte, values);
+    const bool text = scheme == EncodeScheme::Text;
+    if (byte < 128) return MapBasic(byte, text, values);
+    values[0] = kShift2;
+    values[1] = kUpperShiftValue;
+    return 2 + MapBasic(byte - 128, text, values + 2);
+}
+
+void PutTriplet(EncodationState& state, const uint8_t values[3]) {
+    const int32_t v = 1600 * values[0] + 40 * values[1] + values[2] + 1;
+    PutValue(state, v / 256);
+    PutValue(state, v % 256);
+}
+
+void TripletStep(EncodationState& state) {
+    if (state.written == state.consumed) {
+        // Read ahead until the values of the characters read so far end on a
+        // triple boundary, storing whole triples; the characters are
+        // consumed one per step afterwards.
+        uint8_t pending[7];
+        int count = 0;
+        const uint8_t* read = state.cursor;
+        for (;;) {
+            while (count < 3 && read < state.end) {
+                const int added = MapTripletChar(*read, state.scheme, pending + count);
+                if (added == 0) return FailNotEncodable(state, read);
+                count += added;
+                ++read;
+            }
+            if (count >= 3) {
+                PutTriplet(state, pending);
+                count -= 3;
+                for (int i = 0; i < count; ++i) pending[i] = pending[i + 3];
+                if (state.error != EncodationError::None) return;
+            }
+            if (read == state.end) return TripletEndOfData(state, pending, count);
+            if (count == 0) break;
+        }
+    }
+    if (state.consumed < state.written) ConsumeOneChar(state);
+}
+
+}  // namespace glyphrun

@@ -1,0 +1,93 @@
+// The automatic choice and the minimal encodation.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "codewords.h"
+#include "reader.h"
+
+namespace glyphrun {
+namespace {
+
+using testing::Codewords;
+using testing::EncodeAndRead;
+using testing::EncodeBytes;
+using V = std::vector<int>;
+
+V Auto(const std::string& s) { return Codewords(s, EncodeScheme::AutoBest); }
+
+TEST(AutoBest, WorkedExamples) {
+    EXPECT_EQ(Auto("123456"), (V{142, 164, 186}));
+    EXPECT_EQ(Auto("ABCDEFGHIJ"), (V{230, 89, 233, 109, 36, 128, 95, 75}));
+    // C40 to the end: the channel that reached the end first stays a
+    // candidate, one codeword shorter than leaving C40 for "876KZ".
+    EXPECT_EQ(Auto("8XEMM4QLA48CLORW876KZ"),
+              (V{230, 80, 219, 166, 153, 191, 119, 51, 241, 160, 192, 226, 236, 66, 104, 254}));
+    EXPECT_EQ(Auto("BD]^AECAAD"), (V{67, 69, 94, 95, 66, 70, 68, 66, 66, 69}));  // ties go to ASCII
+    EXPECT_EQ(Auto("[A]B^C[D]E^F"), (V{240, 108, 23, 66, 120, 54, 196, 116, 87, 134}));
+    EXPECT_EQ(Auto("^^^^^^^^"), (V{240, 121, 231, 158, 121, 231, 158}));
+    for (const std::string s : {"8XEMM4QLA48CLORW876KZ", "[A]B^C[D]E^F", "hello world 123", "ABC\xe9\xe9" "def"})
+        EXPECT_EQ(EncodeAndRead(s, EncodeScheme::AutoBest, kSmallestSquare), s);
+}
+
+TEST(AutoBest, NearFullCapacityEncodesOrFailsCleanly) {
+    const std::string fits(2335, 'A');
+    EXPECT_TRUE(EncodeAndRead(fits, EncodeScheme::AutoBest, kSmallestSquare) == fits);
+    EXPECT_EQ(EncodeBytes(std::string(2334, 'A'), EncodeScheme::AutoBest).size, 23);
+    for (int n : {2336, 2400, 5000}) {
+        const auto e = EncodeBytes(std::string(n, 'A'), EncodeScheme::AutoBest);
+        EXPECT_TRUE(e.codewords.empty());
+        EXPECT_EQ(e.failure.error, EncodeError::TooLong) << n;
+    }
+    EXPECT_EQ(EncodeBytes("", EncodeScheme::AutoBest).failure.error, EncodeError::EmptyInput);
+}
+
+TEST(AutoMinimal, ReachesTheFullCapacities) {
+    for (const std::string& s : {std::string(3116, '7'), std::string(2335, 'Q'), std::string(1556, '\xab')}) {
+        const auto e = EncodeBytes(s, EncodeScheme::AutoMinimal);
+        EXPECT_EQ(e.codewords.size(), 1558u) << s.size();
+        EXPECT_TRUE(EncodeAndRead(s, EncodeScheme::AutoMinimal, kSmallestSquare) == s) << s.size();
+    }
+    for (const std::string& s : {std::string(3117, '7'), std::string(2337, 'Q'), std::string(1557, '\xab')})
+        EXPECT_EQ(EncodeBytes(s, EncodeScheme::AutoMinimal).failure.error, EncodeError::TooLong) << s.size();
+    EXPECT_EQ(EncodeBytes(std::string(100, 'A'), EncodeScheme::AutoMinimal, kSmallestRectangle).failure.error,
+              EncodeError::DoesNotFit);
+    EXPECT_EQ(EncodeBytes("A", EncodeScheme::AutoFast).failure.error, EncodeError::Unsupported);
+}
+
+// Random text from mixed alphabets: the minimal encodation decodes to the
+// input and never takes more codewords than the automatic choice or any
+// single scheme, for square, rectangular and fixed sizes.
+TEST(AutoMinimal, NeverLongerThanAnyOtherEncodation) {
+    const std::string alphabets[] = {
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz", "0123456789", " *>\r", "!\"#$%&'()+,-./:;<=?@[\\]^",
+        "\x80\xa9\xc1\xe9\xff"};
+    std::mt19937 rng(2026);
+    for (int round = 0; round < 600; ++round) {
+        std::string input;
+        const int length = 1 + static_cast<int>(rng() % (round % 10 == 0 ? 300 : 40));
+        // Runs from a few alphabets, so that each scheme has something to win.
+        while (static_cast<int>(input.size()) < length) {
+            const std::string& alphabet = alphabets[rng() % 6];
+            for (int run = 1 + rng() % 8; run > 0 && static_cast<int>(input.size()) < length; --run)
+                input += alphabet[rng() % alphabet.size()];
+        }
+        const int32_t request = round % 3 == 0 ? kSmallestSquare : round % 3 == 1 ? kSmallestRectangle
+                                                                                   : static_cast<int32_t>(rng() % 30);
+        const auto minimal = EncodeBytes(input, EncodeScheme::AutoMinimal, request);
+        for (int scheme = 0; scheme <= 6; ++scheme) {
+            const auto other = EncodeBytes(input, static_cast<EncodeScheme>(scheme), request);
+            if (other.codewords.empty()) continue;
+            ASSERT_FALSE(minimal.codewords.empty()) << "scheme " << scheme << " fits " << input.size() << " bytes";
+            ASSERT_LE(minimal.codewords.size(), other.codewords.size()) << "scheme " << scheme << ": " << input;
+            ASSERT_LE(QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, minimal.size),
+                      QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, other.size));
+        }
+        if (!minimal.codewords.empty()) {
+            ASSERT_EQ(EncodeAndRead(input, EncodeScheme::AutoMinimal, request), input) << "request " << request;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace glyphrun
