@@ -50,3 +50,39 @@ BENCHMARK(BM_EncodeMessageAscii)->Arg(30)->Arg(1556);
 
 }  // namespace
 }  // namespace glyphrun
+
+namespace glyphrun {
+namespace {
+
+// Mixed text: runs of upper case, lower case, digits and punctuation.
+std::string MixedText(size_t length) {
+    static const char* const kRuns[] = {"INVOICE ", "order-no ", "20261207", "ABC/123 ", "qty: 42 ", "*>*>"};
+    std::string text;
+    for (size_t i = 0; text.size() < length; ++i) text += kRuns[(i * 7) % 6];
+    text.resize(length);
+    return text;
+}
+
+// The encodation alone (no size choice, padding or image), with the
+// codewords it produced as a counter.
+void EncodeAutomatic(benchmark::State& state, EncodeScheme scheme) {
+    const std::string text = MixedText(static_cast<size_t>(state.range(0)));
+    uint8_t output[kMaxDataCodewords];
+    int32_t codewords = 0;
+    for (auto _ : state) {
+        int32_t size = kSmallestSquare;
+        EncodeFailure failure;
+        codewords = EncodeCodewords(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(text.data()),
+                                    static_cast<int32_t>(text.size()), scheme, size, &failure);
+        if (codewords == 0) state.SkipWithError(DescribeEncodeFailure(failure).c_str());
+    }
+    state.counters["codewords"] = codewords;
+}
+
+void BM_AutoBest(benchmark::State& state) { EncodeAutomatic(state, EncodeScheme::AutoBest); }
+void BM_AutoMinimal(benchmark::State& state) { EncodeAutomatic(state, EncodeScheme::AutoMinimal); }
+BENCHMARK(BM_AutoBest)->Arg(100)->Arg(1000)->Arg(1556);
+BENCHMARK(BM_AutoMinimal)->Arg(100)->Arg(1000)->Arg(1556);
+
+}  // namespace
+}  // namespace glyphrun

@@ -55,6 +55,12 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     EXPECT_EQ(o.out, "142 164 186\n10x10\n");
     EXPECT_EQ(Run("--codewords -s rect AB").out, "66 67\n8x18\n");
     EXPECT_EQ(Run("--codewords -i -", std::string("\xc8\0", 2)).out, "235 73 1\n10x10\n");
+    EXPECT_EQ(Run("--codewords ABCDEFGHIJ").out, "230 89 233 109 36 128 95 75\n14x14\n");  // auto by default
+    EXPECT_EQ(Run("--codewords -m edifact ABCD").out, "240 4 32 196\n12x12\n");
+    EXPECT_EQ(Run("--codewords -m minimal -s rect ABCDEFGHIJ").out, "230 89 233 109 36 128 95 254 75\n8x32\n");
+    const Outcome x12 = Run("-m x12 ABa");
+    EXPECT_EQ(x12.status, 1);
+    EXPECT_EQ(x12.err, "glyphrun-cli: X12 cannot encode byte 0x61 at position 3\n");
 }
 
 TEST_F(Cli, WritesAPgmThatTheReaderDecodes) {

@@ -73,3 +73,75 @@ TEST(RoundTrip, RectanglesAndEveryModuleSizeAndMargin) {
 
 }  // namespace
 }  // namespace glyphrun
+
+namespace glyphrun {
+namespace {
+
+struct SchemeAlphabet {
+    EncodeScheme scheme;
+    std::string alphabet;
+};
+
+std::string AllBytes() {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    return all;
+}
+
+const SchemeAlphabet kSchemeAlphabets[] = {
+    {EncodeScheme::Ascii, AllBytes()},
+    {EncodeScheme::C40, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ABCXYZ-.a\xc1"},
+    {EncodeScheme::Text, "abcdefghijklmnopqrstuvwxyz0123456789 abcxyz-.A\xe1"},
+    {EncodeScheme::X12, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 *>\r"},
+    {EncodeScheme::Edifact, " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^"},
+    {EncodeScheme::Base256, AllBytes()},
+    {EncodeScheme::AutoBest, "ABCDEFGHIJabcdefghij0123456789 *>\r!@[^\xc1\xe9"},
+    {EncodeScheme::AutoMinimal, "ABCDEFGHIJabcdefghij0123456789 *>\r!@[^\xc1\xe9"},
+};
+
+// Every scheme, lengths 1-40 from its own alphabet, in the smallest square,
+// the smallest rectangle and the next two larger fixed sizes: whatever the
+// encoder accepts must read back as the input.
+TEST(RoundTrip, EverySchemeAtEverySizeItFits) {
+    std::mt19937 rng(11);
+    for (const auto& [scheme, alphabet] : kSchemeAlphabets) {
+        for (int length = 1; length <= 40; ++length) {
+            std::string input;
+            for (int i = 0; i < length; ++i) input += alphabet[rng() % alphabet.size()];
+            Ecc200Encoder probe = InitEncoder();
+            probe.scheme = scheme;
+            ASSERT_EQ(EncodeMessage(&probe, length, reinterpret_cast<const uint8_t*>(input.data()), kSmallestSquare), 1)
+                << SchemeName(scheme) << " " << length;
+            const int32_t square = probe.sizeIndex;
+            FreeEncoder(&probe);
+            for (int32_t request : {kSmallestSquare, kSmallestRectangle, square + 1, square + 2}) {
+                if (request > 23) continue;
+                Ecc200Encoder encoder = InitEncoder();
+                encoder.scheme = scheme;
+                encoder.moduleSize = 2;
+                encoder.margin = 2;
+                if (EncodeMessage(&encoder, length, reinterpret_cast<const uint8_t*>(input.data()), request))
+                    EXPECT_EQ(testing::ReadSymbol(*encoder.image, 2), input)
+                        << SchemeName(scheme) << " length " << length << " request " << request;
+                else
+                    EXPECT_EQ(request, kSmallestRectangle) << DescribeEncodeFailure(encoder.failure);
+                FreeEncoder(&encoder);
+            }
+        }
+    }
+}
+
+TEST(RoundTrip, LongInputsInEveryScheme) {
+    std::mt19937 rng(5);
+    for (const auto& [scheme, alphabet] : kSchemeAlphabets) {
+        for (int length : {100, 500, 1000}) {
+            std::string input;
+            for (int i = 0; i < length; ++i) input += alphabet[rng() % alphabet.size()];
+            const auto read = EncodeAndRead(input, scheme, kSmallestSquare, 1, 1);
+            EXPECT_TRUE(read == input) << SchemeName(scheme) << " " << length;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace glyphrun
