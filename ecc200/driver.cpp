@@ -14,14 +14,6 @@ bool IsValidRequest(int32_t requestedSize) {
            (requestedSize >= 0 && requestedSize < kSymbolSizeCount);
 }
 
-// The capacity a request offers: the fixed size's, or the largest of the family.
-int32_t OfferedCapacity(int32_t requestedSize) {
-    const int32_t largest = requestedSize == kSmallestSquare      ? 23
-                            : requestedSize == kSmallestRectangle ? kSymbolSizeCount - 1
-                                                                  : requestedSize;
-    return QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, largest);
-}
-
 std::string SizeName(int32_t sizeIndex) {
     return std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, sizeIndex)) + "x" +
            std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, sizeIndex));
@@ -64,16 +56,7 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
     if (count <= 0) return 0;
 
     sizeIndex = SelectSymbolSize(count, requested);
-    if (sizeIndex < 0) {
-        Fail(failure, EncodeError::DoesNotFit, scheme);
-        if (failure) {
-            failure->needed = count;
-            failure->capacity = OfferedCapacity(requested);
-            failure->requestedSize = requested;
-        }
-        return 0;
-    }
-    return count;
+    return sizeIndex < 0 ? FailToFit(failure, scheme, count, requested) : count;
 }
 
 int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, int32_t requestedSize) {

@@ -15,6 +15,30 @@ inline int32_t Fail(EncodeFailure* failure, EncodeError error, EncodeScheme sche
     return 0;
 }
 
+// The sizes a request covers, in increasing capacity: one fixed size or a family.
+struct SizeRange {
+    int32_t first, last;
+};
+
+inline SizeRange SizesOf(int32_t requestedSize) {
+    if (requestedSize == kSmallestSquare) return {0, 23};
+    if (requestedSize == kSmallestRectangle) return {24, kSymbolSizeCount - 1};
+    return {requestedSize, requestedSize};
+}
+
+// Records that `needed` data codewords do not fit the request: too long
+// past the largest symbol, else with the capacity that was offered.
+inline int32_t FailToFit(EncodeFailure* failure, EncodeScheme scheme, int32_t needed, int32_t requestedSize) {
+    const bool tooLong = needed > kMaxDataCodewords;
+    Fail(failure, tooLong ? EncodeError::TooLong : EncodeError::DoesNotFit, scheme);
+    if (failure && !tooLong) {
+        failure->needed = needed;
+        failure->capacity = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, SizesOf(requestedSize).last);
+        failure->requestedSize = requestedSize;
+    }
+    return 0;
+}
+
 // InvalidArgument or EmptyInput for a request that cannot be encoded at all.
 inline EncodeError CheckInput(const uint8_t* output, const uint8_t* input, int32_t length) {
     if (!output || length < 0 || (!input && length > 0)) return EncodeError::InvalidArgument;

@@ -341,20 +341,6 @@ int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity) const {
 
 int32_t Capacity(int32_t size) { return QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size); }
 
-int32_t FailToFit(EncodeFailure* failure, int32_t needed, int32_t requestedSize) {
-    const bool tooLong = needed > kMaxDataCodewords;
-    Fail(failure, tooLong ? EncodeError::TooLong : EncodeError::DoesNotFit, EncodeScheme::AutoMinimal);
-    if (failure && !tooLong) {
-        const int32_t largest = requestedSize == kSmallestSquare      ? 23
-                                : requestedSize == kSmallestRectangle ? kSymbolSizeCount - 1
-                                                                      : requestedSize;
-        failure->needed = needed;
-        failure->capacity = Capacity(largest);
-        failure->requestedSize = requestedSize;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
@@ -363,23 +349,22 @@ int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t
     if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
         return Fail(failure, error, EncodeScheme::AutoMinimal);
     // No scheme puts more than two bytes into a codeword.
-    if (length > 2 * kMaxDataCodewords) return FailToFit(failure, kMaxDataCodewords + 1, requestedSize);
+    if (length > 2 * kMaxDataCodewords)
+        return FailToFit(failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, requestedSize);
 
     MinimalSearch search(input, length);
     if (!search.Allocate()) return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);
     const int32_t unbounded = search.Solve(kUnboundedCapacity);
 
-    int32_t first = requestedSize, last = requestedSize;
-    if (requestedSize == kSmallestSquare) first = 0, last = 23;
-    if (requestedSize == kSmallestRectangle) first = 24, last = kSymbolSizeCount - 1;
-    for (int32_t size = first; size <= last; ++size) {
+    const SizeRange sizes = SizesOf(requestedSize);
+    for (int32_t size = sizes.first; size <= sizes.last; ++size) {
         // A known capacity spares at most the last unlatch or length codeword.
         if (Capacity(size) < unbounded - 2) continue;
         if (search.Solve(Capacity(size)) == kNever) continue;
         sizeIndex = size;
         return search.Emit(output, outputCapacity);
     }
-    return FailToFit(failure, unbounded, requestedSize);
+    return FailToFit(failure, EncodeScheme::AutoMinimal, unbounded, requestedSize);
 }
 
 }  // namespace glyphrun
