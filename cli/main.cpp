@@ -1,162 +1,53 @@
 // glyphrun-cli: encodes bytes into a Data Matrix ECC200 symbol.
-#include <getopt.h>
-
-#include <cctype>
-#include <cerrno>
-#include <climits>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string>
 #include <vector>
 
-#include "file_output.h"
-#include "glyphrun/ecc200.h"
+#include "glyphrun/codecs.h"
+#include "glyphrun/safe_file.h"
+#include "options.h"
 
 namespace {
 
-using glyphrun::EncodeScheme;
+using namespace glyphrun;
+using cli::Options;
+using cli::OutputKind;
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr size_t kMaxInputBytes = 1 << 20;  // far past what any symbol holds
-
-const char kUsage[] =
-    "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
-    "Encodes TEXT (taken as bytes exactly as given) into a Data Matrix ECC200 symbol.\n"
-    "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
-    "  -o, --output FILE  write the module image as binary PGM (P5, 255 = light)\n"
-    "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
-    "  -s, --size SIZE    square (default), rect, or an index 0-29\n"
-    "      --module N     pixels per module, 1 or more (default 4)\n"
-    "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
-    "      --codewords    print the data codewords before padding in decimal on one line,\n"
-    "                     then the symbol's ROWSxCOLS on the next line\n"
-    "  -h, --help         show this help;  --version  show the version\n"
-    "Without --output or --codewords the symbol's size is printed.\n"
-    "Byte positions in messages count from 1.\n"
-    "Exit status: 0 done; 1 the input could not be encoded or written; 2 bad usage.\n";
-
-struct Options {
-    std::optional<std::string> text;
-    std::optional<std::string> inputPath;
-    std::optional<std::string> outputPath;
-    EncodeScheme scheme = EncodeScheme::AutoBest;
-    int32_t size = glyphrun::kSmallestSquare;
-    int32_t moduleSize = 4;
-    int32_t margin = 10;
-    bool printCodewords = false;
-};
-
-[[noreturn]] void UsageError(const std::string& message) {
-    std::fprintf(stderr, "glyphrun-cli: %s\nTry 'glyphrun-cli --help' for more information.\n", message.c_str());
-    std::exit(kExitUsage);
-}
 
 int Failure(const std::string& message) {
     std::fprintf(stderr, "glyphrun-cli: %s\n", message.c_str());
-    return kExitFailure;
+    return cli::kExitFailure;
 }
 
-std::optional<long> ParseInteger(const char* text) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-    return value;
-}
-
-int32_t ParseBounded(const char* option, const char* text, long low, long high) {
-    const auto value = ParseInteger(text);
-    if (!value || *value < low || *value > high)
-        UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
-                   std::to_string(high) + ", not '" + text + "'");
-    return static_cast<int32_t>(*value);
-}
-
-int32_t ParseSize(const std::string& text) {
-    if (text == "square") return glyphrun::kSmallestSquare;
-    if (text == "rect") return glyphrun::kSmallestRectangle;
-    return ParseBounded("--size", text.c_str(), 0, glyphrun::kSymbolSizeCount - 1);
-}
-
-EncodeScheme ParseMode(const std::string& text) {
-    static const std::pair<const char*, EncodeScheme> kModes[] = {
-        {"auto", EncodeScheme::AutoBest}, {"minimal", EncodeScheme::AutoMinimal}, {"ascii", EncodeScheme::Ascii},
-        {"c40", EncodeScheme::C40},       {"text", EncodeScheme::Text},           {"x12", EncodeScheme::X12},
-        {"edifact", EncodeScheme::Edifact}, {"base256", EncodeScheme::Base256}};
-    for (const auto& [name, scheme] : kModes)
-        if (text == name) return scheme;
-    UsageError("unknown mode '" + text + "' (use auto, minimal, ascii, c40, text, x12, edifact or base256)");
-}
-
-Options ParseOptions(int argc, char** argv) {
-    enum LongOnly { kModule = 256, kMargin, kCodewords, kVersion };
-    static const option kLongOptions[] = {
-        {"input", required_argument, nullptr, 'i'},  {"output", required_argument, nullptr, 'o'},
-        {"mode", required_argument, nullptr, 'm'},   {"size", required_argument, nullptr, 's'},
-        {"module", required_argument, nullptr, kModule}, {"margin", required_argument, nullptr, kMargin},
-        {"codewords", no_argument, nullptr, kCodewords}, {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},     {nullptr, 0, nullptr, 0}};
-    Options options;
-    opterr = 0;
-    int c;
-    while ((c = getopt_long(argc, argv, ":i:o:m:s:h", kLongOptions, nullptr)) != -1) {
-        switch (c) {
-            case 'i': options.inputPath = optarg; break;
-            case 'o': options.outputPath = optarg; break;
-            case 'm': options.scheme = ParseMode(optarg); break;
-            case 's': options.size = ParseSize(optarg); break;
-            case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, glyphrun::kMaxImageSide); break;
-            case kMargin: options.margin = ParseBounded("--margin", optarg, 0, glyphrun::kMaxImageSide); break;
-            case kCodewords: options.printCodewords = true; break;
-            case 'h': std::fputs(kUsage, stdout); std::exit(0);
-            case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
-            case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
-            default:
-                // optopt names a bad short option; a bad long one is the word just read.
-                UsageError("invalid option '" +
-                           (optopt > 0 && optopt < 128 && std::isalnum(optopt) ? std::string("-") + char(optopt)
-                                                                               : std::string(argv[optind - 1])) +
-                           "'");
-        }
-    }
-    const int remaining = argc - optind;
-    if (remaining > 1) UsageError("give the text as one argument (quote it if it has spaces)");
-    if (remaining == 1) options.text = argv[optind];
-    if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
-    if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
-    return options;
-}
-
-// Reads the whole input; an empty optional and a message on failure.
-std::optional<std::vector<unsigned char>> ReadInput(const std::string& path, std::string& error) {
+// Reads the whole input; false and a message on failure.
+bool ReadInput(const std::string& path, std::vector<unsigned char>& bytes, std::string& error) {
     const bool fromStdin = path == "-";
     FILE* file = fromStdin ? stdin : std::fopen(path.c_str(), "rb");
     if (!file) {
         error = "cannot open " + path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return false;
     }
-    std::vector<unsigned char> bytes(kMaxInputBytes + 1);
+    bytes.resize(kMaxInputBytes + 1);
     const size_t count = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool failed = std::ferror(file);
     const int readErrno = errno;
     if (!fromStdin) std::fclose(file);
     if (failed) {
         error = "cannot read " + path + ": " + std::strerror(readErrno);
-        return std::nullopt;
+        return false;
     }
     if (count > kMaxInputBytes) {
         error = "the input " + path + " is longer than " + std::to_string(kMaxInputBytes) + " bytes";
-        return std::nullopt;
+        return false;
     }
     bytes.resize(count);
-    return bytes;
+    return true;
 }
 
 // Binary PGM, top row first, 255 = light.
-std::vector<unsigned char> ToPgm(const glyphrun::ModuleImage& image) {
+std::vector<unsigned char> ToPgm(const ModuleImage& image) {
     const std::string header = "P5\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     std::vector<unsigned char> pgm(header.begin(), header.end());
     const size_t pixels = static_cast<size_t>(image.width) * image.height;
@@ -169,7 +60,57 @@ std::vector<unsigned char> ToPgm(const glyphrun::ModuleImage& image) {
     return pgm;
 }
 
-void PrintCodewords(const glyphrun::Ecc200Encoder& encoder) {
+// A 24-bit image of the symbol in the chosen colours: bars where the module
+// image is dark, background elsewhere.
+bool FillImage(const ModuleImage& modules, const Options& options, GrImage& image) {
+    if (!image.Create(static_cast<uint32_t>(modules.width), static_cast<uint32_t>(modules.height), 24)) return false;
+    const RGBQUAD bar = GrImage::RGBtoRGBQUAD(options.foreground);
+    const RGBQUAD background = GrImage::RGBtoRGBQUAD(options.background);
+    for (int32_t y = 0; y < modules.height; ++y) {
+        // Both count y from the bottom: module rows are stored top first.
+        const uint8_t* source = modules.pixels + 3 * static_cast<size_t>(modules.height - 1 - y) * modules.width;
+        uint8_t* row = image.GetBits(static_cast<uint32_t>(y));
+        for (int32_t x = 0; x < modules.width; ++x) {
+            const RGBQUAD& c = source[3 * x] == 0 ? bar : background;
+            row[3 * x] = c.rgbBlue;
+            row[3 * x + 1] = c.rgbGreen;
+            row[3 * x + 2] = c.rgbRed;
+        }
+    }
+    image.SetCodecOption(options.gifCodec, TypeGif);
+    image.SetCodecOption(options.pngInterlace ? 1 : 0, TypePng);
+    return true;
+}
+
+uint32_t ImageTypeOf(OutputKind kind) {
+    switch (kind) {
+        case OutputKind::Bmp: return TypeBmp;
+        case OutputKind::Gif: return TypeGif;
+        default: return TypePng;
+    }
+}
+
+int WriteOutput(const Ecc200Encoder& encoder, const Options& options) {
+    const std::string& path = *options.outputPath;
+    if (options.outputKind == OutputKind::Pgm) {
+        const std::vector<unsigned char> pgm = ToPgm(*encoder.image);
+        const FileWriteResult result = WriteFileSafely(
+            path, [&](FILE* stream) { return std::fwrite(pgm.data(), 1, pgm.size(), stream) == pgm.size(); });
+        return result.ok ? 0 : Failure(result.reason);
+    }
+    GrImage image;
+    if (!FillImage(*encoder.image, options, image)) return Failure(image.GetLastError());
+    if (path != "-") return image.Save(path.c_str(), ImageTypeOf(options.outputKind)) ? 0 : Failure(image.GetLastError());
+
+    uint8_t* png = nullptr;
+    int32_t size = 0;
+    if (!image.Encode(png, size, TypePng)) return Failure(image.GetLastError());
+    const bool written = std::fwrite(png, 1, static_cast<size_t>(size), stdout) == static_cast<size_t>(size);
+    GrImage::FreeMemory(png);
+    return written ? 0 : Failure(std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+void PrintCodewords(const Ecc200Encoder& encoder) {
     for (int32_t i = 0; i < encoder.dataCodewords; ++i)
         std::printf(i ? " %u" : "%u", static_cast<unsigned>(encoder.message->codewords[i]));
     std::printf("\n%dx%d\n", encoder.symbolRows, encoder.symbolCols);
@@ -179,38 +120,39 @@ int Run(const Options& options) {
     std::vector<unsigned char> input;
     if (options.inputPath) {
         std::string error;
-        auto read = ReadInput(*options.inputPath, error);
-        if (!read) return Failure(error);
-        input = std::move(*read);
+        if (!ReadInput(*options.inputPath, input, error)) return Failure(error);
     } else {
         input.assign(options.text->begin(), options.text->end());
     }
 
-    glyphrun::Ecc200Encoder encoder = glyphrun::InitEncoder();
+    Ecc200Encoder encoder = InitEncoder();
     encoder.scheme = options.scheme;
     encoder.moduleSize = options.moduleSize;
     encoder.margin = options.margin;
-    const int32_t length = static_cast<int32_t>(input.size());
     int status = 0;
-    if (!glyphrun::EncodeMessage(&encoder, length, input.data(), options.size)) {
-        status = Failure(glyphrun::DescribeEncodeFailure(encoder.failure));
+    if (!EncodeMessage(&encoder, static_cast<int32_t>(input.size()), input.data(), options.size)) {
+        status = Failure(DescribeEncodeFailure(encoder.failure));
     } else {
         if (options.printCodewords) PrintCodewords(encoder);
         if (options.outputPath) {
             std::fflush(stdout);  // the text first, when the file is standard output too
-            const std::string error = glyphrun::cli::WriteFileReplacing(*options.outputPath, ToPgm(*encoder.image));
-            if (!error.empty()) status = Failure(error);
+            status = WriteOutput(encoder, options);
         }
         if (!options.printCodewords && !options.outputPath)
             std::printf("%dx%d symbol, %d of %d data codewords used\n", encoder.symbolRows, encoder.symbolCols,
                         encoder.dataCodewords,
-                        glyphrun::QuerySymbolAttribute(glyphrun::SymbolAttribute::AttrDataCodewords, encoder.sizeIndex));
+                        QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex));
     }
-    glyphrun::FreeEncoder(&encoder);
+    FreeEncoder(&encoder);
     if (std::fflush(stdout) != 0 && status == 0) status = Failure("cannot write to standard output");
     return status;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return Run(ParseOptions(argc, argv)); }
+int main(int argc, char** argv) {
+    // A write stopped by a file-size limit then fails with EFBIG and a
+    // message instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return Run(cli::ParseOptions(argc, argv));
+}

@@ -12,6 +12,9 @@ PACKAGES="
   libgmock-dev
   libbenchmark-dev
   libzxing-dev
+  libpng-dev
+  libgif-dev
+  libstb-dev
 "
 
 missing=""

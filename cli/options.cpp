@@ -1,0 +1,152 @@
+#include "options.h"
+
+#include <getopt.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace glyphrun::cli {
+namespace {
+
+const char kUsage[] =
+    "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
+    "Encodes TEXT (taken as bytes exactly as given) into a Data Matrix ECC200 symbol.\n"
+    "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
+    "  -o, --output FILE  write the symbol as .png, .gif or .bmp, or the module image\n"
+    "                     as binary .pgm (P5, 255 = light); '-' writes PNG to standard output\n"
+    "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
+    "  -s, --size SIZE    square (default), rect, or an index 0-29\n"
+    "      --module N     pixels per module, 1 or more (default 4)\n"
+    "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
+    "      --fg RRGGBB    bar colour (default 000000)\n"
+    "      --bg RRGGBB    background colour (default ffffff)\n"
+    "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
+    "      --png-interlace             write PNG with Adam7 interlacing\n"
+    "      --codewords    print the data codewords before padding in decimal on one line,\n"
+    "                     then the symbol's ROWSxCOLS on the next line\n"
+    "  -h, --help         show this help;  --version  show the version\n"
+    "Without --output or --codewords the symbol's size is printed.\n"
+    "Byte positions in messages count from 1. An existing output file is replaced only\n"
+    "once the new one is complete.\n"
+    "Exit status: 0 done; 1 the input could not be encoded or written; 2 bad usage.\n";
+
+[[noreturn]] void UsageError(const std::string& message) {
+    std::fprintf(stderr, "glyphrun-cli: %s\nTry 'glyphrun-cli --help' for more information.\n", message.c_str());
+    std::exit(kExitUsage);
+}
+
+int32_t ParseBounded(const char* option, const char* text, long low, long high) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
+        UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
+                   std::to_string(high) + ", not '" + text + "'");
+    return static_cast<int32_t>(value);
+}
+
+int32_t ParseSize(const std::string& text) {
+    if (text == "square") return kSmallestSquare;
+    if (text == "rect") return kSmallestRectangle;
+    return ParseBounded("--size", text.c_str(), 0, kSymbolSizeCount - 1);
+}
+
+EncodeScheme ParseMode(const std::string& text) {
+    static const std::pair<const char*, EncodeScheme> kModes[] = {
+        {"auto", EncodeScheme::AutoBest}, {"minimal", EncodeScheme::AutoMinimal}, {"ascii", EncodeScheme::Ascii},
+        {"c40", EncodeScheme::C40},       {"text", EncodeScheme::Text},           {"x12", EncodeScheme::X12},
+        {"edifact", EncodeScheme::Edifact}, {"base256", EncodeScheme::Base256}};
+    for (const auto& [name, scheme] : kModes)
+        if (text == name) return scheme;
+    UsageError("unknown mode '" + text + "' (use auto, minimal, ascii, c40, text, x12, edifact or base256)");
+}
+
+COLORREF ParseColor(const char* option, const std::string& text) {
+    const bool hex = text.size() == 6 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    if (!hex) UsageError(std::string(option) + " takes a colour as RRGGBB in hexadecimal, not '" + text + "'");
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 16);
+    return RGB(static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value));
+}
+
+uint32_t ParseGifCodec(const std::string& text) {
+    if (text == "lzw") return 0;
+    if (text == "plain") return 1;
+    if (text == "rle") return 2;
+    UsageError("unknown GIF codec '" + text + "' (use lzw, plain or rle)");
+}
+
+OutputKind KindOfOutput(const std::string& path) {
+    if (path == "-") return OutputKind::Png;
+    const auto dot = path.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "png") return OutputKind::Png;
+    if (extension == "gif") return OutputKind::Gif;
+    if (extension == "bmp") return OutputKind::Bmp;
+    if (extension == "pgm") return OutputKind::Pgm;
+    UsageError("the output '" + path + "' must end in .png, .gif, .bmp or .pgm");
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, char** argv) {
+    enum LongOnly { kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kVersion };
+    static const option kLongOptions[] = {
+        {"input", required_argument, nullptr, 'i'},
+        {"output", required_argument, nullptr, 'o'},
+        {"mode", required_argument, nullptr, 'm'},
+        {"size", required_argument, nullptr, 's'},
+        {"module", required_argument, nullptr, kModule},
+        {"margin", required_argument, nullptr, kMargin},
+        {"fg", required_argument, nullptr, kForeground},
+        {"bg", required_argument, nullptr, kBackground},
+        {"gif-codec", required_argument, nullptr, kGifCodec},
+        {"png-interlace", no_argument, nullptr, kPngInterlace},
+        {"codewords", no_argument, nullptr, kCodewords},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0}};
+    Options options;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":i:o:m:s:h", kLongOptions, nullptr)) != -1) {
+        switch (c) {
+            case 'i': options.inputPath = optarg; break;
+            case 'o':
+                options.outputPath = optarg;
+                options.outputKind = KindOfOutput(optarg);
+                break;
+            case 'm': options.scheme = ParseMode(optarg); break;
+            case 's': options.size = ParseSize(optarg); break;
+            case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, kMaxImageSide); break;
+            case kMargin: options.margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
+            case kForeground: options.foreground = ParseColor("--fg", optarg); break;
+            case kBackground: options.background = ParseColor("--bg", optarg); break;
+            case kGifCodec: options.gifCodec = ParseGifCodec(optarg); break;
+            case kPngInterlace: options.pngInterlace = true; break;
+            case kCodewords: options.printCodewords = true; break;
+            case 'h': std::fputs(kUsage, stdout); std::exit(0);
+            case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
+            case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
+            default:
+                // optopt names a bad short option; a bad long one is the word just read.
+                UsageError("invalid option '" +
+                           (optopt > 0 && optopt < 128 && std::isalnum(optopt) ? std::string("-") + char(optopt)
+                                                                               : std::string(argv[optind - 1])) +
+                           "'");
+        }
+    }
+    const int remaining = argc - optind;
+    if (remaining > 1) UsageError("give the text as one argument (quote it if it has spaces)");
+    if (remaining == 1) options.text = argv[optind];
+    if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
+    if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    return options;
+}
+
+}  // namespace glyphrun::cli

@@ -1,0 +1,37 @@
+// glyphrun-cli's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "glyphrun/ecc200.h"
+#include "glyphrun/gdi_types.h"
+
+namespace glyphrun::cli {
+
+enum class OutputKind { Pgm, Bmp, Gif, Png };
+
+struct Options {
+    std::optional<std::string> text;
+    std::optional<std::string> inputPath;
+    std::optional<std::string> outputPath;  // "-": PNG to standard output
+    OutputKind outputKind = OutputKind::Png;
+    EncodeScheme scheme = EncodeScheme::AutoBest;
+    int32_t size = kSmallestSquare;
+    int32_t moduleSize = 4;
+    int32_t margin = 10;
+    COLORREF foreground = RGB(0, 0, 0);
+    COLORREF background = RGB(255, 255, 255);
+    uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
+    bool pngInterlace = false;
+    bool printCodewords = false;
+};
+
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Parses the command line; prints help or version and exits 0, or prints
+// the reason and exits 2 for bad usage.
+Options ParseOptions(int argc, char** argv);
+
+}  // namespace glyphrun::cli

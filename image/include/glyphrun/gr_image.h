@@ -1,0 +1,158 @@
+// GrImage: one raster image in device-independent bitmap layout (40-byte
+// header, palette, bottom-up rows padded to 4 bytes, 24-bit pixels in
+// blue-green-red order) in a single block, with its settings. Operations
+// report failure by their result and leave a one-line reason in
+// GetLastError(); nothing throws.
+//
+// Saving and encoding (Save, Encode) dispatch to the writers of the codecs
+// library, which provides them: link glyphrun_codecs to use them.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "glyphrun/gdi_types.h"
+#include "glyphrun/gr_file.h"
+
+namespace glyphrun {
+
+enum ImageType : uint32_t {
+    TypeUnknown = 0,
+    TypeBmp = 1,
+    TypeGif = 2,
+    TypePng = 3,
+};
+inline constexpr uint32_t kImageTypeCount = 4;
+
+class GrImage {
+public:
+    explicit GrImage(uint32_t type = TypeUnknown);
+    GrImage(uint32_t width, uint32_t height, uint32_t bpp, uint32_t type = TypeUnknown);
+    virtual ~GrImage();
+    GrImage(const GrImage&) = delete;
+    GrImage& operator=(const GrImage&) = delete;
+
+    // ---- lifecycle
+    // A zeroed image of 1, 4, 8 or 24 bits per pixel (other depths round up
+    // to the next of these); null with a reason on failure.
+    uint8_t* Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t type = TypeUnknown);
+    bool Destroy();  // false for a ghost, which owns nothing
+    static void FreeMemory(void* memory);  // for buffers that Encode handed out
+
+    // ---- geometry and state
+    uint32_t GetWidth() const { return static_cast<uint32_t>(header_.biWidth); }
+    uint32_t GetHeight() const { return static_cast<uint32_t>(header_.biHeight); }
+    uint16_t GetBpp() const { return header_.biBitCount; }
+    uint32_t GetNumColors() const { return header_.biClrUsed; }
+    uint32_t GetEffWidth() const { return info_.effWidth; }
+    uint8_t* GetDIB() const { return dib_; }
+    RGBQUAD* GetPalette() const;
+    uint32_t GetPaletteSize() const { return header_.biClrUsed * 4; }
+    bool IsValid() const { return dib_ != nullptr; }
+    uint32_t GetType() const { return info_.type; }
+    bool IsIndexed() const { return header_.biClrUsed != 0; }
+    uint8_t GetColorType() const;
+    int64_t GetSize() const;
+    uint8_t* GetBits(uint32_t row = 0) const;  // row 0 is the bottom of the picture
+    bool IsInside(int64_t x, int64_t y) const;
+    const char* GetLastError() const { return info_.lastError; }
+    const BITMAPINFOHEADER& GetHeader() const { return header_; }
+
+    // ---- settings
+    int32_t GetTransIndex() const { return info_.transIndex; }
+    void SetTransIndex(int32_t index) { info_.transIndex = index; }
+    bool IsTransparent() const { return info_.transIndex >= 0; }
+    int32_t GetXDPI() const { return info_.xDpi; }
+    int32_t GetYDPI() const { return info_.yDpi; }
+    void SetXDPI(int32_t dpi);
+    void SetYDPI(int32_t dpi);
+    uint32_t GetCodecOption(uint32_t type = TypeUnknown) const;
+    bool SetCodecOption(uint32_t option, uint32_t type = TypeUnknown);
+    uint32_t GetFrameDelay() const { return info_.frameDelay; }
+    void SetFrameDelay(uint32_t delay) { info_.frameDelay = delay; }
+    void GetOffset(int32_t* x, int32_t* y) const;
+    void SetOffset(int32_t x, int32_t y);
+    uint8_t AlphaGetMax() const { return info_.alphaMax; }
+    void AlphaSetMax(uint8_t max) { info_.alphaMax = max; }
+    bool AlphaPaletteIsEnabled() const { return info_.alphaPaletteEnabled; }
+    void AlphaPaletteEnable(bool enable = true) { info_.alphaPaletteEnabled = enable; }
+    bool IsEnabled() const { return info_.enabled; }
+    void Enable(bool enable = true) { info_.enabled = enable; }
+    uint32_t GetClrImportant() const { return header_.biClrImportant; }
+    void SetClrImportant(uint32_t colors);
+
+    // ---- palette
+    RGBQUAD GetPaletteColor(uint8_t index) const;
+    bool GetPaletteColor(uint8_t index, uint8_t* red, uint8_t* green, uint8_t* blue) const;
+    void SetPaletteColor(uint8_t index, uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 0);
+    void SetPaletteColor(uint8_t index, RGBQUAD color);
+    void SetPaletteColor(uint8_t index, COLORREF color);
+    void SetPalette(const RGBQUAD* entries, uint32_t count);
+    void SetGrayPalette();
+    void SwapIndex(uint8_t a, uint8_t b);
+    uint8_t GetNearestIndex(RGBQUAD color);
+
+    // ---- pixels and transparency (x from the left, y from the bottom)
+    RGBQUAD GetTransColor() const;
+    void SetTransColor(RGBQUAD color);
+    uint8_t GetPixelIndex(int64_t x, int64_t y) const;
+    void SetPixelIndex(int64_t x, int64_t y, uint8_t index);
+    RGBQUAD GetPixelColor(int64_t x, int64_t y, bool withAlpha = true) const;
+
+    // ---- alpha channel: one byte per pixel, 255 opaque
+    bool AlphaIsValid() const { return alpha_ != nullptr; }
+    void AlphaCreate();
+    void AlphaDelete();
+    uint8_t AlphaGet(int64_t x, int64_t y) const;
+    void AlphaSet(int64_t x, int64_t y, uint8_t value);
+
+    static RGBQUAD RGBtoRGBQUAD(COLORREF color);
+    static COLORREF RGBQUADtoRGB(RGBQUAD color);
+
+    // ---- saving (provided by the codecs library)
+    // Writes the whole file or nothing: the type and image are checked
+    // first, the bytes go to a temporary file that replaces `path` only
+    // once complete. A device or pipe is written into directly.
+    bool Save(const char* path, uint32_t type);
+    bool Encode(FILE* stream, uint32_t type);
+    bool Encode(GrFile* stream, uint32_t type);
+    // A new block of `size` bytes that the caller releases with FreeMemory;
+    // `buffer` must be null on entry.
+    bool Encode(uint8_t*& buffer, int32_t& size, uint32_t type);
+
+protected:
+    void Startup(uint32_t type);
+    void Ghost(GrImage* from);  // a view that shares storage, owns nothing
+    GrImage* GhostOwner() const { return ghostOwner_; }
+    bool EncodeSafeCheck(const GrFile* stream);  // true when the image cannot be encoded
+    void SetLastError(const char* text);
+    bool IsGhost() const { return ghostOwner_ != nullptr; }
+
+private:
+    // Everything an image knows besides its storage; a ghost copies it.
+    struct Info {
+        uint32_t effWidth = 0;  // bytes per pixel row, a multiple of 4
+        uint32_t type = TypeUnknown;
+        char lastError[256] = {};
+        int32_t transIndex = -1;
+        RGBQUAD transColor{};
+        uint32_t frameDelay = 0;
+        int32_t xDpi = 96, yDpi = 96;
+        uint8_t alphaMax = 255;
+        bool alphaPaletteEnabled = false;
+        bool enabled = true;
+        int32_t xOffset = 0, yOffset = 0;
+        uint32_t codecOptions[kImageTypeCount] = {};
+        RGBQUAD lastColor{};  // the nearest-colour search's one-entry cache
+        uint8_t lastColorIndex = 0;
+        bool lastColorValid = false;
+    };
+
+    uint8_t* dib_ = nullptr;
+    BITMAPINFOHEADER header_{};
+    Info info_;
+    uint8_t* alpha_ = nullptr;
+    GrImage* ghostOwner_ = nullptr;
+};
+
+}  // namespace glyphrun
