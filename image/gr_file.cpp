@@ -82,8 +82,9 @@ bool GrMemFile::Open() {
 }
 
 unsigned char* GrMemFile::GetBuffer(bool detach) {
-    ownsBuffer_ = !detach;
-    handedOver_ = detach;
+    // Once handed over, the buffer stays its new owner's.
+    handedOver_ = handedOver_ || detach;
+    ownsBuffer_ = !handedOver_;
     return buffer_;
 }
 

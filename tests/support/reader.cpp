@@ -41,6 +41,4 @@ std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme 
     return decoded;
 }
 
-std::string Bytes(const std::vector<int>& values) { return std::string(values.begin(), values.end()); }
-
 }  // namespace glyphrun::testing

@@ -23,6 +23,4 @@ std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize);
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,
                                          int moduleSize = 2, int margin = 2);
 
-std::string Bytes(const std::vector<int>& values);
-
 }  // namespace glyphrun::testing

@@ -1,0 +1,116 @@
+// Saving: a complete file that readers open, or nothing changed.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+
+#include "glyphrun/codecs.h"
+#include "image_readers.h"
+
+namespace glyphrun {
+namespace {
+
+using namespace testing;
+
+class Save : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override {
+        char pattern[] = "/tmp/glyphrun-save-test-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    std::string Keep(const std::string& name) {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path) << "precious";
+        return path;
+    }
+};
+
+TEST_F(Save, WritesEveryTypeThatReadersOpen) {
+    GrImage image;
+    FillRandom(image, 33, 21, 24, 1, 2);
+    for (auto [type, name] : {std::pair{TypeBmp, "a.bmp"}, {TypeGif, "a.gif"}, {TypePng, "a.png"}}) {
+        const std::string path = dir + "/" + name;
+        ASSERT_TRUE(image.Save(path.c_str(), type)) << image.GetLastError();
+        const auto read = ReadWithStb(ReadFile(path));
+        ASSERT_TRUE(read) << name;
+        EXPECT_TRUE(SamePixels(*read, PictureOf(image))) << name;
+    }
+    // A symbolic link keeps pointing at the file it named, now replaced.
+    const std::string target = Keep("target.png"), link = dir + "/link.png";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(image.Save(link.c_str(), TypePng));
+    EXPECT_TRUE(ReadWithStb(ReadFile(target)));
+}
+
+TEST_F(Save, FailuresLeaveTheExistingFileAsItWas) {
+    GrImage image(10, 10, 24);
+    const std::string path = Keep("keep.png");
+    EXPECT_FALSE(image.Save(path.c_str(), TypeUnknown));
+    EXPECT_STREQ(image.GetLastError(), "Encode: Unknown format");
+    EXPECT_FALSE(image.Save(path.c_str(), 4));
+    GrImage empty;
+    EXPECT_FALSE(empty.Save(path.c_str(), TypePng));
+    EXPECT_STREQ(empty.GetLastError(), "null image!!!");
+    EXPECT_EQ(ReadFile(path), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+
+    EXPECT_FALSE(image.Save((dir + "/missing/x.png").c_str(), TypePng));
+    EXPECT_NE(std::string(image.GetLastError()).find("No such file or directory"), std::string::npos);
+
+    // A full device fails every writer with the system's reason.
+    const std::string full = dir + "/full.gif";
+    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+    for (uint32_t type : {TypeBmp, TypeGif, TypePng}) {
+        EXPECT_FALSE(image.Save(full.c_str(), type)) << type;
+        EXPECT_NE(std::string(image.GetLastError()).find("No space left on device"), std::string::npos)
+            << image.GetLastError();
+    }
+    std::vector<std::string> left;
+    for (const auto& name : {".glyphrun-"})
+        if (std::system(("ls -a '" + dir + "' | grep -q " + name).c_str()) == 0) left.push_back(name);
+    EXPECT_TRUE(left.empty()) << "temporary files left behind";
+}
+
+// A file-size limit stops the write midway: the save fails and the old
+// file stays whole. Run in a child, which sets the limit for itself.
+TEST_F(Save, FileSizeLimitMidwayKeepsTheOldFile) {
+    const std::string path = Keep("limited.bmp");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        GrImage image;
+        FillRandom(image, 200, 200, 24, 3);
+        bool allFailed = true;
+        for (uint32_t type : {TypeBmp, TypeGif, TypePng}) allFailed = allFailed && !image.Save(path.c_str(), type);
+        _exit(allFailed && std::string(image.GetLastError()).find("File too large") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFile(path).size(), 8u);
+}
+
+TEST_F(Save, EncodeToMemory) {
+    GrImage image(3, 3, 8);
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    ASSERT_TRUE(image.Encode(buffer, size, TypeGif));
+    EXPECT_GT(size, 0);
+    EXPECT_FALSE(image.Encode(buffer, size, TypeGif));
+    EXPECT_STREQ(image.GetLastError(), "the buffer must be empty");
+    GrImage::FreeMemory(buffer);
+    buffer = nullptr;
+    EXPECT_FALSE(image.Encode(buffer, size, TypeUnknown));
+    EXPECT_EQ(buffer, nullptr);
+}
+
+}  // namespace
+}  // namespace glyphrun

@@ -1,0 +1,230 @@
+#include "image_readers.h"
+
+#include <gif_lib.h>
+#include <png.h>
+#include <stb_image.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "reader.h"
+
+namespace glyphrun::testing {
+
+void FillRandom(GrImage& image, uint32_t width, uint32_t height, uint32_t bpp, uint32_t seed, int colors) {
+    std::mt19937 rng(seed);
+    image.Create(width, height, bpp);
+    for (uint32_t i = 0; i < image.GetNumColors(); ++i)
+        image.SetPaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                              static_cast<uint8_t>(rng()));
+    std::vector<RGBQUAD> palette;
+    for (int i = 0; i < colors; ++i)
+        palette.push_back({static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), 0});
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            if (image.IsIndexed()) {
+                image.SetPixelIndex(x, y, static_cast<uint8_t>(rng() % image.GetNumColors()));
+                continue;
+            }
+            const RGBQUAD c = colors ? palette[rng() % palette.size()]
+                                     : RGBQUAD{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                                               static_cast<uint8_t>(rng()), 0};
+            uint8_t* pixel = image.GetBits(y) + 3 * x;
+            pixel[0] = c.rgbBlue;
+            pixel[1] = c.rgbGreen;
+            pixel[2] = c.rgbRed;
+        }
+}
+
+bool SamePixels(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height) return false;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        const Rgba &p = a.pixels[i], &q = b.pixels[i];
+        if (p.a != q.a || (p.a != 0 && (p.r != q.r || p.g != q.g || p.b != q.b))) return false;
+    }
+    return true;
+}
+
+Picture PictureOf(const GrImage& image) {
+    Picture picture{static_cast<int>(image.GetWidth()), static_cast<int>(image.GetHeight()), {}};
+    const bool transparentIndex = image.IsIndexed() && image.GetTransIndex() >= 0 &&
+                                  static_cast<uint32_t>(image.GetTransIndex()) < image.GetNumColors();
+    const RGBQUAD key = image.GetTransColor();
+    for (int y = 0; y < picture.height; ++y) {
+        const int row = picture.height - 1 - y;
+        for (int x = 0; x < picture.width; ++x) {
+            const RGBQUAD c = image.GetPixelColor(x, row, false);
+            uint8_t alpha = 255;
+            if (transparentIndex && image.GetPixelIndex(x, row) == image.GetTransIndex()) alpha = 0;
+            if (!image.IsIndexed() && image.IsTransparent() && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen &&
+                c.rgbBlue == key.rgbBlue)
+                alpha = 0;
+            if (image.AlphaIsValid()) alpha = static_cast<uint8_t>(image.AlphaGet(x, row) * image.AlphaGetMax() / 255);
+            picture.pixels.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue, alpha});
+        }
+    }
+    return picture;
+}
+
+Bytes EncodeToMemory(GrImage& image, uint32_t type) {
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    if (!image.Encode(buffer, size, type)) return {};
+    Bytes bytes(buffer, buffer + size);
+    GrImage::FreeMemory(buffer);
+    return bytes;
+}
+
+std::optional<Picture> ReadWithStb(const Bytes& file) {
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* data = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width, &height, &channels, 4);
+    if (!data) return std::nullopt;
+    Picture picture{width, height, std::vector<Rgba>(static_cast<size_t>(width) * height)};
+    std::memcpy(picture.pixels.data(), data, picture.pixels.size() * 4);
+    stbi_image_free(data);
+    return picture;
+}
+
+namespace {
+
+struct MemoryReader {
+    const Bytes* file;
+    size_t position;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
+    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (reader->position + length > reader->file->size()) png_error(png, "past the end");
+    std::memcpy(out, reader->file->data() + reader->position, length);
+    reader->position += length;
+}
+
+bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    MemoryReader reader{&file, 0};
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_read_info(png, info);
+    facts.colorType = png_get_color_type(png, info);
+    facts.bitDepth = png_get_bit_depth(png, info);
+    facts.interlace = png_get_interlace_type(png, info);
+    png_colorp palette = nullptr;
+    if (png_get_PLTE(png, info, &palette, &facts.paletteLength) != PNG_INFO_PLTE) facts.paletteLength = 0;
+    png_bytep alphas = nullptr;
+    png_color_16p transparentColor = nullptr;
+    if (png_get_tRNS(png, info, &alphas, &facts.transparencyCount, &transparentColor) != PNG_INFO_tRNS)
+        facts.transparencyCount = 0;
+    png_color_16p background = nullptr;
+    if (png_get_bKGD(png, info, &background) == PNG_INFO_bKGD) {
+        facts.hasBackground = true;
+        facts.backgroundIndex = background->index;
+        facts.backgroundRed = background->red;
+        facts.backgroundGreen = background->green;
+        facts.backgroundBlue = background->blue;
+    }
+    png_get_pHYs(png, info, &facts.xPixelsPerUnit, &facts.yPixelsPerUnit, &facts.unit);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+std::optional<Picture> ReadWithLibpng(const Bytes& file, PngFacts* facts) {
+    if (facts && !ReadPngFacts(file, *facts)) return std::nullopt;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return std::nullopt;
+    image.format = PNG_FORMAT_RGBA;
+    Picture picture{static_cast<int>(image.width), static_cast<int>(image.height), {}};
+    picture.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    return picture;
+}
+
+namespace {
+
+int ReadGifBytes(GifFileType* gif, GifByteType* out, int length) {
+    auto* reader = static_cast<MemoryReader*>(gif->UserData);
+    const size_t left = reader->file->size() - reader->position;
+    const size_t n = static_cast<size_t>(length) < left ? static_cast<size_t>(length) : left;
+    std::memcpy(out, reader->file->data() + reader->position, n);
+    reader->position += n;
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
+    MemoryReader reader{&file, 0};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, ReadGifBytes, &error);
+    if (!gif) return std::nullopt;
+    if (DGifSlurp(gif) != GIF_OK) {
+        DGifCloseFile(gif, &error);
+        return std::nullopt;
+    }
+    Picture picture{gif->SWidth, gif->SHeight, std::vector<Rgba>(static_cast<size_t>(gif->SWidth) * gif->SHeight)};
+    if (facts) {
+        facts->images = gif->ImageCount;
+        facts->hasGlobalColorMap = gif->SColorMap != nullptr;
+    }
+    bool ok = true;
+    for (int i = 0; i < gif->ImageCount && ok; ++i) {
+        const SavedImage& saved = gif->SavedImages[i];
+        if (facts) {
+            for (int e = 0; e < saved.ExtensionBlockCount; ++e)
+                if (saved.ExtensionBlocks[e].Function != CONTINUE_EXT_FUNC_CODE)
+                    facts->blockTypes.push_back(saved.ExtensionBlocks[e].Function);
+            facts->blockTypes.push_back('I');
+        }
+        GraphicsControlBlock control{};
+        control.TransparentColor = NO_TRANSPARENT_COLOR;
+        DGifSavedExtensionToGCB(gif, i, &control);
+        const GifImageDesc& d = saved.ImageDesc;
+        const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
+        if (!map || d.Left + d.Width > gif->SWidth || d.Top + d.Height > gif->SHeight) {
+            ok = false;
+            break;
+        }
+        for (int y = 0; y < d.Height; ++y)
+            for (int x = 0; x < d.Width; ++x) {
+                const int index = saved.RasterBits[static_cast<size_t>(y) * d.Width + x];
+                if (index == control.TransparentColor) continue;
+                if (index >= map->ColorCount) ok = false;
+                const GifColorType& c = map->Colors[index % map->ColorCount];
+                picture.pixels[static_cast<size_t>(d.Top + y) * gif->SWidth + d.Left + x] = {c.Red, c.Green, c.Blue, 255};
+            }
+    }
+    DGifCloseFile(gif, &error);
+    if (!ok) return std::nullopt;
+    return picture;
+}
+
+std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) {
+    ModuleImage* image = CreateModuleImage(picture.width, picture.height);
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        // Dark or light by luminance, as a scanner sees the bars.
+        const Rgba& p = picture.pixels[i];
+        const uint8_t gray = static_cast<uint8_t>((p.r * 299 + p.g * 587 + p.b * 114) / 1000);
+        std::memset(image->pixels + 3 * i, gray, 3);
+    }
+    std::optional<std::string> text = ReadSymbol(*image, moduleSize);
+    FreeModuleImage(image);
+    return text;
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace glyphrun::testing
