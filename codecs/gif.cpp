@@ -120,6 +120,7 @@ void GrImageGIF::EncodeBody(GrFile* stream, bool localColorMap) {
     const int bpp = GetBpp();
     currentX_ = 0;
     currentY_ = static_cast<int32_t>(GetHeight()) - 1;  // the top row of the picture
+    currentRow_ = GetBits(static_cast<uint32_t>(currentY_));
     pixelsLeft_ = static_cast<int32_t>(GetWidth() * GetHeight());
 
     int32_t x, y;
@@ -150,13 +151,21 @@ void GrImageGIF::EncodeBody(GrFile* stream, bool localColorMap) {
     Put(stream, 0);
 }
 
+// Reads the row directly: the cursor never leaves the image, and this runs
+// once per pixel.
 int GrImageGIF::GifNextPixel() {
     if (pixelsLeft_ == 0) return -1;
     --pixelsLeft_;
-    const int pixel = GetPixelIndex(currentX_, currentY_);
+    const int32_t x = currentX_;
+    int pixel;
+    switch (GetBpp()) {
+        case 8: pixel = currentRow_[x]; break;
+        case 4: pixel = (x % 2 == 0) ? currentRow_[x / 2] >> 4 : currentRow_[x / 2] & 0x0F; break;
+        default: pixel = currentRow_[x / 8] >> (7 - x % 8) & 1; break;
+    }
     if (++currentX_ == static_cast<int32_t>(GetWidth())) {
         currentX_ = 0;
-        --currentY_;
+        if (--currentY_ >= 0) currentRow_ = GetBits(static_cast<uint32_t>(currentY_));
     }
     return pixel;
 }

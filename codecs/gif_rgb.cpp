@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "glyphrun/codecs.h"
 
@@ -18,18 +19,17 @@ uint32_t Key(const RGBQUAD& c) { return static_cast<uint32_t>(c.rgbRed) << 16 | 
 // with the index of each.
 class ColorTable {
 public:
-    // False when the colour would be the 257th.
-    bool Add(const RGBQUAD& color) {
+    // The colour's index, added when new; -1 when it would be the 257th.
+    int Add(const RGBQUAD& color) {
         const uint32_t key = Key(color);
-        size_t slot = Find(key);
-        if (slots_[slot] != kEmpty) return true;
-        if (count_ == 256) return false;
+        const size_t slot = Find(key);
+        if (slots_[slot] != kEmpty) return indexes_[slot];
+        if (count_ == 256) return -1;
         slots_[slot] = key;
         indexes_[slot] = static_cast<uint8_t>(count_);
-        colors_[count_++] = RGBQUAD{color.rgbBlue, color.rgbGreen, color.rgbRed, 0};
-        return true;
+        colors_[count_] = RGBQUAD{color.rgbBlue, color.rgbGreen, color.rgbRed, 0};
+        return count_++;
     }
-    uint8_t IndexOf(const RGBQUAD& color) const { return indexes_[Find(Key(color))]; }
     int count() const { return count_; }
     const RGBQUAD* colors() const { return colors_.data(); }
 
@@ -55,25 +55,82 @@ private:
     }
 };
 
-RGBQUAD PixelAt(const GrImage& image, uint32_t x, uint32_t row) {
-    const uint8_t* pixel = image.GetBits(row) + 3 * x;
-    return RGBQUAD{pixel[0], pixel[1], pixel[2], 0};
+// The image's colours, the transparent one first, and the index of every
+// pixel (bottom row first); false past 256 colours.
+bool IndexColors(const GrImage& image, ColorTable& table, std::vector<uint8_t>& indexes) {
+    if (image.IsTransparent() && table.Add(image.GetTransColor()) < 0) return false;
+    const uint32_t width = image.GetWidth();
+    indexes.resize(static_cast<size_t>(width) * image.GetHeight());
+    // Colours are numbered in the order a viewer meets them, from the top.
+    for (uint32_t row = image.GetHeight(); row-- > 0;) {
+        const uint8_t* pixel = image.GetBits(row);
+        uint8_t* index = indexes.data() + static_cast<size_t>(row) * width;
+        uint32_t lastKey = 0xFFFFFFFF;
+        int last = 0;
+        for (uint32_t x = 0; x < width; ++x, pixel += 3) {
+            const RGBQUAD color{pixel[0], pixel[1], pixel[2], 0};
+            if (Key(color) != lastKey) {  // neighbours mostly share a colour
+                last = table.Add(color);
+                if (last < 0) return false;
+                lastKey = Key(color);
+            }
+            index[x] = static_cast<uint8_t>(last);
+        }
+    }
+    return true;
 }
 
-// The image's colours, the transparent one first; false past 256.
-bool CollectColors(const GrImage& image, ColorTable& table) {
-    if (image.IsTransparent() && !table.Add(image.GetTransColor())) return false;
-    for (uint32_t row = image.GetHeight(); row-- > 0;)
-        for (uint32_t x = 0; x < image.GetWidth(); ++x)
-            if (!table.Add(PixelAt(image, x, row))) return false;
-    return true;
+// For one tile: the first palette entry of each colour among the entries
+// written so far. A tile's pixels take the first entry of their exact
+// colour among all 256; entries past the pixel's own cannot be first, and
+// the ones below it are entry 0, entries of earlier pixels, and entries the
+// tile's width skips, which hold black since the tile image was made.
+class FirstEntries {
+public:
+    void Reset(const RGBQUAD& entry0) {
+        used_.fill(false);
+        next_ = 1;
+        Note(Key(entry0), 0);
+    }
+    // The first entry of the colour written at `entry`.
+    uint8_t Write(const RGBQUAD& color, int entry) {
+        for (; next_ < entry; ++next_) Note(0, next_);  // skipped entries: black
+        next_ = entry + 1;
+        return Note(Key(color), entry);
+    }
+
+private:
+    static constexpr size_t kSlots = 1024;
+    uint8_t Note(uint32_t key, int entry) {
+        size_t slot = (key * 2654435761u) >> 22;
+        while (used_[slot] && keys_[slot] != key) slot = (slot + 1) % kSlots;
+        if (!used_[slot]) {
+            used_[slot] = true;
+            keys_[slot] = key;
+            entries_[slot] = static_cast<uint8_t>(entry);
+        }
+        return entries_[slot];
+    }
+    std::array<bool, kSlots> used_{};
+    std::array<uint32_t, kSlots> keys_{};
+    std::array<uint8_t, kSlots> entries_{};
+    int next_ = 1;
+};
+
+// Packs palette indexes into a zeroed row of 1, 4 or 8 bits per pixel, the
+// leftmost pixel in the most significant bits.
+void PackRow(const uint8_t* indexes, uint32_t width, uint32_t bpp, uint8_t* row) {
+    const uint32_t perByte = 8 / bpp;
+    for (uint32_t x = 0; x < width; ++x)
+        row[x / perByte] |= static_cast<uint8_t>(indexes[x] << (8 - bpp * (x % perByte + 1)));
 }
 
 }  // namespace
 
 bool GrImageGIF::EncodeRGB(GrFile* stream) {
     auto table = std::make_unique<ColorTable>();
-    if (!CollectColors(*this, *table)) return WriteTiles(stream);
+    std::vector<uint8_t> indexes;
+    if (!IndexColors(*this, *table, indexes)) return WriteTiles(stream);
 
     GrImageGIF indexed;
     const int count = table->count();
@@ -83,8 +140,8 @@ bool GrImageGIF::EncodeRGB(GrFile* stream) {
         return false;
     }
     indexed.SetPalette(table->colors(), static_cast<uint32_t>(count));
-    for (uint32_t row = 0; row < GetHeight(); ++row)
-        for (uint32_t x = 0; x < GetWidth(); ++x) indexed.SetPixelIndex(x, row, table->IndexOf(PixelAt(*this, x, row)));
+    const uint32_t width = GetWidth();
+    for (uint32_t row = 0; row < GetHeight(); ++row) PackRow(indexes.data() + static_cast<size_t>(row) * width, width, bpp, indexed.GetBits(row));
     indexed.SetTransIndex(IsTransparent() ? 0 : -1);
     indexed.SetCodecOption(GetCodecOption(TypeGif), TypeGif);
     indexed.SetFrameDelay(GetFrameDelay());
@@ -102,6 +159,7 @@ bool GrImageGIF::WriteTiles(GrFile* stream) {
     EncodeHeader(stream);
     EncodeComment(stream);
     GrImageGIF tile;
+    auto first = std::make_unique<FirstEntries>();
     const uint32_t width = GetWidth(), height = GetHeight();
     for (uint32_t y0 = 0; y0 < height; y0 += kTileHeight) {
         for (uint32_t x0 = 0; x0 < width; x0 += kTileWidth) {
@@ -115,11 +173,13 @@ bool GrImageGIF::WriteTiles(GrFile* stream) {
                 tile.SetTransIndex(0);
                 tile.SetPaletteColor(0, GetTransColor());
             }
+            first->Reset(tile.GetPaletteColor(0));
             for (uint32_t r = 0; r < h; ++r) {
                 for (uint32_t k = 0; k < w; ++k) {
                     const auto entry = static_cast<uint8_t>(1 + kTileWidth * r + k);
-                    tile.SetPaletteColor(entry, GetPixelColor(x0 + k, height - y0 - h + r, true));
-                    tile.SetPixelIndex(k, r, tile.GetNearestIndex(tile.GetPaletteColor(entry)));
+                    const RGBQUAD color = GetPixelColor(x0 + k, height - y0 - h + r, true);
+                    tile.SetPaletteColor(entry, color);
+                    tile.SetPixelIndex(k, r, first->Write(color, entry));
                 }
             }
             tile.SetOffset(static_cast<int32_t>(x0), static_cast<int32_t>(y0));

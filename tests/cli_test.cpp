@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "image_readers.h"
 #include "reader.h"
 
 namespace {
@@ -141,9 +142,46 @@ TEST_F(Cli, StandardOutputAsAFileKeepsWhatWasAppendedBefore) {
     EXPECT_EQ(written.rfind("earlier line\n142 164 186\n10x10\nP5\n", 0), 0u) << written.substr(0, 40);
 }
 
+// The files that users get, in every format and scheme, read back by a
+// reader we did not write and scan to the text.
+TEST_F(Cli, EveryFormatAndSchemeScans) {
+    const std::string text = "LOT 2026 12 07";
+    for (const char* mode : {"auto", "minimal", "ascii", "c40", "text", "x12", "edifact", "base256"})
+        for (const char* options : {"-o {}.png", "-o {}.gif", "-o {}.bmp", "--png-interlace -o {}.png",
+                                    "--gif-codec plain -o {}.gif", "--gif-codec rle --fg 203080 --bg f0f0a0 -o {}.gif"}) {
+            std::string args = options;
+            args.replace(args.find("{}"), 2, Quote(dir + "/symbol"));
+            const std::string path = dir + "/symbol" + std::string(options).substr(std::string(options).rfind('.'));
+            const Outcome o = Run("-m " + std::string(mode) + " --module 3 --margin 6 " + args + " " + Quote(text));
+            ASSERT_EQ(o.status, 0) << mode << " " << options << ": " << o.err;
+            const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(path));
+            ASSERT_TRUE(picture) << mode << " " << options;
+            EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 3), text) << mode << " " << options;
+        }
+    const Outcome piped = Run("-o - --module 2 " + Quote(text));
+    ASSERT_EQ(piped.status, 0);
+    const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::Bytes(piped.out.begin(), piped.out.end()));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 2), text);
+}
+
+// A write that a file-size limit stops midway fails with a message, and
+// the existing file stays as it was.
+TEST_F(Cli, FileSizeLimitFailsCleanly) {
+    const std::string path = dir + "/big.bmp";
+    std::ofstream(path) << "precious";
+    const std::string command = "(ulimit -f 8; " + std::string(GLYPHRUN_CLI) + " --module 40 -o " + Quote(path) +
+                                " ABCDEFGHIJKLMNOP 2>" + Quote(dir + "/err") + ")";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    EXPECT_NE(Slurp(dir + "/err").find("File too large"), std::string::npos) << Slurp(dir + "/err");
+    EXPECT_EQ(Slurp(path), "precious");
+}
+
 TEST_F(Cli, BadUsageExitsTwo) {
     for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 30 A", "-s big A",
-                             "-m foo A", "--bogus A", "A B", "-i - A", "-o"}) {
+                             "-m foo A", "--bogus A", "A B", "-i - A", "-o", "-o x.jpg A", "--fg red A",
+                             "--bg 12345 A", "--gif-codec zip A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
