@@ -22,7 +22,7 @@ TEST(Bmp, EveryDepthAndOddWidthReadsBack) {
     for (uint32_t bpp : {1u, 4u, 8u, 24u})
         for (uint32_t width : {1u, 3u, 17u, 301u}) {
             GrImage image;
-            FillRandom(image, width, 7, bpp, width * bpp);
+            FillRandom(image, width, width == 1 ? 1 : 7, bpp, width * bpp);  // 1 x 1 too
             const Bytes file = EncodeToMemory(image, TypeBmp);
             const uint32_t offset = file[10] | file[11] << 8;
             EXPECT_EQ(offset, 54u + 4 * image.GetNumColors());
