@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
 #include "glyphrun/safe_file.h"
 #include "options.h"
 
@@ -60,23 +61,37 @@ std::vector<unsigned char> ToPgm(const ModuleImage& image) {
     return pgm;
 }
 
-// A 24-bit image of the symbol in the chosen colours: bars where the module
-// image is dark, background elsewhere.
-bool FillImage(const ModuleImage& modules, const Options& options, GrImage& image) {
-    if (!image.Create(static_cast<uint32_t>(modules.width), static_cast<uint32_t>(modules.height), 24)) return false;
-    const RGBQUAD bar = GrImage::RGBtoRGBQUAD(options.foreground);
-    const RGBQUAD background = GrImage::RGBtoRGBQUAD(options.background);
-    for (int32_t y = 0; y < modules.height; ++y) {
-        // Both count y from the bottom: module rows are stored top first.
-        const uint8_t* source = modules.pixels + 3 * static_cast<size_t>(modules.height - 1 - y) * modules.width;
-        uint8_t* row = image.GetBits(static_cast<uint32_t>(y));
-        for (int32_t x = 0; x < modules.width; ++x) {
-            const RGBQUAD& c = source[3 * x] == 0 ? bar : background;
-            row[3 * x] = c.rgbBlue;
-            row[3 * x + 1] = c.rgbGreen;
-            row[3 * x + 2] = c.rgbRed;
-        }
+// The front-end mode of an encoder scheme: the window's road takes those.
+int32_t ModeFor(EncodeScheme scheme) {
+    for (int32_t mode : {0, 1, 2, 3, 4, 5, kModeMinimal})
+        if (SchemeForMode(mode) == scheme) return mode;
+    return -1;  // the automatic choice
+}
+
+// The symbol as the window makes it: the options record, the screen
+// bitmap, and the image imported from it. False with a message on failure.
+bool RenderThroughFrontEnd(const std::vector<unsigned char>& input, const Options& options, GrImage& image,
+                           std::string& error) {
+    if (input.size() > static_cast<size_t>(kBarcodeTextSize)) {
+        error = "the input is " + std::to_string(input.size()) + " bytes; at most " +
+                std::to_string(kBarcodeTextSize) + " can be encoded";
+        return false;
     }
+    BarcodeOptions record;
+    SetDefaultBarcodeOptions(&record);
+    std::copy(input.begin(), input.end(), record.text);
+    record.length = static_cast<int32_t>(input.size());
+    record.mode = ModeFor(options.scheme);
+    record.moduleSize = options.moduleSize;
+    record.margin = options.margin;
+    record.sizeIndex = options.size;
+    record.backgroundColor = options.background;
+    record.barColor = options.foreground;
+    const HBITMAP bitmap = EncodeToBitmap(&record);
+    const bool imported = bitmap && image.CreateFromHBITMAP(bitmap);
+    error = bitmap ? image.GetLastError() : DescribeBarcodeFailure(GetLastBarcodeFailure());
+    ReleaseBarcodeBitmap();
+    if (!imported) return false;
     image.SetCodecOption(options.gifCodec, TypeGif);
     image.SetCodecOption(options.pngInterlace ? 1 : 0, TypePng);
     return true;
@@ -90,16 +105,18 @@ uint32_t ImageTypeOf(OutputKind kind) {
     }
 }
 
-int WriteOutput(const Ecc200Encoder& encoder, const Options& options) {
-    const std::string& path = *options.outputPath;
-    if (options.outputKind == OutputKind::Pgm) {
-        const std::vector<unsigned char> pgm = ToPgm(*encoder.image);
-        const FileWriteResult result = WriteFileSafely(
-            path, [&](FILE* stream) { return std::fwrite(pgm.data(), 1, pgm.size(), stream) == pgm.size(); });
-        return result.ok ? 0 : Failure(result.reason);
-    }
+int WritePgm(const ModuleImage& modules, const std::string& path) {
+    const std::vector<unsigned char> pgm = ToPgm(modules);
+    const FileWriteResult result = WriteFileSafely(
+        path, [&](FILE* stream) { return std::fwrite(pgm.data(), 1, pgm.size(), stream) == pgm.size(); });
+    return result.ok ? 0 : Failure(result.reason);
+}
+
+int WriteImage(const std::vector<unsigned char>& input, const Options& options) {
     GrImage image;
-    if (!FillImage(*encoder.image, options, image)) return Failure(image.GetLastError());
+    std::string error;
+    if (!RenderThroughFrontEnd(input, options, image, error)) return Failure(error);
+    const std::string& path = *options.outputPath;
     if (path != "-") return image.Save(path.c_str(), ImageTypeOf(options.outputKind)) ? 0 : Failure(image.GetLastError());
 
     uint8_t* png = nullptr;
@@ -116,15 +133,9 @@ void PrintCodewords(const Ecc200Encoder& encoder) {
     std::printf("\n%dx%d\n", encoder.symbolRows, encoder.symbolCols);
 }
 
-int Run(const Options& options) {
-    std::vector<unsigned char> input;
-    if (options.inputPath) {
-        std::string error;
-        if (!ReadInput(*options.inputPath, input, error)) return Failure(error);
-    } else {
-        input.assign(options.text->begin(), options.text->end());
-    }
-
+// Codewords, the symbol's size and the PGM module image come from the
+// encoder itself.
+int RunEncoder(const std::vector<unsigned char>& input, const Options& options) {
     Ecc200Encoder encoder = InitEncoder();
     encoder.scheme = options.scheme;
     encoder.moduleSize = options.moduleSize;
@@ -134,16 +145,35 @@ int Run(const Options& options) {
         status = Failure(DescribeEncodeFailure(encoder.failure));
     } else {
         if (options.printCodewords) PrintCodewords(encoder);
-        if (options.outputPath) {
-            std::fflush(stdout);  // the text first, when the file is standard output too
-            status = WriteOutput(encoder, options);
-        }
-        if (!options.printCodewords && !options.outputPath)
+        if (!options.outputPath && !options.printCodewords)
             std::printf("%dx%d symbol, %d of %d data codewords used\n", encoder.symbolRows, encoder.symbolCols,
                         encoder.dataCodewords,
                         QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex));
+        if (options.outputPath && options.outputKind == OutputKind::Pgm) {
+            std::fflush(stdout);  // the text first, when the file is standard output too
+            status = WritePgm(*encoder.image, *options.outputPath);
+        }
     }
     FreeEncoder(&encoder);
+    return status;
+}
+
+int Run(const Options& options) {
+    std::vector<unsigned char> input;
+    if (options.inputPath) {
+        std::string error;
+        if (!ReadInput(*options.inputPath, input, error)) return Failure(error);
+    } else {
+        input.assign(options.text->begin(), options.text->end());
+    }
+    const bool imageOutput = options.outputPath && options.outputKind != OutputKind::Pgm;
+    int status = 0;
+    if (options.printCodewords || !imageOutput) status = RunEncoder(input, options);
+    if (status == 0 && imageOutput) {
+        std::fflush(stdout);
+        // Images go the window's way, so both write the same files.
+        status = WriteImage(input, options);
+    }
     if (std::fflush(stdout) != 0 && status == 0) status = Failure("cannot write to standard output");
     return status;
 }

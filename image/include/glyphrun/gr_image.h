@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "glyphrun/gdi_types.h"
+#include "glyphrun/gdi.h"
 #include "glyphrun/gr_file.h"
 
 namespace glyphrun {
@@ -106,6 +106,17 @@ public:
     uint8_t AlphaGet(int64_t x, int64_t y) const;
     void AlphaSet(int64_t x, int64_t y, uint8_t value);
 
+    // ---- the drawing platform
+    // Copies a bitmap into this image (bits rounded as Create does: 16 and
+    // 32 become 24); on failure the image is left empty.
+    bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
+    // Paints the image with its top-left corner at (x, y), cx x cy pixels
+    // (negative: the image's own size), within `clip` when given; 1 when
+    // drawn, 0 when there was nothing to do.
+    int32_t Draw(HDC dc, int32_t x, int32_t y, int32_t cx = -1, int32_t cy = -1, const RECT* clip = nullptr,
+                 bool smooth = false);
+    int32_t Draw(HDC dc, const RECT& rect, const RECT* clip = nullptr, bool smooth = false);
+
     static RGBQUAD RGBtoRGBQUAD(COLORREF color);
     static COLORREF RGBQUADtoRGB(RGBQUAD color);
 
@@ -129,6 +140,11 @@ protected:
     bool IsGhost() const { return ghostOwner_ != nullptr; }
 
 private:
+    RGBQUAD SampleColor(float sx, float sy, bool smooth) const;
+    void PaintThroughBuffer(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t left, int32_t top,
+                            int32_t right, int32_t bottom, bool blended, bool smooth);
+    void BlendPixel(uint8_t* out, int32_t column, int32_t row, RGBQUAD color) const;
+
     // Everything an image knows besides its storage; a ghost copies it.
     struct Info {
         uint32_t effWidth = 0;  // bytes per pixel row, a multiple of 4

@@ -1,0 +1,125 @@
+#include <cstring>
+
+#include "glyphrun/frontend.h"
+
+namespace glyphrun {
+namespace {
+
+// One per thread, so that workers encoding side by side keep their own.
+thread_local HBITMAP tHeldBitmap = nullptr;
+thread_local BarcodeFailure tLastFailure{};
+
+void DropHeldBitmap() {
+    if (tHeldBitmap) DeleteObject(tHeldBitmap);
+    tHeldBitmap = nullptr;
+}
+
+HBITMAP Fail(BarcodeError error, int32_t value = 0) {
+    DropHeldBitmap();
+    tLastFailure = BarcodeFailure{error, value, EncodeFailure{}};
+    return nullptr;
+}
+
+}  // namespace
+
+EncodeScheme SchemeForMode(int32_t mode) {
+    switch (mode) {
+        case 0: return EncodeScheme::Ascii;
+        case 1: return EncodeScheme::C40;
+        case 2: return EncodeScheme::Text;
+        case 3: return EncodeScheme::Base256;
+        case 4: return EncodeScheme::X12;
+        case 5: return EncodeScheme::Edifact;
+        case kModeMinimal: return EncodeScheme::AutoMinimal;
+        default: return EncodeScheme::AutoBest;
+    }
+}
+
+void SetDefaultBarcodeOptions(BarcodeOptions* options) {
+    if (!options) return;
+    std::memset(options, 0, sizeof *options);
+    options->mode = -1;
+    options->moduleSize = 2;
+    options->sizeIndex = kSmallestSquare;
+    options->margin = 4;
+    options->backgroundColor = RGB(255, 255, 255);
+    options->barColor = RGB(0, 0, 0);
+}
+
+HBITMAP EncodeToBitmap(BarcodeOptions* options) {
+    tLastFailure = BarcodeFailure{};
+    if (!options) return Fail(BarcodeError::NoOptions);
+    if (options->length < 0 || options->length > kBarcodeTextSize) return Fail(BarcodeError::BadLength, options->length);
+    // A zero module size would give an empty picture, a negative margin a cut symbol.
+    if (options->moduleSize < 1) return Fail(BarcodeError::BadModuleSize, options->moduleSize);
+    if (options->margin < 0) return Fail(BarcodeError::BadMargin, options->margin);
+    if (options->length == 0) {
+        const void* zero = std::memchr(options->text, 0, kBarcodeTextSize);
+        if (!zero) return Fail(BarcodeError::Unterminated);
+        options->length = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - options->text);
+    }
+
+    Ecc200Encoder encoder = InitEncoder();
+    encoder.moduleSize = options->moduleSize;
+    encoder.margin = options->margin;
+    encoder.scheme = SchemeForMode(options->mode);
+    HBITMAP bitmap = nullptr;
+    if (EncodeMessage(&encoder, options->length, options->text, options->sizeIndex)) {
+        bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
+                                   options->backgroundColor, options->barColor);
+        if (!bitmap) Fail(BarcodeError::NoBitmap);
+    } else {
+        Fail(BarcodeError::Encoder);
+        tLastFailure.encoder = encoder.failure;
+    }
+    FreeEncoder(&encoder);
+    if (bitmap) {
+        DropHeldBitmap();  // one the caller did not release is not leaked
+        tHeldBitmap = bitmap;
+    }
+    return bitmap;
+}
+
+int ReleaseBarcodeBitmap() {
+    DropHeldBitmap();
+    return 1;
+}
+
+HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background,
+                          COLORREF bar) {
+    if (!image || !image->pixels) return nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    SelectObject(memory, bitmap);
+    const int32_t x0 = (width - image->width) / 2, y0 = (height - image->height) / 2;
+    // Stored rows run from the top of the picture, as the bitmap's do.
+    const uint8_t* pixel = image->pixels;
+    for (int32_t i = 0; i < image->height; ++i)
+        for (int32_t j = 0; j < image->width; ++j, pixel += 3)
+            SetPixel(memory, x0 + j, y0 + i, pixel[0] == 0 ? bar : background);
+    ReleaseDC(nullptr, screen);
+    DeleteDC(memory);
+    return bitmap;
+}
+
+BarcodeFailure GetLastBarcodeFailure() { return tLastFailure; }
+
+std::string DescribeBarcodeFailure(const BarcodeFailure& failure) {
+    switch (failure.error) {
+        case BarcodeError::None: return "no error";
+        case BarcodeError::NoOptions: return "no options were given";
+        case BarcodeError::BadLength:
+            return "the length " + std::to_string(failure.value) + " is outside 0 to " + std::to_string(kBarcodeTextSize);
+        case BarcodeError::Unterminated:
+            return "the text has no terminating zero byte in its " + std::to_string(kBarcodeTextSize) + " bytes";
+        case BarcodeError::BadModuleSize:
+            return "the module size " + std::to_string(failure.value) + " is below 1";
+        case BarcodeError::BadMargin: return "the margin " + std::to_string(failure.value) + " is negative";
+        case BarcodeError::Encoder: return DescribeEncodeFailure(failure.encoder);
+        case BarcodeError::NoBitmap: return "the bitmap could not be created";
+    }
+    return "unknown error";
+}
+
+}  // namespace glyphrun

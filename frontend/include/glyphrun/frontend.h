@@ -1,0 +1,69 @@
+// The barcode front end: an options record in, a screen-compatible bitmap
+// of the symbol in the chosen colours out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "glyphrun/ecc200.h"
+#include "glyphrun/gdi.h"
+
+namespace glyphrun {
+
+inline constexpr int32_t kBarcodeTextSize = 3300;
+
+struct BarcodeOptions {
+    uint8_t text[kBarcodeTextSize];  // the bytes to encode
+    int32_t length;                  // bytes of text; 0: up to the first zero byte (written back)
+    int32_t mode;                    // see below; -1 (default) automatic
+    int32_t moduleSize;              // pixels per module, 1 or more
+    int32_t sizeIndex;               // 0-29, kSmallestSquare or kSmallestRectangle
+    int32_t margin;                  // quiet zone in pixels on each side
+    COLORREF backgroundColor;        // light modules and margin
+    COLORREF barColor;               // dark modules
+};
+
+// Front-end modes: 0 ASCII, 1 C40, 2 Text, 3 Base 256, 4 X12, 5 EDIFACT,
+// 8 the minimal encodation; any other value the automatic choice.
+inline constexpr int32_t kModeMinimal = 8;
+EncodeScheme SchemeForMode(int32_t mode);
+
+// Zeroes the record, then: mode -1, module size 2, size index -1, margin 4,
+// white background, black bars.
+void SetDefaultBarcodeOptions(BarcodeOptions* options);
+
+// The symbol as a bitmap compatible with the screen, exactly as large as
+// the symbol and its margins. The front end holds the bitmap (one per
+// thread) until ReleaseBarcodeBitmap or the next call. Null on failure,
+// with the reason in GetLastBarcodeFailure().
+HBITMAP EncodeToBitmap(BarcodeOptions* options);
+int ReleaseBarcodeBitmap();  // always 1
+
+// Paints a module image into a new screen-compatible bitmap: pixels whose
+// channel 0 is 0 in the bar colour, the others in the background colour.
+HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background,
+                          COLORREF bar);
+
+enum class BarcodeError : int32_t {
+    None = 0,
+    NoOptions,
+    BadLength,       // `length` outside 0-3300
+    Unterminated,    // length 0 and no zero byte in the text
+    BadModuleSize,   // below 1
+    BadMargin,       // negative
+    Encoder,         // see `encoder`
+    NoBitmap,        // the drawing layer could not make the bitmap
+};
+
+struct BarcodeFailure {
+    BarcodeError error;
+    int32_t value;          // the refused length, module size or margin
+    EncodeFailure encoder;  // for BarcodeError::Encoder
+};
+
+// Why the last EncodeToBitmap of this thread failed.
+BarcodeFailure GetLastBarcodeFailure();
+// One line, no trailing newline.
+std::string DescribeBarcodeFailure(const BarcodeFailure& failure);
+
+}  // namespace glyphrun
