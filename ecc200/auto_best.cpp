@@ -58,11 +58,32 @@ void KeepFinished(const Channels& channels, Channels& finished, bool (&haveFinis
     }
 }
 
+// Each pass keeps only the cheapest way into each scheme so far, which can
+// lose a path that ends shorter: one scheme throughout sometimes fits where
+// the choice does not. Such a strictly shorter single scheme replaces
+// `count` codewords in `output` (0: the choice failed).
+void ShorterSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                         int32_t requestedSize, int32_t& count, EncodeFailure* failure) {
+    uint8_t single[kMaxDataCodewords];
+    for (int j = 0; j < kSchemes; ++j) {
+        const int32_t n = EncodeSingleScheme(single, kMaxDataCodewords, input, length, static_cast<EncodeScheme>(j),
+                                             requestedSize, nullptr);
+        if (n == 0 || (count > 0 && n >= count)) continue;
+        if (n > outputCapacity) {
+            count = Fail(failure, EncodeError::OutputTooSmall, EncodeScheme::AutoBest);
+            return;
+        }
+        std::copy(single, single + n, output);
+        count = n;
+        if (failure) *failure = EncodeFailure{};
+    }
+}
+
 }  // namespace
 
 int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                        int32_t requestedSize, EncodeFailure* failure) {
-    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
         return Fail(failure, error, EncodeScheme::AutoBest);
 
     // Three sets of six states: kept off the stack of callers that have little.
@@ -91,9 +112,10 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     int chosen = -1;
     for (int j = 0; j < kSchemes; ++j)
         if (haveFinished[j] && (chosen < 0 || finished.state[j].written < finished.state[chosen].written)) chosen = j;
-    const int32_t count = chosen < 0 ? FailFromState(channels.state[0], EncodeScheme::AutoBest, failure)
-                                     : CopyOut(finished.state[chosen], output, outputCapacity, failure);
+    int32_t count = chosen < 0 ? FailFromState(channels.state[0], EncodeScheme::AutoBest, failure)
+                               : CopyOut(finished.state[chosen], output, outputCapacity, failure);
     delete[] storage;
+    if (count > 0 || chosen < 0) ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, count, failure);
     return count;
 }
 

@@ -29,7 +29,14 @@ void Base256Step(EncodationState& state) {
         AdvanceConsumed(state, 12);
         state.written += 12;
     }
-    if (length < kLongLength) {
+    if (length >= kLongLength && state.cursor + 1 == state.end && CapacityFor(state, state.consumed / 12) == state.consumed / 12) {
+        // The segment ends the data and fills the symbol: a length of 0
+        // says "to the end" in one codeword, and the data moves down by one.
+        StoreRandomised(state, field, 0);
+        for (int32_t i = field + 1; i < state.consumed / 12 - 1; ++i) StoreRandomised(state, i, ReadUnrandomised(state, i + 1));
+        AdvanceConsumed(state, -12);
+        state.written -= 12;
+    } else if (length < kLongLength) {
         StoreRandomised(state, field, length);
     } else {
         StoreRandomised(state, field, length / 250 + 249);

@@ -9,11 +9,6 @@ namespace {
 
 constexpr uint8_t kDarkValue = ModuleDarkBits;
 
-bool IsValidRequest(int32_t requestedSize) {
-    return requestedSize == kSmallestSquare || requestedSize == kSmallestRectangle ||
-           (requestedSize >= 0 && requestedSize < kSymbolSizeCount);
-}
-
 std::string SizeName(int32_t sizeIndex) {
     return std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, sizeIndex)) + "x" +
            std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, sizeIndex));
@@ -37,8 +32,7 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
                         EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure) {
     const int32_t requested = sizeIndex;
     sizeIndex = -1;
-    if (!IsValidRequest(requested)) return Fail(failure, EncodeError::InvalidSize, scheme);
-    if (const EncodeError error = CheckInput(output, bytes, length); error != EncodeError::None)
+    if (const EncodeError error = CheckRequest(output, bytes, length, requested); error != EncodeError::None)
         return Fail(failure, error, scheme);
 
     int32_t count = 0;
@@ -151,8 +145,8 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
             return std::string(SchemeName(f.scheme)) + " cannot encode byte " + hex + " at position " +
                    std::to_string(f.position);
         case EncodeError::TooLong:
-            return "the input needs more than " + std::to_string(kMaxDataCodewords) +
-                   " data codewords; the largest symbol (144x144) holds " + std::to_string(kMaxDataCodewords);
+            return "the input needs more than " + std::to_string(kMaxDataCodewords) + " data codewords but " +
+                   RequestName(f.requestedSize) + " holds " + std::to_string(f.capacity);
         case EncodeError::DoesNotFit:
             return "the input needs " + std::to_string(f.needed) + " data codewords but " +
                    RequestName(f.requestedSize) + " holds " + std::to_string(f.capacity);

@@ -26,7 +26,8 @@ void EdifactEndOfData(EncodationState& state) {
         }
         return;
     }
-    if (remaining == 0) ChangeScheme(state, EncodeScheme::Ascii, false);
+    // A complete group that fills the symbol exactly needs no unlatch either.
+    if (remaining == 0 && !(state.consumed % 12 == 0 && room == 0)) ChangeScheme(state, EncodeScheme::Ascii, false);
 }
 
 }  // namespace

@@ -231,10 +231,7 @@ int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeF
                 failure->position = static_cast<int32_t>(state.errorAt - state.begin) + 1;
             }
             return 0;
-        case EncodationError::TooLong:
-            Fail(failure, EncodeError::TooLong, scheme);
-            if (failure) failure->capacity = kMaxDataCodewords;
-            return 0;
+        case EncodationError::TooLong: return FailToFit(failure, scheme, kMaxDataCodewords + 1, state.requestedSize);
         case EncodationError::InvalidInput: return Fail(failure, EncodeError::InvalidArgument, scheme);
         default: return Fail(failure, EncodeError::UnknownScheme, scheme);
     }
@@ -242,7 +239,7 @@ int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeF
 
 int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                            EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure) {
-    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
         return Fail(failure, error, scheme);
     if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
 

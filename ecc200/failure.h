@@ -15,6 +15,11 @@ inline int32_t Fail(EncodeFailure* failure, EncodeError error, EncodeScheme sche
     return 0;
 }
 
+inline bool IsValidRequest(int32_t requestedSize) {
+    return requestedSize == kSmallestSquare || requestedSize == kSmallestRectangle ||
+           (requestedSize >= 0 && requestedSize < kSymbolSizeCount);
+}
+
 // The sizes a request covers, in increasing capacity: one fixed size or a family.
 struct SizeRange {
     int32_t first, last;
@@ -27,11 +32,11 @@ inline SizeRange SizesOf(int32_t requestedSize) {
 }
 
 // Records that `needed` data codewords do not fit the request: too long
-// past the largest symbol, else with the capacity that was offered.
+// past the largest symbol (`needed` then counts what was written so far),
+// else with the capacity that was offered.
 inline int32_t FailToFit(EncodeFailure* failure, EncodeScheme scheme, int32_t needed, int32_t requestedSize) {
-    const bool tooLong = needed > kMaxDataCodewords;
-    Fail(failure, tooLong ? EncodeError::TooLong : EncodeError::DoesNotFit, scheme);
-    if (failure && !tooLong) {
+    Fail(failure, needed > kMaxDataCodewords ? EncodeError::TooLong : EncodeError::DoesNotFit, scheme);
+    if (failure) {
         failure->needed = needed;
         failure->capacity = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, SizesOf(requestedSize).last);
         failure->requestedSize = requestedSize;
@@ -39,10 +44,12 @@ inline int32_t FailToFit(EncodeFailure* failure, EncodeScheme scheme, int32_t ne
     return 0;
 }
 
-// InvalidArgument or EmptyInput for a request that cannot be encoded at all.
-inline EncodeError CheckInput(const uint8_t* output, const uint8_t* input, int32_t length) {
+// InvalidArgument, EmptyInput or InvalidSize for a request that cannot be
+// encoded at all.
+inline EncodeError CheckRequest(const uint8_t* output, const uint8_t* input, int32_t length, int32_t requestedSize) {
     if (!output || length < 0 || (!input && length > 0)) return EncodeError::InvalidArgument;
-    return length == 0 ? EncodeError::EmptyInput : EncodeError::None;
+    if (length == 0) return EncodeError::EmptyInput;
+    return IsValidRequest(requestedSize) ? EncodeError::None : EncodeError::InvalidSize;
 }
 
 }  // namespace glyphrun

@@ -346,7 +346,7 @@ int32_t Capacity(int32_t size) { return QuerySymbolAttribute(SymbolAttribute::At
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                           int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
     sizeIndex = -1;
-    if (const EncodeError error = CheckInput(output, input, length); error != EncodeError::None)
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
         return Fail(failure, error, EncodeScheme::AutoMinimal);
     // No scheme puts more than two bytes into a codeword.
     if (length > 2 * kMaxDataCodewords)
@@ -360,9 +360,18 @@ int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t
     for (int32_t size = sizes.first; size <= sizes.last; ++size) {
         // A known capacity spares at most the last unlatch or length codeword.
         if (Capacity(size) < unbounded - 2) continue;
-        if (search.Solve(Capacity(size)) == kNever) continue;
+        const int32_t cost = search.Solve(Capacity(size));
+        if (cost == kNever) continue;
+        if (search.Emit(output, outputCapacity) != cost) {
+            Fail(failure, EncodeError::OutputTooSmall, EncodeScheme::AutoMinimal);
+            if (failure) {
+                failure->needed = cost;
+                failure->capacity = outputCapacity;
+            }
+            return 0;
+        }
         sizeIndex = size;
-        return search.Emit(output, outputCapacity);
+        return cost;
     }
     return FailToFit(failure, EncodeScheme::AutoMinimal, unbounded, requestedSize);
 }

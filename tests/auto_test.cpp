@@ -42,6 +42,17 @@ TEST(AutoBest, NearFullCapacityEncodesOrFailsCleanly) {
     EXPECT_EQ(EncodeBytes("", EncodeScheme::AutoBest).failure.error, EncodeError::EmptyInput);
 }
 
+// One scheme throughout can fit where the character-by-character choice,
+// which keeps only the cheapest way into each scheme, does not.
+TEST(AutoBest, NeverFailsWhereASingleSchemeFits) {
+    EXPECT_EQ(EncodeBytes("11 AAAAA**", EncodeScheme::AutoBest, 2).codewords.size(), 8u);  // as X12 throughout
+    EXPECT_EQ(EncodeBytes("AAAAAAAAAA<&=A", EncodeScheme::AutoBest, 3).codewords.size(), 12u);
+    EXPECT_EQ(EncodeAndRead("11 AAAAA**", EncodeScheme::AutoBest, 2), "11 AAAAA**");
+    // Failures name what the request offered.
+    EXPECT_EQ(DescribeEncodeFailure(EncodeBytes(std::string(2400, 'A'), EncodeScheme::AutoBest, kSmallestRectangle).failure),
+              "the input needs more than 1558 data codewords but the largest rectangular symbol (16x48) holds 49");
+}
+
 TEST(AutoMinimal, ReachesTheFullCapacities) {
     for (const std::string& s : {std::string(3116, '7'), std::string(2335, 'Q'), std::string(1556, '\xab')}) {
         const auto e = EncodeBytes(s, EncodeScheme::AutoMinimal);
@@ -53,6 +64,13 @@ TEST(AutoMinimal, ReachesTheFullCapacities) {
     EXPECT_EQ(EncodeBytes(std::string(100, 'A'), EncodeScheme::AutoMinimal, kSmallestRectangle).failure.error,
               EncodeError::DoesNotFit);
     EXPECT_EQ(EncodeBytes("A", EncodeScheme::AutoFast).failure.error, EncodeError::Unsupported);
+    uint8_t small[4];
+    int32_t size = kSmallestSquare;
+    EncodeFailure failure{};
+    EXPECT_EQ(EncodeCodewords(small, 4, reinterpret_cast<const uint8_t*>("ABCDEFGHIJ"), 10, EncodeScheme::AutoMinimal,
+                              size, &failure), 0);
+    EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
+    EXPECT_EQ(size, -1);
 }
 
 // Random text from mixed alphabets: the minimal encodation decodes to the

@@ -81,6 +81,22 @@ TEST(EndOfData, MeasuredAgainstTheRequestedSize) {
 }
 
 // Tails whose last byte takes two ASCII codewords, and X12's lack of a pad.
+// A forced scheme fills a symbol exactly where the standard lets it: a
+// complete EDIFACT group needs no unlatch at the end of the symbol, and a
+// Base 256 segment that runs to the end has the length 0.
+TEST(EndOfData, ExactFillsReachFullCapacity) {
+    EXPECT_EQ(Codewords("ABCDEFGHIJKL", EncodeScheme::Edifact, 25).size(), 10u);
+    EXPECT_EQ(EncodeAndRead("ABCDEFGHIJKL", EncodeScheme::Edifact, 25), "ABCDEFGHIJKL");
+    for (const std::string& full : {std::string(2076, '^'), std::string(1556, '\xc8')}) {
+        const EncodeScheme scheme = full[0] == '^' ? EncodeScheme::Edifact : EncodeScheme::Base256;
+        EXPECT_EQ(Codewords(full, scheme).size(), 1558u);
+        EXPECT_TRUE(EncodeAndRead(full, scheme, kSmallestSquare) == full) << SchemeName(scheme);
+    }
+    const std::string bytes(278, '\xc8');
+    EXPECT_TRUE(EncodeAndRead(bytes, EncodeScheme::Base256, 15) == bytes);  // 280 codewords in 64 x 64
+    EXPECT_EQ(EncodeBytes(std::string(1557, '\xc8'), EncodeScheme::Base256).failure.error, EncodeError::TooLong);
+}
+
 TEST(EndOfData, CountsCodewordsNotCharacters) {
     for (const std::string& input : {std::string("AAAAAAAA\xc1"), std::string("AAAAA\xc1")})
         EXPECT_EQ(EncodeAndRead(input, EncodeScheme::C40, kSmallestSquare), input);

@@ -1,0 +1,124 @@
+// Import of a platform bitmap, and drawing an image onto a device.
+#include <gtest/gtest.h>
+
+#include "glyphrun/gr_image.h"
+#include "guarded_buffer.h"
+
+namespace glyphrun {
+namespace {
+
+// A 5 x 4 24-bit image whose pixel (x, y from the top) is RGB(10x, 10y, 99).
+void MakeImage(GrImage& image) {
+    image.Create(5, 4, 24);
+    for (uint32_t row = 0; row < 4; ++row)
+        for (uint32_t x = 0; x < 5; ++x) {
+            uint8_t* p = image.GetBits(row) + 3 * x;
+            p[0] = 99;
+            p[1] = static_cast<uint8_t>(10 * (3 - row));
+            p[2] = static_cast<uint8_t>(10 * x);
+        }
+}
+
+COLORREF Expected(int x, int y) { return RGB(10 * x, 10 * y, 99); }
+constexpr COLORREF kUntouched = RGB(0x5A, 0x5A, 0x5A);
+
+TEST(Draw, CentredIntoSmallerAndLargerDevices) {
+    GrImage image;
+    MakeImage(image);
+    for (auto [w, h] : {std::pair{3, 3}, {10, 9}, {5, 4}}) {
+        GuardedBuffer device(w, h);
+        const int x = (w - 5) / 2, y = (h - 4) / 2;  // negative when the device is smaller
+        EXPECT_EQ(image.Draw(device.dc, x, y), 1);
+        EXPECT_TRUE(device.GuardsIntact());
+        for (int dy = 0; dy < h; ++dy)
+            for (int dx = 0; dx < w; ++dx) {
+                const int ix = dx - x, iy = dy - y;
+                const bool inside = ix >= 0 && iy >= 0 && ix < 5 && iy < 4;
+                ASSERT_EQ(device.At(dx, dy), inside ? Expected(ix, iy) : kUntouched) << w << "x" << h << " at " << dx << "," << dy;
+            }
+    }
+}
+
+TEST(Draw, ClipRectangleAndRestoredClipBox) {
+    GrImage image;
+    MakeImage(image);
+    GuardedBuffer device(8, 8);
+    RECT before;
+    GetClipBox(device.dc, &before);
+    const RECT clip{2, 1, 4, 3};
+    EXPECT_EQ(image.Draw(device.dc, 1, 0, -1, -1, &clip), 1);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool shown = x >= 2 && x < 4 && y >= 1 && y < 3;
+            ASSERT_EQ(device.At(x, y), shown ? Expected(x - 1, y) : kUntouched) << x << "," << y;
+        }
+    RECT after;
+    GetClipBox(device.dc, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ(after.bottom, before.bottom);
+    EXPECT_TRUE(device.GuardsIntact());
+
+    // Doubled across, through the scaling path, clipped at the right edge.
+    GuardedBuffer wide(8, 4);
+    EXPECT_EQ(image.Draw(wide.dc, 0, 0, 10, 4), 1);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(wide.At(x, 2), Expected(x / 2, 2)) << x;
+    EXPECT_TRUE(wide.GuardsIntact());
+}
+
+TEST(Draw, NothingToDoAndTransparency) {
+    GrImage image;
+    MakeImage(image);
+    GuardedBuffer device(6, 6);
+    EXPECT_EQ(image.Draw(nullptr, 0, 0), 0);
+    EXPECT_EQ(image.Draw(device.dc, 0, 0, 0, 5), 0);
+    image.Enable(false);
+    EXPECT_EQ(image.Draw(device.dc, 0, 0), 0);
+    GrImage empty;
+    EXPECT_EQ(empty.Draw(device.dc, 0, 0), 0);
+    EXPECT_EQ(device.At(0, 0), kUntouched);
+
+    GrImage indexed(3, 1, 8);
+    indexed.SetPaletteColor(1, 200, 0, 0);
+    indexed.SetPaletteColor(2, 0, 200, 0);
+    indexed.SetPixelIndex(0, 0, 1);
+    indexed.SetPixelIndex(1, 0, 2);
+    indexed.SetPixelIndex(2, 0, 1);
+    indexed.SetTransIndex(2);
+    EXPECT_EQ(indexed.Draw(device.dc, 1, 1), 1);
+    EXPECT_EQ(device.At(1, 1), RGB(200, 0, 0));
+    EXPECT_EQ(device.At(2, 1), kUntouched);  // the transparent index shows what was there
+    EXPECT_EQ(device.At(3, 1), RGB(200, 0, 0));
+    EXPECT_TRUE(device.GuardsIntact());
+}
+
+TEST(Import, ScreenBitmapBecomesA24BitImage) {
+    const HDC screen = GetDC(nullptr);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 30);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) SetPixel(memory, x, y, RGB(x * 6, y * 8, 7));
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    GrImage image(TypePng);
+    ASSERT_TRUE(image.CreateFromHBITMAP(bitmap));
+    EXPECT_EQ(image.GetBpp(), 24);
+    EXPECT_EQ(image.GetType(), TypeUnknown);
+    EXPECT_EQ(image.GetEffWidth(), 120u);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const RGBQUAD c = image.GetPixelColor(x, 29 - y, false);  // the image counts y from the bottom
+            ASSERT_EQ(RGB(c.rgbRed, c.rgbGreen, c.rgbBlue), RGB(x * 6, y * 8, 7));
+        }
+    DeleteObject(bitmap);
+    EXPECT_FALSE(image.CreateFromHBITMAP(nullptr));
+    EXPECT_FALSE(image.IsValid());
+    EXPECT_FALSE(image.CreateFromHBITMAP(bitmap));  // deleted: stale
+    EXPECT_FALSE(image.IsValid());
+}
+
+}  // namespace
+}  // namespace glyphrun

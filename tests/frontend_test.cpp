@@ -1,0 +1,138 @@
+// The front end: options in, a screen bitmap of the symbol out.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
+#include "image_readers.h"
+
+namespace glyphrun {
+namespace {
+
+using namespace testing;
+
+struct Options : BarcodeOptions {
+    explicit Options(const std::string& text, int32_t mode = -1, int32_t size = kSmallestSquare) : BarcodeOptions{} {
+        SetDefaultBarcodeOptions(this);
+        std::memcpy(this->text, text.data(), text.size());
+        length = static_cast<int32_t>(text.size());
+        this->mode = mode;
+        sizeIndex = size;
+    }
+};
+
+// The colour of a pixel of a bitmap, y counted downward.
+COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    const COLORREF color = GetPixel(memory, x, y);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+TEST(FrontEnd, DefaultBitmapOfTheSmallestSymbol) {
+    Options options("123456");
+    const HBITMAP bitmap = EncodeToBitmap(&options);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP description;
+    ASSERT_EQ(GetObject(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 28);
+    EXPECT_EQ(description.bmHeight, 28);
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
+    for (int i = 4; i < 24; ++i) {
+        EXPECT_EQ(PixelOf(bitmap, 4, i), black);   // the left finder line
+        EXPECT_EQ(PixelOf(bitmap, i, 23), black);  // the bottom finder line
+        for (int m : {0, 3, 24, 27}) EXPECT_EQ(PixelOf(bitmap, i, m), white);
+    }
+    EXPECT_EQ(PixelOf(bitmap, 23, 4), white);
+    ReleaseBarcodeBitmap();
+
+    options.backgroundColor = RGB(0, 0, 80);  // swapped colours invert the symbol
+    options.barColor = RGB(255, 255, 200);
+    const HBITMAP inverted = EncodeToBitmap(&options);
+    EXPECT_EQ(PixelOf(inverted, 4, 10), RGB(255, 255, 200));
+    EXPECT_EQ(PixelOf(inverted, 1, 1), RGB(0, 0, 80));
+    ReleaseBarcodeBitmap();
+}
+
+TEST(FrontEnd, OnlyChannelZeroDecides) {
+    ModuleImage* image = CreateModuleImage(2, 1);
+    const uint8_t pixels[] = {0, 255, 255, 1, 0, 0};
+    std::memcpy(image->pixels, pixels, sizeof pixels);
+    const HBITMAP bitmap = RenderModuleImage(image, 2, 1, RGB(9, 9, 9), RGB(1, 2, 3));
+    EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(1, 2, 3));
+    EXPECT_EQ(PixelOf(bitmap, 1, 0), RGB(9, 9, 9));
+    DeleteObject(bitmap);
+    FreeModuleImage(image);
+    EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);
+}
+
+TEST(FrontEnd, HeldBitmapNeverLeaks) {
+    const int before = CountGdiObjects();
+    Options options("HELD");
+    ASSERT_NE(EncodeToBitmap(&options), nullptr);
+    ASSERT_NE(EncodeToBitmap(&options), nullptr);  // the first one, not released, is deleted
+    EXPECT_EQ(CountGdiObjects(), before + 1);
+    options.sizeIndex = 30;
+    EXPECT_EQ(EncodeToBitmap(&options), nullptr);  // a failure drops the held bitmap
+    EXPECT_EQ(CountGdiObjects(), before);
+    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
+}
+
+TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
+    EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
+    EXPECT_EQ(GetLastBarcodeFailure().error, BarcodeError::NoOptions);
+    const auto refused = [](void (*change)(BarcodeOptions&), const char* reason) {
+        Options options("A");
+        change(options);
+        EXPECT_EQ(EncodeToBitmap(&options), nullptr) << reason;
+        EXPECT_EQ(DescribeBarcodeFailure(GetLastBarcodeFailure()), reason);
+    };
+    refused([](BarcodeOptions& o) { o.length = -1; }, "the length -1 is outside 0 to 3300");
+    refused([](BarcodeOptions& o) { o.length = 3301; }, "the length 3301 is outside 0 to 3300");
+    refused([](BarcodeOptions& o) { o.length = 0; std::memset(o.text, 'x', sizeof o.text); },
+            "the text has no terminating zero byte in its 3300 bytes");
+    refused([](BarcodeOptions& o) { o.moduleSize = 0; }, "the module size 0 is below 1");
+    refused([](BarcodeOptions& o) { o.margin = -1; }, "the margin -1 is negative");
+    refused([](BarcodeOptions& o) { o.moduleSize = 2000; }, "the image would be 20008x20008 pixels; each side must be 1 to 16384");
+    refused([](BarcodeOptions& o) { o.sizeIndex = -3; },
+            "invalid symbol size index (use 0-29, -1 for square or -2 for rectangle)");
+    refused([](BarcodeOptions& o) { o.length = 0; o.text[0] = 0; }, "the input is empty");
+    refused([](BarcodeOptions& o) { o.mode = 4; o.text[0] = 'a'; }, "X12 cannot encode byte 0x61 at position 1");
+
+    Options measured("AB");
+    measured.text[1] = 0;
+    measured.length = 0;
+    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(measured.length, 1);  // written back
+    ReleaseBarcodeBitmap();
+}
+
+// The window's road end to end: options, bitmap, import, PNG, reader.
+TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
+    const std::string text = "GLYPH 0123456789";
+    for (int depth : {32, 16, 8}) {
+        SetScreenDepth(depth);
+        for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
+            for (int32_t size : {kSmallestSquare, kSmallestRectangle}) {
+                Options options(text, mode, size);
+                const HBITMAP bitmap = EncodeToBitmap(&options);
+                ASSERT_NE(bitmap, nullptr) << DescribeBarcodeFailure(GetLastBarcodeFailure());
+                GrImage image;
+                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap)) << image.GetLastError();
+                ReleaseBarcodeBitmap();
+                EXPECT_EQ(image.GetBpp(), depth > 8 ? 24 : 8);
+                const auto picture = ReadWithStb(EncodeToMemory(image, TypePng));
+                ASSERT_TRUE(picture);
+                EXPECT_EQ(ReadSymbolIn(*picture, 2), text) << "depth " << depth << " mode " << mode << " size " << size;
+            }
+    }
+    SetScreenDepth(32);
+}
+
+}  // namespace
+}  // namespace glyphrun
