@@ -63,6 +63,9 @@ bool GrImageGIF::Encode(GrFile* stream) {
 }
 
 bool GrImageGIF::EncodePalette(GrFile* stream) {
+    // One image fills the logical screen; offsets place frames of a
+    // larger canvas, which a single image is not.
+    SetOffset(0, 0);
     EncodeHeader(stream);
     // The comment comes first: the graphic control extension belongs to the
     // image that follows it.
@@ -121,7 +124,7 @@ void GrImageGIF::EncodeBody(GrFile* stream, bool localColorMap) {
     currentX_ = 0;
     currentY_ = static_cast<int32_t>(GetHeight()) - 1;  // the top row of the picture
     currentRow_ = GetBits(static_cast<uint32_t>(currentY_));
-    pixelsLeft_ = static_cast<int32_t>(GetWidth() * GetHeight());
+    pixelsLeft_ = static_cast<int64_t>(GetWidth()) * GetHeight();
 
     int32_t x, y;
     GetOffset(&x, &y);

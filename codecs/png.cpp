@@ -67,18 +67,18 @@ void FillRow(const PngJob& job, png_uint_32 y) {
     }
 }
 
-// Runs libpng; false when it reported an error.
-bool WritePng(const PngJob& job) {
+// Runs libpng; null on success, else the reason.
+const char* WritePng(const PngJob& job) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
-    if (!png) return false;
+    if (!png) return "Failed to create PNG structure";
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        return false;
+        return "Failed to initialize PNG info structure";
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return false;
+        return "Error saving PNG file";
     }
     png_set_write_fn(png, job.stream, WriteData, FlushData);
     png_set_IHDR(png, info, job.width, job.height, job.bitDepth, job.colorType, job.interlace,
@@ -98,7 +98,7 @@ bool WritePng(const PngJob& job) {
         }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -182,10 +182,10 @@ bool GrPngCodec::Encode(GrFile* stream) {
                                                                       : GetEffWidth();
     std::vector<png_byte> row(rowBytes);
     job.row = row.data();
-    const bool written = WritePng(job);
+    const char* error = WritePng(job);
     if (createdAlpha) AlphaDelete();
-    if (!written) SetLastError("Error saving PNG file");
-    return written;
+    if (error) SetLastError(error);
+    return error == nullptr;
 }
 
 }  // namespace glyphrun

@@ -27,21 +27,32 @@ bool RunWriter(GrImage& writer, uint32_t type, GrFile* stream) {
 }  // namespace
 
 bool GrImage::Encode(GrFile* stream, uint32_t type) {
-    std::unique_ptr<GrImage> writer = MakeWriter(type);
-    if (!writer) {
-        SetLastError("Encode: Unknown format");
+    try {
+        std::unique_ptr<GrImage> writer = MakeWriter(type);
+        if (!writer) {
+            SetLastError("Encode: Unknown format");
+            return false;
+        }
+        // The writer sees this image's settings and shares its pixels.
+        writer->Ghost(this);
+        const bool written = RunWriter(*writer, type, stream);
+        if (!written) SetLastError(writer->GetLastError());
+        return written;
+    } catch (const std::bad_alloc&) {
+        SetLastError("out of memory");
         return false;
     }
-    // The writer sees this image's settings and shares its pixels.
-    writer->Ghost(this);
-    const bool written = RunWriter(*writer, type, stream);
-    if (!written) SetLastError(writer->GetLastError());
-    return written;
 }
 
 bool GrImage::Encode(FILE* stream, uint32_t type) {
     GrIOFile file(stream);
-    return Encode(stream ? &file : nullptr, type);
+    if (!Encode(stream ? &file : nullptr, type)) return false;
+    // Bytes still buffered are written only now: a full device shows here.
+    if (!file.Flush() || file.Error() != 0) {
+        SetLastError("Write Error: the stream did not take every byte");
+        return false;
+    }
+    return true;
 }
 
 bool GrImage::Encode(uint8_t*& buffer, int32_t& size, uint32_t type) {

@@ -77,16 +77,8 @@ bool Base256Better(int32_t cost, int bytes, const Node& than) {
 
 class MinimalSearch {
 public:
-    MinimalSearch(const uint8_t* input, int32_t length) : input_(input), length_(length) {}
-
-    bool Allocate() {
-        try {
-            nodes_.resize(static_cast<size_t>(length_ + 1) * kStateCount);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return true;
-    }
+    MinimalSearch(const uint8_t* input, int32_t length)
+        : input_(input), length_(length), nodes_(static_cast<size_t>(length + 1) * kStateCount) {}
 
     // The fewest codewords that hold the input in a symbol of `capacity`
     // data codewords, or kNever.
@@ -343,17 +335,11 @@ int32_t Capacity(int32_t size) { return QuerySymbolAttribute(SymbolAttribute::At
 
 }  // namespace
 
-int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
-    sizeIndex = -1;
-    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
-        return Fail(failure, error, EncodeScheme::AutoMinimal);
-    // No scheme puts more than two bytes into a codeword.
-    if (length > 2 * kMaxDataCodewords)
-        return FailToFit(failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, requestedSize);
+namespace {
 
+int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                      int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
     MinimalSearch search(input, length);
-    if (!search.Allocate()) return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);
     const int32_t unbounded = search.Solve(kUnboundedCapacity);
 
     const SizeRange sizes = SizesOf(requestedSize);
@@ -374,6 +360,24 @@ int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t
         return cost;
     }
     return FailToFit(failure, EncodeScheme::AutoMinimal, unbounded, requestedSize);
+}
+
+}  // namespace
+
+int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
+                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
+    sizeIndex = -1;
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
+        return Fail(failure, error, EncodeScheme::AutoMinimal);
+    // No scheme puts more than two bytes into a codeword.
+    if (length > 2 * kMaxDataCodewords)
+        return FailToFit(failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, requestedSize);
+    try {
+        return SearchAndEmit(output, outputCapacity, input, length, requestedSize, sizeIndex, failure);
+    } catch (const std::bad_alloc&) {
+        sizeIndex = -1;
+        return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);
+    }
 }
 
 }  // namespace glyphrun

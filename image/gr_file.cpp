@@ -161,7 +161,8 @@ bool GrMemFile::Seek(long offset, int origin) {
         case SEEK_END: base = static_cast<long>(size_); break;
         default: return false;
     }
-    const long target = base + offset;
+    long target;
+    if (__builtin_add_overflow(base, offset, &target)) return false;
     position_ = target < 0 ? 0 : static_cast<size_t>(target);
     return true;
 }

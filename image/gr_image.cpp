@@ -18,7 +18,10 @@ uint32_t RoundBpp(uint32_t bpp) {
     return 24;
 }
 
-int32_t PixelsPerMetre(int32_t dpi) { return static_cast<int32_t>(std::floor(dpi * kInchesPerMetre + 0.5)); }
+int32_t PixelsPerMetre(int32_t dpi) {
+    const double perMetre = std::floor(dpi * kInchesPerMetre + 0.5);
+    return perMetre >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(perMetre);
+}
 
 }  // namespace
 

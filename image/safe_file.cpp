@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace glyphrun {
 namespace {
@@ -23,7 +25,9 @@ std::string FolderOf(const std::string& path) {
 // A failure before any byte was written.
 FileWriteResult Refused(const std::string& reason, int systemError = 0) { return {false, false, systemError, reason}; }
 
-bool InSystemArea(const std::string& path) { return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0; }
+// The process's own entries, whose links name open files (/dev/stdout leads
+// to /proc/self/fd/1): what they lead to is written into, never replaced.
+bool IsProcessEntry(const std::string& path) { return path.rfind("/proc/", 0) == 0; }
 
 // Standard output or error when `path` names the same open file; -1 otherwise.
 // Such a file is written through the descriptor the shell gave us, so that
@@ -49,8 +53,8 @@ bool Resolve(const std::string& path, Destination& destination, std::string& err
     std::string current = path;
     for (int hop = 0; hop < 40; ++hop) {
         struct stat info {};
-        if (InSystemArea(current) || ::lstat(current.c_str(), &info) != 0) {
-            destination = {current, InSystemArea(current)};
+        if (IsProcessEntry(current) || ::lstat(current.c_str(), &info) != 0) {
+            destination = {current, IsProcessEntry(current)};
             return true;
         }
         if (!S_ISLNK(info.st_mode)) {
@@ -80,8 +84,14 @@ FileWriteResult WriteThrough(int fd, const std::string& path, const std::functio
         return result;
     }
     errno = 0;
-    const bool written = write(stream);
-    const int writeErrno = std::ferror(stream) ? errno : 0;
+    bool written = false;
+    int writeErrno = 0;
+    try {
+        written = write(stream);
+        writeErrno = std::ferror(stream) ? errno : 0;
+    } catch (const std::bad_alloc&) {
+        writeErrno = ENOMEM;  // the file is not finished: it is dropped like any failed one
+    }
     const bool closed = std::fclose(stream) == 0;
     const int closeErrno = errno;
     if (!written) {
@@ -108,6 +118,18 @@ FileWriteResult WriteInPlace(const std::string& path, const std::function<bool(F
     return WriteThrough(fd, path, write);
 }
 
+// A new file in `folder` with a name of its own, created with the mode a
+// new file gets (the kernel applies the umask, which we leave alone).
+int CreateTemporary(const std::string& folder, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + "/.glyphrun-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 // Writes a temporary file beside `target` and renames it over the target.
 // No fsync: a batch writes thousands of labels and a sync costs milliseconds
 // each; the rename still guarantees that a failed run leaves the old file.
@@ -117,17 +139,11 @@ FileWriteResult WriteAndReplace(const std::string& target, const std::string& pa
     const bool existed = ::stat(target.c_str(), &existing) == 0;
     if (existed && ::access(target.c_str(), W_OK) != 0) return Refused(SystemError("cannot write", path, errno), errno);
 
-    std::string temporary = FolderOf(target) + "/.glyphrun-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    std::string temporary;
+    const int fd = CreateTemporary(FolderOf(target), temporary);
     if (fd < 0) return Refused(SystemError("cannot write", path, errno), errno);
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    mode_t mode = existing.st_mode & 07777;
-    if (!existed) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
+    // A replaced file keeps its permissions; a new one has the usual ones.
+    if (existed) ::fchmod(fd, existing.st_mode & 07777);
     FileWriteResult result = WriteThrough(fd, path, write);
     if (result.ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
         result.ok = false;

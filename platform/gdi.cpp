@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace glyphrun {
@@ -151,7 +152,11 @@ bool Allocate(Bitmap& bitmap, int64_t width, int64_t height, int bpp) {
     bitmap.height = static_cast<int32_t>(height);
     bitmap.bpp = bpp;
     bitmap.stride = stride;
-    bitmap.storage.assign(static_cast<size_t>(stride * height), 0);
+    try {
+        bitmap.storage.assign(static_cast<size_t>(stride * height), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     bitmap.pixels = bitmap.storage.data();
     if (bpp <= 8) bitmap.palette = SystemPalette(bpp);
     return true;

@@ -139,6 +139,13 @@ TEST(Gif, TransparencyAndCommentPlacement) {
     EXPECT_EQ(file[13 + 768 + 2], 255);  // the comment keeps 255 characters
 }
 
+TEST(Gif, OneImageFillsItsScreenWhateverTheOffset) {
+    GrImage image;
+    FillRandom(image, 10, 10, 8, 8);
+    image.SetOffset(5, 5);  // a frame setting: a file of one image ignores it
+    ExpectReadsBack(image, "offset");
+}
+
 TEST(Gif, RefusalsAndFailedWrites) {
     GrImage wide(65536, 1, 1);
     GrMemFile memory;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,9 @@ TEST(GrMemFile, GrowsReadsAndSeeks) {
     EXPECT_TRUE(file.Seek(-10, SEEK_SET));
     EXPECT_EQ(file.Tell(), 0);
     EXPECT_FALSE(file.Seek(1, 3));
+    ASSERT_TRUE(file.Seek(2, SEEK_SET));
+    EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
+    EXPECT_EQ(file.Tell(), 2);
     ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
     EXPECT_EQ(file.Error(), 1);
     EXPECT_EQ(file.GetC(), -1);

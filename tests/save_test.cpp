@@ -95,6 +95,28 @@ TEST_F(Save, FileSizeLimitMidwayKeepsTheOldFile) {
     EXPECT_NE(std::system(("ls -a '" + dir + "' | grep -q .glyphrun-").c_str()), 0) << "temporary files left behind";
 }
 
+// Regular files anywhere, /dev/shm included, are replaced whole; an open
+// stream that cannot take the bytes is a failure, not a success.
+TEST_F(Save, RegularFilesUnderDevAndFullStreams) {
+    GrImage image;
+    FillRandom(image, 30, 30, 24, 5);
+    if (access("/dev/shm", W_OK) == 0) {
+        const std::string path = "/dev/shm/glyphrun-save-test-" + std::to_string(getpid()) + ".png";
+        std::ofstream(path) << std::string(100000, 'x');
+        ASSERT_TRUE(image.Save(path.c_str(), TypePng)) << image.GetLastError();
+        const auto read = ReadWithStb(ReadFile(path));
+        EXPECT_TRUE(read && SamePixels(*read, PictureOf(image)));
+        EXPECT_LT(ReadFile(path).size(), 100000u);  // not the old file's tail after the new bytes
+        unlink(path.c_str());
+    }
+    for (uint32_t type : {TypeBmp, TypeGif, TypePng}) {
+        FILE* full = std::fopen("/dev/full", "wb");
+        ASSERT_NE(full, nullptr);
+        EXPECT_FALSE(image.Encode(full, type)) << type;
+        std::fclose(full);
+    }
+}
+
 TEST_F(Save, EncodeToMemory) {
     GrImage image(3, 3, 8);
     uint8_t* buffer = nullptr;

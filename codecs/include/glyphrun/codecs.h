@@ -94,7 +94,8 @@ private:
         uint8_t transparentIndex;
     };
     GraphicControl graphicControl_{};
-    int32_t currentX_ = 0, currentY_ = 0, pixelsLeft_ = 0;
+    int32_t currentX_ = 0, currentY_ = 0;
+    int64_t pixelsLeft_ = 0;
     const uint8_t* currentRow_ = nullptr;
     uint32_t bitAccumulator_ = 0;
     int32_t bitCount_ = 0;
