@@ -15,6 +15,7 @@ PACKAGES="
   libpng-dev
   libgif-dev
   libstb-dev
+  qt6-base-dev
 "
 
 missing=""

@@ -1,0 +1,221 @@
+#include "main_dialog.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
+#include <cstring>
+
+#include "about_dialog.h"
+#include "app_icon.h"
+#include "color_swatch_button.h"
+#include "dialog_units.h"
+#include "glyphrun/frontend.h"
+#include "text_bytes.h"
+
+namespace glyphrun::app {
+namespace {
+
+const char kSampleText[] = "Glyphrun 2026-12-07 ABC-123456";
+
+// A label keeps its place and grows to its text when the font is wider
+// than the one the layout was made for.
+QLabel* Label(const QString& text, QRect where, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    where.setWidth(std::max(where.width(), label->sizeHint().width()));
+    label->setGeometry(where);
+    return label;
+}
+
+QLineEdit* Edit(const char* name, const QString& value, const QRect& where, QWidget* parent) {
+    auto* edit = new QLineEdit(value, parent);
+    edit->setObjectName(name);
+    edit->setGeometry(where);
+    return edit;
+}
+
+QPushButton* Button(const char* name, const QString& text, const QRect& where, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(where);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Glyphrun"));
+    setWindowIcon(AppIcon());
+    setFont(DialogFont());
+    setFixedSize(Units(413), Units(317));  // 620 x 476: not resizable
+
+    // In the order of the template, which is the tab order.
+    QPushButton* encode = Button("encodeButton", QStringLiteral("Encode"), UnitsRect(135, 296, 50, 14), this);
+    encode->setDefault(true);  // the one default button
+    QPushButton* exit = Button("exitButton", QStringLiteral("Exit"), UnitsRect(347, 296, 50, 14), this);
+    QPushButton* save = Button("saveButton", QStringLiteral("Save"), UnitsRect(203, 296, 50, 14), this);
+    (new QGroupBox(this))->setGeometry(UnitsRect(7, 216, 399, 71));
+    Label(QStringLiteral("Encode Mode"), UnitsRect(17, 232, 51, 10), this);
+    m_comboMode = new QComboBox(this);
+    m_comboMode->setObjectName("modeCombo");
+    m_comboMode->setEditable(true);
+    m_comboMode->setInsertPolicy(QComboBox::NoInsert);
+    m_comboMode->addItems({QStringLiteral("E_ASCII"), QStringLiteral("E_C40"), QStringLiteral("E_TEXT"),
+                           QStringLiteral("E_X12"), QStringLiteral("E_EDIFACT"), QStringLiteral("E_BASE256")});
+    m_comboMode->setMaxVisibleItems(5);
+    m_comboMode->setGeometry(UnitsRect(75, 231, 63, 12));
+    Label(QStringLiteral("Module Size"), UnitsRect(17, 251, 51, 10), this);
+    m_editModuleSize = Edit("moduleSizeEdit", QStringLiteral("4"), UnitsRect(76, 250, 61, 12), this);
+    Label(QStringLiteral("Margin"), UnitsRect(145, 233, 33, 10), this);
+    m_editMargin = Edit("marginEdit", QStringLiteral("10"), UnitsRect(183, 231, 61, 12), this);
+    m_btnBackground = new CColorSwatchButton(QStringLiteral("BackGround"), this);
+    m_btnBackground->setObjectName("backgroundButton");
+    m_btnBackground->setGeometry(UnitsRect(259, 229, 64, 13));
+    m_btnBarColor = new CColorSwatchButton(QStringLiteral("Bar Color"), this);
+    m_btnBarColor->setObjectName("barColorButton");
+    m_btnBarColor->setGeometry(UnitsRect(332, 229, 62, 13));
+    Label(QStringLiteral("Text"), UnitsRect(17, 269, 24, 10), this);
+    m_editText = Edit("textEdit", QString::fromLatin1(kSampleText), UnitsRect(48, 268, 341, 12), this);
+    m_editText->setMaxLength(kBarcodeTextSize);  // one byte per character at most
+    Label(QStringLiteral("sizePattern"), UnitsRect(146, 251, 52, 10), this);
+    m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), UnitsRect(211, 249, 61, 12), this);
+
+    QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin,
+                        m_btnBackground, m_btnBarColor, m_editText, m_editSizePattern};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    m_btnBackground->SetColor(RGB(255, 255, 255));
+    m_btnBarColor->SetColor(RGB(0, 0, 0));
+    m_comboMode->setCurrentIndex(0);
+
+    connect(encode, &QPushButton::clicked, this, &CMainDialog::OnEncode);
+    connect(save, &QPushButton::clicked, this, &CMainDialog::OnSave);
+    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    new QShortcut(QKeySequence::HelpContents, this, [this] { ShowAbout(); });  // F1
+
+    m_notify = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    m_chooseSaveFile = [this] { return QFileDialog::getSaveFileName(this); };
+}
+
+int CMainDialog::ModeForItem(int item) {
+    // The front end numbers Base 256 3, X12 4 and EDIFACT 5.
+    static constexpr int kModes[] = {0, 1, 2, 4, 5, 3};
+    return item >= 0 && item < 6 ? kModes[item] : -1;
+}
+
+uint32_t CMainDialog::TypeForFileName(const QString& name) {
+    const QString file = QFileInfo(name).fileName();
+    const int dot = file.lastIndexOf(QLatin1Char('.'));
+    const QString extension = (dot < 0 ? file : file.mid(dot)).toUpper();
+    if (extension == QStringLiteral(".GIF")) return TypeGif;
+    if (extension == QStringLiteral(".PNG")) return TypePng;
+    return TypeBmp;
+}
+
+// A field that does not hold a whole number in range stops the encode.
+bool CMainDialog::ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value) {
+    bool ok = false;
+    value = field->text().trimmed().toInt(&ok);
+    if (ok && value >= low && value <= high) return true;
+    m_notify(QStringLiteral("%1 must be a whole number from %2 to %3.").arg(name).arg(low).arg(high));
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
+void CMainDialog::OnEncode() {
+    int moduleSize, margin, sizePattern;
+    if (!ReadNumber(m_editModuleSize, QStringLiteral("Module Size"), 1, 50, moduleSize) ||
+        !ReadNumber(m_editMargin, QStringLiteral("Margin"), 0, 500, margin) ||
+        !ReadNumber(m_editSizePattern, QStringLiteral("sizePattern"), kSmallestRectangle, kSymbolSizeCount - 1,
+                    sizePattern))
+        return;
+    QByteArray bytes;
+    QString error;
+    if (!TextToBytes(m_editText->text(), bytes, error)) {
+        m_notify(error);
+        m_editText->setFocus();
+        return;
+    }
+
+    BarcodeOptions options;
+    SetDefaultBarcodeOptions(&options);
+    // Typed text that matches no item selects none: the automatic choice.
+    options.mode = ModeForItem(m_comboMode->findText(m_comboMode->currentText()));
+    options.moduleSize = moduleSize;
+    options.sizeIndex = sizePattern;
+    options.margin = margin;
+    options.backgroundColor = m_btnBackground->GetColor();
+    options.barColor = m_btnBarColor->GetColor();
+    const int length = static_cast<int>(std::min<qsizetype>(bytes.size(), kBarcodeTextSize));
+    std::memcpy(options.text, bytes.constData(), static_cast<size_t>(length));
+    options.length = length;
+
+    const HBITMAP bitmap = EncodeToBitmap(&options);
+    if (!bitmap) {
+        m_image.Destroy();  // no symbol after a failure
+        m_notify(QStringLiteral("Nothing was encoded: %1.")
+                     .arg(QString::fromStdString(DescribeBarcodeFailure(GetLastBarcodeFailure()))));
+    } else if (!m_image.CreateFromHBITMAP(bitmap)) {
+        m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
+    }
+    ReleaseBarcodeBitmap();
+    update();
+}
+
+void CMainDialog::OnSave() {
+    if (!m_image.IsValid()) {
+        m_notify(QStringLiteral("Nothing to save: press Encode first."));
+        return;
+    }
+    const QString path = m_chooseSaveFile();
+    if (path.isEmpty()) return;
+    if (!m_image.Save(QFile::encodeName(path).constData(), TypeForFileName(path)))
+        m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromLocal8Bit(m_image.GetLastError())));
+}
+
+// The preview goes through the drawing layer into an image of the preview
+// area, clipped to it so that a large symbol never covers the controls.
+void CMainDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
+    QImage preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32);
+    preview.fill(palette().color(QPalette::Window));
+    const HDC dc = CreateDCForBuffer(preview.bits(), preview.width(), preview.height(),
+                                     static_cast<int32_t>(preview.bytesPerLine()));
+    const int x = (kPreviewWidth - static_cast<int>(m_image.GetWidth())) / 2;
+    const int y = (kPreviewHeight - static_cast<int>(m_image.GetHeight())) / 2;
+    const RECT area{0, 0, kPreviewWidth, kPreviewHeight};
+    m_image.Draw(dc, x, y, -1, -1, &area, false);
+    DeleteDC(dc);
+    // The layer leaves the fourth byte 0; the image format wants it opaque.
+    for (int row = 0; row < preview.height(); ++row) {
+        auto* line = reinterpret_cast<QRgb*>(preview.scanLine(row));
+        for (int column = 0; column < preview.width(); ++column) line[column] |= 0xFF000000u;
+    }
+    QPainter(this).drawImage(0, 0, preview);
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("关于 Glyphrun(&A)..."), this, &CMainDialog::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+void CMainDialog::ShowAbout() {
+    CAboutDialog about(this);
+    about.exec();
+}
+
+}  // namespace glyphrun::app

@@ -1,0 +1,58 @@
+// The main window: type, encode, see, save.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "glyphrun/gr_image.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace glyphrun::app {
+
+class CColorSwatchButton;
+
+class CMainDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kPreviewWidth = 620, kPreviewHeight = 313;
+
+    explicit CMainDialog(QWidget* parent = nullptr);
+
+    void OnEncode();
+    void OnSave();
+    const GrImage& Image() const { return m_image; }
+
+    // Messages go to a message box, and file names come from the save
+    // chooser; tests put their own.
+    void SetNotifier(std::function<void(const QString&)> notify) { m_notify = std::move(notify); }
+    void SetSaveChooser(std::function<QString()> choose) { m_chooseSaveFile = std::move(choose); }
+
+    // The front-end mode of each drop-down item: each encodes in the scheme it names.
+    static int ModeForItem(int item);
+    // The image type of a file name: by its extension from the last '.', in any case.
+    static uint32_t TypeForFileName(const QString& name);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value);
+    void ShowAbout();
+
+    QComboBox* m_comboMode;
+    CColorSwatchButton* m_btnBarColor;
+    CColorSwatchButton* m_btnBackground;
+    QLineEdit* m_editSizePattern;
+    QLineEdit* m_editMargin;
+    QLineEdit* m_editModuleSize;
+    QLineEdit* m_editText;
+    GrImage m_image;
+    std::function<void(const QString&)> m_notify;
+    std::function<QString()> m_chooseSaveFile;
+};
+
+}  // namespace glyphrun::app

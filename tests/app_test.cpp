@@ -1,0 +1,174 @@
+// The window, driven as a user drives it (offscreen).
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <csignal>
+#include <fstream>
+
+#include "color_swatch_button.h"
+#include "glyphrun/frontend.h"
+#include "image_readers.h"
+#include "main_dialog.h"
+#include "text_bytes.h"
+
+namespace glyphrun::app {
+namespace {
+
+using namespace glyphrun::testing;
+
+struct Window {
+    CMainDialog dialog;
+    QStringList messages;
+    Window() { dialog.SetNotifier([this](const QString& text) { messages << text; }); }
+    template <typename T>
+    T* Find(const char* name) { return dialog.findChild<T*>(name); }
+    void Set(const char* field, const QString& value) { Find<QLineEdit>(field)->setText(value); }
+    void Encode() { Find<QPushButton>("encodeButton")->click(); }
+    // The preview as the window shows it.
+    Picture Preview() {
+        const QImage shown = dialog.grab(QRect(0, 0, CMainDialog::kPreviewWidth, CMainDialog::kPreviewHeight))
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        Picture picture{shown.width(), shown.height(), {}};
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb p = shown.pixel(x, y);
+                picture.pixels.push_back({static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)),
+                                          static_cast<uint8_t>(qBlue(p)), 255});
+            }
+        return picture;
+    }
+};
+
+TEST(Window, EachItemEncodesInTheSchemeItNames) {
+    const EncodeScheme named[] = {EncodeScheme::Ascii, EncodeScheme::C40,     EncodeScheme::Text,
+                                  EncodeScheme::X12,   EncodeScheme::Edifact, EncodeScheme::Base256};
+    Window window;
+    window.dialog.resize(window.dialog.size());
+    for (int item = 0; item < 6; ++item) {
+        EXPECT_EQ(SchemeForMode(CMainDialog::ModeForItem(item)), named[item]) << item;
+        window.Find<QComboBox>("modeCombo")->setCurrentIndex(item);
+        window.Set("textEdit", QStringLiteral("LOT 42 ABC"));
+        window.Encode();
+        ASSERT_TRUE(window.messages.isEmpty()) << window.messages.join('\n').toStdString();
+        EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "LOT 42 ABC") << item;
+    }
+    // X12 is X12: a lower-case letter is refused, naming the scheme.
+    window.Find<QComboBox>("modeCombo")->setCurrentIndex(3);
+    window.Set("textEdit", QStringLiteral("abc"));
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 1);
+    EXPECT_TRUE(window.messages[0].contains("X12 cannot encode byte 0x61 at position 1"));
+    EXPECT_FALSE(window.dialog.Image().IsValid());  // no symbol after a failure
+    // Typed text that names no item: the automatic choice.
+    window.Find<QComboBox>("modeCombo")->setEditText(QStringLiteral("whatever"));
+    window.Encode();
+    EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "abc");
+}
+
+TEST(Window, BadFieldsStopTheEncodeAndSayWhy) {
+    Window window;
+    window.dialog.show();
+    window.Encode();
+    ASSERT_TRUE(window.dialog.Image().IsValid());
+    const uint32_t width = window.dialog.Image().GetWidth();
+    for (auto [field, value, says] : {std::tuple{"moduleSizeEdit", "abc", "Module Size must be a whole number from 1 to 50"},
+                                      {"moduleSizeEdit", "0", "Module Size"},
+                                      {"marginEdit", "-1", "Margin must be a whole number from 0 to 500"},
+                                      {"sizePatternEdit", "30", "sizePattern must be a whole number from -2 to 29"}}) {
+        Window bad;
+        bad.dialog.show();
+        bad.Encode();
+        bad.Set(field, value);
+        bad.Encode();
+        ASSERT_EQ(bad.messages.size(), 1) << field;
+        EXPECT_TRUE(bad.messages[0].contains(says)) << bad.messages[0].toStdString();
+        EXPECT_EQ(bad.dialog.focusWidget(), bad.Find<QLineEdit>(field));
+        EXPECT_EQ(bad.dialog.Image().GetWidth(), width);  // the current symbol stays
+    }
+    window.Set("textEdit", QString());
+    window.Encode();
+    EXPECT_TRUE(window.messages.last().contains("the input is empty"));
+    window.Set("textEdit", QStringLiteral("size 漢"));
+    window.Encode();
+    EXPECT_TRUE(window.messages.last().contains("U+6F22")) << window.messages.last().toStdString();
+    EXPECT_TRUE(window.messages.last().contains("position 6"));
+}
+
+TEST(Window, TextBecomesIso88591Bytes) {
+    QByteArray bytes;
+    QString error;
+    ASSERT_TRUE(TextToBytes(QStringLiteral("Caf\u0065\u0301 \u00FF"), bytes, error));  // NFC joins e + accent
+    EXPECT_EQ(bytes, QByteArray("Caf\xe9 \xff"));
+    EXPECT_FALSE(TextToBytes(QStringLiteral("ok \U0001F600"), bytes, error));
+    EXPECT_TRUE(error.contains("U+1F600") && error.contains("position 4")) << error.toStdString();
+}
+
+TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
+    QTemporaryDir folder;
+    Window window;
+    window.Find<CColorSwatchButton>("barColorButton")->SetColor(RGB(20, 40, 160));
+    window.Find<CColorSwatchButton>("backgroundButton")->SetColor(RGB(250, 250, 200));
+    QString chosen;
+    window.dialog.SetSaveChooser([&] { return chosen; });
+
+    chosen = folder.filePath("nothing.png");
+    window.Find<QPushButton>("saveButton")->click();
+    EXPECT_TRUE(window.messages.last().contains("Nothing to save"));
+    EXPECT_FALSE(QFile::exists(chosen));
+
+    window.Set("textEdit", QStringLiteral("SAVE 2026"));
+    window.Encode();
+    for (const char* name : {"a.png", "b.Png", "c.gif", "d.bmp", "e.jpg", "noext"}) {
+        chosen = folder.filePath(name);
+        window.Find<QPushButton>("saveButton")->click();
+        const auto picture = ReadWithStb(ReadFile(chosen.toStdString()));
+        ASSERT_TRUE(picture) << name;
+        EXPECT_EQ(ReadSymbolIn(*picture, 4), "SAVE 2026") << name;
+        EXPECT_EQ(picture->at(0, 0), (Rgba{250, 250, 200, 255})) << name;
+    }
+    EXPECT_EQ(CMainDialog::TypeForFileName("x.Png"), TypePng);
+    EXPECT_EQ(CMainDialog::TypeForFileName("/tmp/v.1/noext"), TypeBmp);
+
+    // A save that a file-size limit stops keeps the old file and says why.
+    chosen = folder.filePath("kept.bmp");
+    std::ofstream(chosen.toStdString()) << "precious";
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{1024, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    window.Find<QPushButton>("saveButton")->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(window.messages.last().contains("File too large")) << window.messages.last().toStdString();
+    EXPECT_EQ(ReadFile(chosen.toStdString()).size(), 8u);
+}
+
+TEST(Window, LargeSymbolStaysInThePreview) {
+    Window window;
+    window.Set("moduleSizeEdit", "12");
+    window.Set("textEdit", QString(200, QLatin1Char('Z')));
+    window.Encode();
+    ASSERT_GT(window.dialog.Image().GetWidth(), static_cast<uint32_t>(CMainDialog::kPreviewWidth));
+    // Below the preview the window shows its own background, not the symbol.
+    const QImage below = window.dialog.grab(QRect(0, CMainDialog::kPreviewHeight, 620, 8)).toImage();
+    const QRgb background = window.dialog.palette().color(QPalette::Window).rgb();
+    for (int x = 0; x < below.width(); x += 7) EXPECT_EQ(below.pixel(x, 2), background) << x;
+}
+
+}  // namespace
+}  // namespace glyphrun::app
+
+int main(int argc, char** argv) {
+    // Headless unless told otherwise, test discovery included.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
