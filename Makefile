@@ -13,7 +13,7 @@ else
 endif
 
 SAMPLE_TEXT ?= Glyphrun 2026-12-07 ABC-123456
-SAMPLE_OUT ?= $(BUILD_DIR)/sample.pgm
+SAMPLE_OUT ?= $(BUILD_DIR)/sample.png
 
 .PHONY: all deps build test run bench clean
 
@@ -29,9 +29,15 @@ build: deps
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The window where there is a display; otherwise the sample text as a PNG.
 run: build
-	$(BUILD_DIR)/bin/glyphrun-cli --codewords -o $(SAMPLE_OUT) "$(SAMPLE_TEXT)"
-	@echo "The symbol for \"$(SAMPLE_TEXT)\" was written to $(SAMPLE_OUT)"
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+		$(BUILD_DIR)/bin/glyphrun; \
+	else \
+		echo "No display: the window cannot open. Encoding the sample text with glyphrun-cli instead."; \
+		$(BUILD_DIR)/bin/glyphrun-cli -o $(SAMPLE_OUT) "$(SAMPLE_TEXT)" && \
+		echo "The symbol for \"$(SAMPLE_TEXT)\" was written to $(SAMPLE_OUT)"; \
+	fi
 
 bench: build
 	$(BUILD_DIR)/bin/glyphrun-bench

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 #include <QRect>
 #include <QtGlobal>
+#include <algorithm>
 
 namespace glyphrun::app {
 
@@ -11,6 +13,16 @@ inline int Units(int units) { return qRound(units * 1.5); }
 
 inline QRect UnitsRect(int x, int y, int width, int height) {
     return QRect(Units(x), Units(y), Units(width), Units(height));
+}
+
+// A label at its place in the layout, grown to its text where the font is
+// larger than the one the layout was made for.
+inline QLabel* PlacedLabel(const QString& text, QRect where, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    where.setWidth(std::max(where.width(), label->sizeHint().width()));
+    where.setHeight(std::max(where.height(), label->sizeHint().height()));
+    label->setGeometry(where);
+    return label;
 }
 
 // The dialogs' font: 宋体 at 9 points where it exists, else the default

@@ -28,15 +28,6 @@ namespace {
 
 const char kSampleText[] = "Glyphrun 2026-12-07 ABC-123456";
 
-// A label keeps its place and grows to its text when the font is wider
-// than the one the layout was made for.
-QLabel* Label(const QString& text, QRect where, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    where.setWidth(std::max(where.width(), label->sizeHint().width()));
-    label->setGeometry(where);
-    return label;
-}
-
 QLineEdit* Edit(const char* name, const QString& value, const QRect& where, QWidget* parent) {
     auto* edit = new QLineEdit(value, parent);
     edit->setObjectName(name);
@@ -66,7 +57,7 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     QPushButton* exit = Button("exitButton", QStringLiteral("Exit"), UnitsRect(347, 296, 50, 14), this);
     QPushButton* save = Button("saveButton", QStringLiteral("Save"), UnitsRect(203, 296, 50, 14), this);
     (new QGroupBox(this))->setGeometry(UnitsRect(7, 216, 399, 71));
-    Label(QStringLiteral("Encode Mode"), UnitsRect(17, 232, 51, 10), this);
+    PlacedLabel(QStringLiteral("Encode Mode"), UnitsRect(17, 232, 51, 10), this);
     m_comboMode = new QComboBox(this);
     m_comboMode->setObjectName("modeCombo");
     m_comboMode->setEditable(true);
@@ -75,9 +66,9 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
                            QStringLiteral("E_X12"), QStringLiteral("E_EDIFACT"), QStringLiteral("E_BASE256")});
     m_comboMode->setMaxVisibleItems(5);
     m_comboMode->setGeometry(UnitsRect(75, 231, 63, 12));
-    Label(QStringLiteral("Module Size"), UnitsRect(17, 251, 51, 10), this);
+    PlacedLabel(QStringLiteral("Module Size"), UnitsRect(17, 251, 51, 10), this);
     m_editModuleSize = Edit("moduleSizeEdit", QStringLiteral("4"), UnitsRect(76, 250, 61, 12), this);
-    Label(QStringLiteral("Margin"), UnitsRect(145, 233, 33, 10), this);
+    PlacedLabel(QStringLiteral("Margin"), UnitsRect(145, 233, 33, 10), this);
     m_editMargin = Edit("marginEdit", QStringLiteral("10"), UnitsRect(183, 231, 61, 12), this);
     m_btnBackground = new CColorSwatchButton(QStringLiteral("BackGround"), this);
     m_btnBackground->setObjectName("backgroundButton");
@@ -85,10 +76,10 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_btnBarColor = new CColorSwatchButton(QStringLiteral("Bar Color"), this);
     m_btnBarColor->setObjectName("barColorButton");
     m_btnBarColor->setGeometry(UnitsRect(332, 229, 62, 13));
-    Label(QStringLiteral("Text"), UnitsRect(17, 269, 24, 10), this);
+    PlacedLabel(QStringLiteral("Text"), UnitsRect(17, 269, 24, 10), this);
     m_editText = Edit("textEdit", QString::fromLatin1(kSampleText), UnitsRect(48, 268, 341, 12), this);
     m_editText->setMaxLength(kBarcodeTextSize);  // one byte per character at most
-    Label(QStringLiteral("sizePattern"), UnitsRect(146, 251, 52, 10), this);
+    PlacedLabel(QStringLiteral("sizePattern"), UnitsRect(146, 251, 52, 10), this);
     m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), UnitsRect(211, 249, 61, 12), this);
 
     QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin,
