@@ -101,6 +101,26 @@ TEST(Window, BadFieldsStopTheEncodeAndSayWhy) {
     EXPECT_TRUE(window.messages.last().contains("position 6"));
 }
 
+TEST(Window, SwatchOpensTheChooserAtItsColour) {
+    CColorSwatchButton swatch(QStringLiteral("Bar Color"));
+    swatch.SetColor(RGB(10, 20, 30));
+    QColor offered;
+    QColor answer;
+    CColorSwatchButton::SetChooser([&](const QColor& initial, QWidget*) {
+        offered = initial;
+        return answer;
+    });
+    answer = QColor();  // cancelled
+    EXPECT_FALSE(swatch.PickColor());
+    EXPECT_EQ(offered, QColor(10, 20, 30));
+    answer = QColor(10, 20, 30);  // the same colour
+    EXPECT_FALSE(swatch.PickColor());
+    answer = QColor(200, 100, 50);
+    swatch.click();
+    EXPECT_EQ(swatch.GetColor(), RGB(200, 100, 50));  // red | green << 8 | blue << 16
+    EXPECT_EQ(swatch.GetColor(), 0x003264C8u);
+}
+
 TEST(Window, TextBecomesIso88591Bytes) {
     QByteArray bytes;
     QString error;
