@@ -85,7 +85,12 @@ void GrImageGIF::EncodeHeader(GrFile* stream) {
     Put(stream, palette ? static_cast<uint8_t>(0x80 | (bpp - 1) | ((bpp + 7) * 32 % 256)) : 0x11);
     Put(stream, 0);
     Put(stream, 0);
-    if (!palette) return;
+    if (palette) PutColorTable(stream);
+}
+
+// The palette as red, green, blue triples.
+void GrImageGIF::PutColorTable(GrFile* stream) {
+    const RGBQUAD* palette = GetPalette();
     uint8_t table[256 * 3];
     for (uint32_t i = 0; i < GetNumColors(); ++i) {
         table[3 * i] = palette[i].rgbRed;
@@ -134,16 +139,7 @@ void GrImageGIF::EncodeBody(GrFile* stream, bool localColorMap) {
     Putword(static_cast<int>(GetWidth()), stream);
     Putword(static_cast<int>(GetHeight()), stream);
     Put(stream, localColorMap ? static_cast<uint8_t>(0x80 | (bpp - 1)) : 0);
-    if (localColorMap) {
-        const RGBQUAD* palette = GetPalette();
-        uint8_t table[256 * 3];
-        for (uint32_t i = 0; i < GetNumColors(); ++i) {
-            table[3 * i] = palette[i].rgbRed;
-            table[3 * i + 1] = palette[i].rgbGreen;
-            table[3 * i + 2] = palette[i].rgbBlue;
-        }
-        PutBytes(stream, table, 3 * GetNumColors());
-    }
+    if (localColorMap) PutColorTable(stream);
     const int minimumCodeSize = bpp <= 1 ? 2 : bpp;
     Put(stream, static_cast<uint8_t>(minimumCodeSize));
     switch (GetCodecOption(TypeGif)) {
@@ -179,7 +175,8 @@ void GrImageGIF::cl_hash() {
     for (int32_t& slot : hashTable_) slot = -1;
 }
 
-void GrImageGIF::compressLZW(int initBits, GrFile* stream) {
+// The code state both table-based compressors start from.
+void GrImageGIF::StartCodes(int initBits, GrFile* stream) {
     initBits_ = initBits;
     outStream_ = stream;
     codeBits_ = initBits;
@@ -191,6 +188,10 @@ void GrImageGIF::compressLZW(int initBits, GrFile* stream) {
     clearCode_ = 1 << (initBits - 1);
     eofCode_ = clearCode_ + 1;
     freeCode_ = clearCode_ + 2;
+}
+
+void GrImageGIF::compressLZW(int initBits, GrFile* stream) {
+    StartCodes(initBits, stream);
 
     int prefix = GifNextPixel();
     constexpr int kShift = 4;  // 5003 doubles four times before it passes 65536
@@ -230,17 +231,7 @@ void GrImageGIF::compressLZW(int initBits, GrFile* stream) {
 }
 
 void GrImageGIF::compressNONE(int initBits, GrFile* stream) {
-    initBits_ = initBits;
-    outStream_ = stream;
-    codeBits_ = initBits;
-    clearFlag_ = 0;
-    bitAccumulator_ = 0;
-    bitCount_ = 0;
-    blockCount_ = 0;
-    maxCode_ = (1 << codeBits_) - 1;
-    clearCode_ = 1 << (initBits - 1);
-    eofCode_ = clearCode_ + 1;
-    freeCode_ = clearCode_ + 2;
+    StartCodes(initBits, stream);
 
     int prefix = GifNextPixel();
     output(clearCode_);

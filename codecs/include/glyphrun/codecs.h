@@ -83,6 +83,8 @@ private:
     // Every byte goes through these, so that a failed write is noticed.
     void Put(GrFile* stream, uint8_t byte);
     void PutBytes(GrFile* stream, const void* bytes, size_t count);
+    void PutColorTable(GrFile* stream);
+    void StartCodes(int initBits, GrFile* stream);
     bool FinishWrite(GrFile* stream);
     bool WriteTiles(GrFile* stream);
     bool WriteWithOwnPalette(GrFile* stream, const RGBQUAD* colors, int count);
