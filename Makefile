@@ -15,7 +15,7 @@ endif
 SAMPLE_TEXT ?= Glyphrun 2026-12-07 ABC-123456
 SAMPLE_OUT ?= $(BUILD_DIR)/sample.png
 
-.PHONY: all deps build test run bench clean
+.PHONY: all deps build test run bench fuzz clean
 
 all: build
 
@@ -42,5 +42,13 @@ run: build
 bench: build
 	$(BUILD_DIR)/bin/glyphrun-bench
 
+# libFuzzer programs (clang, ASan + UBSan) in build-fuzz/bin; run one with
+# its corpus, e.g.  build-fuzz/bin/fuzz_encoder fuzz/corpus/fuzz_encoder -max_total_time=600
+fuzz:
+	@sh scripts/install-deps.sh fuzz
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DGLYPHRUN_FUZZ=ON -DGLYPHRUN_SANITIZE=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHRUN_BUILD_BENCH=OFF -DGLYPHRUN_BUILD_APP=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_encoder fuzz_writers fuzz_memfile
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

@@ -18,6 +18,9 @@ PACKAGES="
   qt6-base-dev
 "
 
+# "fuzz" adds what the libFuzzer build needs.
+[ "${1:-}" = "fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+
 missing=""
 for package in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
