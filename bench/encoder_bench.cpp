@@ -84,5 +84,43 @@ void BM_AutoMinimal(benchmark::State& state) { EncodeAutomatic(state, EncodeSche
 BENCHMARK(BM_AutoBest)->Arg(100)->Arg(1000)->Arg(1556);
 BENCHMARK(BM_AutoMinimal)->Arg(100)->Arg(1000)->Arg(1556);
 
+// Each scheme on text it can hold throughout, 20, 300 and 1556 bytes.
+std::string Repeated(const char* alphabet, size_t length) {
+    const std::string letters = alphabet;
+    std::string text;
+    for (size_t i = 0; text.size() < length; ++i) text += letters[(i * 7) % letters.size()];
+    return text;
+}
+
+void EncodeInScheme(benchmark::State& state, EncodeScheme scheme, const char* alphabet) {
+    const std::string text = Repeated(alphabet, static_cast<size_t>(state.range(0)));
+    uint8_t output[kMaxDataCodewords];
+    int32_t codewords = 0;
+    for (auto _ : state) {
+        int32_t size = kSmallestSquare;
+        EncodeFailure failure;
+        codewords = EncodeCodewords(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(text.data()),
+                                    static_cast<int32_t>(text.size()), scheme, size, &failure);
+        if (codewords == 0) state.SkipWithError(DescribeEncodeFailure(failure).c_str());
+    }
+    state.counters["codewords"] = codewords;
+}
+
+constexpr char kUpper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+BENCHMARK_CAPTURE(EncodeInScheme, ascii, EncodeScheme::Ascii, "Label 42, lot 7; ABC-def")->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, c40, EncodeScheme::C40, kUpper)->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, text, EncodeScheme::Text, "abcdefghijklmnopqrstuvwxyz0123456789 ")
+    ->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, x12, EncodeScheme::X12, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 *>\r")
+    ->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, edifact, EncodeScheme::Edifact, "ABC-123/XYZ:456.789 (QRS)=TUV")
+    ->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, base256, EncodeScheme::Base256, "Label 42, lot 7; ABC-def")
+    ->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, auto, EncodeScheme::AutoBest, "INVOICE order-no 20261207 ABC/123 qty: 42")
+    ->Arg(20)->Arg(300)->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, minimal, EncodeScheme::AutoMinimal, "INVOICE order-no 20261207 ABC/123 qty: 42")
+    ->Arg(20)->Arg(300)->Arg(1556);
+
 }  // namespace
 }  // namespace glyphrun

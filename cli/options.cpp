@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 
 namespace glyphrun::cli {
@@ -20,7 +21,7 @@ const char kUsage[] =
     "  -o, --output FILE  write the symbol as .png, .gif or .bmp, or the module image\n"
     "                     as binary .pgm (P5, 255 = light); '-' writes PNG to standard output\n"
     "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
-    "  -s, --size SIZE    square (default), rect, or an index 0-29\n"
+    "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
     "      --fg RRGGBB    bar colour (default 000000)\n"
@@ -29,11 +30,21 @@ const char kUsage[] =
     "      --png-interlace             write PNG with Adam7 interlacing\n"
     "      --codewords    print the data codewords before padding in decimal on one line,\n"
     "                     then the symbol's ROWSxCOLS on the next line\n"
+    "      --batch        each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
+    "                     every run of '#' in the output name becomes the line number,\n"
+    "                     zero-padded to the run's length (-o label-####.png)\n"
+    "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
+    "                     are the same for any N\n"
+    "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords\n"
     "  -h, --help         show this help;  --version  show the version\n"
+    "TEXT, file names and every other argument are taken as bytes exactly as given: no\n"
+    "character set is assumed and nothing is converted, so a UTF-8 terminal gives UTF-8 bytes.\n"
     "Without --output or --codewords the symbol's size is printed.\n"
     "Byte positions in messages count from 1. An existing output file is replaced only\n"
     "once the new one is complete.\n"
-    "Exit status: 0 done; 1 the input could not be encoded or written; 2 bad usage.\n";
+    "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
+    "2 bad usage. A batch goes on past a bad line, prints a summary, and exits 1 if any\n"
+    "line failed.\n";
 
 [[noreturn]] void UsageError(const std::string& message) {
     std::fprintf(stderr, "glyphrun-cli: %s\nTry 'glyphrun-cli --help' for more information.\n", message.c_str());
@@ -50,9 +61,27 @@ int32_t ParseBounded(const char* option, const char* text, long low, long high) 
     return static_cast<int32_t>(value);
 }
 
+// The index of the symbol of ROWSxCOLS modules; -1 when the text is not of
+// that form or no symbol has that size.
+int32_t IndexOfDimensions(const std::string& text) {
+    unsigned rows = 0, cols = 0;
+    char rest = 0;
+    if (std::sscanf(text.c_str(), "%3ux%3u%c", &rows, &cols, &rest) != 2) return -1;
+    for (int32_t index = 0; index < kSymbolSizeCount; ++index)
+        if (QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, index) == static_cast<int32_t>(rows) &&
+            QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, index) == static_cast<int32_t>(cols))
+            return index;
+    return -1;
+}
+
 int32_t ParseSize(const std::string& text) {
     if (text == "square") return kSmallestSquare;
     if (text == "rect") return kSmallestRectangle;
+    if (text.find('x') != std::string::npos) {
+        const int32_t index = IndexOfDimensions(text);
+        if (index < 0) UsageError("no symbol has the size '" + text + "' (--list-sizes shows them)");
+        return index;
+    }
     return ParseBounded("--size", text.c_str(), 0, kSymbolSizeCount - 1);
 }
 
@@ -92,10 +121,19 @@ OutputKind KindOfOutput(const std::string& path) {
     UsageError("the output '" + path + "' must end in .png, .gif, .bmp or .pgm");
 }
 
+void CheckBatch(const Options& options) {
+    if (!options.outputPath || *options.outputPath == "-" || options.outputPath->find('#') == std::string::npos)
+        UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png");
+    if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
+}
+
 }  // namespace
 
 Options ParseOptions(int argc, char** argv) {
-    enum LongOnly { kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kVersion };
+    enum LongOnly {
+        kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
+        kVersion
+    };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
@@ -108,13 +146,16 @@ Options ParseOptions(int argc, char** argv) {
         {"gif-codec", required_argument, nullptr, kGifCodec},
         {"png-interlace", no_argument, nullptr, kPngInterlace},
         {"codewords", no_argument, nullptr, kCodewords},
+        {"batch", no_argument, nullptr, kBatch},
+        {"jobs", required_argument, nullptr, 'j'},
+        {"list-sizes", no_argument, nullptr, kListSizes},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
     Options options;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":i:o:m:s:h", kLongOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":i:o:m:s:j:h", kLongOptions, nullptr)) != -1) {
         switch (c) {
             case 'i': options.inputPath = optarg; break;
             case 'o':
@@ -130,6 +171,9 @@ Options ParseOptions(int argc, char** argv) {
             case kGifCodec: options.gifCodec = ParseGifCodec(optarg); break;
             case kPngInterlace: options.pngInterlace = true; break;
             case kCodewords: options.printCodewords = true; break;
+            case kBatch: options.batch = true; break;
+            case 'j': options.jobs = ParseBounded("--jobs", optarg, 1, kMaxJobs); break;
+            case kListSizes: options.listSizes = true; break;
             case 'h': std::fputs(kUsage, stdout); std::exit(0);
             case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
@@ -144,9 +188,30 @@ Options ParseOptions(int argc, char** argv) {
     const int remaining = argc - optind;
     if (remaining > 1) UsageError("give the text as one argument (quote it if it has spaces)");
     if (remaining == 1) options.text = argv[optind];
+    if (options.listSizes) {
+        if (options.text || options.inputPath) UsageError("--list-sizes takes no input");
+        return options;
+    }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    if (options.batch) CheckBatch(options);
     return options;
+}
+
+std::string BatchOutputName(const std::string& pattern, int64_t line) {
+    const std::string number = std::to_string(line);
+    std::string name;
+    for (size_t i = 0; i < pattern.size();) {
+        if (pattern[i] != '#') {
+            name += pattern[i++];
+            continue;
+        }
+        const size_t run = std::min(pattern.find_first_not_of('#', i), pattern.size()) - i;
+        if (number.size() < run) name.append(run - number.size(), '0');
+        name += number;
+        i += run;
+    }
+    return name;
 }
 
 }  // namespace glyphrun::cli

@@ -25,13 +25,21 @@ struct Options {
     uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
     bool pngInterlace = false;
     bool printCodewords = false;
+    bool batch = false;      // one symbol per input line
+    int32_t jobs = 0;        // worker threads for a batch; 0: one per core
+    bool listSizes = false;  // print the size table and stop
 };
 
+inline constexpr int32_t kMaxJobs = 256;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Parses the command line; prints help or version and exits 0, or prints
 // the reason and exits 2 for bad usage.
 Options ParseOptions(int argc, char** argv);
+
+// The output name of batch line `line` (1-based): every run of '#' in
+// `pattern` becomes the number, zero-padded to the run's length.
+std::string BatchOutputName(const std::string& pattern, int64_t line);
 
 }  // namespace glyphrun::cli

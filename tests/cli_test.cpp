@@ -93,7 +93,7 @@ TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
     EXPECT_EQ(Slurp(path), "precious");
     o = Run("-i -", "");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "glyphrun-cli: the input is empty\n");
+    EXPECT_EQ(o.err, "glyphrun-cli: standard input: the input is empty\n");  // names the input that failed
     o = Run("-i " + Quote(dir + "/missing"));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("cannot open"), std::string::npos);
@@ -186,7 +186,65 @@ TEST_F(Cli, BadUsageExitsTwo) {
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
-    EXPECT_EQ(Run("--help").status, 0);
+    for (const char* args : {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A",
+                             "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A"}) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
+    }
+    const Outcome help = Run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("bytes exactly as given"), std::string::npos);
+}
+
+// Arguments are bytes: a Latin-1 e-acute is the one byte 0xE9 (Upper
+// Shift, then 0xE9 - 127), not converted to UTF-8 on the way.
+TEST_F(Cli, SizesByDimensionsAndArgumentBytesAndTheSizeTable) {
+    EXPECT_EQ(Run("--codewords -s 16x48 AB").out, "66 67\n16x48\n");
+    EXPECT_EQ(Run("--codewords -s 144x144 AB").out, "66 67\n144x144\n");
+    EXPECT_EQ(Run("--codewords \"$(printf '\\351')\"").out, "235 106\n10x10\n");
+    const Outcome table = Run("--list-sizes");
+    EXPECT_EQ(table.status, 0);
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 31);
+    EXPECT_NE(table.out.find("\n    0  10x10       3      5\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("\n   23  144x144  1558    620\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("\n   29  16x48      49     28\n"), std::string::npos) << table.out;
+}
+
+// Every good line becomes a file named by its line number and scans; a bad
+// line is reported with its number and does not stop the others.
+TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
+    const std::string lines = dir + "/lines.txt";
+    std::ofstream(lines, std::ios::binary) << "LINE ONE\r\nline two\n\nLINE FOUR";
+    const Outcome o = Run("--batch -i " + Quote(lines) + " --module 2 -o " + Quote(dir + "/label-##.png"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: " + lines + " line 3: the input is empty\n" +
+                         "glyphrun-cli: 3 of 4 symbols written; 1 failed\n");
+    const std::pair<const char*, const char*> expected[] = {
+        {"01", "LINE ONE"}, {"02", "line two"}, {"04", "LINE FOUR"}};
+    for (const auto& [number, text] : expected) {
+        const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/label-" + number + ".png"));
+        ASSERT_TRUE(picture) << number;
+        EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 2), text);
+    }
+    EXPECT_NE(access((dir + "/label-03.png").c_str(), F_OK), 0);
+}
+
+// The files do not depend on how many workers wrote them; a line number
+// longer than its run of '#' is written whole.
+TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
+    std::string input;
+    for (int i = 1; i <= 12; ++i) input += "Label " + std::to_string(i * 7919) + "\n";
+    for (const char* jobs : {"1", "4"}) {
+        const Outcome o = Run("--batch -i - -j " + std::string(jobs) + " -o " + Quote(dir + "/j" + jobs + "-#.gif"), input);
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err, "glyphrun-cli: 12 of 12 symbols written\n");
+    }
+    for (int i = 1; i <= 12; ++i) {
+        const std::string one = Slurp(dir + "/j1-" + std::to_string(i) + ".gif");
+        EXPECT_FALSE(one.empty()) << i;
+        EXPECT_EQ(one, Slurp(dir + "/j4-" + std::to_string(i) + ".gif")) << i;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+// The whole road of one label: options record, front end, screen bitmap,
+// image import and a PNG in memory, as the command line runs it.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
+
+namespace glyphrun {
+namespace {
+
+void Road(benchmark::State& state, const std::string& text, int32_t mode, int32_t moduleSize, int32_t margin) {
+    BarcodeOptions options;
+    SetDefaultBarcodeOptions(&options);
+    options.mode = mode;
+    std::copy(text.begin(), text.end(), options.text);
+    options.length = static_cast<int32_t>(text.size());
+    options.moduleSize = moduleSize;
+    options.margin = margin;
+    int32_t pngBytes = 0;
+    for (auto _ : state) {
+        GrImage image;
+        const HBITMAP bitmap = EncodeToBitmap(&options);
+        if (!bitmap || !image.CreateFromHBITMAP(bitmap)) state.SkipWithError("render failed");
+        ReleaseBarcodeBitmap();
+        uint8_t* png = nullptr;
+        if (!image.Encode(png, pngBytes, TypePng)) state.SkipWithError(image.GetLastError());
+        GrImage::FreeMemory(png);
+    }
+    state.counters["png_bytes"] = pngBytes;
+}
+
+// A typical label: 30 bytes of mixed text, module size 4, 2-module quiet zone.
+void BM_Road_Label30(benchmark::State& state) { Road(state, "LOT 2026-12-07/A SN 0042 qty 12", -1, 4, 8); }
+BENCHMARK(BM_Road_Label30);
+
+// The largest symbol at module size 1 with a 2-module quiet zone, its
+// 1556 bytes in ASCII (mode 0) and by the automatic choice (mode -1).
+void Road144(benchmark::State& state, int32_t mode) {
+    std::string text;
+    for (int i = 0; text.size() < 1556; ++i) text += static_cast<char>('A' + i % 26);
+    Road(state, text, mode, 1, 2);
+}
+BENCHMARK_CAPTURE(Road144, ascii, 0);
+BENCHMARK_CAPTURE(Road144, auto, -1);
+
+}  // namespace
+}  // namespace glyphrun

@@ -1,0 +1,18 @@
+// One symbol from bytes to a file: the work of a single input and of each
+// line of a batch.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "options.h"
+
+namespace glyphrun::cli {
+
+using ByteSpan = std::span<const unsigned char>;
+
+// Writes the symbol of `input` to `path` ("-": PNG to standard output) in
+// the options' format. Empty on success, else why it failed, in one line.
+std::string WriteSymbol(ByteSpan input, const Options& options, const std::string& path);
+
+}  // namespace glyphrun::cli
