@@ -46,5 +46,65 @@ void Road144(benchmark::State& state, int32_t mode) {
 BENCHMARK_CAPTURE(Road144, ascii, 0);
 BENCHMARK_CAPTURE(Road144, auto, -1);
 
+// The label's road stage by stage: where its time goes.
+constexpr char kLabel[] = "LOT 2026-12-07/A SN 0042 qty 12";
+
+Ecc200Encoder EncodeLabel() {
+    Ecc200Encoder encoder = InitEncoder();
+    encoder.moduleSize = 4;
+    encoder.margin = 8;
+    EncodeMessage(&encoder, sizeof kLabel - 1, reinterpret_cast<const uint8_t*>(kLabel), kSmallestSquare);
+    return encoder;
+}
+
+void BM_LabelStage_Encode(benchmark::State& state) {
+    for (auto _ : state) {
+        Ecc200Encoder encoder = EncodeLabel();
+        FreeEncoder(&encoder);
+    }
+}
+BENCHMARK(BM_LabelStage_Encode);
+
+void BM_LabelStage_Render(benchmark::State& state) {
+    Ecc200Encoder encoder = EncodeLabel();
+    for (auto _ : state) {
+        HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
+                                           RGB(255, 255, 255), RGB(0, 0, 0));
+        DeleteObject(bitmap);
+    }
+    FreeEncoder(&encoder);
+}
+BENCHMARK(BM_LabelStage_Render);
+
+void BM_LabelStage_Import(benchmark::State& state) {
+    Ecc200Encoder encoder = EncodeLabel();
+    HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, RGB(255, 255, 255),
+                                       RGB(0, 0, 0));
+    for (auto _ : state) {
+        GrImage image;
+        image.CreateFromHBITMAP(bitmap);
+    }
+    DeleteObject(bitmap);
+    FreeEncoder(&encoder);
+}
+BENCHMARK(BM_LabelStage_Import);
+
+void BM_LabelStage_Png(benchmark::State& state) {
+    Ecc200Encoder encoder = EncodeLabel();
+    HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, RGB(255, 255, 255),
+                                       RGB(0, 0, 0));
+    GrImage image;
+    image.CreateFromHBITMAP(bitmap);
+    for (auto _ : state) {
+        uint8_t* png = nullptr;
+        int32_t size = 0;
+        image.Encode(png, size, TypePng);
+        GrImage::FreeMemory(png);
+    }
+    DeleteObject(bitmap);
+    FreeEncoder(&encoder);
+}
+BENCHMARK(BM_LabelStage_Png);
+
 }  // namespace
 }  // namespace glyphrun

@@ -19,6 +19,19 @@ struct Reader {
     uint8_t Next() { return at < size ? data[at++] : 0; }
 };
 
+// The decoded picture (top row first, RGBA) against the image's colours
+// (bottom row first).
+bool SameColors(const glyphrun::GrImage& image, const stbi_uc* rgba) {
+    const uint32_t width = image.GetWidth(), height = image.GetHeight();
+    for (uint32_t row = 0; row < height; ++row)
+        for (uint32_t x = 0; x < width; ++x) {
+            const glyphrun::RGBQUAD color = image.GetPixelColor(x, height - 1 - row, false);
+            const stbi_uc* p = rgba + 4 * (static_cast<size_t>(row) * width + x);
+            if (p[0] != color.rgbRed || p[1] != color.rgbGreen || p[2] != color.rgbBlue) return false;
+        }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -57,6 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         stbi_uc* pixels = stbi_load_from_memory(file, length, &w, &h, &channels, 4);
         if (!pixels || w != static_cast<int>(width) || h != static_cast<int>(height)) {
             std::fprintf(stderr, "type %u %ux%u bpp %u: the file does not open\n", type, width, height, bpp);
+            std::abort();
+        }
+        // Without transparency every format keeps the colours exactly; a
+        // true-colour GIF of many colours is tiles that one frame cannot show.
+        const bool exact = (flags & 15) == 0 && (type != TypeGif || bpp <= 8);
+        if (exact && !SameColors(image, pixels)) {
+            std::fprintf(stderr, "type %u %ux%u bpp %u: the colours changed\n", type, width, height, bpp);
             std::abort();
         }
         stbi_image_free(pixels);

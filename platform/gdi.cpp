@@ -135,8 +135,14 @@ struct Bitmap {
 
     COLORREF Get(int32_t x, int32_t y) const { return ReadPixel(Row(y), x, bpp, palette); }
 
-    // Stores the nearest colour the format holds and returns it.
+    // Stores the nearest colour the format holds and returns it. The
+    // screen's 32 bits take the colour as it is, without the general path.
     COLORREF Set(int32_t x, int32_t y, COLORREF color) {
+        if (bpp == 32) {
+            const uint32_t bgr0 = GetBValue(color) | GetGValue(color) << 8 | GetRValue(color) << 16;  // little-endian
+            std::memcpy(Row(y) + 4 * static_cast<int64_t>(x), &bgr0, 4);
+            return color;
+        }
         WritePixel(Row(y), x, bpp, palette, color);
         return bpp >= 24 ? color : Get(x, y);
     }
@@ -358,6 +364,24 @@ std::vector<RGBQUAD> ColorsOf(const BITMAPINFO* info, const DibFormat& format) {
     return std::vector<RGBQUAD>(ColorTable(info), ColorTable(info) + format.colors);
 }
 
+// Row `y` of `source` in the format `bpp` (with `colors` for 8 bits or
+// less). True colour to true colour is a byte shuffle; the rest goes pixel
+// by pixel through the nearest colour.
+void CopyRowInto(uint8_t* out, int bpp, const std::vector<RGBQUAD>& colors, const Bitmap& source, int32_t y) {
+    if (source.bpp >= 24 && bpp >= 24) {
+        const uint8_t* in = source.Row(y);
+        const int inStep = source.bpp / 8, outStep = bpp / 8;
+        for (int32_t x = 0; x < source.width; ++x, in += inStep, out += outStep) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            if (outStep == 4) out[3] = 0;
+        }
+        return;
+    }
+    for (int32_t x = 0; x < source.width; ++x) WritePixel(out, x, bpp, colors, source.Get(x, y));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- device contexts
@@ -562,7 +586,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BI
         const int32_t line = static_cast<int32_t>(startScan + n);
         const int32_t row = format.bottomUp ? format.height - 1 - line : line;
         uint8_t* out = static_cast<uint8_t*>(bits) + static_cast<int64_t>(n) * format.stride;
-        for (int32_t x = 0; x < format.width; ++x) WritePixel(out, x, format.bpp, colors, source->Get(x, row));
+        CopyRowInto(out, format.bpp, colors, *source, row);
     }
     return static_cast<int>(count);
 }
