@@ -1,8 +1,11 @@
 // The automatic choice: for each scheme, the cheapest encoding found so far
 // of the input consumed up to now that ends in that scheme.
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <new>
+#include <utility>
 
 #include "encodation_internal.h"
 #include "failure.h"
@@ -12,47 +15,79 @@ namespace {
 
 constexpr int kSchemes = 6;
 
+// One state per scheme, by pointer, so that a pass can hand a channel on
+// without copying it.
 struct Channels {
-    EncodationState state[kSchemes];
+    EncodationState* state[kSchemes];
 };
 
 bool HasInputLeft(const EncodationState& state) { return state.cursor < state.end; }
 
-bool IsLive(const EncodationState& state) { return state.error == EncodationError::None && HasInputLeft(state); }
+bool IsLive(const EncodationState* state) {
+    return state->error == EncodationError::None && HasInputLeft(*state);
+}
 
 bool Finished(const EncodationState& state) {
     return state.error == EncodationError::None && !HasInputLeft(state);
 }
 
-// The new channel for `target`: the cheapest step into it from any source
-// that still has input. A byte the target cannot encode fails the channel;
-// a source in the middle of a triple, or one that runs out of room, is
-// passed over, and when every source is, the channel fails with it.
-void BestTransition(const Channels& channels, EncodeScheme target, EncodationState& best) {
-    bool haveCandidate = false, haveFailure = false;
-    EncodationState copy;
-    for (const EncodationState& source : channels.state) {
+// The source of the new channel for `target`: the cheapest step into it
+// from any source that still has input, tried on `scratch`. A byte the
+// target cannot encode fails the channel; a source in the middle of a
+// triple, or one that runs out of room, is passed over, and when every
+// source is, the channel fails with it. -1 for a failed channel, whose
+// record (without codewords: nothing reads them) is left in `failed`.
+int BestSource(const Channels& channels, EncodeScheme target, EncodationState& scratch, EncodationState& failed) {
+    int best = -1;
+    int32_t bestConsumed = 0;
+    bool haveFailure = false;
+    for (int s = 0; s < kSchemes; ++s) {
+        const EncodationState& source = *channels.state[s];
         if (source.error != EncodationError::None || !HasInputLeft(source)) continue;
-        CopyEncodationState(copy, source);
-        EncodeStep(copy, target);
-        if (copy.error == EncodationError::NotEncodable) return CopyEncodationState(best, copy);
-        if (copy.error != EncodationError::None) {
-            if (!haveCandidate && !haveFailure) CopyEncodationState(best, copy);
+        CopyEncodationStateForStep(scratch, source);
+        EncodeStep(scratch, target);
+        if (scratch.error == EncodationError::NotEncodable) {
+            std::memcpy(&failed, &scratch, offsetof(EncodationState, codewords));
+            return -1;
+        }
+        if (scratch.error != EncodationError::None) {
+            if (best < 0 && !haveFailure) std::memcpy(&failed, &scratch, offsetof(EncodationState, codewords));
             haveFailure = true;
-        } else if (!haveCandidate || copy.consumed < best.consumed) {
-            CopyEncodationState(best, copy);
-            haveCandidate = true;
+        } else if (best < 0 || scratch.consumed < bestConsumed) {
+            best = s;
+            bestConsumed = scratch.consumed;
         }
     }
+    return best;
+}
+
+// One pass: every channel moves on by the cheapest step into its scheme.
+// A channel that stays in its own scheme steps in place; one that comes
+// from another scheme is copied first, before any source has moved.
+void Pass(Channels& channels, Channels& next, EncodationState& scratch) {
+    int sources[kSchemes];
+    for (int j = 0; j < kSchemes; ++j)
+        sources[j] = BestSource(channels, static_cast<EncodeScheme>(j), scratch, *next.state[j]);
+    for (int j = 0; j < kSchemes; ++j)
+        if (sources[j] >= 0 && sources[j] != j) {
+            CopyEncodationState(*next.state[j], *channels.state[sources[j]]);
+            EncodeStep(*next.state[j], static_cast<EncodeScheme>(j));
+        }
+    for (int j = 0; j < kSchemes; ++j)
+        if (sources[j] == j) {
+            std::swap(channels.state[j], next.state[j]);
+            EncodeStep(*next.state[j], static_cast<EncodeScheme>(j));
+        }
+    std::swap(channels, next);
 }
 
 // Channels that reached the end stay candidates after later passes replace them.
-void KeepFinished(const Channels& channels, Channels& finished, bool (&haveFinished)[kSchemes]) {
+void KeepFinished(const Channels& channels, EncodationState* finished, bool (&haveFinished)[kSchemes]) {
     for (int j = 0; j < kSchemes; ++j) {
-        const EncodationState& channel = channels.state[j];
+        const EncodationState& channel = *channels.state[j];
         if (!Finished(channel)) continue;
-        if (!haveFinished[j] || channel.written < finished.state[j].written) {
-            CopyEncodationState(finished.state[j], channel);
+        if (!haveFinished[j] || channel.written < finished[j].written) {
+            CopyEncodationState(finished[j], channel);
             haveFinished[j] = true;
         }
     }
@@ -86,34 +121,39 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
         return Fail(failure, error, EncodeScheme::AutoBest);
 
-    // Three sets of six states: kept off the stack of callers that have little.
-    auto* storage = new (std::nothrow) Channels[3];
+    // Two sets of channels, the finished ones and a scratch state: kept off
+    // the stack of callers that have little.
+    constexpr int kStates = 3 * kSchemes + 1;
+    auto* storage = new (std::nothrow) EncodationState[kStates];
     if (!storage) return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoBest);
-    Channels& channels = storage[0];
-    Channels& next = storage[1];
-    Channels& finished = storage[2];
+    Channels channels, next;
+    for (int j = 0; j < kSchemes; ++j) {
+        channels.state[j] = &storage[j];
+        next.state[j] = &storage[kSchemes + j];
+    }
+    EncodationState* finished = &storage[2 * kSchemes];
+    EncodationState& scratch = storage[3 * kSchemes];
     bool haveFinished[kSchemes] = {};
 
     for (int j = 0; j < kSchemes; ++j) {
-        InitEncodationState(channels.state[j], input, length, requestedSize);
-        EncodeStep(channels.state[j], static_cast<EncodeScheme>(j));
+        InitEncodationState(*channels.state[j], input, length, requestedSize);
+        EncodeStep(*channels.state[j], static_cast<EncodeScheme>(j));
     }
     KeepFinished(channels, finished, haveFinished);
     // Every pass moves each live channel on by at least one character. The
     // passes go on while any channel lives, not only ASCII: near the largest
     // symbol's capacity the ASCII channel runs out of room first.
     while (std::any_of(std::begin(channels.state), std::end(channels.state), IsLive)) {
-        for (int j = 0; j < kSchemes; ++j) BestTransition(channels, static_cast<EncodeScheme>(j), next.state[j]);
-        for (int j = 0; j < kSchemes; ++j) CopyEncodationState(channels.state[j], next.state[j]);
+        Pass(channels, next, scratch);
         KeepFinished(channels, finished, haveFinished);
     }
 
     // The fewest codewords; a tie keeps the lower scheme number.
     int chosen = -1;
     for (int j = 0; j < kSchemes; ++j)
-        if (haveFinished[j] && (chosen < 0 || finished.state[j].written < finished.state[chosen].written)) chosen = j;
-    int32_t count = chosen < 0 ? FailFromState(channels.state[0], EncodeScheme::AutoBest, failure)
-                               : CopyOut(finished.state[chosen], output, outputCapacity, failure);
+        if (haveFinished[j] && (chosen < 0 || finished[j].written < finished[chosen].written)) chosen = j;
+    int32_t count = chosen < 0 ? FailFromState(*channels.state[0], EncodeScheme::AutoBest, failure)
+                               : CopyOut(finished[chosen], output, outputCapacity, failure);
     delete[] storage;
     if (count > 0 || chosen < 0) ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, count, failure);
     return count;

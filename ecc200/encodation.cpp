@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -84,13 +85,27 @@ void AsciiStepsToEnd(EncodationState& state) {
     while (state.cursor < state.end && state.error == EncodationError::None) AsciiStep(state);
 }
 
-void CopyEncodationState(EncodationState& to, const EncodationState& from) {
+namespace {
+
+void CopyCodewords(EncodationState& to, const EncodationState& from, int32_t first) {
     std::memcpy(&to, &from, offsetof(EncodationState, codewords));
     // The codeword after `written` may hold part of an EDIFACT group, and a
     // group reads the two after its first.
-    int32_t used = from.written / 12 + 3;
-    if (used > kEncodationCodewordSlots) used = kEncodationCodewordSlots;
-    std::memcpy(to.codewords, from.codewords, static_cast<size_t>(used));
+    const int32_t used = std::min(from.written / 12 + 3, kEncodationCodewordSlots);
+    if (used > first) std::memcpy(to.codewords + first, from.codewords + first, static_cast<size_t>(used - first));
+}
+
+}  // namespace
+
+void CopyEncodationState(EncodationState& to, const EncodationState& from) { CopyCodewords(to, from, 0); }
+
+void CopyEncodationStateForStep(EncodationState& to, const EncodationState& from) {
+    // A step works at the end of the output: an ASCII digit pairs with the
+    // codeword before, an EDIFACT value rewrites its group of three, a
+    // triple is stored ahead of its characters. Only Base 256 reaches back,
+    // to its length field where the scheme began.
+    const int32_t end = std::min({from.schemeStart, from.consumed, from.written}) / 12;
+    CopyCodewords(to, from, std::max(0, end - 4));
 }
 
 void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length, int32_t requestedSize) {

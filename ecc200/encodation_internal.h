@@ -39,5 +39,9 @@ int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeF
 // Copies what a state holds: its fields and the codewords in use, not the
 // whole buffer, because the automatic choice copies states per character.
 void CopyEncodationState(EncodationState& to, const EncodationState& from);
+// Copies only what one EncodeStep on `to` can read or write: the record and
+// the codewords from a little before the scheme's start or the output's
+// end. Enough to learn a step's outcome without copying the whole output.
+void CopyEncodationStateForStep(EncodationState& to, const EncodationState& from);
 
 }  // namespace glyphrun
