@@ -97,8 +97,9 @@ TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
     o = Run("-i " + Quote(dir + "/missing"));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("cannot open"), std::string::npos);
-    o = Run("-o " + Quote(dir + "/no/such/folder/x.pgm") + " A");
+    o = Run("-o " + Quote(dir + "/no/such/folder/x.png") + " A");
     EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: cannot write " + dir + "/no/such/folder/x.png: No such file or directory\n");
     const std::string full = dir + "/full.png";
     ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
     o = Run("-o " + Quote(full) + " A");
