@@ -16,6 +16,9 @@ PACKAGES="
   libgif-dev
   libstb-dev
   qt6-base-dev
+  librsvg2-bin
+  ghostscript
+  libxml2-utils
 "
 
 # "fuzz" adds what the libFuzzer build needs.

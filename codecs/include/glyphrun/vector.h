@@ -1,0 +1,44 @@
+// The vector writers: a grid of modules as an SVG or EPS document. Dark
+// modules are drawn as merged rectangles, one per horizontal run, so that
+// the file stays small and renderers leave no seams between neighbours.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace glyphrun {
+
+inline constexpr int32_t kMaxGridSide = 1000;  // modules on a side, and of quiet zone
+
+// Row 0 is the top; dark[row * cols + col] != 0 is a dark module.
+struct ModuleGrid {
+    int32_t rows = 0, cols = 0;
+    std::vector<uint8_t> dark;
+};
+
+enum class VectorFormat { Svg, Eps };
+enum class VectorUnit { Pixel, Millimetre };
+
+struct VectorStyle {
+    double moduleSize = 4;  // one module's side in `unit`, 0.001 to 1000
+    VectorUnit unit = VectorUnit::Pixel;
+    int32_t quietZone = 2;                                  // modules of background on each side
+    uint32_t foreground = 0x000000, background = 0xFFFFFF;  // 0xRRGGBB
+};
+
+struct VectorResult {
+    bool ok = false;
+    std::string reason;  // one line, set whenever ok is false
+    std::string text;    // the document (VectorDocument only)
+};
+
+// The whole document, or a refusal of a grid or style that cannot be drawn.
+VectorResult VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
+
+// Writes the document through WriteFileSafely: a failure leaves an existing
+// file at `path` as it was.
+VectorResult WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
+                             const VectorStyle& style);
+
+}  // namespace glyphrun

@@ -1,0 +1,169 @@
+#include "glyphrun/vector.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "glyphrun/safe_file.h"
+
+namespace glyphrun {
+namespace {
+
+constexpr double kMinModuleSize = 0.001, kMaxModuleSize = 1000;
+constexpr double kPointsPerMillimetre = 72 / 25.4;
+
+struct DarkRun {
+    int32_t row, col, length;
+};
+
+// Top row first, each row left to right.
+std::vector<DarkRun> DarkRuns(const ModuleGrid& grid) {
+    std::vector<DarkRun> runs;
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        const uint8_t* cells = grid.dark.data() + static_cast<size_t>(row) * grid.cols;
+        int32_t col = 0;
+        while (col < grid.cols) {
+            if (!cells[col]) {
+                ++col;
+                continue;
+            }
+            const int32_t start = col;
+            while (col < grid.cols && cells[col]) ++col;
+            runs.push_back({row, start, col - start});
+        }
+    }
+    return runs;
+}
+
+// Fixed notation without trailing zeros; to_chars ignores the locale, so a
+// decimal comma never ends up in a document.
+std::string Number(double value, int decimals = 4) {
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    std::string text(buffer, written.ptr);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.') text.pop_back();
+    }
+    return text;
+}
+
+std::string Problem(const ModuleGrid& grid, const VectorStyle& style) {
+    const std::string limit = std::to_string(kMaxGridSide);
+    if (grid.rows < 1 || grid.cols < 1 || grid.rows > kMaxGridSide || grid.cols > kMaxGridSide)
+        return "the module grid is " + std::to_string(grid.rows) + "x" + std::to_string(grid.cols) +
+               "; each side must be 1 to " + limit;
+    if (grid.dark.size() != static_cast<size_t>(grid.rows) * grid.cols)
+        return "the module grid has " + std::to_string(grid.dark.size()) + " cells for " +
+               std::to_string(grid.rows) + "x" + std::to_string(grid.cols);
+    // Written so that NaN fails too.
+    if (!(style.moduleSize >= kMinModuleSize && style.moduleSize <= kMaxModuleSize))
+        return "the module size must be " + Number(kMinModuleSize) + " to " + Number(kMaxModuleSize);
+    if (style.quietZone < 0 || style.quietZone > kMaxGridSide)
+        return "the quiet zone must be 0 to " + limit + " modules";
+    if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return "a colour must be 0xRRGGBB";
+    return "";
+}
+
+// Sides in modules, quiet zone included.
+int32_t FullWidth(const ModuleGrid& grid, const VectorStyle& style) { return grid.cols + 2 * style.quietZone; }
+int32_t FullHeight(const ModuleGrid& grid, const VectorStyle& style) { return grid.rows + 2 * style.quietZone; }
+
+std::string SvgColour(uint32_t rgb) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb));
+    return text;
+}
+
+std::string SvgLength(double length, VectorUnit unit) {
+    // Plain user units are pixels.
+    return Number(length) + (unit == VectorUnit::Millimetre ? "mm" : "");
+}
+
+std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
+    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
+    const std::string viewWidth = std::to_string(width), viewHeight = std::to_string(height);
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"";
+    svg += " width=\"" + SvgLength(width * style.moduleSize, style.unit) + "\"";
+    svg += " height=\"" + SvgLength(height * style.moduleSize, style.unit) + "\"";
+    svg += " viewBox=\"0 0 " + viewWidth + " " + viewHeight + "\" shape-rendering=\"crispEdges\">\n";
+    svg += "<rect width=\"" + viewWidth + "\" height=\"" + viewHeight + "\" fill=\"" + SvgColour(style.background) +
+           "\"/>\n";
+    const std::vector<DarkRun> runs = DarkRuns(grid);
+    // An empty path is not valid in every renderer, so a grid without dark
+    // modules has none.
+    if (!runs.empty()) {
+        svg += "<path fill=\"" + SvgColour(style.foreground) + "\" d=\"";
+        for (const DarkRun& run : runs) {
+            const std::string length = std::to_string(run.length);
+            svg += "M" + std::to_string(style.quietZone + run.col) + " " + std::to_string(style.quietZone + run.row) +
+                   "h" + length + "v1h-" + length + "z";
+        }
+        svg += "\"/>\n";
+    }
+    return svg + "</svg>\n";
+}
+
+std::string PostScriptColour(uint32_t rgb) {
+    return Number((rgb >> 16 & 0xFF) / 255.0) + " " + Number((rgb >> 8 & 0xFF) / 255.0) + " " +
+           Number((rgb & 0xFF) / 255.0) + " setrgbcolor\n";
+}
+
+// "0 0 W H" of the bounding box, whole points rounded up or to 1/10000 point.
+std::string BoundingBox(double width, double height, bool whole) {
+    const auto side = [whole](double points) {
+        const double exact = std::round(points * 1e4) / 1e4;
+        return whole ? std::to_string(static_cast<int64_t>(std::ceil(exact))) : Number(exact);
+    };
+    return "0 0 " + side(width) + " " + side(height);
+}
+
+// Drawn in a coordinate system of one unit per module. PostScript's y axis
+// goes up, so the grid's top row is drawn at the highest y.
+std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
+    // A pixel is taken as one point, the size most programs give a pixel
+    // that has no resolution of its own.
+    const double pointsPerModule =
+        style.moduleSize * (style.unit == VectorUnit::Millimetre ? kPointsPerMillimetre : 1.0);
+    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
+    const double widthPoints = width * pointsPerModule, heightPoints = height * pointsPerModule;
+    std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Glyphrun\n";
+    eps += "%%BoundingBox: " + BoundingBox(widthPoints, heightPoints, true) + "\n";
+    eps += "%%HiResBoundingBox: " + BoundingBox(widthPoints, heightPoints, false) + "\n";
+    eps += "%%LanguageLevel: 2\n%%EndComments\n";
+    // A dictionary of our own keeps R out of the importing document's.
+    eps += "save\n1 dict begin\n/R { 1 rectfill } bind def\n";
+    eps += Number(pointsPerModule, 6) + " " + Number(pointsPerModule, 6) + " scale\n";
+    eps += PostScriptColour(style.background);
+    eps += "0 0 " + std::to_string(width) + " " + std::to_string(height) + " rectfill\n";
+    eps += PostScriptColour(style.foreground);
+    // One rectfill per run rather than one path of all: a path of thousands
+    // of points exceeds the limits of some interpreters.
+    for (const DarkRun& run : DarkRuns(grid))
+        eps += std::to_string(style.quietZone + run.col) + " " +
+               std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) + " R\n";
+    // showpage lets the file print on its own; importers disable it.
+    return eps + "end\nrestore\nshowpage\n%%EOF\n";
+}
+
+}  // namespace
+
+VectorResult VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
+    const std::string problem = Problem(grid, style);
+    if (!problem.empty()) return {false, problem, ""};
+    return {true, "", format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style)};
+}
+
+VectorResult WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
+                             const VectorStyle& style) {
+    const VectorResult document = VectorDocument(format, grid, style);
+    if (!document.ok) return document;
+    const FileWriteResult written = WriteFileSafely(path, [&document](FILE* stream) {
+        return std::fwrite(document.text.data(), 1, document.text.size(), stream) == document.text.size();
+    });
+    if (!written.ok) return {false, written.reason, ""};
+    return {true, "", ""};
+}
+
+}  // namespace glyphrun
