@@ -70,10 +70,14 @@ void PrintCodewords(const Ecc200Encoder& encoder) {
 // The codewords or the symbol's size, from the encoder itself; empty, or
 // why the input cannot be encoded.
 std::string Describe(cli::ByteSpan input, const Options& options) {
+    const cli::PreparedInput prepared = cli::PrepareInput(input, options);
+    if (!prepared.error.empty()) return prepared.error;
     Ecc200Encoder encoder = InitEncoder();
     encoder.scheme = options.scheme;
+    encoder.meaning = cli::MeaningOf(options);
     std::string error;
-    if (!EncodeMessage(&encoder, static_cast<int32_t>(input.size()), input.data(), options.size))
+    const auto* bytes = reinterpret_cast<const uint8_t*>(prepared.bytes.data());
+    if (!EncodeMessage(&encoder, static_cast<int32_t>(prepared.bytes.size()), bytes, options.size))
         error = DescribeEncodeFailure(encoder.failure);
     else if (options.printCodewords)
         PrintCodewords(encoder);

@@ -18,8 +18,9 @@ const char kUsage[] =
     "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
     "Encodes TEXT (taken as bytes exactly as given) into a Data Matrix ECC200 symbol.\n"
     "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
-    "  -o, --output FILE  write the symbol as .png, .gif or .bmp, or the module image\n"
-    "                     as binary .pgm (P5, 255 = light); '-' writes PNG to standard output\n"
+    "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
+    "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
+    "                     writes PNG to standard output\n"
     "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
     "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
@@ -36,6 +37,12 @@ const char kUsage[] =
     "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
     "                     are the same for any N\n"
     "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords\n"
+    "      --gs1          the input is GS1 element strings in brackets, such as\n"
+    "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
+    "      --eci N        put the ECI designator N (0-999999) before the data\n"
+    "      --utf8         the input is UTF-8 text: checked, and announced by ECI 26\n"
+    "      --xdim MM      module width in millimetres, for .svg and .eps (which otherwise\n"
+    "                     take --module in pixels; the quiet zone keeps its width in modules)\n"
     "  -h, --help         show this help;  --version  show the version\n"
     "TEXT, file names and every other argument are taken as bytes exactly as given: no\n"
     "character set is assumed and nothing is converted, so a UTF-8 terminal gives UTF-8 bytes.\n"
@@ -118,7 +125,24 @@ OutputKind KindOfOutput(const std::string& path) {
     if (extension == "gif") return OutputKind::Gif;
     if (extension == "bmp") return OutputKind::Bmp;
     if (extension == "pgm") return OutputKind::Pgm;
-    UsageError("the output '" + path + "' must end in .png, .gif, .bmp or .pgm");
+    if (extension == "svg") return OutputKind::Svg;
+    if (extension == "eps") return OutputKind::Eps;
+    UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps or .pgm");
+}
+
+double ParseMillimetres(const char* text) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= 0.001 && value <= 1000))
+        UsageError(std::string("--xdim takes a module width in millimetres from 0.001 to 1000, not '") + text + "'");
+    return value;
+}
+
+void CheckMeaningAndSize(const Options& options) {
+    if (options.gs1 && (options.eci || options.utf8)) UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
+    if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
+    if (options.xdimMillimetres && (!options.outputPath || !IsVector(options.outputKind)))
+        UsageError("--xdim sizes vector output: give --output with .svg or .eps");
 }
 
 void CheckBatch(const Options& options) {
@@ -132,7 +156,7 @@ void CheckBatch(const Options& options) {
 Options ParseOptions(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kVersion
+        kGs1, kEci, kUtf8, kXdim, kVersion
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
@@ -149,6 +173,10 @@ Options ParseOptions(int argc, char** argv) {
         {"batch", no_argument, nullptr, kBatch},
         {"jobs", required_argument, nullptr, 'j'},
         {"list-sizes", no_argument, nullptr, kListSizes},
+        {"gs1", no_argument, nullptr, kGs1},
+        {"eci", required_argument, nullptr, kEci},
+        {"utf8", no_argument, nullptr, kUtf8},
+        {"xdim", required_argument, nullptr, kXdim},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
@@ -174,6 +202,10 @@ Options ParseOptions(int argc, char** argv) {
             case kBatch: options.batch = true; break;
             case 'j': options.jobs = ParseBounded("--jobs", optarg, 1, kMaxJobs); break;
             case kListSizes: options.listSizes = true; break;
+            case kGs1: options.gs1 = true; break;
+            case kEci: options.eci = ParseBounded("--eci", optarg, 0, 999999); break;
+            case kUtf8: options.utf8 = true; break;
+            case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
             case 'h': std::fputs(kUsage, stdout); std::exit(0);
             case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
@@ -194,9 +226,21 @@ Options ParseOptions(int argc, char** argv) {
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    CheckMeaningAndSize(options);
     if (options.batch) CheckBatch(options);
     return options;
 }
+
+DataMeaning MeaningOf(const Options& options) {
+    constexpr int32_t kUtf8Eci = 26;
+    DataMeaning meaning{};
+    meaning.gs1 = options.gs1;
+    meaning.eciGiven = options.utf8 || options.eci.has_value();
+    meaning.eci = options.utf8 ? kUtf8Eci : options.eci.value_or(0);
+    return meaning;
+}
+
+bool IsVector(OutputKind kind) { return kind == OutputKind::Svg || kind == OutputKind::Eps; }
 
 std::string BatchOutputName(const std::string& pattern, int64_t line) {
     const std::string number = std::to_string(line);

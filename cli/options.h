@@ -9,7 +9,7 @@
 
 namespace glyphrun::cli {
 
-enum class OutputKind { Pgm, Bmp, Gif, Png };
+enum class OutputKind { Pgm, Bmp, Gif, Png, Svg, Eps };
 
 struct Options {
     std::optional<std::string> text;
@@ -28,7 +28,15 @@ struct Options {
     bool batch = false;      // one symbol per input line
     int32_t jobs = 0;        // worker threads for a batch; 0: one per core
     bool listSizes = false;  // print the size table and stop
+    bool gs1 = false;        // the input is GS1 element strings in brackets
+    bool utf8 = false;       // the input is UTF-8 text, announced by ECI 26
+    std::optional<int32_t> eci;
+    std::optional<double> xdimMillimetres;  // vector output: module width for print
 };
+
+// What the options say the bytes stand for.
+DataMeaning MeaningOf(const Options& options);
+bool IsVector(OutputKind kind);
 
 inline constexpr int32_t kMaxJobs = 256;
 inline constexpr int kExitFailure = 1;

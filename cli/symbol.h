@@ -11,6 +11,14 @@ namespace glyphrun::cli {
 
 using ByteSpan = std::span<const unsigned char>;
 
+// The bytes to encode: GS1 element strings checked and joined, UTF-8
+// checked, anything else as it is. `error` says what is wrong.
+struct PreparedInput {
+    std::string bytes;
+    std::string error;
+};
+PreparedInput PrepareInput(ByteSpan input, const Options& options);
+
 // Writes the symbol of `input` to `path` ("-": PNG to standard output) in
 // the options' format. Empty on success, else why it failed, in one line.
 std::string WriteSymbol(ByteSpan input, const Options& options, const std::string& path);

@@ -98,11 +98,11 @@ void KeepFinished(const Channels& channels, EncodationState* finished, bool (&ha
 // the choice does not. Such a strictly shorter single scheme replaces
 // `count` codewords in `output` (0: the choice failed).
 void ShorterSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                         int32_t requestedSize, int32_t& count, EncodeFailure* failure) {
+                         int32_t requestedSize, const DataMeaning& meaning, int32_t& count, EncodeFailure* failure) {
     uint8_t single[kMaxDataCodewords];
     for (int j = 0; j < kSchemes; ++j) {
         const int32_t n = EncodeSingleScheme(single, kMaxDataCodewords, input, length, static_cast<EncodeScheme>(j),
-                                             requestedSize, nullptr);
+                                             requestedSize, nullptr, meaning);
         if (n == 0 || (count > 0 && n >= count)) continue;
         if (n > outputCapacity) {
             count = Fail(failure, EncodeError::OutputTooSmall, EncodeScheme::AutoBest);
@@ -117,9 +117,10 @@ void ShorterSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t*
 }  // namespace
 
 int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                       int32_t requestedSize, EncodeFailure* failure) {
-    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
-        return Fail(failure, error, EncodeScheme::AutoBest);
+                       int32_t requestedSize, EncodeFailure* failure, const DataMeaning& meaning) {
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
+        error != EncodeError::None)
+        return FailRequest(failure, error, EncodeScheme::AutoBest, meaning);
 
     // Two sets of channels, the finished ones and a scratch state: kept off
     // the stack of callers that have little.
@@ -136,7 +137,7 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     bool haveFinished[kSchemes] = {};
 
     for (int j = 0; j < kSchemes; ++j) {
-        InitEncodationState(*channels.state[j], input, length, requestedSize);
+        InitEncodationState(*channels.state[j], input, length, requestedSize, meaning);
         EncodeStep(*channels.state[j], static_cast<EncodeScheme>(j));
     }
     KeepFinished(channels, finished, haveFinished);
@@ -155,7 +156,7 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     int32_t count = chosen < 0 ? FailFromState(*channels.state[0], EncodeScheme::AutoBest, failure)
                                : CopyOut(finished[chosen], output, outputCapacity, failure);
     delete[] storage;
-    if (count > 0 || chosen < 0) ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, count, failure);
+    if (count > 0 || chosen < 0) ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, meaning, count, failure);
     return count;
 }
 

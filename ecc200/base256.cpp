@@ -18,6 +18,8 @@ int32_t ReadUnrandomised(const EncodationState& state, int32_t index) {
 }  // namespace
 
 void Base256Step(EncodationState& state) {
+    // Base 256 holds bytes only; an FNC1 there would read as a GS character.
+    if (IsFnc1(state, *state.cursor)) return FailNotEncodable(state, state.cursor);
     const int32_t field = state.schemeStart / 12;
     const int32_t first = ReadUnrandomised(state, field);
     const int32_t stored = first < kLongLength ? first : (first - 249) * 250 + ReadUnrandomised(state, field + 1);

@@ -29,11 +29,11 @@ bool IsImageSide(int64_t pixels) { return pixels >= 1 && pixels <= kMaxImageSide
 }  // namespace
 
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
-                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure) {
+                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure, const DataMeaning& meaning) {
     const int32_t requested = sizeIndex;
     sizeIndex = -1;
-    if (const EncodeError error = CheckRequest(output, bytes, length, requested); error != EncodeError::None)
-        return Fail(failure, error, scheme);
+    if (const EncodeError error = CheckRequest(output, bytes, length, requested, meaning); error != EncodeError::None)
+        return FailRequest(failure, error, scheme, meaning);
 
     int32_t count = 0;
     switch (scheme) {
@@ -41,11 +41,13 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
         case EncodeScheme::AutoMinimal:
             // The minimal encodation shapes the end of the data for the size
             // it chose, so that size stands.
-            return EncodeAutoMinimal(output, outputCapacity, bytes, length, requested, sizeIndex, failure);
+            return EncodeAutoMinimal(output, outputCapacity, bytes, length, requested, sizeIndex, failure, meaning);
         case EncodeScheme::AutoBest:
-            count = EncodeAutoBest(output, outputCapacity, bytes, length, requested, failure);
+            count = EncodeAutoBest(output, outputCapacity, bytes, length, requested, failure, meaning);
             break;
-        default: count = EncodeSingleScheme(output, outputCapacity, bytes, length, scheme, requested, failure); break;
+        default:
+            count = EncodeSingleScheme(output, outputCapacity, bytes, length, scheme, requested, failure, meaning);
+            break;
     }
     if (count <= 0) return 0;
 
@@ -60,6 +62,7 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
     settings.moduleSize = encoder->moduleSize;
     settings.margin = encoder->margin;
     settings.scheme = encoder->scheme;
+    settings.meaning = encoder->meaning;
     FreeEncoder(encoder);
     *encoder = settings;
     EncodeFailure& failure = encoder->failure;
@@ -68,7 +71,8 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 
     uint8_t data[kMaxDataCodewords];
     int32_t sizeIndex = requestedSize;
-    int32_t count = EncodeCodewords(data, kMaxDataCodewords, bytes, length, encoder->scheme, sizeIndex, &failure);
+    int32_t count =
+        EncodeCodewords(data, kMaxDataCodewords, bytes, length, encoder->scheme, sizeIndex, &failure, encoder->meaning);
     if (count <= 0) return 0;
     encoder->dataCodewords = count;
     PadCodewords(data, count, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizeIndex));
@@ -159,6 +163,12 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::OutputTooSmall:
             return "the output buffer holds " + std::to_string(f.capacity) + " codewords but " +
                    std::to_string(f.needed) + " were produced";
+        case EncodeError::Fnc1NotEncodable:
+            return std::string(SchemeName(f.scheme)) + " cannot encode FNC1 (the GS1 separator at position " +
+                   std::to_string(f.position) + ")";
+        case EncodeError::InvalidEci:
+            return "the ECI number " + std::to_string(f.byteValue) + " is outside 0 to 999999";
+        case EncodeError::Gs1WithEci: return "GS1 data cannot carry an ECI designator";
     }
     return "unknown error";
 }

@@ -108,18 +108,45 @@ void CopyEncodationStateForStep(EncodationState& to, const EncodationState& from
     CopyCodewords(to, from, std::max(0, end - 4));
 }
 
-void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length, int32_t requestedSize) {
+int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[4]) {
+    if (meaning.gs1) {
+        codewords[0] = kFnc1;
+        return 1;
+    }
+    if (!meaning.eciGiven) return 0;
+    codewords[0] = kEciDesignator;
+    const int32_t n = meaning.eci;
+    if (n < 127) {
+        codewords[1] = static_cast<uint8_t>(n + 1);
+        return 2;
+    }
+    if (n < 16383) {
+        codewords[1] = static_cast<uint8_t>((n - 127) / 254 + 128);
+        codewords[2] = static_cast<uint8_t>((n - 127) % 254 + 1);
+        return 3;
+    }
+    codewords[1] = static_cast<uint8_t>((n - 16383) / 64516 + 192);
+    codewords[2] = static_cast<uint8_t>((n - 16383) / 254 % 254 + 1);
+    codewords[3] = static_cast<uint8_t>((n - 16383) % 254 + 1);
+    return 4;
+}
+
+void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length, int32_t requestedSize,
+                         const DataMeaning& meaning) {
     std::memset(&state, 0, sizeof state);
     state.scheme = EncodeScheme::Ascii;
     state.requestedSize = requestedSize;
     state.begin = input;
     state.cursor = input;
+    state.gs1 = meaning.gs1;
     if (length < 0 || (!input && length > 0)) {
         state.error = EncodationError::InvalidInput;
         state.end = input;
         return;
     }
     state.end = input + length;
+    const int32_t prefix = MeaningCodewords(meaning, state.codewords);
+    state.written = state.consumed = state.schemeStart = 12 * prefix;  // no data digit pairs with them
 }
 
 void AdvanceConsumed(EncodationState& state, int32_t twelfths) { state.consumed += twelfths; }
@@ -182,6 +209,12 @@ void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch)
 void AsciiStep(EncodationState& state) {
     if (state.cursor >= state.end) return;
     const uint8_t c = *state.cursor;
+    if (IsFnc1(state, c)) {
+        PutValue(state, kFnc1);
+        AdvanceConsumed(state, 12);
+        ++state.cursor;
+        return;
+    }
     if (IsDigit(c) && state.consumed >= state.schemeStart + 12) {
         // Digits are written alone and the next digit folds into the one
         // before it, unless that one is the data codeword of an Upper Shift.
@@ -240,7 +273,8 @@ int32_t CopyOut(const EncodationState& state, uint8_t* output, int32_t outputCap
 int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeFailure* failure) {
     switch (state.error) {
         case EncodationError::NotEncodable:
-            Fail(failure, EncodeError::NotEncodable, scheme);
+            Fail(failure, IsFnc1(state, *state.errorAt) ? EncodeError::Fnc1NotEncodable : EncodeError::NotEncodable,
+                 scheme);
             if (failure) {
                 failure->byteValue = *state.errorAt;
                 failure->position = static_cast<int32_t>(state.errorAt - state.begin) + 1;
@@ -253,13 +287,15 @@ int32_t FailFromState(const EncodationState& state, EncodeScheme scheme, EncodeF
 }
 
 int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure) {
-    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
-        return Fail(failure, error, scheme);
+                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure,
+                           const DataMeaning& meaning) {
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
+        error != EncodeError::None)
+        return FailRequest(failure, error, scheme, meaning);
     if (!IsConcreteScheme(scheme)) return Fail(failure, EncodeError::UnknownScheme, scheme);
 
     EncodationState state;
-    InitEncodationState(state, input, length, requestedSize);
+    InitEncodationState(state, input, length, requestedSize, meaning);
     while (state.cursor < state.end) {
         EncodeStep(state, scheme);
         if (state.error != EncodationError::None) return FailFromState(state, scheme, failure);

@@ -16,6 +16,8 @@ void StoreCodeword(EncodationState& state, int32_t index, int32_t value);
 // A codeword of the buffer, 0 outside it.
 uint8_t ReadCodeword(const EncodationState& state, int32_t index);
 void FailNotEncodable(EncodationState& state, const uint8_t* at);
+// Whether `byte` stands for FNC1 rather than for itself.
+inline bool IsFnc1(const EncodationState& state, uint8_t byte) { return state.gs1 && byte == kGroupSeparator; }
 
 // Capacity of the smallest symbol of the request that holds `codewords`.
 int32_t CapacityFor(const EncodationState& state, int32_t codewords);
@@ -24,7 +26,8 @@ int32_t AsciiCodewordCount(const uint8_t* begin, const uint8_t* end);
 void AsciiStepsToEnd(EncodationState& state);
 
 // The C40, Text and X12 values of one byte (up to four); 0 when it has none.
-int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4]);
+// With `fnc1`, the byte is FNC1 (Shift 2 and 27 in C40 and Text).
+int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4], bool fnc1 = false);
 void PutTriplet(EncodationState& state, const uint8_t values[3]);
 
 void TripletStep(EncodationState& state);

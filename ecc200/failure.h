@@ -44,12 +44,24 @@ inline int32_t FailToFit(EncodeFailure* failure, EncodeScheme scheme, int32_t ne
     return 0;
 }
 
-// InvalidArgument, EmptyInput or InvalidSize for a request that cannot be
-// encoded at all.
-inline EncodeError CheckRequest(const uint8_t* output, const uint8_t* input, int32_t length, int32_t requestedSize) {
+inline constexpr int32_t kMaxEci = 999999;
+
+// InvalidArgument, EmptyInput, InvalidSize, InvalidEci or Gs1WithEci for a
+// request that cannot be encoded at all.
+inline EncodeError CheckRequest(const uint8_t* output, const uint8_t* input, int32_t length, int32_t requestedSize,
+                                const DataMeaning& meaning = {}) {
     if (!output || length < 0 || (!input && length > 0)) return EncodeError::InvalidArgument;
     if (length == 0) return EncodeError::EmptyInput;
+    if (meaning.eciGiven && (meaning.eci < 0 || meaning.eci > kMaxEci)) return EncodeError::InvalidEci;
+    if (meaning.eciGiven && meaning.gs1) return EncodeError::Gs1WithEci;
     return IsValidRequest(requestedSize) ? EncodeError::None : EncodeError::InvalidSize;
+}
+
+// Records a refused request; an invalid ECI keeps its number for the message.
+inline int32_t FailRequest(EncodeFailure* failure, EncodeError error, EncodeScheme scheme, const DataMeaning& meaning) {
+    Fail(failure, error, scheme);
+    if (failure && error == EncodeError::InvalidEci) failure->byteValue = meaning.eci;
+    return 0;
 }
 
 }  // namespace glyphrun

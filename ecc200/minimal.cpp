@@ -77,15 +77,17 @@ bool Base256Better(int32_t cost, int bytes, const Node& than) {
 
 class MinimalSearch {
 public:
-    MinimalSearch(const uint8_t* input, int32_t length)
-        : input_(input), length_(length), nodes_(static_cast<size_t>(length + 1) * kStateCount) {}
+    // `prefix` codewords (FNC1 or an ECI designator) come first, in ASCII.
+    MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1)
+        : input_(input), length_(length), prefix_(prefix), gs1_(gs1),
+          nodes_(static_cast<size_t>(length + 1) * kStateCount) {}
 
     // The fewest codewords that hold the input in a symbol of `capacity`
     // data codewords, or kNever.
     int32_t Solve(int32_t capacity) {
         capacity_ = capacity;
         std::fill(nodes_.begin(), nodes_.end(), Node{});
-        At(0, kAscii).cost = 0;
+        At(0, kAscii).cost = prefix_;
         for (int32_t i = 0; i <= length_; ++i) {
             RelaxWithinPosition(i);
             if (i < length_) RelaxCharacter(i);
@@ -94,8 +96,9 @@ public:
         return cost <= capacity_ ? cost : kNever;
     }
 
-    // Writes the codewords of the path that the last Solve found.
-    int32_t Emit(uint8_t* output, int32_t outputCapacity) const;
+    // Writes the codewords of the path that the last Solve found, after
+    // the `prefix` codewords it was told of.
+    int32_t Emit(uint8_t* output, int32_t outputCapacity, const uint8_t* prefix) const;
 
 private:
     Node& At(int32_t i, int state) { return nodes_[static_cast<size_t>(i) * kStateCount + state]; }
@@ -147,16 +150,19 @@ private:
 
     void RelaxCharacter(int32_t i) {
         const uint8_t byte = input_[i];
+        // FNC1 is one ASCII codeword or two C40/Text values; X12, EDIFACT
+        // and Base 256 cannot hold it.
+        const bool fnc1 = gs1_ && byte == kGroupSeparator;
         const int32_t ascii = At(i, kAscii).cost;
         if (ascii != kNever) {
-            const int32_t cost = ascii + (byte >= 128 ? 2 : 1);
+            const int32_t cost = ascii + (byte >= 128 && !fnc1 ? 2 : 1);
             if (Fits(cost)) Relax(i + 1, kAscii, cost, kAscii, Move::Char);
             if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
                 Relax(i + 2, kAscii, ascii + 1, kAscii, Move::DigitPair);
         }
         for (State t : kTriplets) {
             uint8_t values[4];
-            const int count = MapTripletChar(byte, SchemeOf(t), values);
+            const int count = MapTripletChar(byte, SchemeOf(t), values, fnc1);
             if (count == 0) continue;
             for (int v = 0; v < 3; ++v) {
                 const Node& node = At(i, t + v);
@@ -167,6 +173,7 @@ private:
                 if (Fits(cost + (pending ? 2 : 0))) Relax(i + 1, t + pending, cost, t + v, Move::Char);
             }
         }
+        if (fnc1) return;
         if (byte >= 32 && byte <= 94) {
             for (int k = 0; k < 4; ++k) {
                 const Node& node = At(i, kEdifact + k);
@@ -189,6 +196,8 @@ private:
 
     const uint8_t* input_;
     int32_t length_;
+    int32_t prefix_;
+    bool gs1_;
     int32_t capacity_ = 0;
     std::vector<Node> nodes_;
 };
@@ -197,15 +206,22 @@ private:
 // group and Base 256 segment as they fill.
 class CodewordWriter {
 public:
-    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity)
-        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity) {}
+    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity, bool gs1)
+        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity), gs1_(gs1) {}
 
     int32_t count() const { return overflow_ ? 0 : count_; }
 
+    void Prefix(const uint8_t* codewords, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) Put(codewords[i]);
+    }
+
     void Char(int state, uint8_t byte) {
+        const bool fnc1 = gs1_ && byte == kGroupSeparator;
         switch (SchemeOf(state)) {
             case EncodeScheme::Ascii:
-                if (byte >= 128) {
+                if (fnc1) {
+                    Put(kFnc1);
+                } else if (byte >= 128) {
                     Put(kUpperShift);
                     Put(byte - 128 + 1);
                 } else {
@@ -216,7 +232,7 @@ public:
             case EncodeScheme::Base256: segment_.push_back(byte); return;
             default: {
                 uint8_t values[4];
-                const int n = MapTripletChar(byte, SchemeOf(state), values);
+                const int n = MapTripletChar(byte, SchemeOf(state), values, fnc1);
                 for (int i = 0; i < n; ++i) AddTripletValue(values[i]);
                 return;
             }
@@ -298,12 +314,13 @@ private:
     uint8_t* output_;
     int32_t capacity_;
     int32_t symbolCapacity_;
+    bool gs1_;
     int32_t count_ = 0;
     bool overflow_ = false;
     std::vector<uint8_t> triplet_, edifact_, segment_;
 };
 
-int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity) const {
+int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity, const uint8_t* prefix) const {
     struct Step {
         int32_t position;
         int state;
@@ -317,7 +334,8 @@ int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity) const {
         i -= node.move == Move::Char ? 1 : node.move == Move::DigitPair ? 2 : 0;
         state = node.from;
     }
-    CodewordWriter writer(output, outputCapacity, capacity_);
+    CodewordWriter writer(output, outputCapacity, capacity_, gs1_);
+    writer.Prefix(prefix, prefix_);
     for (auto step = path.rbegin(); step != path.rend(); ++step) {
         switch (step->move) {
             case Move::Char: writer.Char(step->state, input_[step->position - 1]); break;
@@ -338,8 +356,9 @@ int32_t Capacity(int32_t size) { return QuerySymbolAttribute(SymbolAttribute::At
 namespace {
 
 int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                      int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
-    MinimalSearch search(input, length);
+                      int32_t requestedSize, const DataMeaning& meaning, int32_t& sizeIndex, EncodeFailure* failure) {
+    uint8_t prefix[4];
+    MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
     const int32_t unbounded = search.Solve(kUnboundedCapacity);
 
     const SizeRange sizes = SizesOf(requestedSize);
@@ -348,7 +367,7 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
         if (Capacity(size) < unbounded - 2) continue;
         const int32_t cost = search.Solve(Capacity(size));
         if (cost == kNever) continue;
-        if (search.Emit(output, outputCapacity) != cost) {
+        if (search.Emit(output, outputCapacity, prefix) != cost) {
             Fail(failure, EncodeError::OutputTooSmall, EncodeScheme::AutoMinimal);
             if (failure) {
                 failure->needed = cost;
@@ -365,15 +384,17 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
 }  // namespace
 
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure) {
+                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
+                          const DataMeaning& meaning) {
     sizeIndex = -1;
-    if (const EncodeError error = CheckRequest(output, input, length, requestedSize); error != EncodeError::None)
-        return Fail(failure, error, EncodeScheme::AutoMinimal);
+    if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
+        error != EncodeError::None)
+        return FailRequest(failure, error, EncodeScheme::AutoMinimal, meaning);
     // No scheme puts more than two bytes into a codeword.
     if (length > 2 * kMaxDataCodewords)
         return FailToFit(failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, requestedSize);
     try {
-        return SearchAndEmit(output, outputCapacity, input, length, requestedSize, sizeIndex, failure);
+        return SearchAndEmit(output, outputCapacity, input, length, requestedSize, meaning, sizeIndex, failure);
     } catch (const std::bad_alloc&) {
         sizeIndex = -1;
         return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);

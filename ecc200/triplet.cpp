@@ -4,7 +4,7 @@
 namespace glyphrun {
 namespace {
 
-constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30;
+constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30, kFnc1Value = 27;
 
 int MapX12(uint8_t byte, uint8_t values[4]) {
     if (byte == 13) values[0] = 0;
@@ -38,13 +38,13 @@ int MapBasic(uint8_t byte, bool text, uint8_t* values) {
     return two(kShift3, byte - 96);
 }
 
-int ValueCount(uint8_t byte, EncodeScheme scheme) {
+int ValueCount(const EncodationState& state, uint8_t byte) {
     uint8_t values[4];
-    return MapTripletChar(byte, scheme, values);
+    return MapTripletChar(byte, state.scheme, values, IsFnc1(state, byte));
 }
 
 void ConsumeOneChar(EncodationState& state) {
-    AdvanceConsumed(state, 8 * ValueCount(*state.cursor, state.scheme));
+    AdvanceConsumed(state, 8 * ValueCount(state, *state.cursor));
     ++state.cursor;
 }
 
@@ -85,8 +85,13 @@ void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
 
 }  // namespace
 
-int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4]) {
-    if (scheme == EncodeScheme::X12) return MapX12(byte, values);
+int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4], bool fnc1) {
+    if (scheme == EncodeScheme::X12) return fnc1 ? 0 : MapX12(byte, values);
+    if (fnc1) {
+        values[0] = kShift2;
+        values[1] = kFnc1Value;
+        return 2;
+    }
     const bool text = scheme == EncodeScheme::Text;
     if (byte < 128) return MapBasic(byte, text, values);
     values[0] = kShift2;
@@ -110,7 +115,7 @@ void TripletStep(EncodationState& state) {
         const uint8_t* read = state.cursor;
         for (;;) {
             while (count < 3 && read < state.end) {
-                const int added = MapTripletChar(*read, state.scheme, pending + count);
+                const int added = MapTripletChar(*read, state.scheme, pending + count, IsFnc1(state, *read));
                 if (added == 0) return FailNotEncodable(state, read);
                 count += added;
                 ++read;

@@ -63,6 +63,7 @@ HBITMAP EncodeToBitmap(BarcodeOptions* options) {
     encoder.moduleSize = options->moduleSize;
     encoder.margin = options->margin;
     encoder.scheme = SchemeForMode(options->mode);
+    encoder.meaning = options->meaning;
     HBITMAP bitmap = nullptr;
     if (EncodeMessage(&encoder, options->length, options->text, options->sizeIndex)) {
         bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,

@@ -188,7 +188,8 @@ TEST_F(Cli, BadUsageExitsTwo) {
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
     for (const char* args : {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A",
-                             "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A"}) {
+                             "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A", "--gs1 --utf8 A",
+                             "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
@@ -246,6 +247,35 @@ TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
         EXPECT_FALSE(one.empty()) << i;
         EXPECT_EQ(one, Slurp(dir + "/j4-" + std::to_string(i) + ".gif")) << i;
     }
+}
+
+// GS1, UTF-8 with its ECI, and vector files, read back by independent
+// readers and renderers.
+TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
+    const std::string png = dir + "/gs1.png";
+    ASSERT_EQ(Run("--gs1 --module 3 -o " + Quote(png) + " '(01)09506000134352(10)ABC123(17)261231'").status, 0);
+    auto reading = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->symbologyIdentifier, "]d2");
+    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d" "17261231");
+    const Outcome bad = Run("--gs1 -o " + Quote(png) + " '(01)09506000134353'");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "glyphrun-cli: (01): the check digit is 3 but should be 2\n");
+
+    const std::string text = "Grüße Καλημέρα 日本 😀";
+    ASSERT_EQ(Run("--utf8 --module 3 -o " + Quote(png) + " " + Quote(text)).status, 0);
+    reading = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->text, text);
+    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err, "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2\n");
+
+    const std::string svg = dir + "/label.svg", rendered = dir + "/svg.png";
+    ASSERT_EQ(Run("--xdim 0.5 --fg 203080 -o " + Quote(svg) + " 'LOT 42'").status, 0);
+    // 12 modules, and the 10-pixel margin at 4 pixels a module is a quiet zone of 3.
+    EXPECT_NE(Slurp(svg).find("width=\"9mm\""), std::string::npos);
+    ASSERT_EQ(std::system(("rsvg-convert -z 3 -o " + Quote(rendered) + " " + Quote(svg)).c_str()), 0);
+    EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
+              "LOT 42");
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
     return picture;
 }
 
-std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) {
+std::optional<Reading> ReadSymbolFullyIn(const Picture& picture, int moduleSize) {
     ModuleImage* image = CreateModuleImage(picture.width, picture.height);
     for (size_t i = 0; i < picture.pixels.size(); ++i) {
         // Dark or light by luminance, as a scanner sees the bars.
@@ -217,9 +217,15 @@ std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) 
         const uint8_t gray = static_cast<uint8_t>((p.r * 299 + p.g * 587 + p.b * 114) / 1000);
         std::memset(image->pixels + 3 * i, gray, 3);
     }
-    std::optional<std::string> text = ReadSymbol(*image, moduleSize);
+    std::optional<Reading> reading = ReadSymbolFully(*image, moduleSize);
     FreeModuleImage(image);
-    return text;
+    return reading;
+}
+
+std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) {
+    const std::optional<Reading> reading = ReadSymbolFullyIn(picture, moduleSize);
+    if (!reading) return std::nullopt;
+    return reading->bytes;
 }
 
 Bytes ReadFile(const std::string& path) {

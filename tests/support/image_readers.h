@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "glyphrun/gr_image.h"
+#include "reader.h"
 
 namespace glyphrun::testing {
 
@@ -61,6 +62,7 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts = nullp
 
 // Reads the Data Matrix symbol in a decoded picture.
 std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize);
+std::optional<Reading> ReadSymbolFullyIn(const Picture& picture, int moduleSize);
 
 Bytes ReadFile(const std::string& path);
 

@@ -4,7 +4,7 @@
 
 namespace glyphrun::testing {
 
-std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) {
+std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
     const int scale = moduleSize >= 3 ? 1 : (moduleSize == 2 ? 2 : 3);
     const int border = 4 * scale * (moduleSize > 0 ? moduleSize : 1);
     const int width = image.width * scale + 2 * border;
@@ -24,7 +24,14 @@ std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) 
     const ZXing::Result result = ZXing::ReadBarcode(view, hints);
     if (!result.isValid()) return std::nullopt;
     const ZXing::ByteArray& bytes = result.bytes();
-    return std::string(bytes.begin(), bytes.end());
+    return Reading{std::string(bytes.begin(), bytes.end()), result.text(), result.symbologyIdentifier(),
+                   result.hasECI()};
+}
+
+std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) {
+    const std::optional<Reading> reading = ReadSymbolFully(image, moduleSize);
+    if (!reading) return std::nullopt;
+    return reading->bytes;
 }
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,

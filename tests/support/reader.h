@@ -18,6 +18,15 @@ namespace glyphrun::testing {
 // padded with a light border, so module size 1 and margin 0 can be read too.
 std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize);
 
+// What the reader makes of a symbol beyond its bytes.
+struct Reading {
+    std::string bytes;                // the content, FNC1 separators as GS (0x1D)
+    std::string text;                 // as UTF-8, after any ECI
+    std::string symbologyIdentifier;  // "]d1"; "]d2" for GS1 data
+    bool hasEci = false;
+};
+std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize);
+
 // Encodes `bytes` with `scheme` at `requestedSize` and decodes the result.
 // Nothing when encoding or reading fails.
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,

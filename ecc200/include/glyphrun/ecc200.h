@@ -136,7 +136,21 @@ enum class EncodeError : int32_t {
     ImageSizeOutOfRange,  // a side of the image would be outside 1-kMaxImageSide
     OutOfMemory,
     OutputTooSmall,   // the caller's codeword buffer holds `capacity`, `needed` are produced
+    Fnc1NotEncodable, // the scheme cannot hold the FNC1 separator at `position`
+    InvalidEci,       // the ECI number `byteValue` is outside 0-999999
+    Gs1WithEci,       // GS1 data carries no ECI designator
 };
+
+// What the bytes stand for beyond themselves. All zero (the default) means
+// plain bytes, encoded as they always were.
+struct DataMeaning {
+    bool gs1;       // GS1 data: FNC1 in first position, and every GS byte (0x1D)
+                    // an FNC1 separator rather than a character
+    bool eciGiven;  // an ECI designator comes before the data
+    int32_t eci;    // its number, 0-999999 (26 is UTF-8)
+};
+
+inline constexpr uint8_t kGroupSeparator = 0x1D;
 
 struct EncodeFailure {
     EncodeError error;
@@ -164,6 +178,7 @@ struct Ecc200Encoder {
     int32_t mappingRows, mappingCols;
     Matrix3 moduleToPixel;
     EncodeFailure failure;  // why the last EncodeMessage failed
+    DataMeaning meaning;    // zero: plain bytes
 };
 
 // Module size 5, margin 10, AutoBest, everything else zero.
@@ -190,8 +205,10 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 // Encodes into `output` (room for `outputCapacity` codewords) and chooses
 // the size into `sizeIndex` (in: the request; out: the size, -1 on
 // failure). Returns the number of data codewords, 0 on failure.
+// The codewords of `meaning` (FNC1 first, or the ECI designator) come first.
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
-                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure);
+                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure,
+                        const DataMeaning& meaning = {});
 
 // Paints the record's symbol into its image.
 void GenerateImage(Ecc200Encoder* encoder);

@@ -47,12 +47,21 @@ struct EncodationState {
     int32_t written;         // output physically stored
     int32_t consumed;        // output that the consumed input corresponds to
     int32_t schemeStart;     // where the scheme in force began
+    bool gs1;                // GS bytes are FNC1 separators
     uint8_t codewords[kEncodationCodewordSlots];
 };
 
-// The end-of-data rules measure the room left against `requestedSize`.
+// The end-of-data rules measure the room left against `requestedSize`. The
+// codewords of `meaning` are written first, in ASCII.
 void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length,
-                         int32_t requestedSize = kSmallestSquare);
+                         int32_t requestedSize = kSmallestSquare, const DataMeaning& meaning = {});
+
+// The codewords that begin data of this meaning: FNC1 for GS1, the ECI
+// designator (241 and one to three codewords of its number). Their count.
+int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[4]);
+
+inline constexpr uint8_t kFnc1 = 232;
+inline constexpr uint8_t kEciDesignator = 241;
 void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch);
 void PutValue(EncodationState& state, int32_t value);
 void AdvanceConsumed(EncodationState& state, int32_t twelfths);
@@ -67,17 +76,19 @@ void EncodeStep(EncodationState& state, EncodeScheme target);
 
 // The whole input in one scheme (0-5).
 int32_t EncodeSingleScheme(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure);
+                           EncodeScheme scheme, int32_t requestedSize, EncodeFailure* failure,
+                           const DataMeaning& meaning = {});
 
 // Character by character, the cheapest of the six schemes so far.
 int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                       int32_t requestedSize, EncodeFailure* failure);
+                       int32_t requestedSize, EncodeFailure* failure, const DataMeaning& meaning = {});
 
 // The fewest codewords of all encodations the standard allows, in the
 // smallest symbol of the request; `sizeIndex` receives that symbol, whose
 // capacity the end of the data was shaped for.
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure);
+                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
+                          const DataMeaning& meaning = {});
 
 // ---------------------------------------------------------------- Reed-Solomon
 
