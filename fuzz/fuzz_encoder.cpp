@@ -1,6 +1,7 @@
 // The whole encoder on arbitrary bytes, every mode and size index, bad ones
-// included. Whatever the encoder reports as encoded must scan back to the
-// input through the independent reader.
+// included, as plain bytes, GS1 data or text under an ECI. Whatever the
+// encoder reports as encoded must scan back to the input through the
+// independent reader.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,21 +9,45 @@
 #include "glyphrun/ecc200.h"
 #include "reader.h"
 
+namespace {
+
+struct DataMeaningChoice {
+    glyphrun::DataMeaning meaning;
+    const char* symbologyIdentifier;  // what the reader must report
+};
+
+// The third byte picks what the data means: mostly plain bytes, sometimes
+// GS1 (every GS an FNC1) or text under an ECI.
+DataMeaningChoice MeaningOf(uint8_t selector) {
+    switch (selector % 16) {
+        case 8:
+        case 9: return {glyphrun::DataMeaning{true, false, 0}, "]d2"};
+        case 10: return {glyphrun::DataMeaning{false, true, 26}, "]d1"};
+        case 11: return {glyphrun::DataMeaning{false, true, 899}, "]d1"};
+        default: return {glyphrun::DataMeaning{}, "]d1"};
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace glyphrun;
-    if (size < 2 || size > 4000) return 0;
+    if (size < 3 || size > 4000) return 0;
     const auto scheme = static_cast<EncodeScheme>(static_cast<int8_t>(data[0]) % 10);
     const int32_t requested = static_cast<int8_t>(data[1]) % 33;  // -32 .. 32
-    const uint8_t* input = data + 2;
-    const auto length = static_cast<int32_t>(size - 2);
+    const DataMeaningChoice meaning = MeaningOf(data[2]);
+    const uint8_t* input = data + 3;
+    const auto length = static_cast<int32_t>(size - 3);
 
     Ecc200Encoder encoder = InitEncoder();
     encoder.scheme = scheme;
     encoder.moduleSize = 1;
     encoder.margin = 0;
+    encoder.meaning = meaning.meaning;
     if (EncodeMessage(&encoder, length, input, requested)) {
-        const auto read = testing::ReadSymbol(*encoder.image, 1);
-        if (!read || *read != std::string(reinterpret_cast<const char*>(input), static_cast<size_t>(length))) {
+        const auto read = testing::ReadSymbolFully(*encoder.image, 1);
+        if (!read || read->bytes != std::string(reinterpret_cast<const char*>(input), static_cast<size_t>(length)) ||
+            read->symbologyIdentifier != meaning.symbologyIdentifier) {
             std::fprintf(stderr, "scheme %d size %d: the symbol does not read back\n", static_cast<int>(scheme),
                          requested);
             std::abort();

@@ -1,8 +1,9 @@
 // The memory stream under arbitrary sequences of operations, checked
 // against a plain model of the bytes it must hold.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "glyphrun/gr_file.h"
@@ -16,12 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 2 < size; i += 3) {
         const uint8_t op = data[i] % 6, a = data[i + 1], b = data[i + 2];
         switch (op) {
-            case 0: {  // write a bytes of value b
-                std::vector<uint8_t> bytes(a, b);
-                if (a && file.Write(bytes.data(), 1, a) != a) std::abort();
-                if (position > model.size()) model.resize(position, 0);
-                if (position + a > model.size()) model.resize(position + a);
-                std::memcpy(model.data() + position, bytes.data(), a);
+            case 0: {  // write a bytes of value b; writing nothing leaves the stream as it is
+                if (a == 0) break;
+                const std::vector<uint8_t> bytes(a, b);
+                if (file.Write(bytes.data(), 1, a) != a) std::abort();
+                if (position + a > model.size()) model.resize(position + a, 0);
+                std::copy(bytes.begin(), bytes.end(), model.begin() + static_cast<std::ptrdiff_t>(position));
                 position += a;
                 break;
             }
@@ -29,7 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::vector<uint8_t> bytes(a + 1);
                 const size_t n = file.Read(bytes.data(), 1, a);
                 const size_t expected = position >= model.size() ? 0 : std::min<size_t>(a, model.size() - position);
-                if (n != expected || std::memcmp(bytes.data(), model.data() + position, n) != 0) std::abort();
+                if (n != expected ||
+                    !std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
+                                model.begin() + static_cast<std::ptrdiff_t>(std::min(position, model.size()))))
+                    std::abort();
                 position += n;
                 break;
             }
