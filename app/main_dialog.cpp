@@ -1,5 +1,6 @@
 #include "main_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -21,6 +22,7 @@
 #include "color_swatch_button.h"
 #include "dialog_units.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/gs1.h"
 #include "text_bytes.h"
 
 namespace glyphrun::app {
@@ -81,9 +83,18 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_editText->setMaxLength(kBarcodeTextSize);  // one byte per character at most
     PlacedLabel(QStringLiteral("sizePattern"), UnitsRect(146, 251, 52, 10), this);
     m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), UnitsRect(211, 249, 61, 12), this);
+    // What the text means, under the colour buttons.
+    m_checkGs1 = new QCheckBox(QStringLiteral("GS1"), this);
+    m_checkGs1->setObjectName("gs1Check");
+    m_checkGs1->setToolTip(QStringLiteral("The text is GS1 element strings in brackets: (01)09506000134352(10)ABC"));
+    m_checkGs1->setGeometry(UnitsRect(283, 250, 40, 12));
+    m_checkUtf8 = new QCheckBox(QStringLiteral("UTF-8"), this);
+    m_checkUtf8->setObjectName("utf8Check");
+    m_checkUtf8->setToolTip(QStringLiteral("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
+    m_checkUtf8->setGeometry(UnitsRect(334, 250, 50, 12));
 
-    QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin,
-                        m_btnBackground, m_btnBarColor, m_editText, m_editSizePattern};
+    QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin, m_btnBackground,
+                        m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     m_btnBackground->SetColor(RGB(255, 255, 255));
@@ -133,12 +144,8 @@ void CMainDialog::OnEncode() {
                     sizePattern))
         return;
     QByteArray bytes;
-    QString error;
-    if (!TextToBytes(m_editText->text(), bytes, error)) {
-        m_notify(error);
-        m_editText->setFocus();
-        return;
-    }
+    DataMeaning meaning{};
+    if (!ReadData(bytes, meaning)) return;
 
     BarcodeOptions options;
     SetDefaultBarcodeOptions(&options);
@@ -149,9 +156,9 @@ void CMainDialog::OnEncode() {
     options.margin = margin;
     options.backgroundColor = m_btnBackground->GetColor();
     options.barColor = m_btnBarColor->GetColor();
-    const int length = static_cast<int>(std::min<qsizetype>(bytes.size(), kBarcodeTextSize));
-    std::memcpy(options.text, bytes.constData(), static_cast<size_t>(length));
-    options.length = length;
+    std::memcpy(options.text, bytes.constData(), static_cast<size_t>(bytes.size()));
+    options.length = static_cast<int32_t>(bytes.size());
+    options.meaning = meaning;
 
     const HBITMAP bitmap = EncodeToBitmap(&options);
     if (!bitmap) {
@@ -163,6 +170,46 @@ void CMainDialog::OnEncode() {
     }
     ReleaseBarcodeBitmap();
     update();
+}
+
+void CMainDialog::RefuseText(const QString& message) {
+    m_notify(message);
+    m_editText->setFocus();
+}
+
+// The bytes of the text and what they mean: Latin-1 characters as bytes;
+// with "UTF-8" any character, as UTF-8 under ECI 26; with "GS1" element
+// strings in brackets, checked. False after telling what is wrong.
+bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
+    if (m_checkGs1->isChecked() && m_checkUtf8->isChecked()) {
+        RefuseText(QStringLiteral("GS1 data carries no ECI: tick GS1 or UTF-8, not both."));
+        return false;
+    }
+    QString error;
+    if (m_checkUtf8->isChecked()) {
+        bytes = m_editText->text().normalized(QString::NormalizationForm_C).toUtf8();
+        meaning.eciGiven = true;
+        meaning.eci = 26;  // UTF-8
+    } else if (!TextToBytes(m_editText->text(), bytes, error)) {
+        RefuseText(error);
+        return false;
+    }
+    if (m_checkGs1->isChecked()) {
+        const Gs1Data data = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        if (!data.ok) {
+            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(data.reason)));
+            return false;
+        }
+        bytes = QByteArray::fromStdString(data.elementString);
+        meaning.gs1 = true;
+    }
+    if (bytes.size() > kBarcodeTextSize) {
+        RefuseText(QStringLiteral("The text takes %1 bytes; at most %2 can be encoded.")
+                       .arg(bytes.size())
+                       .arg(kBarcodeTextSize));
+        return false;
+    }
+    return true;
 }
 
 void CMainDialog::OnSave() {

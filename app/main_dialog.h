@@ -4,8 +4,10 @@
 #include <QDialog>
 #include <functional>
 
+#include "glyphrun/ecc200.h"
 #include "glyphrun/gr_image.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +43,8 @@ protected:
 
 private:
     bool ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value);
+    bool ReadData(QByteArray& bytes, DataMeaning& meaning);
+    void RefuseText(const QString& message);
     void ShowAbout();
 
     QComboBox* m_comboMode;
@@ -50,6 +54,8 @@ private:
     QLineEdit* m_editMargin;
     QLineEdit* m_editModuleSize;
     QLineEdit* m_editText;
+    QCheckBox* m_checkGs1;
+    QCheckBox* m_checkUtf8;
     GrImage m_image;
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;

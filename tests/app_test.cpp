@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -128,6 +129,38 @@ TEST(Window, TextBecomesIso88591Bytes) {
     EXPECT_EQ(bytes, QByteArray("Caf\xe9 \xff"));
     EXPECT_FALSE(TextToBytes(QStringLiteral("ok \U0001F600"), bytes, error));
     EXPECT_TRUE(error.contains("U+1F600") && error.contains("position 4")) << error.toStdString();
+}
+
+// With "UTF-8" any character encodes, under ECI 26; with "GS1" the text is
+// checked element strings and the symbol reads as GS1 data.
+TEST(Window, Utf8AndGs1Boxes) {
+    Window window;
+    const QString text = QStringLiteral("Καλημέρα 日本語 \U0001F600");
+    window.Set("textEdit", text);
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 1);  // refused without the box
+    window.Find<QCheckBox>("utf8Check")->setChecked(true);
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 1);
+    std::optional<Reading> reading = ReadSymbolFullyIn(window.Preview(), 4);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(QString::fromStdString(reading->text), text);
+
+    window.Find<QCheckBox>("gs1Check")->setChecked(true);
+    window.Set("textEdit", QStringLiteral("(01)09506000134352(10)ABC123(17)261231"));
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 2);  // GS1 carries no ECI
+    window.Find<QCheckBox>("utf8Check")->setChecked(false);
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 2);
+    reading = ReadSymbolFullyIn(window.Preview(), 4);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->symbologyIdentifier, "]d2");
+    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d" "17261231");
+    window.Set("textEdit", QStringLiteral("(01)09506000134353"));
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 3);
+    EXPECT_EQ(window.messages.last(), "The GS1 data is not valid: (01): the check digit is 3 but should be 2.");
 }
 
 TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
