@@ -65,8 +65,7 @@ std::string MixedText(size_t length) {
 
 // The encodation alone (no size choice, padding or image), with the
 // codewords it produced as a counter.
-void EncodeAutomatic(benchmark::State& state, EncodeScheme scheme) {
-    const std::string text = MixedText(static_cast<size_t>(state.range(0)));
+void Encodation(benchmark::State& state, EncodeScheme scheme, const std::string& text) {
     uint8_t output[kMaxDataCodewords];
     int32_t codewords = 0;
     for (auto _ : state) {
@@ -79,8 +78,12 @@ void EncodeAutomatic(benchmark::State& state, EncodeScheme scheme) {
     state.counters["codewords"] = codewords;
 }
 
-void BM_AutoBest(benchmark::State& state) { EncodeAutomatic(state, EncodeScheme::AutoBest); }
-void BM_AutoMinimal(benchmark::State& state) { EncodeAutomatic(state, EncodeScheme::AutoMinimal); }
+void BM_AutoBest(benchmark::State& state) {
+    Encodation(state, EncodeScheme::AutoBest, MixedText(static_cast<size_t>(state.range(0))));
+}
+void BM_AutoMinimal(benchmark::State& state) {
+    Encodation(state, EncodeScheme::AutoMinimal, MixedText(static_cast<size_t>(state.range(0))));
+}
 BENCHMARK(BM_AutoBest)->Arg(100)->Arg(1000)->Arg(1556);
 BENCHMARK(BM_AutoMinimal)->Arg(100)->Arg(1000)->Arg(1556);
 
@@ -93,17 +96,7 @@ std::string Repeated(const char* alphabet, size_t length) {
 }
 
 void EncodeInScheme(benchmark::State& state, EncodeScheme scheme, const char* alphabet) {
-    const std::string text = Repeated(alphabet, static_cast<size_t>(state.range(0)));
-    uint8_t output[kMaxDataCodewords];
-    int32_t codewords = 0;
-    for (auto _ : state) {
-        int32_t size = kSmallestSquare;
-        EncodeFailure failure;
-        codewords = EncodeCodewords(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(text.data()),
-                                    static_cast<int32_t>(text.size()), scheme, size, &failure);
-        if (codewords == 0) state.SkipWithError(DescribeEncodeFailure(failure).c_str());
-    }
-    state.counters["codewords"] = codewords;
+    Encodation(state, scheme, Repeated(alphabet, static_cast<size_t>(state.range(0))));
 }
 
 constexpr char kUpper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";

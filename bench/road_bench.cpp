@@ -57,6 +57,21 @@ Ecc200Encoder EncodeLabel() {
     return encoder;
 }
 
+HBITMAP RenderLabel(const Ecc200Encoder& encoder) {
+    return RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, RGB(255, 255, 255),
+                             RGB(0, 0, 0));
+}
+
+// The label encoded and rendered, for the stages after.
+struct RenderedLabel {
+    Ecc200Encoder encoder = EncodeLabel();
+    HBITMAP bitmap = RenderLabel(encoder);
+    ~RenderedLabel() {
+        DeleteObject(bitmap);
+        FreeEncoder(&encoder);
+    }
+};
+
 void BM_LabelStage_Encode(benchmark::State& state) {
     for (auto _ : state) {
         Ecc200Encoder encoder = EncodeLabel();
@@ -66,43 +81,30 @@ void BM_LabelStage_Encode(benchmark::State& state) {
 BENCHMARK(BM_LabelStage_Encode);
 
 void BM_LabelStage_Render(benchmark::State& state) {
-    Ecc200Encoder encoder = EncodeLabel();
-    for (auto _ : state) {
-        HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
-                                           RGB(255, 255, 255), RGB(0, 0, 0));
-        DeleteObject(bitmap);
-    }
-    FreeEncoder(&encoder);
+    const RenderedLabel label;
+    for (auto _ : state) DeleteObject(RenderLabel(label.encoder));
 }
 BENCHMARK(BM_LabelStage_Render);
 
 void BM_LabelStage_Import(benchmark::State& state) {
-    Ecc200Encoder encoder = EncodeLabel();
-    HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, RGB(255, 255, 255),
-                                       RGB(0, 0, 0));
+    const RenderedLabel label;
     for (auto _ : state) {
         GrImage image;
-        image.CreateFromHBITMAP(bitmap);
+        image.CreateFromHBITMAP(label.bitmap);
     }
-    DeleteObject(bitmap);
-    FreeEncoder(&encoder);
 }
 BENCHMARK(BM_LabelStage_Import);
 
 void BM_LabelStage_Png(benchmark::State& state) {
-    Ecc200Encoder encoder = EncodeLabel();
-    HBITMAP bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, RGB(255, 255, 255),
-                                       RGB(0, 0, 0));
+    const RenderedLabel label;
     GrImage image;
-    image.CreateFromHBITMAP(bitmap);
+    image.CreateFromHBITMAP(label.bitmap);
     for (auto _ : state) {
         uint8_t* png = nullptr;
         int32_t size = 0;
         image.Encode(png, size, TypePng);
         GrImage::FreeMemory(png);
     }
-    DeleteObject(bitmap);
-    FreeEncoder(&encoder);
 }
 BENCHMARK(BM_LabelStage_Png);
 
