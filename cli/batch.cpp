@@ -82,6 +82,10 @@ std::vector<ByteSpan> SplitLines(ByteSpan input) {
 
 int RunBatch(ByteSpan input, const std::string& inputName, const Options& options) {
     const std::vector<ByteSpan> lines = SplitLines(input);
+    if (lines.empty()) {
+        std::fprintf(stderr, "glyphrun-cli: %s has no lines: no symbol was written\n", inputName.c_str());
+        return kExitFailure;
+    }
     BatchWork work(lines, options);
     const bool showProgress = isatty(STDERR_FILENO) && lines.size() > 1;
     {

@@ -169,6 +169,8 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::InvalidEci:
             return "the ECI number " + std::to_string(f.byteValue) + " is outside 0 to 999999";
         case EncodeError::Gs1WithEci: return "GS1 data cannot carry an ECI designator";
+        case EncodeError::Gs1LeadingSeparator:
+            return "GS1 data cannot start with a separator: a second FNC1 there means other data";
     }
     return "unknown error";
 }

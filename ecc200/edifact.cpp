@@ -17,7 +17,12 @@ void EdifactEndOfData(EncodationState& state) {
     const int32_t remaining = static_cast<int32_t>(state.end - state.cursor);
     if (remaining > 4) return;
     const int32_t used = state.consumed / 12;
-    const int32_t room = CapacityFor(state, used) - used;
+    int32_t room = CapacityFor(state, used) - used;
+    // A full symbol with one byte to go grows by the value and the unlatch
+    // (two codewords); where that leaves exactly two after a group
+    // boundary, a reader takes them as ASCII, so the room is that of the
+    // grown symbol.
+    if (state.consumed % 12 == 0 && room == 0 && remaining == 1) room = CapacityFor(state, used + 2) - used;
     if (state.consumed % 12 == 0 && (room == 1 || room == 2)) {
         if (std::all_of(state.cursor, state.end, IsEdifactByte) &&
             AsciiCodewordCount(state.cursor, state.end) <= room) {

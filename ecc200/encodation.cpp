@@ -104,7 +104,8 @@ void CopyEncodationStateForStep(EncodationState& to, const EncodationState& from
     // codeword before, an EDIFACT value rewrites its group of three, a
     // triple is stored ahead of its characters. Only Base 256 reaches back,
     // to its length field where the scheme began.
-    const int32_t end = std::min({from.schemeStart, from.consumed, from.written}) / 12;
+    int32_t end = std::min(from.consumed, from.written) / 12;
+    if (from.scheme == EncodeScheme::Base256) end = std::min(end, from.schemeStart / 12);
     CopyCodewords(to, from, std::max(0, end - 4));
 }
 

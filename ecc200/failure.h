@@ -54,6 +54,7 @@ inline EncodeError CheckRequest(const uint8_t* output, const uint8_t* input, int
     if (length == 0) return EncodeError::EmptyInput;
     if (meaning.eciGiven && (meaning.eci < 0 || meaning.eci > kMaxEci)) return EncodeError::InvalidEci;
     if (meaning.eciGiven && meaning.gs1) return EncodeError::Gs1WithEci;
+    if (meaning.gs1 && input[0] == kGroupSeparator) return EncodeError::Gs1LeadingSeparator;
     return IsValidRequest(requestedSize) ? EncodeError::None : EncodeError::InvalidSize;
 }
 

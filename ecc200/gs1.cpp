@@ -12,7 +12,8 @@ namespace {
 // the decimal-point AIs 310n), and its data as parts separated by '+':
 // N (digits) or X (the GS1 character set), then a fixed length or ".."
 // and a maximum; a trailing 'c' on a part checks its last digit (mod 10),
-// a trailing 'd' reads it as a date YYMMDD.
+// a trailing 'd' reads it as a date YYMMDD, a trailing 'o' lets a last
+// part (a serial, further country codes) be left out.
 struct AiSpec {
     const char* ai;
     const char* format;
@@ -23,7 +24,7 @@ constexpr AiSpec kAiTable[] = {
     {"12", "N6d"},      {"13", "N6d"},      {"15", "N6d"},      {"16", "N6d"},      {"17", "N6d"},
     {"20", "N2"},       {"21", "X..20"},    {"22", "X..20"},    {"235", "X..28"},   {"240", "X..30"},
     {"241", "X..30"},   {"242", "N..6"},    {"243", "X..20"},   {"250", "X..30"},   {"251", "X..30"},
-    {"253", "N13c+X..17"}, {"254", "X..20"}, {"255", "N13c+N..12"}, {"30", "N..8"},
+    {"253", "N13c+X..17o"}, {"254", "X..20"}, {"255", "N13c+N..12o"}, {"30", "N..8"},
     {"310n", "N6"},     {"311n", "N6"},     {"312n", "N6"},     {"313n", "N6"},     {"314n", "N6"},
     {"315n", "N6"},     {"316n", "N6"},     {"320n", "N6"},     {"321n", "N6"},     {"322n", "N6"},
     {"323n", "N6"},     {"324n", "N6"},     {"325n", "N6"},     {"326n", "N6"},     {"327n", "N6"},
@@ -38,11 +39,11 @@ constexpr AiSpec kAiTable[] = {
     {"391n", "N3+N..15"}, {"392n", "N..15"}, {"393n", "N3+N..15"}, {"400", "X..30"}, {"401", "X..30"},
     {"402", "N17c"},    {"403", "X..30"},   {"410", "N13c"},    {"411", "N13c"},    {"412", "N13c"},
     {"413", "N13c"},    {"414", "N13c"},    {"415", "N13c"},    {"416", "N13c"},    {"417", "N13c"},
-    {"420", "X..20"},   {"421", "N3+X..9"}, {"422", "N3"},      {"423", "N3+N..12"}, {"424", "N3"},
-    {"425", "N3+N..12"}, {"426", "N3"},     {"7001", "N13"},    {"7002", "X..30"},  {"7003", "N10"},
-    {"8001", "N14"},    {"8002", "X..20"},  {"8003", "N14c+X..16"}, {"8004", "X..30"}, {"8005", "N6"},
-    {"8006", "N14c+N2+N2"}, {"8007", "X..34"}, {"8008", "N8+N..4"}, {"8017", "N18c"}, {"8018", "N18c"},
-    {"8020", "X..25"},  {"90", "X..30"},    {"91", "X..90"},    {"92", "X..90"},    {"93", "X..90"},
+    {"420", "X..20"},   {"421", "N3+X..9"}, {"422", "N3"},      {"423", "N3+N..12o"}, {"424", "N3"},
+    {"425", "N3+N..12o"}, {"426", "N3"},     {"7001", "N13"},    {"7002", "X..30"},  {"7003", "N10"},     {"7240", "X..20"},
+    {"8001", "N14"},    {"8002", "X..20"},  {"8003", "N14c+X..16o"}, {"8004", "X..30"}, {"8005", "N6"},
+    {"8006", "N14c+N2+N2"}, {"8007", "X..34"}, {"8008", "N8+N..4o"}, {"8017", "N18c"}, {"8018", "N18c"},
+    {"8012", "X..20"},  {"8020", "X..25"},   {"8200", "X..70"},  {"90", "X..30"},    {"91", "X..90"},    {"92", "X..90"},    {"93", "X..90"},
     {"94", "X..90"},    {"95", "X..90"},    {"96", "X..90"},    {"97", "X..90"},    {"98", "X..90"},
     {"99", "X..90"},
 };
@@ -92,11 +93,11 @@ bool IsDate(std::string_view d) {
 struct Part {
     char kind;  // 'N' or 'X'
     size_t length;
-    bool variable, checkDigit, date;
+    bool variable, checkDigit, date, optional;
 };
 
 Part ParsePart(std::string_view text) {
-    Part part{text[0], 0, false, false, false};
+    Part part{text[0], 0, false, false, false, false};
     size_t i = 1;
     if (text.substr(1, 2) == "..") {
         part.variable = true;
@@ -105,6 +106,7 @@ Part ParsePart(std::string_view text) {
     for (; i < text.size() && IsDigit(text[i]); ++i) part.length = part.length * 10 + (text[i] - '0');
     part.checkDigit = text.find('c', i) != std::string_view::npos;
     part.date = text.find('d', i) != std::string_view::npos;
+    part.optional = text.find('o', i) != std::string_view::npos;
     return part;
 }
 
@@ -115,6 +117,7 @@ std::string DescribeLength(const Part& part) {
 
 // Checks one part of an element's data; empty, or what is wrong.
 std::string CheckPart(const Part& part, std::string_view data, bool last) {
+    if (part.optional && data.empty()) return "";
     const bool lengthOk = part.variable ? (!data.empty() && data.size() <= part.length) : data.size() == part.length;
     if (!lengthOk) {
         return (last ? "the data" : "a part of the data") + std::string(" must be ") + DescribeLength(part) +

@@ -139,8 +139,8 @@ struct Bitmap {
     // screen's 32 bits take the colour as it is, without the general path.
     COLORREF Set(int32_t x, int32_t y, COLORREF color) {
         if (bpp == 32) {
-            const uint32_t bgr0 = GetBValue(color) | GetGValue(color) << 8 | GetRValue(color) << 16;  // little-endian
-            std::memcpy(Row(y) + 4 * static_cast<int64_t>(x), &bgr0, 4);
+            const uint8_t bgr0[4] = {GetBValue(color), GetGValue(color), GetRValue(color), 0};
+            std::memcpy(Row(y) + 4 * static_cast<int64_t>(x), bgr0, 4);  // one store
             return color;
         }
         WritePixel(Row(y), x, bpp, palette, color);

@@ -230,6 +230,9 @@ TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
         EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 2), text);
     }
     EXPECT_NE(access((dir + "/label-03.png").c_str(), F_OK), 0);
+    const Outcome empty = Run("--batch -i - -o " + Quote(dir + "/x-#.png"), "");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "glyphrun-cli: standard input has no lines: no symbol was written\n");
 }
 
 // The files do not depend on how many workers wrote them; a line number

@@ -67,6 +67,9 @@ TEST(Gs1Symbol, SchemesWithoutFnc1FailWithAMessage) {
             << e.failure;
     }
     EXPECT_EQ(Encode("A", DataMeaning{true, true, 26}).failure, "GS1 data cannot carry an ECI designator");
+    // A second FNC1 right after the first would make the reader take other data than GS1.
+    EXPECT_EQ(Encode("\x1d" "10A", kGs1).failure,
+              "GS1 data cannot start with a separator: a second FNC1 there means other data");
 }
 
 TEST(Eci, DesignatorFormsAndUtf8TextReadBack) {
@@ -82,6 +85,14 @@ TEST(Eci, DesignatorFormsAndUtf8TextReadBack) {
     EXPECT_EQ(Encode("12", DataMeaning{false, true, 48}, EncodeScheme::Ascii).codewords,
               (std::vector<int>{241, 49, 142}));
     EXPECT_EQ(Encode("AB", DataMeaning{false, true, 1000000}).failure, "the ECI number 1000000 is outside 0 to 999999");
+    // After a two-codeword ECI the EDIFACT latch is the third codeword; one
+    // more byte grows the symbol to five, and the two after the latch must
+    // read as ASCII.
+    for (const char* text : {"A", "AB", "ABC", "ABCD", "ABCDE"}) {
+        const Encoded e = Encode(text, DataMeaning{false, true, 3}, EncodeScheme::Edifact);
+        ASSERT_TRUE(e.reading) << text << " " << e.failure;
+        EXPECT_EQ(e.reading->bytes, text);
+    }
 
     for (const char* text : {"Grüße aus Köln", "Καλημέρα κόσμε", "日本語のテキスト", "😀 emoji 🚀", "mixed ß 中 🎉 ok"})
         for (EncodeScheme scheme : {EncodeScheme::AutoBest, EncodeScheme::AutoMinimal, EncodeScheme::Base256}) {

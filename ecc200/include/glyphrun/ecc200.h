@@ -139,6 +139,7 @@ enum class EncodeError : int32_t {
     Fnc1NotEncodable, // the scheme cannot hold the FNC1 separator at `position`
     InvalidEci,       // the ECI number `byteValue` is outside 0-999999
     Gs1WithEci,       // GS1 data carries no ECI designator
+    Gs1LeadingSeparator,  // GS1 data starts with FNC1 already; a separator cannot follow it
 };
 
 // What the bytes stand for beyond themselves. All zero (the default) means
