@@ -37,7 +37,7 @@ EncodeScheme SchemeForMode(int32_t mode) {
 
 void SetDefaultBarcodeOptions(BarcodeOptions* options) {
     if (!options) return;
-    std::memset(options, 0, sizeof *options);
+    *options = BarcodeOptions{};  // every byte of the text zero
     options->mode = -1;
     options->moduleSize = 2;
     options->sizeIndex = kSmallestSquare;

@@ -21,7 +21,7 @@ struct BarcodeOptions {
     int32_t margin;                  // quiet zone in pixels on each side
     COLORREF backgroundColor;        // light modules and margin
     COLORREF barColor;               // dark modules
-    DataMeaning meaning;             // zero (the default): plain bytes; GS1 or an ECI otherwise
+    DataMeaning meaning{};           // zero (the default): plain bytes; GS1 or an ECI otherwise
 };
 
 // Front-end modes: 0 ASCII, 1 C40, 2 Text, 3 Base 256, 4 X12, 5 EDIFACT,
