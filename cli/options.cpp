@@ -139,7 +139,8 @@ double ParseMillimetres(const char* text) {
 }
 
 void CheckMeaningAndSize(const Options& options) {
-    if (options.gs1 && (options.eci || options.utf8)) UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
+    if (options.gs1 && (options.eci || options.utf8))
+        UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
     if (options.xdimMillimetres && (!options.outputPath || !IsVector(options.outputKind)))
         UsageError("--xdim sizes vector output: give --output with .svg or .eps");

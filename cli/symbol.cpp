@@ -97,12 +97,14 @@ std::string WriteVector(const std::string& input, const Options& options, const 
     std::string error = EncodeModules(input, options, 1, 0, encoder);  // one pixel per module, no margin
     if (error.empty()) {
         const ModuleImage& image = *encoder.image;
-        ModuleGrid grid{image.height, image.width, std::vector<uint8_t>(static_cast<size_t>(image.width) * image.height)};
+        const size_t modules = static_cast<size_t>(image.width) * image.height;
+        ModuleGrid grid{image.height, image.width, std::vector<uint8_t>(modules)};
         for (size_t i = 0; i < grid.dark.size(); ++i) grid.dark[i] = image.pixels[3 * i] == 0;  // top row first
         const VectorFormat format = options.outputKind == OutputKind::Svg ? VectorFormat::Svg : VectorFormat::Eps;
         const VectorResult result = WriteVectorFile(path, format, grid, VectorStyleOf(options));
         // A refused drawing does not name the file; a failed write does.
-        if (!result.ok) error = result.reason.find(path) == std::string::npos ? path + ": " + result.reason : result.reason;
+        const bool namesFile = result.reason.find(path) != std::string::npos;
+        if (!result.ok) error = namesFile ? result.reason : path + ": " + result.reason;
     }
     FreeEncoder(&encoder);
     return error;

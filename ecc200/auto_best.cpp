@@ -156,7 +156,8 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     int32_t count = chosen < 0 ? FailFromState(*channels.state[0], EncodeScheme::AutoBest, failure)
                                : CopyOut(finished[chosen], output, outputCapacity, failure);
     delete[] storage;
-    if (count > 0 || chosen < 0) ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, meaning, count, failure);
+    if (count > 0 || chosen < 0)
+        ShorterSingleScheme(output, outputCapacity, input, length, requestedSize, meaning, count, failure);
     return count;
 }
 
