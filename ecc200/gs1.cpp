@@ -14,12 +14,12 @@ namespace {
 // and a maximum; a trailing 'c' on a part checks its last digit (mod 10),
 // a trailing 'd' reads it as a date YYMMDD, a trailing 'o' lets a last
 // part (a serial, further country codes) be left out.
-struct AiSpec {
+struct AiEntry {
     const char* ai;
     const char* format;
 };
 
-constexpr AiSpec kAiTable[] = {
+constexpr AiEntry kAiTable[] = {
     {"00", "N18c"},     {"01", "N14c"},     {"02", "N14c"},     {"10", "X..20"},    {"11", "N6d"},
     {"12", "N6d"},      {"13", "N6d"},      {"15", "N6d"},      {"16", "N6d"},      {"17", "N6d"},
     {"20", "N2"},       {"21", "X..20"},    {"22", "X..20"},    {"235", "X..28"},   {"240", "X..30"},
@@ -57,12 +57,12 @@ bool HasPredefinedLength(const std::string& ai) {
                        [&](const char* prefix) { return ai.compare(0, 2, prefix) == 0; });
 }
 
-const AiSpec* FindAi(const std::string& ai) {
-    for (const AiSpec& spec : kAiTable) {
-        if (std::strlen(spec.ai) != ai.size()) continue;
+const AiEntry* FindAi(const std::string& ai) {
+    for (const AiEntry& entry : kAiTable) {
+        if (std::strlen(entry.ai) != ai.size()) continue;
         bool match = true;
-        for (size_t i = 0; i < ai.size() && match; ++i) match = spec.ai[i] == 'n' || spec.ai[i] == ai[i];
-        if (match) return &spec;
+        for (size_t i = 0; i < ai.size() && match; ++i) match = entry.ai[i] == 'n' || entry.ai[i] == ai[i];
+        if (match) return &entry;
     }
     return nullptr;
 }
@@ -142,8 +142,8 @@ std::string CheckPart(const Part& part, std::string_view data, bool last) {
 }
 
 // Checks an element's data against its format; empty, or what is wrong.
-std::string CheckData(const AiSpec& spec, std::string_view data) {
-    std::string_view format = spec.format;
+std::string CheckData(const AiEntry& entry, std::string_view data) {
+    std::string_view format = entry.format;
     while (!format.empty()) {
         const size_t plus = format.find('+');
         const Part part = ParsePart(format.substr(0, plus));
@@ -174,12 +174,12 @@ Gs1Data ParseGs1(std::string_view text) {
         const std::string name = "(" + ai + ")";
         if (ai.size() < 2 || ai.size() > 4 || !std::all_of(ai.begin(), ai.end(), [](char c) { return IsDigit(c); }))
             return Refuse(name + ": an Application Identifier is 2 to 4 digits");
-        const AiSpec* spec = FindAi(ai);
-        if (!spec) return Refuse(name + ": unknown Application Identifier");
+        const AiEntry* entry = FindAi(ai);
+        if (!entry) return Refuse(name + ": unknown Application Identifier");
         text.remove_prefix(close + 1);
         const size_t next = text.find('(');
         const std::string_view data = text.substr(0, next);
-        if (std::string problem = CheckData(*spec, data); !problem.empty()) return Refuse(name + ": " + problem);
+        if (std::string problem = CheckData(*entry, data); !problem.empty()) return Refuse(name + ": " + problem);
         if (separatorOwed) result.elementString += static_cast<char>(kGroupSeparator);
         result.elementString += ai;
         result.elementString += data;
