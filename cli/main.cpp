@@ -72,16 +72,11 @@ void PrintCodewords(const Ecc200Encoder& encoder) {
 std::string Describe(cli::ByteSpan input, const Options& options) {
     const cli::PreparedInput prepared = cli::PrepareInput(input, options);
     if (!prepared.error.empty()) return prepared.error;
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = options.scheme;
-    encoder.meaning = cli::MeaningOf(options);
-    std::string error;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(prepared.bytes.data());
-    if (!EncodeMessage(&encoder, static_cast<int32_t>(prepared.bytes.size()), bytes, options.size))
-        error = DescribeEncodeFailure(encoder.failure);
-    else if (options.printCodewords)
+    Ecc200Encoder encoder;
+    const std::string error = cli::EncodeModules(prepared.bytes, options, 1, 0, encoder);
+    if (error.empty() && options.printCodewords)
         PrintCodewords(encoder);
-    else
+    else if (error.empty())
         std::printf("%dx%d symbol, %d of %d data codewords used\n", encoder.symbolRows, encoder.symbolCols,
                     encoder.dataCodewords, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex));
     FreeEncoder(&encoder);

@@ -48,19 +48,6 @@ std::vector<unsigned char> ToPgm(const ModuleImage& image) {
     return pgm;
 }
 
-// Encodes with the options' scheme, size and meaning; empty, or why not.
-std::string EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
-                          Ecc200Encoder& encoder) {
-    encoder = InitEncoder();
-    encoder.scheme = options.scheme;
-    encoder.moduleSize = moduleSize;
-    encoder.margin = margin;
-    encoder.meaning = MeaningOf(options);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
-    if (EncodeMessage(&encoder, static_cast<int32_t>(input.size()), bytes, options.size)) return "";
-    return DescribeEncodeFailure(encoder.failure);
-}
-
 // The module image comes from the encoder itself.
 std::string WritePgm(const std::string& input, const Options& options, const std::string& path) {
     Ecc200Encoder encoder;
@@ -164,6 +151,18 @@ std::string WriteToStandardOutput(GrImage& image) {
 }
 
 }  // namespace
+
+std::string EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
+                          Ecc200Encoder& encoder) {
+    encoder = InitEncoder();
+    encoder.scheme = options.scheme;
+    encoder.moduleSize = moduleSize;
+    encoder.margin = margin;
+    encoder.meaning = MeaningOf(options);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
+    if (EncodeMessage(&encoder, static_cast<int32_t>(input.size()), bytes, options.size)) return "";
+    return DescribeEncodeFailure(encoder.failure);
+}
 
 PreparedInput PrepareInput(ByteSpan input, const Options& options) {
     const std::string bytes(input.begin(), input.end());

@@ -19,6 +19,11 @@ struct PreparedInput {
 };
 PreparedInput PrepareInput(ByteSpan input, const Options& options);
 
+// Encodes prepared bytes with the options' scheme, size and meaning into
+// `encoder` (which the caller frees); empty, or why it failed.
+std::string EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
+                          Ecc200Encoder& encoder);
+
 // Writes the symbol of `input` to `path` ("-": PNG to standard output) in
 // the options' format. Empty on success, else why it failed, in one line.
 std::string WriteSymbol(ByteSpan input, const Options& options, const std::string& path);
