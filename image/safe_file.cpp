@@ -6,14 +6,62 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace glyphrun {
 namespace {
 
-std::string SystemError(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
+// Every temporary file that has a name, for a signal handler to remove: a
+// fixed table of lock-free slots, since a handler may neither allocate nor
+// lock. A write that finds every slot taken, or whose name does not fit,
+// goes on unprotected: a signal then leaves its temporary file behind.
+constexpr int kSlots = 256;
+enum : int { kFree, kFilling, kNamed, kRemoved };
+std::atomic<int> slotStates[kSlots];
+char slotNames[kSlots][PATH_MAX];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// The slot that now holds `name`, or -1.
+int Protect(const std::string& name) {
+    if (name.size() >= PATH_MAX) return -1;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        int expected = kFree;
+        if (!slotStates[slot].compare_exchange_strong(expected, kFilling)) continue;
+        std::memcpy(slotNames[slot], name.c_str(), name.size() + 1);
+        slotStates[slot].store(kNamed);
+        return slot;
+    }
+    return -1;
+}
+
+// A slot whose file a handler removed stays taken: the process is ending.
+void Unprotect(int slot) {
+    int expected = kNamed;
+    if (slot >= 0) slotStates[slot].compare_exchange_strong(expected, kFree);
+}
+
+void RemoveAndEnd(int number) {
+    RemoveTemporaryFiles();
+    struct sigaction usual {};
+    usual.sa_handler = SIG_DFL;
+    ::sigaction(number, &usual, nullptr);
+    ::raise(number);  // delivered as the handler returns: the usual end for this signal
+}
+
+// Errors that every other file written to the same place would meet too.
+bool PlaceError(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EROFS || error == EMFILE || error == ENFILE;
+}
+
+FileWriteResult Failure(const std::string& what, const std::string& path, int error) {
+    FileWriteResult result;
+    result.systemError = error;
+    result.reason = what + " " + path + ": " + std::strerror(error);
+    return result;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -21,9 +69,6 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
-
-// A failure before any byte was written.
-FileWriteResult Refused(const std::string& reason, int systemError = 0) { return {false, false, systemError, reason}; }
 
 // The process's own entries, whose links name open files (/dev/stdout leads
 // to /proc/self/fd/1): what they lead to is written into, never replaced.
@@ -43,43 +88,43 @@ int StandardStreamFor(const std::string& path) {
 }
 
 struct Destination {
-    std::string path;  // the file to write or to replace
-    bool inPlace;      // a device, pipe or system file: written into, never replaced
+    std::string path;          // the file to write or to replace
+    bool inPlace = false;      // a device, pipe or system file: written into, never replaced
+    bool throughLink = false;  // a symbolic link led there
 };
 
 // Follows symbolic links one by one, so that a dangling link still names
 // the file to create and a link into /dev or /proc is never replaced.
-bool Resolve(const std::string& path, Destination& destination, std::string& error) {
-    std::string current = path;
+// Returns 0, or the errno that stopped it at destination.path.
+int Resolve(const std::string& path, Destination& destination) {
+    destination = {path};
+    std::string& current = destination.path;
     for (int hop = 0; hop < 40; ++hop) {
         struct stat info {};
-        if (IsProcessEntry(current) || ::lstat(current.c_str(), &info) != 0) {
-            destination = {current, IsProcessEntry(current)};
-            return true;
+        if (IsProcessEntry(current)) {
+            destination.inPlace = true;
+            return 0;
         }
+        if (::lstat(current.c_str(), &info) != 0) return 0;  // a new file
         if (!S_ISLNK(info.st_mode)) {
-            destination = {current, !S_ISREG(info.st_mode) || StandardStreamFor(current) >= 0};
-            return true;
+            destination.inPlace = !S_ISREG(info.st_mode) || StandardStreamFor(current) >= 0;
+            return 0;
         }
-        char target[4096];
+        char target[PATH_MAX];
         const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
-        if (length < 0) {
-            error = SystemError("cannot follow", current, errno);
-            return false;
-        }
+        if (length < 0) return errno;
         target[length] = '\0';
         current = target[0] == '/' ? std::string(target) : FolderOf(current) + "/" + target;
+        destination.throughLink = true;
     }
-    error = "cannot write " + path + ": too many levels of symbolic links";
-    return false;
+    return ELOOP;
 }
 
 // Runs the callback on a stream over `fd` and closes it; the outcome names `path`.
 FileWriteResult WriteThrough(int fd, const std::string& path, const std::function<bool(FILE*)>& write) {
-    FileWriteResult result;
     FILE* stream = ::fdopen(fd, "wb");
     if (!stream) {
-        result.reason = SystemError("cannot write", path, errno);
+        FileWriteResult result = Failure("cannot write", path, errno);
         ::close(fd);
         return result;
     }
@@ -94,40 +139,84 @@ FileWriteResult WriteThrough(int fd, const std::string& path, const std::functio
     }
     const bool closed = std::fclose(stream) == 0;
     const int closeErrno = errno;
+    FileWriteResult result;
     if (!written) {
+        result = writeErrno ? Failure("cannot write", path, writeErrno) : FileWriteResult{};
+        if (!writeErrno) result.reason = "cannot write " + path;
         result.writerFailed = true;
-        result.systemError = writeErrno;
-        result.reason = writeErrno ? SystemError("cannot write", path, writeErrno) : "cannot write " + path;
     } else if (!closed) {
-        result.systemError = closeErrno;
-        result.reason = SystemError("cannot write", path, closeErrno);
+        result = Failure("cannot write", path, closeErrno);
     } else {
         result.ok = true;
     }
     return result;
 }
 
-FileWriteResult WriteInPlace(const std::string& path, const std::function<bool(FILE*)>& write) {
+FileWriteResult WriteInPlace(const std::string& target, const std::string& path,
+                             const std::function<bool(FILE*)>& write) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        return Refused("cannot write " + path + ": it is a folder");
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        FileWriteResult result;
+        result.reason = "cannot write " + path + ": it is a folder";
+        return result;
+    }
     // A duplicate of the standard stream keeps it open after our close.
-    const int stream = StandardStreamFor(path);
-    const int fd = stream >= 0 ? ::dup(stream) : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return Refused(SystemError("cannot open", path, errno), errno);
+    const int stream = StandardStreamFor(target);
+    const int fd = stream >= 0 ? ::dup(stream) : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return Failure("cannot open", path, errno);
     return WriteThrough(fd, path, write);
 }
 
-// A new file in `folder` with a name of its own, created with the mode a
-// new file gets (the kernel applies the umask, which we leave alone).
-int CreateTemporary(const std::string& folder, std::string& name) {
+// Gives a temporary file a fresh name in `folder` through `create` (which
+// returns -1 and sets errno on failure) and returns what `create` returned.
+// The name is protected before the file has it, so that no moment leaves a
+// file that a signal could not remove.
+template <typename Create>
+int Name(const std::string& folder, std::string& name, int& slot, const Create& create) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + "/.glyphrun-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        slot = Protect(name);
+        const int created = create(name.c_str());
+        if (created >= 0) return created;
+        const int error = errno;
+        Unprotect(slot);
+        errno = error;
+        if (error != EEXIST) break;
     }
+    name.clear();
+    slot = -1;
     return -1;
+}
+
+// A file without a name in `folder`, which nothing leaves behind, not even
+// SIGKILL, until it is linked in through /proc; -1 where the kernel, the
+// file system or a missing /proc rules that out. Whatever the reason, a
+// named file is tried next and tells any real fault again.
+int OpenUnnamed(const std::string& folder) {
+    static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+    return linkable ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
+}
+
+// Owner and group before the permission bits, since a change of owner
+// clears the set-id bits. A process that may not give the file away keeps
+// at least the group when it belongs to it; otherwise the file is its own.
+void KeepOwnerAndMode(int fd, const struct stat& existing) {
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && ::fchown(fd, -1, existing.st_gid) != 0) {
+        // Nothing more may be kept.
+    }
+    ::fchmod(fd, existing.st_mode & 07777);
+}
+
+// rename cannot put a file where something is mounted, as a single file
+// is in containers; writing into it instead would let a failed write
+// destroy it, so it is refused.
+FileWriteResult ReplaceFailure(const std::string& path, int error) {
+    FileWriteResult result = Failure("cannot replace", path, error);
+    if (error == EBUSY || error == EXDEV)
+        result.reason = "cannot replace " + path + " by renaming (" + std::strerror(error) +
+                        "; it may be a file mounted on its own): write to another path";
+    return result;
 }
 
 // Writes a temporary file beside `target` and renames it over the target.
@@ -137,19 +226,37 @@ FileWriteResult WriteAndReplace(const std::string& target, const std::string& pa
                                 const std::function<bool(FILE*)>& write) {
     struct stat existing {};
     const bool existed = ::stat(target.c_str(), &existing) == 0;
-    if (existed && ::access(target.c_str(), W_OK) != 0) return Refused(SystemError("cannot write", path, errno), errno);
+    if (existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
 
-    std::string temporary;
-    const int fd = CreateTemporary(FolderOf(target), temporary);
-    if (fd < 0) return Refused(SystemError("cannot write", path, errno), errno);
-    // A replaced file keeps its permissions; a new one has the usual ones.
-    if (existed) ::fchmod(fd, existing.st_mode & 07777);
-    FileWriteResult result = WriteThrough(fd, path, write);
-    if (result.ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        result.ok = false;
-        result.reason = SystemError("cannot replace", path, errno);
+    const std::string folder = FolderOf(target);
+    std::string temporary;  // the temporary file's name, once it has one
+    int slot = -1;
+    // The unnamed file keeps a descriptor of its own to be linked in
+    // through once the stream is closed.
+    const int unnamed = OpenUnnamed(folder);
+    const auto createNamed = [](const char* name) {
+        return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // the umask applies
+    };
+    const int fd = unnamed >= 0 ? ::fcntl(unnamed, F_DUPFD_CLOEXEC, 0) : Name(folder, temporary, slot, createNamed);
+    if (fd < 0) {
+        FileWriteResult result = Failure("cannot write", path, errno);
+        result.placeFailed = true;  // no file can be made in that folder now
+        if (unnamed >= 0) ::close(unnamed);
+        return result;
     }
-    if (!result.ok) ::unlink(temporary.c_str());
+    if (existed) KeepOwnerAndMode(fd, existing);
+    FileWriteResult result = WriteThrough(fd, path, write);
+    if (unnamed >= 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
+        const auto linkIn = [&self](const char* name) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW);
+        };
+        if (result.ok && Name(folder, temporary, slot, linkIn) < 0) result = Failure("cannot write", path, errno);
+        ::close(unnamed);
+    }
+    if (result.ok && ::rename(temporary.c_str(), target.c_str()) != 0) result = ReplaceFailure(path, errno);
+    if (!result.ok && !temporary.empty()) ::unlink(temporary.c_str());
+    Unprotect(slot);
     return result;
 }
 
@@ -157,10 +264,49 @@ FileWriteResult WriteAndReplace(const std::string& target, const std::string& pa
 
 FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write) {
     Destination destination;
-    std::string error;
-    if (!Resolve(path, destination, error)) return Refused(error);
-    if (destination.inPlace) return WriteInPlace(destination.path, write);
-    return WriteAndReplace(destination.path, path, write);
+    FileWriteResult result;
+    if (const int error = Resolve(path, destination))
+        result = Failure("cannot write", path, error);
+    else if (destination.inPlace)
+        result = WriteInPlace(destination.path, path, write);
+    else
+        result = WriteAndReplace(destination.path, path, write);
+    if (!result.ok && PlaceError(result.systemError)) result.placeFailed = true;
+    return result;
+}
+
+OutputTarget ResolveOutputTarget(const std::string& path) {
+    Destination destination;
+    Resolve(path, destination);  // where it stops, the write stops too
+    OutputTarget target{destination.path, destination.throughLink, destination.inPlace};
+    const std::string leaf = destination.path.substr(destination.path.rfind('/') + 1);
+    if (char* folder = ::realpath(FolderOf(destination.path).c_str(), nullptr)) {
+        target.path = std::string(folder) + (std::strcmp(folder, "/") == 0 ? "" : "/") + leaf;
+        std::free(folder);
+    }
+    return target;
+}
+
+void RemoveTemporaryFiles() {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        int expected = kNamed;
+        if (slotStates[slot].compare_exchange_strong(expected, kRemoved)) ::unlink(slotNames[slot]);
+    }
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction action {};
+    action.sa_handler = RemoveAndEnd;
+    // While one is handled the others wait on that thread, so that a second
+    // Ctrl-C does not end the process before the files are gone.
+    sigemptyset(&action.sa_mask);
+    for (int number : kSignals) sigaddset(&action.sa_mask, number);
+    for (int number : kSignals) {
+        struct sigaction current {};
+        if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::sigaction(number, &action, nullptr);
+    }
 }
 
 }  // namespace glyphrun

@@ -11,16 +11,45 @@ struct FileWriteResult {
     bool ok = false;
     bool writerFailed = false;  // the write callback reported the failure
     int systemError = 0;        // errno of a failed system call or stream write
-    std::string reason;         // one line, set whenever ok is false
+    std::string reason;         // one line naming the path as given, set whenever ok is false
+    // The failure belongs to the place rather than to this file, so every
+    // other file written there would fail alike: the folder took no new
+    // file (missing, not writable, read-only, out of inodes, too many open
+    // files), or the file system ran out of space or quota.
+    bool placeFailed = false;
 };
 
 // Runs `write` on a stream for `path`. A regular file (or a new one) is
 // written to a temporary file in the same folder that replaces the target
 // only when `write` and the close both succeeded, so a failed write leaves
-// an existing file as it was; a symbolic link has the file it points to
-// replaced (or created, when it dangles). Anything else (a device, a pipe,
-// a name in /dev or /proc such as /dev/stdout, or the file that standard
-// output goes to) is written straight into and never replaced.
+// an existing file as it was; a replaced file keeps its owner, group and
+// permission bits as far as the process may set them. A file that cannot be
+// replaced by renaming (one mounted on its own) is refused. A symbolic link
+// has the file it points to replaced (or created, when it dangles).
+// Anything else (a device, a pipe, a name in /dev or /proc such as
+// /dev/stdout, or the file that standard output goes to) is written straight
+// into and never replaced.
 FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write);
+
+// The file that WriteFileSafely(path, ...) would write, for telling whether
+// two outputs are one file: symbolic links followed as the write follows
+// them, then the folder made absolute and free of links (when it exists).
+struct OutputTarget {
+    std::string path;
+    bool throughLink = false;  // a symbolic link was followed
+    bool inPlace = false;      // written into, never replaced (a device, pipe or standard stream)
+};
+OutputTarget ResolveOutputTarget(const std::string& path);
+
+// Programs call this once at start: SIGINT, SIGTERM and SIGHUP then remove
+// the temporary files of the writes under way before the process ends with
+// the usual status for the signal. A signal that is ignored (nohup, a
+// background job) or that already has a handler is left as it is.
+void RemoveTemporaryFilesOnSignals();
+
+// Removes the temporary files of the writes under way, with unlink alone:
+// for a signal handler of the program's own that then ends the process
+// (the writes under way fail).
+void RemoveTemporaryFiles();
 
 }  // namespace glyphrun

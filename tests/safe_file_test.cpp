@@ -1,0 +1,242 @@
+// Safe writing: what a failure, a signal or a mount leaves behind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "glyphrun/safe_file.h"
+
+namespace glyphrun {
+namespace {
+
+class SafeFile : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override {
+        char pattern[] = "/tmp/glyphrun-safe-file-test-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string Keep(const std::string& name, const std::string& text = "precious") {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    }
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+        return names;
+    }
+};
+
+std::string Read(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+FileWriteResult WriteText(const std::string& path, const std::string& text) {
+    return WriteFileSafely(path, [&](FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
+}
+
+// Makes open(O_TMPFILE) fail in this process as on a file system without
+// it, so that writes take the named temporary file.
+bool RefuseUnnamedFiles() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low half
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// A child that installs the handlers and is stopped midway through writing
+// `path`; its pid once it is there, or -1 when it exits first (77: the
+// named temporary file could not be forced).
+pid_t StartStuckWriter(const std::string& path, bool named, bool ignoreHangUp = false) {
+    int midway[2];
+    if (pipe(midway) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(midway[0]);
+        if (named && !RefuseUnnamedFiles()) _exit(77);
+        if (ignoreHangUp) std::signal(SIGHUP, SIG_IGN);
+        RemoveTemporaryFilesOnSignals();
+        WriteFileSafely(path, [&](FILE* f) {
+            const std::string block(1 << 16, 'x');
+            std::fwrite(block.data(), 1, block.size(), f);
+            std::fflush(f);
+            if (write(midway[1], "!", 1) != 1) _exit(1);
+            for (;;) pause();
+            return true;
+        });
+        _exit(0);
+    }
+    close(midway[1]);
+    char byte = 0;
+    const bool arrived = read(midway[0], &byte, 1) == 1;
+    close(midway[0]);
+    if (!arrived && child > 0) waitpid(child, nullptr, 0);
+    return arrived ? child : -1;
+}
+
+int EndingSignal(pid_t child) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+}
+
+TEST_F(SafeFile, InterruptedWritesLeaveNoFile) {
+    const int probe = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    const bool unnamedHere = probe >= 0;
+    if (probe >= 0) close(probe);
+    for (bool named : {false, true}) {
+        const bool hasName = named || !unnamedHere;
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+            if (signal == SIGKILL && hasName) continue;  // nothing can remove a named file after SIGKILL
+            const pid_t child = StartStuckWriter(dir + "/out.png", named);
+            if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted: the named temporary file is untested";
+            ASSERT_GT(child, 0);
+            EXPECT_EQ(Entries().size(), hasName ? 1u : 0u) << "midway, only a named temporary file is seen";
+            kill(child, signal);
+            EXPECT_EQ(EndingSignal(child), signal) << named;
+            EXPECT_TRUE(Entries().empty()) << "signal " << signal << (named ? ", named" : "");
+        }
+    }
+    // Under nohup SIGHUP stays ignored; the write goes on.
+    const pid_t child = StartStuckWriter(dir + "/out.png", true, true);
+    ASSERT_GT(child, 0);
+    kill(child, SIGHUP);
+    kill(child, SIGTERM);
+    EXPECT_EQ(EndingSignal(child), SIGTERM);
+    EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    for (mode_t mode : {0640, 02750}) {  // a change of owner after the mode would clear the set-gid bit
+        const std::string path = Keep("owned.png");
+        ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(WriteText(path, "new").ok);
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 1234u);
+        EXPECT_EQ(info.st_gid, 1234u);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+        EXPECT_EQ(Read(path), "new");
+    }
+}
+
+// A file mounted on its own cannot be renamed over: it is refused, not
+// written into, and both files stay as they were.
+TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
+    const std::string mounted = Keep("mounted.png", "under"), source = Keep("source.png", "over");
+    const std::string link = dir + "/link.png";
+    ASSERT_EQ(symlink(mounted.c_str(), link.c_str()), 0);
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(source.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            _exit(77);
+        std::string lines;
+        for (const std::string& path : {mounted, link}) {
+            const FileWriteResult result = WriteText(path, "new");
+            lines += (result.ok ? "written" : result.reason) + (result.placeFailed ? " (place)" : "") + "\n";
+        }
+        lines += Read(mounted);
+        if (write(report[1], lines.data(), lines.size()) != static_cast<ssize_t>(lines.size())) _exit(1);
+        _exit(0);
+    }
+    close(report[1]);
+    std::string lines;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, n);
+    close(report[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot make a mount namespace here";
+    const std::string refusal =
+        " by renaming (Device or resource busy; it may be a file mounted on its own): write to another path\n";
+    EXPECT_EQ(lines, "cannot replace " + mounted + refusal + "cannot replace " + link + refusal + "over");
+    EXPECT_EQ(Read(mounted), "under");
+    EXPECT_EQ(Read(source), "over");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"mounted.png", "source.png", "link.png"}));
+}
+
+// Messages name the path as given, links included; placeFailed tells a
+// place where no file can be written from one file that cannot.
+TEST_F(SafeFile, FailuresNameTheGivenPathAndTellWhereTheyBelong) {
+    ASSERT_EQ(mkdir((dir + "/folder").c_str(), 0755), 0);
+    ASSERT_EQ(symlink((dir + "/folder").c_str(), (dir + "/to-folder").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/full", (dir + "/to-full").c_str()), 0);
+    ASSERT_EQ(symlink("missing/x.png", (dir + "/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("loop", (dir + "/loop").c_str()), 0);
+    const struct {
+        std::string name, reason;
+        bool placeFailed;
+    } cases[] = {
+        {"missing/x.png", "No such file or directory", true},
+        {"dangling", "No such file or directory", true},
+        {"to-full", "No space left on device", true},
+        {"folder", "it is a folder", false},
+        {"to-folder", "it is a folder", false},
+        {"loop", "Too many levels of symbolic links", false},
+    };
+    for (const auto& c : cases) {
+        const FileWriteResult result = WriteText(dir + "/" + c.name, "new");
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.reason, "cannot write " + dir + "/" + c.name + ": " + c.reason);
+        EXPECT_EQ(result.placeFailed, c.placeFailed) << c.name;
+    }
+    EXPECT_EQ(Entries().size(), 5u);  // nothing new, no temporary file
+}
+
+TEST_F(SafeFile, ResolveOutputTargetFollowsLinksAsTheWriteDoes) {
+    const std::string real = std::filesystem::canonical(dir);
+    Keep("a.png");
+    ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("a.png", (dir + "/relative").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/relative").c_str(), (dir + "/sub/chain").c_str()), 0);
+    ASSERT_EQ(symlink("new.png", (dir + "/dangling").c_str()), 0);
+
+    const OutputTarget plain = ResolveOutputTarget(dir + "/sub/../a.png");
+    EXPECT_EQ(plain.path, real + "/a.png");
+    EXPECT_FALSE(plain.throughLink);
+    EXPECT_FALSE(plain.inPlace);
+    for (const char* name : {"/relative", "/sub/chain"}) {
+        const OutputTarget linked = ResolveOutputTarget(dir + name);
+        EXPECT_EQ(linked.path, plain.path) << name;
+        EXPECT_TRUE(linked.throughLink) << name;
+    }
+    const OutputTarget created = ResolveOutputTarget(dir + "/dangling");
+    ASSERT_TRUE(WriteText(dir + "/dangling", "new").ok);
+    EXPECT_EQ(created.path, std::filesystem::canonical(dir + "/new.png").string());
+    EXPECT_EQ(ResolveOutputTarget("x.png").path, (std::filesystem::current_path() / "x.png").string());
+    EXPECT_TRUE(ResolveOutputTarget("/dev/null").inPlace);
+}
+
+}  // namespace
+}  // namespace glyphrun
