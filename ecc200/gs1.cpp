@@ -1,52 +1,206 @@
 #include "glyphrun/gs1.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "glyphrun/ecc200.h"
 
 namespace glyphrun {
 namespace {
 
-// One Application Identifier: its digits ('n' stands for any digit, as in
-// the decimal-point AIs 310n), and its data as parts separated by '+':
-// N (digits) or X (the GS1 character set), then a fixed length or ".."
-// and a maximum; a trailing 'c' on a part checks its last digit (mod 10),
-// a trailing 'd' reads it as a date YYMMDD, a trailing 'o' lets a last
-// part (a serial, further country codes) be left out.
+// One Application Identifier and the form of its data.
+//
+// The AI is its digits; "[a-b]" stands for one digit from a to b, such as the
+// decimal point position of a measure, 310[0-5].
+//
+// The data is one or more parts separated by '+'. A part is a kind, a length
+// and then flags:
+//   N  digits;  X  the GS1 character set;  Y  digits, capitals and # - /
+//   6  exactly six;  ..20  one to twenty (only the last part may vary)
+//   c  the last digit is a check digit (mod 10)
+//   k  the last two characters are a check character pair
+//   o  the part may be left out, and then so must every part after it
+//   =  (fixed lengths only) what each character means, one pattern of
+//      the part's length or several separated by '|', of which one must fit:
+//        yy year, mm month 01-12, dd day 01 to the month's last,
+//        d0 a day or 00 (a date that names only its month),
+//        hh hour 00-23, mi minute 00-59, ss second 00-59,
+//        anything else (a digit, '-') stands for itself.
+// "N8=yymmddhh+N2o=mi+N2o=ss" is a date and hour, then optionally minutes,
+// then optionally seconds: 8, 10 or 12 digits.
 struct AiEntry {
     const char* ai;
     const char* format;
 };
 
 constexpr AiEntry kAiTable[] = {
-    {"00", "N18c"},     {"01", "N14c"},     {"02", "N14c"},     {"10", "X..20"},    {"11", "N6d"},
-    {"12", "N6d"},      {"13", "N6d"},      {"15", "N6d"},      {"16", "N6d"},      {"17", "N6d"},
-    {"20", "N2"},       {"21", "X..20"},    {"22", "X..20"},    {"235", "X..28"},   {"240", "X..30"},
-    {"241", "X..30"},   {"242", "N..6"},    {"243", "X..20"},   {"250", "X..30"},   {"251", "X..30"},
-    {"253", "N13c+X..17o"}, {"254", "X..20"}, {"255", "N13c+N..12o"}, {"30", "N..8"},
-    {"310n", "N6"},     {"311n", "N6"},     {"312n", "N6"},     {"313n", "N6"},     {"314n", "N6"},
-    {"315n", "N6"},     {"316n", "N6"},     {"320n", "N6"},     {"321n", "N6"},     {"322n", "N6"},
-    {"323n", "N6"},     {"324n", "N6"},     {"325n", "N6"},     {"326n", "N6"},     {"327n", "N6"},
-    {"328n", "N6"},     {"329n", "N6"},     {"330n", "N6"},     {"331n", "N6"},     {"332n", "N6"},
-    {"333n", "N6"},     {"334n", "N6"},     {"335n", "N6"},     {"336n", "N6"},     {"337n", "N6"},
-    {"340n", "N6"},     {"341n", "N6"},     {"342n", "N6"},     {"343n", "N6"},     {"344n", "N6"},
-    {"345n", "N6"},     {"346n", "N6"},     {"347n", "N6"},     {"348n", "N6"},     {"349n", "N6"},
-    {"350n", "N6"},     {"351n", "N6"},     {"352n", "N6"},     {"353n", "N6"},     {"354n", "N6"},
-    {"355n", "N6"},     {"356n", "N6"},     {"357n", "N6"},     {"360n", "N6"},     {"361n", "N6"},
-    {"362n", "N6"},     {"363n", "N6"},     {"364n", "N6"},     {"365n", "N6"},     {"366n", "N6"},
-    {"367n", "N6"},     {"368n", "N6"},     {"369n", "N6"},     {"37", "N..8"},     {"390n", "N..15"},
-    {"391n", "N3+N..15"}, {"392n", "N..15"}, {"393n", "N3+N..15"}, {"400", "X..30"}, {"401", "X..30"},
-    {"402", "N17c"},    {"403", "X..30"},   {"410", "N13c"},    {"411", "N13c"},    {"412", "N13c"},
-    {"413", "N13c"},    {"414", "N13c"},    {"415", "N13c"},    {"416", "N13c"},    {"417", "N13c"},
-    {"420", "X..20"},   {"421", "N3+X..9"}, {"422", "N3"},      {"423", "N3+N..12o"}, {"424", "N3"},
-    {"425", "N3+N..12o"}, {"426", "N3"},     {"7001", "N13"},    {"7002", "X..30"},  {"7003", "N10"},     {"7240", "X..20"},
-    {"8001", "N14"},    {"8002", "X..20"},  {"8003", "N14c+X..16o"}, {"8004", "X..30"}, {"8005", "N6"},
-    {"8006", "N14c+N2+N2"}, {"8007", "X..34"}, {"8008", "N8+N..4o"}, {"8017", "N18c"}, {"8018", "N18c"},
-    {"8012", "X..20"},  {"8020", "X..25"},   {"8200", "X..70"},  {"90", "X..30"},    {"91", "X..90"},    {"92", "X..90"},    {"93", "X..90"},
-    {"94", "X..90"},    {"95", "X..90"},    {"96", "X..90"},    {"97", "X..90"},    {"98", "X..90"},
-    {"99", "X..90"},
+    // Keys, dates, batches and serials
+    {"00", "N18c"}, {"01", "N14c"}, {"02", "N14c"}, {"10", "X..20"},
+    {"11", "N6=yymmd0"}, {"12", "N6=yymmd0"}, {"13", "N6=yymmd0"}, {"15", "N6=yymmd0"},
+    {"16", "N6=yymmd0"}, {"17", "N6=yymmd0"}, {"20", "N2"}, {"21", "X..20"}, {"22", "X..20"},
+    {"235", "X..28"}, {"240", "X..30"}, {"241", "X..30"}, {"242", "N..6"}, {"243", "X..20"},
+    {"250", "X..30"}, {"251", "X..30"}, {"253", "N13c+X..17o"}, {"254", "X..20"},
+    {"255", "N13c+N..12o"}, {"30", "N..8"}, {"37", "N..8"},
+    // Measures: the last digit places the decimal point
+    {"310[0-5]", "N6"}, {"311[0-5]", "N6"}, {"312[0-5]", "N6"}, {"313[0-5]", "N6"}, {"314[0-5]", "N6"},
+    {"315[0-5]", "N6"}, {"316[0-5]", "N6"}, {"320[0-5]", "N6"}, {"321[0-5]", "N6"}, {"322[0-5]", "N6"},
+    {"323[0-5]", "N6"}, {"324[0-5]", "N6"}, {"325[0-5]", "N6"}, {"326[0-5]", "N6"}, {"327[0-5]", "N6"},
+    {"328[0-5]", "N6"}, {"329[0-5]", "N6"}, {"330[0-5]", "N6"}, {"331[0-5]", "N6"}, {"332[0-5]", "N6"},
+    {"333[0-5]", "N6"}, {"334[0-5]", "N6"}, {"335[0-5]", "N6"}, {"336[0-5]", "N6"}, {"337[0-5]", "N6"},
+    {"340[0-5]", "N6"}, {"341[0-5]", "N6"}, {"342[0-5]", "N6"}, {"343[0-5]", "N6"}, {"344[0-5]", "N6"},
+    {"345[0-5]", "N6"}, {"346[0-5]", "N6"}, {"347[0-5]", "N6"}, {"348[0-5]", "N6"}, {"349[0-5]", "N6"},
+    {"350[0-5]", "N6"}, {"351[0-5]", "N6"}, {"352[0-5]", "N6"}, {"353[0-5]", "N6"}, {"354[0-5]", "N6"},
+    {"355[0-5]", "N6"}, {"356[0-5]", "N6"}, {"357[0-5]", "N6"}, {"360[0-5]", "N6"}, {"361[0-5]", "N6"},
+    {"362[0-5]", "N6"}, {"363[0-5]", "N6"}, {"364[0-5]", "N6"}, {"365[0-5]", "N6"}, {"366[0-5]", "N6"},
+    {"367[0-5]", "N6"}, {"368[0-5]", "N6"}, {"369[0-5]", "N6"},
+    // Amounts, prices and coupon discounts; 391n and 393n start with a currency
+    {"390[0-9]", "N..15"}, {"391[0-9]", "N3+N..15"}, {"392[0-9]", "N..15"}, {"393[0-9]", "N3+N..15"},
+    {"394[0-3]", "N4"}, {"395[0-5]", "N6"},
+    // Orders, consignments, locations and countries
+    {"400", "X..30"}, {"401", "X..30"}, {"402", "N17c"}, {"403", "X..30"}, {"410", "N13c"}, {"411", "N13c"},
+    {"412", "N13c"}, {"413", "N13c"}, {"414", "N13c"}, {"415", "N13c"}, {"416", "N13c"}, {"417", "N13c"},
+    {"420", "X..20"}, {"421", "N3+X..9"}, {"422", "N3"}, {"423", "N3+N..12o"}, {"424", "N3"},
+    {"425", "N3+N..12o"}, {"426", "N3"}, {"427", "X..3"},
+    // Shipping: ship-to (4300-4309) and return-to (4310-4319) names and
+    // addresses, then the service, its flags (0 no, 1 yes) and dates
+    {"4300", "X..35"}, {"4301", "X..35"}, {"4302", "X..70"}, {"4303", "X..70"}, {"4304", "X..70"},
+    {"4305", "X..70"}, {"4306", "X..70"}, {"4307", "X2"}, {"4308", "X..30"}, {"4309", "N20"},
+    {"4310", "X..35"}, {"4311", "X..35"}, {"4312", "X..70"}, {"4313", "X..70"}, {"4314", "X..70"},
+    {"4315", "X..70"}, {"4316", "X..70"}, {"4317", "X2"}, {"4318", "X..20"}, {"4319", "X..30"},
+    {"4320", "X..35"}, {"4321", "N1=0|1"}, {"4322", "N1=0|1"}, {"4323", "N1=0|1"},
+    // 9999 for the time: any time of the day
+    {"4324", "N10=yymmddhhmi|yymmdd9999"}, {"4325", "N10=yymmddhhmi|yymmdd9999"}, {"4326", "N6=yymmdd"},
+    // Maximum and minimum temperatures, a trailing '-' for below zero
+    {"4330", "N6+X1o=-"}, {"4331", "N6+X1o=-"}, {"4332", "N6+X1o=-"}, {"4333", "N6+X1o=-"},
+    // Fresh food, medicines, refurbished and assembled items
+    {"7001", "N13"}, {"7002", "X..30"}, {"7003", "N10=yymmddhhmi"}, {"7004", "N..4"}, {"7005", "X..12"},
+    {"7006", "N6=yymmdd"}, {"7007", "N6=yymmdd+N6o=yymmdd"}, {"7008", "X..3"}, {"7009", "X..10"},
+    {"7010", "X..2"}, {"7011", "N6=yymmdd+N4o=hhmi"}, {"7020", "X..20"}, {"7021", "X..20"},
+    {"7022", "X..20"}, {"7023", "X..30"}, {"703[0-9]", "N3+X..27"}, {"7040", "N1+X3"},
+    {"710", "X..20"}, {"711", "X..20"}, {"712", "X..20"}, {"713", "X..20"}, {"714", "X..20"}, {"715", "X..20"},
+    {"723[0-9]", "X2+X..28"}, {"7240", "X..20"}, {"7241", "N2"}, {"7242", "X..25"},
+    // Assets, services, production times, coupons and links
+    {"8001", "N14"}, {"8002", "X..20"}, {"8003", "N14c+X..16o"}, {"8004", "X..30"}, {"8005", "N6"},
+    {"8006", "N14c+N2+N2"}, {"8007", "X..34"}, {"8008", "N8=yymmddhh+N2o=mi+N2o=ss"}, {"8009", "X..50"},
+    {"8010", "Y..30"}, {"8011", "N..12"}, {"8012", "X..20"}, {"8013", "X..25k"}, {"8017", "N18c"},
+    {"8018", "N18c"}, {"8019", "N..10"}, {"8020", "X..25"}, {"8026", "N14c+N2+N2"}, {"8110", "X..70"},
+    {"8111", "N4"}, {"8112", "X..70"}, {"8200", "X..70"},
+    // Internal and company data
+    {"90", "X..30"}, {"9[1-9]", "X..90"},
 };
+
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One part of a format, as the table writes it.
+struct Part {
+    char kind = 'N';  // 'N', 'X' or 'Y'
+    size_t length = 0;
+    bool variable = false, checkDigit = false, checkPair = false, optional = false;
+    std::string_view patterns;  // after '=', or empty
+};
+
+constexpr Part ParsePart(std::string_view text) {
+    Part part;
+    part.kind = text[0];
+    size_t i = 1;
+    if (text.substr(1, 2) == "..") {
+        part.variable = true;
+        i = 3;
+    }
+    for (; i < text.size() && IsDigit(text[i]); ++i) part.length = part.length * 10 + (text[i] - '0');
+    for (; i < text.size() && text[i] != '='; ++i) {
+        part.checkDigit |= text[i] == 'c';
+        part.checkPair |= text[i] == 'k';
+        part.optional |= text[i] == 'o';
+    }
+    if (i < text.size()) part.patterns = text.substr(i + 1);
+    return part;
+}
+
+// The parts of a format, in order.
+std::vector<Part> PartsOf(std::string_view format) {
+    std::vector<Part> parts;
+    for (size_t start = 0;;) {
+        const size_t plus = format.find('+', start);
+        parts.push_back(ParsePart(format.substr(start, plus - start)));
+        if (plus == std::string_view::npos) return parts;
+        start = plus + 1;
+    }
+}
+
+// Pattern fields are two lowercase letters; anything else is one literal character.
+constexpr bool IsFieldStart(char c) { return c >= 'a' && c <= 'z'; }
+
+// The fields and how a message writes them.
+constexpr std::pair<std::string_view, std::string_view> kFields[] = {
+    {"yy", "YY"}, {"mm", "MM"}, {"dd", "DD"}, {"d0", "DD"}, {"hh", "HH"}, {"mi", "MM"}, {"ss", "SS"}};
+
+constexpr bool IsField(std::string_view f) {
+    for (const auto& [name, shown] : kFields)
+        if (name == f) return true;
+    return false;
+}
+
+constexpr bool IsDateField(std::string_view f) { return f == "yy" || f == "mm" || f == "dd" || f == "d0"; }
+
+// The table is checked as it compiles, so that a mistyped row cannot slip through.
+constexpr bool AiIsWellFormed(std::string_view ai) {
+    size_t digits = 0;
+    for (size_t i = 0; i < ai.size(); ++digits) {
+        if (IsDigit(ai[i])) {
+            ++i;
+        } else if (ai.substr(i, 1) == "[" && ai.size() >= i + 5 && IsDigit(ai[i + 1]) && ai[i + 2] == '-' &&
+                   IsDigit(ai[i + 3]) && ai[i + 1] <= ai[i + 3] && ai[i + 4] == ']') {
+            i += 5;
+        } else {
+            return false;
+        }
+    }
+    return digits >= 2 && digits <= 4;
+}
+
+constexpr bool PatternsAreWellFormed(const Part& part) {
+    std::string_view rest = part.patterns;
+    while (true) {
+        const std::string_view pattern = rest.substr(0, rest.find('|'));
+        size_t width = 0;
+        for (size_t i = 0; i < pattern.size(); ++i, ++width) {
+            if (!IsFieldStart(pattern[i])) continue;
+            if (part.kind != 'N' || !IsField(pattern.substr(i, 2))) return false;
+            ++i, ++width;  // a field covers two characters
+        }
+        if (width != part.length) return false;
+        if (pattern.size() == rest.size()) return true;
+        rest.remove_prefix(pattern.size() + 1);
+    }
+}
+
+constexpr bool FormatIsWellFormed(std::string_view format) {
+    bool optionalSeen = false;
+    while (true) {
+        const std::string_view text = format.substr(0, format.find('+'));
+        const bool last = text.size() == format.size();
+        const Part part = ParsePart(text);
+        if ((part.kind != 'N' && part.kind != 'X' && part.kind != 'Y') || part.length == 0) return false;
+        if ((part.variable && !last) || (optionalSeen && !part.optional)) return false;
+        if (part.checkDigit && part.kind != 'N') return false;
+        if (part.checkPair && (part.kind != 'X' || part.length < 3)) return false;
+        if (!part.patterns.empty() && (part.variable || !PatternsAreWellFormed(part))) return false;
+        optionalSeen = part.optional;
+        if (last) return true;
+        format.remove_prefix(text.size() + 1);
+    }
+}
+
+constexpr bool TableIsWellFormed() {
+    for (const AiEntry& entry : kAiTable)
+        if (!AiIsWellFormed(entry.ai) || !FormatIsWellFormed(entry.format)) return false;
+    return true;
+}
+static_assert(TableIsWellFormed(), "a row of the AI table is mistyped");
 
 // AIs whose first two digits say the element's length: a reader needs no
 // separator after them. Every other element ends with one when another follows.
@@ -57,23 +211,47 @@ bool HasPredefinedLength(const std::string& ai) {
                        [&](const char* prefix) { return ai.compare(0, 2, prefix) == 0; });
 }
 
-const AiEntry* FindAi(const std::string& ai) {
-    for (const AiEntry& entry : kAiTable) {
-        if (std::strlen(entry.ai) != ai.size()) continue;
-        bool match = true;
-        for (size_t i = 0; i < ai.size() && match; ++i) match = entry.ai[i] == 'n' || entry.ai[i] == ai[i];
-        if (match) return &entry;
+// How an AI compares with a row of the table.
+struct AiMatch {
+    bool exact = false;
+    bool outOfRangeLast = false;  // all that differs is the last digit, outside its range
+    std::string range;            // then that range, "0 to 5"
+    std::string shape;            // then the row's AI with that digit as n, "310n"
+};
+
+AiMatch MatchAi(std::string_view row, const std::string& ai) {
+    AiMatch match;
+    size_t k = 0, mismatches = 0;
+    bool lastIsRange = false;
+    for (size_t i = 0; i < row.size(); ++k) {
+        const bool range = row[i] == '[';
+        const char low = range ? row[i + 1] : row[i], high = range ? row[i + 3] : row[i];
+        const bool fits = k < ai.size() && ai[k] >= low && ai[k] <= high;
+        mismatches += fits ? 0 : 1;
+        if (range && k + 1 == ai.size()) {
+            lastIsRange = !fits;
+            match.range = std::string(1, low) + " to " + std::string(1, high);
+        }
+        match.shape += range ? 'n' : row[i];
+        i += range ? 5 : 1;
     }
-    return nullptr;
+    match.exact = mismatches == 0 && k == ai.size();
+    match.outOfRangeLast = mismatches == 1 && lastIsRange && k == ai.size();
+    return match;
 }
 
 // The GS1 character set: digits, letters and ! " % & ' ( ) * + , - . / : ; < = > ? _
-bool IsGs1Char(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           (c != 0 && std::strchr("!\"%&'()*+,-./:;<=>?_", c));
-}
+constexpr char kGs1Chars[] = "!\"%&'()*+,-./0123456789:;<=>?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsGs1Char(unsigned char c) { return c != 0 && std::strchr(kGs1Chars, c); }
+
+bool IsNarrowChar(unsigned char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c != 0 && std::strchr("#-/", c)); }
+
+std::string ShowByte(unsigned char c) {
+    char text[16];
+    std::snprintf(text, sizeof text, c > ' ' && c < 0x7F ? "'%c'" : "byte 0x%02X", c);
+    return text;
+}
 
 char ExpectedCheckDigit(std::string_view digits) {
     int sum = 0;
@@ -85,48 +263,125 @@ char ExpectedCheckDigit(std::string_view digits) {
     return static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
-bool IsDate(std::string_view d) {
-    const int month = (d[2] - '0') * 10 + (d[3] - '0'), day = (d[4] - '0') * 10 + (d[5] - '0');
-    return month >= 1 && month <= 12 && day <= 31;  // day 00: the last day of the month
+// The check character pair: each character's place in the GS1 character set,
+// weighted by the primes 2, 3, 5, ... from the character next to the pair,
+// summed modulo 1021 and written as two characters of a 32-character set.
+std::string ExpectedCheckPair(std::string_view data) {
+    static constexpr int kPrimes[] = {2,  3,  5,  7,  11, 13, 17, 19, 23, 29, 31, 37, 41,
+                                      43, 47, 53, 59, 61, 67, 71, 73, 79, 83, 89, 97, 101};
+    static constexpr char kPairChars[] = "23456789ABCDEFGHJKLMNPQRSTUVWXYZ";
+    int sum = 0;
+    for (size_t i = 0; i < data.size() && i < std::size(kPrimes); ++i) {
+        const char c = data[data.size() - 1 - i];
+        sum += static_cast<int>(std::strchr(kGs1Chars, c) - kGs1Chars) * kPrimes[i];
+    }
+    sum %= 1021;
+    return {kPairChars[sum / 32], kPairChars[sum % 32]};
 }
 
-struct Part {
-    char kind;  // 'N' or 'X'
-    size_t length;
-    bool variable, checkDigit, date, optional;
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 31;
+    // YY is taken as 20YY, where every fourth year is a leap year: exact for
+    // 2000-2099. A year 00 meant as 1900 or 2100 would wrongly keep 29 February.
+    if (month == 2 && year >= 0 && year % 4 != 0) return 28;
+    return kDays[month - 1];
+}
+
+// How a pattern reads in a message: "YYMMDDHHMM".
+std::string Describe(std::string_view pattern) {
+    std::string text;
+    for (size_t i = 0; i < pattern.size();) {
+        if (!IsFieldStart(pattern[i])) {
+            text += pattern[i++];
+            continue;
+        }
+        for (const auto& [name, shown] : kFields)
+            if (name == pattern.substr(i, 2)) text += shown;
+        i += 2;
+    }
+    return text;
+}
+
+// Where and why data does not fit a pattern.
+struct Misfit {
+    size_t at = 0;         // the first character that does not fit
+    bool literal = false;  // a fixed character differs
+    std::string problem;
 };
 
-Part ParsePart(std::string_view text) {
-    Part part{text[0], 0, false, false, false, false};
-    size_t i = 1;
-    if (text.substr(1, 2) == "..") {
-        part.variable = true;
-        i = 3;
+// Whether data fits one pattern; `element` is all of the element's data, quoted for a bad time.
+bool Fits(std::string_view pattern, std::string_view data, std::string_view element, Misfit& misfit) {
+    int year = -1, month = -1;
+    size_t dateStart = 0;  // where the run of date fields that the current one belongs to starts
+    bool inDate = false;
+    for (size_t i = 0; i < pattern.size();) {
+        // A field covers two characters and is written with two, so i indexes both.
+        if (!IsFieldStart(pattern[i])) {
+            inDate = false;
+            if (data[i] != pattern[i]) {
+                misfit = {i, true, ""};
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        const std::string_view field = pattern.substr(i, 2);
+        const int value = (data[i] - '0') * 10 + (data[i + 1] - '0');
+        const bool date = IsDateField(field);
+        if (date && !inDate) dateStart = i;
+        inDate = date;
+        std::string problem;
+        if (field == "yy") year = value;
+        if (field == "mm") month = value;
+        if ((field == "mm" && (value < 1 || value > 12)) ||
+            ((field == "dd" || (field == "d0" && value != 0)) && (value < 1 || value > DaysInMonth(year, month)))) {
+            size_t dateEnd = i;
+            while (dateEnd < pattern.size() && IsDateField(pattern.substr(dateEnd, 2))) dateEnd += 2;
+            const size_t length = dateEnd - dateStart;
+            problem = "'" + std::string(data.substr(dateStart, length)) + "' is not a date " +
+                      Describe(pattern.substr(dateStart, length));
+        }
+        const char* unit = field == "hh" && value > 23 ? "hour"
+                         : field == "mi" && value > 59 ? "minute"
+                         : field == "ss" && value > 59 ? "second" : nullptr;
+        if (unit) problem = "'" + std::string(element) + "' has " + unit + " " + std::string(data.substr(i, 2));
+        if (!problem.empty()) {
+            misfit = {i, false, problem};
+            return false;
+        }
+        i += 2;
     }
-    for (; i < text.size() && IsDigit(text[i]); ++i) part.length = part.length * 10 + (text[i] - '0');
-    part.checkDigit = text.find('c', i) != std::string_view::npos;
-    part.date = text.find('d', i) != std::string_view::npos;
-    part.optional = text.find('o', i) != std::string_view::npos;
-    return part;
+    return true;
 }
 
-std::string DescribeLength(const Part& part) {
-    const std::string what = part.kind == 'N' ? " digits" : " characters";
-    return (part.variable ? "1 to " : "") + std::to_string(part.length) + what;
+// Checks data against a part's patterns; empty, or what is wrong. When none
+// fits, the one that fits furthest tells what is wrong.
+std::string CheckPatterns(std::string_view patterns, std::string_view data, std::string_view element) {
+    Misfit best;
+    bool any = false;
+    std::string all;
+    for (std::string_view rest = patterns;;) {
+        const std::string_view pattern = rest.substr(0, rest.find('|'));
+        Misfit misfit;
+        if (Fits(pattern, data, element, misfit)) return "";
+        if (!any || misfit.at > best.at) best = misfit;
+        any = true;
+        all += (all.empty() ? "" : " or ") + Describe(pattern);
+        if (pattern.size() == rest.size()) break;
+        rest.remove_prefix(pattern.size() + 1);
+    }
+    return best.literal ? "'" + std::string(data) + "' is not " + all : best.problem;
 }
 
-// Checks one part of an element's data; empty, or what is wrong.
-std::string CheckPart(const Part& part, std::string_view data, bool last) {
-    if (part.optional && data.empty()) return "";
-    const bool lengthOk = part.variable ? (!data.empty() && data.size() <= part.length) : data.size() == part.length;
-    if (!lengthOk) {
-        return (last ? "the data" : "a part of the data") + std::string(" must be ") + DescribeLength(part) +
-               ", not " + std::to_string(data.size());
-    }
+// Checks one part's characters, check characters and patterns; empty, or what is wrong.
+std::string CheckPart(const Part& part, std::string_view data, std::string_view element) {
+    if (data.empty()) return "";  // an optional part left out
     for (size_t i = 0; i < data.size(); ++i) {
         const auto c = static_cast<unsigned char>(data[i]);
         if (part.kind == 'N' && !IsDigit(c)) return "'" + std::string(1, data[i]) + "' is not a digit";
-        if (!IsGs1Char(c)) {
+        if (part.kind == 'Y' && !IsNarrowChar(c)) return ShowByte(c) + " is not a digit, a capital, '#', '-' or '/'";
+        if (part.kind == 'X' && !IsGs1Char(c)) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "0x%02X", c);
             return std::string("byte ") + hex + " is outside the GS1 character set";
@@ -137,23 +392,70 @@ std::string CheckPart(const Part& part, std::string_view data, bool last) {
         if (data.back() != expected)
             return "the check digit is " + std::string(1, data.back()) + " but should be " + std::string(1, expected);
     }
-    if (part.date && !IsDate(data)) return "'" + std::string(data) + "' is not a date YYMMDD";
-    return "";
+    if (part.checkPair) {
+        if (data.size() < 3) return "the data is too short for its two check characters";
+        const std::string expected = ExpectedCheckPair(data.substr(0, data.size() - 2));
+        if (data.substr(data.size() - 2) != expected)
+            return "the check characters are " + std::string(data.substr(data.size() - 2)) + " but should be " +
+                   expected;
+    }
+    return part.patterns.empty() ? "" : CheckPatterns(part.patterns, data, element);
+}
+
+// The lengths the whole data may have: a part left out ends the data.
+std::vector<bool> AllowedLengths(const std::vector<Part>& parts) {
+    size_t most = 0;
+    for (const Part& part : parts) most += part.length;
+    std::vector<bool> ends(most + 1), whole(most + 1);
+    whole[0] = true;  // lengths with every part so far present
+    for (const Part& part : parts) {
+        std::vector<bool> next(most + 1);
+        for (size_t n = 0; n <= most; ++n) {
+            if (!whole[n]) continue;
+            if (part.optional) ends[n] = true;
+            for (size_t add = part.variable ? 1 : part.length; add <= part.length && n + add <= most; ++add)
+                next[n + add] = true;
+        }
+        whole = next;
+    }
+    for (size_t n = 0; n <= most; ++n) ends[n] = ends[n] || whole[n];
+    return ends;
+}
+
+// "6", "1 to 20", "8, 10 or 12" and the unit.
+std::string DescribeLengths(const std::vector<bool>& allowed, bool digits) {
+    std::vector<std::string> runs;
+    for (size_t n = 0; n < allowed.size(); ++n) {
+        if (!allowed[n]) continue;
+        size_t end = n;
+        while (end + 1 < allowed.size() && allowed[end + 1]) ++end;
+        runs.push_back(std::to_string(n) + (end > n ? " to " + std::to_string(end) : ""));
+        n = end;
+    }
+    std::string text;
+    for (size_t i = 0; i < runs.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == runs.size() ? " or " : ", ") + runs[i];
+    const bool one = text == "1";
+    return text + (digits ? (one ? " digit" : " digits") : (one ? " character" : " characters"));
 }
 
 // Checks an element's data against its format; empty, or what is wrong.
 std::string CheckData(const AiEntry& entry, std::string_view data) {
-    std::string_view format = entry.format;
-    while (!format.empty()) {
-        const size_t plus = format.find('+');
-        const Part part = ParsePart(format.substr(0, plus));
-        const bool last = plus == std::string_view::npos;
-        // A fixed part takes its length; the last part takes the rest.
-        const std::string_view piece = last ? data : data.substr(0, std::min(part.length, data.size()));
-        if (std::string problem = CheckPart(part, piece, last); !problem.empty())
-            return last || piece.size() == part.length ? problem : "the data is too short";
-        data.remove_prefix(piece.size());
-        format = last ? std::string_view() : format.substr(plus + 1);
+    const std::vector<Part> parts = PartsOf(entry.format);
+    const std::vector<bool> allowed = AllowedLengths(parts);
+    if (data.size() >= allowed.size() || !allowed[data.size()]) {
+        const size_t shortest = static_cast<size_t>(std::find(allowed.begin(), allowed.end(), true) - allowed.begin());
+        if (parts.size() > 1 && data.size() < shortest) return "the data is too short";
+        const bool digits = std::all_of(parts.begin(), parts.end(), [](const Part& p) { return p.kind == 'N'; });
+        return "the data must be " + DescribeLengths(allowed, digits) + ", not " + std::to_string(data.size());
+    }
+    // With the length right, a fixed part takes its length and the last part the rest.
+    std::string_view rest = data;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string_view piece =
+            i + 1 == parts.size() ? rest : rest.substr(0, std::min(parts[i].length, rest.size()));
+        if (std::string problem = CheckPart(parts[i], piece, data); !problem.empty()) return problem;
+        rest.remove_prefix(piece.size());
     }
     return "";
 }
@@ -174,8 +476,17 @@ Gs1Data ParseGs1(std::string_view text) {
         const std::string name = "(" + ai + ")";
         if (ai.size() < 2 || ai.size() > 4 || !std::all_of(ai.begin(), ai.end(), [](char c) { return IsDigit(c); }))
             return Refuse(name + ": an Application Identifier is 2 to 4 digits");
-        const AiEntry* entry = FindAi(ai);
-        if (!entry) return Refuse(name + ": unknown Application Identifier");
+        const auto row = std::find_if(std::begin(kAiTable), std::end(kAiTable),
+                                      [&](const AiEntry& e) { return MatchAi(e.ai, ai).exact; });
+        if (row == std::end(kAiTable)) {
+            for (const AiEntry& near : kAiTable) {
+                if (const AiMatch match = MatchAi(near.ai, ai); match.outOfRangeLast)
+                    return Refuse(name + ": unknown Application Identifier; " + match.shape + " takes n from " +
+                                  match.range);
+            }
+            return Refuse(name + ": unknown Application Identifier");
+        }
+        const AiEntry* entry = &*row;
         text.remove_prefix(close + 1);
         const size_t next = text.find('(');
         const std::string_view data = text.substr(0, next);

@@ -25,6 +25,24 @@ TEST(Gs1, SeparatorsFollowOnlyElementsOfUnknownLength) {
     EXPECT_EQ(ElementString("(253)9506000134352A1(423)040"), "2539506000134352A1\x1d" "423040");
 }
 
+// Each is one element, carried as it was written without the brackets.
+TEST(Gs1, RealDatesTimesAndNewerAisAreAccepted) {
+    const char* const cases[] = {
+        "(17)280229", "(17)260200", "(11)261231", "(7006)280229", "(4326)261130", "(7003)2612312359",
+        "(8008)26123100", "(8008)2612310059", "(8008)261231235959", "(7007)260101", "(7007)260101260131",
+        "(7011)261231", "(7011)2612311430", "(4324)2612310000", "(4325)2612319999", "(3105)001234",
+        "(3695)001234", "(3929)12345", "(3943)1234", "(3955)001234", "(4321)0", "(4323)1", "(4307)NL",
+        "(4309)03860000000999999999", "(4330)001234-", "(4300)ACME", "(7030)276ABC", "(7240)ABC",
+        "(8013)1987654Ad4X4bL5ttr2310c2K", "(8010)AB#12-3/4", "(99)x",
+    };
+    for (const char* input : cases) {
+        std::string expected(input);
+        expected.erase(expected.find(')'), 1);
+        expected.erase(0, 1);
+        EXPECT_EQ(ElementString(input), expected);
+    }
+}
+
 TEST(Gs1, RefusalsNameTheElementAndTheFault) {
     const std::pair<const char*, const char*> cases[] = {
         {"01095060001343", "GS1 data starts with an Application Identifier in brackets, such as (01)"},
@@ -44,6 +62,35 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
         {"(12345)4", "(12345): an Application Identifier is 2 to 4 digits"},
         {"(10)A(21", "an Application Identifier's bracket is not closed"},
         {"(421)07", "(421): the data is too short"},
+        {"(253)9506000134352ABCDEFGHIJKLMNOPQR", "(253): the data must be 13 to 30 characters, not 31"},
+        // Dates that do not exist; day 00 names a month only where the AI allows it.
+        {"(17)260230", "(17): '260230' is not a date YYMMDD"},
+        {"(17)260431", "(17): '260431' is not a date YYMMDD"},
+        {"(17)260229", "(17): '260229' is not a date YYMMDD"},
+        {"(11)260230", "(11): '260230' is not a date YYMMDD"},
+        {"(7006)260200", "(7006): '260200' is not a date YYMMDD"},
+        {"(7007)260101260231", "(7007): '260231' is not a date YYMMDD"},
+        {"(7003)2613312300", "(7003): '261331' is not a date YYMMDD"},
+        // Times, and times that may be partly left out.
+        {"(7003)2612312500", "(7003): '2612312500' has hour 25"},
+        {"(7003)2612312360", "(7003): '2612312360' has minute 60"},
+        {"(8008)26123125", "(8008): '26123125' has hour 25"},
+        {"(8008)261231235960", "(8008): '261231235960' has second 60"},
+        {"(8008)261231121", "(8008): the data must be 8, 10 or 12 digits, not 9"},
+        {"(8008)26123112301", "(8008): the data must be 8, 10 or 12 digits, not 11"},
+        {"(7007)2601012601", "(7007): the data must be 6 or 12 digits, not 10"},
+        {"(7011)2612312400", "(7011): '2612312400' has hour 24"},
+        {"(4324)2612312500", "(4324): '2612312500' has hour 25"},
+        {"(4325)2612319930", "(4325): '2612319930' is not YYMMDDHHMM or YYMMDD9999"},
+        // Decimal point positions, flags, check characters and character sets.
+        {"(3106)001234", "(3106): unknown Application Identifier; 310n takes n from 0 to 5"},
+        {"(3944)1234", "(3944): unknown Application Identifier; 394n takes n from 0 to 3"},
+        {"(4321)2", "(4321): '2' is not 0 or 1"},
+        {"(4322)01", "(4322): the data must be 1 digit, not 2"},
+        {"(4307)NLD", "(4307): the data must be 2 characters, not 3"},
+        {"(8013)1987654Ad4X4bL5ttr2310c2L", "(8013): the check characters are 2L but should be 2K"},
+        {"(8013)2K", "(8013): the data is too short for its two check characters"},
+        {"(8010)AB#1a", "(8010): 'a' is not a digit, a capital, '#', '-' or '/'"},
     };
     for (const auto& [input, reason] : cases) {
         const Gs1Data data = ParseGs1(input);
