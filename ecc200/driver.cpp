@@ -98,10 +98,9 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
         return 0;
     }
     encoder->image = CreateModuleImage(static_cast<int32_t>(width), static_cast<int32_t>(height));
-    if (!encoder->image) {
-        std::perror("image malloc error");
-        return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
-    }
+    // A library has no say over the caller's standard error: the failure
+    // goes back in the record only.
+    if (!encoder->image) return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
     GenerateImage(encoder);
     return 1;
 }

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <cstdlib>
 
 #include "glyphrun/ecc200.h"
@@ -31,10 +30,7 @@ Ecc200Message* AllocMessage(int32_t sizeIndex) {
                              QuerySymbolAttribute(SymbolAttribute::AttrEccCodewords, sizeIndex);
     message->modules = static_cast<uint8_t*>(std::calloc(message->moduleCount, 1));
     message->codewords = static_cast<uint8_t*>(std::calloc(message->codewordCount, 1));
-    if (!message->modules || !message->codewords) {
-        std::perror("Calloc failed");
-        FreeMessage(message);
-    }
+    if (!message->modules || !message->codewords) FreeMessage(message);
     return message;
 }
 

@@ -118,7 +118,8 @@ std::string DescribeBarcodeFailure(const BarcodeFailure& failure) {
             return "the module size " + std::to_string(failure.value) + " is below 1";
         case BarcodeError::BadMargin: return "the margin " + std::to_string(failure.value) + " is negative";
         case BarcodeError::Encoder: return DescribeEncodeFailure(failure.encoder);
-        case BarcodeError::NoBitmap: return "the bitmap could not be created";
+        // The sizes are checked before: only memory can be short here.
+        case BarcodeError::NoBitmap: return "out of memory: the bitmap could not be created";
     }
     return "unknown error";
 }

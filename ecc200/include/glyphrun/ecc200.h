@@ -118,8 +118,8 @@ struct Ecc200Message {
     uint8_t* codewords;     // padded data, then interleaved check codewords
 };
 
-// Null (with a perror-style "Calloc failed" for the arrays) on failure or
-// for a size index outside 0-29.
+// Null when memory is short or the size index is outside 0-29; nothing is
+// written to standard error.
 Ecc200Message* AllocMessage(int32_t sizeIndex);
 void FreeMessage(Ecc200Message*& message);
 
