@@ -1,6 +1,7 @@
 // The window, driven as a user drives it (offscreen).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -213,6 +214,24 @@ TEST(Window, LargeSymbolStaysInThePreview) {
     const QImage below = window.dialog.grab(QRect(0, CMainDialog::kPreviewHeight, 620, 8)).toImage();
     const QRgb background = window.dialog.palette().color(QPalette::Window).rgb();
     for (int x = 0; x < below.width(); x += 7) EXPECT_EQ(below.pixel(x, 2), background) << x;
+}
+
+// Started where no display can be had, the window says so in one line,
+// with what to use instead, and exits 1 rather than aborting inside Qt.
+TEST(Window, WithoutADisplayItSaysSoInOneLine) {
+    QTemporaryDir dir;
+    const QString err = dir.filePath("err");
+    for (const char* display : {"", "DISPLAY=:97"}) {
+        const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + display +
+                                    " " + GLYPHRUN_WINDOW + " 2>" + err.toStdString();
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << display;
+        std::ifstream in(err.toStdString());
+        const std::string message((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(message.rfind("glyphrun: no display is available", 0), 0u) << message;
+        EXPECT_NE(message.find("glyphrun-cli"), std::string::npos) << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    }
 }
 
 }  // namespace
