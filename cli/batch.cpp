@@ -3,103 +3,384 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
+#include <cstring>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "glyphrun/safe_file.h"
 
 namespace glyphrun::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// Shared by the workers: the next line to take and what became of each.
-struct BatchWork {
-    const std::vector<ByteSpan>& lines;
-    const Options& options;
-    std::vector<std::string> failures;  // per line; empty when it was written
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
-    std::atomic<size_t> failed{0};
-    std::mutex mutex;
-    std::condition_variable finished;
+// Lines, each without its line end ("\n" or "\r\n"), read in blocks
+// straight from the descriptor so that a pipe's lines arrive as they come.
+// A last line without a line end counts; an empty end after one does not.
+class LineReader {
+public:
+    enum class Result { Line, TooLong, End, Failed };
 
-    BatchWork(const std::vector<ByteSpan>& batchLines, const Options& batchOptions)
-        : lines(batchLines), options(batchOptions), failures(batchLines.size()) {}
-};
+    explicit LineReader(FILE* stream) : fd_(fileno(stream)) {}
 
-void Work(BatchWork& work) {
-    for (size_t i; (i = work.next++) < work.lines.size();) {
-        work.failures[i] = WriteSymbol(work.lines[i], work.options, BatchOutputName(*work.options.outputPath,
-                                                                                    static_cast<int64_t>(i) + 1));
-        if (!work.failures[i].empty()) ++work.failed;
-        if (++work.done == work.lines.size()) {
-            std::lock_guard<std::mutex> lock(work.mutex);
-            work.finished.notify_all();
+    // A line longer than kMaxLineBytes is answered TooLong at once; the
+    // rest of it is skipped, unread into memory, by the next call.
+    Result Next(std::string& line) {
+        line.clear();
+        if (skipping_ && !SkipRestOfLine()) return Result::Failed;
+        bool started = false;
+        for (;;) {
+            if (begin_ == end_ && !Fill()) return failed_ ? Result::Failed : started ? Result::Line : Result::End;
+            started = true;
+            const char* start = buffer_.data() + begin_;
+            const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+            const size_t length = newline ? static_cast<size_t>(newline - start) : end_ - begin_;
+            // One byte more than a line may hold: the '\r' of a line end.
+            if (line.size() + length > kMaxLineBytes + 1) {
+                begin_ += newline ? length + 1 : end_ - begin_;
+                skipping_ = !newline;
+                return Result::TooLong;
+            }
+            line.append(start, length);
+            begin_ += newline ? length + 1 : length;
+            if (newline) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return line.size() > kMaxLineBytes ? Result::TooLong : Result::Line;
+            }
         }
     }
+
+    int Errno() const { return errno_; }
+
+private:
+    bool Fill() {
+        begin_ = end_ = 0;
+        ssize_t count;
+        while ((count = ::read(fd_, buffer_.data(), buffer_.size())) < 0 && errno == EINTR) {
+        }
+        if (count < 0) {
+            failed_ = true;
+            errno_ = errno;
+        }
+        end_ = count > 0 ? static_cast<size_t>(count) : 0;
+        return end_ > 0;
+    }
+
+    // False when reading failed.
+    bool SkipRestOfLine() {
+        while (begin_ < end_ || Fill()) {
+            const auto* newline =
+                static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
+            if (newline) {
+                begin_ = static_cast<size_t>(newline - buffer_.data()) + 1;
+                skipping_ = false;
+                return true;
+            }
+            begin_ = end_;
+        }
+        skipping_ = false;
+        return !failed_;
+    }
+
+    int fd_;
+    std::vector<char> buffer_ = std::vector<char>(1 << 16);
+    size_t begin_ = 0, end_ = 0;
+    bool skipping_ = false, failed_ = false;
+    int errno_ = 0;
+};
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
-void ShowProgress(const BatchWork& work) {
-    std::fprintf(stderr, "\rglyphrun-cli: %zu of %zu symbols", work.done.load(), work.lines.size());
-    if (const size_t failed = work.failed.load()) std::fprintf(stderr, " (%zu failed)", failed);
-    std::fflush(stderr);
+// The line whose own output name `name` is, when it fits the pattern (a
+// run of digits for each run of '#', the same number in all).
+std::optional<int64_t> LineNumberIn(const std::string& pattern, const std::string& name) {
+    std::optional<int64_t> number;
+    size_t at = 0;
+    for (size_t i = 0; i < pattern.size();) {
+        if (pattern[i] != '#') {
+            if (at >= name.size() || name[at++] != pattern[i++]) return std::nullopt;
+            continue;
+        }
+        const size_t digits = std::find_if(name.begin() + static_cast<ptrdiff_t>(at), name.end(),
+                                           [](char c) { return c < '0' || c > '9'; }) -
+                              name.begin() - static_cast<ptrdiff_t>(at);
+        if (digits == 0 || digits > 18) return std::nullopt;
+        const int64_t value = std::stoll(name.substr(at, digits));
+        if (number && *number != value) return std::nullopt;
+        number = value;
+        at += digits;
+        i = std::min(pattern.find_first_not_of('#', i), pattern.size());
+    }
+    if (at != name.size() || !number || BatchOutputName(pattern, *number) != name) return std::nullopt;
+    return number;
 }
 
-// Waits for the workers, showing the count every tenth of a second.
-void WaitWithProgress(BatchWork& work) {
-    std::unique_lock<std::mutex> lock(work.mutex);
-    while (!work.finished.wait_for(lock, std::chrono::milliseconds(100),
-                                   [&] { return work.done.load() == work.lines.size(); }))
-        ShowProgress(work);
-    std::fputs("\r\033[K", stderr);  // the progress line goes; the report follows
+size_t WorkerCount(const Options& options) {
+    if (options.jobs > 0) return static_cast<size_t>(options.jobs);
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
-size_t WorkerCount(const Options& options, size_t lines) {
-    const size_t wanted = options.jobs > 0 ? static_cast<size_t>(options.jobs)
-                                           : std::max(1u, std::thread::hardware_concurrency());
-    return std::clamp<size_t>(lines, 1, wanted);
-}
+class Batch {
+public:
+    Batch(const std::string& inputName, const Options& options, size_t workers)
+        : inputName_(inputName),
+          options_(options),
+          pattern_(*options.outputPath),
+          // With the line number in the folder, one folder failing says nothing of the others.
+          stopOnPlaceFailure_(FolderOf(pattern_).find('#') == std::string::npos),
+          slots_(std::max<size_t>(32, 8 * workers)),
+          showProgress_(isatty(STDERR_FILENO) != 0) {}
+
+    int Run(LineReader& reader, size_t workerCount) {
+        std::vector<std::jthread> workers;
+        try {
+            while (workers.size() < workerCount) workers.emplace_back([this] { Work(); });
+        } catch (const std::system_error& error) {
+            if (workers.empty()) return Fail({std::string("cannot start a worker thread: ") + error.what()});
+        }
+        Failure readFailure = ReadLines(reader);
+        Close();
+        for (std::jthread& worker : workers) worker.join();
+        ReportFinished(/*all=*/true);
+        ClearProgress();
+        if (readFailure) Report(readFailure.message);
+        return Summarise(readFailure);
+    }
+
+private:
+    struct Slot {
+        enum class State { Free, Waiting, Writing, Done };
+        State state = State::Free;
+        std::string line, output;
+        Failure failure;
+    };
+
+    Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
+
+    Failure ReadLines(LineReader& reader) {
+        std::string line;
+        for (int64_t number = 1;; ++number) {
+            const LineReader::Result result = reader.Next(line);
+            if (result == LineReader::Result::End) return {};
+            if (result == LineReader::Result::Failed)
+                return {"cannot read " + inputName_ + ": " + std::strerror(reader.Errno())};
+            std::string output = BatchOutputName(pattern_, number);
+            Failure early = result == LineReader::Result::TooLong
+                                ? Failure{"the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"}
+                                : ClaimOutput(output, number);
+            if (!Add(std::move(line), std::move(output), std::move(early))) return {};
+            line = std::string();
+        }
+    }
+
+    // Two lines whose names lead through symbolic links to one file would
+    // leave whichever was written last; the later line fails instead. Only
+    // outputs reached through a link are remembered, so memory stays flat.
+    // A device (links to /dev/null, say) is written into, not replaced.
+    Failure ClaimOutput(const std::string& output, int64_t number) {
+        const OutputTarget target = ResolveOutputTarget(output);
+        if (target.inPlace) return {};
+        auto claimed = claimed_.find(target.path);
+        std::optional<int64_t> earlier;
+        if (claimed != claimed_.end())
+            earlier = claimed->second;
+        else if (target.throughLink)
+            earlier = OwnOutputLine(target.path);
+        if (earlier && *earlier < number)
+            return {output + " is the same file as the output of line " + std::to_string(*earlier) + " (" +
+                    target.path + ")"};
+        if (target.throughLink) claimed_.emplace(target.path, number);
+        return {};
+    }
+
+    // The line that writes straight to `path` under its own name, if any.
+    std::optional<int64_t> OwnOutputLine(const std::string& path) {
+        const std::string folder = FolderOf(pattern_);
+        const std::string leaf = path.substr(FolderOf(path).size());
+        const std::optional<int64_t> line = LineNumberIn(pattern_.substr(folder.size()), leaf);
+        if (!line || ResolveOutputTarget(BatchOutputName(pattern_, *line)).path != path) return std::nullopt;
+        return line;
+    }
+
+    // Waits for room in the window, reporting finished lines meanwhile;
+    // false when the batch has stopped. A line that failed already is
+    // reported at once: the next read may take long (the rest of a line too
+    // long to hold is still skipped).
+    bool Add(std::string line, std::string output, Failure early) {
+        for (;;) {
+            ReportFinished(/*all=*/false);
+            std::unique_lock lock(mutex_);
+            if (stopped_) return false;
+            if (added_ - reported_ < slots_.size()) break;
+            slotDone_.wait_for(lock, kProgressInterval, [this] { return FrontierDone(); });
+        }
+        {
+            std::lock_guard lock(mutex_);
+            Slot& slot = SlotOf(added_++);
+            slot.line = std::move(line);
+            slot.output = std::move(output);
+            slot.failure = std::move(early);
+            slot.state = slot.failure ? Slot::State::Done : Slot::State::Waiting;
+            if (!slot.failure) ++waiting_;
+        }
+        workReady_.notify_one();
+        ReportFinished(/*all=*/false);
+        return true;
+    }
+
+    void Close() {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        workReady_.notify_all();
+        // The workers finish what they took; meanwhile the finished lines are reported.
+        for (;;) {
+            ReportFinished(/*all=*/false);
+            std::unique_lock lock(mutex_);
+            if (AllTaken() && writing_ == 0) return;
+            slotDone_.wait_for(lock, kProgressInterval, [this] { return FrontierDone() || (AllTaken() && writing_ == 0); });
+        }
+    }
+
+    // After a stop, the lines still waiting are left untried.
+    bool AllTaken() const { return stopped_ || waiting_ == 0; }
+
+    bool FrontierDone() { return reported_ < added_ && SlotOf(reported_).state == Slot::State::Done; }
+
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (stopped_ || (closed_ && waiting_ == 0)) return;
+            if (waiting_ == 0) {
+                workReady_.wait(lock);
+                continue;
+            }
+            while (SlotOf(taken_).state != Slot::State::Waiting) ++taken_;
+            const uint64_t index = taken_++;
+            Slot& slot = SlotOf(index);
+            slot.state = Slot::State::Writing;
+            --waiting_;
+            ++writing_;
+            lock.unlock();
+            const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
+            Failure failure = WriteSymbol({bytes, slot.line.size()}, options_, slot.output);
+            lock.lock();
+            --writing_;
+            if (failure.place && stopOnPlaceFailure_ && !stopped_) {
+                stopped_ = true;
+                stoppingLine_ = index + 1;
+                workReady_.notify_all();
+            }
+            slot.failure = std::move(failure);
+            slot.state = Slot::State::Done;
+            slotDone_.notify_all();
+        }
+    }
+
+    // Reports the finished lines at the front of the window in line order
+    // and frees their slots; with `all`, every line left once the workers
+    // are gone (a line never taken after a stop was not tried).
+    void ReportFinished(bool all) {
+        std::vector<std::pair<uint64_t, std::string>> messages;
+        {
+            std::lock_guard lock(mutex_);
+            while (reported_ < added_ && (all || SlotOf(reported_).state == Slot::State::Done)) {
+                Slot& slot = SlotOf(reported_);
+                const uint64_t line = ++reported_;
+                // A line left untried after a stop, or failing by the same
+                // fault of the place as the one that stopped the batch, is
+                // neither written nor reported: the fault is said once.
+                const bool sameStop = slot.failure.place && stopped_ && line != stoppingLine_;
+                if (slot.state == Slot::State::Done && !slot.failure) {
+                    ++written_;
+                } else if (slot.state == Slot::State::Done && !sameStop) {
+                    ++failed_;
+                    messages.emplace_back(line, std::move(slot.failure.message));
+                }
+                slot = Slot{};
+            }
+        }
+        if (!messages.empty()) ClearProgress();
+        for (const auto& [line, message] : messages)
+            Report(inputName_ + " line " + std::to_string(line) + ": " + message);
+        ShowProgress();
+    }
+
+    void ShowProgress() {
+        const auto now = Clock::now();
+        if (!showProgress_ || now - lastProgress_ < kProgressInterval) return;
+        lastProgress_ = now;
+        progressShown_ = true;
+        std::string text = "\rglyphrun-cli: " + std::to_string(written_ + failed_);
+        if (closed_) text += " of " + std::to_string(added_);
+        text += " symbols";
+        if (failed_) text += " (" + std::to_string(failed_) + " failed)";
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
+    void ClearProgress() {
+        if (progressShown_) std::fputs("\r\033[K", stderr);
+        progressShown_ = false;
+    }
+
+    int Summarise(const Failure& readFailure) {
+        if (added_ == 0 && !readFailure) {
+            Report(inputName_ + " has no lines: no symbol was written");
+            return kExitFailure;
+        }
+        const std::string counts = std::to_string(written_) + " symbol" + (written_ == 1 ? "" : "s") + " written";
+        if (stopped_) {
+            Report("stopped at line " + std::to_string(stoppingLine_) +
+                   ", whose failure every later line would meet: " + counts + "; " + std::to_string(failed_) +
+                   " failed");
+        } else {
+            Report(std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
+                   (failed_ ? "; " + std::to_string(failed_) + " failed" : ""));
+        }
+        return stopped_ || failed_ || readFailure ? kExitFailure : 0;
+    }
+
+    const std::string& inputName_;
+    const Options& options_;
+    const std::string pattern_;
+    const bool stopOnPlaceFailure_;
+    std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
+
+    std::mutex mutex_;
+    std::condition_variable workReady_, slotDone_;
+    std::vector<Slot> slots_;  // line n (1-based) in slot (n - 1) % size
+    uint64_t added_ = 0, taken_ = 0, reported_ = 0;  // lines placed; the cursor of the next to take; lines reported
+    size_t waiting_ = 0, writing_ = 0;
+    bool closed_ = false, stopped_ = false;
+    uint64_t stoppingLine_ = 0;
+
+    // Counted by the main thread as lines are reported.
+    uint64_t written_ = 0, failed_ = 0;
+    const bool showProgress_;
+    bool progressShown_ = false;
+    Clock::time_point lastProgress_ = Clock::now();
+};
 
 }  // namespace
 
-std::vector<ByteSpan> SplitLines(ByteSpan input) {
-    std::vector<ByteSpan> lines;
-    size_t start = 0;
-    while (start < input.size()) {
-        const auto newline = std::find(input.begin() + static_cast<ptrdiff_t>(start), input.end(), '\n');
-        size_t end = static_cast<size_t>(newline - input.begin());
-        const size_t next = end + 1;
-        if (end > start && input[end - 1] == '\r' && newline != input.end()) --end;
-        lines.push_back(input.subspan(start, end - start));
-        start = next;
-    }
-    return lines;
-}
-
-int RunBatch(ByteSpan input, const std::string& inputName, const Options& options) {
-    const std::vector<ByteSpan> lines = SplitLines(input);
-    if (lines.empty()) {
-        std::fprintf(stderr, "glyphrun-cli: %s has no lines: no symbol was written\n", inputName.c_str());
-        return kExitFailure;
-    }
-    BatchWork work(lines, options);
-    const bool showProgress = isatty(STDERR_FILENO) && lines.size() > 1;
-    {
-        std::vector<std::jthread> workers;
-        for (size_t i = WorkerCount(options, lines.size()); i > 0; --i) workers.emplace_back(Work, std::ref(work));
-        if (showProgress) WaitWithProgress(work);
-    }
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (!work.failures[i].empty())
-            std::fprintf(stderr, "glyphrun-cli: %s line %zu: %s\n", inputName.c_str(), i + 1, work.failures[i].c_str());
-    std::fprintf(stderr, "glyphrun-cli: %zu of %zu symbols written", lines.size() - work.failed, lines.size());
-    if (work.failed) std::fprintf(stderr, "; %zu failed", work.failed.load());
-    std::fputc('\n', stderr);
-    return work.failed ? kExitFailure : 0;
+int RunBatch(FILE* input, const std::string& inputName, const Options& options) {
+    LineReader reader(input);
+    const size_t workers = WorkerCount(options);
+    Batch batch(inputName, options, workers);
+    return batch.Run(reader, workers);
 }
 
 }  // namespace glyphrun::cli

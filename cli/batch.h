@@ -1,20 +1,24 @@
-// --batch: one symbol per input line, written by worker threads.
+// --batch: one symbol per input line, read as a stream and written by
+// worker threads.
 #pragma once
 
+#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "symbol.h"
 
 namespace glyphrun::cli {
 
-// The lines of `input`, each without its line end ("\n" or "\r\n"); a
-// last line without a line end counts, an empty end after one does not.
-std::vector<ByteSpan> SplitLines(ByteSpan input);
+// The longest line a batch takes (and the longest single input): more
+// than any symbol holds, with room for a message spread over 16 symbols.
+inline constexpr size_t kMaxLineBytes = 65536;
 
-// Writes every line's symbol; reports each failed line and a summary on
-// standard error, and progress while it runs when that is a terminal.
-// Returns the exit status: 0 when every line was written, else 1.
-int RunBatch(ByteSpan input, const std::string& inputName, const Options& options);
+// Writes every line's symbol. Memory stays flat however long the input:
+// only a bounded window of lines is in flight. Reports each failed line in
+// line order, then a summary, on standard error, and progress while it
+// runs when that is a terminal. Stops early when the output's folder or
+// file system fails. Returns the exit status: 0 when every line was
+// written, else 1.
+int RunBatch(FILE* input, const std::string& inputName, const Options& options);
 
 }  // namespace glyphrun::cli

@@ -1,121 +1,145 @@
 // glyphrun-cli: encodes bytes into a Data Matrix ECC200 symbol.
 #include <malloc.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "batch.h"
+#include "glyphrun/safe_file.h"
 #include "options.h"
+#include "report.h"
 #include "symbol.h"
 
 namespace {
 
 using namespace glyphrun;
+using cli::Failure;
 using cli::Options;
-using cli::OutputKind;
 
-constexpr size_t kMaxInputBytes = 1 << 20;         // far past what any symbol holds
-constexpr size_t kMaxBatchBytes = size_t{1} << 30;  // millions of labels
-
-int Failure(const std::string& message) {
-    std::fprintf(stderr, "glyphrun-cli: %s\n", message.c_str());
-    return cli::kExitFailure;
-}
-
-// Reads the whole input; false and a message on failure.
-bool ReadInput(const std::string& path, size_t limit, std::vector<unsigned char>& bytes, std::string& error) {
-    const bool fromStdin = path == "-";
-    FILE* file = fromStdin ? stdin : std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
+// An input file, or standard input, open for reading.
+class Input {
+public:
+    explicit Input(const std::string& path)
+        : name_(path == "-" ? "standard input" : path), stream_(path == "-" ? stdin : std::fopen(path.c_str(), "rb")) {
+        if (!stream_) openErrno_ = errno;
     }
-    unsigned char chunk[1 << 16];
+    ~Input() {
+        if (stream_ && stream_ != stdin) std::fclose(stream_);
+    }
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    const std::string& Name() const { return name_; }
+    FILE* Stream() const { return stream_; }
+    Failure OpenFailure() const {
+        if (stream_) return {};
+        return {"cannot open " + name_ + ": " + std::strerror(openErrno_)};
+    }
+
+private:
+    std::string name_;
+    FILE* stream_;
+    int openErrno_ = 0;
+};
+
+// Reads the whole input, refusing it once it passes what a batch line may
+// hold: no symbol, nor a message spread over several, needs more.
+Failure ReadAll(const Input& input, std::string& bytes) {
+    char chunk[1 << 16];
     size_t count;
-    while (bytes.size() <= limit && (count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + count);
-    const bool failed = std::ferror(file);
-    const int readErrno = errno;
-    if (!fromStdin) std::fclose(file);
-    if (failed) {
-        error = "cannot read " + path + ": " + std::strerror(readErrno);
-        return false;
-    }
-    if (bytes.size() > limit) {
-        error = "the input " + path + " is longer than " + std::to_string(limit) + " bytes";
-        return false;
-    }
-    return true;
+    while (bytes.size() <= cli::kMaxLineBytes && (count = std::fread(chunk, 1, sizeof chunk, input.Stream())) > 0)
+        bytes.append(chunk, count);
+    if (std::ferror(input.Stream())) return {"cannot read " + input.Name() + ": " + std::strerror(errno)};
+    if (bytes.size() > cli::kMaxLineBytes)
+        return {"the input " + input.Name() + " is longer than " + std::to_string(cli::kMaxLineBytes) + " bytes"};
+    return {};
 }
 
 void ListSizes() {
-    std::puts("index  size     data  error");
+    cli::WriteOut("index  size     data  error\n");
     for (int32_t index = 0; index < kSymbolSizeCount; ++index) {
         const auto attribute = [index](SymbolAttribute a) { return QuerySymbolAttribute(a, index); };
         const std::string size = std::to_string(attribute(SymbolAttribute::AttrSymbolRows)) + "x" +
                                  std::to_string(attribute(SymbolAttribute::AttrSymbolCols));
-        std::printf("%5d  %-7s %5d  %5d\n", index, size.c_str(), attribute(SymbolAttribute::AttrDataCodewords),
-                    attribute(SymbolAttribute::AttrEccCodewords));
+        char line[64];
+        std::snprintf(line, sizeof line, "%5d  %-7s %5d  %5d\n", index, size.c_str(),
+                      attribute(SymbolAttribute::AttrDataCodewords), attribute(SymbolAttribute::AttrEccCodewords));
+        cli::WriteOut(line);
     }
 }
 
-void PrintCodewords(const Ecc200Encoder& encoder) {
+std::string CodewordsText(const Ecc200Encoder& encoder) {
+    std::string text;
     for (int32_t i = 0; i < encoder.dataCodewords; ++i)
-        std::printf(i ? " %u" : "%u", static_cast<unsigned>(encoder.message->codewords[i]));
-    std::printf("\n%dx%d\n", encoder.symbolRows, encoder.symbolCols);
+        text += (i ? " " : "") + std::to_string(encoder.message->codewords[i]);
+    return text + "\n" + std::to_string(encoder.symbolRows) + "x" + std::to_string(encoder.symbolCols) + "\n";
 }
 
-// The codewords or the symbol's size, from the encoder itself; empty, or
-// why the input cannot be encoded.
-std::string Describe(cli::ByteSpan input, const Options& options) {
-    const cli::PreparedInput prepared = cli::PrepareInput(input, options);
-    if (!prepared.error.empty()) return prepared.error;
-    Ecc200Encoder encoder;
-    const std::string error = cli::EncodeModules(prepared.bytes, options, 1, 0, encoder);
-    if (error.empty() && options.printCodewords)
-        PrintCodewords(encoder);
-    else if (error.empty())
-        std::printf("%dx%d symbol, %d of %d data codewords used\n", encoder.symbolRows, encoder.symbolCols,
-                    encoder.dataCodewords, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex));
-    FreeEncoder(&encoder);
-    return error;
+std::string SizeText(const Ecc200Encoder& encoder) {
+    return std::to_string(encoder.symbolRows) + "x" + std::to_string(encoder.symbolCols) + " symbol, " +
+           std::to_string(encoder.dataCodewords) + " of " +
+           std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex)) +
+           " data codewords used\n";
 }
 
-int RunOne(cli::ByteSpan input, const std::string& inputName, const Options& options) {
+// Prints the codewords or the symbol's size, from the encoder itself.
+Failure Describe(cli::ByteSpan input, const Options& options) {
+    return cli::FailOnOutOfMemory([&]() -> Failure {
+        std::string bytes;
+        if (Failure failure = cli::PrepareInput(input, options, bytes)) return failure;
+        Ecc200Encoder encoder;
+        Failure failure = cli::EncodeModules(bytes, options, 1, 0, encoder);
+        if (!failure) cli::WriteOut(options.printCodewords ? CodewordsText(encoder) : SizeText(encoder));
+        FreeEncoder(&encoder);
+        return failure ? failure : cli::FlushStandardOutput();
+    });
+}
+
+int RunOne(cli::ByteSpan input, const Options& options, const std::string& inputName) {
     // A file's name says which input failed; TEXT is the only argument.
-    const std::string prefix = options.inputPath ? inputName + ": " : "";
+    const auto fail = [&](Failure failure) {
+        if (options.inputPath) failure.message = inputName + ": " + failure.message;
+        return cli::Fail(failure);
+    };
+    // The text goes first, and is flushed, when the file is standard output too.
     if (options.printCodewords || !options.outputPath) {
-        if (std::string error = Describe(input, options); !error.empty()) return Failure(prefix + error);
+        if (Failure failure = Describe(input, options)) return fail(failure);
     }
     if (options.outputPath) {
-        std::fflush(stdout);  // the text first, when the file is standard output too
-        if (std::string error = cli::WriteSymbol(input, options, *options.outputPath); !error.empty())
-            return Failure(prefix + error);
+        if (Failure failure = cli::WriteSymbol(input, options, *options.outputPath)) return fail(failure);
     }
     return 0;
 }
 
-int Run(const Options& options) {
-    if (options.listSizes) {
-        ListSizes();
-    } else {
-        std::vector<unsigned char> input;
-        std::string inputName = "TEXT";
-        if (options.inputPath) {
-            inputName = *options.inputPath == "-" ? "standard input" : *options.inputPath;
-            std::string error;
-            if (!ReadInput(*options.inputPath, options.batch ? kMaxBatchBytes : kMaxInputBytes, input, error))
-                return Failure(error);
-        } else {
-            input.assign(options.text->begin(), options.text->end());
-        }
-        const int status =
-            options.batch ? cli::RunBatch(input, inputName, options) : RunOne(input, inputName, options);
-        if (status != 0) return status;
+int Encode(const Options& options) {
+    if (!options.inputPath) {
+        const std::string& text = *options.text;
+        return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT");
     }
-    return std::fflush(stdout) == 0 ? 0 : Failure("cannot write to standard output");
+    const Input input(*options.inputPath);
+    if (Failure failure = input.OpenFailure()) return cli::Fail(failure);
+    if (options.batch) return cli::RunBatch(input.Stream(), input.Name(), options);
+    std::string bytes;
+    if (Failure failure = ReadAll(input, bytes)) return cli::Fail(failure);
+    return RunOne({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, options, input.Name());
+}
+
+int Run(const cli::CommandLine& line) {
+    if (!line.usageError.empty()) {
+        cli::Report(line.usageError);
+        std::fputs("Try 'glyphrun-cli --help' for more information.\n", stderr);
+        return cli::kExitUsage;
+    }
+    switch (line.command) {
+        case cli::Command::Help: cli::WriteOut(cli::HelpText()); return 0;
+        case cli::Command::Version: cli::WriteOut(cli::VersionText()); return 0;
+        case cli::Command::ListSizes: ListSizes(); return 0;
+        case cli::Command::Encode: break;
+    }
+    return Encode(line.options);
 }
 
 }  // namespace
@@ -124,9 +148,20 @@ int main(int argc, char** argv) {
     // A write stopped by a file-size limit then fails with EFBIG and a
     // message instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    // An interrupted run leaves no half-written temporary file behind.
+    RemoveTemporaryFilesOnSignals();
     // Each PNG asks zlib for about 256 KiB and gives it back; the default
     // policy hands that memory to the kernel every time and faults it in
     // again for the next symbol, a fifth of a batch's time.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    return Run(cli::ParseOptions(argc, argv));
+    int status = 0;
+    try {
+        status = Run(cli::ParseOptions(argc, argv));
+    } catch (const std::bad_alloc&) {
+        status = cli::Fail({"out of memory"});
+    }
+    // A failure already reported ends the run; the close may be the first to fail.
+    if (status != 0) return status;
+    if (Failure failure = cli::CloseStandardOutput()) return cli::Fail(failure);
+    return 0;
 }

@@ -2,13 +2,12 @@
 
 #include <getopt.h>
 
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace glyphrun::cli {
@@ -26,7 +25,8 @@ const char kUsage[] =
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
     "      --fg RRGGBB    bar colour (default 000000)\n"
-    "      --bg RRGGBB    background colour (default ffffff)\n"
+    "      --bg RRGGBB    background colour (default ffffff); two colours too alike to scan\n"
+    "                     (a contrast below 20%) are refused\n"
     "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
     "      --png-interlace             write PNG with Adam7 interlacing\n"
     "      --codewords    print the data codewords before padding in decimal on one line,\n"
@@ -50,30 +50,36 @@ const char kUsage[] =
     "Byte positions in messages count from 1. An existing output file is replaced only\n"
     "once the new one is complete.\n"
     "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
-    "2 bad usage. A batch goes on past a bad line, prints a summary, and exits 1 if any\n"
-    "line failed.\n";
+    "2 bad usage. A batch goes on past a bad line (one longer than 65536 bytes, say),\n"
+    "prints a summary, and exits 1 if any line failed; it stops at the first file that\n"
+    "its output folder cannot take (missing, not writable, full).\n";
 
-[[noreturn]] void UsageError(const std::string& message) {
-    std::fprintf(stderr, "glyphrun-cli: %s\nTry 'glyphrun-cli --help' for more information.\n", message.c_str());
-    std::exit(kExitUsage);
+// Bad usage ends the parse at once; ParseOptions turns it into its result.
+struct BadUsage {
+    std::string message;
+};
+
+[[noreturn]] void UsageError(const std::string& message) { throw BadUsage{message}; }
+
+// Digits only, with a '-' for a negative number: no spaces, no '+', so
+// that what is accepted is exactly what is meant.
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end;
 }
 
-int32_t ParseBounded(const char* option, const char* text, long low, long high) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
+int32_t ParseBounded(const char* option, const std::string& text, long low, long high) {
+    long value = 0;
+    if (!ParseWhole(text, value) || value < low || value > high)
         UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
                    std::to_string(high) + ", not '" + text + "'");
     return static_cast<int32_t>(value);
 }
 
-// The index of the symbol of ROWSxCOLS modules; -1 when the text is not of
-// that form or no symbol has that size.
-int32_t IndexOfDimensions(const std::string& text) {
-    unsigned rows = 0, cols = 0;
-    char rest = 0;
-    if (std::sscanf(text.c_str(), "%3ux%3u%c", &rows, &cols, &rest) != 2) return -1;
+// The index of the symbol of `rows` x `cols` modules, or -1.
+int32_t IndexOfDimensions(uint32_t rows, uint32_t cols) {
     for (int32_t index = 0; index < kSymbolSizeCount; ++index)
         if (QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, index) == static_cast<int32_t>(rows) &&
             QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, index) == static_cast<int32_t>(cols))
@@ -84,12 +90,18 @@ int32_t IndexOfDimensions(const std::string& text) {
 int32_t ParseSize(const std::string& text) {
     if (text == "square") return kSmallestSquare;
     if (text == "rect") return kSmallestRectangle;
-    if (text.find('x') != std::string::npos) {
-        const int32_t index = IndexOfDimensions(text);
-        if (index < 0) UsageError("no symbol has the size '" + text + "' (--list-sizes shows them)");
-        return index;
+    const size_t x = text.find('x');
+    uint32_t rows = 0, cols = 0, index = 0;
+    if (x != std::string::npos && ParseWhole(std::string_view(text).substr(0, x), rows) &&
+        ParseWhole(std::string_view(text).substr(x + 1), cols)) {
+        const int32_t found = IndexOfDimensions(rows, cols);
+        if (found < 0) UsageError("no symbol has the size '" + text + "' (--list-sizes shows them)");
+        return found;
     }
-    return ParseBounded("--size", text.c_str(), 0, kSymbolSizeCount - 1);
+    if (x == std::string::npos && ParseWhole(text, index) && index < static_cast<uint32_t>(kSymbolSizeCount))
+        return static_cast<int32_t>(index);
+    UsageError("--size takes square, rect, an index 0-" + std::to_string(kSymbolSizeCount - 1) +
+               " or ROWSxCOLS such as 16x48, not '" + text + "'");
 }
 
 EncodeScheme ParseMode(const std::string& text) {
@@ -107,6 +119,27 @@ COLORREF ParseColor(const char* option, const std::string& text) {
     if (!hex) UsageError(std::string(option) + " takes a colour as RRGGBB in hexadecimal, not '" + text + "'");
     const unsigned long value = std::strtoul(text.c_str(), nullptr, 16);
     return RGB(static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value));
+}
+
+// The share of light a colour gives back, 0 to 1: sRGB made linear and
+// weighted by the eye's response, close to what a scanner's sensor sees.
+double Reflectance(COLORREF color) {
+    const auto linear = [](uint8_t channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(color)) + 0.7152 * linear(GetGValue(color)) + 0.0722 * linear(GetBValue(color));
+}
+
+// Scanners grade a symbol by the difference of light and dark reflectance;
+// below 20 % it fails, so such a pair would write a symbol nobody can read.
+void CheckContrast(COLORREF foreground, COLORREF background) {
+    constexpr double kLeastContrast = 0.20;
+    const double contrast = std::abs(Reflectance(background) - Reflectance(foreground));
+    if (contrast < kLeastContrast)
+        UsageError("--fg and --bg are too close for a scanner: their contrast is " +
+                   std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
+                   std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed");
 }
 
 uint32_t ParseGifCodec(const std::string& text) {
@@ -130,11 +163,13 @@ OutputKind KindOfOutput(const std::string& path) {
     UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps or .pgm");
 }
 
-double ParseMillimetres(const char* text) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !(value >= 0.001 && value <= 1000))
-        UsageError(std::string("--xdim takes a module width in millimetres from 0.001 to 1000, not '") + text + "'");
+// Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
+double ParseMillimetres(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (error != std::errc() || stop != end || !(value >= 0.001 && value <= 1000))
+        UsageError("--xdim takes a module width in millimetres from 0.001 to 1000, not '" + text + "'");
     return value;
 }
 
@@ -152,9 +187,7 @@ void CheckBatch(const Options& options) {
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
 }
 
-}  // namespace
-
-Options ParseOptions(int argc, char** argv) {
+CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
         kGs1, kEci, kUtf8, kXdim, kVersion
@@ -181,7 +214,8 @@ Options ParseOptions(int argc, char** argv) {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
-    Options options;
+    CommandLine line;
+    Options& options = line.options;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":i:o:m:s:j:h", kLongOptions, nullptr)) != -1) {
@@ -202,13 +236,13 @@ Options ParseOptions(int argc, char** argv) {
             case kCodewords: options.printCodewords = true; break;
             case kBatch: options.batch = true; break;
             case 'j': options.jobs = ParseBounded("--jobs", optarg, 1, kMaxJobs); break;
-            case kListSizes: options.listSizes = true; break;
+            case kListSizes: line.command = Command::ListSizes; break;
             case kGs1: options.gs1 = true; break;
             case kEci: options.eci = ParseBounded("--eci", optarg, 0, 999999); break;
             case kUtf8: options.utf8 = true; break;
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
-            case 'h': std::fputs(kUsage, stdout); std::exit(0);
-            case kVersion: std::puts("glyphrun-cli 0.1.0"); std::exit(0);
+            case 'h': return {Command::Help, options, ""};
+            case kVersion: return {Command::Version, options, ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
             default:
                 // optopt names a bad short option; a bad long one is the word just read.
@@ -221,16 +255,30 @@ Options ParseOptions(int argc, char** argv) {
     const int remaining = argc - optind;
     if (remaining > 1) UsageError("give the text as one argument (quote it if it has spaces)");
     if (remaining == 1) options.text = argv[optind];
-    if (options.listSizes) {
+    if (line.command == Command::ListSizes) {
         if (options.text || options.inputPath) UsageError("--list-sizes takes no input");
-        return options;
+        return line;
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    CheckContrast(options.foreground, options.background);
     CheckMeaningAndSize(options);
     if (options.batch) CheckBatch(options);
-    return options;
+    return line;
 }
+
+}  // namespace
+
+CommandLine ParseOptions(int argc, char** argv) {
+    try {
+        return ReadCommandLine(argc, argv);
+    } catch (const BadUsage& usage) {
+        return {Command::Encode, Options{}, usage.message};
+    }
+}
+
+const char* HelpText() { return kUsage; }
+const char* VersionText() { return "glyphrun-cli 0.1.0\n"; }
 
 DataMeaning MeaningOf(const Options& options) {
     constexpr int32_t kUtf8Eci = 26;

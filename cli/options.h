@@ -27,7 +27,6 @@ struct Options {
     bool printCodewords = false;
     bool batch = false;      // one symbol per input line
     int32_t jobs = 0;        // worker threads for a batch; 0: one per core
-    bool listSizes = false;  // print the size table and stop
     bool gs1 = false;        // the input is GS1 element strings in brackets
     bool utf8 = false;       // the input is UTF-8 text, announced by ECI 26
     std::optional<int32_t> eci;
@@ -39,12 +38,19 @@ DataMeaning MeaningOf(const Options& options);
 bool IsVector(OutputKind kind);
 
 inline constexpr int32_t kMaxJobs = 256;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
 
-// Parses the command line; prints help or version and exits 0, or prints
-// the reason and exits 2 for bad usage.
-Options ParseOptions(int argc, char** argv);
+enum class Command { Encode, ListSizes, Help, Version };
+
+struct CommandLine {
+    Command command = Command::Encode;
+    Options options;
+    std::string usageError;  // bad usage, in one line, when not empty
+};
+
+// Reads the command line; nothing is printed.
+CommandLine ParseOptions(int argc, char** argv);
+const char* HelpText();
+const char* VersionText();
 
 // The output name of batch line `line` (1-based): every run of '#' in
 // `pattern` becomes the number, zero-padded to the run's length.

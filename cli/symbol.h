@@ -6,26 +6,23 @@
 #include <string>
 
 #include "options.h"
+#include "report.h"
 
 namespace glyphrun::cli {
 
 using ByteSpan = std::span<const unsigned char>;
 
-// The bytes to encode: GS1 element strings checked and joined, UTF-8
-// checked, anything else as it is. `error` says what is wrong.
-struct PreparedInput {
-    std::string bytes;
-    std::string error;
-};
-PreparedInput PrepareInput(ByteSpan input, const Options& options);
+// The bytes to encode into `bytes`: GS1 element strings checked and
+// joined, UTF-8 checked, anything else as it is.
+Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes);
 
 // Encodes prepared bytes with the options' scheme, size and meaning into
-// `encoder` (which the caller frees); empty, or why it failed.
-std::string EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
-                          Ecc200Encoder& encoder);
+// `encoder` (which the caller frees).
+Failure EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
+                      Ecc200Encoder& encoder);
 
 // Writes the symbol of `input` to `path` ("-": PNG to standard output) in
-// the options' format. Empty on success, else why it failed, in one line.
-std::string WriteSymbol(ByteSpan input, const Options& options, const std::string& path);
+// the options' format. Memory that runs out is this input's failure.
+Failure WriteSymbol(ByteSpan input, const Options& options, const std::string& path);
 
 }  // namespace glyphrun::cli

@@ -59,8 +59,8 @@ std::string Problem(const ModuleGrid& grid, const VectorStyle& style) {
     // Written so that NaN fails too.
     if (!(style.moduleSize >= kMinModuleSize && style.moduleSize <= kMaxModuleSize))
         return "the module size must be " + Number(kMinModuleSize) + " to " + Number(kMaxModuleSize);
-    if (style.quietZone < 0 || style.quietZone > kMaxGridSide)
-        return "the quiet zone must be 0 to " + limit + " modules";
+    if (style.quietZone < 0 || style.quietZone > kMaxQuietZone)
+        return "the quiet zone must be 0 to " + std::to_string(kMaxQuietZone) + " modules";
     if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return "a colour must be 0xRRGGBB";
     return "";
 }

@@ -1,13 +1,21 @@
 // glyphrun-cli as a user runs it: exit status, messages, files.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "image_readers.h"
 #include "reader.h"
@@ -42,13 +50,80 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf " + Quote(dir)).c_str()); }
 
-    Outcome Run(const std::string& args, const std::string& input = "") {
+    // Runs the command line through the shell; standard output goes to a
+    // file that is read back, or to `device` (such as /dev/full).
+    Outcome Run(const std::string& args, const std::string& input = "", const std::string& device = "") {
         const std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
         std::ofstream(in, std::ios::binary) << input;
-        const int raw = std::system((std::string(GLYPHRUN_CLI) + " " + args + " <" + in + " >" + out + " 2>" + err).c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+        const std::string command = std::string(GLYPHRUN_CLI) + " " + args + " <" + in + " >" +
+                                    (device.empty() ? out : device) + " 2>" + err;
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, device.empty() ? Slurp(out) : "", Slurp(err)};
+    }
+
+    // The program started without a shell, so that a test can signal it.
+    struct Process {
+        pid_t pid;
+        int status = 0;
+        rusage usage{};
+        void Wait() { wait4(pid, &status, 0, &usage); }
+    };
+    Process Start(const std::vector<std::string>& args, const std::string& input = "/dev/null") {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(open(input.c_str(), O_RDONLY), 0);
+            dup2(open((dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            dup2(open((dir + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            std::vector<char*> argv{const_cast<char*>(GLYPHRUN_CLI)};
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(GLYPHRUN_CLI, argv.data());
+            _exit(127);
+        }
+        return {pid};
+    }
+
+    // Whether the process has a file in `folder` open: its output being written.
+    static bool WritesInto(pid_t pid, const std::string& folder) {
+        const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+        DIR* list = opendir(fds.c_str());
+        if (!list) return false;
+        bool found = false;
+        while (const dirent* entry = readdir(list)) {
+            char target[4096];
+            const ssize_t length = readlink((fds + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+            found = found || (length > 0 && std::string(target, length).rfind(folder + "/", 0) == 0);
+        }
+        closedir(list);
+        return found;
+    }
+
+    // Stops the process while it writes into `folder`, so that the signal
+    // lands in the middle of a write. False when it ended first.
+    static bool StopWhileWriting(const Process& process, const std::string& folder) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!WritesInto(process.pid, folder)) {
+            if (waitpid(process.pid, nullptr, WNOHANG) != 0 || std::chrono::steady_clock::now() > deadline) return false;
+        }
+        return kill(process.pid, SIGSTOP) == 0;
+    }
+
+    std::vector<std::string> FilesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        DIR* list = opendir(folder.c_str());
+        while (const dirent* entry = list ? readdir(list) : nullptr)
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") names.push_back(entry->d_name);
+        if (list) closedir(list);
+        std::sort(names.begin(), names.end());
+        return names;
     }
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // the address sanitizer needs more address space than a memory limit leaves
+#else
+constexpr bool kSanitized = false;
+#endif
 
 TEST_F(Cli, PrintsCodewordsAndSize) {
     const Outcome o = Run("--codewords 123456");
@@ -189,11 +264,19 @@ TEST_F(Cli, BadUsageExitsTwo) {
     }
     for (const char* args : {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A",
                              "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A", "--gs1 --utf8 A",
-                             "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A"}) {
+                             "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A",
+                             // exactly what is meant: no spaces, signs, hexadecimal or other letters
+                             "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A",
+                             "--xdim 0x10 -o x.svg A", "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
+                             // colours too alike for a scanner
+                             "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
+    EXPECT_EQ(Run("-s 10X10 A").err.rfind(
+                  "glyphrun-cli: --size takes square, rect, an index 0-29 or ROWSxCOLS such as 16x48, not '10X10'\n", 0),
+              0u);
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("bytes exactly as given"), std::string::npos);
@@ -279,6 +362,165 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
     ASSERT_EQ(std::system(("rsvg-convert -z 3 -o " + Quote(rendered) + " " + Quote(svg)).c_str()), 0);
     EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
               "LOT 42");
+}
+
+// A run ended by a signal in the middle of a write leaves no temporary
+// file and keeps the file it was replacing; the process ends by that signal.
+TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
+    const std::string out = dir + "/out", kept = out + "/keep.bmp";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    std::ofstream(kept) << "precious";
+    const std::string digits(3116, '1');
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        Process process = Start({"--module", "20", "-o", kept, digits});
+        ASSERT_TRUE(StopWhileWriting(process, out)) << strsignal(signal);
+        kill(process.pid, signal);
+        kill(process.pid, SIGCONT);
+        process.Wait();
+        EXPECT_TRUE(WIFSIGNALED(process.status) && WTERMSIG(process.status) == signal) << strsignal(signal);
+        EXPECT_EQ(FilesIn(out), std::vector<std::string>{"keep.bmp"}) << strsignal(signal);
+        EXPECT_EQ(Slurp(kept), "precious");
+    }
+    // Two workers, each in the middle of a file.
+    const std::string lines = dir + "/long.txt";
+    std::ofstream list(lines);
+    for (int i = 0; i < 300; ++i) list << std::string(600, 'X') << "\n";
+    list.close();
+    Process batch = Start({"--batch", "-j2", "--module", "12", "-i", lines, "-o", out + "/l-###.png"});
+    ASSERT_TRUE(StopWhileWriting(batch, out));
+    kill(batch.pid, SIGINT);
+    kill(batch.pid, SIGCONT);
+    batch.Wait();
+    EXPECT_TRUE(WIFSIGNALED(batch.status) && WTERMSIG(batch.status) == SIGINT);
+    for (const std::string& name : FilesIn(out)) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
+}
+
+// Running out of memory fails that input with one line and exit 1; in a
+// batch the other lines are still written. (A memory limit and the address
+// sanitizer do not go together.)
+TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
+    if (kSanitized) GTEST_SKIP() << "address sanitizer";
+    const std::string digits(3116, '1'), limited = "ulimit -v 250000; ";
+    const auto runLimited = [&](const std::string& args) {
+        const int raw = std::system(("(" + limited + GLYPHRUN_CLI + " " + args + " 2>" + Quote(dir + "/err") + ")").c_str());
+        return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, "", Slurp(dir + "/err")};
+    };
+    Outcome o = runLimited("--module 80 -o " + Quote(dir + "/x.pgm") + " " + digits);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: out of memory\n");  // and nothing from the library
+    o = runLimited("--module 60 -o " + Quote(dir + "/x.png") + " " + digits);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err.rfind("glyphrun-cli: out of memory", 0), 0u) << o.err;
+    std::ofstream(dir + "/lines.txt") << digits << "\nSMALL\n";
+    o = runLimited("--batch -j1 --module 60 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.pgm"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: out of memory\n" +
+                         "glyphrun-cli: 1 of 2 symbols written; 1 failed\n");
+    EXPECT_EQ(Slurp(dir + "/l-2.pgm").substr(0, 3), "P5\n");
+}
+
+// A batch reads its input as a stream: a line too long for any symbol is
+// refused by its number without being held, and the lines after it go on;
+// an endless line does not grow the process.
+TEST_F(Cli, BatchStreamsItsInputInFlatMemory) {
+    const std::string lines = dir + "/lines.txt";
+    std::ofstream(lines) << "FIRST\n" << std::string(10'000'000, 'X') << "\r\nTHIRD";
+    Outcome o = Run("--batch -i " + Quote(lines) + " -o " + Quote(dir + "/s-#.pgm"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: " + lines + " line 2: the line is longer than 65536 bytes\n" +
+                         "glyphrun-cli: 2 of 3 symbols written; 1 failed\n");
+    EXPECT_EQ(Slurp(dir + "/s-3.pgm").substr(0, 3), "P5\n");
+
+    Process endless = Start({"--batch", "-i", "/dev/zero", "-o", dir + "/z-#.pgm"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Slurp(dir + "/stderr").empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // reading on through the endless line
+    kill(endless.pid, SIGTERM);
+    endless.Wait();
+    EXPECT_EQ(Slurp(dir + "/stderr"), "glyphrun-cli: /dev/zero line 1: the line is longer than 65536 bytes\n");
+    EXPECT_LT(endless.usage.ru_maxrss, 100 * 1024) << "kB";
+}
+
+// Standard output that cannot take the bytes is a failure with its reason.
+TEST_F(Cli, FailedStandardOutputIsAFailure) {
+    for (const std::string& args : {"--codewords -o " + Quote(dir + "/cw.png") + " X", std::string("--help"),
+                                   std::string("--list-sizes"), std::string("X"), std::string("-o - X")}) {
+        const Outcome o = Run(args, "", "/dev/full");
+        EXPECT_EQ(o.status, 1) << args;
+        EXPECT_EQ(o.err, "glyphrun-cli: cannot write to standard output: No space left on device\n") << args;
+    }
+    // A reader that has gone, with the broken pipe's signal ignored.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_IGN);
+        dup2(ends[1], 1);
+        dup2(open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        execl(GLYPHRUN_CLI, GLYPHRUN_CLI, "-o", "-", "X", nullptr);
+        _exit(127);
+    }
+    close(ends[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_EQ(Slurp(dir + "/err"), "glyphrun-cli: cannot write to standard output: Broken pipe\n");
+}
+
+// When the output's folder fails, a batch stops at once with one message;
+// two lines that lead to one file through links never overwrite each other.
+TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
+    std::string input;
+    for (int i = 1; i <= 1000; ++i) input += "LABEL " + std::to_string(i) + "\n";
+    Outcome o = Run("--batch -i - -o " + Quote(dir + "/missing/l-####.png"), input);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
+    EXPECT_NE(o.err.find("No such file or directory"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("stopped at line"), std::string::npos) << o.err;
+
+    const std::string out = dir + "/out";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    ASSERT_EQ(symlink("x.png", (out + "/l-2.png").c_str()), 0);
+    ASSERT_EQ(symlink("x.png", (out + "/l-3.png").c_str()), 0);
+    ASSERT_EQ(symlink("l-1.png", (out + "/l-4.png").c_str()), 0);
+    o = Run("--batch -j4 -i - -o " + Quote(out + "/l-#.png"), "ONE\nTWO\nTHREE\nFOUR\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("line 3: " + out + "/l-3.png is the same file as the output of line 2"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("line 4: " + out + "/l-4.png is the same file as the output of line 1"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("2 of 4 symbols written; 2 failed"), std::string::npos) << o.err;
+    const auto read = [&](const std::string& name) {
+        return glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(out + "/" + name)), 4);
+    };
+    EXPECT_EQ(read("x.png"), "TWO");
+    EXPECT_EQ(read("l-1.png"), "ONE");
+}
+
+// Names are printed as the user gave them, with unprintable bytes escaped,
+// so that a message stays one line and cannot move the terminal's cursor.
+TEST_F(Cli, MessagesNameWhatTheUserGaveOnOneLine) {
+    const Outcome o = Run("-o \"$(printf '" + dir + "/a\\nb\\033[2J/x.png')\" A");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "glyphrun-cli: cannot write " + dir + "/a\\nb\\x1b[2J/x.png: No such file or directory\n");
+    const std::string link = dir + "/link.png";
+    ASSERT_EQ(symlink("missing/x.png", link.c_str()), 0);
+    const Outcome through = Run("-o " + Quote(link) + " A");
+    EXPECT_EQ(through.status, 1);
+    EXPECT_EQ(through.err.rfind("glyphrun-cli: cannot write " + link, 0), 0u) << through.err;
+}
+
+// A margin that one output takes, every output takes: the picture is at
+// most 16384 pixels (or --module units) a side in every format.
+TEST_F(Cli, OneQuietZoneRuleForEveryFormat) {
+    for (const char* extension : {".png", ".pgm", ".svg", ".eps"}) {
+        const std::string path = Quote(dir + "/q" + extension);
+        EXPECT_EQ(Run("--module 1 --margin 5000 -o " + path + " A").status, 0) << extension;
+        const Outcome o = Run("--module 1 --margin 9000 -o " + path + " A");
+        EXPECT_EQ(o.status, 1) << extension;
+        EXPECT_EQ(o.err, "glyphrun-cli: the image would be 18010x18010 pixels; each side must be 1 to 16384\n")
+            << extension;
+    }
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 
 namespace glyphrun {
 
-inline constexpr int32_t kMaxGridSide = 1000;  // modules on a side, and of quiet zone
+inline constexpr int32_t kMaxGridSide = 1000;    // modules on a side
+inline constexpr int32_t kMaxQuietZone = 16384;  // modules on each side, as wide as the largest raster picture
 
 // Row 0 is the top; dark[row * cols + col] != 0 is a dark module.
 struct ModuleGrid {
