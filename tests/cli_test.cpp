@@ -19,6 +19,7 @@
 
 #include "image_readers.h"
 #include "reader.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -41,14 +42,8 @@ std::string Slurp(const std::string& path) {
     return buffer.str();
 }
 
-class Cli : public ::testing::Test {
+class Cli : public glyphrun::testing::TempFolderTest {
 protected:
-    std::string dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/glyphrun-cli-test-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf " + Quote(dir)).c_str()); }
 
     // Runs the command line through the shell; standard output goes to a
     // file that is read back, or to `device` (such as /dev/full).
@@ -106,16 +101,6 @@ protected:
             if (waitpid(process.pid, nullptr, WNOHANG) != 0 || std::chrono::steady_clock::now() > deadline) return false;
         }
         return kill(process.pid, SIGSTOP) == 0;
-    }
-
-    std::vector<std::string> FilesIn(const std::string& folder) {
-        std::vector<std::string> names;
-        DIR* list = opendir(folder.c_str());
-        while (const dirent* entry = list ? readdir(list) : nullptr)
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") names.push_back(entry->d_name);
-        if (list) closedir(list);
-        std::sort(names.begin(), names.end());
-        return names;
     }
 };
 
@@ -378,7 +363,7 @@ TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
         kill(process.pid, SIGCONT);
         process.Wait();
         EXPECT_TRUE(WIFSIGNALED(process.status) && WTERMSIG(process.status) == signal) << strsignal(signal);
-        EXPECT_EQ(FilesIn(out), std::vector<std::string>{"keep.bmp"}) << strsignal(signal);
+        EXPECT_EQ(Entries(out), std::set<std::string>{"keep.bmp"}) << strsignal(signal);
         EXPECT_EQ(Slurp(kept), "precious");
     }
     // Two workers, each in the middle of a file.
@@ -392,7 +377,7 @@ TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     kill(batch.pid, SIGCONT);
     batch.Wait();
     EXPECT_TRUE(WIFSIGNALED(batch.status) && WTERMSIG(batch.status) == SIGINT);
-    for (const std::string& name : FilesIn(out)) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
+    for (const std::string& name : Entries(out)) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
 }
 
 // Running out of memory fails that input with one line and exit 1; in a

@@ -20,29 +20,12 @@
 #include <sstream>
 
 #include "glyphrun/safe_file.h"
+#include "temp_folder.h"
 
 namespace glyphrun {
 namespace {
 
-class SafeFile : public ::testing::Test {
-protected:
-    std::string dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/glyphrun-safe-file-test-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string Keep(const std::string& name, const std::string& text = "precious") {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path) << text;
-        return path;
-    }
-    std::set<std::string> Entries() const {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
-        return names;
-    }
-};
+using SafeFile = testing::TempFolderTest;
 
 std::string Read(const std::string& path) {
     std::ostringstream text;

@@ -11,26 +11,14 @@
 
 #include "glyphrun/codecs.h"
 #include "image_readers.h"
+#include "temp_folder.h"
 
 namespace glyphrun {
 namespace {
 
 using namespace testing;
 
-class Save : public ::testing::Test {
-protected:
-    std::string dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/glyphrun-save-test-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-    std::string Keep(const std::string& name) {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path) << "precious";
-        return path;
-    }
-};
+using Save = TempFolderTest;
 
 TEST_F(Save, WritesEveryTypeThatReadersOpen) {
     GrImage image;

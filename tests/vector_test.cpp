@@ -13,6 +13,7 @@
 #include "glyphrun/ecc200.h"
 #include "glyphrun/vector.h"
 #include "image_readers.h"
+#include "temp_folder.h"
 
 namespace glyphrun {
 namespace {
@@ -66,23 +67,12 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-class Vector : public ::testing::Test {
+class Vector : public TempFolderTest {
 protected:
-    std::string dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/glyphrun-vector-test-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
     int Run(const std::string& command) { return std::system(command.c_str()); }
     std::string Text(const std::string& path) {
         const Bytes bytes = ReadFile(path);
         return std::string(bytes.begin(), bytes.end());
-    }
-    std::string Keep(const std::string& name) {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path) << "precious";
-        return path;
     }
 };
 
