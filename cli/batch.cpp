@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,6 +60,23 @@ public:
     }
 
     int Errno() const { return errno_; }
+
+    // The lines still to come in a regular file, counted ahead so that
+    // progress can show the whole; nothing for a pipe or a terminal.
+    std::optional<uint64_t> CountAhead() const {
+        struct stat info {};
+        const off_t start = ::lseek(fd_, 0, SEEK_CUR);
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || start < 0) return std::nullopt;
+        uint64_t lines = 0;
+        char last = '\n';
+        std::vector<char> block(1 << 16);
+        for (ssize_t count; (count = ::read(fd_, block.data(), block.size())) > 0;) {
+            lines += static_cast<uint64_t>(std::count(block.data(), block.data() + count, '\n'));
+            last = block[static_cast<size_t>(count) - 1];
+        }
+        if (::lseek(fd_, start, SEEK_SET) != start) return std::nullopt;
+        return lines + (last != '\n' ? 1 : 0);
+    }
 
 private:
     bool Fill() {
@@ -143,6 +161,7 @@ public:
           showProgress_(isatty(STDERR_FILENO) != 0) {}
 
     int Run(LineReader& reader, size_t workerCount) {
+        if (showProgress_) expected_ = reader.CountAhead();
         std::vector<std::jthread> workers;
         try {
             while (workers.size() < workerCount) workers.emplace_back([this] { Work(); });
@@ -250,7 +269,8 @@ private:
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
             if (AllTaken() && writing_ == 0) return;
-            slotDone_.wait_for(lock, kProgressInterval, [this] { return FrontierDone() || (AllTaken() && writing_ == 0); });
+            slotDone_.wait_for(lock, kProgressInterval,
+                               [this] { return FrontierDone() || (AllTaken() && writing_ == 0); });
         }
     }
 
@@ -267,6 +287,9 @@ private:
                 workReady_.wait(lock);
                 continue;
             }
+            // Lines already reported (those that failed before any worker
+            // saw them) have left the window: their slots may hold newer lines.
+            taken_ = std::max(taken_, reported_);
             while (SlotOf(taken_).state != Slot::State::Waiting) ++taken_;
             const uint64_t index = taken_++;
             Slot& slot = SlotOf(index);
@@ -324,7 +347,7 @@ private:
         lastProgress_ = now;
         progressShown_ = true;
         std::string text = "\rglyphrun-cli: " + std::to_string(written_ + failed_);
-        if (closed_) text += " of " + std::to_string(added_);
+        if (expected_ || closed_) text += " of " + std::to_string(expected_.value_or(added_));
         text += " symbols";
         if (failed_) text += " (" + std::to_string(failed_) + " failed)";
         std::fputs(text.c_str(), stderr);
@@ -370,6 +393,7 @@ private:
     // Counted by the main thread as lines are reported.
     uint64_t written_ = 0, failed_ = 0;
     const bool showProgress_;
+    std::optional<uint64_t> expected_;  // the lines of a regular file, counted ahead
     bool progressShown_ = false;
     Clock::time_point lastProgress_ = Clock::now();
 };
