@@ -45,6 +45,7 @@ bool DisplayNamed() { return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_
 }  // namespace
 
 int main(int argc, char** argv) {
+    glyphrun::HoldStandardDescriptors();
     if (!PlatformChosen() && !DisplayNamed()) ExitWithoutDisplay();
     // A window closed by a signal during a save leaves no temporary file.
     glyphrun::RemoveTemporaryFilesOnSignals();

@@ -39,7 +39,11 @@ public:
         if (skipping_ && !SkipRestOfLine()) return Result::Failed;
         bool started = false;
         for (;;) {
-            if (begin_ == end_ && !Fill()) return failed_ ? Result::Failed : started ? Result::Line : Result::End;
+            if (begin_ == end_ && !Fill()) {
+                if (failed_) return Result::Failed;
+                if (!started) return Result::End;
+                return line.size() > kMaxLineBytes ? Result::TooLong : Result::Line;  // a last line without a line end
+            }
             started = true;
             const char* start = buffer_.data() + begin_;
             const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
@@ -155,8 +159,9 @@ public:
         : inputName_(inputName),
           options_(options),
           pattern_(*options.outputPath),
-          // With the line number in the folder, one folder failing says nothing of the others.
-          stopOnPlaceFailure_(FolderOf(pattern_).find('#') == std::string::npos),
+          // With the line number in the folder, one folder failing says
+          // nothing of the others, and folders may lead to one another.
+          numberInFolder_(FolderOf(pattern_).find('#') != std::string::npos),
           slots_(std::max<size_t>(32, 8 * workers)),
           showProgress_(isatty(STDERR_FILENO) != 0) {}
 
@@ -168,6 +173,12 @@ public:
         } catch (const std::system_error& error) {
             if (workers.empty()) return Fail({std::string("cannot start a worker thread: ") + error.what()});
         }
+        // Should the main thread fail (memory running out), the workers are
+        // let go before they are joined.
+        struct LetGo {
+            Batch& batch;
+            ~LetGo() { batch.Stop(); }
+        } letGo{*this};
         Failure readFailure = ReadLines(reader);
         Close();
         for (std::jthread& worker : workers) worker.join();
@@ -194,10 +205,13 @@ private:
             if (result == LineReader::Result::End) return {};
             if (result == LineReader::Result::Failed)
                 return {"cannot read " + inputName_ + ": " + std::strerror(reader.Errno())};
-            std::string output = BatchOutputName(pattern_, number);
-            Failure early = result == LineReader::Result::TooLong
-                                ? Failure{"the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"}
-                                : ClaimOutput(output, number);
+            std::string output;
+            Failure early = FailOnOutOfMemory([&]() -> Failure {
+                output = BatchOutputName(pattern_, number);
+                if (result == LineReader::Result::TooLong)
+                    return {"the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"};
+                return ClaimOutput(output, number);
+            });
             if (!Add(std::move(line), std::move(output), std::move(early))) return {};
             line = std::string();
         }
@@ -205,8 +219,10 @@ private:
 
     // Two lines whose names lead through symbolic links to one file would
     // leave whichever was written last; the later line fails instead. Only
-    // outputs reached through a link are remembered, so memory stays flat.
-    // A device (links to /dev/null, say) is written into, not replaced.
+    // outputs reached through a link are remembered, so memory stays flat;
+    // with the number in the folder, where a folder may be a link to
+    // another, every output is. A device (links to /dev/null, say) is
+    // written into, not replaced.
     Failure ClaimOutput(const std::string& output, int64_t number) {
         const OutputTarget target = ResolveOutputTarget(output);
         if (target.inPlace) return {};
@@ -219,7 +235,7 @@ private:
         if (earlier && *earlier < number)
             return {output + " is the same file as the output of line " + std::to_string(*earlier) + " (" +
                     target.path + ")"};
-        if (target.throughLink) claimed_.emplace(target.path, number);
+        if (target.throughLink || numberInFolder_) claimed_.emplace(target.path, number);
         return {};
     }
 
@@ -256,6 +272,14 @@ private:
         workReady_.notify_one();
         ReportFinished(/*all=*/false);
         return true;
+    }
+
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        workReady_.notify_all();
     }
 
     void Close() {
@@ -301,7 +325,9 @@ private:
             Failure failure = WriteSymbol({bytes, slot.line.size()}, options_, slot.output);
             lock.lock();
             --writing_;
-            if (failure.place && stopOnPlaceFailure_ && !stopped_) {
+            // The first line, in line order, to meet the place's failure is
+            // the one reported: workers may meet it out of order.
+            if (failure.place && !numberInFolder_ && (!stopped_ || index + 1 < stoppingLine_)) {
                 stopped_ = true;
                 stoppingLine_ = index + 1;
                 workReady_.notify_all();
@@ -379,7 +405,7 @@ private:
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;
-    const bool stopOnPlaceFailure_;
+    const bool numberInFolder_;
     std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
 
     std::mutex mutex_;

@@ -145,6 +145,7 @@ int Run(const cli::CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    HoldStandardDescriptors();
     // A write stopped by a file-size limit then fails with EFBIG and a
     // message instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);

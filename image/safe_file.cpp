@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 namespace glyphrun {
@@ -24,6 +25,11 @@ enum : int { kFree, kFilling, kNamed, kRemoved };
 std::atomic<int> slotStates[kSlots];
 char slotNames[kSlots][PATH_MAX];
 static_assert(std::atomic<int>::is_always_lock_free);
+
+// Once the files are being removed no new one is named, and a thread that
+// is naming one as it begins finishes first (see Name and RemoveTemporaryFiles).
+std::atomic<bool> ending{false};
+std::atomic<int> naming{0};  // threads between protecting a name and knowing whether it was made
 
 // The slot that now holds `name`, or -1.
 int Protect(const std::string& name) {
@@ -176,10 +182,24 @@ int Name(const std::string& folder, std::string& name, int& slot, const Create& 
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + "/.glyphrun-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        naming.fetch_add(1);
+        if (ending.load()) {
+            naming.fetch_sub(1);
+            errno = EINTR;
+            break;
+        }
         slot = Protect(name);
-        const int created = create(name.c_str());
+        int created = create(name.c_str());
+        int error = errno;
+        // Made while the files were being removed: the name may have been
+        // passed over already, and the process is about to end.
+        if (created >= 0 && ending.load()) {
+            ::unlink(name.c_str());
+            created = -1;
+            error = EINTR;
+        }
+        naming.fetch_sub(1);
         if (created >= 0) return created;
-        const int error = errno;
         Unprotect(slot);
         errno = error;
         if (error != EEXIST) break;
@@ -219,6 +239,24 @@ FileWriteResult ReplaceFailure(const std::string& path, int error) {
     return result;
 }
 
+// A temporary file beside the target, removed (and its descriptor and slot
+// given back) however the write ends, memory running out included, unless
+// it has become the target.
+struct Temporary {
+    int unnamed = -1;  // a file without a name, linked in only at the end
+    std::string name;  // its name, once it has one
+    int slot = -1;
+
+    Temporary() = default;
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    ~Temporary() {
+        if (unnamed >= 0) ::close(unnamed);
+        if (!name.empty()) ::unlink(name.c_str());
+        Unprotect(slot);
+    }
+};
+
 // Writes a temporary file beside `target` and renames it over the target.
 // No fsync: a batch writes thousands of labels and a sync costs milliseconds
 // each; the rename still guarantees that a failed run leaves the old file.
@@ -229,34 +267,31 @@ FileWriteResult WriteAndReplace(const std::string& target, const std::string& pa
     if (existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
 
     const std::string folder = FolderOf(target);
-    std::string temporary;  // the temporary file's name, once it has one
-    int slot = -1;
+    Temporary temporary;
     // The unnamed file keeps a descriptor of its own to be linked in
     // through once the stream is closed.
-    const int unnamed = OpenUnnamed(folder);
+    temporary.unnamed = OpenUnnamed(folder);
     const auto createNamed = [](const char* name) {
         return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // the umask applies
     };
-    const int fd = unnamed >= 0 ? ::fcntl(unnamed, F_DUPFD_CLOEXEC, 0) : Name(folder, temporary, slot, createNamed);
+    const int fd = temporary.unnamed >= 0 ? ::fcntl(temporary.unnamed, F_DUPFD_CLOEXEC, 0)
+                                          : Name(folder, temporary.name, temporary.slot, createNamed);
     if (fd < 0) {
         FileWriteResult result = Failure("cannot write", path, errno);
         result.placeFailed = true;  // no file can be made in that folder now
-        if (unnamed >= 0) ::close(unnamed);
         return result;
     }
     if (existed) KeepOwnerAndMode(fd, existing);
     FileWriteResult result = WriteThrough(fd, path, write);
-    if (unnamed >= 0) {
-        const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
+    if (result.ok && temporary.unnamed >= 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(temporary.unnamed);
         const auto linkIn = [&self](const char* name) {
             return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW);
         };
-        if (result.ok && Name(folder, temporary, slot, linkIn) < 0) result = Failure("cannot write", path, errno);
-        ::close(unnamed);
+        if (Name(folder, temporary.name, temporary.slot, linkIn) < 0) result = Failure("cannot write", path, errno);
     }
-    if (result.ok && ::rename(temporary.c_str(), target.c_str()) != 0) result = ReplaceFailure(path, errno);
-    if (!result.ok && !temporary.empty()) ::unlink(temporary.c_str());
-    Unprotect(slot);
+    if (result.ok && ::rename(temporary.name.c_str(), target.c_str()) != 0) result = ReplaceFailure(path, errno);
+    if (result.ok) temporary.name.clear();  // it is the target now
     return result;
 }
 
@@ -288,9 +323,26 @@ OutputTarget ResolveOutputTarget(const std::string& path) {
 }
 
 void RemoveTemporaryFiles() {
+    ending.store(true);
+    // A thread naming a file as this begins is a few system calls from
+    // knowing whether it made it; the wait is bounded, since the thread this
+    // runs on may be the one interrupted there.
+    for (int wait = 0; wait < 1000 && naming.load() > 0; ++wait) {
+        const timespec tenthOfAMillisecond{0, 100'000};
+        ::nanosleep(&tenthOfAMillisecond, nullptr);
+    }
     for (int slot = 0; slot < kSlots; ++slot) {
         int expected = kNamed;
         if (slotStates[slot].compare_exchange_strong(expected, kRemoved)) ::unlink(slotNames[slot]);
+    }
+}
+
+void HoldStandardDescriptors() {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number is this one, since those below it are open.
+        const int held = ::open("/dev/null", (fd == STDIN_FILENO ? O_WRONLY : O_RDONLY));
+        if (held >= 0 && held != fd) ::close(held);
     }
 }
 

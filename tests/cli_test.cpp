@@ -418,11 +418,12 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
 // an endless line does not grow the process.
 TEST_F(Cli, BatchStreamsItsInputInFlatMemory) {
     const std::string lines = dir + "/lines.txt";
-    std::ofstream(lines) << "FIRST\n" << std::string(10'000'000, 'X') << "\r\nTHIRD";
+    std::ofstream(lines) << "FIRST\n" << std::string(10'000'000, 'X') << "\r\nTHIRD\n" << std::string(65537, 'Y');
     Outcome o = Run("--batch -i " + Quote(lines) + " -o " + Quote(dir + "/s-#.pgm"));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: " + lines + " line 2: the line is longer than 65536 bytes\n" +
-                         "glyphrun-cli: 2 of 3 symbols written; 1 failed\n");
+                         "glyphrun-cli: " + lines + " line 4: the line is longer than 65536 bytes\n" +
+                         "glyphrun-cli: 2 of 4 symbols written; 2 failed\n");
     EXPECT_EQ(Slurp(dir + "/s-3.pgm").substr(0, 3), "P5\n");
 
     Process endless = Start({"--batch", "-i", "/dev/zero", "-o", dir + "/z-#.pgm"});
@@ -468,11 +469,14 @@ TEST_F(Cli, FailedStandardOutputIsAFailure) {
 TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     std::string input;
     for (int i = 1; i <= 1000; ++i) input += "LABEL " + std::to_string(i) + "\n";
-    Outcome o = Run("--batch -i - -o " + Quote(dir + "/missing/l-####.png"), input);
+    Outcome o = Run("--batch -j4 -i - -o " + Quote(dir + "/missing/l-####.png"), input);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
-    EXPECT_NE(o.err.find("No such file or directory"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("stopped at line"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.rfind("glyphrun-cli: standard input line 1: cannot write " + dir + "/missing/l-0001.png: " +
+                              "No such file or directory\nglyphrun-cli: stopped at line 1",
+                          0),
+              0u)
+        << o.err;
 
     const std::string out = dir + "/out";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
@@ -489,6 +493,30 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     };
     EXPECT_EQ(read("x.png"), "TWO");
     EXPECT_EQ(read("l-1.png"), "ONE");
+    // Folders that are links, with the number in the folder's name.
+    ASSERT_EQ(mkdir((out + "/d2").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("d2", (out + "/d1").c_str()), 0);
+    o = Run("--batch -i - -o " + Quote(out + "/d#/x.png"), "ONE\nTWO\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("line 2: " + out + "/d2/x.png is the same file as the output of line 1"), std::string::npos)
+        << o.err;
+    EXPECT_EQ(read("d2/x.png"), "ONE");
+
+    // With standard error closed, no message lands in a file being written.
+    const std::string quiet = dir + "/quiet";
+    ASSERT_EQ(mkdir(quiet.c_str(), 0755), 0);
+    std::string mixed;
+    for (int i = 1; i <= 200; ++i) mixed += i % 2 ? "LABEL " + std::to_string(i) + "\n" : "\n";
+    std::ofstream(dir + "/mixed.txt") << mixed;
+    std::system((std::string(GLYPHRUN_CLI) + " --batch -j2 -i - -o " + Quote(quiet + "/q-###.pgm") + " <" +
+                 Quote(dir + "/mixed.txt") + " 2>&-")
+                    .c_str());
+    EXPECT_EQ(Entries(quiet).size(), 100u);
+    for (const std::string& name : Entries(quiet)) {
+        const std::string pgm = Slurp(quiet + "/" + name);
+        EXPECT_EQ(pgm.rfind("P5\n", 0), 0u) << name;
+        EXPECT_EQ(pgm.find("glyphrun-cli"), std::string::npos) << name;
+    }
 }
 
 // Names are printed as the user gave them, with unprintable bytes escaped,

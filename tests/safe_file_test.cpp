@@ -18,6 +18,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "glyphrun/safe_file.h"
 #include "temp_folder.h"
@@ -112,6 +113,32 @@ TEST_F(SafeFile, InterruptedWritesLeaveNoFile) {
     kill(child, SIGTERM);
     EXPECT_EQ(EndingSignal(child), SIGTERM);
     EXPECT_TRUE(Entries().empty());
+}
+
+// Threads that write all the time, ended by a signal at any moment: no
+// temporary file is left, named or not, whichever thread takes the signal.
+TEST_F(SafeFile, SignalsWhileThreadsWriteLeaveNothing) {
+    for (bool named : {false, true})
+        for (int round = 0; round < 25; ++round) {
+            const pid_t child = fork();
+            if (child == 0) {
+                if (named && !RefuseUnnamedFiles()) _exit(77);
+                RemoveTemporaryFilesOnSignals();
+                for (int t = 0; t < 4; ++t)
+                    std::thread([path = dir + "/w" + std::to_string(t)] {
+                        for (;;) WriteText(path, "x");
+                    }).detach();
+                for (;;) pause();
+            }
+            usleep(static_cast<useconds_t>(1000 + 700 * round));
+            kill(child, SIGTERM);
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "seccomp is not permitted";
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+            for (const std::string& name : Entries())
+                EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
+        }
 }
 
 TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {

@@ -41,6 +41,13 @@ struct OutputTarget {
 };
 OutputTarget ResolveOutputTarget(const std::string& path);
 
+// Programs call this first thing: each of descriptors 0-2 that is closed
+// gets /dev/null, opened so that it fails as a closed one does (standard
+// input for reading, standard output and error for writing). Otherwise the
+// next file opened takes the number, and what is meant for standard error
+// (say) lands in a file being written.
+void HoldStandardDescriptors();
+
 // Programs call this once at start: SIGINT, SIGTERM and SIGHUP then remove
 // the temporary files of the writes under way before the process ends with
 // the usual status for the signal. A signal that is ignored (nohup, a
@@ -49,7 +56,7 @@ void RemoveTemporaryFilesOnSignals();
 
 // Removes the temporary files of the writes under way, with unlink alone:
 // for a signal handler of the program's own that then ends the process
-// (the writes under way fail).
+// (the writes under way fail, and no new one starts).
 void RemoveTemporaryFiles();
 
 }  // namespace glyphrun
