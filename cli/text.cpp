@@ -57,7 +57,8 @@ std::string Printable(std::string_view text) {
             out += '\\';
             out += kLetters[named];
         } else if (length == 0 || c < 0x20 || c == 0x7F || IsC1Control(text, i, length)) {
-            for (size_t k = 0; k < std::max<size_t>(length, 1); ++k) AppendHex(out, static_cast<unsigned char>(text[i + k]));
+            for (size_t k = 0; k < std::max<size_t>(length, 1); ++k)
+                AppendHex(out, static_cast<unsigned char>(text[i + k]));
         } else {
             out.append(text, i, length);
         }

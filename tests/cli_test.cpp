@@ -98,7 +98,8 @@ protected:
     static bool StopWhileWriting(const Process& process, const std::string& folder) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!WritesInto(process.pid, folder)) {
-            if (waitpid(process.pid, nullptr, WNOHANG) != 0 || std::chrono::steady_clock::now() > deadline) return false;
+            const bool ended = waitpid(process.pid, nullptr, WNOHANG) != 0;
+            if (ended || std::chrono::steady_clock::now() > deadline) return false;
         }
         return kill(process.pid, SIGSTOP) == 0;
     }
