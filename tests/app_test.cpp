@@ -222,6 +222,7 @@ TEST(Window, WithoutADisplayItSaysSoInOneLine) {
     QTemporaryDir dir;
     const QString err = dir.filePath("err");
     for (const char* display : {"", "DISPLAY=:97"}) {
+        if (*display && access("/tmp/.X11-unix/X97", F_OK) == 0) continue;  // a display :97 that would open
         const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + display +
                                     " " + GLYPHRUN_WINDOW + " 2>" + err.toStdString();
         const int raw = std::system(command.c_str());
