@@ -3,6 +3,7 @@
 
 #include "failure.h"
 #include "glyphrun/ecc200_stages.h"
+#include "glyphrun/symbol.h"
 
 namespace glyphrun {
 namespace {
@@ -69,25 +70,27 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
     if (encoder->moduleSize < 0 || encoder->margin < 0)
         return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
 
-    uint8_t data[kMaxDataCodewords];
-    int32_t sizeIndex = requestedSize;
-    int32_t count =
-        EncodeCodewords(data, kMaxDataCodewords, bytes, length, encoder->scheme, sizeIndex, &failure, encoder->meaning);
-    if (count <= 0) return 0;
-    encoder->dataCodewords = count;
-    PadCodewords(data, count, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizeIndex));
+    if (length < 0 || (!bytes && length > 0)) return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
+    const EncodeResult result = Encode(std::span<const uint8_t>(bytes, static_cast<size_t>(length)),
+                                       EncodeOptions{encoder->scheme, requestedSize, encoder->meaning});
+    if (!result) {
+        failure = result.failure;
+        return 0;
+    }
+    const Symbol& symbol = result.symbol;
+    encoder->dataCodewords = symbol.dataCodewords;
+    encoder->sizeIndex = symbol.sizeIndex;
+    encoder->symbolRows = symbol.rows;
+    encoder->symbolCols = symbol.cols;
+    encoder->mappingRows = SymbolSizes()[symbol.sizeIndex].mappingRows();
+    encoder->mappingCols = SymbolSizes()[symbol.sizeIndex].mappingCols();
 
-    encoder->sizeIndex = sizeIndex;
-    encoder->symbolRows = QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, sizeIndex);
-    encoder->symbolCols = QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, sizeIndex);
-    encoder->mappingRows = QuerySymbolAttribute(SymbolAttribute::AttrMappingRows, sizeIndex);
-    encoder->mappingCols = QuerySymbolAttribute(SymbolAttribute::AttrMappingCols, sizeIndex);
-
-    encoder->message = AllocMessage(sizeIndex);
+    // The record keeps the mapping matrix with its status bits, which the
+    // symbol does not carry: the codewords are placed once more into it.
+    encoder->message = AllocMessage(symbol.sizeIndex);
     if (!encoder->message) return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
-    std::memcpy(encoder->message->codewords, data, static_cast<size_t>(count));
-    ComputeEcc(encoder->message, sizeIndex);
-    PlaceCodewords(encoder->message, sizeIndex, kDarkValue);
+    std::memcpy(encoder->message->codewords, symbol.codewords.data(), symbol.codewords.size());
+    PlaceCodewords(encoder->message, symbol.sizeIndex, kDarkValue);
 
     const int64_t width = ImageSide(encoder->moduleSize, encoder->symbolCols, encoder->margin);
     const int64_t height = ImageSide(encoder->moduleSize, encoder->symbolRows, encoder->margin);

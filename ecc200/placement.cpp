@@ -1,4 +1,5 @@
 #include "glyphrun/ecc200_stages.h"
+#include "symbol_internal.h"
 
 namespace glyphrun {
 namespace {
@@ -65,17 +66,10 @@ bool Unvisited(const Mapping& m, int32_t row, int32_t col) { return !(ModuleAt(m
 
 }  // namespace
 
-int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkValue) {
-    const int32_t nr = QuerySymbolAttribute(SymbolAttribute::AttrMappingRows, sizeIndex);
-    const int32_t nc = QuerySymbolAttribute(SymbolAttribute::AttrMappingCols, sizeIndex);
-    const int32_t total = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizeIndex) +
-                          QuerySymbolAttribute(SymbolAttribute::AttrEccCodewords, sizeIndex);
-    if (nr < 1 || !message || !message->modules || !message->codewords || message->moduleCount != nr * nc ||
-        message->codewordCount != total)
-        return 0;
-
-    const Mapping m{message->modules, nr, nc, darkValue};
-    const uint8_t* codewords = message->codewords;
+int32_t PlaceIntoMapping(uint8_t* modules, const uint8_t* codewords, int32_t sizeIndex, uint8_t darkValue) {
+    const SymbolSize& size = SymbolSizes()[sizeIndex];
+    const int32_t nr = size.mappingRows(), nc = size.mappingCols();
+    const Mapping m{modules, nr, nc, darkValue};
     int32_t k = 0;
     int32_t row = 4, col = 0;
     do {
@@ -112,6 +106,16 @@ int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkVa
         ModuleAt(m, nr - 2, nc - 2) |= darkValue;
     }
     return k;
+}
+
+int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkValue) {
+    if (sizeIndex < 0 || sizeIndex >= kSymbolSizeCount || !message || !message->modules || !message->codewords)
+        return 0;
+    const SymbolSize& size = SymbolSizes()[sizeIndex];
+    if (message->moduleCount != size.mappingRows() * size.mappingCols() ||
+        message->codewordCount != size.totalCodewords())
+        return 0;
+    return PlaceIntoMapping(message->modules, message->codewords, sizeIndex, darkValue);
 }
 
 int32_t ModuleStatus(const Ecc200Message* message, int32_t sizeIndex, int32_t row, int32_t col) {

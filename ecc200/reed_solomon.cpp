@@ -1,6 +1,7 @@
 #include <array>
 
 #include "glyphrun/ecc200_stages.h"
+#include "symbol_internal.h"
 
 namespace glyphrun {
 namespace {
@@ -59,19 +60,15 @@ uint8_t GfMultiplyPower(uint8_t a, int32_t power) {
     return static_cast<uint8_t>(kGf.exp[(kGf.log[a] + power % 255 + 255) % 255]);
 }
 
-int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
-    const int32_t dataCount = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizeIndex);
-    const int32_t eccCount = QuerySymbolAttribute(SymbolAttribute::AttrEccPerBlock, sizeIndex);
-    const int32_t blocks = QuerySymbolAttribute(SymbolAttribute::AttrBlocks, sizeIndex);
-    const int32_t total = dataCount + QuerySymbolAttribute(SymbolAttribute::AttrEccCodewords, sizeIndex);
-    if (dataCount < 1 || !message || !message->codewords || message->codewordCount != total) return 0;
-
+void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex) {
+    const SymbolSize& size = SymbolSizes()[sizeIndex];
+    const int32_t dataCount = size.dataCodewords, eccCount = size.eccPerBlock, blocks = size.blocks;
+    const int32_t total = size.totalCodewords();
     // The generator's coefficients are never 0, so their logarithms are
     // taken once and each step costs one table lookup per coefficient.
     const auto g = Generator(eccCount);
     std::array<int32_t, kMaxEccPerBlock> logG{};
     for (int32_t k = 0; k < eccCount; ++k) logG[k] = kGf.log[g[k]] % 255;
-    uint8_t* codewords = message->codewords;
     for (int32_t block = 0; block < blocks; ++block) {
         std::array<uint8_t, kMaxEccPerBlock> r{};
         // Data codeword p belongs to block p mod blocks.
@@ -91,6 +88,13 @@ int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
         int32_t q = DataCodewordsInBlock(sizeIndex, block) * blocks + block;
         for (int32_t k = eccCount - 1; k >= 0 && q < total; --k, q += blocks) codewords[q] = r[k];
     }
+}
+
+int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
+    if (sizeIndex < 0 || sizeIndex >= kSymbolSizeCount || !message || !message->codewords ||
+        message->codewordCount != SymbolSizes()[sizeIndex].totalCodewords())
+        return 0;
+    FillCheckCodewords(message->codewords, sizeIndex);
     return 1;
 }
 

@@ -3,59 +3,89 @@
 namespace glyphrun {
 namespace {
 
-// The stored columns, indexed by size index: 24 square sizes, then 6 rectangles.
-constexpr int32_t kSymbolRows[kSymbolSizeCount] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48, 52,
-                                                   64, 72, 80, 88, 96, 104, 120, 132, 144, 8, 8, 12, 12, 16, 16};
-constexpr int32_t kSymbolCols[kSymbolSizeCount] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48, 52,
-                                                   64, 72, 80, 88, 96, 104, 120, 132, 144, 18, 32, 26, 36, 36, 48};
-constexpr int32_t kRegionRows[kSymbolSizeCount] = {8,  10, 12, 14, 16, 18, 20, 22, 24, 14, 16, 18, 20, 22, 24,
-                                                   14, 16, 18, 20, 22, 24, 18, 20, 22, 6,  6,  10, 10, 14, 14};
-constexpr int32_t kRegionCols[kSymbolSizeCount] = {8,  10, 12, 14, 16, 18, 20, 22, 24, 14, 16, 18, 20, 22, 24,
-                                                   14, 16, 18, 20, 22, 24, 18, 20, 22, 16, 14, 24, 16, 16, 22};
-constexpr int32_t kRegionsAcross[kSymbolSizeCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2,
-                                                      4, 4, 4, 4, 4, 4, 6, 6, 6, 1, 2, 1, 2, 2, 2};
-constexpr int32_t kBlocks[kSymbolSizeCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2,
-                                               2, 4, 4, 4, 4, 6, 6, 8, 10, 1, 1, 1, 1, 1, 1};
-constexpr int32_t kEccPerBlock[kSymbolSizeCount] = {5,  7,  10, 12, 14, 18, 20, 24, 28, 36, 42, 48, 56, 68, 42,
-                                                    56, 36, 48, 56, 68, 56, 68, 62, 62, 7,  11, 14, 18, 24, 28};
-constexpr int32_t kCorrectablePerBlock[kSymbolSizeCount] = {2,  3,  5,  6,  7,  9,  10, 12, 14, 18, 21, 24, 28, 34, 21,
-                                                            28, 18, 24, 28, 34, 28, 34, 31, 31, 3,  5,  7,  9,  12, 14};
-constexpr int32_t kDataCodewords[kSymbolSizeCount] = {3,   5,   8,   12,  18,  22,  30,   36,   44,   62,
-                                                      86,  114, 144, 174, 204, 280, 368,  456,  576,  696,
-                                                      816, 1050, 1304, 1558, 5, 10, 16, 22, 32, 49};
+// rows, cols, region rows and cols, regions across and down, blocks, check
+// codewords and correctable errors per block, data codewords.
+constexpr SymbolSize kSizes[kSymbolSizeCount] = {
+    { 10,  10,  8,  8, 1, 1,  1,  5,  2,    3},
+    { 12,  12, 10, 10, 1, 1,  1,  7,  3,    5},
+    { 14,  14, 12, 12, 1, 1,  1, 10,  5,    8},
+    { 16,  16, 14, 14, 1, 1,  1, 12,  6,   12},
+    { 18,  18, 16, 16, 1, 1,  1, 14,  7,   18},
+    { 20,  20, 18, 18, 1, 1,  1, 18,  9,   22},
+    { 22,  22, 20, 20, 1, 1,  1, 20, 10,   30},
+    { 24,  24, 22, 22, 1, 1,  1, 24, 12,   36},
+    { 26,  26, 24, 24, 1, 1,  1, 28, 14,   44},
+    { 32,  32, 14, 14, 2, 2,  1, 36, 18,   62},
+    { 36,  36, 16, 16, 2, 2,  1, 42, 21,   86},
+    { 40,  40, 18, 18, 2, 2,  1, 48, 24,  114},
+    { 44,  44, 20, 20, 2, 2,  1, 56, 28,  144},
+    { 48,  48, 22, 22, 2, 2,  1, 68, 34,  174},
+    { 52,  52, 24, 24, 2, 2,  2, 42, 21,  204},
+    { 64,  64, 14, 14, 4, 4,  2, 56, 28,  280},
+    { 72,  72, 16, 16, 4, 4,  4, 36, 18,  368},
+    { 80,  80, 18, 18, 4, 4,  4, 48, 24,  456},
+    { 88,  88, 20, 20, 4, 4,  4, 56, 28,  576},
+    { 96,  96, 22, 22, 4, 4,  4, 68, 34,  696},
+    {104, 104, 24, 24, 4, 4,  6, 56, 28,  816},
+    {120, 120, 18, 18, 6, 6,  6, 68, 34, 1050},
+    {132, 132, 20, 20, 6, 6,  8, 62, 31, 1304},
+    {144, 144, 22, 22, 6, 6, 10, 62, 31, 1558},
+    {  8,  18,  6, 16, 1, 1,  1,  7,  3,    5},
+    {  8,  32,  6, 14, 2, 1,  1, 11,  5,   10},
+    { 12,  26, 10, 24, 1, 1,  1, 14,  7,   16},
+    { 12,  36, 10, 16, 2, 1,  1, 18,  9,   22},
+    { 16,  36, 14, 16, 2, 1,  1, 24, 12,   32},
+    { 16,  48, 14, 22, 2, 1,  1, 28, 14,   49},
+};
 
 constexpr int kFirstRectangle = 24;
 constexpr int kLargestSquare = 23;
 
-constexpr bool IsSizeIndex(int32_t sizeIndex) { return sizeIndex >= 0 && sizeIndex < kSymbolSizeCount; }
+// The table's columns agree with each other: the regions tile the symbol
+// inside their finder and clock lines, and the mapping matrix holds every
+// codeword's eight modules (with at most four left over).
+constexpr bool ConsistentTable() {
+    for (const SymbolSize& s : kSizes) {
+        if (s.rows != s.regionsDown * (s.regionRows + 2) || s.cols != s.regionsAcross * (s.regionCols + 2))
+            return false;
+        const int32_t spare = s.mappingRows() * s.mappingCols() - 8 * s.totalCodewords();
+        if (spare != 0 && spare != 4) return false;
+        if (s.correctablePerBlock != s.eccPerBlock / 2) return false;
+    }
+    return kSizes[kLargestSquare].dataCodewords == kMaxDataCodewords;
+}
+static_assert(ConsistentTable());
 
-int32_t RegionsDown(int32_t i) { return i >= kFirstRectangle ? 1 : kRegionsAcross[i]; }
+constexpr bool IsSizeIndex(int32_t sizeIndex) { return sizeIndex >= 0 && sizeIndex < kSymbolSizeCount; }
 
 int32_t FirstFitting(int32_t dataCodewords, int32_t first, int32_t last) {
     for (int32_t i = first; i <= last; ++i)
-        if (kDataCodewords[i] >= dataCodewords) return i;
+        if (kSizes[i].dataCodewords >= dataCodewords) return i;
     return -1;
 }
 
 }  // namespace
 
+std::span<const SymbolSize, kSymbolSizeCount> SymbolSizes() { return kSizes; }
+
 int32_t QuerySymbolAttribute(SymbolAttribute attribute, int32_t i) {
     if (!IsSizeIndex(i)) return -1;
+    const SymbolSize& s = kSizes[i];
     switch (attribute) {
-        case SymbolAttribute::AttrSymbolRows: return kSymbolRows[i];
-        case SymbolAttribute::AttrSymbolCols: return kSymbolCols[i];
-        case SymbolAttribute::AttrRegionRows: return kRegionRows[i];
-        case SymbolAttribute::AttrRegionCols: return kRegionCols[i];
-        case SymbolAttribute::AttrRegionsAcross: return kRegionsAcross[i];
-        case SymbolAttribute::AttrRegionsDown: return RegionsDown(i);
-        case SymbolAttribute::AttrMappingRows: return RegionsDown(i) * kRegionRows[i];
-        case SymbolAttribute::AttrMappingCols: return kRegionsAcross[i] * kRegionCols[i];
-        case SymbolAttribute::AttrBlocks: return kBlocks[i];
-        case SymbolAttribute::AttrEccPerBlock: return kEccPerBlock[i];
-        case SymbolAttribute::AttrCorrectablePerBlock: return kCorrectablePerBlock[i];
-        case SymbolAttribute::AttrDataCodewords: return kDataCodewords[i];
-        case SymbolAttribute::AttrEccCodewords: return kEccPerBlock[i] * kBlocks[i];
-        case SymbolAttribute::AttrCorrectableTotal: return kCorrectablePerBlock[i] * kBlocks[i];
+        case SymbolAttribute::AttrSymbolRows: return s.rows;
+        case SymbolAttribute::AttrSymbolCols: return s.cols;
+        case SymbolAttribute::AttrRegionRows: return s.regionRows;
+        case SymbolAttribute::AttrRegionCols: return s.regionCols;
+        case SymbolAttribute::AttrRegionsAcross: return s.regionsAcross;
+        case SymbolAttribute::AttrRegionsDown: return s.regionsDown;
+        case SymbolAttribute::AttrMappingRows: return s.mappingRows();
+        case SymbolAttribute::AttrMappingCols: return s.mappingCols();
+        case SymbolAttribute::AttrBlocks: return s.blocks;
+        case SymbolAttribute::AttrEccPerBlock: return s.eccPerBlock;
+        case SymbolAttribute::AttrCorrectablePerBlock: return s.correctablePerBlock;
+        case SymbolAttribute::AttrDataCodewords: return s.dataCodewords;
+        case SymbolAttribute::AttrEccCodewords: return s.eccCodewords();
+        case SymbolAttribute::AttrCorrectableTotal: return s.correctablePerBlock * s.blocks;
     }
     return -1;  // an id cast from an integer outside the enumeration
 }
@@ -65,14 +95,14 @@ int32_t SelectSymbolSize(int32_t dataCodewords, int32_t requestedSize) {
     if (requestedSize == kSmallestSquare) return FirstFitting(dataCodewords, 0, kLargestSquare);
     if (requestedSize == kSmallestRectangle) return FirstFitting(dataCodewords, kFirstRectangle, kSymbolSizeCount - 1);
     if (!IsSizeIndex(requestedSize)) return -1;
-    return kDataCodewords[requestedSize] >= dataCodewords ? requestedSize : -1;
+    return kSizes[requestedSize].dataCodewords >= dataCodewords ? requestedSize : -1;
 }
 
 int32_t DataCodewordsInBlock(int32_t sizeIndex, int32_t block) {
-    if (!IsSizeIndex(sizeIndex) || block < 0 || block >= kBlocks[sizeIndex]) return -1;
+    if (!IsSizeIndex(sizeIndex) || block < 0 || block >= kSizes[sizeIndex].blocks) return -1;
     // Only 144 x 144 does not divide evenly: its first 8 blocks carry one more.
     const int32_t extra = (sizeIndex == kLargestSquare && block < 8) ? 1 : 0;
-    return kDataCodewords[sizeIndex] / kBlocks[sizeIndex] + extra;
+    return kSizes[sizeIndex].dataCodewords / kSizes[sizeIndex].blocks + extra;
 }
 
 }  // namespace glyphrun

@@ -37,7 +37,7 @@ TEST(RoundTrip, LengthsUpToTheLargestCapacity) {
     std::mt19937 rng(7);
     for (int length = 1; length <= kMaxDataCodewords; length += length < 64 ? 1 : 37) {
         const std::string text = RandomBytes(rng, length, 32, 126);
-        EXPECT_EQ(EncodeAndRead(text, EncodeScheme::Ascii, kSmallestSquare, 1, 0), text) << length;
+        EXPECT_EQ(EncodeAndRead(text, EncodeScheme::Ascii, kSmallestSquare), text) << length;
     }
     const std::string full(kMaxDataCodewords, 'x');
     EXPECT_EQ(EncodeAndRead(full, EncodeScheme::Ascii, kSmallestSquare), full);
@@ -64,11 +64,20 @@ TEST(RoundTrip, RectanglesAndEveryModuleSizeAndMargin) {
         const std::string text(length, 'R');
         EXPECT_EQ(EncodeAndRead(text, EncodeScheme::Ascii, kSmallestRectangle), text) << length;
     }
+    // The encoder record paints its own image at every module size and margin.
+    const std::string text = "Glyphrun 0123";
     for (int moduleSize = 1; moduleSize <= 5; ++moduleSize)
-        for (int margin = 0; margin <= 10; ++margin)
-            EXPECT_EQ(EncodeAndRead("Glyphrun 0123", EncodeScheme::Ascii, kSmallestSquare, moduleSize, margin),
-                      "Glyphrun 0123")
-                << moduleSize << "/" << margin;
+        for (int margin = 0; margin <= 10; ++margin) {
+            Ecc200Encoder encoder = InitEncoder();
+            encoder.scheme = EncodeScheme::Ascii;
+            encoder.moduleSize = moduleSize;
+            encoder.margin = margin;
+            ASSERT_EQ(EncodeMessage(&encoder, static_cast<int32_t>(text.size()),
+                                    reinterpret_cast<const uint8_t*>(text.data()), kSmallestSquare),
+                      1);
+            EXPECT_EQ(testing::ReadSymbol(*encoder.image, moduleSize), text) << moduleSize << "/" << margin;
+            FreeEncoder(&encoder);
+        }
 }
 
 }  // namespace
@@ -137,7 +146,7 @@ TEST(RoundTrip, LongInputsInEveryScheme) {
         for (int length : {100, 500, 1000}) {
             std::string input;
             for (int i = 0; i < length; ++i) input += alphabet[rng() % alphabet.size()];
-            const auto read = EncodeAndRead(input, scheme, kSmallestSquare, 1, 1);
+            const auto read = EncodeAndRead(input, scheme, kSmallestSquare);
             EXPECT_TRUE(read == input) << SchemeName(scheme) << " " << length;
         }
     }

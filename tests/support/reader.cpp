@@ -4,18 +4,10 @@
 
 namespace glyphrun::testing {
 
-std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
-    const int scale = moduleSize >= 3 ? 1 : (moduleSize == 2 ? 2 : 3);
-    const int border = 4 * scale * (moduleSize > 0 ? moduleSize : 1);
-    const int width = image.width * scale + 2 * border;
-    const int height = image.height * scale + 2 * border;
-    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
-    // The module image stores its top row first, like the reader's buffer.
-    for (int y = 0; y < image.height * scale; ++y)
-        for (int x = 0; x < image.width * scale; ++x) {
-            const uint8_t* p = image.pixels + 3 * (static_cast<size_t>(y / scale) * image.width + x / scale);
-            gray[static_cast<size_t>(y + border) * width + x + border] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
-        }
+namespace {
+
+// Reads a grey picture (one byte per pixel, top row first, 255 light).
+std::optional<Reading> ReadGray(const std::vector<uint8_t>& gray, int width, int height) {
     const ZXing::ImageView view(gray.data(), width, height, ZXing::ImageFormat::Lum);
     const auto hints = ZXing::DecodeHints()
                            .setFormats(ZXing::BarcodeFormat::DataMatrix)
@@ -28,24 +20,51 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
                    result.hasECI()};
 }
 
-std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) {
-    const std::optional<Reading> reading = ReadSymbolFully(image, moduleSize);
+std::optional<std::string> BytesOf(const std::optional<Reading>& reading) {
     if (!reading) return std::nullopt;
     return reading->bytes;
 }
 
-std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,
-                                         int moduleSize, int margin) {
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = scheme;
-    encoder.moduleSize = moduleSize;
-    encoder.margin = margin;
-    std::optional<std::string> decoded;
-    if (EncodeMessage(&encoder, static_cast<int32_t>(bytes.size()), reinterpret_cast<const uint8_t*>(bytes.data()),
-                      requestedSize))
-        decoded = ReadSymbol(*encoder.image, moduleSize);
-    FreeEncoder(&encoder);
-    return decoded;
+}  // namespace
+
+std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
+    const int scale = moduleSize >= 3 ? 1 : (moduleSize == 2 ? 2 : 3);
+    const int border = 4 * scale * (moduleSize > 0 ? moduleSize : 1);
+    const int width = image.width * scale + 2 * border;
+    const int height = image.height * scale + 2 * border;
+    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
+    // The module image stores its top row first, like the reader's buffer.
+    for (int y = 0; y < image.height * scale; ++y)
+        for (int x = 0; x < image.width * scale; ++x) {
+            const uint8_t* p = image.pixels + 3 * (static_cast<size_t>(y / scale) * image.width + x / scale);
+            gray[static_cast<size_t>(y + border) * width + x + border] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
+        }
+    return ReadGray(gray, width, height);
+}
+
+std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
+    constexpr int kScale = 3, kBorder = 4;  // pixels per module, modules of light border
+    const int width = (symbol.cols + 2 * kBorder) * kScale;
+    const int height = (symbol.rows + 2 * kBorder) * kScale;
+    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
+    for (int y = 0; y < symbol.rows * kScale; ++y)
+        for (int x = 0; x < symbol.cols * kScale; ++x)
+            if (symbol.dark(y / kScale, x / kScale))
+                gray[static_cast<size_t>(y + kBorder * kScale) * width + x + kBorder * kScale] = 0;
+    return ReadGray(gray, width, height);
+}
+
+std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }
+
+std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) {
+    return BytesOf(ReadSymbolFully(image, moduleSize));
+}
+
+std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
+    const EncodeResult result = Encode(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), EncodeOptions{scheme, requestedSize});
+    if (!result) return std::nullopt;
+    return ReadSymbol(result.symbol);
 }
 
 }  // namespace glyphrun::testing

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/symbol.h"
 
 namespace glyphrun::testing {
 
@@ -27,9 +28,12 @@ struct Reading {
 };
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize);
 
-// Encodes `bytes` with `scheme` at `requestedSize` and decodes the result.
+// A symbol drawn at three pixels per module with a four-module light border.
+std::optional<std::string> ReadSymbol(const Symbol& symbol);
+std::optional<Reading> ReadSymbolFully(const Symbol& symbol);
+
+// Encodes `bytes` with `scheme` at `requestedSize` and decodes the symbol.
 // Nothing when encoding or reading fails.
-std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize,
-                                         int moduleSize = 2, int margin = 2);
+std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize);
 
 }  // namespace glyphrun::testing

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace glyphrun {
@@ -37,6 +38,26 @@ enum class SymbolAttribute : int32_t {
     AttrEccCodewords,
     AttrCorrectableTotal,
 };
+
+// One row of the size table. A data region is `regionRows` x `regionCols`
+// modules inside its finder and clock lines; the mapping matrix is the
+// data regions side by side without those lines.
+struct SymbolSize {
+    int32_t rows, cols;                // modules of the whole symbol
+    int32_t regionRows, regionCols;
+    int32_t regionsAcross, regionsDown;
+    int32_t blocks;                    // interleaved Reed-Solomon blocks
+    int32_t eccPerBlock, correctablePerBlock;
+    int32_t dataCodewords;             // the capacity
+
+    constexpr int32_t mappingRows() const { return regionsDown * regionRows; }
+    constexpr int32_t mappingCols() const { return regionsAcross * regionCols; }
+    constexpr int32_t eccCodewords() const { return blocks * eccPerBlock; }
+    constexpr int32_t totalCodewords() const { return dataCodewords + eccCodewords(); }
+};
+
+// The table, indexed by size index: 24 squares from 10 x 10, then 6 rectangles.
+std::span<const SymbolSize, kSymbolSizeCount> SymbolSizes();
 
 // -1 for a size index outside 0-29 or an attribute id outside the enum.
 int32_t QuerySymbolAttribute(SymbolAttribute attribute, int32_t sizeIndex);

@@ -1,0 +1,73 @@
+// The symbol that Encode makes is the one the encoder records describe,
+// module for module, and a failure comes back as a value with its reason.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "glyphrun/ecc200_stages.h"
+#include "glyphrun/symbol.h"
+#include "reader.h"
+
+namespace glyphrun {
+namespace {
+
+std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+TEST(Symbol, EverySizeAgreesWithTheRecordsAndReads) {
+    std::mt19937 rng(11);
+    for (int size = 0; size < kSymbolSizeCount; ++size) {
+        SCOPED_TRACE(size);
+        const SymbolSize& table = SymbolSizes()[size];
+        std::string text(table.dataCodewords - 1, '\0');
+        for (char& c : text) c = static_cast<char>('A' + rng() % 26);
+
+        const EncodeResult result = Encode(BytesOf(text), EncodeOptions{EncodeScheme::Ascii, size});
+        ASSERT_TRUE(result) << result.reason();
+        const Symbol& symbol = result.symbol;
+        EXPECT_EQ(symbol.sizeIndex, size);
+        EXPECT_EQ(symbol.rows, table.rows);
+        EXPECT_EQ(symbol.cols, table.cols);
+        EXPECT_EQ(symbol.dataCodewords, table.dataCodewords - 1);
+        EXPECT_EQ(symbol.capacity(), table.dataCodewords);
+
+        Ecc200Encoder encoder = InitEncoder();
+        encoder.scheme = EncodeScheme::Ascii;
+        ASSERT_EQ(EncodeMessage(&encoder, static_cast<int32_t>(text.size()), BytesOf(text).data(), size), 1);
+        ASSERT_EQ(symbol.codewords.size(), static_cast<size_t>(encoder.message->codewordCount));
+        EXPECT_TRUE(std::equal(symbol.codewords.begin(), symbol.codewords.end(), encoder.message->codewords));
+        int mismatches = 0;
+        for (int row = 0; row < symbol.rows; ++row)
+            for (int col = 0; col < symbol.cols; ++col) {
+                // The records count rows from the bottom.
+                const int32_t status = ModuleStatus(encoder.message, size, symbol.rows - 1 - row, col);
+                mismatches += symbol.dark(row, col) != ((status & ModuleDarkBits) != 0);
+            }
+        EXPECT_EQ(mismatches, 0);
+        FreeEncoder(&encoder);
+
+        EXPECT_EQ(testing::ReadSymbol(symbol), text);
+    }
+}
+
+TEST(Symbol, FailuresComeBackWithTheirReason) {
+    const std::string label = "LABEL-000001 LOT 2026-03-14 QA";
+    EXPECT_TRUE(Encode(BytesOf(label)));
+
+    const EncodeResult tooLong = Encode(BytesOf(label), EncodeOptions{EncodeScheme::Ascii, 0});
+    EXPECT_FALSE(tooLong);
+    EXPECT_EQ(tooLong.failure.error, EncodeError::DoesNotFit);
+    EXPECT_EQ(tooLong.reason(), "the input needs 23 data codewords but the requested size 10x10 holds 3");
+    EXPECT_TRUE(tooLong.symbol.modules.empty());
+
+    EXPECT_EQ(Encode({}).failure.error, EncodeError::EmptyInput);
+    EXPECT_EQ(Encode(BytesOf(label), EncodeOptions{EncodeScheme::AutoMinimal, 30}).failure.error,
+              EncodeError::InvalidSize);
+    EXPECT_EQ(Encode(BytesOf("abc"), EncodeOptions{EncodeScheme::AutoFast}).failure.error, EncodeError::Unsupported);
+    EXPECT_EQ(Encode(BytesOf(std::string(4000, '1'))).failure.error, EncodeError::TooLong);
+}
+
+}  // namespace
+}  // namespace glyphrun
