@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "glyphrun/ecc200.h"
+#include "glyphrun/symbol.h"
 
 namespace glyphrun::app {
 namespace {
@@ -11,19 +11,15 @@ namespace {
 // "GR" fills the 10 x 10 symbol; a module of `moduleSize` pixels and the
 // margin make a square icon of `side` pixels.
 QPixmap SymbolPixmap(int moduleSize, int side) {
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = EncodeScheme::Ascii;
-    encoder.moduleSize = moduleSize;
-    encoder.margin = (side - 10 * moduleSize) / 2;
     QImage picture(side, side, QImage::Format_RGB32);
     picture.fill(Qt::white);
-    if (EncodeMessage(&encoder, 2, reinterpret_cast<const uint8_t*>("GR"), 0)) {
-        const ModuleImage& image = *encoder.image;
-        for (int y = 0; y < image.height && y < side; ++y)
-            for (int x = 0; x < image.width && x < side; ++x)
-                if (image.pixels[3 * (y * image.width + x)] == 0) picture.setPixel(x, y, qRgb(0x1A, 0x3C, 0x8C));
-    }
-    FreeEncoder(&encoder);
+    const EncodeResult result =
+        Encode({reinterpret_cast<const uint8_t*>("GR"), 2}, EncodeOptions{EncodeScheme::Ascii, 0});
+    const int margin = (side - 10 * moduleSize) / 2;
+    for (int y = 0; y < 10 * moduleSize && result; ++y)
+        for (int x = 0; x < 10 * moduleSize; ++x)
+            if (result.symbol.dark(y / moduleSize, x / moduleSize))
+                picture.setPixel(margin + x, margin + y, qRgb(0x1A, 0x3C, 0x8C));
     return QPixmap::fromImage(picture);
 }
 

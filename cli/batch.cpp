@@ -322,7 +322,7 @@ private:
             ++writing_;
             lock.unlock();
             const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-            Failure failure = WriteSymbol({bytes, slot.line.size()}, options_, slot.output);
+            Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output);
             lock.lock();
             --writing_;
             // The first line, in line order, to meet the place's failure is

@@ -71,45 +71,36 @@ void ListSizes() {
     }
 }
 
-std::string CodewordsText(const Ecc200Encoder& encoder) {
+std::string CodewordsText(const Symbol& symbol) {
     std::string text;
-    for (int32_t i = 0; i < encoder.dataCodewords; ++i)
-        text += (i ? " " : "") + std::to_string(encoder.message->codewords[i]);
-    return text + "\n" + std::to_string(encoder.symbolRows) + "x" + std::to_string(encoder.symbolCols) + "\n";
+    for (int32_t i = 0; i < symbol.dataCodewords; ++i) text += (i ? " " : "") + std::to_string(symbol.codewords[i]);
+    return text + "\n" + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + "\n";
 }
 
-std::string SizeText(const Ecc200Encoder& encoder) {
-    return std::to_string(encoder.symbolRows) + "x" + std::to_string(encoder.symbolCols) + " symbol, " +
-           std::to_string(encoder.dataCodewords) + " of " +
-           std::to_string(QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, encoder.sizeIndex)) +
+std::string SizeText(const Symbol& symbol) {
+    return std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " symbol, " +
+           std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
            " data codewords used\n";
 }
 
-// Prints the codewords or the symbol's size, from the encoder itself.
-Failure Describe(cli::ByteSpan input, const Options& options) {
+// The text goes first, and is flushed, when the file is standard output too.
+Failure EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
     return cli::FailOnOutOfMemory([&]() -> Failure {
-        std::string bytes;
-        if (Failure failure = cli::PrepareInput(input, options, bytes)) return failure;
-        Ecc200Encoder encoder;
-        Failure failure = cli::EncodeModules(bytes, options, 1, 0, encoder);
-        if (!failure) cli::WriteOut(options.printCodewords ? CodewordsText(encoder) : SizeText(encoder));
-        FreeEncoder(&encoder);
-        return failure ? failure : cli::FlushStandardOutput();
+        Symbol symbol;
+        if (Failure failure = cli::EncodeInput(input, options, symbol)) return failure;
+        if (options.printCodewords || !options.outputPath) {
+            cli::WriteOut(options.printCodewords ? CodewordsText(symbol) : SizeText(symbol));
+            if (Failure failure = cli::FlushStandardOutput()) return failure;
+        }
+        return options.outputPath ? cli::WriteSymbol(symbol, options, *options.outputPath) : Failure{};
     });
 }
 
 int RunOne(cli::ByteSpan input, const Options& options, const std::string& inputName) {
-    // A file's name says which input failed; TEXT is the only argument.
-    const auto fail = [&](Failure failure) {
+    if (Failure failure = EncodeDescribeAndWrite(input, options)) {
+        // A file's name says which input failed; TEXT is the only argument.
         if (options.inputPath) failure.message = inputName + ": " + failure.message;
         return cli::Fail(failure);
-    };
-    // The text goes first, and is flushed, when the file is standard output too.
-    if (options.printCodewords || !options.outputPath) {
-        if (Failure failure = Describe(input, options)) return fail(failure);
-    }
-    if (options.outputPath) {
-        if (Failure failure = cli::WriteSymbol(input, options, *options.outputPath)) return fail(failure);
     }
     return 0;
 }

@@ -20,7 +20,7 @@ const char kUsage[] =
     "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
     "                     writes PNG to standard output\n"
-    "  -m, --mode NAME    auto (default), minimal, ascii, c40, text, x12, edifact, base256\n"
+    "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
     "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
@@ -111,7 +111,7 @@ EncodeScheme ParseMode(const std::string& text) {
         {"edifact", EncodeScheme::Edifact}, {"base256", EncodeScheme::Base256}};
     for (const auto& [name, scheme] : kModes)
         if (text == name) return scheme;
-    UsageError("unknown mode '" + text + "' (use auto, minimal, ascii, c40, text, x12, edifact or base256)");
+    UsageError("unknown mode '" + text + "' (use minimal, auto, ascii, c40, text, x12, edifact or base256)");
 }
 
 COLORREF ParseColor(const char* option, const std::string& text) {

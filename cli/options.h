@@ -16,7 +16,7 @@ struct Options {
     std::optional<std::string> inputPath;
     std::optional<std::string> outputPath;  // "-": PNG to standard output
     OutputKind outputKind = OutputKind::Png;
-    EncodeScheme scheme = EncodeScheme::AutoBest;
+    EncodeScheme scheme = EncodeScheme::AutoMinimal;
     int32_t size = kSmallestSquare;
     int32_t moduleSize = 4;
     int32_t margin = 10;

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "glyphrun/symbol.h"
 #include "options.h"
 #include "report.h"
 
@@ -12,17 +13,15 @@ namespace glyphrun::cli {
 
 using ByteSpan = std::span<const unsigned char>;
 
-// The bytes to encode into `bytes`: GS1 element strings checked and
-// joined, UTF-8 checked, anything else as it is.
-Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes);
+// The symbol of `input`: GS1 element strings checked and joined, UTF-8
+// checked, anything else as it is; encoded with the options' scheme,
+// size and meaning.
+Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol);
 
-// Encodes prepared bytes with the options' scheme, size and meaning into
-// `encoder` (which the caller frees).
-Failure EncodeModules(const std::string& input, const Options& options, int32_t moduleSize, int32_t margin,
-                      Ecc200Encoder& encoder);
+// Writes `symbol` to `path` ("-": standard output) in the options' format.
+Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
-// Writes the symbol of `input` to `path` ("-": PNG to standard output) in
-// the options' format. Memory that runs out is this input's failure.
-Failure WriteSymbol(ByteSpan input, const Options& options, const std::string& path);
+// Both, where memory that runs out is this input's failure.
+Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path);
 
 }  // namespace glyphrun::cli

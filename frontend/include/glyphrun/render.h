@@ -1,0 +1,31 @@
+// A symbol drawn straight into a two-colour raster image, with no screen
+// bitmap in between: what the command line saves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "glyphrun/gdi_types.h"
+#include "glyphrun/gr_image.h"
+#include "glyphrun/symbol.h"
+
+namespace glyphrun {
+
+struct RasterStyle {
+    int32_t moduleSize = 4;  // pixels per module, 1 or more
+    int32_t margin = 8;      // pixels of background on each side, 0 or more
+    COLORREF background = RGB(255, 255, 255);
+    COLORREF bar = RGB(0, 0, 0);
+};
+
+// The picture's side for `modules` modules; outside 1-kMaxImageSide a
+// raster file cannot hold it.
+int64_t PictureSide(const RasterStyle& style, int32_t modules);
+
+// Makes `image` a 1-bit image of the symbol with the palette {background,
+// bar}: the pixels of EncodeToBitmap's screen bitmap for the same options.
+// False with a one-line `reason` for a bad module size or margin, a side
+// outside 1-kMaxImageSide, or memory that runs out.
+bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason);
+
+}  // namespace glyphrun

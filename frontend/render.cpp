@@ -1,0 +1,63 @@
+#include "glyphrun/render.h"
+
+#include <cstring>
+#include <vector>
+
+namespace glyphrun {
+namespace {
+
+constexpr uint8_t kBackgroundIndex = 0, kBarIndex = 1;
+
+void SetPixels(uint8_t* row, int64_t first, int64_t count) {
+    for (int64_t x = first; x < first + count; ++x) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+}
+
+}  // namespace
+
+int64_t PictureSide(const RasterStyle& style, int32_t modules) {
+    return static_cast<int64_t>(style.moduleSize) * modules + 2 * static_cast<int64_t>(style.margin);
+}
+
+bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason) {
+    if (style.moduleSize < 1) {
+        reason = "the module size " + std::to_string(style.moduleSize) + " is below 1";
+        return false;
+    }
+    if (style.margin < 0) {
+        reason = "the margin " + std::to_string(style.margin) + " is negative";
+        return false;
+    }
+    EncodeFailure side{};
+    side.error = EncodeError::ImageSizeOutOfRange;
+    side.imageWidth = PictureSide(style, symbol.cols);
+    side.imageHeight = PictureSide(style, symbol.rows);
+    if (side.imageWidth < 1 || side.imageWidth > kMaxImageSide || side.imageHeight < 1 ||
+        side.imageHeight > kMaxImageSide) {
+        reason = DescribeEncodeFailure(side);
+        return false;
+    }
+    // The sides are in range, so only memory can be short.
+    if (!image.Create(static_cast<uint32_t>(side.imageWidth), static_cast<uint32_t>(side.imageHeight), 1)) {
+        reason = "out of memory";
+        return false;
+    }
+    image.SetPaletteColor(kBackgroundIndex, style.background);
+    image.SetPaletteColor(kBarIndex, style.bar);
+
+    // Each module row becomes one packed pixel row, copied moduleSize times;
+    // the margin rows stay at index 0, the background. Stored rows run from
+    // the bottom of the picture.
+    const uint32_t stride = image.GetEffWidth();
+    std::vector<uint8_t> packed(stride);
+    const uint32_t height = image.GetHeight();
+    for (int32_t r = 0; r < symbol.rows; ++r) {
+        std::memset(packed.data(), 0, stride);
+        for (int32_t c = 0; c < symbol.cols; ++c)
+            if (symbol.dark(r, c)) SetPixels(packed.data(), style.margin + static_cast<int64_t>(c) * style.moduleSize, style.moduleSize);
+        const uint32_t top = static_cast<uint32_t>(style.margin + r * style.moduleSize);
+        for (int32_t i = 0; i < style.moduleSize; ++i) std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
+    }
+    return true;
+}
+
+}  // namespace glyphrun
