@@ -39,9 +39,9 @@ Failure WriteFile(const std::string& path, const std::function<bool(FILE*)>& wri
 }
 
 Failure WriteBytes(const std::string& path, const std::string& bytes) {
-    return WriteFile(
-        path, [&](FILE* stream) { return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size(); },
-        [&] { return "cannot write " + path; });
+    const FileWriteResult result = WriteFileSafely(path, std::string_view(bytes));
+    if (result.ok) return {};
+    return {result.reason, result.placeFailed};
 }
 
 // The module image comes from the encoder itself.
