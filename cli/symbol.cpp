@@ -1,7 +1,6 @@
 #include "symbol.h"
 
 #include <cstdio>
-#include <functional>
 
 #include "glyphrun/codecs.h"
 #include "glyphrun/gs1.h"
@@ -111,10 +110,8 @@ Failure Save(const std::string& path, const std::string& file) {
         WriteOut(file);
         return FlushStandardOutput();
     }
-    const FileWriteResult result = WriteFileSafely(
-        path, [&](FILE* stream) { return std::fwrite(file.data(), 1, file.size(), stream) == file.size(); });
+    const FileWriteResult result = WriteFileSafely(path, std::string_view(file));
     if (result.ok) return {};
-    if (result.writerFailed && result.systemError == 0) return {"cannot write " + path};
     return {result.reason, result.placeFailed};
 }
 

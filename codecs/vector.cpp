@@ -159,9 +159,7 @@ VectorResult WriteVectorFile(const std::string& path, VectorFormat format, const
                              const VectorStyle& style) {
     const VectorResult document = VectorDocument(format, grid, style);
     if (!document.ok) return document;
-    const FileWriteResult written = WriteFileSafely(path, [&document](FILE* stream) {
-        return std::fwrite(document.text.data(), 1, document.text.size(), stream) == document.text.size();
-    });
+    const FileWriteResult written = WriteFileSafely(path, std::string_view(document.text));
     if (!written.ok) return {false, written.reason, ""};
     return {true, "", ""};
 }

@@ -1,6 +1,7 @@
 #include "glyphrun/safe_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <new>
 
 namespace glyphrun {
@@ -50,6 +52,20 @@ void Unprotect(int slot) {
     if (slot >= 0) slotStates[slot].compare_exchange_strong(expected, kFree);
 }
 
+// The process id in temporary names, asked for once: the child of a fork
+// asks again, so that its names never meet its parent's (a name is
+// protected before it is made, and a signal in the child would otherwise
+// remove the parent's file of that name).
+std::atomic<pid_t> ownId{0};
+void ForgetOwnId() { ownId.store(0); }
+pid_t OwnId() {
+    static const int forgetInChildren = ::pthread_atfork(nullptr, nullptr, ForgetOwnId);
+    (void)forgetInChildren;
+    pid_t id = ownId.load();
+    if (id == 0) ownId.store(id = ::getpid());
+    return id;
+}
+
 void RemoveAndEnd(int number) {
     RemoveTemporaryFiles();
     struct sigaction usual {};
@@ -80,12 +96,10 @@ std::string FolderOf(const std::string& path) {
 // to /proc/self/fd/1): what they lead to is written into, never replaced.
 bool IsProcessEntry(const std::string& path) { return path.rfind("/proc/", 0) == 0; }
 
-// Standard output or error when `path` names the same open file; -1 otherwise.
+// Standard output or error when `named` is the file it goes to; -1 otherwise.
 // Such a file is written through the descriptor the shell gave us, so that
 // its offset and append mode hold (">> log" must not be overwritten).
-int StandardStreamFor(const std::string& path) {
-    struct stat named {};
-    if (::stat(path.c_str(), &named) != 0) return -1;
+int StandardStreamFor(const struct stat& named) {
     for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
         struct stat open {};
         if (::fstat(fd, &open) == 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino) return fd;
@@ -97,6 +111,9 @@ struct Destination {
     std::string path;          // the file to write or to replace
     bool inPlace = false;      // a device, pipe or system file: written into, never replaced
     bool throughLink = false;  // a symbolic link led there
+    bool exists = false;       // `info` describes the file at `path`, looked at once
+    struct stat info {};
+    int stream = -1;  // standard output or error, when it goes to that file
 };
 
 // Follows symbolic links one by one, so that a dangling link still names
@@ -106,14 +123,18 @@ int Resolve(const std::string& path, Destination& destination) {
     destination = {path};
     std::string& current = destination.path;
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat info {};
         if (IsProcessEntry(current)) {
             destination.inPlace = true;
             return 0;
         }
+        struct stat& info = destination.info;
         if (::lstat(current.c_str(), &info) != 0) return 0;  // a new file
         if (!S_ISLNK(info.st_mode)) {
-            destination.inPlace = !S_ISREG(info.st_mode) || StandardStreamFor(current) >= 0;
+            // Only a file that exists can be the one a standard stream goes
+            // to; anything but a regular file is written in place anyway.
+            destination.exists = true;
+            if (S_ISREG(info.st_mode)) destination.stream = StandardStreamFor(info);
+            destination.inPlace = !S_ISREG(info.st_mode) || destination.stream >= 0;
             return 0;
         }
         char target[PATH_MAX];
@@ -126,51 +147,139 @@ int Resolve(const std::string& path, Destination& destination) {
     return ELOOP;
 }
 
-// Runs the callback on a stream over `fd` and closes it; the outcome names `path`.
-FileWriteResult WriteThrough(int fd, const std::string& path, const std::function<bool(FILE*)>& write) {
-    FILE* stream = ::fdopen(fd, "wb");
-    if (!stream) {
-        FileWriteResult result = Failure("cannot write", path, errno);
-        ::close(fd);
-        return result;
+// A descriptor closed however the write ends, unless closed on purpose first.
+struct Descriptor {
+    int fd = -1;
+
+    Descriptor() = default;
+    explicit Descriptor(int opened) : fd(opened) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
     }
-    errno = 0;
+    // 0, or the errno of a close that failed (a file system that writes
+    // back on close, such as NFS, tells a full disk only here).
+    int Close() {
+        const int closed = ::close(fd);
+        fd = -1;
+        return closed == 0 ? 0 : errno;
+    }
+};
+
+// How putting the contents into a descriptor went.
+struct Filled {
+    bool ok = false;
+    bool byWriter = false;  // the callback reported the failure
+    int error = 0;          // errno of the failure, 0 when there was none to give
+};
+using Fill = std::function<Filled(int fd)>;
+
+// 0, or the errno that stopped the write. A pipe or a device may take part
+// of the bytes at a time, and a handled signal may cut a write short.
+int WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return errno;
+        if (written == 0) return EIO;  // nothing taken and no reason given: trying again would spin
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return 0;
+}
+
+// The stream a callback writes to: stdio's buffer over writes of our own,
+// rather than fdopen, which asks the descriptor for its flags and its
+// block size (two system calls for every file).
+struct Sink {
+    int fd;
+    int error = 0;  // of the first write that failed
+};
+
+ssize_t SinkWrite(void* cookie, const char* data, size_t size) {
+    Sink& sink = *static_cast<Sink*>(cookie);
+    const int error = WriteAll(sink.fd, data, size);
+    if (error == 0) return static_cast<ssize_t>(size);
+    if (sink.error == 0) sink.error = error;
+    errno = error;
+    return 0;  // how stdio is told of a failure
+}
+
+int SinkSeek(void* cookie, off64_t* offset, int whence) {
+    const off64_t to = ::lseek64(static_cast<Sink*>(cookie)->fd, *offset, whence);
+    if (to < 0) return -1;
+    *offset = to;
+    return 0;
+}
+
+// Large enough that a big image takes few writes (stdio's own is 8 KiB).
+constexpr size_t kStreamBuffer = 1 << 16;
+
+// Runs the callback on a stream over `fd` and flushes it; `fd` stays open.
+Filled FillThroughStream(int fd, const std::function<bool(FILE*)>& write) {
+    Sink sink{fd};
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBuffer]);  // stdio's own will do without
+    static constexpr cookie_io_functions_t kSinkFunctions{nullptr, SinkWrite, SinkSeek, nullptr};
+    FILE* stream = ::fopencookie(&sink, "wb", kSinkFunctions);
+    if (!stream) return {false, false, errno ? errno : ENOMEM};
+    if (buffer) std::setvbuf(stream, buffer.get(), _IOFBF, kStreamBuffer);
     bool written = false;
-    int writeErrno = 0;
+    bool outOfMemory = false;
     try {
         written = write(stream);
-        writeErrno = std::ferror(stream) ? errno : 0;
     } catch (const std::bad_alloc&) {
-        writeErrno = ENOMEM;  // the file is not finished: it is dropped like any failed one
+        outOfMemory = true;  // the file is not finished: it is dropped like any failed one
+    } catch (...) {
+        std::fclose(stream);
+        throw;
     }
-    const bool closed = std::fclose(stream) == 0;
-    const int closeErrno = errno;
+    const bool flushed = std::fclose(stream) == 0;
+    if (outOfMemory) return {false, true, ENOMEM};
+    if (!written) return {false, true, sink.error};
+    // A write that failed fails the file even when the callback let it pass.
+    if (!flushed || sink.error != 0) return {false, false, sink.error != 0 ? sink.error : EIO};
+    return {true};
+}
+
+Filled FillWithBytes(int fd, std::string_view bytes) {
+    const int error = WriteAll(fd, bytes.data(), bytes.size());
+    return {error == 0, false, error};
+}
+
+// The outcome of a fill, naming `path`.
+FileWriteResult Outcome(const Filled& filled, const std::string& path) {
     FileWriteResult result;
-    if (!written) {
-        result = writeErrno ? Failure("cannot write", path, writeErrno) : FileWriteResult{};
-        if (!writeErrno) result.reason = "cannot write " + path;
-        result.writerFailed = true;
-    } else if (!closed) {
-        result = Failure("cannot write", path, closeErrno);
-    } else {
+    if (filled.ok) {
         result.ok = true;
+        return result;
     }
+    if (filled.error != 0)
+        result = Failure("cannot write", path, filled.error);
+    else
+        result.reason = "cannot write " + path;
+    result.writerFailed = filled.byWriter;
     return result;
 }
 
-FileWriteResult WriteInPlace(const std::string& target, const std::string& path,
-                             const std::function<bool(FILE*)>& write) {
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+FileWriteResult WriteInPlace(Destination& destination, const std::string& path, const Fill& fill) {
+    // /proc's entries were not looked at on the way (what a link there
+    // leads to is never replaced); where they lead is looked at now.
+    if (!destination.exists) destination.exists = ::stat(destination.path.c_str(), &destination.info) == 0;
+    if (destination.exists && S_ISDIR(destination.info.st_mode)) {
         FileWriteResult result;
         result.reason = "cannot write " + path + ": it is a folder";
         return result;
     }
+    // A regular file written in place is a standard stream's, known already.
+    if (destination.exists && destination.stream < 0) destination.stream = StandardStreamFor(destination.info);
     // A duplicate of the standard stream keeps it open after our close.
-    const int stream = StandardStreamFor(target);
-    const int fd = stream >= 0 ? ::dup(stream) : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return Failure("cannot open", path, errno);
-    return WriteThrough(fd, path, write);
+    Descriptor file(destination.stream >= 0 ? ::fcntl(destination.stream, F_DUPFD_CLOEXEC, 0)
+                                            : ::open(destination.path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (file.fd < 0) return Failure("cannot open", path, errno);
+    Filled filled = fill(file.fd);
+    if (const int error = file.Close(); error != 0 && filled.ok) filled = {false, false, error};
+    return Outcome(filled, path);
 }
 
 // Gives a temporary file a fresh name in `folder` through `create` (which
@@ -181,7 +290,7 @@ template <typename Create>
 int Name(const std::string& folder, std::string& name, int& slot, const Create& create) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "/.glyphrun-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        name = folder + "/.glyphrun-" + std::to_string(OwnId()) + "-" + std::to_string(counter++);
         naming.fetch_add(1);
         if (ending.load()) {
             naming.fetch_sub(1);
@@ -243,15 +352,15 @@ FileWriteResult ReplaceFailure(const std::string& path, int error) {
 // given back) however the write ends, memory running out included, unless
 // it has become the target.
 struct Temporary {
-    int unnamed = -1;  // a file without a name, linked in only at the end
-    std::string name;  // its name, once it has one
+    Descriptor file;
+    bool unnamed = false;  // made without a name, linked in only at the end
+    std::string name;      // its name, once it has one
     int slot = -1;
 
     Temporary() = default;
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
     ~Temporary() {
-        if (unnamed >= 0) ::close(unnamed);
         if (!name.empty()) ::unlink(name.c_str());
         Unprotect(slot);
     }
@@ -260,54 +369,74 @@ struct Temporary {
 // Writes a temporary file beside `target` and renames it over the target.
 // No fsync: a batch writes thousands of labels and a sync costs milliseconds
 // each; the rename still guarantees that a failed run leaves the old file.
-FileWriteResult WriteAndReplace(const std::string& target, const std::string& path,
-                                const std::function<bool(FILE*)>& write) {
-    struct stat existing {};
-    const bool existed = ::stat(target.c_str(), &existing) == 0;
+FileWriteResult WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill) {
+    const std::string& target = destination.path;
+    const bool existed = destination.exists;
     if (existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
 
     const std::string folder = FolderOf(target);
     Temporary temporary;
-    // The unnamed file keeps a descriptor of its own to be linked in
-    // through once the stream is closed.
-    temporary.unnamed = OpenUnnamed(folder);
+    temporary.file.fd = OpenUnnamed(folder);
+    temporary.unnamed = temporary.file.fd >= 0;
     const auto createNamed = [](const char* name) {
         return ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // the umask applies
     };
-    const int fd = temporary.unnamed >= 0 ? ::fcntl(temporary.unnamed, F_DUPFD_CLOEXEC, 0)
-                                          : Name(folder, temporary.name, temporary.slot, createNamed);
-    if (fd < 0) {
+    if (!temporary.unnamed) temporary.file.fd = Name(folder, temporary.name, temporary.slot, createNamed);
+    if (temporary.file.fd < 0) {
         FileWriteResult result = Failure("cannot write", path, errno);
         result.placeFailed = true;  // no file can be made in that folder now
         return result;
     }
-    if (existed) KeepOwnerAndMode(fd, existing);
-    FileWriteResult result = WriteThrough(fd, path, write);
-    if (result.ok && temporary.unnamed >= 0) {
-        const std::string self = "/proc/self/fd/" + std::to_string(temporary.unnamed);
+    if (existed) KeepOwnerAndMode(temporary.file.fd, destination.info);
+    FileWriteResult result = Outcome(fill(temporary.file.fd), path);
+    if (!result.ok) return result;
+    if (temporary.unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(temporary.file.fd);
         const auto linkIn = [&self](const char* name) {
             return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW);
         };
-        if (Name(folder, temporary.name, temporary.slot, linkIn) < 0) result = Failure("cannot write", path, errno);
+        // A new file goes straight in under its own name: a link never
+        // replaces, so a file made there meanwhile (or any other failure)
+        // leads on to a temporary name and a rename, as an existing file
+        // does. Once the process is ending no new file appears.
+        if (!existed && !ending.load() && linkIn(target.c_str()) == 0) {
+            // Only a file system that writes back on close (FUSE) fails
+            // here, after the link: the file it may not hold goes again.
+            if (const int error = temporary.file.Close()) {
+                ::unlink(target.c_str());
+                return Failure("cannot write", path, error);
+            }
+            return result;
+        }
+        if (Name(folder, temporary.name, temporary.slot, linkIn) < 0) return Failure("cannot write", path, errno);
     }
-    if (result.ok && ::rename(temporary.name.c_str(), target.c_str()) != 0) result = ReplaceFailure(path, errno);
-    if (result.ok) temporary.name.clear();  // it is the target now
+    if (const int error = temporary.file.Close()) return Failure("cannot write", path, error);
+    if (::rename(temporary.name.c_str(), target.c_str()) != 0) return ReplaceFailure(path, errno);
+    temporary.name.clear();  // it is the target now
+    return result;
+}
+
+FileWriteResult WriteSafely(const std::string& path, const Fill& fill) {
+    Destination destination;
+    FileWriteResult result;
+    if (const int error = Resolve(path, destination))
+        result = Failure("cannot write", path, error);
+    else if (destination.inPlace)
+        result = WriteInPlace(destination, path, fill);
+    else
+        result = WriteAndReplace(destination, path, fill);
+    if (!result.ok && PlaceError(result.systemError)) result.placeFailed = true;
     return result;
 }
 
 }  // namespace
 
 FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write) {
-    Destination destination;
-    FileWriteResult result;
-    if (const int error = Resolve(path, destination))
-        result = Failure("cannot write", path, error);
-    else if (destination.inPlace)
-        result = WriteInPlace(destination.path, path, write);
-    else
-        result = WriteAndReplace(destination.path, path, write);
-    if (!result.ok && PlaceError(result.systemError)) result.placeFailed = true;
-    return result;
+    return WriteSafely(path, [&write](int fd) { return FillThroughStream(fd, write); });
+}
+
+FileWriteResult WriteFileSafely(const std::string& path, std::string_view bytes) {
+    return WriteSafely(path, [bytes](int fd) { return FillWithBytes(fd, bytes); });
 }
 
 OutputTarget ResolveOutputTarget(const std::string& path) {

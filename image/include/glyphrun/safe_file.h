@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace glyphrun {
 
@@ -28,8 +29,14 @@ struct FileWriteResult {
 // has the file it points to replaced (or created, when it dangles).
 // Anything else (a device, a pipe, a name in /dev or /proc such as
 // /dev/stdout, or the file that standard output goes to) is written straight
-// into and never replaced.
+// into and never replaced. The stream is buffered by stdio over the file's
+// descriptor but does not show it: fileno gives -1.
 FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write);
+
+// The same for a file whose bytes are all in memory: they go to write(2)
+// as they are, with no stream between. Failures are told as above, with
+// writerFailed never set.
+FileWriteResult WriteFileSafely(const std::string& path, std::string_view bytes);
 
 // The file that WriteFileSafely(path, ...) would write, for telling whether
 // two outputs are one file: symbolic links followed as the write follows
