@@ -1,10 +1,14 @@
-// Each writer on a 600 x 600 two-colour symbol and a 600 x 600 photo, to memory.
+// Each writer on a 600 x 600 two-colour symbol and a 600 x 600 photo, to
+// memory; and the compact PNG writer against libpng on 1-bit images of real
+// symbols.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "glyphrun/codecs.h"
+#include "glyphrun/ecc200.h"
 
 namespace glyphrun {
 namespace {
@@ -61,6 +65,55 @@ BENCHMARK_CAPTURE(Write, symbol_gif_rle, MakeSymbol, TypeGif, 2);
 BENCHMARK_CAPTURE(Write, photo_bmp, MakePhoto, TypeBmp, 0);
 BENCHMARK_CAPTURE(Write, photo_png, MakePhoto, TypePng, 0);
 BENCHMARK_CAPTURE(Write, photo_gif_tiles, MakePhoto, TypeGif, 0);
+
+// A symbol encoded by the library, packed into a 1-bit image: index 0
+// black for dark modules, 1 white.
+void MakeBilevel(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
+    Ecc200Encoder encoder = InitEncoder();
+    encoder.scheme = scheme;
+    encoder.moduleSize = moduleSize;
+    encoder.margin = margin;
+    EncodeMessage(&encoder, static_cast<int32_t>(text.size()), reinterpret_cast<const uint8_t*>(text.data()),
+                  kSmallestSquare);
+    const ModuleImage& modules = *encoder.image;
+    image.Create(modules.width, modules.height, 1);
+    image.SetPaletteColor(0, 0, 0, 0);
+    image.SetPaletteColor(1, 255, 255, 255);
+    for (int32_t y = 0; y < modules.height; ++y)
+        for (int32_t x = 0; x < modules.width; ++x) {
+            const size_t stored = x + static_cast<size_t>(modules.height - 1 - y) * modules.width;
+            image.SetPixelIndex(x, y, modules.pixels[3 * stored] == 0 ? 0 : 1);  // channel 0 is 0 for dark
+        }
+    FreeEncoder(&encoder);
+}
+
+// A 30-byte label, 22 x 22 modules of 4 pixels and an 8-pixel margin: 104 x 104.
+void MakeLabel(GrImage& image) { MakeBilevel(image, "LOT 2026-12-07/A SN 0042 qty 12", EncodeScheme::AutoBest, 4, 8); }
+
+// 1,556 letters in ASCII, 144 x 144 modules of 1 pixel and a 2-pixel margin: 148 x 148.
+void MakeLargest(GrImage& image) {
+    std::string text;
+    for (int i = 0; text.size() < 1556; ++i) text += static_cast<char>('A' + i % 26);
+    MakeBilevel(image, text, EncodeScheme::Ascii, 1, 2);
+}
+
+void CompactPng(benchmark::State& state, void (*make)(GrImage&)) {
+    GrImage image;
+    make(image);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string file, reason;
+        if (!EncodeCompactPng(image, file, reason)) state.SkipWithError(reason.c_str());
+        bytes = file.size();
+        benchmark::DoNotOptimize(file.data());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+BENCHMARK_CAPTURE(CompactPng, label, MakeLabel);
+BENCHMARK_CAPTURE(CompactPng, largest, MakeLargest);
+BENCHMARK_CAPTURE(Write, bilevel_label_png, MakeLabel, TypePng, 0);
+BENCHMARK_CAPTURE(Write, bilevel_largest_png, MakeLargest, TypePng, 0);
 
 }  // namespace
 }  // namespace glyphrun

@@ -13,6 +13,8 @@ PACKAGES="
   libbenchmark-dev
   libzxing-dev
   libpng-dev
+  libdeflate-dev
+  pngcheck
   libgif-dev
   libstb-dev
   qt6-base-dev

@@ -26,6 +26,7 @@ TEST(Bmp, EveryDepthAndOddWidthReadsBack) {
             const Bytes file = EncodeToMemory(image, TypeBmp);
             const uint32_t offset = file[10] | file[11] << 8;
             EXPECT_EQ(offset, 54u + 4 * image.GetNumColors());
+            EXPECT_EQ(file[28], bpp);  // bits per pixel as the image has them: 1 stays 1
             const auto read = ReadWithStb(file);
             ASSERT_TRUE(read) << bpp << "/" << width;
             EXPECT_TRUE(SamePixels(*read, PictureOf(image))) << bpp << "/" << width;

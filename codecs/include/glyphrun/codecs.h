@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "glyphrun/gr_image.h"
 
@@ -23,6 +24,16 @@ public:
     explicit GrPngCodec(uint32_t type = TypePng) : GrImage(type) {}
     bool Encode(GrFile* stream);
 };
+
+// A 1-bit image with a palette of one or two entries as a compact PNG:
+// colour type 3 at bit depth 1, no filter, deflated by libdeflate, with its
+// palette, a tRNS chunk when the image has a transparent index, and pHYs
+// from the image's resolution. Appends the file to `file`; false with
+// `reason` (one line) for any other image, or when memory runs out, and then
+// `file` is as it was. An image with an alpha channel or palette alpha
+// values counts as another image. The image is not changed; any number of
+// threads may write at once.
+bool EncodeCompactPng(const GrImage& image, std::string& file, std::string& reason);
 
 // GIF89a. Palette images become one image block compressed by LZW, or with
 // codec option 1 one code per pixel, or with option 2 run lengths. 24-bit

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/ecc200.h"
+#include "image_readers.h"
+#include "temp_folder.h"
+
+namespace glyphrun {
+namespace {
+
+using namespace testing;
+
+class CompactPng : public TempFolderTest {
+protected:
+    static Bytes Encode(const GrImage& image) {
+        std::string file, reason;
+        EXPECT_TRUE(EncodeCompactPng(image, file, reason)) << reason;
+        return Bytes(file.begin(), file.end());
+    }
+
+    // pngcheck's complaints about the file, empty when it has none; skipped
+    // (empty) where pngcheck is not installed.
+    std::string Pngcheck(const Bytes& file) {
+        static const bool installed = std::system("command -v pngcheck >/dev/null 2>&1") == 0;
+        if (!installed) return "";
+        const std::string path = dir + "/checked.png";
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                    static_cast<std::streamsize>(file.size()));
+        FILE* pipe = popen(("pngcheck -q '" + path + "' 2>&1").c_str(), "r");
+        std::string output;
+        char buffer[256];
+        while (pipe && fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        const int status = pipe ? pclose(pipe) : -1;
+        return status == 0 ? output : "exit " + std::to_string(status) + ": " + output;
+    }
+
+    // libpng and stb_image read exactly the image's pixels and colours, the
+    // header is a 1-bit palette image's, and pngcheck finds nothing wrong.
+    void ExpectReadsBack(const GrImage& image, const std::string& what, PngFacts* facts = nullptr) {
+        const Picture expected = PictureOf(image);
+        const Bytes file = Encode(image);
+        PngFacts local;
+        PngFacts& f = facts ? *facts : local;
+        const auto libpng = ReadWithLibpng(file, &f);
+        const auto stb = ReadWithStb(file);
+        ASSERT_TRUE(libpng && stb) << what;
+        EXPECT_TRUE(SamePixels(*libpng, expected)) << what;
+        EXPECT_TRUE(SamePixels(*stb, expected)) << what;
+        EXPECT_EQ(f.colorType, PNG_COLOR_TYPE_PALETTE) << what;
+        EXPECT_EQ(f.bitDepth, 1) << what;
+        EXPECT_EQ(f.interlace, PNG_INTERLACE_NONE) << what;
+        EXPECT_EQ(f.paletteLength, 2) << what;
+        EXPECT_EQ(f.xPixelsPerUnit, static_cast<uint32_t>(image.GetHeader().biXPelsPerMeter)) << what;
+        EXPECT_EQ(f.yPixelsPerUnit, static_cast<uint32_t>(image.GetHeader().biYPelsPerMeter)) << what;
+        EXPECT_EQ(f.unit, PNG_RESOLUTION_METER) << what;
+        EXPECT_EQ(Pngcheck(file), "") << what;
+    }
+};
+
+// A symbol encoded by the library in a 1-bit image, black on white.
+void SymbolImage(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
+    Ecc200Encoder encoder = InitEncoder();
+    encoder.scheme = scheme;
+    encoder.moduleSize = moduleSize;
+    encoder.margin = margin;
+    ASSERT_TRUE(EncodeMessage(&encoder, static_cast<int32_t>(text.size()),
+                              reinterpret_cast<const uint8_t*>(text.data()), kSmallestSquare));
+    const ModuleImage& modules = *encoder.image;
+    image.Create(modules.width, modules.height, 1);
+    image.SetPaletteColor(0, 0, 0, 0);
+    image.SetPaletteColor(1, 255, 255, 255);
+    for (int32_t y = 0; y < modules.height; ++y)
+        for (int32_t x = 0; x < modules.width; ++x) {
+            const size_t stored = x + static_cast<size_t>(modules.height - 1 - y) * modules.width;
+            image.SetPixelIndex(x, y, modules.pixels[3 * stored] == 0 ? 0 : 1);  // channel 0 is 0 for dark
+        }
+    FreeEncoder(&encoder);
+}
+
+TEST_F(CompactPng, EverySizeColourAndTransparencyReadsBack) {
+    const std::pair<uint32_t, uint32_t> sizes[] = {{1, 1}, {3, 5}, {8, 2}, {17, 9}, {301, 7}, {20001, 2}};
+    const RGBQUAD palettes[][2] = {{{0, 0, 0, 0}, {255, 255, 255, 0}},
+                                   {{0x80, 0x30, 0x20, 0}, {0xE0, 0xF0, 0xFF, 0}}};  // 203080 and fff0e0
+    for (const auto& [width, height] : sizes)
+        for (const auto& palette : palettes)
+            for (int32_t trans : {-1, 0, 1, 5}) {  // 5: no such entry, so nothing is transparent
+                GrImage image;
+                FillRandom(image, width, height, 1, width * 7 + height + trans);
+                image.SetPalette(palette, 2);
+                image.SetTransIndex(trans);
+                const std::string what = std::to_string(width) + "x" + std::to_string(height) + " trans " +
+                                         std::to_string(trans) + " red " + std::to_string(palette[0].rgbRed);
+                PngFacts facts;
+                ExpectReadsBack(image, what, &facts);
+                EXPECT_EQ(facts.transparencyCount, trans == 0 || trans == 1 ? trans + 1 : 0) << what;
+            }
+
+    // The resolution as set, and bits past the last pixel do not reach the file.
+    GrImage image;
+    FillRandom(image, 13, 4, 1, 1);
+    image.SetXDPI(300);
+    image.SetYDPI(600);
+    ExpectReadsBack(image, "300 x 600 dpi");
+    const Bytes clean = Encode(image);
+    for (uint32_t row = 0; row < image.GetHeight(); ++row) image.GetBits(row)[1] |= 0x07;
+    EXPECT_EQ(Encode(image), clean);
+}
+
+TEST_F(CompactPng, SymbolsScanAndAreSmallerThanLibpngsFiles) {
+    std::string largest;
+    for (int i = 0; largest.size() < 1556; ++i) largest += static_cast<char>('A' + i % 26);
+    struct Case {
+        std::string text;
+        EncodeScheme scheme;
+        int32_t moduleSize, margin;
+    };
+    for (const Case& c : {Case{"LOT 2026-12-07/A SN 0042 qty 12", EncodeScheme::AutoBest, 4, 8},
+                          Case{largest, EncodeScheme::Ascii, 1, 2}}) {
+        GrImage image;
+        SymbolImage(image, c.text, c.scheme, c.moduleSize, c.margin);
+        ExpectReadsBack(image, c.text.substr(0, 10));
+        const Bytes file = Encode(image);
+        const auto picture = ReadWithLibpng(file);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(ReadSymbolIn(*picture, c.moduleSize), c.text);
+        EXPECT_LT(file.size(), EncodeToMemory(image, TypePng).size());
+
+        // Threads writing at once each get the same file.
+        std::vector<Bytes> files(4);
+        std::vector<std::thread> threads;
+        for (Bytes& out : files)
+            threads.emplace_back([&image, &out] {
+                for (int i = 0; i < 20; ++i) out = Encode(image);
+            });
+        for (std::thread& thread : threads) thread.join();
+        for (const Bytes& out : files) EXPECT_EQ(out, file);
+    }
+}
+
+TEST_F(CompactPng, AppendsOrRefusesLeavingTheStringAsItWas) {
+    GrImage image;
+    FillRandom(image, 9, 9, 1, 3);
+    std::string file = "kept", reason;
+    ASSERT_TRUE(EncodeCompactPng(image, file, reason));
+    EXPECT_EQ(file.substr(0, 4), "kept");
+    EXPECT_EQ(Bytes(file.begin() + 4, file.end()), Encode(image));
+
+    GrImage trueColour, eightBit, withAlpha, empty;
+    FillRandom(trueColour, 9, 9, 24, 4, 2);
+    FillRandom(eightBit, 9, 9, 8, 5);
+    FillRandom(withAlpha, 9, 9, 1, 6);
+    withAlpha.AlphaCreate();
+    for (const GrImage* refused : {&trueColour, &eightBit, &withAlpha, &empty}) {
+        std::string kept = "kept", why;
+        EXPECT_FALSE(EncodeCompactPng(*refused, kept, why));
+        EXPECT_EQ(kept, "kept");
+        EXPECT_FALSE(why.empty());
+        EXPECT_EQ(why.find('\n'), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace glyphrun
