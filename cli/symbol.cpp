@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "glyphrun/codecs.h"
 #include "glyphrun/gs1.h"
 #include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
@@ -81,19 +80,12 @@ uint32_t ImageTypeOf(OutputKind kind) {
     }
 }
 
-// The two-colour image straight from the modules, through the writers.
 Failure DrawRaster(const Symbol& symbol, const Options& options, std::string& file) {
-    GrImage image;
+    const uint32_t type = ImageTypeOf(options.outputKind);
+    const uint32_t codecOption = type == TypeGif ? options.gifCodec : (options.pngInterlace ? 1 : 0);
     std::string reason;
-    if (!RenderSymbol(symbol, RasterStyleOf(options), image, reason)) return {reason};
-    image.SetCodecOption(options.gifCodec, TypeGif);
-    image.SetCodecOption(options.pngInterlace ? 1 : 0, TypePng);
-    uint8_t* bytes = nullptr;
-    int32_t size = 0;
-    if (!image.Encode(bytes, size, ImageTypeOf(options.outputKind))) return {image.GetLastError()};
-    file.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
-    GrImage::FreeMemory(bytes);
-    return {};
+    if (EncodeSymbolFile(symbol, RasterStyleOf(options), type, codecOption, file, reason)) return {};
+    return {reason};
 }
 
 Failure Draw(const Symbol& symbol, const Options& options, std::string& file) {

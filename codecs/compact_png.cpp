@@ -177,7 +177,7 @@ bool EncodeCompactPng(const GrImage& image, std::string& file, std::string& reas
     } catch (const std::length_error&) {
     }
     file.resize(original);
-    reason = "compact PNG: out of memory";
+    reason = "out of memory";
     return false;
 }
 

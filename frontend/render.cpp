@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "glyphrun/codecs.h"
+
 namespace glyphrun {
 namespace {
 
@@ -57,6 +59,23 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
         const uint32_t top = static_cast<uint32_t>(style.margin + r * style.moduleSize);
         for (int32_t i = 0; i < style.moduleSize; ++i) std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
     }
+    return true;
+}
+
+bool EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
+                      std::string& file, std::string& reason) {
+    GrImage image;
+    if (!RenderSymbol(symbol, style, image, reason)) return false;
+    if (type == TypePng && codecOption != 1) return EncodeCompactPng(image, file, reason);
+    image.SetCodecOption(codecOption, type);
+    uint8_t* bytes = nullptr;
+    int32_t size = 0;
+    if (!image.Encode(bytes, size, type)) {
+        reason = image.GetLastError();
+        return false;
+    }
+    file.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
+    GrImage::FreeMemory(bytes);
     return true;
 }
 

@@ -28,4 +28,11 @@ int64_t PictureSide(const RasterStyle& style, int32_t modules);
 // outside 1-kMaxImageSide, or memory that runs out.
 bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason);
 
+// The symbol as the bytes of a raster file of `type` (TypePng, TypeGif or
+// TypeBmp), appended to `file`. PNG is the compact two-colour form unless
+// `codecOption` 1 asks for Adam7 interlacing (then libpng writes it); for
+// GIF the option picks the compressor as GrImage's codec option does.
+bool EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
+                      std::string& file, std::string& reason);
+
 }  // namespace glyphrun
