@@ -224,8 +224,11 @@ private:
     // another, every output is. A device (links to /dev/null, say) is
     // written into, not replaced.
     Failure ClaimOutput(const std::string& output, int64_t number) {
+        // A plain file with nothing remembered yet meets no other line: the
+        // folder need not be resolved then, which is most of the cost.
+        const OutputTarget followed = FollowOutputLinks(output);
+        if (followed.inPlace || (!followed.throughLink && !numberInFolder_ && claimed_.empty())) return {};
         const OutputTarget target = ResolveOutputTarget(output);
-        if (target.inPlace) return {};
         auto claimed = claimed_.find(target.path);
         std::optional<int64_t> earlier;
         if (claimed != claimed_.end())
@@ -258,7 +261,7 @@ private:
             std::unique_lock lock(mutex_);
             if (stopped_) return false;
             if (added_ - reported_ < slots_.size()) break;
-            slotDone_.wait_for(lock, kProgressInterval, [this] { return FrontierDone(); });
+            slotDone_.wait_for(lock, kProgressInterval, [this] { return stopped_ || WorthReporting(); });
         }
         {
             std::lock_guard lock(mutex_);
@@ -267,7 +270,7 @@ private:
             slot.output = std::move(output);
             slot.failure = std::move(early);
             slot.state = slot.failure ? Slot::State::Done : Slot::State::Waiting;
-            if (!slot.failure) ++waiting_;
+            ++(slot.failure ? done_ : waiting_);
         }
         workReady_.notify_one();
         ReportFinished(/*all=*/false);
@@ -303,6 +306,12 @@ private:
 
     bool FrontierDone() { return reported_ < added_ && SlotOf(reported_).state == Slot::State::Done; }
 
+    // A full window is refilled half at a time, so that the main thread and
+    // the workers wake each other twice a half window rather than for every
+    // line; when the workers have nothing left to take, at once.
+    bool RefillNow() const { return done_ >= slots_.size() / 2 || waiting_ == 0; }
+    bool WorthReporting() { return FrontierDone() && RefillNow(); }
+
     void Work() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -334,7 +343,8 @@ private:
             }
             slot.failure = std::move(failure);
             slot.state = Slot::State::Done;
-            slotDone_.notify_all();
+            ++done_;
+            if (RefillNow() || stopped_) slotDone_.notify_all();
         }
     }
 
@@ -348,6 +358,7 @@ private:
             while (reported_ < added_ && (all || SlotOf(reported_).state == Slot::State::Done)) {
                 Slot& slot = SlotOf(reported_);
                 const uint64_t line = ++reported_;
+                if (slot.state == Slot::State::Done) --done_;
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
                 // neither written nor reported: the fault is said once.
@@ -412,7 +423,7 @@ private:
     std::condition_variable workReady_, slotDone_;
     std::vector<Slot> slots_;  // line n (1-based) in slot (n - 1) % size
     uint64_t added_ = 0, taken_ = 0, reported_ = 0;  // lines placed; the cursor of the next to take; lines reported
-    size_t waiting_ = 0, writing_ = 0;
+    size_t waiting_ = 0, writing_ = 0, done_ = 0;  // slots waiting, being written, done and not reported
     bool closed_ = false, stopped_ = false;
     uint64_t stoppingLine_ = 0;
 

@@ -439,12 +439,17 @@ FileWriteResult WriteFileSafely(const std::string& path, std::string_view bytes)
     return WriteSafely(path, [bytes](int fd) { return FillWithBytes(fd, bytes); });
 }
 
-OutputTarget ResolveOutputTarget(const std::string& path) {
+OutputTarget FollowOutputLinks(const std::string& path) {
     Destination destination;
     Resolve(path, destination);  // where it stops, the write stops too
-    OutputTarget target{destination.path, destination.throughLink, destination.inPlace};
-    const std::string leaf = destination.path.substr(destination.path.rfind('/') + 1);
-    if (char* folder = ::realpath(FolderOf(destination.path).c_str(), nullptr)) {
+    return OutputTarget{destination.path, destination.throughLink, destination.inPlace};
+}
+
+OutputTarget ResolveOutputTarget(const std::string& path) {
+    OutputTarget target = FollowOutputLinks(path);
+    const std::string& destinationPath = target.path;
+    const std::string leaf = destinationPath.substr(destinationPath.rfind('/') + 1);
+    if (char* folder = ::realpath(FolderOf(destinationPath).c_str(), nullptr)) {
         target.path = std::string(folder) + (std::strcmp(folder, "/") == 0 ? "" : "/") + leaf;
         std::free(folder);
     }

@@ -47,6 +47,9 @@ struct OutputTarget {
     bool inPlace = false;      // written into, never replaced (a device, pipe or standard stream)
 };
 OutputTarget ResolveOutputTarget(const std::string& path);
+// The same with the links followed but the folder left as it is written:
+// no more than a look at the file (and its links).
+OutputTarget FollowOutputLinks(const std::string& path);
 
 // Programs call this first thing: each of descriptors 0-2 that is closed
 // gets /dev/null, opened so that it fails as a closed one does (standard
