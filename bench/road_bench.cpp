@@ -1,5 +1,6 @@
-// The whole road of one label: options record, front end, screen bitmap,
-// image import and a PNG in memory, as the command line runs it.
+// The two roads of a label to a PNG in memory: the straight one that the
+// command line takes (Encode, a two-colour image, the compact writer), and
+// the window's (options record, front end, screen bitmap, import, libpng).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 
 #include "glyphrun/codecs.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/render.h"
 
 namespace glyphrun {
 namespace {
@@ -107,6 +109,38 @@ void BM_LabelStage_Png(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LabelStage_Png);
+
+// ---------------------------------------------------------------- the straight road
+
+constexpr char kJobLabel[] = "LABEL-000001 LOT 2026-03-14 QA";
+
+std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+void BM_Straight_EncodeLabel(benchmark::State& state) {
+    const std::string text = kJobLabel;
+    for (auto _ : state) benchmark::DoNotOptimize(Encode(BytesOf(text)));
+}
+BENCHMARK(BM_Straight_EncodeLabel);
+
+void StraightToPng(benchmark::State& state, const std::string& text, int32_t size, const RasterStyle& style) {
+    std::string png, reason;
+    for (auto _ : state) {
+        png.clear();
+        const EncodeResult result = Encode(BytesOf(text), {EncodeScheme::AutoMinimal, size});
+        if (!result || !EncodeSymbolFile(result.symbol, style, TypePng, 0, png, reason)) state.SkipWithError("failed");
+    }
+    state.counters["png_bytes"] = static_cast<double>(png.size());
+}
+
+// J1's label: 22 x 22 at 4 pixels a module and an 8-pixel margin (104 x 104).
+void BM_Straight_LabelToPng(benchmark::State& state) { StraightToPng(state, kJobLabel, kSmallestSquare, {4, 8}); }
+BENCHMARK(BM_Straight_LabelToPng);
+
+// J2's symbol: 1,556 x 'a' in 144 x 144 at 1 pixel a module and a 2-pixel margin.
+void BM_Straight_144ToPng(benchmark::State& state) { StraightToPng(state, std::string(1556, 'a'), 23, {1, 2}); }
+BENCHMARK(BM_Straight_144ToPng);
 
 }  // namespace
 }  // namespace glyphrun
