@@ -1,43 +1,54 @@
-# make run    installs what is missing, builds, runs the program
-# make test   installs what is missing, builds, runs every test
+# make run    installs what is missing, builds the two programs, runs one
+# make test   installs what is missing, builds everything, runs every test
 # make bench  builds and runs the benchmarks
 # SANITIZE=1  builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/)
+#
+# The settings are CMakePresets.json's "release" and "asan" presets, so
+# make and cmake --preset build the same thing in the same folder.
 
 SANITIZE ?= 0
 JOBS ?= $(shell nproc)
 ifeq ($(SANITIZE),1)
+  PRESET = asan
   BUILD_DIR ?= build-asan
-  CMAKE_FLAGS += -DGLYPHRUN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DGLYPHRUN_BUILD_BENCH=OFF
 else
+  PRESET = release
   BUILD_DIR ?= build
 endif
 
 SAMPLE_TEXT ?= Glyphrun 2026-12-07 ABC-123456
 SAMPLE_OUT ?= $(BUILD_DIR)/sample.png
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz clean
 
 all: build
 
 deps:
 	@sh scripts/install-deps.sh
 
-build: deps
-	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
+configure: deps
+	@cmake --preset $(PRESET) -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The window where there is a display; otherwise the sample text as a PNG.
-run: build
-	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
-		$(BUILD_DIR)/bin/glyphrun; \
-	else \
+# Only the window and the CLI (the CLI alone without Qt): the tests and
+# benchmarks take most of a full build. The window where there is a
+# display; otherwise the sample text as a PNG.
+run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target glyphrun-programs
+	@if [ ! -x $(BUILD_DIR)/bin/glyphrun ]; then \
+		echo "The window is not built (no Qt 6, or GLYPHRUN_BUILD_APP=OFF). Encoding the sample text with glyphrun-cli instead."; \
+	elif [ -z "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
 		echo "No display: the window cannot open. Encoding the sample text with glyphrun-cli instead."; \
-		$(BUILD_DIR)/bin/glyphrun-cli -o $(SAMPLE_OUT) "$(SAMPLE_TEXT)" && \
-		echo "The symbol for \"$(SAMPLE_TEXT)\" was written to $(SAMPLE_OUT)"; \
-	fi
+	else \
+		exec $(BUILD_DIR)/bin/glyphrun; \
+	fi; \
+	$(BUILD_DIR)/bin/glyphrun-cli -o $(SAMPLE_OUT) "$(SAMPLE_TEXT)" && \
+	echo "The symbol for \"$(SAMPLE_TEXT)\" was written to $(SAMPLE_OUT)"
 
 bench: build
 	$(BUILD_DIR)/bin/glyphrun-bench
@@ -51,4 +62,4 @@ fuzz:
 	@cmake --build build-fuzz -j $(JOBS) --target fuzz_encoder fuzz_writers fuzz_memfile
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-dev build-asan build-fuzz
