@@ -1,4 +1,7 @@
 #include <array>
+#include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "glyphrun/ecc200_stages.h"
 #include "symbol_internal.h"
@@ -12,7 +15,6 @@ constexpr int kMaxEccPerBlock = 68;
 struct GaloisTables {
     std::array<int32_t, 256> exp{};
     std::array<int32_t, 256> log{};
-    std::array<uint8_t, 510> expTwice{};  // exp over two periods: no modulo for a sum of two logs
 };
 
 constexpr GaloisTables BuildTables() {
@@ -25,7 +27,6 @@ constexpr GaloisTables BuildTables() {
         if (value & 0x100) value ^= kFieldPolynomial;
     }
     t.exp[255] = 1;
-    for (int i = 0; i < 510; ++i) t.expTwice[i] = static_cast<uint8_t>(t.exp[i % 255]);
     t.log[1] = 255;  // equal to 0 modulo 255, the only way the table is used
     t.log[0] = -255;  // never read: multiplication by 0 is answered first
     return t;
@@ -60,33 +61,61 @@ uint8_t GfMultiplyPower(uint8_t a, int32_t power) {
     return static_cast<uint8_t>(kGf.exp[(kGf.log[a] + power % 255 + 255) % 255]);
 }
 
+namespace {
+
+// The remainder runs in reverse, q[i] = r[n - 1 - i], so that one step of
+// the division is a shift by one byte and an exclusive or with the product
+// of the generator and the step's factor: eight bytes at a time. Rows are
+// padded with zeros to a whole number of words.
+constexpr int32_t kRowBytes = (kMaxEccPerBlock + 7) / 8 * 8;
+
+// products[e * kRowBytes + i] = g[n - 1 - i] * e for every field element e.
+struct ProductTable {
+    std::array<uint8_t, 256 * kRowBytes> products{};
+};
+
+const ProductTable& ProductsFor(int32_t eccCount) {
+    // Made once per generator on first use: the sizes use sixteen lengths.
+    static std::once_flag made[kMaxEccPerBlock + 1];
+    static std::unique_ptr<ProductTable> tables[kMaxEccPerBlock + 1];
+    std::call_once(made[eccCount], [eccCount] {
+        auto table = std::make_unique<ProductTable>();
+        const auto g = Generator(eccCount);
+        for (int32_t e = 0; e < 256; ++e)
+            for (int32_t i = 0; i < eccCount; ++i)
+                table->products[e * kRowBytes + i] = GfMultiply(g[eccCount - 1 - i], static_cast<uint8_t>(e));
+        tables[eccCount] = std::move(table);
+    });
+    return *tables[eccCount];
+}
+
+uint64_t Load(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+}  // namespace
+
 void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex) {
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     const int32_t dataCount = size.dataCodewords, eccCount = size.eccPerBlock, blocks = size.blocks;
     const int32_t total = size.totalCodewords();
-    // The generator's coefficients are never 0, so their logarithms are
-    // taken once and each step costs one table lookup per coefficient.
-    const auto g = Generator(eccCount);
-    std::array<int32_t, kMaxEccPerBlock> logG{};
-    for (int32_t k = 0; k < eccCount; ++k) logG[k] = kGf.log[g[k]] % 255;
+    const uint8_t* products = ProductsFor(eccCount).products.data();
     for (int32_t block = 0; block < blocks; ++block) {
-        std::array<uint8_t, kMaxEccPerBlock> r{};
+        uint8_t q[kRowBytes + 8] = {};  // the bytes past the remainder stay 0
         // Data codeword p belongs to block p mod blocks.
         for (int32_t p = block; p < dataCount; p += blocks) {
-            const uint8_t e = codewords[p] ^ r[eccCount - 1];
-            if (e == 0) {
-                for (int32_t k = eccCount - 1; k >= 1; --k) r[k] = r[k - 1];
-                r[0] = 0;
-                continue;
+            const uint8_t* row = products + (codewords[p] ^ q[0]) * kRowBytes;
+            for (int32_t i = 0; i < eccCount; i += 8) {
+                const uint64_t word = Load(q + i + 1) ^ Load(row + i);
+                std::memcpy(q + i, &word, sizeof word);
             }
-            const int32_t logE = kGf.log[e] % 255;
-            for (int32_t k = eccCount - 1; k >= 1; --k) r[k] = r[k - 1] ^ kGf.expTwice[logG[k] + logE];
-            r[0] = kGf.expTwice[logG[0] + logE];
         }
         // Check codewords interleave like the data; in 144 x 144 the two
         // shorter blocks come first, right after the last data codeword.
-        int32_t q = DataCodewordsInBlock(sizeIndex, block) * blocks + block;
-        for (int32_t k = eccCount - 1; k >= 0 && q < total; --k, q += blocks) codewords[q] = r[k];
+        int32_t q0 = DataCodewordsInBlock(sizeIndex, block) * blocks + block;
+        for (int32_t i = 0; i < eccCount && q0 < total; ++i, q0 += blocks) codewords[q0] = q[i];
     }
 }
 

@@ -2,6 +2,8 @@
 // and the records that wrap it.
 #pragma once
 
+#include <vector>
+
 #include "glyphrun/ecc200.h"
 
 namespace glyphrun {
@@ -9,6 +11,16 @@ namespace glyphrun {
 // Fills the check codewords after the data codewords of `codewords`, which
 // holds the size's total.
 void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex);
+
+// Where a size's codewords go in its mapping matrix (row * columns + column,
+// row 0 at the top): bit b (from the most significant) of codeword k at
+// bitModules[8k + b]; the modules of the fixed pattern that sizes with four
+// spare modules have are dark in every symbol.
+struct MappingPlacement {
+    std::vector<int32_t> bitModules;
+    std::vector<int32_t> fixedDark;
+};
+const MappingPlacement& PlacementOf(int32_t sizeIndex);
 
 // Lays the size's codewords into `modules`, its zeroed mapping matrix (row
 // 0 at the top), setting `darkValue` in dark modules. The codewords placed.

@@ -10,8 +10,30 @@ namespace {
 
 constexpr uint8_t kBackgroundIndex = 0, kBarIndex = 1;
 
+// Sets pixels [first, first + count) of a packed row, most significant bit first.
 void SetPixels(uint8_t* row, int64_t first, int64_t count) {
-    for (int64_t x = first; x < first + count; ++x) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    int64_t x = first;
+    const int64_t end = first + count;
+    for (; x < end && (x & 7); ++x) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    if (const int64_t bytes = (end - x) >> 3; bytes > 0) {
+        std::memset(row + (x >> 3), 0xFF, static_cast<size_t>(bytes));
+        x += bytes << 3;
+    }
+    for (; x < end; ++x) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+}
+
+// One module row as pixels: each run of dark modules set at once.
+void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uint8_t* row) {
+    for (int32_t c = 0; c < cols;) {
+        if (!modules[c]) {
+            ++c;
+            continue;
+        }
+        const int32_t first = c;
+        while (c < cols && modules[c]) ++c;
+        SetPixels(row, style.margin + static_cast<int64_t>(first) * style.moduleSize,
+                  static_cast<int64_t>(c - first) * style.moduleSize);
+    }
 }
 
 }  // namespace
@@ -54,8 +76,7 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
     const uint32_t height = image.GetHeight();
     for (int32_t r = 0; r < symbol.rows; ++r) {
         std::memset(packed.data(), 0, stride);
-        for (int32_t c = 0; c < symbol.cols; ++c)
-            if (symbol.dark(r, c)) SetPixels(packed.data(), style.margin + static_cast<int64_t>(c) * style.moduleSize, style.moduleSize);
+        PackRow(symbol.modules.data() + static_cast<size_t>(r) * symbol.cols, symbol.cols, style, packed.data());
         const uint32_t top = static_cast<uint32_t>(style.margin + r * style.moduleSize);
         for (int32_t i = 0; i < style.moduleSize; ++i) std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
     }
