@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "glyphrun/ecc200.h"
+#include "glyphrun/symbol.h"
 #include "reader.h"
 
 namespace {
@@ -39,22 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* input = data + 3;
     const auto length = static_cast<int32_t>(size - 3);
 
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = scheme;
-    encoder.moduleSize = 1;
-    encoder.margin = 0;
-    encoder.meaning = meaning.meaning;
-    if (EncodeMessage(&encoder, length, input, requested)) {
-        const auto read = testing::ReadSymbolFully(*encoder.image, 1);
+    const EncodeResult result =
+        Encode({input, static_cast<size_t>(length)}, EncodeOptions{scheme, requested, meaning.meaning});
+    if (result) {
+        const auto read = testing::ReadSymbolFully(result.symbol);
         if (!read || read->bytes != std::string(reinterpret_cast<const char*>(input), static_cast<size_t>(length)) ||
             read->symbologyIdentifier != meaning.symbologyIdentifier) {
             std::fprintf(stderr, "scheme %d size %d: the symbol does not read back\n", static_cast<int>(scheme),
                          requested);
             std::abort();
         }
-    } else if (DescribeEncodeFailure(encoder.failure).empty()) {
+    } else if (result.reason().empty()) {
         std::abort();  // every failure says why
     }
-    FreeEncoder(&encoder);
     return 0;
 }
