@@ -111,6 +111,28 @@ void BM_EncodeMessageMinimalLabel(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeMessageMinimalLabel);
 
+// The same without the image: encodation, padding, check codewords and
+// placement into the mapping matrix.
+void BM_MinimalLabelPlaced(benchmark::State& state) {
+    uint8_t data[kMaxDataCodewords];
+    for (auto _ : state) {
+        int32_t size = kSmallestSquare;
+        int32_t count = EncodeCodewords(data, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(kLabel.data()),
+                                        static_cast<int32_t>(kLabel.size()), EncodeScheme::AutoMinimal, size, nullptr);
+        Ecc200Message* message = count > 0 ? AllocMessage(size) : nullptr;
+        if (!message) {
+            state.SkipWithError("encode failed");
+            break;
+        }
+        PadCodewords(data, count, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size));
+        std::memcpy(message->codewords, data, static_cast<size_t>(count));
+        ComputeEcc(message, size);
+        benchmark::DoNotOptimize(PlaceCodewords(message, size, ModuleDarkBits));
+        FreeMessage(message);
+    }
+}
+BENCHMARK(BM_MinimalLabelPlaced);
+
 // Each scheme on text it can hold throughout, 20, 300 and 1556 bytes.
 std::string Repeated(const char* alphabet, size_t length) {
     const std::string letters = alphabet;
