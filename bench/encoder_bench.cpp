@@ -87,6 +87,52 @@ void BM_AutoMinimal(benchmark::State& state) {
 BENCHMARK(BM_AutoBest)->Arg(100)->Arg(1000)->Arg(1556);
 BENCHMARK(BM_AutoMinimal)->Arg(100)->Arg(1000)->Arg(1556);
 
+// One letter throughout, enough to fill the 144 x 144 symbol in Text, and a
+// typical 30-byte label.
+const std::string kLetters(1556, 'a');
+const std::string kLabel = "LABEL-000001 LOT 2026-03-14 QA";
+BENCHMARK_CAPTURE(Encodation, best_letters, EncodeScheme::AutoBest, kLetters);
+BENCHMARK_CAPTURE(Encodation, best_label, EncodeScheme::AutoBest, kLabel);
+BENCHMARK_CAPTURE(Encodation, minimal_letters, EncodeScheme::AutoMinimal, kLetters);
+BENCHMARK_CAPTURE(Encodation, minimal_label, EncodeScheme::AutoMinimal, kLabel);
+
+// The label's whole encode by the minimal encodation: encodation, padding,
+// check codewords, placement and the module image at module size 1.
+void BM_EncodeMessageMinimalLabel(benchmark::State& state) {
+    for (auto _ : state) {
+        Ecc200Encoder encoder = InitEncoder();
+        encoder.scheme = EncodeScheme::AutoMinimal;
+        encoder.moduleSize = 1;
+        if (!EncodeMessage(&encoder, static_cast<int32_t>(kLabel.size()),
+                           reinterpret_cast<const uint8_t*>(kLabel.data()), kSmallestSquare))
+            state.SkipWithError("encode failed");
+        FreeEncoder(&encoder);
+    }
+}
+BENCHMARK(BM_EncodeMessageMinimalLabel);
+
+// The same without the image: encodation, padding, check codewords and
+// placement into the mapping matrix.
+void BM_MinimalLabelPlaced(benchmark::State& state) {
+    uint8_t data[kMaxDataCodewords];
+    for (auto _ : state) {
+        int32_t size = kSmallestSquare;
+        int32_t count = EncodeCodewords(data, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(kLabel.data()),
+                                        static_cast<int32_t>(kLabel.size()), EncodeScheme::AutoMinimal, size, nullptr);
+        Ecc200Message* message = count > 0 ? AllocMessage(size) : nullptr;
+        if (!message) {
+            state.SkipWithError("encode failed");
+            break;
+        }
+        PadCodewords(data, count, QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size));
+        std::memcpy(message->codewords, data, static_cast<size_t>(count));
+        ComputeEcc(message, size);
+        benchmark::DoNotOptimize(PlaceCodewords(message, size, ModuleDarkBits));
+        FreeMessage(message);
+    }
+}
+BENCHMARK(BM_MinimalLabelPlaced);
+
 // Each scheme on text it can hold throughout, 20, 300 and 1556 bytes.
 std::string Repeated(const char* alphabet, size_t length) {
     const std::string letters = alphabet;

@@ -27,7 +27,10 @@ void AsciiStepsToEnd(EncodationState& state);
 
 // The C40, Text and X12 values of one byte (up to four); 0 when it has none.
 // With `fnc1`, the byte is FNC1 (Shift 2 and 27 in C40 and Text).
+// Writes all four entries of `values`, those past the count included.
 int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4], bool fnc1 = false);
+// Only the number of values.
+int TripletValueCount(uint8_t byte, EncodeScheme scheme, bool fnc1 = false);
 void PutTriplet(EncodationState& state, const uint8_t values[3]);
 
 void TripletStep(EncodationState& state);

@@ -12,6 +12,9 @@
 // returns to ASCII by itself; it reads an EDIFACT group only where three
 // codewords remain; a Base 256 length of 0 means "to the end of the symbol".
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -37,11 +40,23 @@ constexpr int32_t kNever = 1 << 30;
 constexpr int32_t kLongSegment = 250;  // Base 256 bytes from which the length takes two codewords
 
 struct Node {
-    int32_t cost = kNever;
-    int16_t segmentBytes = 0;  // Base 256 only, counted up to kLongSegment
-    int8_t from = -1;          // the state this one was reached from
-    Move move = Move::None;    // Char comes from the position before, DigitPair from two before
+    int32_t cost;
+    int16_t segmentBytes;  // Base 256 only, counted up to kLongSegment
+    int8_t from;           // the state this one was reached from
+    Move move;             // Char comes from the position before, DigitPair from two before
 };
+
+constexpr Node kUnreached{kNever, 0, -1, Move::None};
+
+// A position's nodes before any move reaches them, copied whole.
+struct UnreachedRow {
+    Node node[kStateCount];
+};
+constexpr UnreachedRow kUnreachedRow = [] {
+    UnreachedRow row{};
+    for (Node& node : row.node) node = kUnreached;
+    return row;
+}();
 
 constexpr State kTriplets[] = {kC40, kText, kX12};
 
@@ -55,6 +70,25 @@ EncodeScheme SchemeOf(int state) {
 }
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// A byte of `count` values (1-4) takes an open triple of `from` values to
+// one of `pending` values, completing triples of `codewords` codewords:
+// pending = (from + count) mod 3. Indexed by count and pending.
+struct TripletMove {
+    int8_t from;
+    int8_t codewords;
+};
+
+constexpr auto kTripletMoves = [] {
+    struct Table {
+        TripletMove move[5][3];
+        constexpr const TripletMove* operator[](int count) const { return move[count]; }
+    } table{};
+    for (int count = 1; count <= 4; ++count)
+        for (int from = 0; from < 3; ++from)
+            table.move[count][(from + count) % 3] = {static_cast<int8_t>(from), static_cast<int8_t>(2 * ((from + count) / 3))};
+    return table;
+}();
 
 // Codewords that closing a triplet segment at a boundary costs: a reader
 // with at most one codeword left returns to ASCII by itself.
@@ -80,20 +114,41 @@ public:
     // `prefix` codewords (FNC1 or an ECI designator) come first, in ASCII.
     MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1)
         : input_(input), length_(length), prefix_(prefix), gs1_(gs1),
-          nodes_(static_cast<size_t>(length + 1) * kStateCount) {}
+          nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]), savedFrom_(length + 1) {}
+
+    // The fewest codewords that hold the input when no capacity bounds
+    // them, or kNever. Must come first: the solves for a capacity start
+    // from its nodes.
+    int32_t SolveUnbounded() {
+        capacity_ = kUnboundedCapacity;
+        highest_.resize(static_cast<size_t>(length_) + 1);
+        Reset(0);
+        Run(0);
+        return Result();
+    }
 
     // The fewest codewords that hold the input in a symbol of `capacity`
     // data codewords, or kNever.
+    //
+    // A capacity changes only the moves whose cost comes within two
+    // codewords of it: the end-of-symbol rules and the moves that no
+    // longer fit. Every other move is the same as without a capacity, so a
+    // node that costs at most capacity - 3 either way is the same node, and
+    // the positions whose nodes all cost that little (or are unreachable)
+    // are kept from the unbounded solve; the search is redone from the
+    // first position that has a dearer node.
     int32_t Solve(int32_t capacity) {
         capacity_ = capacity;
-        std::fill(nodes_.begin(), nodes_.end(), Node{});
-        At(0, kAscii).cost = prefix_;
-        for (int32_t i = 0; i <= length_; ++i) {
-            RelaxWithinPosition(i);
-            if (i < length_) RelaxCharacter(i);
+        int32_t from = 0;
+        while (from <= length_ && highest_[static_cast<size_t>(from)] <= capacity - 3) ++from;
+        KeepUnboundedBefore(from);
+        if (from > 0 && from <= length_) {
+            // The moves into the first redone position come from the two before it.
+            if (from >= 2) RelaxCharacter(from - 2);
+            RelaxCharacter(from - 1);
         }
-        const int32_t cost = At(length_, kAscii).cost;
-        return cost <= capacity_ ? cost : kNever;
+        Run(from);
+        return Result();
     }
 
     // Writes the codewords of the path that the last Solve found, after
@@ -101,97 +156,171 @@ public:
     int32_t Emit(uint8_t* output, int32_t outputCapacity, const uint8_t* prefix) const;
 
 private:
-    Node& At(int32_t i, int state) { return nodes_[static_cast<size_t>(i) * kStateCount + state]; }
-    const Node& At(int32_t i, int state) const { return nodes_[static_cast<size_t>(i) * kStateCount + state]; }
-
-    void Relax(int32_t i, int state, int32_t cost, int from, Move move, int bytes = 0) {
-        Node& node = At(i, state);
-        const bool better = state == kBase256 ? Base256Better(cost, bytes, node) : cost < node.cost;
-        if (!better) return;
-        node = Node{cost, static_cast<int16_t>(bytes), static_cast<int8_t>(from), move};
+    Node& At(int32_t i, int state) { return nodes_[static_cast<size_t>(i) * kStateCount + static_cast<size_t>(state)]; }
+    const Node& At(int32_t i, int state) const {
+        return nodes_[static_cast<size_t>(i) * kStateCount + static_cast<size_t>(state)];
     }
 
+    int32_t Result() const {
+        const int32_t cost = At(length_, kAscii).cost;
+        return cost <= capacity_ ? cost : kNever;
+    }
+
+    // The nodes before `from` as the unbounded solve left them, those from
+    // `from` on unreached (as Run reaches them). The unbounded nodes that a
+    // solve overwrites are kept aside.
+    void KeepUnboundedBefore(int32_t from) {
+        const auto Offset = [](int32_t i) { return static_cast<std::ptrdiff_t>(i) * kStateCount; };
+        Node* const end = &nodes_[static_cast<size_t>(length_ + 1) * kStateCount];
+        if (from < savedFrom_) {
+            std::copy(saved_.begin(), saved_.end(), &nodes_[0] + Offset(savedFrom_));
+            saved_.assign(&nodes_[0] + Offset(from), end);
+            savedFrom_ = from;
+        } else {
+            std::copy(saved_.begin(), saved_.begin() + Offset(from - savedFrom_), &nodes_[0] + Offset(savedFrom_));
+        }
+        Reset(from);
+    }
+
+    // Marks the nodes of the first two positions from `from` unreached, the
+    // positions that a solve from there writes first.
+    void Reset(int32_t from) {
+        for (int32_t i = from; i <= std::min(from + 1, length_); ++i) MarkUnreached(i);
+    }
+
+    void MarkUnreached(int32_t i) {
+        std::memcpy(static_cast<void*>(&At(i, 0)), &kUnreachedRow, sizeof kUnreachedRow);
+    }
+
+    // Positions are made unreached just before moves reach them: two ahead.
+    // The unbounded solve notes the highest cost of each position's nodes
+    // once they are final.
+    void Run(int32_t from) {
+        if (from == 0) At(0, kAscii).cost = prefix_;
+        const bool unbounded = capacity_ == kUnboundedCapacity;
+        for (int32_t i = from; i <= length_; ++i) {
+            RelaxWithinPosition(i);
+            if (unbounded) {
+                // A reached node costs at most one codeword past the
+                // capacity, an unreached one kNever: masking kNever's bit
+                // leaves the one and takes the other to 0.
+                const Node* at = &At(i, 0);
+                const auto cost = [&](int state) { return at[state].cost & (kNever - 1); };
+                const auto pair = [&](int state) { return std::max(cost(state), cost(state + 1)); };
+                const int32_t highest = std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
+                                                 std::max(std::max(pair(8), pair(10)), std::max(pair(12), cost(14))));
+                highest_[static_cast<size_t>(i)] = std::max(highest, i > 0 ? highest_[static_cast<size_t>(i) - 1] : 0);
+            }
+            if (i + 2 <= length_) MarkUnreached(i + 2);
+            if (i < length_) RelaxCharacter(i);
+        }
+    }
+
+    static void Relax(Node& node, int32_t cost, int from, Move move) {
+        if (cost < node.cost) node = Node{cost, 0, static_cast<int8_t>(from), move};
+    }
+
+    static void RelaxSegment(Node& node, int32_t cost, int bytes, int from, Move move) {
+        if (Base256Better(cost, bytes, node)) node = Node{cost, static_cast<int16_t>(bytes), static_cast<int8_t>(from), move};
+    }
+
+    // An unreachable node costs kNever, far above any capacity: no move
+    // from it fits.
     bool Fits(int32_t cost) const { return cost <= capacity_; }
 
     // Moves that consume nothing, in an order without cycles: leaving for
-    // ASCII, then latching from ASCII.
+    // ASCII, then latching from ASCII. (Written out state by state: this
+    // and the next function are nearly all of the search's time.)
     void RelaxWithinPosition(int32_t i) {
-        for (State t : kTriplets) {
-            // C40 and Text may close a triple of two values with a Shift 1
-            // on the way out; it shifts nothing, as no value follows.
-            for (int v : {0, 2}) {
-                const Node& node = At(i, t + v);
-                if (node.cost == kNever || (v == 2 && t == kX12)) continue;
-                const int32_t closed = node.cost + (v ? 2 : 0);
-                const int32_t cost = closed + TripletLeaveCost(capacity_, closed);
-                if (Fits(cost)) Relax(i, kAscii, cost, t + v, Move::Leave);
-            }
-        }
-        for (int k = 0; k < 4; ++k) {
-            const Node& node = At(i, kEdifact + k);
-            if (node.cost == kNever) continue;
-            const int32_t cost = node.cost + EdifactLeaveCost(capacity_, node.cost, k);
-            if (Fits(cost)) Relax(i, kAscii, cost, kEdifact + k, Move::Leave);
-        }
-        const Node& segment = At(i, kBase256);
-        if (segment.cost != kNever && segment.segmentBytes > 0) {
-            if (Fits(segment.cost)) Relax(i, kAscii, segment.cost, kBase256, Move::Leave);
+        Node* const at = &At(i, 0);
+        Node& ascii = at[kAscii];
+        // C40 and Text may close a triple of two values with a Shift 1 on
+        // the way out; it shifts nothing, as no value follows.
+        const auto leaveTriplet = [&](int state, int32_t closing) {
+            const int32_t closed = at[state].cost + closing;
+            const int32_t cost = closed + TripletLeaveCost(capacity_, closed);
+            if (Fits(cost)) Relax(ascii, cost, state, Move::Leave);
+        };
+        leaveTriplet(kC40, 0);
+        leaveTriplet(kC40 + 2, 2);
+        leaveTriplet(kText, 0);
+        leaveTriplet(kText + 2, 2);
+        leaveTriplet(kX12, 0);
+        const auto leaveEdifact = [&](int k) {
+            const int32_t group = at[kEdifact + k].cost;
+            const int32_t cost = group + EdifactLeaveCost(capacity_, group, k);
+            if (Fits(cost)) Relax(ascii, cost, kEdifact + k, Move::Leave);
+        };
+        leaveEdifact(0);
+        leaveEdifact(1);
+        leaveEdifact(2);
+        leaveEdifact(3);
+        const Node& segment = at[kBase256];
+        if (segment.segmentBytes > 0) {
+            if (Fits(segment.cost)) Relax(ascii, segment.cost, kBase256, Move::Leave);
             // A length of 0 spares the second length codeword when the
             // segment ends the data and fills the symbol.
             if (i == length_ && segment.segmentBytes >= kLongSegment && segment.cost == capacity_ + 1)
-                Relax(i, kAscii, capacity_, kBase256, Move::LeaveToSymbolEnd);
+                Relax(ascii, capacity_, kBase256, Move::LeaveToSymbolEnd);
         }
-        const int32_t ascii = At(i, kAscii).cost;
-        if (ascii == kNever || !Fits(ascii + 1)) return;
-        for (State t : kTriplets) Relax(i, t, ascii + 1, kAscii, Move::Latch);
-        Relax(i, kEdifact, ascii + 1, kAscii, Move::Latch);
-        Relax(i, kBase256, ascii + 2, kAscii, Move::Latch);
+        const int32_t latched = ascii.cost + 1;
+        if (!Fits(latched)) return;
+        Relax(at[kC40], latched, kAscii, Move::Latch);
+        Relax(at[kText], latched, kAscii, Move::Latch);
+        Relax(at[kX12], latched, kAscii, Move::Latch);
+        Relax(at[kEdifact], latched, kAscii, Move::Latch);
+        RelaxSegment(at[kBase256], latched + 1, 0, kAscii, Move::Latch);
     }
 
     void RelaxCharacter(int32_t i) {
         const uint8_t byte = input_[i];
+        const Node* const at = &At(i, 0);
+        Node* const next = &At(i + 1, 0);
         // FNC1 is one ASCII codeword or two C40/Text values; X12, EDIFACT
         // and Base 256 cannot hold it.
         const bool fnc1 = gs1_ && byte == kGroupSeparator;
-        const int32_t ascii = At(i, kAscii).cost;
-        if (ascii != kNever) {
-            const int32_t cost = ascii + (byte >= 128 && !fnc1 ? 2 : 1);
-            if (Fits(cost)) Relax(i + 1, kAscii, cost, kAscii, Move::Char);
-            if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
-                Relax(i + 2, kAscii, ascii + 1, kAscii, Move::DigitPair);
-        }
-        for (State t : kTriplets) {
-            uint8_t values[4];
-            const int count = MapTripletChar(byte, SchemeOf(t), values, fnc1);
-            if (count == 0) continue;
-            for (int v = 0; v < 3; ++v) {
-                const Node& node = At(i, t + v);
-                if (node.cost == kNever) continue;
-                const int32_t cost = node.cost + 2 * ((v + count) / 3);
-                const int pending = (v + count) % 3;
+        const int32_t ascii = at[kAscii].cost;
+        const int32_t cost = ascii + (byte >= 128 && !fnc1 ? 2 : 1);
+        if (Fits(cost)) Relax(next[kAscii], cost, kAscii, Move::Char);
+        if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
+            Relax(At(i + 2, kAscii), ascii + 1, kAscii, Move::DigitPair);
+        // Each open triple after the byte comes from one before it.
+        const auto triplet = [&](int t, int count) {
+            if (count == 0) return;
+            const TripletMove* const moves = kTripletMoves[count];
+            const auto to = [&](int pending) {
+                const int32_t cost = at[t + moves[pending].from].cost + moves[pending].codewords;
                 // The open triple will take two codewords too.
-                if (Fits(cost + (pending ? 2 : 0))) Relax(i + 1, t + pending, cost, t + v, Move::Char);
-            }
-        }
+                if (Fits(cost + (pending ? 2 : 0))) Relax(next[t + pending], cost, t + moves[pending].from, Move::Char);
+            };
+            to(0);
+            to(1);
+            to(2);
+        };
+        triplet(kC40, TripletValueCount(byte, EncodeScheme::C40, fnc1));
+        triplet(kText, TripletValueCount(byte, EncodeScheme::Text, fnc1));
+        triplet(kX12, TripletValueCount(byte, EncodeScheme::X12, fnc1));
         if (fnc1) return;
         if (byte >= 32 && byte <= 94) {
-            for (int k = 0; k < 4; ++k) {
-                const Node& node = At(i, kEdifact + k);
-                // A reader reads a group only where three codewords remain.
-                if (node.cost == kNever || capacity_ - node.cost < 3) continue;
+            // A reader reads a group only where three codewords remain.
+            const auto edifact = [&](int k) {
+                const int32_t group = at[kEdifact + k].cost;
+                if (capacity_ - group < 3) return;
                 if (k == 3)
-                    Relax(i + 1, kEdifact, node.cost + 3, kEdifact + 3, Move::Char);
+                    Relax(next[kEdifact], group + 3, kEdifact + 3, Move::Char);
                 else
-                    Relax(i + 1, kEdifact + k + 1, node.cost, kEdifact + k, Move::Char);
-            }
+                    Relax(next[kEdifact + k + 1], group, kEdifact + k, Move::Char);
+            };
+            edifact(0);
+            edifact(1);
+            edifact(2);
+            edifact(3);
         }
-        const Node& segment = At(i, kBase256);
-        if (segment.cost != kNever) {
-            const int bytes = std::min(segment.segmentBytes + 1, static_cast<int>(kLongSegment));
-            const int32_t cost = segment.cost + 1 + (segment.segmentBytes + 1 == kLongSegment ? 1 : 0);
-            // One codeword over may still end as a length-0 segment.
-            if (cost <= capacity_ + 1) Relax(i + 1, kBase256, cost, kBase256, Move::Char, bytes);
-        }
+        const Node& segment = at[kBase256];
+        const int bytes = std::min(segment.segmentBytes + 1, static_cast<int>(kLongSegment));
+        const int32_t segmentCost = segment.cost + 1 + (segment.segmentBytes + 1 == kLongSegment ? 1 : 0);
+        // One codeword over may still end as a length-0 segment.
+        if (segmentCost <= capacity_ + 1) RelaxSegment(next[kBase256], segmentCost, bytes, kBase256, Move::Char);
     }
 
     const uint8_t* input_;
@@ -199,7 +328,10 @@ private:
     int32_t prefix_;
     bool gs1_;
     int32_t capacity_ = 0;
-    std::vector<Node> nodes_;
+    std::unique_ptr<Node[]> nodes_;
+    std::vector<int32_t> highest_;
+    std::vector<Node> saved_;  // the unbounded nodes from savedFrom_ on
+    int32_t savedFrom_;
 };
 
 // Turns the chosen moves into codewords, keeping the open triple, EDIFACT
@@ -215,7 +347,8 @@ public:
         for (int32_t i = 0; i < count; ++i) Put(codewords[i]);
     }
 
-    void Char(int state, uint8_t byte) {
+    void Char(int state, const uint8_t* at) {
+        const uint8_t byte = *at;
         const bool fnc1 = gs1_ && byte == kGroupSeparator;
         switch (SchemeOf(state)) {
             case EncodeScheme::Ascii:
@@ -229,7 +362,10 @@ public:
                 }
                 return;
             case EncodeScheme::Edifact: AddEdifactValue(byte & 63); return;
-            case EncodeScheme::Base256: segment_.push_back(byte); return;
+            case EncodeScheme::Base256:
+                // A segment's bytes follow one another in the input.
+                if (segmentLength_++ == 0) segment_ = at;
+                return;
             default: {
                 uint8_t values[4];
                 const int n = MapTripletChar(byte, SchemeOf(state), values, fnc1);
@@ -244,20 +380,20 @@ public:
     void Latch(int state) {
         static constexpr uint8_t kLatches[] = {0, kLatchC40, kLatchText, kLatchX12, kLatchEdifact, kLatchBase256};
         Put(kLatches[static_cast<int>(SchemeOf(state))]);
-        segment_.clear();
+        segmentLength_ = 0;
     }
 
     void Leave(int state, bool toSymbolEnd) {
         switch (SchemeOf(state)) {
             case EncodeScheme::Edifact:
-                if (!edifact_.empty() || symbolCapacity_ - count_ > 2) {
+                if (edifactCount_ > 0 || symbolCapacity_ - count_ > 2) {
                     AddEdifactValue(kUnlatchEdifact);
                     FlushEdifactGroup();
                 }
                 return;
             case EncodeScheme::Base256: FlushSegment(toSymbolEnd); return;
             default:
-                if (!triplet_.empty()) AddTripletValue(0);  // two values and a Shift 1
+                if (tripletCount_ > 0) AddTripletValue(0);  // two values and a Shift 1
                 if (symbolCapacity_ - count_ > 1) Put(kUnlatchTriplet);
                 return;
         }
@@ -273,32 +409,32 @@ private:
     }
 
     void AddTripletValue(uint8_t value) {
-        triplet_.push_back(value);
-        if (triplet_.size() < 3) return;
+        triplet_[tripletCount_++] = value;
+        if (tripletCount_ < 3) return;
         const int v = 1600 * triplet_[0] + 40 * triplet_[1] + triplet_[2] + 1;
         Put(v / 256);
         Put(v % 256);
-        triplet_.clear();
+        tripletCount_ = 0;
     }
 
     void AddEdifactValue(int value) {
-        edifact_.push_back(static_cast<uint8_t>(value));
-        if (edifact_.size() == 4) FlushEdifactGroup();
+        edifact_[edifactCount_++] = static_cast<uint8_t>(value);
+        if (edifactCount_ == 4) FlushEdifactGroup();
     }
 
     // k values take k codewords (three for a full group), the rest zero bits.
     void FlushEdifactGroup() {
         uint32_t packed = 0;
-        for (size_t i = 0; i < 4; ++i) packed = packed << 6 | (i < edifact_.size() ? edifact_[i] : 0);
-        const size_t codewords = std::min<size_t>(edifact_.size(), 3);
-        for (size_t i = 0; i < codewords; ++i) Put(packed >> (16 - 8 * i) & 0xFF);
-        edifact_.clear();
+        for (int i = 0; i < 4; ++i) packed = packed << 6 | (i < edifactCount_ ? edifact_[i] : 0);
+        const int codewords = std::min(edifactCount_, 3);
+        for (int i = 0; i < codewords; ++i) Put(packed >> (16 - 8 * i) & 0xFF);
+        edifactCount_ = 0;
     }
 
     void PutRandomised(int value) { Put(Randomize255(value, count_ + 1)); }
 
     void FlushSegment(bool toSymbolEnd) {
-        const int n = static_cast<int>(segment_.size());
+        const int n = segmentLength_;
         if (toSymbolEnd) {
             PutRandomised(0);
         } else if (n < kLongSegment) {
@@ -307,8 +443,8 @@ private:
             PutRandomised(n / 250 + 249);
             PutRandomised(n % 250);
         }
-        for (uint8_t byte : segment_) PutRandomised(byte);
-        segment_.clear();
+        for (int i = 0; i < n; ++i) PutRandomised(segment_[i]);
+        segmentLength_ = 0;
     }
 
     uint8_t* output_;
@@ -317,29 +453,41 @@ private:
     bool gs1_;
     int32_t count_ = 0;
     bool overflow_ = false;
-    std::vector<uint8_t> triplet_, edifact_, segment_;
+    uint8_t triplet_[3] = {};
+    int tripletCount_ = 0;
+    uint8_t edifact_[4] = {};
+    int edifactCount_ = 0;
+    const uint8_t* segment_ = nullptr;  // the open Base 256 segment's first byte
+    int segmentLength_ = 0;
 };
 
 int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity, const uint8_t* prefix) const {
+    // The path back from the end, then forward; positions are counted again
+    // on the way forward.
     struct Step {
-        int32_t position;
-        int state;
+        int8_t state;
+        int8_t from;
         Move move;
-        int from;
     };
     std::vector<Step> path;
+    // At most a character, a leave and a latch at each position.
+    path.reserve(3 * static_cast<size_t>(length_ + 1));
     for (int32_t i = length_, state = kAscii; i > 0 || state != kAscii;) {
         const Node& node = At(i, state);
-        path.push_back({i, state, node.move, node.from});
+        path.push_back({static_cast<int8_t>(state), node.from, node.move});
         i -= node.move == Move::Char ? 1 : node.move == Move::DigitPair ? 2 : 0;
         state = node.from;
     }
     CodewordWriter writer(output, outputCapacity, capacity_, gs1_);
     writer.Prefix(prefix, prefix_);
+    int32_t position = 0;
     for (auto step = path.rbegin(); step != path.rend(); ++step) {
         switch (step->move) {
-            case Move::Char: writer.Char(step->state, input_[step->position - 1]); break;
-            case Move::DigitPair: writer.DigitPair(input_[step->position - 2], input_[step->position - 1]); break;
+            case Move::Char: writer.Char(step->state, &input_[position++]); break;
+            case Move::DigitPair:
+                writer.DigitPair(input_[position], input_[position + 1]);
+                position += 2;
+                break;
             case Move::Latch: writer.Latch(step->state); break;
             case Move::Leave: writer.Leave(step->from, false); break;
             case Move::LeaveToSymbolEnd: writer.Leave(step->from, true); break;
@@ -359,7 +507,7 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
                       int32_t requestedSize, const DataMeaning& meaning, int32_t& sizeIndex, EncodeFailure* failure) {
     uint8_t prefix[4];
     MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
-    const int32_t unbounded = search.Solve(kUnboundedCapacity);
+    const int32_t unbounded = search.SolveUnbounded();
 
     const SizeRange sizes = SizesOf(requestedSize);
     for (int32_t size = sizes.first; size <= sizes.last; ++size) {

@@ -6,7 +6,7 @@ namespace {
 
 constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30, kFnc1Value = 27;
 
-int MapX12(uint8_t byte, uint8_t values[4]) {
+constexpr int MapX12(uint8_t byte, uint8_t values[4]) {
     if (byte == 13) values[0] = 0;
     else if (byte == '*') values[0] = 1;
     else if (byte == '>') values[0] = 2;
@@ -19,7 +19,7 @@ int MapX12(uint8_t byte, uint8_t values[4]) {
 
 // The values of a byte below 128 in C40 or Text (which differ only in the
 // case of letters).
-int MapBasic(uint8_t byte, bool text, uint8_t* values) {
+constexpr int MapBasic(uint8_t byte, bool text, uint8_t* values) {
     const auto one = [&](int a) { values[0] = static_cast<uint8_t>(a); return 1; };
     const auto two = [&](int a, int b) {
         values[0] = static_cast<uint8_t>(a);
@@ -38,9 +38,45 @@ int MapBasic(uint8_t byte, bool text, uint8_t* values) {
     return two(kShift3, byte - 96);
 }
 
-int ValueCount(const EncodationState& state, uint8_t byte) {
+// The values of every byte in one scheme, looked up rather than worked out
+// because the automatic choice maps each byte many times.
+struct ByteValues {
+    uint8_t count;
     uint8_t values[4];
-    return MapTripletChar(byte, state.scheme, values, IsFnc1(state, byte));
+};
+
+constexpr int TableIndex(EncodeScheme scheme) {
+    return scheme == EncodeScheme::Text ? 1 : scheme == EncodeScheme::X12 ? 2 : 0;
+}
+
+struct ValueTables {
+    ByteValues of[3][256];
+};
+
+constexpr ValueTables MakeValueTables() {
+    ValueTables tables{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const auto b = static_cast<uint8_t>(byte);
+        ByteValues& x12 = tables.of[2][byte];
+        x12.count = static_cast<uint8_t>(MapX12(b, x12.values));
+        for (int text = 0; text < 2; ++text) {
+            ByteValues& v = tables.of[text][byte];
+            if (b < 128) {
+                v.count = static_cast<uint8_t>(MapBasic(b, text, v.values));
+            } else {
+                v.values[0] = kShift2;
+                v.values[1] = kUpperShiftValue;
+                v.count = static_cast<uint8_t>(2 + MapBasic(static_cast<uint8_t>(b - 128), text, v.values + 2));
+            }
+        }
+    }
+    return tables;
+}
+
+constexpr ValueTables kValueTables = MakeValueTables();
+
+int ValueCount(const EncodationState& state, uint8_t byte) {
+    return TripletValueCount(byte, state.scheme, IsFnc1(state, byte));
 }
 
 void ConsumeOneChar(EncodationState& state) {
@@ -86,21 +122,34 @@ void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
 }  // namespace
 
 int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4], bool fnc1) {
-    if (scheme == EncodeScheme::X12) return fnc1 ? 0 : MapX12(byte, values);
     if (fnc1) {
+        if (scheme == EncodeScheme::X12) return 0;
         values[0] = kShift2;
         values[1] = kFnc1Value;
         return 2;
     }
-    const bool text = scheme == EncodeScheme::Text;
-    if (byte < 128) return MapBasic(byte, text, values);
-    values[0] = kShift2;
-    values[1] = kUpperShiftValue;
-    return 2 + MapBasic(byte - 128, text, values + 2);
+    const ByteValues& v = kValueTables.of[TableIndex(scheme)][byte];
+    for (int i = 0; i < 4; ++i) values[i] = v.values[i];
+    return v.count;
+}
+
+int TripletValueCount(uint8_t byte, EncodeScheme scheme, bool fnc1) {
+    if (fnc1) return scheme == EncodeScheme::X12 ? 0 : 2;
+    return kValueTables.of[TableIndex(scheme)][byte].count;
 }
 
 void PutTriplet(EncodationState& state, const uint8_t values[3]) {
     const int32_t v = 1600 * values[0] + 40 * values[1] + values[2] + 1;
+    const bool triplet = state.scheme == EncodeScheme::C40 || state.scheme == EncodeScheme::Text ||
+                         state.scheme == EncodeScheme::X12;
+    // Both codewords at once where both fit; PutValue records a failure.
+    const int32_t index = state.written / 12;
+    if (triplet && state.error == EncodationError::None && index + 1 < kMaxDataCodewords) {
+        state.codewords[index] = static_cast<uint8_t>(v / 256);
+        state.codewords[index + 1] = static_cast<uint8_t>(v % 256);
+        state.written += 24;
+        return;
+    }
     PutValue(state, v / 256);
     PutValue(state, v % 256);
 }
@@ -110,7 +159,7 @@ void TripletStep(EncodationState& state) {
         // Read ahead until the values of the characters read so far end on a
         // triple boundary, storing whole triples; the characters are
         // consumed one per step afterwards.
-        uint8_t pending[7];
+        uint8_t pending[7] = {};
         int count = 0;
         const uint8_t* read = state.cursor;
         for (;;) {
@@ -122,8 +171,10 @@ void TripletStep(EncodationState& state) {
             }
             if (count >= 3) {
                 PutTriplet(state, pending);
-                count -= 3;
-                for (int i = 0; i < count; ++i) pending[i] = pending[i + 3];
+                count -= 3;  // at most three values remain
+                pending[0] = pending[3];
+                pending[1] = pending[4];
+                pending[2] = pending[5];
                 if (state.error != EncodationError::None) return;
             }
             if (read == state.end) return TripletEndOfData(state, pending, count);

@@ -53,6 +53,33 @@ TEST(AutoBest, NeverFailsWhereASingleSchemeFits) {
               "the input needs more than 1558 data codewords but the largest rectangular symbol (16x48) holds 49");
 }
 
+// Long inputs with passes whose steps the choice cannot work out ahead and
+// must try: a C40 read-ahead that runs to the end of the data, a Base 256
+// segment past 250 bytes, the largest symbol's capacity. Both automatic
+// encodations read back, and the minimal one is never the longer.
+TEST(AutoBest, LongInputsWithTriedPassesReadBack) {
+    std::string readAhead = "AA";
+    while (readAhead.size() < 700) readAhead += "aA";  // the C40 values never end on a triple boundary
+    std::string segment(300, '\xb7');
+    segment += "then some text, 12345678 and MORE TEXT";
+    std::mt19937 rng(11);
+    std::string nearFull;
+    while (nearFull.size() < 1800) {
+        const char* const runs[] = {"0123456789", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "!\"#$%&'()+,-./:;<=?@", "ab\xe9\xb7"};
+        const std::string alphabet = runs[rng() % 4];
+        for (int n = 1 + static_cast<int>(rng() % 12); n > 0; --n) nearFull += alphabet[rng() % alphabet.size()];
+    }
+    nearFull.resize(1800);  // 1550 codewords of the largest symbol's 1558
+    for (const std::string& input : {readAhead, segment, nearFull}) {
+        const auto best = EncodeBytes(input, EncodeScheme::AutoBest);
+        const auto minimal = EncodeBytes(input, EncodeScheme::AutoMinimal);
+        ASSERT_FALSE(best.codewords.empty()) << input.size();
+        EXPECT_LE(minimal.codewords.size(), best.codewords.size()) << input.size();
+        EXPECT_TRUE(EncodeAndRead(input, EncodeScheme::AutoBest, kSmallestSquare) == input) << input.size();
+        EXPECT_TRUE(EncodeAndRead(input, EncodeScheme::AutoMinimal, kSmallestSquare) == input) << input.size();
+    }
+}
+
 TEST(AutoMinimal, ReachesTheFullCapacities) {
     for (const std::string& s : {std::string(3116, '7'), std::string(2335, 'Q'), std::string(1556, '\xab')}) {
         const auto e = EncodeBytes(s, EncodeScheme::AutoMinimal);
