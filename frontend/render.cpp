@@ -22,18 +22,26 @@ void SetPixels(uint8_t* row, int64_t first, int64_t count) {
     for (; x < end; ++x) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
 }
 
-// One module row as pixels: each run of dark modules set at once.
+// One module row as pixels. Modules of up to 32 pixels are shifted into a
+// word without a branch on their colour (a symbol's modules are close to
+// random, so a branch would be mispredicted half the time) and the word
+// is written out a byte at a time; larger ones are set run by run.
 void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uint8_t* row) {
-    for (int32_t c = 0; c < cols;) {
-        if (!modules[c]) {
-            ++c;
-            continue;
-        }
-        const int32_t first = c;
-        while (c < cols && modules[c]) ++c;
-        SetPixels(row, style.margin + static_cast<int64_t>(first) * style.moduleSize,
-                  static_cast<int64_t>(c - first) * style.moduleSize);
+    const int32_t side = style.moduleSize;
+    if (side > 32) {
+        for (int32_t c = 0; c < cols; ++c)
+            if (modules[c]) SetPixels(row, style.margin + static_cast<int64_t>(c) * side, side);
+        return;
     }
+    const uint64_t ones = (uint64_t{1} << side) - 1;
+    uint8_t* out = row + style.margin / 8;
+    uint64_t pixels = 0;             // the newest `held` pixels in the low bits
+    int32_t held = style.margin % 8;  // the first are the margin's, light
+    for (int32_t c = 0; c < cols; ++c) {
+        pixels = (pixels << side) | (ones & (0 - static_cast<uint64_t>(modules[c] & 1)));
+        for (held += side; held >= 8; held -= 8) *out++ |= static_cast<uint8_t>(pixels >> (held - 8));
+    }
+    if (held > 0) *out |= static_cast<uint8_t>(pixels << (8 - held));
 }
 
 }  // namespace

@@ -43,6 +43,8 @@ TEST(Render, SamePixelsAsTheScreenRoad) {
         {"odd widths 123", kSmallestRectangle, {3, 5, RGB(255, 255, 255), RGB(0, 0, 0)}},
         {std::string(600, 'x'), kSmallestSquare, {1, 2, RGB(0, 0, 0), RGB(255, 255, 255)}},
         {"same colours", 5, {2, 1, RGB(9, 9, 9), RGB(9, 9, 9)}},
+        {"large modules", kSmallestSquare, {37, 3, RGB(255, 255, 255), RGB(0, 0, 0)}},
+        {"wide word", kSmallestRectangle, {32, 7, RGB(255, 255, 255), RGB(0, 0, 0)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 20));
