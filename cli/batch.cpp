@@ -167,9 +167,12 @@ public:
 
     int Run(LineReader& reader, size_t workerCount) {
         if (showProgress_) expected_ = reader.CountAhead();
+        // One worker is the main thread itself: handing each line to another
+        // thread and back would cost more than writing it.
         std::vector<std::jthread> workers;
+        writesHere_ = workerCount == 1;
         try {
-            while (workers.size() < workerCount) workers.emplace_back([this] { Work(); });
+            while (!writesHere_ && workers.size() < workerCount) workers.emplace_back([this] { Work(); });
         } catch (const std::system_error& error) {
             if (workers.empty()) return Fail({std::string("cannot start a worker thread: ") + error.what()});
         }
@@ -273,8 +276,14 @@ private:
             ++(slot.failure ? done_ : waiting_);
         }
         workReady_.notify_one();
+        if (writesHere_) WriteWaiting();
         ReportFinished(/*all=*/false);
         return true;
+    }
+
+    void WriteWaiting() {
+        std::unique_lock lock(mutex_);
+        while (!stopped_ && waiting_ > 0) TakeAndWrite(lock);
     }
 
     void Stop() {
@@ -320,32 +329,38 @@ private:
                 workReady_.wait(lock);
                 continue;
             }
-            // Lines already reported (those that failed before any worker
-            // saw them) have left the window: their slots may hold newer lines.
-            taken_ = std::max(taken_, reported_);
-            while (SlotOf(taken_).state != Slot::State::Waiting) ++taken_;
-            const uint64_t index = taken_++;
-            Slot& slot = SlotOf(index);
-            slot.state = Slot::State::Writing;
-            --waiting_;
-            ++writing_;
-            lock.unlock();
-            const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-            Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output);
-            lock.lock();
-            --writing_;
-            // The first line, in line order, to meet the place's failure is
-            // the one reported: workers may meet it out of order.
-            if (failure.place && !numberInFolder_ && (!stopped_ || index + 1 < stoppingLine_)) {
-                stopped_ = true;
-                stoppingLine_ = index + 1;
-                workReady_.notify_all();
-            }
-            slot.failure = std::move(failure);
-            slot.state = Slot::State::Done;
-            ++done_;
-            if (RefillNow() || stopped_) slotDone_.notify_all();
+            TakeAndWrite(lock);
         }
+    }
+
+    // Takes the first waiting line and writes it, with `lock` held on entry
+    // and on return but not while writing.
+    void TakeAndWrite(std::unique_lock<std::mutex>& lock) {
+        // Lines already reported (those that failed before any worker
+        // saw them) have left the window: their slots may hold newer lines.
+        taken_ = std::max(taken_, reported_);
+        while (SlotOf(taken_).state != Slot::State::Waiting) ++taken_;
+        const uint64_t index = taken_++;
+        Slot& slot = SlotOf(index);
+        slot.state = Slot::State::Writing;
+        --waiting_;
+        ++writing_;
+        lock.unlock();
+        const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
+        Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output);
+        lock.lock();
+        --writing_;
+        // The first line, in line order, to meet the place's failure is
+        // the one reported: workers may meet it out of order.
+        if (failure.place && !numberInFolder_ && (!stopped_ || index + 1 < stoppingLine_)) {
+            stopped_ = true;
+            stoppingLine_ = index + 1;
+            workReady_.notify_all();
+        }
+        slot.failure = std::move(failure);
+        slot.state = Slot::State::Done;
+        ++done_;
+        if (RefillNow() || stopped_) slotDone_.notify_all();
     }
 
     // Reports the finished lines at the front of the window in line order
@@ -425,6 +440,7 @@ private:
     uint64_t added_ = 0, taken_ = 0, reported_ = 0;  // lines placed; the cursor of the next to take; lines reported
     size_t waiting_ = 0, writing_ = 0, done_ = 0;  // slots waiting, being written, done and not reported
     bool closed_ = false, stopped_ = false;
+    bool writesHere_ = false;  // no worker threads: the main thread writes each line as it is read
     uint64_t stoppingLine_ = 0;
 
     // Counted by the main thread as lines are reported.
