@@ -4,11 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <string>
 
 #include "glyphrun/codecs.h"
-#include "glyphrun/ecc200.h"
+#include "glyphrun/render.h"
 
 namespace glyphrun {
 namespace {
@@ -66,25 +67,12 @@ BENCHMARK_CAPTURE(Write, photo_bmp, MakePhoto, TypeBmp, 0);
 BENCHMARK_CAPTURE(Write, photo_png, MakePhoto, TypePng, 0);
 BENCHMARK_CAPTURE(Write, photo_gif_tiles, MakePhoto, TypeGif, 0);
 
-// A symbol encoded by the library, packed into a 1-bit image: index 0
-// black for dark modules, 1 white.
+// A symbol encoded by the library, drawn into a 1-bit image, black on white.
 void MakeBilevel(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = scheme;
-    encoder.moduleSize = moduleSize;
-    encoder.margin = margin;
-    EncodeMessage(&encoder, static_cast<int32_t>(text.size()), reinterpret_cast<const uint8_t*>(text.data()),
-                  kSmallestSquare);
-    const ModuleImage& modules = *encoder.image;
-    image.Create(modules.width, modules.height, 1);
-    image.SetPaletteColor(0, 0, 0, 0);
-    image.SetPaletteColor(1, 255, 255, 255);
-    for (int32_t y = 0; y < modules.height; ++y)
-        for (int32_t x = 0; x < modules.width; ++x) {
-            const size_t stored = x + static_cast<size_t>(modules.height - 1 - y) * modules.width;
-            image.SetPixelIndex(x, y, modules.pixels[3 * stored] == 0 ? 0 : 1);  // channel 0 is 0 for dark
-        }
-    FreeEncoder(&encoder);
+    const EncodeResult result =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
+    std::string reason;
+    if (!result || !RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image, reason)) std::abort();
 }
 
 // A 30-byte label, 22 x 22 modules of 4 pixels and an 8-pixel margin: 104 x 104.

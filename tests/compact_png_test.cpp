@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "glyphrun/codecs.h"
-#include "glyphrun/ecc200.h"
+#include "glyphrun/render.h"
 #include "image_readers.h"
 #include "temp_folder.h"
 
@@ -66,22 +66,11 @@ protected:
 
 // A symbol encoded by the library in a 1-bit image, black on white.
 void SymbolImage(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.scheme = scheme;
-    encoder.moduleSize = moduleSize;
-    encoder.margin = margin;
-    ASSERT_TRUE(EncodeMessage(&encoder, static_cast<int32_t>(text.size()),
-                              reinterpret_cast<const uint8_t*>(text.data()), kSmallestSquare));
-    const ModuleImage& modules = *encoder.image;
-    image.Create(modules.width, modules.height, 1);
-    image.SetPaletteColor(0, 0, 0, 0);
-    image.SetPaletteColor(1, 255, 255, 255);
-    for (int32_t y = 0; y < modules.height; ++y)
-        for (int32_t x = 0; x < modules.width; ++x) {
-            const size_t stored = x + static_cast<size_t>(modules.height - 1 - y) * modules.width;
-            image.SetPixelIndex(x, y, modules.pixels[3 * stored] == 0 ? 0 : 1);  // channel 0 is 0 for dark
-        }
-    FreeEncoder(&encoder);
+    const EncodeResult result =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
+    ASSERT_TRUE(result) << result.reason();
+    std::string reason;
+    ASSERT_TRUE(RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image, reason)) << reason;
 }
 
 TEST_F(CompactPng, EverySizeColourAndTransparencyReadsBack) {
