@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "glyphrun/ecc200.h"
+#include "glyphrun/symbol.h"
 #include "glyphrun/vector.h"
 #include "image_readers.h"
 #include "temp_folder.h"
@@ -20,20 +20,12 @@ namespace {
 
 using namespace testing;
 
-// The symbol's modules: an encoding at one pixel per module and no margin.
+// The symbol's modules.
 ModuleGrid GridOf(const std::string& text, int32_t requestedSize = kSmallestSquare) {
-    Ecc200Encoder encoder = InitEncoder();
-    encoder.moduleSize = 1;
-    encoder.margin = 0;
-    ModuleGrid grid;
-    if (EncodeMessage(&encoder, static_cast<int32_t>(text.size()), reinterpret_cast<const uint8_t*>(text.data()),
-                      requestedSize)) {
-        grid.rows = encoder.image->height;
-        grid.cols = encoder.image->width;
-        for (int32_t i = 0; i < grid.rows * grid.cols; ++i) grid.dark.push_back(encoder.image->pixels[3 * i] == 0);
-    }
-    FreeEncoder(&encoder);
-    return grid;
+    const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
+                                       EncodeOptions{EncodeScheme::AutoBest, requestedSize});
+    if (!result) return {};
+    return ModuleGrid{result.symbol.rows, result.symbol.cols, result.symbol.modules};
 }
 
 bool DarkAt(const ModuleGrid& grid, int row, int col) {
