@@ -19,13 +19,9 @@ RasterStyle RasterStyleOf(const Options& options) {
 // vector picture measured in --module units obeys the same rule, so that
 // a margin that one format takes, every format takes.
 Failure CheckPictureSide(const Symbol& symbol, const Options& options) {
-    const RasterStyle style = RasterStyleOf(options);
-    EncodeFailure failure{};
-    failure.error = EncodeError::ImageSizeOutOfRange;
-    failure.imageWidth = PictureSide(style, symbol.cols);
-    failure.imageHeight = PictureSide(style, symbol.rows);
-    if (failure.imageWidth <= kMaxImageSide && failure.imageHeight <= kMaxImageSide) return {};
-    return {DescribeEncodeFailure(failure)};
+    std::string reason;
+    if (CheckPictureSides(symbol, RasterStyleOf(options), reason)) return {};
+    return {reason};
 }
 
 // Binary PGM, top row first, 255 = light.

@@ -50,6 +50,17 @@ int64_t PictureSide(const RasterStyle& style, int32_t modules) {
     return static_cast<int64_t>(style.moduleSize) * modules + 2 * static_cast<int64_t>(style.margin);
 }
 
+bool CheckPictureSides(const Symbol& symbol, const RasterStyle& style, std::string& reason) {
+    EncodeFailure side{};
+    side.error = EncodeError::ImageSizeOutOfRange;
+    side.imageWidth = PictureSide(style, symbol.cols);
+    side.imageHeight = PictureSide(style, symbol.rows);
+    const auto inRange = [](int64_t pixels) { return pixels >= 1 && pixels <= kMaxImageSide; };
+    if (inRange(side.imageWidth) && inRange(side.imageHeight)) return true;
+    reason = DescribeEncodeFailure(side);
+    return false;
+}
+
 bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason) {
     if (style.moduleSize < 1) {
         reason = "the module size " + std::to_string(style.moduleSize) + " is below 1";
@@ -59,17 +70,10 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
         reason = "the margin " + std::to_string(style.margin) + " is negative";
         return false;
     }
-    EncodeFailure side{};
-    side.error = EncodeError::ImageSizeOutOfRange;
-    side.imageWidth = PictureSide(style, symbol.cols);
-    side.imageHeight = PictureSide(style, symbol.rows);
-    if (side.imageWidth < 1 || side.imageWidth > kMaxImageSide || side.imageHeight < 1 ||
-        side.imageHeight > kMaxImageSide) {
-        reason = DescribeEncodeFailure(side);
-        return false;
-    }
+    if (!CheckPictureSides(symbol, style, reason)) return false;
     // The sides are in range, so only memory can be short.
-    if (!image.Create(static_cast<uint32_t>(side.imageWidth), static_cast<uint32_t>(side.imageHeight), 1)) {
+    if (!image.Create(static_cast<uint32_t>(PictureSide(style, symbol.cols)),
+                      static_cast<uint32_t>(PictureSide(style, symbol.rows)), 1)) {
         reason = "out of memory";
         return false;
     }

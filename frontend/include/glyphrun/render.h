@@ -21,6 +21,9 @@ struct RasterStyle {
 // The picture's side for `modules` modules; outside 1-kMaxImageSide a
 // raster file cannot hold it.
 int64_t PictureSide(const RasterStyle& style, int32_t modules);
+// False with a one-line `reason` when a side of the symbol's picture is
+// outside 1-kMaxImageSide.
+bool CheckPictureSides(const Symbol& symbol, const RasterStyle& style, std::string& reason);
 
 // Makes `image` a 1-bit image of the symbol with the palette {background,
 // bar}: the pixels of EncodeToBitmap's screen bitmap for the same options.
