@@ -25,7 +25,7 @@ void SetPixels(uint8_t* row, int64_t first, int64_t count) {
 // One module row as pixels. Modules of up to 32 pixels are shifted into a
 // word without a branch on their colour (a symbol's modules are close to
 // random, so a branch would be mispredicted half the time) and the word
-// is written out a byte at a time; larger ones are set run by run.
+// is written out a byte at a time; larger ones are set module by module.
 void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uint8_t* row) {
     const int32_t side = style.moduleSize;
     if (side > 32) {
