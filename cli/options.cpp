@@ -15,7 +15,7 @@ namespace {
 
 const char kUsage[] =
     "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
-    "Encodes TEXT (taken as bytes exactly as given) into a Data Matrix ECC200 symbol.\n"
+    "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n"
     "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
     "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
@@ -39,13 +39,16 @@ const char kUsage[] =
     "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords\n"
     "      --gs1          the input is GS1 element strings in brackets, such as\n"
     "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
-    "      --eci N        put the ECI designator N (0-999999) before the data\n"
-    "      --utf8         the input is UTF-8 text: checked, and announced by ECI 26\n"
+    "      --eci N        put the ECI designator N (0-999999) before the data, the text\n"
+    "                     converted to its character set\n"
+    "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
+    "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
     "      --xdim MM      module width in millimetres, for .svg and .eps (which otherwise\n"
     "                     take --module in pixels; the quiet zone keeps its width in modules)\n"
     "  -h, --help         show this help;  --version  show the version\n"
-    "TEXT, file names and every other argument are taken as bytes exactly as given: no\n"
-    "character set is assumed and nothing is converted, so a UTF-8 terminal gives UTF-8 bytes.\n"
+    "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
+    "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
+    "bytes exactly as given. File names are bytes as given.\n"
     "Without --output or --codewords the symbol's size is printed.\n"
     "Byte positions in messages count from 1. An existing output file is replaced only\n"
     "once the new one is complete.\n"
@@ -177,6 +180,7 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.gs1 && (options.eci || options.utf8))
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
+    if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
     if (options.xdimMillimetres && (!options.outputPath || !IsVector(options.outputKind)))
         UsageError("--xdim sizes vector output: give --output with .svg or .eps");
 }
@@ -190,7 +194,7 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kXdim, kVersion
+        kGs1, kEci, kUtf8, kBinary, kXdim, kVersion
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
@@ -210,6 +214,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"gs1", no_argument, nullptr, kGs1},
         {"eci", required_argument, nullptr, kEci},
         {"utf8", no_argument, nullptr, kUtf8},
+        {"binary", no_argument, nullptr, kBinary},
         {"xdim", required_argument, nullptr, kXdim},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
@@ -240,6 +245,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kGs1: options.gs1 = true; break;
             case kEci: options.eci = ParseBounded("--eci", optarg, 0, 999999); break;
             case kUtf8: options.utf8 = true; break;
+            case kBinary: options.binary = true; break;
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
             case 'h': return {Command::Help, options, ""};
             case kVersion: return {Command::Version, options, ""};
@@ -279,15 +285,6 @@ CommandLine ParseOptions(int argc, char** argv) {
 
 const char* HelpText() { return kUsage; }
 const char* VersionText() { return "glyphrun-cli 0.1.0\n"; }
-
-DataMeaning MeaningOf(const Options& options) {
-    constexpr int32_t kUtf8Eci = 26;
-    DataMeaning meaning{};
-    meaning.gs1 = options.gs1;
-    meaning.eciGiven = options.utf8 || options.eci.has_value();
-    meaning.eci = options.utf8 ? kUtf8Eci : options.eci.value_or(0);
-    return meaning;
-}
 
 bool IsVector(OutputKind kind) { return kind == OutputKind::Svg || kind == OutputKind::Eps; }
 

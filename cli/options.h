@@ -28,13 +28,12 @@ struct Options {
     bool batch = false;      // one symbol per input line
     int32_t jobs = 0;        // worker threads for a batch; 0: one per core
     bool gs1 = false;        // the input is GS1 element strings in brackets
-    bool utf8 = false;       // the input is UTF-8 text, announced by ECI 26
+    bool utf8 = false;       // the text stays UTF-8, announced by ECI 26
+    bool binary = false;     // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;  // vector output: module width for print
 };
 
-// What the options say the bytes stand for.
-DataMeaning MeaningOf(const Options& options);
 bool IsVector(OutputKind kind);
 
 inline constexpr int32_t kMaxJobs = 256;

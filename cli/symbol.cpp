@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "charset.h"
 #include "glyphrun/gs1.h"
 #include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
 #include "glyphrun/vector.h"
-#include "text.h"
 
 namespace glyphrun::cli {
 namespace {
@@ -103,31 +103,38 @@ Failure Save(const std::string& path, const std::string& file) {
     return {result.reason, result.placeFailed};
 }
 
-// The bytes to encode into `bytes`.
-Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes) {
-    bytes.assign(input.begin(), input.end());
+// The bytes to encode and what they mean. Text is UTF-8 unless --binary
+// says the bytes stand as they are; --eci (and --utf8, which is --eci 26)
+// converts it to that ECI's character set.
+Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
+    constexpr int32_t kUtf8Eci = 26;
+    const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+    meaning = DataMeaning{};
     if (options.gs1) {
-        Gs1Data data = ParseGs1(bytes);
+        meaning.gs1 = true;
+        Gs1Data data = ParseGs1(std::string(text));
         bytes = std::move(data.elementString);
         return {data.reason};
     }
-    if (options.utf8) {
-        if (const size_t bad = FirstInvalidUtf8(bytes); bad != std::string::npos) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(bytes[bad]));
-            return {std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1)};
-        }
+    const std::optional<int32_t> eci = options.utf8 ? kUtf8Eci : options.eci;
+    meaning.eciGiven = eci.has_value();
+    meaning.eci = eci.value_or(0);
+    if (options.binary) {
+        bytes.assign(text);
+        return {};
     }
-    return {};
+    if (eci) return ConvertToEci(text, *eci, bytes);
+    return EncodeText(text, bytes, meaning);
 }
 
 }  // namespace
 
 Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol) {
     std::string bytes;
-    if (Failure failure = PrepareInput(input, options, bytes)) return failure;
+    DataMeaning meaning;
+    if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
     EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                                 EncodeOptions{options.scheme, options.size, MeaningOf(options)});
+                                 EncodeOptions{options.scheme, options.size, meaning});
     if (!result) return {result.reason()};
     symbol = std::move(result.symbol);
     return {};

@@ -122,7 +122,7 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "142 164 186\n10x10\n");
     EXPECT_EQ(Run("--codewords -s rect AB").out, "66 67\n8x18\n");
-    EXPECT_EQ(Run("--codewords -i -", std::string("\xc8\0", 2)).out, "235 73 1\n10x10\n");
+    EXPECT_EQ(Run("--binary --codewords -i -", std::string("\xc8\0", 2)).out, "235 73 1\n10x10\n");
     EXPECT_EQ(Run("--codewords ABCDEFGHIJ").out, "230 89 233 109 36 128 95 75\n14x14\n");  // minimal by default
     EXPECT_EQ(Run("--codewords -m edifact ABCD").out, "240 4 32 196\n12x12\n");
     EXPECT_EQ(Run("--codewords -m minimal -s rect ABCDEFGHIJ").out, "230 89 233 109 36 128 95 254 75\n8x32\n");
@@ -172,7 +172,7 @@ TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
     o = Run("-o " + Quote(full) + " A");
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("No space left on device"), std::string::npos) << o.err;
-    o = Run("-i -", std::string(3300, '\xc8'));
+    o = Run("--binary -i -", std::string(3300, '\xc8'));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("more than 1558"), std::string::npos);
 }
@@ -279,7 +279,7 @@ TEST_F(Cli, BadUsageExitsTwo) {
 TEST_F(Cli, SizesByDimensionsAndArgumentBytesAndTheSizeTable) {
     EXPECT_EQ(Run("--codewords -s 16x48 AB").out, "66 67\n16x48\n");
     EXPECT_EQ(Run("--codewords -s 144x144 AB").out, "66 67\n144x144\n");
-    EXPECT_EQ(Run("--codewords \"$(printf '\\351')\"").out, "235 106\n10x10\n");
+    EXPECT_EQ(Run("--binary --codewords \"$(printf '\\351')\"").out, "235 106\n10x10\n");
     const Outcome table = Run("--list-sizes");
     EXPECT_EQ(table.status, 0);
     EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 31);
@@ -345,7 +345,7 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
     reading = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->text, text);
-    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err, "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2\n");
+    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err, "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2 (--binary encodes bytes as they are)\n");
 
     const std::string svg = dir + "/label.svg", rendered = dir + "/svg.png";
     ASSERT_EQ(Run("--xdim 0.5 --fg 203080 -o " + Quote(svg) + " 'LOT 42'").status, 0);
@@ -358,6 +358,51 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
 
 // A run ended by a signal in the middle of a write leaves no temporary
 // file and keeps the file it was replacing; the process ends by that signal.
+// Text is UTF-8: what fits ISO 8859-1 is encoded as its bytes with no ECI
+// (what readers assume), the rest as UTF-8 under ECI 26; --binary keeps
+// the bytes, --eci converts to that ECI's character set.
+TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
+    const std::string png = dir + "/t.png";
+    const auto read = [&](const std::string& args) {
+        const Outcome o = Run("--module 3 -o " + Quote(png) + " " + args);
+        EXPECT_EQ(o.status, 0) << args << ": " << o.err;
+        return glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    };
+    auto reading = read(Quote("café"));
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->bytes, "caf\xe9");
+    EXPECT_EQ(reading->text, "café");
+    EXPECT_FALSE(reading->hasEci);
+    for (const std::string text : {"Καλημέρα", "日本語のラベル", "😀 OK", "Grüße, 日本"}) {
+        reading = read(Quote(text));
+        ASSERT_TRUE(reading) << text;
+        EXPECT_EQ(reading->text, text);
+        EXPECT_TRUE(reading->hasEci) << text;
+    }
+    reading = read("--binary " + Quote("café"));
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->bytes, "caf\xc3\xa9");  // the old behaviour: the terminal's bytes
+    for (const auto& [eci, text] : {std::pair{"7", "Привет"}, {"20", "日本語"}, {"9", "Καλημέρα"}, {"25", "Ω 😀"}}) {
+        reading = read(std::string("--eci ") + eci + " " + Quote(text));
+        ASSERT_TRUE(reading) << eci;
+        EXPECT_EQ(reading->text, text) << eci;
+    }
+    std::ofstream(dir + "/lines.txt") << "café\nΚαλημέρα\n";
+    ASSERT_EQ(Run("--batch --module 3 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.png")).status, 0);
+    reading = glyphrun::testing::ReadSymbolFullyIn(
+        *glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/l-1.png")), 3);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->bytes, "caf\xe9");
+
+    EXPECT_EQ(Run("\"$(printf 'caf\\351')\"").err,
+              "glyphrun-cli: the input is not UTF-8: byte 0xE9 at position 4 (--binary encodes bytes as they are)\n");
+    const Outcome missing = Run("--eci 7 " + Quote("Прéвет"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err,
+              "glyphrun-cli: the character U+00E9 at position 3 is not in ECI 7's character set (ISO-8859-5)\n");
+    EXPECT_EQ(Run("--binary --utf8 A").status, 2);
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);

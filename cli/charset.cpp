@@ -1,0 +1,113 @@
+#include "charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "text.h"
+
+namespace glyphrun::cli {
+namespace {
+
+constexpr int32_t kUtf8Eci = 26;
+
+struct EciCharset {
+    int32_t eci;
+    const char* charset;
+};
+
+// The assignments of the AIM ECI register that iconv can write.
+constexpr EciCharset kCharsets[] = {
+    {0, "CP437"},         {1, "ISO-8859-1"},   {2, "CP437"},        {3, "ISO-8859-1"},   {4, "ISO-8859-2"},
+    {5, "ISO-8859-3"},    {6, "ISO-8859-4"},   {7, "ISO-8859-5"},   {8, "ISO-8859-6"},   {9, "ISO-8859-7"},
+    {10, "ISO-8859-8"},   {11, "ISO-8859-9"},  {12, "ISO-8859-10"}, {13, "ISO-8859-11"}, {15, "ISO-8859-13"},
+    {16, "ISO-8859-14"},  {17, "ISO-8859-15"}, {18, "ISO-8859-16"}, {20, "SHIFT_JIS"},   {21, "CP1250"},
+    {22, "CP1251"},       {23, "CP1252"},      {24, "CP1256"},      {25, "UTF-16BE"},    {26, "UTF-8"},
+    {27, "ASCII"},        {28, "BIG5"},        {29, "GB18030"},     {30, "EUC-KR"},      {170, "ASCII"},
+};
+
+// "U+00E9" for the character whose UTF-8 sequence starts at `at`.
+std::string CodePointAt(std::string_view text, size_t at) {
+    const size_t length = Utf8SequenceAt(text, at);
+    static constexpr uint8_t kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    uint32_t value = static_cast<uint8_t>(text[at]) & kLeadBits[length];
+    for (size_t i = 1; i < length; ++i) value = value << 6 | (static_cast<uint8_t>(text[at + i]) & 0x3F);
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", value);
+    return name;
+}
+
+// The 1-based character number of the sequence at byte `at`.
+size_t CharacterNumber(std::string_view text, size_t at) {
+    size_t number = 1;
+    for (size_t i = 0; i < at; i += Utf8SequenceAt(text, i)) ++number;
+    return number;
+}
+
+Failure CheckUtf8(std::string_view text) {
+    const size_t bad = FirstInvalidUtf8(text);
+    if (bad == std::string::npos) return {};
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
+    return {std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1) +
+            " (--binary encodes bytes as they are)"};
+}
+
+}  // namespace
+
+const char* CharsetOfEci(int32_t eci) {
+    for (const EciCharset& entry : kCharsets)
+        if (entry.eci == eci) return entry.charset;
+    return nullptr;
+}
+
+Failure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
+    if (Failure failure = CheckUtf8(text)) return failure;
+    bytes.clear();
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8SequenceAt(text, at);
+        const auto lead = static_cast<uint8_t>(text[at]);
+        // U+0080 to U+00FF are the two-byte sequences led by 0xC2 and 0xC3.
+        if (length == 1) {
+            bytes.push_back(text[at]);
+        } else if (length == 2 && (lead == 0xC2 || lead == 0xC3)) {
+            bytes.push_back(static_cast<char>((lead & 0x03) << 6 | (static_cast<uint8_t>(text[at + 1]) & 0x3F)));
+        } else {
+            bytes.assign(text);
+            meaning.eciGiven = true;
+            meaning.eci = kUtf8Eci;
+            return {};
+        }
+        at += length;
+    }
+    return {};
+}
+
+Failure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
+    if (Failure failure = CheckUtf8(text)) return failure;
+    const char* charset = CharsetOfEci(eci);
+    if (!charset) {
+        bytes.assign(text);
+        return {};
+    }
+    const iconv_t converter = iconv_open(charset, "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return {std::string("cannot convert to ") + charset + " (ECI " + std::to_string(eci) + ")"};
+    bytes.assign(4 * text.size() + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* out = bytes.data();
+    size_t outLeft = bytes.size();
+    Failure failure;
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+        const size_t at = static_cast<size_t>(in - text.data());
+        failure = {"the character " + CodePointAt(text, at) + " at position " + std::to_string(CharacterNumber(text, at)) +
+                   " is not in ECI " + std::to_string(eci) + "'s character set (" + charset + ")"};
+    }
+    iconv_close(converter);
+    bytes.resize(bytes.size() - outLeft);
+    return failure;
+}
+
+}  // namespace glyphrun::cli
