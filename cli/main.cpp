@@ -124,6 +124,7 @@ int Run(const cli::CommandLine& line) {
         std::fputs("Try 'glyphrun-cli --help' for more information.\n", stderr);
         return cli::kExitUsage;
     }
+    if (!line.warning.empty()) cli::Report(line.warning);
     switch (line.command) {
         case cli::Command::Help: cli::WriteOut(cli::HelpText()); return 0;
         case cli::Command::Version: cli::WriteOut(cli::VersionText()); return 0;

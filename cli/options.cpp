@@ -23,7 +23,8 @@ const char kUsage[] =
     "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
     "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
-    "      --margin N     quiet zone in pixels, 0 or more (default 10)\n"
+    "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
+    "      --margin N     the quiet zone in pixels instead, 0 or more\n"
     "      --fg RRGGBB    bar colour (default 000000)\n"
     "      --bg RRGGBB    background colour (default ffffff); two colours too alike to scan\n"
     "                     (a contrast below 20%) are refused\n"
@@ -193,7 +194,7 @@ void CheckBatch(const Options& options) {
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
-        kModule = 256, kMargin, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
+        kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
         kGs1, kEci, kUtf8, kBinary, kXdim, kVersion
     };
     static const option kLongOptions[] = {
@@ -203,6 +204,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"size", required_argument, nullptr, 's'},
         {"module", required_argument, nullptr, kModule},
         {"margin", required_argument, nullptr, kMargin},
+        {"quiet-zone", required_argument, nullptr, kQuietZone},
         {"fg", required_argument, nullptr, kForeground},
         {"bg", required_argument, nullptr, kBackground},
         {"gif-codec", required_argument, nullptr, kGifCodec},
@@ -221,6 +223,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {nullptr, 0, nullptr, 0}};
     CommandLine line;
     Options& options = line.options;
+    std::optional<int32_t> margin;  // pixels, when --margin gives them
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":i:o:m:s:j:h", kLongOptions, nullptr)) != -1) {
@@ -233,7 +236,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case 'm': options.scheme = ParseMode(optarg); break;
             case 's': options.size = ParseSize(optarg); break;
             case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, kMaxImageSide); break;
-            case kMargin: options.margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
+            case kMargin: margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
+            case kQuietZone: options.quietZone = ParseBounded("--quiet-zone", optarg, 0, kMaxImageSide); break;
             case kForeground: options.foreground = ParseColor("--fg", optarg); break;
             case kBackground: options.background = ParseColor("--bg", optarg); break;
             case kGifCodec: options.gifCodec = ParseGifCodec(optarg); break;
@@ -247,8 +251,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kUtf8: options.utf8 = true; break;
             case kBinary: options.binary = true; break;
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
-            case 'h': return {Command::Help, options, ""};
-            case kVersion: return {Command::Version, options, ""};
+            case 'h': return {Command::Help, options, "", ""};
+            case kVersion: return {Command::Version, options, "", ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
             default:
                 // optopt names a bad short option; a bad long one is the word just read.
@@ -267,6 +271,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    options.margin = margin.value_or(options.quietZone * options.moduleSize);
+    if (options.margin < options.moduleSize)
+        line.warning = "warning: a quiet zone of " + std::to_string(options.margin) + " pixels is less than one module (" +
+                       std::to_string(options.moduleSize) + " pixels); readers need at least one";
     CheckContrast(options.foreground, options.background);
     CheckMeaningAndSize(options);
     if (options.batch) CheckBatch(options);
@@ -279,7 +287,7 @@ CommandLine ParseOptions(int argc, char** argv) {
     try {
         return ReadCommandLine(argc, argv);
     } catch (const BadUsage& usage) {
-        return {Command::Encode, Options{}, usage.message};
+        return {Command::Encode, Options{}, usage.message, ""};
     }
 }
 

@@ -19,7 +19,8 @@ struct Options {
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
     int32_t size = kSmallestSquare;
     int32_t moduleSize = 4;
-    int32_t margin = 10;
+    int32_t quietZone = 2;  // modules of background on each side, unless --margin gives pixels
+    int32_t margin = 8;     // pixels: --margin, or the quiet zone at the module size
     COLORREF foreground = RGB(0, 0, 0);
     COLORREF background = RGB(255, 255, 255);
     uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
@@ -44,6 +45,7 @@ struct CommandLine {
     Command command = Command::Encode;
     Options options;
     std::string usageError;  // bad usage, in one line, when not empty
+    std::string warning;     // a setting that works but may not scan well, in one line, when not empty
 };
 
 // Reads the command line; nothing is printed.

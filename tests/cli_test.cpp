@@ -349,8 +349,8 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
 
     const std::string svg = dir + "/label.svg", rendered = dir + "/svg.png";
     ASSERT_EQ(Run("--xdim 0.5 --fg 203080 -o " + Quote(svg) + " 'LOT 42'").status, 0);
-    // 12 modules, and the 10-pixel margin at 4 pixels a module is a quiet zone of 3.
-    EXPECT_NE(Slurp(svg).find("width=\"9mm\""), std::string::npos);
+    // 12 modules and the default quiet zone of 2 on each side.
+    EXPECT_NE(Slurp(svg).find("width=\"8mm\""), std::string::npos);
     ASSERT_EQ(std::system(("rsvg-convert -z 3 -o " + Quote(rendered) + " " + Quote(svg)).c_str()), 0);
     EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
               "LOT 42");
@@ -418,7 +418,7 @@ TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     };
     const std::string digits(3116, '1');
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
-        Process process = startAndStopWhileWriting({"--module", "113", "-o", kept, digits});
+        Process process = startAndStopWhileWriting({"--module", "112", "--quiet-zone", "1", "-o", kept, digits});
         ASSERT_GT(process.pid, 0) << strsignal(signal);
         kill(process.pid, signal);
         kill(process.pid, SIGCONT);
@@ -446,7 +446,7 @@ TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
 // sanitizer do not go together.)
 TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
     if (kSanitized) GTEST_SKIP() << "address sanitizer";
-    // The largest picture: 144 x 144 modules of 113 pixels, 265 MB as PGM
+    // The largest picture: 144 x 144 modules of 112 pixels and a quiet zone of one, 267 MB as PGM
     // and 33 MB as a two-colour image; the program itself needs under 12 MB.
     const std::string digits(3116, '1');
     const auto runLimited = [&](int kilobytes, const std::string& args) {
@@ -454,16 +454,16 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
         const int raw = std::system(("(" + limit + GLYPHRUN_CLI + " " + args + " 2>" + Quote(dir + "/err") + ")").c_str());
         return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, "", Slurp(dir + "/err")};
     };
-    Outcome o = runLimited(250000, "--module 113 -o " + Quote(dir + "/x.pgm") + " " + digits);
+    Outcome o = runLimited(250000, "--module 112 --quiet-zone 1 -o " + Quote(dir + "/x.pgm") + " " + digits);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: out of memory\n");  // and nothing from the library
     for (const char* name : {"/x.png", "/x.gif", "/x.bmp"}) {
-        o = runLimited(30000, "--module 113 -o " + Quote(dir + name) + " " + digits);
+        o = runLimited(30000, "--module 112 --quiet-zone 1 -o " + Quote(dir + name) + " " + digits);
         EXPECT_EQ(o.status, 1) << name;
         EXPECT_EQ(o.err, "glyphrun-cli: out of memory\n") << name;
     }
     std::ofstream(dir + "/lines.txt") << digits << "\nSMALL\n";
-    o = runLimited(250000, "--batch -j1 --module 113 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.pgm"));
+    o = runLimited(250000, "--batch -j1 --module 112 --quiet-zone 1 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.pgm"));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: out of memory\n" +
                          "glyphrun-cli: 1 of 2 symbols written; 1 failed\n");
@@ -592,6 +592,24 @@ TEST_F(Cli, MessagesNameWhatTheUserGaveOnOneLine) {
 // A margin that one output takes, every output takes: the picture is at
 // most 16384 pixels (or --module units) a side in every format.
 TEST_F(Cli, OneQuietZoneRuleForEveryFormat) {
+    // In modules by default (2), or in pixels with --margin; below one module works with a warning.
+    const std::string png = dir + "/q.png";
+    const auto widthOf = [&](const std::string& args, const std::string& warning) {
+        const Outcome o = Run("--module 3 -o " + Quote(png) + " " + args + " A");
+        EXPECT_EQ(o.status, 0) << args;
+        EXPECT_EQ(o.err, warning) << args;
+        const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png));
+        return picture ? picture->width : -1;
+    };
+    const std::string below = "glyphrun-cli: warning: a quiet zone of 1 pixels is less than one module (3 pixels); "
+                              "readers need at least one\n";
+    EXPECT_EQ(widthOf("", ""), 10 * 3 + 2 * 6);
+    EXPECT_EQ(widthOf("--quiet-zone 5", ""), 10 * 3 + 2 * 15);
+    EXPECT_EQ(widthOf("--quiet-zone 5 --margin 1", below), 10 * 3 + 2 * 1);
+    EXPECT_EQ(widthOf("--quiet-zone 0", "glyphrun-cli: warning: a quiet zone of 0 pixels is less than one module (3 "
+                                         "pixels); readers need at least one\n"),
+              10 * 3);
+
     for (const char* extension : {".png", ".pgm", ".svg", ".eps"}) {
         const std::string path = Quote(dir + "/q" + extension);
         EXPECT_EQ(Run("--module 1 --margin 5000 -o " + path + " A").status, 0) << extension;
