@@ -116,13 +116,32 @@ int CMainDialog::ModeForItem(int item) {
     return item >= 0 && item < 6 ? kModes[item] : -1;
 }
 
-uint32_t CMainDialog::TypeForFileName(const QString& name) {
+namespace {
+
+QString ExtensionOf(const QString& name) {
     const QString file = QFileInfo(name).fileName();
     const int dot = file.lastIndexOf(QLatin1Char('.'));
-    const QString extension = (dot < 0 ? file : file.mid(dot)).toUpper();
+    return dot < 0 ? QString() : file.mid(dot).toUpper();
+}
+
+}  // namespace
+
+// A name that is none of the formats is refused rather than written as BMP:
+// a file called label.svg or label.jpg must hold what its name says.
+uint32_t CMainDialog::TypeForFileName(const QString& name) {
+    const QString extension = ExtensionOf(name);
     if (extension == QStringLiteral(".GIF")) return TypeGif;
     if (extension == QStringLiteral(".PNG")) return TypePng;
-    return TypeBmp;
+    if (extension == QStringLiteral(".BMP")) return TypeBmp;
+    return TypeUnknown;
+}
+
+bool CMainDialog::VectorFormatForFileName(const QString& name, VectorFormat& format) {
+    const QString extension = ExtensionOf(name);
+    if (extension == QStringLiteral(".SVG")) format = VectorFormat::Svg;
+    else if (extension == QStringLiteral(".EPS")) format = VectorFormat::Eps;
+    else return false;
+    return true;
 }
 
 // A field that does not hold a whole number in range stops the encode.
@@ -159,6 +178,14 @@ void CMainDialog::OnEncode() {
     std::memcpy(options.text, bytes.constData(), static_cast<size_t>(bytes.size()));
     options.length = static_cast<int32_t>(bytes.size());
     options.meaning = meaning;
+
+    // The vector formats draw the same symbol from its modules.
+    const EncodeResult encoded = Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())},
+                                        EncodeOptions{SchemeForMode(options.mode), sizePattern, meaning});
+    m_symbol = encoded ? encoded.symbol : Symbol{};
+    m_vectorStyle = VectorStyle{static_cast<double>(moduleSize), VectorUnit::Pixel,
+                                (margin + moduleSize - 1) / moduleSize, ToRrggbb(options.barColor),
+                                ToRrggbb(options.backgroundColor)};
 
     const HBITMAP bitmap = EncodeToBitmap(&options);
     if (!bitmap) {
@@ -219,7 +246,17 @@ void CMainDialog::OnSave() {
     }
     const QString path = m_chooseSaveFile();
     if (path.isEmpty()) return;
-    if (!m_image.Save(QFile::encodeName(path).constData(), TypeForFileName(path)))
+    VectorFormat format;
+    if (VectorFormatForFileName(path, format)) {
+        const ModuleGrid grid{m_symbol.rows, m_symbol.cols, m_symbol.modules};
+        const VectorResult saved = WriteVectorFile(QFile::encodeName(path).toStdString(), format, grid, m_vectorStyle);
+        if (!saved.ok) m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason)));
+        return;
+    }
+    const uint32_t type = TypeForFileName(path);
+    if (type == TypeUnknown)
+        m_notify(QStringLiteral("The symbol was not saved: name the file .png, .gif, .bmp, .svg or .eps."));
+    else if (!m_image.Save(QFile::encodeName(path).constData(), type))
         m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromLocal8Bit(m_image.GetLastError())));
 }
 

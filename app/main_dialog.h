@@ -6,6 +6,8 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gr_image.h"
+#include "glyphrun/symbol.h"
+#include "glyphrun/vector.h"
 
 class QCheckBox;
 class QComboBox;
@@ -34,8 +36,11 @@ public:
 
     // The front-end mode of each drop-down item: each encodes in the scheme it names.
     static int ModeForItem(int item);
-    // The image type of a file name: by its extension from the last '.', in any case.
+    // The image type of a file name: by its extension from the last '.', in
+    // any case; TypeUnknown for any other (a vector format included).
     static uint32_t TypeForFileName(const QString& name);
+    // True with the format for a name ending in .svg or .eps, in any case.
+    static bool VectorFormatForFileName(const QString& name, VectorFormat& format);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -57,6 +62,8 @@ private:
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
     GrImage m_image;
+    Symbol m_symbol;           // the last encode's symbol, for the vector formats
+    VectorStyle m_vectorStyle;  // and its look
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;
 };

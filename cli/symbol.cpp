@@ -41,10 +41,6 @@ Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file)
     return {};
 }
 
-uint32_t ToRrggbb(COLORREF color) {
-    return static_cast<uint32_t>(GetRValue(color)) << 16 | GetGValue(color) << 8 | GetBValue(color);
-}
-
 // The same picture as the raster files: the quiet zone keeps its width in
 // modules (the margin over the module size, rounded up), and --xdim only
 // changes the unit of the module's side.

@@ -10,7 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 
 #include "color_swatch_button.h"
@@ -179,7 +181,7 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
 
     window.Set("textEdit", QStringLiteral("SAVE 2026"));
     window.Encode();
-    for (const char* name : {"a.png", "b.Png", "c.gif", "d.bmp", "e.jpg", "noext"}) {
+    for (const char* name : {"a.png", "b.Png", "c.gif", "d.BMP"}) {
         chosen = folder.filePath(name);
         window.Find<QPushButton>("saveButton")->click();
         const auto picture = ReadWithStb(ReadFile(chosen.toStdString()));
@@ -187,8 +189,26 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
         EXPECT_EQ(ReadSymbolIn(*picture, 4), "SAVE 2026") << name;
         EXPECT_EQ(picture->at(0, 0), (Rgba{250, 250, 200, 255})) << name;
     }
+    // The vector formats hold what their names say: an SVG that renders to the symbol, an EPS.
+    chosen = folder.filePath("e.svg");
+    window.Find<QPushButton>("saveButton")->click();
+    const std::string rendered = folder.filePath("e.svg.png").toStdString();
+    ASSERT_EQ(std::system(("rsvg-convert -z 2 -o '" + rendered + "' '" + chosen.toStdString() + "'").c_str()), 0);
+    EXPECT_EQ(ReadSymbolIn(*ReadWithStb(ReadFile(rendered)), 8), "SAVE 2026");
+    chosen = folder.filePath("f.EPS");
+    window.Find<QPushButton>("saveButton")->click();
+    const Bytes eps = ReadFile(chosen.toStdString());
+    EXPECT_EQ(std::string(eps.begin(), eps.begin() + std::min<size_t>(eps.size(), 10)), "%!PS-Adobe");
+    // Any other name is refused with the formats it may have, and nothing is written.
+    for (const char* name : {"g.jpg", "noext"}) {
+        chosen = folder.filePath(name);
+        window.Find<QPushButton>("saveButton")->click();
+        EXPECT_EQ(window.messages.last(),
+                  QStringLiteral("The symbol was not saved: name the file .png, .gif, .bmp, .svg or .eps."));
+        EXPECT_FALSE(QFile::exists(chosen)) << name;
+    }
     EXPECT_EQ(CMainDialog::TypeForFileName("x.Png"), TypePng);
-    EXPECT_EQ(CMainDialog::TypeForFileName("/tmp/v.1/noext"), TypeBmp);
+    EXPECT_EQ(CMainDialog::TypeForFileName("/tmp/v.1/noext"), TypeUnknown);
 
     // A save that a file-size limit stops keeps the old file and says why.
     chosen = folder.filePath("kept.bmp");

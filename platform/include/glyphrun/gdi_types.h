@@ -38,5 +38,9 @@ constexpr COLORREF RGB(uint8_t red, uint8_t green, uint8_t blue) {
 constexpr uint8_t GetRValue(COLORREF c) { return c & 0xFF; }
 constexpr uint8_t GetGValue(COLORREF c) { return c >> 8 & 0xFF; }
 constexpr uint8_t GetBValue(COLORREF c) { return c >> 16 & 0xFF; }
+// The colour as 0xRRGGBB, as documents and web colours write it.
+constexpr uint32_t ToRrggbb(COLORREF c) {
+    return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
 
 }  // namespace glyphrun
