@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -44,8 +45,9 @@ const char kUsage[] =
     "                     converted to its character set\n"
     "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
     "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
-    "      --xdim MM      module width in millimetres, for .svg and .eps (which otherwise\n"
-    "                     take --module in pixels; the quiet zone keeps its width in modules)\n"
+    "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
+    "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
+    "                     take --module in pixels), and with --dpi a raster module's pixels\n"
     "  -h, --help         show this help;  --version  show the version\n"
     "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
     "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
@@ -182,8 +184,29 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
     if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
-    if (options.xdimMillimetres && (!options.outputPath || !IsVector(options.outputKind)))
-        UsageError("--xdim sizes vector output: give --output with .svg or .eps");
+    if (options.xdimMillimetres && !options.outputPath)
+        UsageError("--xdim sizes the output: give --output");
+    if (options.xdimMillimetres && !IsVector(options.outputKind) && !options.dpi)
+        UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
+}
+
+// The module's pixels for --xdim at --dpi on a raster output, refused below
+// one; a warning when rounding moves the printed width by more than 5 %.
+std::string PixelsForXdim(Options& options) {
+    const double exact = *options.xdimMillimetres * *options.dpi / 25.4;
+    const double pixels = std::round(exact);
+    char text[160];
+    if (pixels < 1 || pixels > kMaxImageSide) {
+        std::snprintf(text, sizeof text, "--xdim %g at %d dpi is %.2f pixels a module; it must come to 1 to %d",
+                      *options.xdimMillimetres, *options.dpi, exact, kMaxImageSide);
+        UsageError(text);
+    }
+    options.moduleSize = static_cast<int32_t>(pixels);
+    const double printed = pixels * 25.4 / *options.dpi;
+    if (std::fabs(printed - *options.xdimMillimetres) <= 0.05 * *options.xdimMillimetres) return {};
+    std::snprintf(text, sizeof text, "warning: --xdim %g at %d dpi is %d pixels a module, %.3f mm when printed",
+                  *options.xdimMillimetres, *options.dpi, options.moduleSize, printed);
+    return text;
 }
 
 void CheckBatch(const Options& options) {
@@ -195,7 +218,7 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kVersion
+        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kVersion
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
@@ -218,6 +241,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"utf8", no_argument, nullptr, kUtf8},
         {"binary", no_argument, nullptr, kBinary},
         {"xdim", required_argument, nullptr, kXdim},
+        {"dpi", required_argument, nullptr, kDpi},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
@@ -251,6 +275,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kUtf8: options.utf8 = true; break;
             case kBinary: options.binary = true; break;
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
+            case kDpi: options.dpi = ParseBounded("--dpi", optarg, 1, 100000); break;
             case 'h': return {Command::Help, options, "", ""};
             case kVersion: return {Command::Version, options, "", ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
@@ -271,12 +296,13 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
+    CheckMeaningAndSize(options);
+    if (options.xdimMillimetres && !IsVector(options.outputKind)) line.warning = PixelsForXdim(options);
     options.margin = margin.value_or(options.quietZone * options.moduleSize);
-    if (options.margin < options.moduleSize)
+    if (options.margin < options.moduleSize && line.warning.empty())
         line.warning = "warning: a quiet zone of " + std::to_string(options.margin) + " pixels is less than one module (" +
                        std::to_string(options.moduleSize) + " pixels); readers need at least one";
     CheckContrast(options.foreground, options.background);
-    CheckMeaningAndSize(options);
     if (options.batch) CheckBatch(options);
     return line;
 }

@@ -32,7 +32,8 @@ struct Options {
     bool utf8 = false;       // the text stays UTF-8, announced by ECI 26
     bool binary = false;     // the bytes as they are: no conversion
     std::optional<int32_t> eci;
-    std::optional<double> xdimMillimetres;  // vector output: module width for print
+    std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
+    std::optional<int32_t> dpi;             // raster resolution recorded in the file (PNG, BMP)
 };
 
 bool IsVector(OutputKind kind);

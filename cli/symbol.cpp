@@ -12,7 +12,8 @@ namespace glyphrun::cli {
 namespace {
 
 RasterStyle RasterStyleOf(const Options& options) {
-    return RasterStyle{options.moduleSize, options.margin, options.background, options.foreground};
+    return RasterStyle{options.moduleSize, options.margin, options.background, options.foreground,
+                       options.dpi.value_or(96)};
 }
 
 // The raster outputs refuse a picture wider than kMaxImageSide pixels; a

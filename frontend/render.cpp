@@ -77,6 +77,8 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
         reason = "out of memory";
         return false;
     }
+    image.SetXDPI(style.dpi);
+    image.SetYDPI(style.dpi);
     image.SetPaletteColor(kBackgroundIndex, style.background);
     image.SetPaletteColor(kBarIndex, style.bar);
 

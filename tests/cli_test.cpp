@@ -403,6 +403,44 @@ TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
     EXPECT_EQ(Run("--binary --utf8 A").status, 2);
 }
 
+// --dpi is recorded in PNG and BMP files, and --xdim with it sets the
+// module's pixels: round(xdim x dpi / 25.4).
+TEST_F(Cli, PrintedSizeThroughDpiAndXdim) {
+    const std::string png = dir + "/p.png", bmp = dir + "/p.bmp";
+    // "LOT 42" is 12 x 12 modules, with the quiet zone 16 modules a side.
+    Outcome o = Run("--dpi 300 --xdim 0.5 -o " + Quote(png) + " 'LOT 42'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");  // 6 pixels are 0.508 mm: within 5 %
+    glyphrun::testing::PngFacts facts;
+    auto picture = glyphrun::testing::ReadWithLibpng(glyphrun::testing::ReadFile(png), &facts);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 16 * 6);
+    EXPECT_EQ(facts.xPixelsPerUnit, 11811u);  // 300 dpi
+    EXPECT_EQ(facts.yPixelsPerUnit, 11811u);
+    EXPECT_EQ(facts.unit, 1);
+    EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 6), "LOT 42");
+
+    o = Run("--dpi 600 -o " + Quote(bmp) + " 'LOT 42'");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const glyphrun::testing::Bytes file = glyphrun::testing::ReadFile(bmp);
+    ASSERT_GT(file.size(), 46u);
+    const auto le32 = [&](size_t at) { return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24; };
+    EXPECT_EQ(le32(18), 16 * 4);  // the module stays 4 pixels
+    EXPECT_EQ(le32(38), 23622);   // 600 dpi in pixels a metre
+    EXPECT_EQ(le32(42), 23622);
+
+    o = Run("--dpi 300 --xdim 0.3 -o " + Quote(png) + " 'LOT 42'");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "glyphrun-cli: warning: --xdim 0.3 at 300 dpi is 4 pixels a module, 0.339 mm when printed\n");
+    EXPECT_EQ(Run("--xdim 0.5 -o " + Quote(png) + " A").err.rfind(
+                  "glyphrun-cli: --xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels\n", 0),
+              0u);
+    o = Run("--dpi 10 --xdim 0.5 -o " + Quote(png) + " A");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err.rfind("glyphrun-cli: --xdim 0.5 at 10 dpi is 0.20 pixels a module; it must come to 1 to 16384\n", 0),
+              0u);
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
