@@ -46,6 +46,7 @@ const char kUsage[] =
     "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
     "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
     "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
+    "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
     "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
     "                     take --module in pixels), and with --dpi a raster module's pixels\n"
     "  -h, --help         show this help;  --version  show the version\n"
@@ -169,6 +170,12 @@ OutputKind KindOfOutput(const std::string& path) {
     UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps or .pgm");
 }
 
+int32_t ParseRotation(const std::string& text) {
+    for (int32_t degrees : {0, 90, 180, 270})
+        if (text == std::to_string(degrees)) return degrees;
+    UsageError("--rotate takes 0, 90, 180 or 270 degrees, not '" + text + "'");
+}
+
 // Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
 double ParseMillimetres(const std::string& text) {
     double value = 0;
@@ -218,7 +225,7 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kVersion
+        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
@@ -242,6 +249,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"binary", no_argument, nullptr, kBinary},
         {"xdim", required_argument, nullptr, kXdim},
         {"dpi", required_argument, nullptr, kDpi},
+        {"rotate", required_argument, nullptr, kRotate},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
@@ -276,6 +284,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kBinary: options.binary = true; break;
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
             case kDpi: options.dpi = ParseBounded("--dpi", optarg, 1, 100000); break;
+            case kRotate: options.rotate = ParseRotation(optarg); break;
             case 'h': return {Command::Help, options, "", ""};
             case kVersion: return {Command::Version, options, "", ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");

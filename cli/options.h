@@ -33,7 +33,8 @@ struct Options {
     bool binary = false;     // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
-    std::optional<int32_t> dpi;             // raster resolution recorded in the file (PNG, BMP)
+    std::optional<int32_t> dpi;
+    int32_t rotate = 0;  // degrees clockwise: 0, 90, 180 or 270             // raster resolution recorded in the file (PNG, BMP)
 };
 
 bool IsVector(OutputKind kind);

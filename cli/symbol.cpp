@@ -139,7 +139,8 @@ Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol) {
 
 Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
     std::string file;
-    if (Failure failure = Draw(symbol, options, file)) return failure;
+    const Failure drawn = options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
+    if (drawn) return drawn;
     return Save(path, file);
 }
 

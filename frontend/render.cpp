@@ -1,6 +1,7 @@
 #include "glyphrun/render.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "glyphrun/codecs.h"
@@ -45,6 +46,21 @@ void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uin
 }
 
 }  // namespace
+
+Symbol Rotated(const Symbol& symbol, int32_t degrees) {
+    if (degrees != 90 && degrees != 180 && degrees != 270) return symbol;
+    Symbol turned = symbol;
+    if (degrees != 180) std::swap(turned.rows, turned.cols);
+    for (int32_t r = 0; r < turned.rows; ++r)
+        for (int32_t c = 0; c < turned.cols; ++c) {
+            // The module of the original that lands on (r, c).
+            const int32_t from = degrees == 90    ? (symbol.rows - 1 - c) * symbol.cols + r
+                                 : degrees == 180 ? (symbol.rows - 1 - r) * symbol.cols + (symbol.cols - 1 - c)
+                                                  : c * symbol.cols + (symbol.cols - 1 - r);
+            turned.modules[static_cast<size_t>(r) * turned.cols + c] = symbol.modules[static_cast<size_t>(from)];
+        }
+    return turned;
+}
 
 int64_t PictureSide(const RasterStyle& style, int32_t modules) {
     return static_cast<int64_t>(style.moduleSize) * modules + 2 * static_cast<int64_t>(style.margin);

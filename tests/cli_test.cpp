@@ -441,6 +441,28 @@ TEST_F(Cli, PrintedSizeThroughDpiAndXdim) {
               0u);
 }
 
+TEST_F(Cli, RotatedInEveryFormat) {
+    for (const char* extension : {".png", ".gif", ".bmp", ".pgm", ".svg", ".eps"}) {
+        const std::string path = dir + "/r" + extension, png = dir + "/r-rendered.png";
+        const Outcome o = Run("-s rect --rotate 90 --module 3 -o " + Quote(path) + " 'ROTATE 90'");
+        ASSERT_EQ(o.status, 0) << extension << ": " << o.err;
+        std::string raster = path;
+        if (std::string(extension) == ".svg" || std::string(extension) == ".eps") {
+            const std::string render = std::string(extension) == ".svg"
+                                           ? "rsvg-convert -o " + Quote(png) + " " + Quote(path)
+                                           : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" +
+                                                 Quote(png) + " " + Quote(path);
+            ASSERT_EQ(std::system(render.c_str()), 0) << extension;
+            raster = png;
+        }
+        const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(raster));
+        ASSERT_TRUE(picture) << extension;
+        EXPECT_GT(picture->height, picture->width) << extension;  // a rectangle stood on its end
+        EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 3), "ROTATE 90") << extension;
+    }
+    EXPECT_EQ(Run("--rotate 45 A").status, 2);
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);

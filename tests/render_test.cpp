@@ -64,6 +64,24 @@ TEST(Render, SamePixelsAsTheScreenRoad) {
     }
 }
 
+// Turned by any quarter, a symbol still reads; four quarters give it back.
+TEST(Render, RotatedSymbolsRead) {
+    const std::string text = "ROTATE 2026";
+    const EncodeResult result =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal, kSmallestRectangle});
+    ASSERT_TRUE(result);
+    Symbol turned = result.symbol;
+    for (int32_t degrees : {90, 180, 270}) {
+        const Symbol rotated = Rotated(result.symbol, degrees);
+        EXPECT_EQ(rotated.rows, degrees == 180 ? result.symbol.rows : result.symbol.cols) << degrees;
+        EXPECT_EQ(testing::ReadSymbol(rotated), text) << degrees;
+        turned = Rotated(turned, 90);
+        EXPECT_EQ(turned.modules, rotated.modules) << degrees;  // k quarter turns are one turn of k x 90
+    }
+    EXPECT_EQ(Rotated(turned, 90).modules, result.symbol.modules);
+    EXPECT_EQ(Rotated(result.symbol, 0).modules, result.symbol.modules);
+}
+
 TEST(Render, RefusesWhatNoRasterHolds) {
     const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>("A"), 1});
     ASSERT_TRUE(result);

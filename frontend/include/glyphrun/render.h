@@ -19,6 +19,11 @@ struct RasterStyle {
     int32_t dpi = 96;  // the resolution the file records
 };
 
+// The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
+// value turns it by none): rows and columns swap at 90 and 270. Its size,
+// codewords and their meaning stay; readers read it in any of the four.
+Symbol Rotated(const Symbol& symbol, int32_t degrees);
+
 // The picture's side for `modules` modules; outside 1-kMaxImageSide a
 // raster file cannot hold it.
 int64_t PictureSide(const RasterStyle& style, int32_t modules);
