@@ -27,7 +27,8 @@ const char kUsage[] =
     "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
     "      --margin N     the quiet zone in pixels instead, 0 or more\n"
     "      --fg RRGGBB    bar colour (default 000000)\n"
-    "      --bg RRGGBB    background colour (default ffffff); two colours too alike to scan\n"
+    "      --bg RRGGBB    background colour (default ffffff), RRGGBB00 or none for a transparent\n"
+    "                     one (PNG, GIF, SVG, EPS); two colours too alike to scan\n"
     "                     (a contrast below 20%) are refused\n"
     "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
     "      --png-interlace             write PNG with Adam7 interlacing\n"
@@ -121,10 +122,21 @@ EncodeScheme ParseMode(const std::string& text) {
     UsageError("unknown mode '" + text + "' (use minimal, auto, ascii, c40, text, x12, edifact or base256)");
 }
 
-COLORREF ParseColor(const char* option, const std::string& text) {
-    const bool hex = text.size() == 6 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-    if (!hex) UsageError(std::string(option) + " takes a colour as RRGGBB in hexadecimal, not '" + text + "'");
-    const unsigned long value = std::strtoul(text.c_str(), nullptr, 16);
+// RRGGBB, or RRGGBBAA with alpha ff (opaque) or, for the background, 00
+// (transparent); the palette of a two-colour file has no partial alpha.
+COLORREF ParseColor(const char* option, const std::string& text, bool* transparent = nullptr) {
+    const bool hex = (text.size() == 6 || text.size() == 8) &&
+                     text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    if (!hex)
+        UsageError(std::string(option) + " takes a colour as RRGGBB or RRGGBBAA in hexadecimal" +
+                   (transparent ? " or none" : "") + ", not '" + text + "'");
+    const unsigned long value = std::strtoul(text.substr(0, 6).c_str(), nullptr, 16);
+    const std::string alpha = text.size() == 8 ? text.substr(6) : "ff";
+    if (alpha == "00" && transparent)
+        *transparent = true;
+    else if (alpha != "ff" && alpha != "FF")
+        UsageError(std::string(option) + " takes alpha ff (opaque)" + (transparent ? " or 00 (transparent)" : "") +
+                   ", not '" + alpha + "'");
     return RGB(static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value));
 }
 
@@ -191,6 +203,9 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
     if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
+    if (options.transparentBackground &&
+        (options.outputKind == OutputKind::Bmp || options.outputKind == OutputKind::Pgm))
+        UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
     if (options.xdimMillimetres && !options.outputPath)
         UsageError("--xdim sizes the output: give --output");
     if (options.xdimMillimetres && !IsVector(options.outputKind) && !options.dpi)
@@ -271,7 +286,11 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kMargin: margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
             case kQuietZone: options.quietZone = ParseBounded("--quiet-zone", optarg, 0, kMaxImageSide); break;
             case kForeground: options.foreground = ParseColor("--fg", optarg); break;
-            case kBackground: options.background = ParseColor("--bg", optarg); break;
+            case kBackground:
+                options.transparentBackground = std::string(optarg) == "none";
+                if (!options.transparentBackground)
+                    options.background = ParseColor("--bg", optarg, &options.transparentBackground);
+                break;
             case kGifCodec: options.gifCodec = ParseGifCodec(optarg); break;
             case kPngInterlace: options.pngInterlace = true; break;
             case kCodewords: options.printCodewords = true; break;

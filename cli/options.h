@@ -23,6 +23,7 @@ struct Options {
     int32_t margin = 8;     // pixels: --margin, or the quiet zone at the module size
     COLORREF foreground = RGB(0, 0, 0);
     COLORREF background = RGB(255, 255, 255);
+    bool transparentBackground = false;  // --bg none, or alpha 00
     uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
     bool pngInterlace = false;
     bool printCodewords = false;

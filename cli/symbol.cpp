@@ -13,7 +13,7 @@ namespace {
 
 RasterStyle RasterStyleOf(const Options& options) {
     return RasterStyle{options.moduleSize, options.margin, options.background, options.foreground,
-                       options.dpi.value_or(96)};
+                       options.dpi.value_or(96), options.transparentBackground};
 }
 
 // The raster outputs refuse a picture wider than kMaxImageSide pixels; a
@@ -52,6 +52,7 @@ VectorStyle VectorStyleOf(const Options& options) {
     style.quietZone = (options.margin + options.moduleSize - 1) / options.moduleSize;
     style.foreground = ToRrggbb(options.foreground);
     style.background = ToRrggbb(options.background);
+    style.drawBackground = !options.transparentBackground;
     return style;
 }
 

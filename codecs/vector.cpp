@@ -88,8 +88,9 @@ std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
     svg += " width=\"" + SvgLength(width * style.moduleSize, style.unit) + "\"";
     svg += " height=\"" + SvgLength(height * style.moduleSize, style.unit) + "\"";
     svg += " viewBox=\"0 0 " + viewWidth + " " + viewHeight + "\" shape-rendering=\"crispEdges\">\n";
-    svg += "<rect width=\"" + viewWidth + "\" height=\"" + viewHeight + "\" fill=\"" + SvgColour(style.background) +
-           "\"/>\n";
+    if (style.drawBackground)
+        svg += "<rect width=\"" + viewWidth + "\" height=\"" + viewHeight + "\" fill=\"" + SvgColour(style.background) +
+               "\"/>\n";
     const std::vector<DarkRun> runs = DarkRuns(grid);
     // An empty path is not valid in every renderer, so a grid without dark
     // modules has none.
@@ -135,8 +136,10 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
     // A dictionary of our own keeps R out of the importing document's.
     eps += "save\n1 dict begin\n/R { 1 rectfill } bind def\n";
     eps += Number(pointsPerModule, 6) + " " + Number(pointsPerModule, 6) + " scale\n";
-    eps += PostScriptColour(style.background);
-    eps += "0 0 " + std::to_string(width) + " " + std::to_string(height) + " rectfill\n";
+    if (style.drawBackground) {
+        eps += PostScriptColour(style.background);
+        eps += "0 0 " + std::to_string(width) + " " + std::to_string(height) + " rectfill\n";
+    }
     eps += PostScriptColour(style.foreground);
     // One rectfill per run rather than one path of all: a path of thousands
     // of points exceeds the limits of some interpreters.

@@ -97,6 +97,7 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
     image.SetYDPI(style.dpi);
     image.SetPaletteColor(kBackgroundIndex, style.background);
     image.SetPaletteColor(kBarIndex, style.bar);
+    if (style.transparentBackground) image.SetTransIndex(kBackgroundIndex);
 
     // Each module row becomes one packed pixel row, copied moduleSize times;
     // the margin rows stay at index 0, the background. Stored rows run from

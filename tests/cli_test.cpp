@@ -463,6 +463,42 @@ TEST_F(Cli, RotatedInEveryFormat) {
     EXPECT_EQ(Run("--rotate 45 A").status, 2);
 }
 
+// A transparent background: a transparent palette entry in PNG and GIF, no
+// background at all in SVG and EPS, refused for BMP and PGM.
+TEST_F(Cli, TransparentBackground) {
+    for (const char* args : {"--bg none -o {}.png", "--bg f0e0d000 -o {}.png", "--bg none -o {}.gif"}) {
+        std::string command = args;
+        const std::string path = dir + "/t" + command.substr(command.rfind('.'));
+        command.replace(command.find("{}"), 2, Quote(dir + "/t"));
+        const Outcome o = Run("--fg 203080 --module 3 " + command + " 'CLEAR 1'");
+        ASSERT_EQ(o.status, 0) << args << ": " << o.err;
+        const glyphrun::testing::Bytes file = glyphrun::testing::ReadFile(path);
+        const auto picture = command.find(".gif") != std::string::npos ? glyphrun::testing::ReadWithGiflib(file)
+                                                                       : glyphrun::testing::ReadWithLibpng(file);
+        ASSERT_TRUE(picture) << args;
+        EXPECT_EQ(picture->at(0, 0).a, 0) << args;  // the quiet zone
+        int bars = 0;
+        for (const auto& pixel : picture->pixels) bars += pixel.a == 255 && pixel == (glyphrun::testing::Rgba{0x20, 0x30, 0x80, 255});
+        EXPECT_GT(bars, 0) << args;
+        glyphrun::testing::Picture onPaper = *picture;  // as printed on white
+        for (auto& pixel : onPaper.pixels)
+            if (pixel.a == 0) pixel = {255, 255, 255, 255};
+        EXPECT_EQ(glyphrun::testing::ReadSymbolIn(onPaper, 3), "CLEAR 1") << args;
+    }
+    ASSERT_EQ(Run("--bg none -o " + Quote(dir + "/t.svg") + " A").status, 0);
+    EXPECT_EQ(Slurp(dir + "/t.svg").find("fill=\"#ffffff\""), std::string::npos);
+    ASSERT_EQ(Run("--bg none -o " + Quote(dir + "/t.eps") + " A").status, 0);
+    EXPECT_EQ(Slurp(dir + "/t.eps").find("1 1 1 setrgbcolor"), std::string::npos);
+
+    Outcome o = Run("--bg none -o " + Quote(dir + "/t.bmp") + " A");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err.rfind("glyphrun-cli: a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no "
+                          "transparency\n", 0),
+              0u);
+    EXPECT_EQ(Run("--bg ffffff80 -o " + Quote(dir + "/t.png") + " A").status, 2);
+    EXPECT_EQ(Run("--fg 00000000 -o " + Quote(dir + "/t.png") + " A").status, 2);
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);

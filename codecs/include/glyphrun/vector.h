@@ -26,6 +26,7 @@ struct VectorStyle {
     VectorUnit unit = VectorUnit::Pixel;
     int32_t quietZone = 2;                                  // modules of background on each side
     uint32_t foreground = 0x000000, background = 0xFFFFFF;  // 0xRRGGBB
+    bool drawBackground = true;  // false: the page shows through the light modules
 };
 
 struct VectorResult {

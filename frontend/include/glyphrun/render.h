@@ -17,6 +17,7 @@ struct RasterStyle {
     COLORREF background = RGB(255, 255, 255);
     COLORREF bar = RGB(0, 0, 0);
     int32_t dpi = 96;  // the resolution the file records
+    bool transparentBackground = false;  // PNG and GIF: the background's palette entry is transparent
 };
 
 // The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
