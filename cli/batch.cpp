@@ -197,6 +197,7 @@ private:
         State state = State::Free;
         std::string line, output;
         Failure failure;
+        std::string described;  // --verbose: what was made
     };
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
@@ -347,7 +348,7 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output);
+        Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.described);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -380,6 +381,7 @@ private:
                 const bool sameStop = slot.failure.place && stopped_ && line != stoppingLine_;
                 if (slot.state == Slot::State::Done && !slot.failure) {
                     ++written_;
+                    if (!slot.described.empty()) messages.emplace_back(line, std::move(slot.described));
                 } else if (slot.state == Slot::State::Done && !sameStop) {
                     ++failed_;
                     messages.emplace_back(line, std::move(slot.failure.message));

@@ -87,12 +87,16 @@ std::string SizeText(const Symbol& symbol) {
 Failure EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
     return cli::FailOnOutOfMemory([&]() -> Failure {
         Symbol symbol;
-        if (Failure failure = cli::EncodeInput(input, options, symbol)) return failure;
+        DataMeaning meaning;
+        if (Failure failure = cli::EncodeInput(input, options, symbol, meaning)) return failure;
         if (options.printCodewords || !options.outputPath) {
             cli::WriteOut(options.printCodewords ? CodewordsText(symbol) : SizeText(symbol));
             if (Failure failure = cli::FlushStandardOutput()) return failure;
         }
-        return options.outputPath ? cli::WriteSymbol(symbol, options, *options.outputPath) : Failure{};
+        if (!options.outputPath) return {};
+        if (Failure failure = cli::WriteSymbol(symbol, options, *options.outputPath)) return failure;
+        if (options.verbose) cli::Report(cli::DescribeSymbol(symbol, meaning, options, *options.outputPath));
+        return {};
     });
 }
 

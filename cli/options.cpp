@@ -48,6 +48,7 @@ const char kUsage[] =
     "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
     "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
     "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
+    "  -v, --verbose      say what was made: size, codewords, schemes, character set, file\n"
     "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
     "                     take --module in pixels), and with --dpi a raster module's pixels\n"
     "  -h, --help         show this help;  --version  show the version\n"
@@ -265,6 +266,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"xdim", required_argument, nullptr, kXdim},
         {"dpi", required_argument, nullptr, kDpi},
         {"rotate", required_argument, nullptr, kRotate},
+        {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0}};
@@ -273,7 +275,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     std::optional<int32_t> margin;  // pixels, when --margin gives them
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":i:o:m:s:j:h", kLongOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":i:o:m:s:j:hv", kLongOptions, nullptr)) != -1) {
         switch (c) {
             case 'i': options.inputPath = optarg; break;
             case 'o':
@@ -304,6 +306,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
             case kDpi: options.dpi = ParseBounded("--dpi", optarg, 1, 100000); break;
             case kRotate: options.rotate = ParseRotation(optarg); break;
+            case 'v': options.verbose = true; break;
             case 'h': return {Command::Help, options, "", ""};
             case kVersion: return {Command::Version, options, "", ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");

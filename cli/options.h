@@ -27,6 +27,7 @@ struct Options {
     uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
     bool pngInterlace = false;
     bool printCodewords = false;
+    bool verbose = false;  // a line on standard error for each symbol made
     bool batch = false;      // one symbol per input line
     int32_t jobs = 0;        // worker threads for a batch; 0: one per core
     bool gs1 = false;        // the input is GS1 element strings in brackets

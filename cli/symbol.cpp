@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "charset.h"
+#include "text.h"
 #include "glyphrun/gs1.h"
 #include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
@@ -127,9 +128,8 @@ Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes,
 
 }  // namespace
 
-Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol) {
+Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, DataMeaning& meaning) {
     std::string bytes;
-    DataMeaning meaning;
     if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
     EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
                                  EncodeOptions{options.scheme, options.size, meaning});
@@ -145,12 +145,33 @@ Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::str
     return Save(path, file);
 }
 
-Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path) {
+Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described) {
     return FailOnOutOfMemory([&]() -> Failure {
         Symbol symbol;
-        if (Failure failure = EncodeInput(input, options, symbol)) return failure;
-        return WriteSymbol(symbol, options, path);
+        DataMeaning meaning;
+        if (Failure failure = EncodeInput(input, options, symbol, meaning)) return failure;
+        if (Failure failure = WriteSymbol(symbol, options, path)) return failure;
+        if (options.verbose) described = DescribeSymbol(symbol, meaning, options, path);
+        return {};
     });
+}
+
+std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, const Options& options,
+                           const std::string& path) {
+    std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " (index " +
+                       std::to_string(symbol.sizeIndex) + "), " + std::to_string(symbol.dataCodewords) + " of " +
+                       std::to_string(symbol.capacity()) + " data codewords, ";
+    const std::vector<SchemeRun> runs = SchemeRunsOf(symbol);
+    for (size_t i = 0; i < runs.size(); ++i)
+        line += std::string(i ? ", " : "") + SchemeName(runs[i].scheme) + " " + std::to_string(runs[i].codewords);
+    if (meaning.gs1)
+        line += "; GS1";
+    else if (meaning.eciGiven)
+        line += "; ECI " + std::to_string(meaning.eci) +
+                (CharsetOfEci(meaning.eci) && !options.binary ? std::string(" (") + CharsetOfEci(meaning.eci) + ")" : "");
+    else
+        line += options.binary ? "; bytes as given" : "; ISO 8859-1";
+    return line + "; " + (path == "-" ? "standard output" : Printable(path));
 }
 
 }  // namespace glyphrun::cli

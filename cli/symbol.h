@@ -16,12 +16,18 @@ using ByteSpan = std::span<const unsigned char>;
 // The symbol of `input`: GS1 element strings checked and joined, UTF-8
 // checked, anything else as it is; encoded with the options' scheme,
 // size and meaning.
-Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol);
+Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, DataMeaning& meaning);
+
+// One line on what was made, for --verbose: "22x22 (index 6), 23 of 30
+// data codewords, ASCII 23, ISO 8859-1, label.png".
+std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, const Options& options,
+                           const std::string& path);
 
 // Writes `symbol` to `path` ("-": standard output) in the options' format.
 Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
-// Both, where memory that runs out is this input's failure.
-Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path);
+// Both, where memory that runs out is this input's failure; with --verbose
+// the line on what was made goes to `described`.
+Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described);
 
 }  // namespace glyphrun::cli

@@ -1,5 +1,6 @@
 #include "glyphrun/symbol.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -83,6 +84,83 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
         Fail(&result.failure, EncodeError::OutOfMemory, options.scheme);
     }
     return result;
+}
+
+}  // namespace glyphrun
+
+namespace glyphrun {
+namespace {
+
+constexpr uint8_t kLatchC40Codeword = 230, kLatchBase256Codeword = 231, kLatchX12Codeword = 238,
+                  kLatchTextCodeword = 239, kLatchEdifactCodeword = 240, kEciCodeword = 241, kUnlatch = 254;
+
+// The codewords of the Base 256 field that starts at `at` (its latch
+// there): the latch, the length and the bytes.
+int32_t Base256Field(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+    if (at + 1 >= end) return end - at;
+    const int32_t first = Unrandomize255(data[static_cast<size_t>(at + 1)], at + 2);
+    if (first == 0) return end - at;  // to the end of the data
+    if (first < 250) return std::min(2 + first, end - at);
+    if (at + 2 >= end) return end - at;
+    const int32_t length = (first - 249) * 250 + Unrandomize255(data[static_cast<size_t>(at + 2)], at + 3);
+    return std::min(3 + length, end - at);
+}
+
+// The codewords of an EDIFACT run from its latch at `at`: groups of three
+// codewords hold four values, and the value 31 returns to ASCII at the
+// next codeword; fewer than three codewords left are ASCII again.
+int32_t EdifactRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+    int32_t i = at + 1;
+    while (end - i >= 3) {
+        const uint32_t bits = data[static_cast<size_t>(i)] << 16 | data[static_cast<size_t>(i + 1)] << 8 |
+                              data[static_cast<size_t>(i + 2)];
+        for (int value = 0; value < 4; ++value)
+            if ((bits >> (18 - 6 * value) & 0x3F) == 31) return i - at + (6 * value + 6 + 7) / 8;
+        i += 3;
+    }
+    return i - at;
+}
+
+// The codewords of a C40, Text or X12 run from its latch at `at`: pairs of
+// codewords, until the unlatch (counted here) or a last single codeword.
+int32_t TripletRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+    int32_t i = at + 1;
+    while (end - i >= 2 && data[static_cast<size_t>(i)] != kUnlatch) i += 2;
+    if (i < end && data[static_cast<size_t>(i)] == kUnlatch) ++i;
+    return i - at;
+}
+
+int32_t EciLength(uint8_t first) { return first <= 127 ? 1 : first <= 191 ? 2 : 3; }
+
+}  // namespace
+
+std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
+    std::vector<SchemeRun> runs;
+    const auto add = [&runs](EncodeScheme scheme, int32_t count) {
+        if (!runs.empty() && runs.back().scheme == scheme)
+            runs.back().codewords += count;
+        else
+            runs.push_back({scheme, count});
+    };
+    const std::vector<uint8_t>& data = symbol.codewords;
+    const int32_t end = std::min<int32_t>(symbol.dataCodewords, static_cast<int32_t>(data.size()));
+    for (int32_t at = 0; at < end;) {
+        const uint8_t codeword = data[static_cast<size_t>(at)];
+        int32_t count = 1;
+        EncodeScheme scheme = EncodeScheme::Ascii;
+        switch (codeword) {
+            case kLatchC40Codeword: scheme = EncodeScheme::C40; count = TripletRun(data, at, end); break;
+            case kLatchTextCodeword: scheme = EncodeScheme::Text; count = TripletRun(data, at, end); break;
+            case kLatchX12Codeword: scheme = EncodeScheme::X12; count = TripletRun(data, at, end); break;
+            case kLatchEdifactCodeword: scheme = EncodeScheme::Edifact; count = EdifactRun(data, at, end); break;
+            case kLatchBase256Codeword: scheme = EncodeScheme::Base256; count = Base256Field(data, at, end); break;
+            case kEciCodeword: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
+            default: break;
+        }
+        add(scheme, std::min(count, end - at));
+        at += count;
+    }
+    return runs;
 }
 
 }  // namespace glyphrun

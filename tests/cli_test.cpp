@@ -499,6 +499,21 @@ TEST_F(Cli, TransparentBackground) {
     EXPECT_EQ(Run("--fg 00000000 -o " + Quote(dir + "/t.png") + " A").status, 2);
 }
 
+TEST_F(Cli, VerboseSaysWhatWasMade) {
+    const std::string png = dir + "/v.png";
+    Outcome o = Run("-v -o " + Quote(png) + " 'LABEL-000001 LOT 2026-03-14 QA'");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "glyphrun-cli: 22x22 (index 6), 23 of 30 data codewords, ASCII 23; ISO 8859-1; " + png + "\n");
+    o = Run("--verbose -m c40 -o " + Quote(png) + " ABCDEFGH");
+    EXPECT_EQ(o.err, "glyphrun-cli: 14x14 (index 2), 8 of 8 data codewords, C40 6, ASCII 2; ISO 8859-1; " + png + "\n");
+    o = Run("-v -o " + Quote(png) + " " + Quote("Καλημέρα"));
+    EXPECT_NE(o.err.find("; ECI 26 (UTF-8); "), std::string::npos) << o.err;
+    std::ofstream(dir + "/lines.txt") << "AB\n";
+    o = Run("-v --batch -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.png"));
+    EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: 10x10 (index 0), 2 of 3 data codewords, ASCII 2; "
+                     "ISO 8859-1; " + dir + "/l-1.png\nglyphrun-cli: 1 of 1 symbols written\n");
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);

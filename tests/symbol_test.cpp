@@ -69,5 +69,32 @@ TEST(Symbol, FailuresComeBackWithTheirReason) {
     EXPECT_EQ(Encode(BytesOf(std::string(4000, '1'))).failure.error, EncodeError::TooLong);
 }
 
+// Each forced scheme is what the codewords say, and the runs of an
+// automatic choice add up to the data codewords.
+TEST(Symbol, SchemeRunsFollowTheCodewords) {
+    const std::pair<EncodeScheme, std::string> forced[] = {
+        {EncodeScheme::Ascii, "Label 42"},           {EncodeScheme::C40, "ABCDEFGHIJKL"},
+        {EncodeScheme::Text, "abcdefghijkl"},        {EncodeScheme::X12, "ABC*DEF>GHI"},
+        {EncodeScheme::Edifact, "ABCD-EFGH/IJKL"},   {EncodeScheme::Base256, std::string(300, '\xe9')},
+    };
+    for (const auto& [scheme, text] : forced) {
+        const EncodeResult result = Encode(BytesOf(text), EncodeOptions{scheme});
+        ASSERT_TRUE(result) << SchemeName(scheme) << ": " << result.reason();
+        const std::vector<SchemeRun> runs = SchemeRunsOf(result.symbol);
+        ASSERT_FALSE(runs.empty());
+        EXPECT_EQ(runs.front().scheme, scheme) << SchemeName(scheme);
+        EXPECT_GE(runs.front().codewords, result.symbol.dataCodewords - 2) << SchemeName(scheme);
+    }
+    const std::string mixed[] = {"LABEL-000001 LOT 2026-03-14 QA", "abc ABCDEFGHIJKLMNOP 1234567890 \xe9\xe9 *>*>*>",
+                                 std::string(1556, 'a')};
+    for (const std::string& text : mixed) {
+        const EncodeResult result = Encode(BytesOf(text));
+        ASSERT_TRUE(result);
+        int32_t sum = 0;
+        for (const SchemeRun& run : SchemeRunsOf(result.symbol)) sum += run.codewords;
+        EXPECT_EQ(sum, result.symbol.dataCodewords) << text.substr(0, 20);
+    }
+}
+
 }  // namespace
 }  // namespace glyphrun

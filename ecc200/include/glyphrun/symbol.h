@@ -44,4 +44,12 @@ struct EncodeResult {
 
 EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options = {});
 
+// The schemes a symbol's data codewords use, in order, as its codewords say
+// (a latch counts to the scheme it starts, an unlatch to the one it ends).
+struct SchemeRun {
+    EncodeScheme scheme;
+    int32_t codewords;
+};
+std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol);
+
 }  // namespace glyphrun
