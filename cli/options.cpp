@@ -17,7 +17,7 @@ namespace {
 const char kUsage[] =
     "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
     "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n"
-    "  -i, --input FILE   read the bytes from FILE ('-' standard input) instead of TEXT\n"
+    "  -i, --input FILE   read the input from FILE ('-' standard input) instead of TEXT\n"
     "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
     "                     writes PNG to standard output\n"
