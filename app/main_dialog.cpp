@@ -1,6 +1,8 @@
 #include "main_dialog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -105,6 +107,7 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     connect(save, &QPushButton::clicked, this, &CMainDialog::OnSave);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     new QShortcut(QKeySequence::HelpContents, this, [this] { ShowAbout(); });  // F1
+    new QShortcut(QKeySequence::Copy, this, [this] { OnCopy(); });
 
     m_notify = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
     m_chooseSaveFile = [this] { return QFileDialog::getSaveFileName(this); };
@@ -260,30 +263,45 @@ void CMainDialog::OnSave() {
         m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromLocal8Bit(m_image.GetLastError())));
 }
 
-// The preview goes through the drawing layer into an image of the preview
-// area, clipped to it so that a large symbol never covers the controls.
-void CMainDialog::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
-    QImage preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32);
-    preview.fill(palette().color(QPalette::Window));
-    const HDC dc = CreateDCForBuffer(preview.bits(), preview.width(), preview.height(),
-                                     static_cast<int32_t>(preview.bytesPerLine()));
-    const int x = (kPreviewWidth - static_cast<int>(m_image.GetWidth())) / 2;
-    const int y = (kPreviewHeight - static_cast<int>(m_image.GetHeight())) / 2;
-    const RECT area{0, 0, kPreviewWidth, kPreviewHeight};
+// The symbol drawn through the drawing layer into a `width` x `height`
+// image at (x, y), clipped to it.
+QImage CMainDialog::Drawn(int width, int height, int x, int y, const QColor& fill) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(fill);
+    const HDC dc = CreateDCForBuffer(image.bits(), image.width(), image.height(),
+                                     static_cast<int32_t>(image.bytesPerLine()));
+    const RECT area{0, 0, width, height};
     m_image.Draw(dc, x, y, -1, -1, &area, false);
     DeleteDC(dc);
     // The layer leaves the fourth byte 0; the image format wants it opaque.
-    for (int row = 0; row < preview.height(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(preview.scanLine(row));
-        for (int column = 0; column < preview.width(); ++column) line[column] |= 0xFF000000u;
+    for (int row = 0; row < image.height(); ++row) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+        for (int column = 0; column < image.width(); ++column) line[column] |= 0xFF000000u;
     }
-    QPainter(this).drawImage(0, 0, preview);
+    return image;
+}
+
+// The preview is clipped to its area, so that a large symbol never covers the controls.
+void CMainDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
+    const int x = (kPreviewWidth - static_cast<int>(m_image.GetWidth())) / 2;
+    const int y = (kPreviewHeight - static_cast<int>(m_image.GetHeight())) / 2;
+    QPainter(this).drawImage(0, 0, Drawn(kPreviewWidth, kPreviewHeight, x, y, palette().color(QPalette::Window)));
+}
+
+void CMainDialog::OnCopy() {
+    if (!m_image.IsValid()) {
+        m_notify(QStringLiteral("Nothing to copy: press Encode first."));
+        return;
+    }
+    const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
+    QGuiApplication::clipboard()->setImage(Drawn(width, height, 0, 0, Qt::white));
 }
 
 void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy"), this, &CMainDialog::OnCopy);
     menu.addAction(QStringLiteral("关于 Glyphrun(&A)..."), this, &CMainDialog::ShowAbout);
     menu.exec(event->globalPos());
 }

@@ -27,6 +27,7 @@ public:
 
     void OnEncode();
     void OnSave();
+    void OnCopy();  // the symbol as an image on the clipboard (Ctrl+C, the context menu)
     const GrImage& Image() const { return m_image; }
 
     // Messages go to a message box, and file names come from the save
@@ -51,6 +52,7 @@ private:
     bool ReadData(QByteArray& bytes, DataMeaning& meaning);
     void RefuseText(const QString& message);
     void ShowAbout();
+    QImage Drawn(int width, int height, int x, int y, const QColor& fill);
 
     QComboBox* m_comboMode;
     CColorSwatchButton* m_btnBarColor;

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QShortcut>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -222,6 +224,29 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_TRUE(window.messages.last().contains("File too large")) << window.messages.last().toStdString();
     EXPECT_EQ(ReadFile(chosen.toStdString()).size(), 8u);
+}
+
+// Ctrl+C and the context menu's Copy put the whole symbol on the clipboard.
+TEST(Window, CopiesTheSymbolToTheClipboard) {
+    Window window;
+    QGuiApplication::clipboard()->clear();
+    window.dialog.OnCopy();
+    EXPECT_TRUE(window.messages.last().contains("Nothing to copy"));
+    window.Set("textEdit", QStringLiteral("COPY 2026"));
+    window.Encode();
+    for (QShortcut* shortcut : window.dialog.findChildren<QShortcut*>())  // what Ctrl+C starts
+        if (shortcut->key() == QKeySequence(QKeySequence::Copy)) emit shortcut->activated();
+    const QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.width(), static_cast<int>(window.dialog.Image().GetWidth()));
+    Picture picture{copied.width(), copied.height(), {}};
+    for (int y = 0; y < copied.height(); ++y)
+        for (int x = 0; x < copied.width(); ++x) {
+            const QRgb p = copied.pixel(x, y);
+            picture.pixels.push_back({static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)),
+                                      static_cast<uint8_t>(qBlue(p)), 255});
+        }
+    EXPECT_EQ(ReadSymbolIn(picture, 4), "COPY 2026");
 }
 
 TEST(Window, LargeSymbolStaysInThePreview) {
