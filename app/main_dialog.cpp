@@ -95,6 +95,11 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_checkUtf8->setToolTip(QStringLiteral("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
     m_checkUtf8->setGeometry(UnitsRect(334, 250, 50, 12));
 
+    // A line between the preview and the controls.
+    m_status = new QLabel(this);
+    m_status->setObjectName("statusLine");
+    m_status->setGeometry(8, kPreviewHeight - 2, kPreviewWidth - 16, 13);
+
     QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin, m_btnBackground,
                         m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
@@ -120,6 +125,20 @@ int CMainDialog::ModeForItem(int item) {
 }
 
 namespace {
+
+// "22 x 22 symbol, 23 of 30 data codewords: ASCII 23"
+QString StatusOf(const Symbol& symbol) {
+    if (symbol.sizeIndex < 0) return {};
+    QStringList schemes;
+    for (const SchemeRun& run : SchemeRunsOf(symbol))
+        schemes << QStringLiteral("%1 %2").arg(QString::fromLatin1(SchemeName(run.scheme))).arg(run.codewords);
+    return QStringLiteral("%1 x %2 symbol, %3 of %4 data codewords: %5")
+        .arg(symbol.rows)
+        .arg(symbol.cols)
+        .arg(symbol.dataCodewords)
+        .arg(symbol.capacity())
+        .arg(schemes.join(QStringLiteral(", ")));
+}
 
 QString ExtensionOf(const QString& name) {
     const QString file = QFileInfo(name).fileName();
@@ -193,9 +212,13 @@ void CMainDialog::OnEncode() {
     const HBITMAP bitmap = EncodeToBitmap(&options);
     if (!bitmap) {
         m_image.Destroy();  // no symbol after a failure
-        m_notify(QStringLiteral("Nothing was encoded: %1.")
-                     .arg(QString::fromStdString(DescribeBarcodeFailure(GetLastBarcodeFailure()))));
-    } else if (!m_image.CreateFromHBITMAP(bitmap)) {
+        const QString reason = QString::fromStdString(DescribeBarcodeFailure(GetLastBarcodeFailure()));
+        m_status->setText(QStringLiteral("Nothing was encoded: %1.").arg(reason));
+        m_notify(QStringLiteral("Nothing was encoded: %1.").arg(reason));
+    } else {
+        m_status->setText(StatusOf(m_symbol));
+    }
+    if (bitmap && !m_image.CreateFromHBITMAP(bitmap)) {
         m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
     }
     ReleaseBarcodeBitmap();

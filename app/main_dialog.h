@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -63,6 +64,7 @@ private:
     QLineEdit* m_editText;
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
+    QLabel* m_status;  // under the preview: what the last Encode made, or why it failed
     GrImage m_image;
     Symbol m_symbol;           // the last encode's symbol, for the vector formats
     VectorStyle m_vectorStyle;  // and its look

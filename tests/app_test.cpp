@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -226,6 +227,18 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
     EXPECT_EQ(ReadFile(chosen.toStdString()).size(), 8u);
 }
 
+// Under the preview, what the last Encode made, or why it failed.
+TEST(Window, StatusLineSaysWhatWasMade) {
+    Window window;
+    window.Set("textEdit", QStringLiteral("LABEL-000001 LOT 2026-03-14 QA"));
+    window.Encode();
+    EXPECT_EQ(window.Find<QLabel>("statusLine")->text(), QStringLiteral("22 x 22 symbol, 23 of 30 data codewords: ASCII 23"));
+    window.Set("sizePatternEdit", QStringLiteral("0"));
+    window.Encode();
+    EXPECT_EQ(window.Find<QLabel>("statusLine")->text(),
+              QStringLiteral("Nothing was encoded: the input needs 23 data codewords but the requested size 10x10 holds 3."));
+}
+
 // Ctrl+C and the context menu's Copy put the whole symbol on the clipboard.
 TEST(Window, CopiesTheSymbolToTheClipboard) {
     Window window;
@@ -255,7 +268,9 @@ TEST(Window, LargeSymbolStaysInThePreview) {
     window.Set("textEdit", QString(200, QLatin1Char('Z')));
     window.Encode();
     ASSERT_GT(window.dialog.Image().GetWidth(), static_cast<uint32_t>(CMainDialog::kPreviewWidth));
-    // Below the preview the window shows its own background, not the symbol.
+    // Below the preview the window shows its own background, not the symbol
+    // (the status line, which has its own text there, hidden).
+    window.Find<QLabel>("statusLine")->hide();
     const QImage below = window.dialog.grab(QRect(0, CMainDialog::kPreviewHeight, 620, 8)).toImage();
     const QRgb background = window.dialog.palette().color(QPalette::Window).rgb();
     for (int x = 0; x < below.width(); x += 7) EXPECT_EQ(below.pixel(x, 2), background) << x;
