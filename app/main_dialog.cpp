@@ -287,14 +287,14 @@ void CMainDialog::OnSave() {
 }
 
 // The symbol drawn through the drawing layer into a `width` x `height`
-// image at (x, y), clipped to it.
-QImage CMainDialog::Drawn(int width, int height, int x, int y, const QColor& fill) {
+// image at (x, y), `cx` x `cy` pixels, clipped to the image.
+QImage CMainDialog::Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(fill);
     const HDC dc = CreateDCForBuffer(image.bits(), image.width(), image.height(),
                                      static_cast<int32_t>(image.bytesPerLine()));
     const RECT area{0, 0, width, height};
-    m_image.Draw(dc, x, y, -1, -1, &area, false);
+    m_image.Draw(dc, x, y, cx, cy, &area, false);
     DeleteDC(dc);
     // The layer leaves the fourth byte 0; the image format wants it opaque.
     for (int row = 0; row < image.height(); ++row) {
@@ -304,13 +304,18 @@ QImage CMainDialog::Drawn(int width, int height, int x, int y, const QColor& fil
     return image;
 }
 
-// The preview is clipped to its area, so that a large symbol never covers the controls.
+// A symbol larger than the preview is shown shrunk by a whole factor, so
+// that its modules stay whole pixels wherever the factor divides them; the
+// preview never covers the controls, and Save and Copy keep the full size.
 void CMainDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
-    const int x = (kPreviewWidth - static_cast<int>(m_image.GetWidth())) / 2;
-    const int y = (kPreviewHeight - static_cast<int>(m_image.GetHeight())) / 2;
-    QPainter(this).drawImage(0, 0, Drawn(kPreviewWidth, kPreviewHeight, x, y, palette().color(QPalette::Window)));
+    const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
+    const int shrink = std::max({1, (width + kPreviewWidth - 1) / kPreviewWidth, (height + kPreviewHeight - 1) / kPreviewHeight});
+    const int cx = width / shrink, cy = height / shrink;
+    const QImage preview = Drawn(kPreviewWidth, kPreviewHeight, (kPreviewWidth - cx) / 2, (kPreviewHeight - cy) / 2, cx, cy,
+                                 palette().color(QPalette::Window));
+    QPainter(this).drawImage(0, 0, preview);
 }
 
 void CMainDialog::OnCopy() {
@@ -319,7 +324,7 @@ void CMainDialog::OnCopy() {
         return;
     }
     const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
-    QGuiApplication::clipboard()->setImage(Drawn(width, height, 0, 0, Qt::white));
+    QGuiApplication::clipboard()->setImage(Drawn(width, height, 0, 0, width, height, Qt::white));
 }
 
 void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {

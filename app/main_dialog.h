@@ -53,7 +53,7 @@ private:
     bool ReadData(QByteArray& bytes, DataMeaning& meaning);
     void RefuseText(const QString& message);
     void ShowAbout();
-    QImage Drawn(int width, int height, int x, int y, const QColor& fill);
+    QImage Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill);
 
     QComboBox* m_comboMode;
     CColorSwatchButton* m_btnBarColor;

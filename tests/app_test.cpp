@@ -268,6 +268,8 @@ TEST(Window, LargeSymbolStaysInThePreview) {
     window.Set("textEdit", QString(200, QLatin1Char('Z')));
     window.Encode();
     ASSERT_GT(window.dialog.Image().GetWidth(), static_cast<uint32_t>(CMainDialog::kPreviewWidth));
+    // Shrunk by two to fit, whole: it still reads from the preview.
+    EXPECT_EQ(ReadSymbolIn(window.Preview(), 6), std::string(200, 'Z'));
     // Below the preview the window shows its own background, not the symbol
     // (the status line, which has its own text there, hidden).
     window.Find<QLabel>("statusLine")->hide();
