@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <algorithm>
 #include <cstring>
@@ -115,7 +116,49 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     new QShortcut(QKeySequence::Copy, this, [this] { OnCopy(); });
 
     m_notify = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
-    m_chooseSaveFile = [this] { return QFileDialog::getSaveFileName(this); };
+    m_chooseSaveFile = [this] { return QFileDialog::getSaveFileName(this, QString(), m_lastFolder); };
+    LoadSettings();
+}
+
+namespace {
+
+QSettings Settings() { return QSettings(QStringLiteral("Glyphrun"), QStringLiteral("glyphrun")); }
+
+}  // namespace
+
+// The choices of the last run: a field keeps its default when the settings have none.
+void CMainDialog::LoadSettings() {
+    const QSettings settings = Settings();
+    const auto text = [&](const char* key, QLineEdit* field) {
+        field->setText(settings.value(QLatin1String(key), field->text()).toString());
+    };
+    // The combo box is editable: text that names no item stays as typed (the automatic choice).
+    const QString mode = settings.value(QStringLiteral("mode"), m_comboMode->currentText()).toString();
+    if (const int item = m_comboMode->findText(mode); item >= 0)
+        m_comboMode->setCurrentIndex(item);
+    else
+        m_comboMode->setEditText(mode);
+    text("moduleSize", m_editModuleSize);
+    text("margin", m_editMargin);
+    text("sizePattern", m_editSizePattern);
+    m_btnBackground->SetColor(settings.value(QStringLiteral("background"), m_btnBackground->GetColor()).toUInt());
+    m_btnBarColor->SetColor(settings.value(QStringLiteral("barColor"), m_btnBarColor->GetColor()).toUInt());
+    m_checkGs1->setChecked(settings.value(QStringLiteral("gs1"), false).toBool());
+    m_checkUtf8->setChecked(settings.value(QStringLiteral("utf8"), false).toBool());
+    m_lastFolder = settings.value(QStringLiteral("folder")).toString();
+}
+
+void CMainDialog::SaveSettings() {
+    QSettings settings = Settings();
+    settings.setValue(QStringLiteral("mode"), m_comboMode->currentText());
+    settings.setValue(QStringLiteral("moduleSize"), m_editModuleSize->text());
+    settings.setValue(QStringLiteral("margin"), m_editMargin->text());
+    settings.setValue(QStringLiteral("sizePattern"), m_editSizePattern->text());
+    settings.setValue(QStringLiteral("background"), static_cast<uint>(m_btnBackground->GetColor()));
+    settings.setValue(QStringLiteral("barColor"), static_cast<uint>(m_btnBarColor->GetColor()));
+    settings.setValue(QStringLiteral("gs1"), m_checkGs1->isChecked());
+    settings.setValue(QStringLiteral("utf8"), m_checkUtf8->isChecked());
+    settings.setValue(QStringLiteral("folder"), m_lastFolder);
 }
 
 int CMainDialog::ModeForItem(int item) {
@@ -217,6 +260,7 @@ void CMainDialog::OnEncode() {
         m_notify(QStringLiteral("Nothing was encoded: %1.").arg(reason));
     } else {
         m_status->setText(StatusOf(m_symbol));
+        SaveSettings();  // choices that made a symbol are kept for the next run
     }
     if (bitmap && !m_image.CreateFromHBITMAP(bitmap)) {
         m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
@@ -272,6 +316,8 @@ void CMainDialog::OnSave() {
     }
     const QString path = m_chooseSaveFile();
     if (path.isEmpty()) return;
+    m_lastFolder = QFileInfo(path).absolutePath();
+    SaveSettings();
     VectorFormat format;
     if (VectorFormatForFileName(path, format)) {
         const ModuleGrid grid{m_symbol.rows, m_symbol.cols, m_symbol.modules};

@@ -53,6 +53,8 @@ private:
     bool ReadData(QByteArray& bytes, DataMeaning& meaning);
     void RefuseText(const QString& message);
     void ShowAbout();
+    void LoadSettings();
+    void SaveSettings();
     QImage Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill);
 
     QComboBox* m_comboMode;
@@ -70,6 +72,7 @@ private:
     VectorStyle m_vectorStyle;  // and its look
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;
+    QString m_lastFolder;  // where the last file was saved
 };
 
 }  // namespace glyphrun::app

@@ -227,6 +227,31 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
     EXPECT_EQ(ReadFile(chosen.toStdString()).size(), 8u);
 }
 
+// The choices of one run are those of the next.
+TEST(Window, SettingsAreKeptBetweenRuns) {
+    {
+        Window first;
+        EXPECT_EQ(first.Find<QLineEdit>("moduleSizeEdit")->text(), QStringLiteral("4"));
+        first.Find<QComboBox>("modeCombo")->setCurrentIndex(2);
+        first.Set("moduleSizeEdit", "6");
+        first.Set("marginEdit", "3");
+        first.Set("sizePatternEdit", "-2");
+        first.Find<CColorSwatchButton>("barColorButton")->SetColor(RGB(20, 40, 160));
+        first.Find<QCheckBox>("gs1Check")->setChecked(true);
+        first.Set("textEdit", QStringLiteral("(01)09506000134352"));
+        first.Encode();
+        ASSERT_TRUE(first.dialog.Image().IsValid());
+    }
+    Window second;
+    EXPECT_EQ(second.Find<QComboBox>("modeCombo")->currentIndex(), 2);
+    EXPECT_EQ(second.Find<QLineEdit>("moduleSizeEdit")->text(), QStringLiteral("6"));
+    EXPECT_EQ(second.Find<QLineEdit>("marginEdit")->text(), QStringLiteral("3"));
+    EXPECT_EQ(second.Find<QLineEdit>("sizePatternEdit")->text(), QStringLiteral("-2"));
+    EXPECT_EQ(second.Find<CColorSwatchButton>("barColorButton")->GetColor(), RGB(20, 40, 160));
+    EXPECT_TRUE(second.Find<QCheckBox>("gs1Check")->isChecked());
+    EXPECT_FALSE(second.Find<QCheckBox>("utf8Check")->isChecked());
+}
+
 // Under the preview, what the last Encode made, or why it failed.
 TEST(Window, StatusLineSaysWhatWasMade) {
     Window window;
@@ -303,6 +328,11 @@ TEST(Window, WithoutADisplayItSaysSoInOneLine) {
 int main(int argc, char** argv) {
     // Headless unless told otherwise, test discovery included.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window keeps its settings in a folder of this run's own, so that
+    // no test meets another's and the user's stay untouched.
+    const QTemporaryDir settingsFolder;
+    if (!settingsFolder.isValid()) return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsFolder.path()));
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
