@@ -29,6 +29,18 @@ namespace {
 
 using namespace glyphrun::testing;
 
+Picture PictureOf(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    Picture picture{rgb.width(), rgb.height(), {}};
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb p = rgb.pixel(x, y);
+            picture.pixels.push_back(
+                {static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)), static_cast<uint8_t>(qBlue(p)), 255});
+        }
+    return picture;
+}
+
 struct Window {
     CMainDialog dialog;
     QStringList messages;
@@ -39,17 +51,7 @@ struct Window {
     void Encode() { Find<QPushButton>("encodeButton")->click(); }
     // The preview as the window shows it.
     Picture Preview() {
-        const QImage shown = dialog.grab(QRect(0, 0, CMainDialog::kPreviewWidth, CMainDialog::kPreviewHeight))
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        Picture picture{shown.width(), shown.height(), {}};
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x) {
-                const QRgb p = shown.pixel(x, y);
-                picture.pixels.push_back({static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)),
-                                          static_cast<uint8_t>(qBlue(p)), 255});
-            }
-        return picture;
+        return PictureOf(dialog.grab(QRect(0, 0, CMainDialog::kPreviewWidth, CMainDialog::kPreviewHeight)).toImage());
     }
 };
 
@@ -274,17 +276,10 @@ TEST(Window, CopiesTheSymbolToTheClipboard) {
     window.Encode();
     for (QShortcut* shortcut : window.dialog.findChildren<QShortcut*>())  // what Ctrl+C starts
         if (shortcut->key() == QKeySequence(QKeySequence::Copy)) emit shortcut->activated();
-    const QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    const QImage copied = QGuiApplication::clipboard()->image();
     ASSERT_FALSE(copied.isNull());
     EXPECT_EQ(copied.width(), static_cast<int>(window.dialog.Image().GetWidth()));
-    Picture picture{copied.width(), copied.height(), {}};
-    for (int y = 0; y < copied.height(); ++y)
-        for (int x = 0; x < copied.width(); ++x) {
-            const QRgb p = copied.pixel(x, y);
-            picture.pixels.push_back({static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)),
-                                      static_cast<uint8_t>(qBlue(p)), 255});
-        }
-    EXPECT_EQ(ReadSymbolIn(picture, 4), "COPY 2026");
+    EXPECT_EQ(ReadSymbolIn(PictureOf(copied), 4), "COPY 2026");
 }
 
 TEST(Window, LargeSymbolStaysInThePreview) {
