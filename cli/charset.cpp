@@ -29,12 +29,8 @@ constexpr EciCharset kCharsets[] = {
 
 // "U+00E9" for the character whose UTF-8 sequence starts at `at`.
 std::string CodePointAt(std::string_view text, size_t at) {
-    const size_t length = Utf8SequenceAt(text, at);
-    static constexpr uint8_t kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    uint32_t value = static_cast<uint8_t>(text[at]) & kLeadBits[length];
-    for (size_t i = 1; i < length; ++i) value = value << 6 | (static_cast<uint8_t>(text[at + i]) & 0x3F);
     char name[16];
-    std::snprintf(name, sizeof name, "U+%04X", value);
+    std::snprintf(name, sizeof name, "U+%04X", Utf8CharacterAt(text, at).code);
     return name;
 }
 
@@ -66,20 +62,15 @@ Failure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meani
     if (Failure failure = CheckUtf8(text)) return failure;
     bytes.clear();
     for (size_t at = 0; at < text.size();) {
-        const size_t length = Utf8SequenceAt(text, at);
-        const auto lead = static_cast<uint8_t>(text[at]);
-        // U+0080 to U+00FF are the two-byte sequences led by 0xC2 and 0xC3.
-        if (length == 1) {
-            bytes.push_back(text[at]);
-        } else if (length == 2 && (lead == 0xC2 || lead == 0xC3)) {
-            bytes.push_back(static_cast<char>((lead & 0x03) << 6 | (static_cast<uint8_t>(text[at + 1]) & 0x3F)));
-        } else {
+        const Utf8Character character = Utf8CharacterAt(text, at);
+        if (character.code > 0xFF) {
             bytes.assign(text);
             meaning.eciGiven = true;
             meaning.eci = kUtf8Eci;
             return {};
         }
-        at += length;
+        bytes.push_back(static_cast<char>(character.code));  // ISO 8859-1 is the first 256 code points
+        at += character.length;
     }
     return {};
 }
