@@ -25,6 +25,7 @@
 #include "color_swatch_button.h"
 #include "dialog_units.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/render.h"
 #include "glyphrun/gs1.h"
 #include "text_bytes.h"
 
@@ -248,9 +249,7 @@ void CMainDialog::OnEncode() {
     const EncodeResult encoded = Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())},
                                         EncodeOptions{SchemeForMode(options.mode), sizePattern, meaning});
     m_symbol = encoded ? encoded.symbol : Symbol{};
-    m_vectorStyle = VectorStyle{static_cast<double>(moduleSize), VectorUnit::Pixel,
-                                (margin + moduleSize - 1) / moduleSize, ToRrggbb(options.barColor),
-                                ToRrggbb(options.backgroundColor)};
+    m_vectorStyle = VectorStyleOf(RasterStyle{moduleSize, margin, options.backgroundColor, options.barColor});
 
     const HBITMAP bitmap = EncodeToBitmap(&options);
     if (!bitmap) {

@@ -43,17 +43,14 @@ Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file)
     return {};
 }
 
-// The same picture as the raster files: the quiet zone keeps its width in
-// modules (the margin over the module size, rounded up), and --xdim only
-// changes the unit of the module's side.
+// The same picture as the raster files; --xdim only changes the unit of
+// the module's side.
 VectorStyle VectorStyleOf(const Options& options) {
-    VectorStyle style;
-    style.moduleSize = options.xdimMillimetres.value_or(options.moduleSize);
-    style.unit = options.xdimMillimetres ? VectorUnit::Millimetre : VectorUnit::Pixel;
-    style.quietZone = (options.margin + options.moduleSize - 1) / options.moduleSize;
-    style.foreground = ToRrggbb(options.foreground);
-    style.background = ToRrggbb(options.background);
-    style.drawBackground = !options.transparentBackground;
+    VectorStyle style = glyphrun::VectorStyleOf(RasterStyleOf(options));
+    if (options.xdimMillimetres) {
+        style.moduleSize = *options.xdimMillimetres;
+        style.unit = VectorUnit::Millimetre;
+    }
     return style;
 }
 

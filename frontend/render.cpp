@@ -47,6 +47,17 @@ void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uin
 
 }  // namespace
 
+VectorStyle VectorStyleOf(const RasterStyle& style) {
+    VectorStyle vector;
+    vector.moduleSize = style.moduleSize;
+    vector.unit = VectorUnit::Pixel;
+    vector.quietZone = (style.margin + style.moduleSize - 1) / style.moduleSize;
+    vector.foreground = ToRrggbb(style.bar);
+    vector.background = ToRrggbb(style.background);
+    vector.drawBackground = !style.transparentBackground;
+    return vector;
+}
+
 Symbol Rotated(const Symbol& symbol, int32_t degrees) {
     if (degrees != 90 && degrees != 180 && degrees != 270) return symbol;
     Symbol turned = symbol;

@@ -8,6 +8,7 @@
 #include "glyphrun/gdi_types.h"
 #include "glyphrun/gr_image.h"
 #include "glyphrun/symbol.h"
+#include "glyphrun/vector.h"
 
 namespace glyphrun {
 
@@ -19,6 +20,11 @@ struct RasterStyle {
     int32_t dpi = 96;  // the resolution the file records
     bool transparentBackground = false;  // PNG and GIF: the background's palette entry is transparent
 };
+
+// The same picture as a vector document, a module `style.moduleSize`
+// pixels: the quiet zone keeps its width in modules (the margin over the
+// module size, rounded up), a transparent background is left out.
+VectorStyle VectorStyleOf(const RasterStyle& style);
 
 // The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
 // value turns it by none): rows and columns swap at 90 and 270. Its size,
