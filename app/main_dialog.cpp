@@ -49,58 +49,71 @@ QPushButton* Button(const char* name, const QString& text, const QRect& where, Q
     return button;
 }
 
+// A place under the preview, in dialog units of the whole window, made
+// relative to the box that holds the controls.
+QRect ControlRect(int x, int y, int width, int height) {
+    return UnitsRect(x, y, width, height).translated(0, -CMainDialog::kControlsTop);
+}
+
 }  // namespace
 
 CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Glyphrun"));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
-    setFixedSize(Units(413), Units(317));  // 620 x 476: not resizable
+    setMinimumSize(Units(413), Units(317));  // 620 x 476; larger gives the preview the room
+    resize(minimumSize());
+    // Everything under the preview, as one: it keeps to the bottom of a
+    // larger window, centred, and the preview takes the rest.
+    auto* controls = new QWidget(this);
+    controls->setObjectName("controls");
+    controls->setGeometry(0, kControlsTop, kPreviewWidth, Units(317) - kControlsTop);
+    m_controls = controls;
 
     // In the order of the template, which is the tab order.
-    QPushButton* encode = Button("encodeButton", QStringLiteral("Encode"), UnitsRect(135, 296, 50, 14), this);
+    QPushButton* encode = Button("encodeButton", QStringLiteral("Encode"), ControlRect(135, 296, 50, 14), controls);
     encode->setDefault(true);  // the one default button
-    QPushButton* exit = Button("exitButton", QStringLiteral("Exit"), UnitsRect(347, 296, 50, 14), this);
-    QPushButton* save = Button("saveButton", QStringLiteral("Save"), UnitsRect(203, 296, 50, 14), this);
-    (new QGroupBox(this))->setGeometry(UnitsRect(7, 216, 399, 71));
-    PlacedLabel(QStringLiteral("Encode Mode"), UnitsRect(17, 232, 51, 10), this);
-    m_comboMode = new QComboBox(this);
+    QPushButton* exit = Button("exitButton", QStringLiteral("Exit"), ControlRect(347, 296, 50, 14), controls);
+    QPushButton* save = Button("saveButton", QStringLiteral("Save"), ControlRect(203, 296, 50, 14), controls);
+    (new QGroupBox(controls))->setGeometry(ControlRect(7, 216, 399, 71));
+    PlacedLabel(QStringLiteral("Encode Mode"), ControlRect(17, 232, 51, 10), controls);
+    m_comboMode = new QComboBox(controls);
     m_comboMode->setObjectName("modeCombo");
     m_comboMode->setEditable(true);
     m_comboMode->setInsertPolicy(QComboBox::NoInsert);
     m_comboMode->addItems({QStringLiteral("E_ASCII"), QStringLiteral("E_C40"), QStringLiteral("E_TEXT"),
                            QStringLiteral("E_X12"), QStringLiteral("E_EDIFACT"), QStringLiteral("E_BASE256")});
     m_comboMode->setMaxVisibleItems(5);
-    m_comboMode->setGeometry(UnitsRect(75, 231, 63, 12));
-    PlacedLabel(QStringLiteral("Module Size"), UnitsRect(17, 251, 51, 10), this);
-    m_editModuleSize = Edit("moduleSizeEdit", QStringLiteral("4"), UnitsRect(76, 250, 61, 12), this);
-    PlacedLabel(QStringLiteral("Margin"), UnitsRect(145, 233, 33, 10), this);
-    m_editMargin = Edit("marginEdit", QStringLiteral("10"), UnitsRect(183, 231, 61, 12), this);
-    m_btnBackground = new CColorSwatchButton(QStringLiteral("BackGround"), this);
+    m_comboMode->setGeometry(ControlRect(75, 231, 63, 12));
+    PlacedLabel(QStringLiteral("Module Size"), ControlRect(17, 251, 51, 10), controls);
+    m_editModuleSize = Edit("moduleSizeEdit", QStringLiteral("4"), ControlRect(76, 250, 61, 12), controls);
+    PlacedLabel(QStringLiteral("Margin"), ControlRect(145, 233, 33, 10), controls);
+    m_editMargin = Edit("marginEdit", QStringLiteral("10"), ControlRect(183, 231, 61, 12), controls);
+    m_btnBackground = new CColorSwatchButton(QStringLiteral("BackGround"), controls);
     m_btnBackground->setObjectName("backgroundButton");
-    m_btnBackground->setGeometry(UnitsRect(259, 229, 64, 13));
-    m_btnBarColor = new CColorSwatchButton(QStringLiteral("Bar Color"), this);
+    m_btnBackground->setGeometry(ControlRect(259, 229, 64, 13));
+    m_btnBarColor = new CColorSwatchButton(QStringLiteral("Bar Color"), controls);
     m_btnBarColor->setObjectName("barColorButton");
-    m_btnBarColor->setGeometry(UnitsRect(332, 229, 62, 13));
-    PlacedLabel(QStringLiteral("Text"), UnitsRect(17, 269, 24, 10), this);
-    m_editText = Edit("textEdit", QString::fromLatin1(kSampleText), UnitsRect(48, 268, 341, 12), this);
+    m_btnBarColor->setGeometry(ControlRect(332, 229, 62, 13));
+    PlacedLabel(QStringLiteral("Text"), ControlRect(17, 269, 24, 10), controls);
+    m_editText = Edit("textEdit", QString::fromLatin1(kSampleText), ControlRect(48, 268, 341, 12), controls);
     m_editText->setMaxLength(kBarcodeTextSize);  // one byte per character at most
-    PlacedLabel(QStringLiteral("sizePattern"), UnitsRect(146, 251, 52, 10), this);
-    m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), UnitsRect(211, 249, 61, 12), this);
+    PlacedLabel(QStringLiteral("sizePattern"), ControlRect(146, 251, 52, 10), controls);
+    m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), ControlRect(211, 249, 61, 12), controls);
     // What the text means, under the colour buttons.
-    m_checkGs1 = new QCheckBox(QStringLiteral("GS1"), this);
+    m_checkGs1 = new QCheckBox(QStringLiteral("GS1"), controls);
     m_checkGs1->setObjectName("gs1Check");
     m_checkGs1->setToolTip(QStringLiteral("The text is GS1 element strings in brackets: (01)09506000134352(10)ABC"));
-    m_checkGs1->setGeometry(UnitsRect(283, 250, 40, 12));
-    m_checkUtf8 = new QCheckBox(QStringLiteral("UTF-8"), this);
+    m_checkGs1->setGeometry(ControlRect(283, 250, 40, 12));
+    m_checkUtf8 = new QCheckBox(QStringLiteral("UTF-8"), controls);
     m_checkUtf8->setObjectName("utf8Check");
     m_checkUtf8->setToolTip(QStringLiteral("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
-    m_checkUtf8->setGeometry(UnitsRect(334, 250, 50, 12));
+    m_checkUtf8->setGeometry(ControlRect(334, 250, 50, 12));
 
     // A line between the preview and the controls.
-    m_status = new QLabel(this);
+    m_status = new QLabel(controls);
     m_status->setObjectName("statusLine");
-    m_status->setGeometry(8, kPreviewHeight - 2, kPreviewWidth - 16, 13);
+    m_status->setGeometry(8, 0, kPreviewWidth - 16, 13);
 
     QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin, m_btnBackground,
                         m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8};
@@ -349,6 +362,13 @@ QImage CMainDialog::Drawn(int width, int height, int x, int y, int cx, int cy, c
     return image;
 }
 
+QSize CMainDialog::PreviewArea() const { return QSize(width(), m_controls->y() + 2); }
+
+void CMainDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    m_controls->move((width() - m_controls->width()) / 2, height() - m_controls->height());
+}
+
 // A symbol larger than the preview is shown shrunk by a whole factor, so
 // that its modules stay whole pixels wherever the factor divides them; the
 // preview never covers the controls, and Save and Copy keep the full size.
@@ -356,9 +376,11 @@ void CMainDialog::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
     const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
-    const int shrink = std::max({1, (width + kPreviewWidth - 1) / kPreviewWidth, (height + kPreviewHeight - 1) / kPreviewHeight});
+    const QSize area = PreviewArea();
+    const int shrink =
+        std::max({1, (width + area.width() - 1) / area.width(), (height + area.height() - 1) / area.height()});
     const int cx = width / shrink, cy = height / shrink;
-    const QImage preview = Drawn(kPreviewWidth, kPreviewHeight, (kPreviewWidth - cx) / 2, (kPreviewHeight - cy) / 2, cx, cy,
+    const QImage preview = Drawn(area.width(), area.height(), (area.width() - cx) / 2, (area.height() - cy) / 2, cx, cy,
                                  palette().color(QPalette::Window));
     QPainter(this).drawImage(0, 0, preview);
 }

@@ -22,7 +22,9 @@ class CColorSwatchButton;
 class CMainDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kPreviewWidth = 620, kPreviewHeight = 313;
+    // The preview at the window's smallest size, which is its first; the
+    // controls start just above its lower edge.
+    static constexpr int kPreviewWidth = 620, kPreviewHeight = 313, kControlsTop = kPreviewHeight - 2;
 
     explicit CMainDialog(QWidget* parent = nullptr);
 
@@ -47,6 +49,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value);
@@ -55,6 +58,7 @@ private:
     void ShowAbout();
     void LoadSettings();
     void SaveSettings();
+    QSize PreviewArea() const;  // the window above the controls
     QImage Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill);
 
     QComboBox* m_comboMode;
@@ -66,6 +70,7 @@ private:
     QLineEdit* m_editText;
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
+    QWidget* m_controls;  // everything under the preview
     QLabel* m_status;  // under the preview: what the last Encode made, or why it failed
     GrImage m_image;
     Symbol m_symbol;           // the last encode's symbol, for the vector formats

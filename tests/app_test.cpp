@@ -49,9 +49,9 @@ struct Window {
     T* Find(const char* name) { return dialog.findChild<T*>(name); }
     void Set(const char* field, const QString& value) { Find<QLineEdit>(field)->setText(value); }
     void Encode() { Find<QPushButton>("encodeButton")->click(); }
-    // The preview as the window shows it.
+    // The preview as the window shows it: all above the controls.
     Picture Preview() {
-        return PictureOf(dialog.grab(QRect(0, 0, CMainDialog::kPreviewWidth, CMainDialog::kPreviewHeight)).toImage());
+        return PictureOf(dialog.grab(QRect(0, 0, dialog.width(), Find<QWidget>("controls")->y())).toImage());
     }
 };
 
@@ -282,7 +282,7 @@ TEST(Window, CopiesTheSymbolToTheClipboard) {
     EXPECT_EQ(ReadSymbolIn(PictureOf(copied), 4), "COPY 2026");
 }
 
-TEST(Window, LargeSymbolStaysInThePreview) {
+TEST(Window, LargeSymbolStaysInThePreviewAndGrowsWithTheWindow) {
     Window window;
     window.Set("moduleSizeEdit", "12");
     window.Set("textEdit", QString(200, QLatin1Char('Z')));
@@ -296,6 +296,14 @@ TEST(Window, LargeSymbolStaysInThePreview) {
     const QImage below = window.dialog.grab(QRect(0, CMainDialog::kPreviewHeight, 620, 8)).toImage();
     const QRgb background = window.dialog.palette().color(QPalette::Window).rgb();
     for (int x = 0; x < below.width(); x += 7) EXPECT_EQ(below.pixel(x, 2), background) << x;
+
+    // A larger window shows it whole, with the controls kept at the bottom.
+    const QWidget* encode = window.Find<QWidget>("encodeButton");
+    const int smallestHeight = window.dialog.height(), encodeTop = encode->mapTo(&window.dialog, QPoint()).y();
+    window.dialog.show();  // a hidden window has its resize only when shown
+    window.dialog.resize(1000, 1000);
+    EXPECT_EQ(ReadSymbolIn(window.Preview(), 12), std::string(200, 'Z'));
+    EXPECT_EQ(encode->mapTo(&window.dialog, QPoint()).y() - encodeTop, 1000 - smallestHeight);
 }
 
 // Started where no display can be had, the window says so in one line,
