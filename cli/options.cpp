@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "glyphrun/version.h"
+
 namespace glyphrun::cli {
 namespace {
 
@@ -349,7 +351,7 @@ CommandLine ParseOptions(int argc, char** argv) {
 }
 
 const char* HelpText() { return kUsage; }
-const char* VersionText() { return "glyphrun-cli 0.1.0\n"; }
+const char* VersionText() { return "glyphrun-cli " GLYPHRUN_VERSION "\n"; }
 
 bool IsVector(OutputKind kind) { return kind == OutputKind::Svg || kind == OutputKind::Eps; }
 

@@ -62,10 +62,6 @@ PaintBox PaintBoxOf(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) {
     return PaintBox{left, top, std::max(left, right), std::max(top, bottom)};
 }
 
-struct Bgr {
-    float b, g, r;
-};
-
 }  // namespace
 
 int32_t GrImage::Draw(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, const RECT* clip, bool smooth) {
