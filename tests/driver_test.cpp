@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -106,10 +107,13 @@ TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     e.record.margin = 0;
     EXPECT_EQ(e.Run("A"), 0);
 
-    e.record.margin = 1;  // a record changed after encoding is not painted out of bounds
+    e.record.margin = 1;  // a record changed after encoding is not painted at all, so not out of bounds
     ASSERT_EQ(e.Run("A"), 1);
+    const uint8_t* pixels = e.record.image->pixels;
+    const std::vector<uint8_t> painted(pixels, pixels + ModuleImagePixelCount(e.record.image) * 3);
     e.record.moduleSize = 2147483647;
     GenerateImage(&e.record);
+    EXPECT_TRUE(std::equal(painted.begin(), painted.end(), e.record.image->pixels));
 }
 
 }  // namespace

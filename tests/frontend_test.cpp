@@ -6,6 +6,7 @@
 #include "glyphrun/codecs.h"
 #include "glyphrun/frontend.h"
 #include "image_readers.h"
+#include "screen_depth.h"
 
 namespace glyphrun {
 namespace {
@@ -116,7 +117,7 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
 TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
     const std::string text = "GLYPH 0123456789";
     for (int depth : {32, 16, 8}) {
-        SetScreenDepth(depth);
+        const ScreenDepth screenDepth(depth);
         for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
             for (int32_t size : {kSmallestSquare, kSmallestRectangle}) {
                 Options options(text, mode, size);
@@ -131,7 +132,6 @@ TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
                 EXPECT_EQ(ReadSymbolIn(*picture, 2), text) << "depth " << depth << " mode " << mode << " size " << size;
             }
     }
-    SetScreenDepth(32);
 }
 
 }  // namespace

@@ -5,14 +5,12 @@
 
 #include "glyphrun/gdi.h"
 #include "guarded_buffer.h"
+#include "screen_depth.h"
 
 namespace glyphrun {
 namespace {
 
-struct ScreenDepth {
-    explicit ScreenDepth(int bpp) { SetScreenDepth(bpp); }
-    ~ScreenDepth() { SetScreenDepth(32); }
-};
+using testing::ScreenDepth;
 
 TEST(Gdi, HandlesAreCheckedAndNothingLeaks) {
     const int before = CountGdiObjects();

@@ -40,9 +40,6 @@ TEST(Gif, CompressorsByteForByte) {
     EXPECT_EQ(ImageData(EncodeRow({1, 1, 1, 1, 1}, 1, 2), 2), (Bytes{2, 0x8C, 0x5D}));
     // 1000 equal pixels: runs of 1 to 44 from the decoder's own table, 47 codes of 9 bits.
     EXPECT_EQ(ImageData(EncodeRow(std::vector<int>(1000, 7), 8, 2), 256).size(), 1u + 53u);
-    EXPECT_EQ(GrImageGIF::rle_isqrt(24), 4u);
-    EXPECT_EQ(GrImageGIF::rle_isqrt(100), 10u);
-    EXPECT_EQ(GrImageGIF::rle_compute_triangle_count(10, 3), 6u);
 }
 
 // Both readers see exactly the image: giflib composing every block, and

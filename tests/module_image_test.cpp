@@ -40,8 +40,6 @@ TEST(ModuleImage, DegenerateTransformFails) {
     Point2 p;
     Matrix3 degenerate{};
     EXPECT_EQ(TransformPoint(p, {1, 1}, degenerate), 0);
-    EXPECT_EQ(p.x, 3.4028234663852886e38);
-    EXPECT_EQ(p.y, 3.4028234663852886e38);
 }
 
 }  // namespace
