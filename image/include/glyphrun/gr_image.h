@@ -4,12 +4,14 @@
 // report failure by their result and leave a one-line reason in
 // GetLastError(); nothing throws.
 //
-// Saving and encoding (Save, Encode) dispatch to the writers of the codecs
-// library, which provides them: link glyphrun_codecs to use them.
+// Saving and encoding (Save, Encode) dispatch to the writer registered for
+// the type. This library knows no file format: glyphrun_codecs registers
+// the BMP, GIF and PNG writers whenever it is linked.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "glyphrun/gdi.h"
 #include "glyphrun/gr_file.h"
@@ -23,6 +25,17 @@ enum ImageType : uint32_t {
     TypePng = 3,
 };
 inline constexpr uint32_t kImageTypeCount = 4;
+
+class GrImage;
+
+// The writer of one image type: `make` gives a codec object, which Encode
+// turns into a view of the image being written, and `encode` runs it.
+struct ImageWriter {
+    std::unique_ptr<GrImage> (*make)();
+    bool (*encode)(GrImage& codec, GrFile* file);
+};
+// Makes `writer` the one for `type` (1 to kImageTypeCount - 1).
+void RegisterImageWriter(uint32_t type, ImageWriter writer);
 
 class GrImage {
 public:
@@ -120,7 +133,7 @@ public:
     static RGBQUAD RGBtoRGBQUAD(COLORREF color);
     static COLORREF RGBQUADtoRGB(RGBQUAD color);
 
-    // ---- saving (provided by the codecs library)
+    // ---- saving (the writers come from the codecs library)
     // Writes the whole file or nothing: the type and image are checked
     // first, the bytes go to a temporary file that replaces `path` only
     // once complete. A device or pipe is written into directly.
