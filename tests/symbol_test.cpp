@@ -18,7 +18,7 @@ std::span<const uint8_t> BytesOf(const std::string& text) {
 
 TEST(Symbol, EverySizeAgreesWithTheRecordsAndReads) {
     std::mt19937 rng(11);
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         const SymbolSize& table = SymbolSizes()[size];
         std::string text(table.dataCodewords - 1, '\0');
