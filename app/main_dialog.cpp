@@ -104,11 +104,17 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_checkGs1 = new QCheckBox(QStringLiteral("GS1"), controls);
     m_checkGs1->setObjectName("gs1Check");
     m_checkGs1->setToolTip(QStringLiteral("The text is GS1 element strings in brackets: (01)09506000134352(10)ABC"));
-    m_checkGs1->setGeometry(ControlRect(283, 250, 40, 12));
+    m_checkGs1->setGeometry(ControlRect(280, 250, 32, 12));
     m_checkUtf8 = new QCheckBox(QStringLiteral("UTF-8"), controls);
     m_checkUtf8->setObjectName("utf8Check");
     m_checkUtf8->setToolTip(QStringLiteral("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
-    m_checkUtf8->setGeometry(ControlRect(334, 250, 50, 12));
+    m_checkUtf8->setGeometry(ControlRect(314, 250, 40, 12));
+    // Which sizes sizePattern reaches, beside what the text means.
+    m_checkDmre = new QCheckBox(QStringLiteral("DMRE"), controls);
+    m_checkDmre->setObjectName("dmreCheck");
+    m_checkDmre->setToolTip(QStringLiteral("The DMRE rectangles too: sizePattern 30-47 picks one, and -2 the smallest "
+                                           "rectangle of all (not every reader reads DMRE)"));
+    m_checkDmre->setGeometry(ControlRect(356, 250, 40, 12));
 
     // A line between the preview and the controls.
     m_status = new QLabel(controls);
@@ -116,7 +122,7 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_status->setGeometry(8, 0, kPreviewWidth - 16, 13);
 
     QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin, m_btnBackground,
-                        m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8};
+                        m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8, m_checkDmre};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     m_btnBackground->SetColor(RGB(255, 255, 255));
@@ -159,6 +165,7 @@ void CMainDialog::LoadSettings() {
     m_btnBarColor->SetColor(settings.value(QStringLiteral("barColor"), m_btnBarColor->GetColor()).toUInt());
     m_checkGs1->setChecked(settings.value(QStringLiteral("gs1"), false).toBool());
     m_checkUtf8->setChecked(settings.value(QStringLiteral("utf8"), false).toBool());
+    m_checkDmre->setChecked(settings.value(QStringLiteral("dmre"), false).toBool());
     m_lastFolder = settings.value(QStringLiteral("folder")).toString();
 }
 
@@ -172,6 +179,7 @@ void CMainDialog::SaveSettings() {
     settings.setValue(QStringLiteral("barColor"), static_cast<uint>(m_btnBarColor->GetColor()));
     settings.setValue(QStringLiteral("gs1"), m_checkGs1->isChecked());
     settings.setValue(QStringLiteral("utf8"), m_checkUtf8->isChecked());
+    settings.setValue(QStringLiteral("dmre"), m_checkDmre->isChecked());
     settings.setValue(QStringLiteral("folder"), m_lastFolder);
 }
 
@@ -236,21 +244,25 @@ bool CMainDialog::ReadNumber(QLineEdit* field, const QString& name, int low, int
 
 void CMainDialog::OnEncode() {
     int moduleSize, margin, sizePattern;
+    const bool dmre = m_checkDmre->isChecked();
     if (!ReadNumber(m_editModuleSize, QStringLiteral("Module Size"), 1, 50, moduleSize) ||
         !ReadNumber(m_editMargin, QStringLiteral("Margin"), 0, 500, margin) ||
-        !ReadNumber(m_editSizePattern, QStringLiteral("sizePattern"), kSmallestRectangle, kSymbolSizeCount - 1,
-                    sizePattern))
+        !ReadNumber(m_editSizePattern, QStringLiteral("sizePattern"), kSmallestRectangle,
+                    (dmre ? kAllSymbolSizeCount : kSymbolSizeCount) - 1, sizePattern))
         return;
     QByteArray bytes;
     DataMeaning meaning{};
     if (!ReadData(bytes, meaning)) return;
+    // Typed text that matches no item selects none: the automatic choice.
+    const int32_t mode = ModeForItem(m_comboMode->findText(m_comboMode->currentText()));
+    EncodeOptions encodeOptions{SchemeForMode(mode), sizePattern, meaning};
+    encodeOptions.dmre = dmre;
 
     BarcodeOptions options;
     SetDefaultBarcodeOptions(&options);
-    // Typed text that matches no item selects none: the automatic choice.
-    options.mode = ModeForItem(m_comboMode->findText(m_comboMode->currentText()));
+    options.mode = mode;
     options.moduleSize = moduleSize;
-    options.sizeIndex = sizePattern;
+    options.sizeIndex = RequestedSize(encodeOptions);  // -2 widened to the DMRE sizes as for Encode
     options.margin = margin;
     options.backgroundColor = m_btnBackground->GetColor();
     options.barColor = m_btnBarColor->GetColor();
@@ -259,8 +271,8 @@ void CMainDialog::OnEncode() {
     options.meaning = meaning;
 
     // The vector formats draw the same symbol from its modules.
-    const EncodeResult encoded = Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())},
-                                        EncodeOptions{SchemeForMode(options.mode), sizePattern, meaning});
+    const EncodeResult encoded =
+        Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())}, encodeOptions);
     m_symbol = encoded ? encoded.symbol : Symbol{};
     m_vectorStyle = VectorStyleOf(RasterStyle{moduleSize, margin, options.backgroundColor, options.barColor});
 

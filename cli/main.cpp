@@ -60,13 +60,14 @@ Failure ReadAll(const Input& input, std::string& bytes) {
 
 void ListSizes() {
     cli::WriteOut("index  size     data  error\n");
-    for (int32_t index = 0; index < kSymbolSizeCount; ++index) {
+    for (int32_t index = 0; index < kAllSymbolSizeCount; ++index) {
         const auto attribute = [index](SymbolAttribute a) { return QuerySymbolAttribute(a, index); };
         const std::string size = std::to_string(attribute(SymbolAttribute::AttrSymbolRows)) + "x" +
                                  std::to_string(attribute(SymbolAttribute::AttrSymbolCols));
         char line[64];
-        std::snprintf(line, sizeof line, "%5d  %-7s %5d  %5d\n", index, size.c_str(),
-                      attribute(SymbolAttribute::AttrDataCodewords), attribute(SymbolAttribute::AttrEccCodewords));
+        std::snprintf(line, sizeof line, "%5d  %-7s %5d  %5d%s\n", index, size.c_str(),
+                      attribute(SymbolAttribute::AttrDataCodewords), attribute(SymbolAttribute::AttrEccCodewords),
+                      IsDmreSize(index) ? "  DMRE" : "");
         cli::WriteOut(line);
     }
 }

@@ -24,7 +24,13 @@ const char kUsage[] =
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
     "                     writes PNG to standard output\n"
     "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
-    "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
+    "  -s, --size SIZE    square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
+    "                     16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
+    "                     21471, indexes 30-47, used only when asked for): -s dmre TEXT\n"
+    "      --dmre         with -s rect, the same as -s dmre: -s rect --dmre -o label.png TEXT\n"
+    "      --iso144       a 144x144 symbol's check codewords in the block order that libdmtx\n"
+    "                     reads; most readers read only the default order:\n"
+    "                     -s 144x144 --iso144 -i data.txt -o big.png\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
     "      --margin N     the quiet zone in pixels instead, 0 or more\n"
@@ -41,7 +47,8 @@ const char kUsage[] =
     "                     zero-padded to the run's length (-o label-####.png)\n"
     "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
     "                     are the same for any N\n"
-    "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords\n"
+    "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords,\n"
+    "                     and DMRE for the DMRE sizes\n"
     "      --gs1          the input is GS1 element strings in brackets, such as\n"
     "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
     "      --eci N        put the ECI designator N (0-999999) before the data, the text\n"
@@ -91,7 +98,7 @@ int32_t ParseBounded(const char* option, const std::string& text, long low, long
 
 // The index of the symbol of `rows` x `cols` modules, or -1.
 int32_t IndexOfDimensions(uint32_t rows, uint32_t cols) {
-    for (int32_t index = 0; index < kSymbolSizeCount; ++index)
+    for (int32_t index = 0; index < kAllSymbolSizeCount; ++index)
         if (QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, index) == static_cast<int32_t>(rows) &&
             QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, index) == static_cast<int32_t>(cols))
             return index;
@@ -101,6 +108,7 @@ int32_t IndexOfDimensions(uint32_t rows, uint32_t cols) {
 int32_t ParseSize(const std::string& text) {
     if (text == "square") return kSmallestSquare;
     if (text == "rect") return kSmallestRectangle;
+    if (text == "dmre") return kSmallestRectangleOrDmre;
     const size_t x = text.find('x');
     uint32_t rows = 0, cols = 0, index = 0;
     if (x != std::string::npos && ParseWhole(std::string_view(text).substr(0, x), rows) &&
@@ -109,9 +117,9 @@ int32_t ParseSize(const std::string& text) {
         if (found < 0) UsageError("no symbol has the size '" + text + "' (--list-sizes shows them)");
         return found;
     }
-    if (x == std::string::npos && ParseWhole(text, index) && index < static_cast<uint32_t>(kSymbolSizeCount))
+    if (x == std::string::npos && ParseWhole(text, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount))
         return static_cast<int32_t>(index);
-    UsageError("--size takes square, rect, an index 0-" + std::to_string(kSymbolSizeCount - 1) +
+    UsageError("--size takes square, rect, dmre, an index 0-" + std::to_string(kAllSymbolSizeCount - 1) +
                " or ROWSxCOLS such as 16x48, not '" + text + "'");
 }
 
@@ -209,6 +217,8 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.transparentBackground &&
         (options.outputKind == OutputKind::Bmp || options.outputKind == OutputKind::Pgm))
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
+    if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
+        UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
     if (options.xdimMillimetres && !options.outputPath)
         UsageError("--xdim sizes the output: give --output");
     if (options.xdimMillimetres && !IsVector(options.outputKind) && !options.dpi)
@@ -243,13 +253,15 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion
+        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion, kDmre, kIso144
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
         {"mode", required_argument, nullptr, 'm'},
         {"size", required_argument, nullptr, 's'},
+        {"dmre", no_argument, nullptr, kDmre},
+        {"iso144", no_argument, nullptr, kIso144},
         {"module", required_argument, nullptr, kModule},
         {"margin", required_argument, nullptr, kMargin},
         {"quiet-zone", required_argument, nullptr, kQuietZone},
@@ -286,6 +298,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 break;
             case 'm': options.scheme = ParseMode(optarg); break;
             case 's': options.size = ParseSize(optarg); break;
+            case kDmre: options.dmre = true; break;
+            case kIso144: options.iso144 = true; break;
             case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, kMaxImageSide); break;
             case kMargin: margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
             case kQuietZone: options.quietZone = ParseBounded("--quiet-zone", optarg, 0, kMaxImageSide); break;

@@ -128,8 +128,10 @@ Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes,
 Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, DataMeaning& meaning) {
     std::string bytes;
     if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
-    EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                                 EncodeOptions{options.scheme, options.size, meaning});
+    EncodeOptions encodeOptions{options.scheme, options.size, meaning};
+    encodeOptions.dmre = options.dmre;
+    encodeOptions.iso144 = options.iso144;
+    EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, encodeOptions);
     if (!result) return {result.reason()};
     symbol = std::move(result.symbol);
     return {};
@@ -155,7 +157,8 @@ Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string
 
 std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, const Options& options,
                            const std::string& path) {
-    std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " (index " +
+    std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) +
+                       (IsDmreSize(symbol.sizeIndex) ? " DMRE" : "") + " (index " +
                        std::to_string(symbol.sizeIndex) + "), " + std::to_string(symbol.dataCodewords) + " of " +
                        std::to_string(symbol.capacity()) + " data codewords, ";
     const std::vector<SchemeRun> runs = SchemeRunsOf(symbol);

@@ -18,6 +18,7 @@ std::string SizeName(int32_t sizeIndex) {
 std::string RequestName(int32_t requestedSize) {
     if (requestedSize == kSmallestSquare) return "the largest square symbol (144x144)";
     if (requestedSize == kSmallestRectangle) return "the largest rectangular symbol (16x48)";
+    if (requestedSize == kSmallestRectangleOrDmre) return "the largest rectangular or DMRE symbol (26x64)";
     return "the requested size " + SizeName(requestedSize);
 }
 
@@ -157,7 +158,7 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
             return "the input needs " + std::to_string(f.needed) + " data codewords but " +
                    RequestName(f.requestedSize) + " holds " + std::to_string(f.capacity);
         case EncodeError::InvalidSize:
-            return "invalid symbol size index (use 0-29, -1 for square or -2 for rectangle)";
+            return "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)";
         case EncodeError::ImageSizeOutOfRange:
             return "the image would be " + std::to_string(f.imageWidth) + "x" + std::to_string(f.imageHeight) +
                    " pixels; each side must be 1 to " + std::to_string(kMaxImageSide);

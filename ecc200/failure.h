@@ -1,6 +1,8 @@
 // Internal: recording why an encode failed.
 #pragma once
 
+#include <span>
+
 #include "glyphrun/ecc200.h"
 
 namespace glyphrun {
@@ -15,21 +17,12 @@ inline int32_t Fail(EncodeFailure* failure, EncodeError error, EncodeScheme sche
     return 0;
 }
 
-inline bool IsValidRequest(int32_t requestedSize) {
-    return requestedSize == kSmallestSquare || requestedSize == kSmallestRectangle ||
-           (requestedSize >= 0 && requestedSize < kSymbolSizeCount);
-}
+// The sizes a request covers, one fixed size or a family, in the order of
+// its search: the first that holds the data is the one chosen, and the
+// last holds the most. Empty for a request that is neither.
+std::span<const int32_t> SizesOf(int32_t requestedSize);
 
-// The sizes a request covers, in increasing capacity: one fixed size or a family.
-struct SizeRange {
-    int32_t first, last;
-};
-
-inline SizeRange SizesOf(int32_t requestedSize) {
-    if (requestedSize == kSmallestSquare) return {0, 23};
-    if (requestedSize == kSmallestRectangle) return {24, kSymbolSizeCount - 1};
-    return {requestedSize, requestedSize};
-}
+inline bool IsValidRequest(int32_t requestedSize) { return !SizesOf(requestedSize).empty(); }
 
 // Records that `needed` data codewords do not fit the request: too long
 // past the largest symbol (`needed` then counts what was written so far),
@@ -38,7 +31,8 @@ inline int32_t FailToFit(EncodeFailure* failure, EncodeScheme scheme, int32_t ne
     Fail(failure, needed > kMaxDataCodewords ? EncodeError::TooLong : EncodeError::DoesNotFit, scheme);
     if (failure) {
         failure->needed = needed;
-        failure->capacity = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, SizesOf(requestedSize).last);
+        const std::span<const int32_t> sizes = SizesOf(requestedSize);
+        failure->capacity = sizes.empty() ? -1 : QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, sizes.back());
         failure->requestedSize = requestedSize;
     }
     return 0;

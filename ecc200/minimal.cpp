@@ -509,8 +509,7 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
     MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
     const int32_t unbounded = search.SolveUnbounded();
 
-    const SizeRange sizes = SizesOf(requestedSize);
-    for (int32_t size = sizes.first; size <= sizes.last; ++size) {
+    for (int32_t size : SizesOf(requestedSize)) {
         // A known capacity spares at most the last unlatch or length codeword.
         if (Capacity(size) < unbounded - 2) continue;
         const int32_t cost = search.Solve(Capacity(size));

@@ -27,6 +27,11 @@ struct Walk {
             col += cols;
             row += 4 - ((cols + 4) % 8);
         }
+        // That shift can carry a module of the bottom rows past the last
+        // one (in 26 x 40 and 26 x 48, whose mapping matrix has 24 rows and
+        // a multiple of 8 plus 4 columns); it goes on at the top, into the
+        // modules that no corner shape of those sizes takes.
+        if (row >= rows) row -= rows;
         visited[row * cols + col] = 1;
         bitModules.push_back(row * cols + col);
     }
@@ -116,8 +121,8 @@ MappingPlacement MapPlacement(int32_t sizeIndex) {
 
 const MappingPlacement& PlacementOf(int32_t sizeIndex) {
     // Made once per size on first use; the walk is the same for every symbol.
-    static std::once_flag made[kSymbolSizeCount];
-    static MappingPlacement placements[kSymbolSizeCount];
+    static std::once_flag made[kAllSymbolSizeCount];
+    static MappingPlacement placements[kAllSymbolSizeCount];
     std::call_once(made[sizeIndex], [sizeIndex] { placements[sizeIndex] = MapPlacement(sizeIndex); });
     return placements[sizeIndex];
 }
@@ -134,7 +139,7 @@ int32_t PlaceIntoMapping(uint8_t* modules, const uint8_t* codewords, int32_t siz
 }
 
 int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkValue) {
-    if (sizeIndex < 0 || sizeIndex >= kSymbolSizeCount || !message || !message->modules || !message->codewords)
+    if (sizeIndex < 0 || sizeIndex >= kAllSymbolSizeCount || !message || !message->modules || !message->codewords)
         return 0;
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     if (message->moduleCount != size.mappingRows() * size.mappingCols() ||

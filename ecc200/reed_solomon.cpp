@@ -75,7 +75,7 @@ struct ProductTable {
 };
 
 const ProductTable& ProductsFor(int32_t eccCount) {
-    // Made once per generator on first use: the sizes use sixteen lengths.
+    // Made once per generator on first use: the sizes use 25 lengths.
     static std::once_flag made[kMaxEccPerBlock + 1];
     static std::unique_ptr<ProductTable> tables[kMaxEccPerBlock + 1];
     std::call_once(made[eccCount], [eccCount] {
@@ -95,9 +95,11 @@ uint64_t Load(const uint8_t* bytes) {
     return word;
 }
 
+constexpr int32_t k144x144 = 23;
+
 }  // namespace
 
-void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex) {
+void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     const int32_t dataCount = size.dataCodewords, eccCount = size.eccPerBlock, blocks = size.blocks;
     const int32_t total = size.totalCodewords();
@@ -112,15 +114,19 @@ void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex) {
                 std::memcpy(q + i, &word, sizeof word);
             }
         }
-        // Check codewords interleave like the data; in 144 x 144 the two
-        // shorter blocks come first, right after the last data codeword.
-        int32_t q0 = DataCodewordsInBlock(sizeIndex, block) * blocks + block;
+        // Check codewords interleave like the data. Most readers read on in
+        // the data's interleaving, so where the blocks are uneven the
+        // shorter blocks' checks come first, right after the last data
+        // codeword (in 144 x 144 blocks 8 and 9); the ISO layout of
+        // 144 x 144 starts with block 0's.
+        int32_t q0 = (iso144 && sizeIndex == k144x144) ? dataCount + block
+                                                       : DataCodewordsInBlock(sizeIndex, block) * blocks + block;
         for (int32_t i = 0; i < eccCount && q0 < total; ++i, q0 += blocks) codewords[q0] = q[i];
     }
 }
 
 int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
-    if (sizeIndex < 0 || sizeIndex >= kSymbolSizeCount || !message || !message->codewords ||
+    if (sizeIndex < 0 || sizeIndex >= kAllSymbolSizeCount || !message || !message->codewords ||
         message->codewordCount != SymbolSizes()[sizeIndex].totalCodewords())
         return 0;
     FillCheckCodewords(message->codewords, sizeIndex);

@@ -46,7 +46,7 @@ void LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mappin
     }
 }
 
-void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex) {
+void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144) {
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     symbol.sizeIndex = sizeIndex;
     symbol.rows = size.rows;
@@ -55,7 +55,7 @@ void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex
     symbol.codewords.assign(static_cast<size_t>(size.totalCodewords()), 0);
     std::memcpy(symbol.codewords.data(), data, static_cast<size_t>(count));
     PadCodewords(symbol.codewords.data(), count, size.dataCodewords);
-    FillCheckCodewords(symbol.codewords.data(), sizeIndex);
+    FillCheckCodewords(symbol.codewords.data(), sizeIndex, iso144);
 
     uint8_t mapping[kMaxMappingModules];
     std::memset(mapping, 0, static_cast<size_t>(size.mappingRows()) * size.mappingCols());
@@ -65,20 +65,24 @@ void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex
 
 }  // namespace
 
+int32_t RequestedSize(const EncodeOptions& options) {
+    return options.dmre && options.size == kSmallestRectangle ? kSmallestRectangleOrDmre : options.size;
+}
+
 EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options) {
     EncodeResult result;
     // A length past the counts' range is far past what any symbol holds.
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, options.size);
+        FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, RequestedSize(options));
         return result;
     }
     uint8_t codewords[kMaxDataCodewords];
-    int32_t sizeIndex = options.size;
+    int32_t sizeIndex = RequestedSize(options);
     const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, data.data(), static_cast<int32_t>(data.size()),
                                           options.scheme, sizeIndex, &result.failure, options.meaning);
     if (count <= 0) return result;
     try {
-        Build(result.symbol, codewords, count, sizeIndex);
+        Build(result.symbol, codewords, count, sizeIndex, options.iso144);
     } catch (const std::bad_alloc&) {
         result.symbol = Symbol{};
         Fail(&result.failure, EncodeError::OutOfMemory, options.scheme);

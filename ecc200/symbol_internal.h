@@ -9,8 +9,8 @@
 namespace glyphrun {
 
 // Fills the check codewords after the data codewords of `codewords`, which
-// holds the size's total.
-void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex);
+// holds the size's total; `iso144` as in EncodeOptions.
+void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144 = false);
 
 // Where a size's codewords go in its mapping matrix (row * columns + column,
 // row 0 at the top): bit b (from the most significant) of codeword k at

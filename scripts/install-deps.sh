@@ -12,6 +12,8 @@ PACKAGES="
   libgmock-dev
   libbenchmark-dev
   libzxing-dev
+  libdmtx-dev
+  pkg-config
   libpng-dev
   libdeflate-dev
   pngcheck

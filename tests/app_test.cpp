@@ -239,6 +239,7 @@ TEST(Window, SettingsAreKeptBetweenRuns) {
         first.Set("sizePatternEdit", "-2");
         first.Find<CColorSwatchButton>("barColorButton")->SetColor(RGB(20, 40, 160));
         first.Find<QCheckBox>("gs1Check")->setChecked(true);
+        first.Find<QCheckBox>("dmreCheck")->setChecked(true);
         first.Set("textEdit", QStringLiteral("(01)09506000134352"));
         first.Encode();
         ASSERT_TRUE(first.dialog.Image().IsValid());
@@ -251,6 +252,30 @@ TEST(Window, SettingsAreKeptBetweenRuns) {
     EXPECT_EQ(second.Find<CColorSwatchButton>("barColorButton")->GetColor(), RGB(20, 40, 160));
     EXPECT_TRUE(second.Find<QCheckBox>("gs1Check")->isChecked());
     EXPECT_FALSE(second.Find<QCheckBox>("utf8Check")->isChecked());
+    EXPECT_TRUE(second.Find<QCheckBox>("dmreCheck")->isChecked());
+}
+
+// The DMRE box lets sizePattern pick a DMRE size and -2 choose one.
+TEST(Window, DmreBoxOpensTheDmreSizes) {
+    Window window;
+    window.Find<QComboBox>("modeCombo")->setCurrentIndex(0);  // ASCII: one codeword a letter
+    window.Set("textEdit", QStringLiteral("ABCDEFGHIJKLMNOPQ"));
+    window.Set("sizePatternEdit", QStringLiteral("-2"));
+    window.Encode();
+    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("12 x 36 symbol")));
+    window.Find<QCheckBox>("dmreCheck")->setChecked(true);
+    window.Encode();
+    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("8 x 48 symbol")));
+    EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "ABCDEFGHIJKLMNOPQ");
+    window.Set("sizePatternEdit", QStringLiteral("46"));
+    window.Encode();
+    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("26 x 48 symbol")));
+    EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "ABCDEFGHIJKLMNOPQ");
+    ASSERT_TRUE(window.messages.isEmpty()) << window.messages.join('\n').toStdString();
+    window.Set("sizePatternEdit", QStringLiteral("48"));
+    window.Encode();
+    ASSERT_EQ(window.messages.size(), 1);
+    EXPECT_TRUE(window.messages[0].contains("sizePattern must be a whole number from -2 to 47"));
 }
 
 // Under the preview, what the last Encode made, or why it failed.

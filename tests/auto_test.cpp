@@ -102,7 +102,8 @@ TEST(AutoMinimal, ReachesTheFullCapacities) {
 
 // Random text from mixed alphabets: the minimal encodation decodes to the
 // input and never takes more codewords than the automatic choice or any
-// single scheme, for square, rectangular and fixed sizes.
+// single scheme, for square and rectangular sizes (with the DMRE sizes and
+// without) and fixed sizes of all 48.
 TEST(AutoMinimal, NeverLongerThanAnyOtherEncodation) {
     const std::string alphabets[] = {
         "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz", "0123456789", " *>\r", "!\"#$%&'()+,-./:;<=?@[\\]^",
@@ -117,8 +118,8 @@ TEST(AutoMinimal, NeverLongerThanAnyOtherEncodation) {
             for (int run = 1 + rng() % 8; run > 0 && static_cast<int>(input.size()) < length; --run)
                 input += alphabet[rng() % alphabet.size()];
         }
-        const int32_t request = round % 3 == 0 ? kSmallestSquare : round % 3 == 1 ? kSmallestRectangle
-                                                                                   : static_cast<int32_t>(rng() % 30);
+        constexpr int32_t kFamilies[] = {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre};
+        const int32_t request = round % 4 < 3 ? kFamilies[round % 4] : static_cast<int32_t>(rng() % kAllSymbolSizeCount);
         const auto minimal = EncodeBytes(input, EncodeScheme::AutoMinimal, request);
         for (int scheme = 0; scheme <= 6; ++scheme) {
             const auto other = EncodeBytes(input, static_cast<EncodeScheme>(scheme), request);

@@ -247,7 +247,7 @@ TEST_F(Cli, FileSizeLimitFailsCleanly) {
 }
 
 TEST_F(Cli, BadUsageExitsTwo) {
-    for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 30 A", "-s big A",
+    for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 48 A", "-s big A",
                              "-m foo A", "--bogus A", "A B", "-i - A", "-o", "-o x.jpg A", "--fg red A",
                              "--bg 12345 A", "--gif-codec zip A"}) {
         const Outcome o = Run(args);
@@ -256,6 +256,7 @@ TEST_F(Cli, BadUsageExitsTwo) {
     }
     for (const char* args : {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A",
                              "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A", "--gs1 --utf8 A",
+                             "--dmre A", "--dmre -s 26x48 A",
                              "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A",
                              // exactly what is meant: no spaces, signs, hexadecimal or other letters
                              "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A",
@@ -267,7 +268,8 @@ TEST_F(Cli, BadUsageExitsTwo) {
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
     EXPECT_EQ(Run("-s 10X10 A").err.rfind(
-                  "glyphrun-cli: --size takes square, rect, an index 0-29 or ROWSxCOLS such as 16x48, not '10X10'\n", 0),
+                  "glyphrun-cli: --size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48, not '10X10'\n",
+                  0),
               0u);
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
@@ -282,10 +284,34 @@ TEST_F(Cli, SizesByDimensionsAndArgumentBytesAndTheSizeTable) {
     EXPECT_EQ(Run("--binary --codewords \"$(printf '\\351')\"").out, "235 106\n10x10\n");
     const Outcome table = Run("--list-sizes");
     EXPECT_EQ(table.status, 0);
-    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 31);
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 49);
     EXPECT_NE(table.out.find("\n    0  10x10       3      5\n"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("\n   23  144x144  1558    620\n"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("\n   29  16x48      49     28\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("\n   30  8x48       18     15  DMRE\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("\n   47  26x64     118     50  DMRE\n"), std::string::npos) << table.out;
+}
+
+// A DMRE size only when asked for: by index, by dimensions, or with the
+// rectangles through -s dmre or --dmre.
+TEST_F(Cli, DmreSizesOnlyWhenAskedFor) {
+    const std::string text = "ABCDEFGHIJKLMNOPQ";  // 17 codewords: 12x36 holds 22, 8x48 18
+    EXPECT_EQ(Run("-m ascii -s rect " + text).out, "12x36 symbol, 17 of 22 data codewords used\n");
+    for (const char* size : {"-s dmre", "-s rect --dmre", "--dmre -s rect", "-s 30", "-s 8x48"})
+        EXPECT_EQ(Run("-m ascii " + std::string(size) + " " + text).out, "8x48 symbol, 17 of 18 data codewords used\n")
+            << size;
+    EXPECT_EQ(Run("--codewords -s 45 AB").out, "66 67\n26x40\n");
+    EXPECT_NE(Run("-v -s 26x48 -o " + Quote(dir + "/d.png") + " AB").err.find("26x48 DMRE (index 46)"),
+              std::string::npos);
+}
+
+// --iso144 changes 144x144 symbols only.
+TEST_F(Cli, Iso144ChangesOnlyTheLargestSymbol) {
+    for (const char* size : {"144x144", "26x64", "0"}) {
+        ASSERT_EQ(Run(std::string("-s ") + size + " -o " + Quote(dir + "/common.pgm") + " AB").status, 0);
+        ASSERT_EQ(Run(std::string("-s ") + size + " --iso144 -o " + Quote(dir + "/iso.pgm") + " AB").status, 0);
+        EXPECT_EQ(Slurp(dir + "/common.pgm") != Slurp(dir + "/iso.pgm"), std::string(size) == "144x144") << size;
+    }
 }
 
 // Every good line becomes a file named by its line number and scans; a bad

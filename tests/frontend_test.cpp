@@ -78,7 +78,7 @@ TEST(FrontEnd, HeldBitmapNeverLeaks) {
     ASSERT_NE(EncodeToBitmap(&options), nullptr);
     ASSERT_NE(EncodeToBitmap(&options), nullptr);  // the first one, not released, is deleted
     EXPECT_EQ(CountGdiObjects(), before + 1);
-    options.sizeIndex = 30;
+    options.sizeIndex = 48;
     EXPECT_EQ(EncodeToBitmap(&options), nullptr);  // a failure drops the held bitmap
     EXPECT_EQ(CountGdiObjects(), before);
     EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
@@ -100,8 +100,8 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     refused([](BarcodeOptions& o) { o.moduleSize = 0; }, "the module size 0 is below 1");
     refused([](BarcodeOptions& o) { o.margin = -1; }, "the margin -1 is negative");
     refused([](BarcodeOptions& o) { o.moduleSize = 2000; }, "the image would be 20008x20008 pixels; each side must be 1 to 16384");
-    refused([](BarcodeOptions& o) { o.sizeIndex = -3; },
-            "invalid symbol size index (use 0-29, -1 for square or -2 for rectangle)");
+    refused([](BarcodeOptions& o) { o.sizeIndex = -4; },
+            "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)");
     refused([](BarcodeOptions& o) { o.length = 0; o.text[0] = 0; }, "the input is empty");
     refused([](BarcodeOptions& o) { o.mode = 4; o.text[0] = 'a'; }, "X12 cannot encode byte 0x61 at position 1");
 

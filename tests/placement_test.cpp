@@ -37,7 +37,7 @@ TEST(Placement, TenByTenExample) {
 // reached it (or the fixed corner pattern did): every size must cover its
 // mapping matrix once, apart from the four fixed-pattern modules.
 TEST(Placement, EverySizeCoversItsMappingMatrixExactly) {
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         Ecc200Message* message = AllocMessage(size);
         for (int i = 0; i < message->codewordCount; ++i) message->codewords[i] = 0xFF;
@@ -63,7 +63,7 @@ TEST(Placement, FixedCornerPatternOfTwelveByTwelve) {
 }
 
 TEST(Placement, FinderAndClockPatterns) {
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         Ecc200Message* message = AllocMessage(size);
         PlaceCodewords(message, size, ModuleDarkBits);
@@ -87,7 +87,7 @@ TEST(Placement, FinderAndClockPatterns) {
         EXPECT_EQ(ModuleStatus(message, 25, r, 16), 7);
         EXPECT_EQ(ModuleStatus(message, 25, r, 15), r % 2 == 0 ? 7 : 0);
     }
-    EXPECT_EQ(ModuleStatus(message, 30, 0, 0), -1);
+    EXPECT_EQ(ModuleStatus(message, 48, 0, 0), -1);
     EXPECT_EQ(PlaceCodewords(message, 24, ModuleDarkBits), 0);  // not this message's size
     FreeMessage(message);
 }

@@ -53,7 +53,7 @@ TEST(Records, MessageAllocationAndRelease) {
     FreeMessage(message);  // null is left alone
 
     EXPECT_EQ(AllocMessage(-1), nullptr);
-    EXPECT_EQ(AllocMessage(30), nullptr);
+    EXPECT_EQ(AllocMessage(48), nullptr);
     message = AllocMessage(23);
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->codewordCount, 2178);

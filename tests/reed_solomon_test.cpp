@@ -41,7 +41,7 @@ TEST(ReedSolomon, TenByTenExample) {
 // generator, with the check codewords where the block's data interleaves.
 TEST(ReedSolomon, EveryBlockOfEverySizeHasZeroSyndromes) {
     uint32_t seed = 12345;
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         Ecc200Message* message = AllocMessage(size);
         const int nd = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size);

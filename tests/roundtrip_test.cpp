@@ -20,17 +20,39 @@ std::string RandomBytes(std::mt19937& rng, size_t length, int low = 0, int high 
 
 int32_t Capacity(int size) { return QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size); }
 
-// Fills each size to its capacity with random printable text (one codeword
-// per character) and to about half with random bytes of every value.
+// Fills each size, the DMRE sizes too, to its capacity with random
+// printable text (one codeword per character) and to about half with random
+// bytes of every value.
 TEST(RoundTrip, EverySizeWithRandomFill) {
     std::mt19937 rng(4);
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         const std::string letters = RandomBytes(rng, Capacity(size), 'A', 'Z');
         EXPECT_EQ(EncodeAndRead(letters, EncodeScheme::Ascii, size), letters);
         const std::string bytes = RandomBytes(rng, Capacity(size) / 2);
         EXPECT_EQ(EncodeAndRead(bytes, EncodeScheme::Ascii, size), bytes);
     }
+}
+
+EncodeResult EncodeText(const std::string& text, int32_t size, bool iso144) {
+    EncodeOptions options{EncodeScheme::Ascii, size};
+    options.iso144 = iso144;
+    return Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, options);
+}
+
+// 144 x 144 in its two block layouts: the default for zxing-cpp (and most
+// readers), the other for libdmtx. No other size has a second layout.
+TEST(RoundTrip, LargestSymbolInEitherBlockLayout) {
+    std::mt19937 rng(144);
+    const std::string text = RandomBytes(rng, Capacity(23), 'A', 'Z');
+    const EncodeResult common = EncodeText(text, 23, false), iso = EncodeText(text, 23, true);
+    ASSERT_TRUE(common && iso);
+    EXPECT_EQ(testing::ReadSymbol(common.symbol), text);
+    EXPECT_EQ(testing::ReadWithLibdmtx(iso.symbol), text);
+    EXPECT_NE(common.symbol.modules, iso.symbol.modules);
+    for (int size : {22, 35})
+        EXPECT_EQ(EncodeText(text.substr(0, 60), size, false).symbol.modules,
+                  EncodeText(text.substr(0, 60), size, true).symbol.modules);
 }
 
 TEST(RoundTrip, LengthsUpToTheLargestCapacity) {
@@ -109,8 +131,8 @@ const SchemeAlphabet kSchemeAlphabets[] = {
 };
 
 // Every scheme, lengths 1-40 from its own alphabet, in the smallest square,
-// the smallest rectangle and the next two larger fixed sizes: whatever the
-// encoder accepts must read back as the input.
+// the smallest rectangle (without and with the DMRE sizes) and the next two
+// larger fixed sizes: whatever the encoder accepts must read back as the input.
 TEST(RoundTrip, EverySchemeAtEverySizeItFits) {
     std::mt19937 rng(11);
     for (const auto& [scheme, alphabet] : kSchemeAlphabets) {
@@ -123,7 +145,7 @@ TEST(RoundTrip, EverySchemeAtEverySizeItFits) {
                 << SchemeName(scheme) << " " << length;
             const int32_t square = probe.sizeIndex;
             FreeEncoder(&probe);
-            for (int32_t request : {kSmallestSquare, kSmallestRectangle, square + 1, square + 2}) {
+            for (int32_t request : {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre, square + 1, square + 2}) {
                 if (request > 23) continue;
                 Ecc200Encoder encoder = InitEncoder();
                 encoder.scheme = scheme;

@@ -18,7 +18,7 @@ std::span<const uint8_t> BytesOf(const std::string& text) {
 
 TEST(Symbol, EverySizeAgreesWithTheRecordsAndReads) {
     std::mt19937 rng(11);
-    for (int size = 0; size < kSymbolSizeCount; ++size) {
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         const SymbolSize& table = SymbolSizes()[size];
         std::string text(table.dataCodewords - 1, '\0');
@@ -63,7 +63,7 @@ TEST(Symbol, FailuresComeBackWithTheirReason) {
     EXPECT_TRUE(tooLong.symbol.modules.empty());
 
     EXPECT_EQ(Encode({}).failure.error, EncodeError::EmptyInput);
-    EXPECT_EQ(Encode(BytesOf(label), EncodeOptions{EncodeScheme::AutoMinimal, 30}).failure.error,
+    EXPECT_EQ(Encode(BytesOf(label), EncodeOptions{EncodeScheme::AutoMinimal, 48}).failure.error,
               EncodeError::InvalidSize);
     EXPECT_EQ(Encode(BytesOf("abc"), EncodeOptions{EncodeScheme::AutoFast}).failure.error, EncodeError::Unsupported);
     EXPECT_EQ(Encode(BytesOf(std::string(4000, '1'))).failure.error, EncodeError::TooLong);

@@ -1,6 +1,9 @@
 #include "reader.h"
 
 #include <ZXing/ReadBarcode.h>
+#include <dmtx.h>
+
+#include <memory>
 
 namespace glyphrun::testing {
 
@@ -25,6 +28,33 @@ std::optional<std::string> BytesOf(const std::optional<Reading>& reading) {
     return reading->bytes;
 }
 
+// A symbol drawn at three pixels per module with a four-module light
+// border, one byte per pixel, top row first, 255 light.
+struct GrayPicture {
+    int width, height;
+    std::vector<uint8_t> pixels;
+};
+
+GrayPicture Drawn(const Symbol& symbol) {
+    constexpr int kScale = 3, kBorder = 4;
+    GrayPicture picture{(symbol.cols + 2 * kBorder) * kScale, (symbol.rows + 2 * kBorder) * kScale, {}};
+    picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 255);
+    for (int y = 0; y < symbol.rows * kScale; ++y)
+        for (int x = 0; x < symbol.cols * kScale; ++x)
+            if (symbol.dark(y / kScale, x / kScale))
+                picture.pixels[static_cast<size_t>(y + kBorder * kScale) * picture.width + x + kBorder * kScale] = 0;
+    return picture;
+}
+
+// A libdmtx object that its destroy function, which takes the owner's
+// pointer, releases.
+template <typename T, DmtxPassFail (*Destroy)(T**)>
+struct Destroyer {
+    void operator()(T* object) const { Destroy(&object); }
+};
+template <typename T, DmtxPassFail (*Destroy)(T**)>
+using Owned = std::unique_ptr<T, Destroyer<T, Destroy>>;
+
 }  // namespace
 
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
@@ -43,15 +73,23 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 }
 
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
-    constexpr int kScale = 3, kBorder = 4;  // pixels per module, modules of light border
-    const int width = (symbol.cols + 2 * kBorder) * kScale;
-    const int height = (symbol.rows + 2 * kBorder) * kScale;
-    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
-    for (int y = 0; y < symbol.rows * kScale; ++y)
-        for (int x = 0; x < symbol.cols * kScale; ++x)
-            if (symbol.dark(y / kScale, x / kScale))
-                gray[static_cast<size_t>(y + kBorder * kScale) * width + x + kBorder * kScale] = 0;
-    return ReadGray(gray, width, height);
+    const GrayPicture picture = Drawn(symbol);
+    return ReadGray(picture.pixels, picture.width, picture.height);
+}
+
+std::optional<std::string> ReadWithLibdmtx(const Symbol& symbol) {
+    GrayPicture picture = Drawn(symbol);
+    const Owned<DmtxImage, dmtxImageDestroy> image(
+        dmtxImageCreate(picture.pixels.data(), picture.width, picture.height, DmtxPack8bppK));
+    if (!image) return std::nullopt;
+    const Owned<DmtxDecode, dmtxDecodeDestroy> decode(dmtxDecodeCreate(image.get(), 1));
+    if (!decode) return std::nullopt;
+    const Owned<DmtxRegion, dmtxRegionDestroy> region(dmtxRegionFindNext(decode.get(), nullptr));
+    if (!region) return std::nullopt;
+    const Owned<DmtxMessage, dmtxMessageDestroy> message(
+        dmtxDecodeMatrixRegion(decode.get(), region.get(), DmtxUndefined));
+    if (!message) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(message->output), static_cast<size_t>(message->outputIdx));
 }
 
 std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }

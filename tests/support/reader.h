@@ -32,6 +32,11 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 std::optional<std::string> ReadSymbol(const Symbol& symbol);
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol);
 
+// The same symbol read by libdmtx's reading API instead, a reader that
+// expects 144 x 144 in the other block layout (EncodeOptions::iso144) and
+// reads no DMRE size.
+std::optional<std::string> ReadWithLibdmtx(const Symbol& symbol);
+
 // Encodes `bytes` with `scheme` at `requestedSize` and decodes the symbol.
 // Nothing when encoding or reading fails.
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize);

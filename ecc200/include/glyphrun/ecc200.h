@@ -15,12 +15,23 @@ namespace glyphrun {
 
 // ---------------------------------------------------------------- sizes
 
+// Indexes 0-29: the 30 ECC200 sizes, 24 squares from 10 x 10, then 6
+// rectangles. Indexes 30-47: the 18 DMRE rectangles (ISO/IEC 21471), which
+// only a request for them gets, so that no reader without DMRE is handed one.
 inline constexpr int kSymbolSizeCount = 30;
+inline constexpr int kDmreSizeCount = 18;
+inline constexpr int kFirstDmreSize = kSymbolSizeCount;
+inline constexpr int kAllSymbolSizeCount = kSymbolSizeCount + kDmreSizeCount;
 inline constexpr int kMaxDataCodewords = 1558;  // 144 x 144, the largest symbol
 
-// Requested size index values besides a fixed index 0-29.
+constexpr bool IsDmreSize(int32_t sizeIndex) { return sizeIndex >= kFirstDmreSize && sizeIndex < kAllSymbolSizeCount; }
+
+// Requested size index values besides a fixed index 0-47.
 inline constexpr int kSmallestSquare = -1;
 inline constexpr int kSmallestRectangle = -2;
+// The smallest by area of the rectangles and the DMRE sizes together; of
+// two with the same area, the ECC200 rectangle.
+inline constexpr int kSmallestRectangleOrDmre = -3;
 
 enum class SymbolAttribute : int32_t {
     AttrSymbolRows = 0,
@@ -56,18 +67,21 @@ struct SymbolSize {
     constexpr int32_t totalCodewords() const { return dataCodewords + eccCodewords(); }
 };
 
-// The table, indexed by size index: 24 squares from 10 x 10, then 6 rectangles.
-std::span<const SymbolSize, kSymbolSizeCount> SymbolSizes();
+// The table, indexed by size index: 24 squares from 10 x 10, 6 rectangles,
+// then the 18 DMRE rectangles.
+std::span<const SymbolSize, kAllSymbolSizeCount> SymbolSizes();
 
-// -1 for a size index outside 0-29 or an attribute id outside the enum.
+// -1 for a size index outside 0-47 or an attribute id outside the enum.
 int32_t QuerySymbolAttribute(SymbolAttribute attribute, int32_t sizeIndex);
 
-// Smallest size of the requested family (kSmallestSquare, kSmallestRectangle)
-// or the fixed index itself that holds `dataCodewords`; -1 when none does or
-// when `dataCodewords` <= 0.
+// Smallest size of the requested family (kSmallestSquare, kSmallestRectangle,
+// kSmallestRectangleOrDmre) or the fixed index itself that holds
+// `dataCodewords`; -1 when none does or when `dataCodewords` <= 0.
 int32_t SelectSymbolSize(int32_t dataCodewords, int32_t requestedSize);
 
 // Data codewords carried by one interleaved block; -1 for a bad size or block.
+// Where the data does not divide evenly (only 144 x 144) the first blocks
+// carry one more.
 int32_t DataCodewordsInBlock(int32_t sizeIndex, int32_t block);
 
 // ---------------------------------------------------------------- schemes
@@ -139,7 +153,7 @@ struct Ecc200Message {
     uint8_t* codewords;     // padded data, then interleaved check codewords
 };
 
-// Null when memory is short or the size index is outside 0-29; nothing is
+// Null when memory is short or the size index is outside 0-47; nothing is
 // written to standard error.
 Ecc200Message* AllocMessage(int32_t sizeIndex);
 void FreeMessage(Ecc200Message*& message);
@@ -153,7 +167,7 @@ enum class EncodeError : int32_t {
     NotEncodable,     // `byteValue` at `position` (1-based) is outside the scheme's set
     TooLong,          // the encodation passed kMaxDataCodewords
     DoesNotFit,       // `needed` data codewords, the requested size holds `capacity`
-    InvalidSize,      // requested size index neither 0-29 nor a family
+    InvalidSize,      // requested size index neither 0-47 nor a family
     ImageSizeOutOfRange,  // a side of the image would be outside 1-kMaxImageSide
     OutOfMemory,
     OutputTooSmall,   // the caller's codeword buffer holds `capacity`, `needed` are produced
@@ -219,9 +233,10 @@ uint8_t Unrandomize255(int32_t value, int32_t position);
 // ---------------------------------------------------------------- driver
 
 // Encodes `length` bytes with the record's scheme into a symbol of the
-// requested size (0-29 fixed, kSmallestSquare, kSmallestRectangle) and
-// renders it into `encoder->image`. 1 on success; 0 on failure, with the
-// reason in `encoder->failure`.
+// requested size (0-47 fixed, or the family kSmallestSquare,
+// kSmallestRectangle or kSmallestRectangleOrDmre) and renders it into
+// `encoder->image`. 1 on success; 0 on failure, with the reason in
+// `encoder->failure`.
 int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, int32_t requestedSize);
 
 // Encodes into `output` (room for `outputCapacity` codewords) and chooses

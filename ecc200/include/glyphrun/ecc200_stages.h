@@ -43,7 +43,7 @@ struct EncodationState {
     const uint8_t* end;
     const uint8_t* begin;    // the input's first byte, for failure positions
     const uint8_t* errorAt;  // the byte that raised NotEncodable
-    int32_t requestedSize;   // 0-29, kSmallestSquare or kSmallestRectangle
+    int32_t requestedSize;   // 0-47 or a family: kSmallestSquare, kSmallestRectangle, ...
     int32_t written;         // output physically stored
     int32_t consumed;        // output that the consumed input corresponds to
     int32_t schemeStart;     // where the scheme in force began

@@ -19,9 +19,18 @@ namespace glyphrun {
 
 struct EncodeOptions {
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
-    int32_t size = kSmallestSquare;  // 0-29, kSmallestSquare or kSmallestRectangle
+    int32_t size = kSmallestSquare;  // 0-47 or a family: kSmallestSquare, kSmallestRectangle, ...
     DataMeaning meaning{};           // GS1 or an ECI; zero for plain bytes
+    bool dmre = false;               // kSmallestRectangle chooses among the DMRE sizes too
+    // 144 x 144 only: the check codewords start with block 0's, as the
+    // standard's text has them and libdmtx reads them, rather than with
+    // the two shorter blocks' that most readers expect.
+    bool iso144 = false;
 };
+
+// The size request that `options` make: kSmallestRectangle widened to
+// kSmallestRectangleOrDmre when `dmre` asks for it.
+int32_t RequestedSize(const EncodeOptions& options);
 
 struct Symbol {
     int32_t sizeIndex = -1;

@@ -17,7 +17,7 @@ struct BarcodeOptions {
     int32_t length;                  // bytes of text; 0: up to the first zero byte (written back)
     int32_t mode;                    // see below; -1 (default) automatic
     int32_t moduleSize;              // pixels per module, 1 or more
-    int32_t sizeIndex;               // 0-29, kSmallestSquare or kSmallestRectangle
+    int32_t sizeIndex;               // 0-47 or a family: kSmallestSquare, kSmallestRectangle, ...
     int32_t margin;                  // quiet zone in pixels on each side
     COLORREF backgroundColor;        // light modules and margin
     COLORREF barColor;               // dark modules
