@@ -505,7 +505,7 @@ namespace {
 
 int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                       int32_t requestedSize, const DataMeaning& meaning, int32_t& sizeIndex, EncodeFailure* failure) {
-    uint8_t prefix[4];
+    uint8_t prefix[kMaxMeaningCodewords];
     MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
     const int32_t unbounded = search.SolveUnbounded();
 
