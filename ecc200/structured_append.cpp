@@ -170,21 +170,30 @@ StructuredAppendResult NeedsMoreSymbols(const EncodeOptions& options, int32_t al
     return result;
 }
 
+StructuredAppendResult FewerBytesThanSymbols(const EncodeOptions& options, int32_t symbols, int32_t bytes) {
+    StructuredAppendResult result = Failed(EncodeError::FewerBytesThanSymbols, options.scheme);
+    result.failure.needed = symbols;
+    result.failure.capacity = bytes;
+    return result;
+}
+
 StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const EncodeOptions& options,
                                       const StructuredAppendOptions& append) {
+    if (append.symbols == 0) {
+        // A message that one symbol holds needs no Structured Append codewords.
+        if (EncodeResult alone = Encode(data, options)) {
+            StructuredAppendResult result;
+            result.symbols.push_back(std::move(alone.symbol));
+            return result;
+        }
+    }
     const Splitter splitter(data, options, append);
     const SizeRange sizes = SizesOf(options.size);
     const int32_t limit = append.symbols == 0 ? kMaxAppendSymbols : append.symbols;
     StructuredAppendResult result;
     std::optional<PartEnds> ends = splitter.Split(sizes.last, limit, &result.failure);
     if (!ends) return result.failure.error != EncodeError::None ? result : NeedsMoreSymbols(options, limit);
-    if (append.symbols == 0 && ends->size() == 1) {
-        EncodeResult alone = Encode(data, options);
-        if (alone) result.symbols.push_back(std::move(alone.symbol));
-        result.failure = alone.failure;
-        return result;
-    }
-    const int32_t count = append.symbols == 0 ? static_cast<int32_t>(ends->size()) : append.symbols;
+    const int32_t count = append.symbols == 0 ? std::max(2, static_cast<int32_t>(ends->size())) : append.symbols;
     // The smallest size of the request at which `count` symbols are
     // enough: a larger size never needs more.
     for (int32_t fits = sizes.last, tooSmall = sizes.first - 1; fits - tooSmall > 1;) {
@@ -196,12 +205,8 @@ StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const Encod
             tooSmall = middle;
         }
     }
-    if (!splitter.SplitFurther(*ends, count)) {
-        result = Failed(EncodeError::FewerBytesThanSymbols, options.scheme);
-        result.failure.needed = count;
-        result.failure.capacity = static_cast<int32_t>(data.size());
-        return result;
-    }
+    if (!splitter.SplitFurther(*ends, count))
+        return FewerBytesThanSymbols(options, count, static_cast<int32_t>(data.size()));
     return splitter.Encode(*ends);
 }
 
@@ -226,12 +231,7 @@ StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, con
         FailRequest(&result.failure, error, options.scheme, first);
         return result;
     }
-    if (append.symbols > length) {
-        StructuredAppendResult result = Failed(EncodeError::FewerBytesThanSymbols, options.scheme);
-        result.failure.needed = append.symbols;
-        result.failure.capacity = length;
-        return result;
-    }
+    if (append.symbols > length) return FewerBytesThanSymbols(options, append.symbols, length);
     try {
         return SplitAndEncode(data, options, append);
     } catch (const std::bad_alloc&) {

@@ -60,11 +60,15 @@ TEST(StructuredAppend, AutoTakesTheFewestSymbolsAndReadsBack) {
     EXPECT_EQ(EncodeStructuredAppend(BytesOf(input), largest, {fewer, 17, 200}).reason(),
               "the input needs more than " + std::to_string(fewer) + " symbols of the requested size 144x144");
 
-    // A message that one symbol holds is that symbol alone.
+    // A message that one symbol holds is that symbol alone, also when the
+    // Structured Append codewords would not fit beside it.
     const StructuredAppendResult one = EncodeStructuredAppend(BytesOf("SHORT"), {}, {});
     ASSERT_TRUE(one);
     ASSERT_EQ(one.symbols.size(), 1u);
     EXPECT_EQ(one.symbols[0].codewords[0], 'S' + 1);
+    const StructuredAppendResult full = EncodeStructuredAppend(BytesOf(std::string(3116, '7')), largest, {});
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full.symbols.size(), 1u);
 }
 
 // Every scheme, Base 256 (randomised by codeword position) included, with
