@@ -231,7 +231,7 @@ std::pair<uint8_t, uint8_t> ParseFileId(const std::string& text) {
 
 // Reader programming, Structured Append and GS1 each claim the symbol's
 // first codeword; a message over several symbols makes several files.
-void CheckFirstCodeword(const Options& options) {
+void CheckReaderInitAndStructuredAppend(const Options& options) {
     if (options.readerInit && options.gs1)
         UsageError("a reader programming symbol carries no GS1 data: --reader-init goes without --gs1");
     if (options.readerInit && options.structuredAppend)
@@ -381,7 +381,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
     CheckMeaningAndSize(options);
-    CheckFirstCodeword(options);
+    CheckReaderInitAndStructuredAppend(options);
     if (options.xdimMillimetres && !IsVector(options.outputKind)) line.warning = PixelsForXdim(options);
     options.margin = margin.value_or(options.quietZone * options.moduleSize);
     if (options.margin < options.moduleSize && line.warning.empty())

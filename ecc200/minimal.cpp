@@ -111,7 +111,7 @@ bool Base256Better(int32_t cost, int bytes, const Node& than) {
 
 class MinimalSearch {
 public:
-    // `prefix` codewords (FNC1 or an ECI designator) come first, in ASCII.
+    // `prefix` codewords (those of the data's meaning) come first, in ASCII.
     MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1)
         : input_(input), length_(length), prefix_(prefix), gs1_(gs1),
           nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]), savedFrom_(length + 1) {}

@@ -96,6 +96,7 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
     DataMeaning meaning = options.meaning;
     std::span<const uint8_t> body = data;
     if (options.detectMacro && MayTakeMacro(meaning)) meaning.macro = MacroOf(data);
+    // A macro found here stands for the header and trailer around the body.
     if (meaning.macro != options.meaning.macro)
         body = data.subspan(kMacroHeaderLength, data.size() - kMacroHeaderLength - kMacroTrailer.size());
 

@@ -166,11 +166,11 @@ enum class EncodeError : int32_t {
     MacroNotFirst,        // the Macro codeword cannot share the first place with GS1, reader
                           // programming or Structured Append
     InvalidMacro,         // a macro `byteValue` other than 5 or 6
-    InvalidSymbolCount,   // `needed` symbols (2-16 for Structured Append), or position `position` outside them
+    InvalidSymbolCount,   // Structured Append over `needed` symbols (not 2-16), or at a
+                          // position `position` outside them
     InvalidFileId,        // a file identification `byteValue` outside 1-254
-    NeedsMoreSymbols,     // `needed` symbols of the requested size hold the input (17: more than 16),
-                          // `capacity` were allowed
-    FewerBytesThanSymbols,  // `needed` symbols cannot each take a byte of `capacity`
+    NeedsMoreSymbols,     // more than the `capacity` symbols allowed of the requested size
+    FewerBytesThanSymbols,  // `needed` symbols cannot each take one of `capacity` bytes
 };
 
 // A symbol's place in a message spread over 2-16 symbols, which a reader
@@ -194,7 +194,7 @@ struct DataMeaning {
     // 5 or 6: the bytes are the body of a Macro 05 or 06 message, whose
     // header "[)>" RS "05" GS and trailer RS EOT the one codeword stands for.
     int32_t macro = 0;
-    bool readerInit = false;     // the symbol programs the reader rather than carrying data
+    bool readerInit = false;    // reader programming: the data sets up the reader
     StructuredAppend append{};  // GS1's FNC1 goes only into the first symbol of a message
 };
 
@@ -254,7 +254,8 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 // Encodes into `output` (room for `outputCapacity` codewords) and chooses
 // the size into `sizeIndex` (in: the request; out: the size, -1 on
 // failure). Returns the number of data codewords, 0 on failure.
-// The codewords of `meaning` (FNC1 first, or the ECI designator) come first.
+// The codewords of `meaning` (reader programming, Structured Append, a macro,
+// FNC1 first, the ECI designator) come first.
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
                         EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure,
                         const DataMeaning& meaning = {});
