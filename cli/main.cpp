@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "batch.h"
 #include "glyphrun/safe_file.h"
@@ -72,31 +73,49 @@ void ListSizes() {
     }
 }
 
-std::string CodewordsText(const Symbol& symbol) {
-    std::string text;
-    for (int32_t i = 0; i < symbol.dataCodewords; ++i) text += (i ? " " : "") + std::to_string(symbol.codewords[i]);
-    return text + "\n" + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + "\n";
+// A line of data codewords for each symbol, then their sizes on one line.
+std::string CodewordsText(const std::vector<Symbol>& symbols) {
+    std::string text, sizes;
+    for (const Symbol& symbol : symbols) {
+        for (int32_t i = 0; i < symbol.dataCodewords; ++i) text += (i ? " " : "") + std::to_string(symbol.codewords[i]);
+        text += "\n";
+        sizes += (sizes.empty() ? "" : " ") + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols);
+    }
+    return text + sizes + "\n";
 }
 
-std::string SizeText(const Symbol& symbol) {
-    return std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " symbol, " +
-           std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
-           " data codewords used\n";
+// A line for each symbol, which says its place when there are several.
+std::string SizeText(const std::vector<Symbol>& symbols) {
+    std::string text;
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        const Symbol& symbol = symbols[i];
+        if (symbols.size() > 1) text += std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + ": ";
+        text += std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " symbol, " +
+                std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
+                " data codewords used\n";
+    }
+    return text;
 }
 
 // The text goes first, and is flushed, when the file is standard output too.
 Failure EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
     return cli::FailOnOutOfMemory([&]() -> Failure {
-        Symbol symbol;
-        DataMeaning meaning;
-        if (Failure failure = cli::EncodeInput(input, options, symbol, meaning)) return failure;
+        std::vector<Symbol> symbols;
+        if (Failure failure = cli::EncodeInput(input, options, symbols)) return failure;
         if (options.printCodewords || !options.outputPath) {
-            cli::WriteOut(options.printCodewords ? CodewordsText(symbol) : SizeText(symbol));
+            cli::WriteOut(options.printCodewords ? CodewordsText(symbols) : SizeText(symbols));
             if (Failure failure = cli::FlushStandardOutput()) return failure;
         }
         if (!options.outputPath) return {};
-        if (Failure failure = cli::WriteSymbol(symbol, options, *options.outputPath)) return failure;
-        if (options.verbose) cli::Report(cli::DescribeSymbol(symbol, meaning, options, *options.outputPath));
+        for (size_t i = 0; i < symbols.size(); ++i) {
+            // Structured Append names every file by its symbol's number,
+            // also when one symbol holds the message.
+            const std::string path = options.structuredAppend
+                                          ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
+                                          : *options.outputPath;
+            if (Failure failure = cli::WriteSymbol(symbols[i], options, path)) return failure;
+            if (options.verbose) cli::Report(cli::DescribeSymbol(symbols[i], options, path));
+        }
         return {};
     });
 }

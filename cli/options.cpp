@@ -40,8 +40,8 @@ const char kUsage[] =
     "                     (a contrast below 20%) are refused\n"
     "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
     "      --png-interlace             write PNG with Adam7 interlacing\n"
-    "      --codewords    print the data codewords before padding in decimal on one line,\n"
-    "                     then the symbol's ROWSxCOLS on the next line\n"
+    "      --codewords    print the data codewords before padding in decimal on one line\n"
+    "                     for each symbol, then the symbols' ROWSxCOLS on the next line\n"
     "      --batch        each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
     "                     every run of '#' in the output name becomes the line number,\n"
     "                     zero-padded to the run's length (-o label-####.png)\n"
@@ -57,6 +57,17 @@ const char kUsage[] =
     "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
     "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
     "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
+    "      --no-macro     keep the header [)> RS 05 GS (or 06) and trailer RS EOT of a Macro\n"
+    "                     05/06 message as bytes, rather than the one codeword that stands\n"
+    "                     for them: --no-macro -i message.txt\n"
+    "      --reader-init  make a reader programming symbol (not with --gs1 or --structapp):\n"
+    "                     --reader-init -o setup.png 'SETUP'\n"
+    "      --structapp N  spread the input over N symbols (2-16) of the --size, or 'auto' for\n"
+    "                     as few as hold it; a reader joins them back. Each is a file of its\n"
+    "                     own: label-1.png, label-2.png ..., or the number at '#' in the name:\n"
+    "                     --structapp auto -s 144x144 -i long.txt -o label.png\n"
+    "      --structapp-id A,B  the message's identification in each of its symbols, two\n"
+    "                     numbers 1-254 (default: chosen at random): --structapp-id 17,42\n"
     "  -v, --verbose      say what was made: size, codewords, schemes, character set, file\n"
     "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
     "                     take --module in pixels), and with --dpi a raster module's pixels\n"
@@ -209,6 +220,40 @@ double ParseMillimetres(const std::string& text) {
     return value;
 }
 
+int32_t ParseSymbolCount(const std::string& text) {
+    int32_t count = 0;
+    if (text == "auto") return 0;
+    if (!ParseWhole(text, count) || count < 2 || count > kMaxAppendSymbols)
+        UsageError("--structapp takes a number of symbols from 2 to " + std::to_string(kMaxAppendSymbols) +
+                   " or auto, not '" + text + "'");
+    return count;
+}
+
+std::pair<uint8_t, uint8_t> ParseFileId(const std::string& text) {
+    const size_t comma = text.find(',');
+    uint8_t first = 0, second = 0;
+    if (comma == std::string::npos || !ParseWhole(std::string_view(text).substr(0, comma), first) ||
+        !ParseWhole(std::string_view(text).substr(comma + 1), second) || first < 1 || first > 254 || second < 1 ||
+        second > 254)
+        UsageError("--structapp-id takes two numbers from 1 to 254 as A,B, not '" + text + "'");
+    return {first, second};
+}
+
+// Reader programming, Structured Append and GS1 each claim the symbol's
+// first codeword; a message over several symbols makes several files.
+void CheckReaderInitAndStructuredAppend(const Options& options) {
+    if (options.readerInit && options.gs1)
+        UsageError("a reader programming symbol carries no GS1 data: --reader-init goes without --gs1");
+    if (options.readerInit && options.structuredAppend)
+        UsageError("a reader programming symbol stands alone: --reader-init goes without --structapp");
+    if (options.fileId && !options.structuredAppend)
+        UsageError("--structapp-id names the symbols of --structapp; give that too");
+    if (options.structuredAppend && options.batch)
+        UsageError("--structapp makes several symbols of one input; it cannot be used with --batch");
+    if (options.structuredAppend && options.outputPath && *options.outputPath == "-")
+        UsageError("--structapp writes a file for each symbol: give --output a file name, not '-'");
+}
+
 void CheckMeaningAndSize(const Options& options) {
     if (options.gs1 && (options.eci || options.utf8))
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
@@ -253,7 +298,8 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion, kDmre, kIso144
+        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kNoMacro, kReaderInit, kStructApp, kStructAppId, kVersion,
+        kDmre, kIso144
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
@@ -280,6 +326,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         {"xdim", required_argument, nullptr, kXdim},
         {"dpi", required_argument, nullptr, kDpi},
         {"rotate", required_argument, nullptr, kRotate},
+        {"no-macro", no_argument, nullptr, kNoMacro},
+        {"reader-init", no_argument, nullptr, kReaderInit},
+        {"structapp", required_argument, nullptr, kStructApp},
+        {"structapp-id", required_argument, nullptr, kStructAppId},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
@@ -322,6 +372,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
             case kDpi: options.dpi = ParseBounded("--dpi", optarg, 1, 100000); break;
             case kRotate: options.rotate = ParseRotation(optarg); break;
+            case kNoMacro: options.detectMacro = false; break;
+            case kReaderInit: options.readerInit = true; break;
+            case kStructApp: options.structuredAppend = ParseSymbolCount(optarg); break;
+            case kStructAppId: options.fileId = ParseFileId(optarg); break;
             case 'v': options.verbose = true; break;
             case 'h': return {Command::Help, options, "", ""};
             case kVersion: return {Command::Version, options, "", ""};
@@ -344,6 +398,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
     CheckMeaningAndSize(options);
+    CheckReaderInitAndStructuredAppend(options);
     if (options.xdimMillimetres && !IsVector(options.outputKind)) line.warning = PixelsForXdim(options);
     options.margin = margin.value_or(options.quietZone * options.moduleSize);
     if (options.margin < options.moduleSize && line.warning.empty())
@@ -383,6 +438,14 @@ std::string BatchOutputName(const std::string& pattern, int64_t line) {
         i += run;
     }
     return name;
+}
+
+std::string PartOutputName(const std::string& path, int32_t part) {
+    if (path.find('#') != std::string::npos) return BatchOutputName(path, part);
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
+    return path.substr(0, at) + "-" + std::to_string(part) + path.substr(at);
 }
 
 }  // namespace glyphrun::cli

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gdi_types.h"
@@ -39,6 +40,10 @@ struct Options {
     std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
     std::optional<int32_t> dpi;
     int32_t rotate = 0;  // degrees clockwise: 0, 90, 180 or 270             // raster resolution recorded in the file (PNG, BMP)
+    bool detectMacro = true;  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes
+    bool readerInit = false;  // a reader programming symbol
+    std::optional<int32_t> structuredAppend;  // symbols of the message, 2-16; 0: as few as hold it
+    std::optional<std::pair<uint8_t, uint8_t>> fileId;  // of a Structured Append message; random when not given
 };
 
 bool IsVector(OutputKind kind);
@@ -62,5 +67,10 @@ const char* VersionText();
 // The output name of batch line `line` (1-based): every run of '#' in
 // `pattern` becomes the number, zero-padded to the run's length.
 std::string BatchOutputName(const std::string& pattern, int64_t line);
+
+// The output name of symbol `part` (1-based) of a Structured Append
+// message: the batch naming when `path` has a '#', else "-N" before the
+// extension (label.png: label-1.png, label-2.png).
+std::string PartOutputName(const std::string& path, int32_t part);
 
 }  // namespace glyphrun::cli

@@ -1,6 +1,7 @@
 #include "symbol.h"
 
 #include <cstdio>
+#include <random>
 
 #include "charset.h"
 #include "text.h"
@@ -123,17 +124,35 @@ Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes,
     return EncodeText(text, bytes, meaning);
 }
 
+// Two symbols of different messages with the same identification would
+// be joined by a reader that sees them together.
+std::pair<uint8_t, uint8_t> RandomFileId() {
+    std::random_device seed;
+    std::uniform_int_distribution<int> id(1, 254);
+    return {static_cast<uint8_t>(id(seed)), static_cast<uint8_t>(id(seed))};
+}
+
 }  // namespace
 
-Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, DataMeaning& meaning) {
+Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
     std::string bytes;
+    DataMeaning meaning;
     if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
-    EncodeOptions encodeOptions{options.scheme, options.size, meaning};
-    encodeOptions.dmre = options.dmre;
-    encodeOptions.iso144 = options.iso144;
-    EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, encodeOptions);
+    meaning.readerInit = options.readerInit;
+    EncodeOptions encode{options.scheme, options.size, meaning, options.detectMacro};
+    encode.dmre = options.dmre;
+    encode.iso144 = options.iso144;
+    const std::span data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (!options.structuredAppend) {
+        EncodeResult result = Encode(data, encode);
+        if (!result) return {result.reason()};
+        symbols.push_back(std::move(result.symbol));
+        return {};
+    }
+    const auto [fileId1, fileId2] = options.fileId.value_or(RandomFileId());
+    StructuredAppendResult result = EncodeStructuredAppend(data, encode, {*options.structuredAppend, fileId1, fileId2});
     if (!result) return {result.reason()};
-    symbol = std::move(result.symbol);
+    symbols = std::move(result.symbols);
     return {};
 }
 
@@ -146,17 +165,16 @@ Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::str
 
 Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described) {
     return FailOnOutOfMemory([&]() -> Failure {
-        Symbol symbol;
-        DataMeaning meaning;
-        if (Failure failure = EncodeInput(input, options, symbol, meaning)) return failure;
-        if (Failure failure = WriteSymbol(symbol, options, path)) return failure;
-        if (options.verbose) described = DescribeSymbol(symbol, meaning, options, path);
+        std::vector<Symbol> symbols;  // one: a batch has no Structured Append
+        if (Failure failure = EncodeInput(input, options, symbols)) return failure;
+        if (Failure failure = WriteSymbol(symbols.front(), options, path)) return failure;
+        if (options.verbose) described = DescribeSymbol(symbols.front(), options, path);
         return {};
     });
 }
 
-std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, const Options& options,
-                           const std::string& path) {
+std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
+    const DataMeaning& meaning = symbol.meaning;
     std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) +
                        (IsDmreSize(symbol.sizeIndex) ? " DMRE" : "") + " (index " +
                        std::to_string(symbol.sizeIndex) + "), " + std::to_string(symbol.dataCodewords) + " of " +
@@ -171,6 +189,11 @@ std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, con
                 (CharsetOfEci(meaning.eci) && !options.binary ? std::string(" (") + CharsetOfEci(meaning.eci) + ")" : "");
     else
         line += options.binary ? "; bytes as given" : "; ISO 8859-1";
+    if (meaning.macro) line += "; Macro 0" + std::to_string(meaning.macro);
+    if (meaning.readerInit) line += "; reader programming";
+    if (const StructuredAppend& append = meaning.append; append.count)
+        line += "; symbol " + std::to_string(append.index + 1) + " of " + std::to_string(append.count) + ", file id " +
+                std::to_string(append.fileId1) + "," + std::to_string(append.fileId2);
     return line + "; " + (path == "-" ? "standard output" : Printable(path));
 }
 

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "glyphrun/symbol.h"
 #include "options.h"
@@ -13,15 +14,16 @@ namespace glyphrun::cli {
 
 using ByteSpan = std::span<const unsigned char>;
 
-// The symbol of `input`: GS1 element strings checked and joined, UTF-8
+// The symbols of `input`: GS1 element strings checked and joined, UTF-8
 // checked, anything else as it is; encoded with the options' scheme,
-// size and meaning.
-Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, DataMeaning& meaning);
+// size and meaning. One symbol, or with --structapp those of the message
+// in order.
+Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols);
 
 // One line on what was made, for --verbose: "22x22 (index 6), 23 of 30
-// data codewords, ASCII 23, ISO 8859-1, label.png".
-std::string DescribeSymbol(const Symbol& symbol, const DataMeaning& meaning, const Options& options,
-                           const std::string& path);
+// data codewords, ASCII 23; ISO 8859-1; label.png", with the symbol's
+// place in a Structured Append message, its macro or reader programming.
+std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
 // Writes `symbol` to `path` ("-": standard output) in the options' format.
 Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path);

@@ -174,6 +174,27 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::Gs1WithEci: return "GS1 data cannot carry an ECI designator";
         case EncodeError::Gs1LeadingSeparator:
             return "GS1 data cannot start with a separator: a second FNC1 there means other data";
+        case EncodeError::ReaderInitWithGs1: return "a reader programming symbol cannot carry GS1 data";
+        case EncodeError::ReaderInitWithStructuredAppend:
+            return "a reader programming symbol cannot be part of a Structured Append message";
+        case EncodeError::MacroNotFirst:
+            return "a Macro 05/06 codeword must come first: it cannot go with GS1, reader programming or "
+                   "Structured Append";
+        case EncodeError::InvalidMacro: return "macro " + std::to_string(f.byteValue) + " is neither 05 nor 06";
+        case EncodeError::InvalidSymbolCount:
+            if (f.needed < 2 || f.needed > kMaxAppendSymbols)
+                return "Structured Append takes 2 to " + std::to_string(kMaxAppendSymbols) + " symbols, not " +
+                       std::to_string(f.needed);
+            return "symbol " + std::to_string(f.position) + " is outside the " + std::to_string(f.needed) +
+                   " of its message";
+        case EncodeError::InvalidFileId:
+            return "a Structured Append file identification is 1 to 254, not " + std::to_string(f.byteValue);
+        case EncodeError::NeedsMoreSymbols:
+            return "the input needs more than " + std::to_string(f.capacity) + " symbols of " +
+                   RequestName(f.requestedSize);
+        case EncodeError::FewerBytesThanSymbols:
+            return std::to_string(f.needed) + " symbols need a byte each but the input has " +
+                   std::to_string(f.capacity);
     }
     return "unknown error";
 }

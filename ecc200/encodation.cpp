@@ -109,14 +109,11 @@ void CopyEncodationStateForStep(EncodationState& to, const EncodationState& from
     CopyCodewords(to, from, std::max(0, end - 4));
 }
 
-int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[4]) {
-    if (meaning.gs1) {
-        codewords[0] = kFnc1;
-        return 1;
-    }
-    if (!meaning.eciGiven) return 0;
+namespace {
+
+// 241 and the number in one to three codewords; the count.
+int32_t EciDesignator(int32_t n, uint8_t* codewords) {
     codewords[0] = kEciDesignator;
-    const int32_t n = meaning.eci;
     if (n < 127) {
         codewords[1] = static_cast<uint8_t>(n + 1);
         return 2;
@@ -130,6 +127,28 @@ int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[4]) {
     codewords[2] = static_cast<uint8_t>((n - 16383) / 254 % 254 + 1);
     codewords[3] = static_cast<uint8_t>((n - 16383) % 254 + 1);
     return 4;
+}
+
+}  // namespace
+
+int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[kMaxMeaningCodewords]) {
+    int32_t count = 0;
+    if (meaning.readerInit) codewords[count++] = kReaderProgramming;
+    const StructuredAppend& append = meaning.append;
+    if (append.count > 0) {
+        codewords[count++] = kStructuredAppend;
+        // The position in the high four bits from 0, the count in the low
+        // four as 17 - count: a value that is never 0.
+        codewords[count++] = static_cast<uint8_t>(append.index << 4 | (17 - append.count));
+        codewords[count++] = append.fileId1;
+        codewords[count++] = append.fileId2;
+    }
+    if (meaning.macro != 0) codewords[count++] = meaning.macro == 5 ? kMacro05 : kMacro06;
+    // The later symbols of a message carry on the data of the first: an
+    // FNC1 after their Structured Append codewords would begin GS1 anew.
+    if (meaning.gs1 && append.index == 0) codewords[count++] = kFnc1;
+    if (meaning.eciGiven) count += EciDesignator(meaning.eci, codewords + count);
+    return count;
 }
 
 void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length, int32_t requestedSize,

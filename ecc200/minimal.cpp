@@ -111,7 +111,7 @@ bool Base256Better(int32_t cost, int bytes, const Node& than) {
 
 class MinimalSearch {
 public:
-    // `prefix` codewords (FNC1 or an ECI designator) come first, in ASCII.
+    // `prefix` codewords (those of the data's meaning) come first, in ASCII.
     MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1)
         : input_(input), length_(length), prefix_(prefix), gs1_(gs1),
           nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]), savedFrom_(length + 1) {}
@@ -505,7 +505,7 @@ namespace {
 
 int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                       int32_t requestedSize, const DataMeaning& meaning, int32_t& sizeIndex, EncodeFailure* failure) {
-    uint8_t prefix[4];
+    uint8_t prefix[kMaxMeaningCodewords];
     MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
     const int32_t unbounded = search.SolveUnbounded();
 

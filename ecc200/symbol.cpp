@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string_view>
 
 #include "failure.h"
 #include "symbol_internal.h"
@@ -63,6 +64,26 @@ void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex
     LayOutModules(symbol, size, mapping);
 }
 
+constexpr std::string_view kMacroHeaderStart = "[)>\x1e" "0";  // then 5 or 6, and GS
+constexpr std::string_view kMacroTrailer = "\x1e\x04";
+constexpr size_t kMacroHeaderLength = kMacroHeaderStart.size() + 2;
+
+// 5 or 6 for a whole Macro 05 or 06 message that has a body, else 0.
+int32_t MacroOf(std::span<const uint8_t> data) {
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    if (text.size() <= kMacroHeaderLength + kMacroTrailer.size() || !text.starts_with(kMacroHeaderStart) ||
+        text[kMacroHeaderLength - 1] != kGroupSeparator || !text.ends_with(kMacroTrailer))
+        return 0;
+    const char number = text[kMacroHeaderStart.size()];
+    return number == '5' ? 5 : number == '6' ? 6 : 0;
+}
+
+// The macro codeword, like reader programming, Structured Append and GS1's
+// FNC1, is read only in first place.
+bool MayTakeMacro(const DataMeaning& meaning) {
+    return meaning.macro == 0 && !meaning.gs1 && !meaning.readerInit && meaning.append.count == 0;
+}
+
 }  // namespace
 
 int32_t RequestedSize(const EncodeOptions& options) {
@@ -76,13 +97,26 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
         FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, RequestedSize(options));
         return result;
     }
+    DataMeaning meaning = options.meaning;
+    std::span<const uint8_t> body = data;
+    if (options.detectMacro && MayTakeMacro(meaning)) meaning.macro = MacroOf(data);
+    // A macro found here stands for the header and trailer around the body.
+    if (meaning.macro != options.meaning.macro)
+        body = data.subspan(kMacroHeaderLength, data.size() - kMacroHeaderLength - kMacroTrailer.size());
+
     uint8_t codewords[kMaxDataCodewords];
     int32_t sizeIndex = RequestedSize(options);
-    const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, data.data(), static_cast<int32_t>(data.size()),
-                                          options.scheme, sizeIndex, &result.failure, options.meaning);
-    if (count <= 0) return result;
+    const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, body.data(), static_cast<int32_t>(body.size()),
+                                          options.scheme, sizeIndex, &result.failure, meaning);
+    if (count <= 0) {
+        // Positions count in the caller's bytes, the header included.
+        if (result.failure.error == EncodeError::NotEncodable && body.data() != data.data())
+            result.failure.position += static_cast<int32_t>(kMacroHeaderLength);
+        return result;
+    }
     try {
         Build(result.symbol, codewords, count, sizeIndex, options.iso144);
+        result.symbol.meaning = meaning;
     } catch (const std::bad_alloc&) {
         result.symbol = Symbol{};
         Fail(&result.failure, EncodeError::OutOfMemory, options.scheme);
@@ -95,8 +129,9 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
 namespace glyphrun {
 namespace {
 
-constexpr uint8_t kLatchC40Codeword = 230, kLatchBase256Codeword = 231, kLatchX12Codeword = 238,
-                  kLatchTextCodeword = 239, kLatchEdifactCodeword = 240, kEciCodeword = 241, kUnlatch = 254;
+constexpr uint8_t kLatchC40Codeword = 230, kLatchBase256Codeword = 231, kStructuredAppendCodeword = 233,
+                  kLatchX12Codeword = 238, kLatchTextCodeword = 239, kLatchEdifactCodeword = 240,
+                  kEciCodeword = 241, kUnlatch = 254;
 
 // The codewords of the Base 256 field that starts at `at` (its latch
 // there): the latch, the length and the bytes.
@@ -159,6 +194,8 @@ std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
             case kLatchEdifactCodeword: scheme = EncodeScheme::Edifact; count = EdifactRun(data, at, end); break;
             case kLatchBase256Codeword: scheme = EncodeScheme::Base256; count = Base256Field(data, at, end); break;
             case kEciCodeword: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
+            // Its position and file identification may look like latches.
+            case kStructuredAppendCodeword: count = 4; break;
             default: break;
         }
         add(scheme, std::min(count, end - at));

@@ -1,10 +1,11 @@
 // The whole encoder on arbitrary bytes, every mode and size index, bad ones
-// included, as plain bytes, GS1 data or text under an ECI. Whatever the
-// encoder reports as encoded must scan back to the input through the
-// independent reader.
+// included, as plain bytes, GS1 data, text under an ECI, reader programming
+// or a message over several symbols. Whatever the encoder reports as
+// encoded must scan back to the input through the independent reader.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "glyphrun/symbol.h"
 #include "reader.h"
@@ -17,16 +18,45 @@ struct DataMeaningChoice {
     const char* dmreIdentifier;       // the same for a DMRE size, which the reader tells apart
 };
 
-// The third byte picks what the data means: mostly plain bytes, sometimes
-// GS1 (every GS an FNC1) or text under an ECI.
+// The low half of the third byte picks what the data means: mostly plain
+// bytes, sometimes GS1 (every GS an FNC1), text under an ECI or reader
+// programming. kSpread spreads plain bytes over as many symbols as the
+// high half says (0: as few as hold them; 1 is refused).
 DataMeaningChoice MeaningOf(uint8_t selector) {
     switch (selector % 16) {
         case 8:
         case 9: return {glyphrun::DataMeaning{true, false, 0}, "]d2", "]d8"};
         case 10: return {glyphrun::DataMeaning{false, true, 26}, "]d1", "]d7"};
         case 11: return {glyphrun::DataMeaning{false, true, 899}, "]d1", "]d7"};
+        case 12: return {glyphrun::DataMeaning{.readerInit = true}, "]d1", "]d7"};
         default: return {glyphrun::DataMeaning{}, "]d1", "]d7"};
     }
+}
+
+constexpr uint8_t kSpread = 13;
+
+[[noreturn]] void Abort(const char* what, glyphrun::EncodeScheme scheme, int32_t requested) {
+    std::fprintf(stderr, "scheme %d size %d: %s\n", static_cast<int>(scheme), requested, what);
+    std::abort();
+}
+
+// Each symbol must read as its place in the message, and the symbols'
+// bytes in order as the input; one symbol alone has no place.
+bool ReadsBack(const std::vector<glyphrun::Symbol>& symbols, const std::string& input,
+               const DataMeaningChoice& meaning) {
+    std::string joined;
+    const int count = static_cast<int>(symbols.size());
+    for (int i = 0; i < count; ++i) {
+        const glyphrun::Symbol& symbol = symbols[static_cast<size_t>(i)];
+        const auto read = glyphrun::testing::ReadSymbolFully(symbol);
+        const char* identifier =
+            glyphrun::IsDmreSize(symbol.sizeIndex) ? meaning.dmreIdentifier : meaning.symbologyIdentifier;
+        if (!read || read->symbologyIdentifier != identifier || read->sequenceSize != (count > 1 ? count : -1) ||
+            read->sequenceIndex != (count > 1 ? i : -1))
+            return false;
+        joined += read->bytes;
+    }
+    return joined == input;
 }
 
 }  // namespace
@@ -40,20 +70,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* input = data + 3;
     const auto length = static_cast<int32_t>(size - 3);
 
-    const EncodeResult result =
-        Encode({input, static_cast<size_t>(length)}, EncodeOptions{scheme, requested, meaning.meaning});
-    if (result) {
-        const auto read = testing::ReadSymbolFully(result.symbol);
-        const char* identifier =
-            IsDmreSize(result.symbol.sizeIndex) ? meaning.dmreIdentifier : meaning.symbologyIdentifier;
-        if (!read || read->bytes != std::string(reinterpret_cast<const char*>(input), static_cast<size_t>(length)) ||
-            read->symbologyIdentifier != identifier) {
-            std::fprintf(stderr, "scheme %d size %d: the symbol does not read back\n", static_cast<int>(scheme),
-                         requested);
-            std::abort();
-        }
-    } else if (result.reason().empty()) {
-        std::abort();  // every failure says why
+    const std::span bytes(input, static_cast<size_t>(length));
+    const EncodeOptions options{scheme, requested, meaning.meaning};
+
+    std::vector<Symbol> symbols;
+    std::string reason;
+    if (data[2] % 16 == kSpread) {
+        StructuredAppendResult result = EncodeStructuredAppend(bytes, options, {data[2] >> 4, 1, 2});
+        symbols = std::move(result.symbols);
+        reason = result ? "" : result.reason();
+    } else {
+        EncodeResult result = Encode(bytes, options);
+        if (result) symbols.push_back(std::move(result.symbol));
+        reason = result ? "" : result.reason();
     }
+    if (symbols.empty() && reason.empty()) Abort("a failure without its reason", scheme, requested);
+    if (!symbols.empty() && !ReadsBack(symbols, std::string(reinterpret_cast<const char*>(input), bytes.size()),
+                                       meaning))
+        Abort("the symbols do not read back", scheme, requested);
     return 0;
 }

@@ -262,7 +262,12 @@ TEST_F(Cli, BadUsageExitsTwo) {
                              "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A",
                              "--xdim 0x10 -o x.svg A", "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
                              // colours too alike for a scanner
-                             "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A"}) {
+                             "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
+                             // what claims the first codeword, and Structured Append's files
+                             "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A",
+                             "--structapp 17 A", "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A",
+                             "--structapp 2 --structapp-id 1 A", "--structapp 2 --batch -i - -o #.png",
+                             "--structapp 2 -o - A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
@@ -538,6 +543,49 @@ TEST_F(Cli, VerboseSaysWhatWasMade) {
     o = Run("-v --batch -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.png"));
     EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: 10x10 (index 0), 2 of 3 data codewords, ASCII 2; "
                      "ISO 8859-1; " + dir + "/l-1.png\nglyphrun-cli: 1 of 1 symbols written\n");
+}
+
+// A message over several files, each read back in its place; a macro
+// message in fewer codewords; a reader programming symbol.
+TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
+    std::string input;
+    for (int i = 0; input.size() < 5000; ++i) input += "LOT " + std::to_string(i * 7919 % 100000) + " ACME/QA; ";
+    std::ofstream(dir + "/long.txt", std::ios::binary) << input;
+    const Outcome o = Run("-v --structapp auto --structapp-id 17,42 -s 144x144 -i " + Quote(dir + "/long.txt") +
+                          " -o " + Quote(dir + "/label.png"));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto count = std::count(o.err.begin(), o.err.end(), '\n');
+    ASSERT_GE(count, 2);
+    std::string joined;
+    for (int part = 1; part <= count; ++part) {
+        const std::string path = dir + "/label-" + std::to_string(part) + ".png";
+        const std::string place = "; symbol " + std::to_string(part) + " of " + std::to_string(count) + ", file id 17,42; ";
+        EXPECT_NE(o.err.find(place + path + "\n"), std::string::npos) << o.err;
+        const auto reading =
+            glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(path)), 4);
+        ASSERT_TRUE(reading) << path;
+        EXPECT_EQ(reading->sequenceIndex, part - 1);
+        EXPECT_EQ(reading->sequenceSize, count);
+        EXPECT_EQ(reading->sequenceId, std::to_string(17 * 256 + 42));
+        joined += reading->bytes;
+    }
+    EXPECT_EQ(joined, input);
+    // One codeword line per symbol, then their sizes; '#' in the name takes the number.
+    EXPECT_EQ(Run("--codewords --structapp 2 --structapp-id 3,4 ABCD").out,
+              "233 15 3 4 66 67\n233 31 3 4 68 69\n14x14 14x14\n");
+    ASSERT_EQ(Run("--structapp 2 -o " + Quote(dir + "/part-#.gif") + " ABCDEFGH").status, 0);
+    EXPECT_FALSE(Slurp(dir + "/part-2.gif").empty());
+
+    const std::string macro = "\"$(printf '[)>\\03605\\035AB\\036\\004')\"";
+    EXPECT_EQ(Run("--codewords " + macro).out, "236 66 67\n10x10\n");
+    EXPECT_EQ(Run("--codewords --no-macro " + macro).out, "92 42 63 31 135 30 66 67 31 5\n16x16\n");
+
+    const std::string png = dir + "/setup.png";
+    ASSERT_EQ(Run("--reader-init -o " + Quote(png) + " SETUP").status, 0);
+    const auto setup = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 4);
+    ASSERT_TRUE(setup);
+    EXPECT_TRUE(setup->readerInit);
+    EXPECT_EQ(setup->bytes, "SETUP");
 }
 
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {

@@ -103,5 +103,81 @@ TEST(Eci, DesignatorFormsAndUtf8TextReadBack) {
         }
 }
 
+// A Macro 05/06 message: the header and trailer become the one codeword
+// 236 or 237, which the reader expands again.
+std::string Macro(const char* number, const std::string& body) {
+    return std::string("[)>\x1e") + number + "\x1d" + body + "\x1e\x04";
+}
+
+EncodeResult EncodeSymbol(const std::string& data, EncodeOptions options) {
+    return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
+}
+
+TEST(Macro, OneCodewordForHeaderAndTrailerInEveryScheme) {
+    const std::string body = "17V123456\x1d" "1P4006381333931\x1dSLOT42";
+    for (const char* number : {"05", "06"})
+        for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Ascii,
+                                    EncodeScheme::C40, EncodeScheme::Text, EncodeScheme::Base256}) {
+            const std::string data = Macro(number, body);
+            const EncodeResult macro = EncodeSymbol(data, {scheme});
+            const EncodeResult literal = EncodeSymbol(data, {.scheme = scheme, .detectMacro = false});
+            ASSERT_TRUE(macro && literal) << number << " " << SchemeName(scheme) << " " << macro.reason();
+            EXPECT_EQ(macro.symbol.codewords[0], number[1] == '5' ? 236 : 237);
+            EXPECT_EQ(macro.symbol.meaning.macro, number[1] - '0');
+            EXPECT_EQ(literal.symbol.meaning.macro, 0);
+            EXPECT_LT(macro.symbol.dataCodewords, literal.symbol.dataCodewords);
+            // Base 256 randomises each byte by its position, which the macro moves.
+            EXPECT_EQ(testing::ReadSymbol(macro.symbol), data) << number << " " << SchemeName(scheme);
+            EXPECT_EQ(testing::ReadSymbol(literal.symbol), data);
+        }
+    // Smaller by a size, and a rectangle that holds the message only so.
+    EXPECT_EQ(EncodeSymbol(Macro("06", body), {}).symbol.rows, 20);
+    EXPECT_EQ(EncodeSymbol(Macro("06", body), {.detectMacro = false}).symbol.rows, 22);
+    const std::string longer = Macro("06", body + "ABCDEFGHIJKLMNOPQRSTUVWXABCDEF");
+    EXPECT_TRUE(EncodeSymbol(longer, {.size = kSmallestRectangle}));
+    EXPECT_EQ(EncodeSymbol(longer, {.size = kSmallestRectangle, .detectMacro = false}).failure.error,
+              EncodeError::DoesNotFit);
+
+    // Under an ECI the reader puts the header before the converted text.
+    const EncodeResult eci = EncodeSymbol(Macro("05", "K\xc3\xb6ln"), {.meaning = DataMeaning{false, true, 26}});
+    ASSERT_TRUE(eci);
+    EXPECT_EQ(eci.symbol.codewords[0], 236);
+    EXPECT_EQ(testing::ReadSymbolFully(eci.symbol)->text, Macro("05", "Köln"));
+}
+
+TEST(Macro, OnlyAWholeMessageThatMayComeFirst) {
+    const auto first = [](const std::string& data, const DataMeaning& meaning = {}) {
+        const EncodeResult result = EncodeSymbol(data, {.meaning = meaning});
+        return result ? result.symbol.codewords[0] : -1;
+    };
+    EXPECT_EQ(first(Macro("07", "AB")), '[' + 1);
+    EXPECT_EQ(first(Macro("05", "")), '[' + 1);  // no body
+    EXPECT_EQ(first(Macro("05", "AB") + "C"), '[' + 1);
+    EXPECT_EQ(first(Macro("05", "AB"), kGs1), 232);
+    EXPECT_EQ(first(Macro("05", "AB"), DataMeaning{.readerInit = true}), 234);
+    EXPECT_EQ(EncodeSymbol("AB", {.meaning = DataMeaning{.gs1 = true, .macro = 5}}).reason(),
+              "a Macro 05/06 codeword must come first: it cannot go with GS1, reader programming or Structured Append");
+    // A byte the scheme refuses is named where the caller's bytes have it.
+    EXPECT_EQ(EncodeSymbol(Macro("05", "ABa"), {EncodeScheme::X12}).reason(),
+              "X12 cannot encode byte 0x61 at position 10");
+}
+
+TEST(ReaderProgramming, FlagReadBackAndRefusedWithGs1OrStructuredAppend) {
+    for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Edifact}) {
+        const EncodeResult result = EncodeSymbol("SETUP 1234", {.scheme = scheme, .meaning = {.readerInit = true}});
+        ASSERT_TRUE(result) << result.reason();
+        EXPECT_EQ(result.symbol.codewords[0], 234);
+        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(result.symbol);
+        ASSERT_TRUE(reading);
+        EXPECT_TRUE(reading->readerInit);
+        EXPECT_EQ(reading->bytes, "SETUP 1234");
+    }
+    EXPECT_FALSE(testing::ReadSymbolFully(EncodeSymbol("SETUP 1234", {}).symbol)->readerInit);
+    EXPECT_EQ(EncodeSymbol("01", {.meaning = {.gs1 = true, .readerInit = true}}).reason(),
+              "a reader programming symbol cannot carry GS1 data");
+    EXPECT_EQ(EncodeSymbol("AB", {.meaning = {.readerInit = true, .append = {0, 2, 1, 1}}}).reason(),
+              "a reader programming symbol cannot be part of a Structured Append message");
+}
+
 }  // namespace
 }  // namespace glyphrun

@@ -20,7 +20,8 @@ std::optional<Reading> ReadGray(const std::vector<uint8_t>& gray, int width, int
     if (!result.isValid()) return std::nullopt;
     const ZXing::ByteArray& bytes = result.bytes();
     return Reading{std::string(bytes.begin(), bytes.end()), result.text(), result.symbologyIdentifier(),
-                   result.hasECI()};
+                   result.hasECI(), result.readerInit(), result.sequenceIndex(), result.sequenceSize(),
+                   result.sequenceId()};
 }
 
 std::optional<std::string> BytesOf(const std::optional<Reading>& reading) {

@@ -25,6 +25,12 @@ struct Reading {
     std::string text;                 // as UTF-8, after any ECI
     std::string symbologyIdentifier;  // "]d1"; "]d2" for GS1 data
     bool hasEci = false;
+    bool readerInit = false;  // a reader programming symbol
+    // Structured Append: the 0-based position, the count and the message's
+    // identification (256 x the first file identification codeword + the
+    // second, in decimal); -1, -1 and empty for a symbol on its own.
+    int sequenceIndex = -1, sequenceSize = -1;
+    std::string sequenceId;
 };
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize);
 

@@ -175,18 +175,45 @@ enum class EncodeError : int32_t {
     InvalidEci,       // the ECI number `byteValue` is outside 0-999999
     Gs1WithEci,       // GS1 data carries no ECI designator
     Gs1LeadingSeparator,  // GS1 data starts with FNC1 already; a separator cannot follow it
+    ReaderInitWithGs1,    // a reader programming symbol carries no GS1 data
+    ReaderInitWithStructuredAppend,  // nor is it part of a message over several symbols
+    MacroNotFirst,        // the Macro codeword cannot share the first place with GS1, reader
+                          // programming or Structured Append
+    InvalidMacro,         // a macro `byteValue` other than 5 or 6
+    InvalidSymbolCount,   // Structured Append over `needed` symbols (not 2-16), or at a
+                          // position `position` outside them
+    InvalidFileId,        // a file identification `byteValue` outside 1-254
+    NeedsMoreSymbols,     // more than the `capacity` symbols allowed of the requested size
+    FewerBytesThanSymbols,  // `needed` symbols cannot each take one of `capacity` bytes
+};
+
+// A symbol's place in a message spread over 2-16 symbols, which a reader
+// joins in the order of their positions.
+struct StructuredAppend {
+    int32_t index;    // 0-based position
+    int32_t count;    // symbols of the message, 2-16; 0: the symbol stands alone
+    uint8_t fileId1;  // the message's identification, 1-254 each, the same
+    uint8_t fileId2;  // in all of its symbols
 };
 
 // What the bytes stand for beyond themselves. All zero (the default) means
-// plain bytes, encoded as they always were.
+// plain bytes, encoded as they always were. Each meaning is a codeword or
+// a few before the data; those that a reader takes only in first place
+// (reader programming, Structured Append, a macro) exclude one another.
 struct DataMeaning {
-    bool gs1;       // GS1 data: FNC1 in first position, and every GS byte (0x1D)
-                    // an FNC1 separator rather than a character
-    bool eciGiven;  // an ECI designator comes before the data
-    int32_t eci;    // its number, 0-999999 (26 is UTF-8)
+    bool gs1 = false;       // GS1 data: FNC1 in first position, and every GS byte
+                            // (0x1D) an FNC1 separator rather than a character
+    bool eciGiven = false;  // an ECI designator comes before the data
+    int32_t eci = 0;        // its number, 0-999999 (26 is UTF-8)
+    // 5 or 6: the bytes are the body of a Macro 05 or 06 message, whose
+    // header "[)>" RS "05" GS and trailer RS EOT the one codeword stands for.
+    int32_t macro = 0;
+    bool readerInit = false;    // reader programming: the data sets up the reader
+    StructuredAppend append{};  // GS1's FNC1 goes only into the first symbol of a message
 };
 
 inline constexpr uint8_t kGroupSeparator = 0x1D;
+inline constexpr int32_t kMaxAppendSymbols = 16;
 
 struct EncodeFailure {
     EncodeError error;
@@ -242,7 +269,8 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 // Encodes into `output` (room for `outputCapacity` codewords) and chooses
 // the size into `sizeIndex` (in: the request; out: the size, -1 on
 // failure). Returns the number of data codewords, 0 on failure.
-// The codewords of `meaning` (FNC1 first, or the ECI designator) come first.
+// The codewords of `meaning` (reader programming, Structured Append, a macro,
+// FNC1 first, the ECI designator) come first.
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
                         EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure,
                         const DataMeaning& meaning = {});

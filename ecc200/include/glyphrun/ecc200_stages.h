@@ -56,11 +56,18 @@ struct EncodationState {
 void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t length,
                          int32_t requestedSize = kSmallestSquare, const DataMeaning& meaning = {});
 
-// The codewords that begin data of this meaning: FNC1 for GS1, the ECI
+// The codewords that begin data of this meaning, in this order: reader
+// programming; Structured Append (233, the position and count, the two
+// file identification codewords); the macro; FNC1 for GS1; the ECI
 // designator (241 and one to three codewords of its number). Their count.
-int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[4]);
+inline constexpr int kMaxMeaningCodewords = 8;
+int32_t MeaningCodewords(const DataMeaning& meaning, uint8_t codewords[kMaxMeaningCodewords]);
 
 inline constexpr uint8_t kFnc1 = 232;
+inline constexpr uint8_t kStructuredAppend = 233;
+inline constexpr uint8_t kReaderProgramming = 234;
+inline constexpr uint8_t kMacro05 = 236;
+inline constexpr uint8_t kMacro06 = 237;
 inline constexpr uint8_t kEciDesignator = 241;
 void ChangeScheme(EncodationState& state, EncodeScheme target, bool omitUnlatch);
 void PutValue(EncodationState& state, int32_t value);

@@ -20,8 +20,12 @@ namespace glyphrun {
 struct EncodeOptions {
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
     int32_t size = kSmallestSquare;  // 0-47 or a family: kSmallestSquare, kSmallestRectangle, ...
-    DataMeaning meaning{};           // GS1 or an ECI; zero for plain bytes
-    bool dmre = false;               // kSmallestRectangle chooses among the DMRE sizes too
+    DataMeaning meaning{};           // GS1, an ECI, reader programming; zero for plain bytes
+    // Input that is a whole Macro 05 or 06 message, "[)>" RS "05" GS (or
+    // "06") ... RS EOT, is encoded as the body after one codeword that
+    // stands for header and trailer. Off: the bytes stay as they are.
+    bool detectMacro = true;
+    bool dmre = false;  // kSmallestRectangle chooses among the DMRE sizes too
     // 144 x 144 only: the check codewords start with block 0's, as the
     // standard's text has them and libdmtx reads them, rather than with
     // the two shorter blocks' that most readers expect.
@@ -38,6 +42,7 @@ struct Symbol {
     int32_t dataCodewords = 0;       // what the encodation produced, before padding
     std::vector<uint8_t> codewords;  // the padded data, then the interleaved check codewords
     std::vector<uint8_t> modules;    // rows x cols, row 0 at the top: 1 dark, 0 light
+    DataMeaning meaning{};           // what its first codewords say, a macro found included
 
     bool dark(int32_t row, int32_t col) const { return modules[static_cast<size_t>(row) * cols + col] != 0; }
     int32_t capacity() const { return SymbolSizes()[sizeIndex].dataCodewords; }
@@ -52,6 +57,32 @@ struct EncodeResult {
 };
 
 EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options = {});
+
+// Structured Append: one message over 2-16 symbols, each of the options'
+// scheme and size, which a reader joins back into the whole input.
+struct StructuredAppendOptions {
+    // 2-16; 0: as few as hold the input, which is one symbol of its own
+    // (without Structured Append) when one holds it.
+    int32_t symbols = 0;
+    // The message's identification, 1-254 each, which tells a reader the
+    // symbols of one message from those of another: give each its own.
+    uint8_t fileId1 = 1, fileId2 = 1;
+};
+
+struct StructuredAppendResult {
+    std::vector<Symbol> symbols;  // in the order a reader joins them
+    EncodeFailure failure{};      // error None when every symbol was made
+
+    explicit operator bool() const { return failure.error == EncodeError::None; }
+    std::string reason() const { return DescribeEncodeFailure(failure); }  // one line
+};
+
+// Each symbol carries its part of the bytes, in order, after its
+// Structured Append codewords; an ECI is repeated in every symbol, GS1's
+// FNC1 goes only into the first, and no macro codeword is used. Reader
+// programming is refused.
+StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, const EncodeOptions& options,
+                                              const StructuredAppendOptions& append);
 
 // The schemes a symbol's data codewords use, in order, as its codewords say
 // (a latch counts to the scheme it starts, an unlatch to the one it ends).

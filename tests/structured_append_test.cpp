@@ -1,0 +1,139 @@
+// A message over several symbols, as a reader we did not write sees it:
+// each symbol's position, count and file identification, and the parts'
+// bytes joined in order giving the whole input back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "glyphrun/gs1.h"
+#include "glyphrun/symbol.h"
+#include "reader.h"
+
+namespace glyphrun {
+namespace {
+
+std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+// The readings of the symbols, checked against their places in the
+// message; the bytes (or with an ECI the text) of all of them in order.
+std::string ReadMessage(const StructuredAppendResult& result, StructuredAppendOptions append, bool text = false) {
+    std::string joined;
+    const int count = static_cast<int>(result.symbols.size());
+    for (int i = 0; i < count; ++i) {
+        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(result.symbols[static_cast<size_t>(i)]);
+        if (!reading) {
+            ADD_FAILURE() << "symbol " << i + 1 << " of " << count << " does not read";
+            return joined;
+        }
+        EXPECT_EQ(reading->sequenceIndex, i);
+        EXPECT_EQ(reading->sequenceSize, count);
+        EXPECT_EQ(reading->sequenceId, std::to_string(256 * append.fileId1 + append.fileId2));
+        joined += text ? reading->text : reading->bytes;
+    }
+    return joined;
+}
+
+std::string LongText(size_t length) {
+    std::string text;
+    for (uint32_t state = 12345; text.size() < length;) {
+        state = state * 1103515245 + 12345;
+        const char* words[] = {"LOT ", "4711-", "batch ", "ACME Corp. ", "2026-03-14 ", "QA/", "x"};
+        text += words[(state >> 16) % 7];
+        text += static_cast<char>('0' + (state >> 8) % 10);
+    }
+    return text.substr(0, length);
+}
+
+TEST(StructuredAppend, AutoTakesTheFewestSymbolsAndReadsBack) {
+    const std::string input = LongText(5000);
+    const StructuredAppendOptions append{0, 17, 200};
+    const EncodeOptions largest{.size = 23};  // 144 x 144
+    ASSERT_FALSE(Encode(BytesOf(input), largest));
+    const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(input), largest, append);
+    ASSERT_TRUE(result) << result.reason();
+    ASSERT_GE(result.symbols.size(), 2u);
+    for (const Symbol& symbol : result.symbols) EXPECT_EQ(symbol.rows, 144);
+    EXPECT_EQ(ReadMessage(result, append), input);
+    const auto fewer = static_cast<int32_t>(result.symbols.size()) - 1;
+    EXPECT_EQ(EncodeStructuredAppend(BytesOf(input), largest, {fewer, 17, 200}).reason(),
+              "the input needs more than " + std::to_string(fewer) + " symbols of the requested size 144x144");
+
+    // A message that one symbol holds is that symbol alone, also when the
+    // Structured Append codewords would not fit beside it.
+    const StructuredAppendResult one = EncodeStructuredAppend(BytesOf("SHORT"), {}, {});
+    ASSERT_TRUE(one);
+    ASSERT_EQ(one.symbols.size(), 1u);
+    EXPECT_EQ(one.symbols[0].codewords[0], 'S' + 1);
+    const StructuredAppendResult full = EncodeStructuredAppend(BytesOf(std::string(3116, '7')), largest, {});
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full.symbols.size(), 1u);
+}
+
+// Every scheme, Base 256 (randomised by codeword position) included, with
+// the count given: the smallest size of the family that it is enough at.
+TEST(StructuredAppend, GivenCountInEverySchemeAndSize) {
+    const std::string text = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Ascii,
+                                EncodeScheme::C40, EncodeScheme::X12, EncodeScheme::Edifact, EncodeScheme::Base256})
+        for (int32_t count : {2, 5, 16}) {
+            const StructuredAppendOptions append{count, 1, 254};
+            const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(text), {.scheme = scheme}, append);
+            ASSERT_TRUE(result) << SchemeName(scheme) << " " << count << ": " << result.reason();
+            ASSERT_EQ(result.symbols.size(), static_cast<size_t>(count));
+            EXPECT_EQ(ReadMessage(result, append), text) << SchemeName(scheme) << " " << count;
+        }
+    std::string binary;
+    for (int i = 0; i < 800; ++i) binary += static_cast<char>(i * 37 % 256);
+    const StructuredAppendOptions append{3, 9, 9};
+    const StructuredAppendResult rectangles = EncodeStructuredAppend(BytesOf(binary), {.size = kSmallestRectangle}, {0, 9, 9});
+    EXPECT_EQ(rectangles.reason(), "the input needs more than 16 symbols of the largest rectangular symbol (16x48)");
+    const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(binary), {}, append);
+    ASSERT_TRUE(result) << result.reason();
+    EXPECT_EQ(ReadMessage(result, append), binary);
+}
+
+// An ECI in every symbol, and no UTF-8 character cut in two; GS1's FNC1
+// only in the first, and no separator where a reader would take it for
+// a first or second-position FNC1 (]d2, ]d3) and drop it.
+TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
+    const std::string utf8 = "Grüße aus Köln, Καλημέρα κόσμε, 日本語のテキスト, 😀 emoji 🚀";
+    const StructuredAppendOptions append{6, 3, 4};
+    const StructuredAppendResult text =
+        EncodeStructuredAppend(BytesOf(utf8), {.meaning = DataMeaning{false, true, 26}}, append);
+    ASSERT_TRUE(text) << text.reason();
+    EXPECT_EQ(ReadMessage(text, append, true), utf8);
+
+    const Gs1Data gs1 = ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
+    ASSERT_TRUE(gs1.ok);
+    const StructuredAppendOptions parts{8, 5, 6};
+    const StructuredAppendResult result =
+        EncodeStructuredAppend(BytesOf(gs1.elementString), {.meaning = DataMeaning{true, false, 0}}, parts);
+    ASSERT_TRUE(result) << result.reason();
+    EXPECT_EQ(ReadMessage(result, parts), gs1.elementString);
+    for (size_t i = 0; i < result.symbols.size(); ++i)
+        EXPECT_EQ(testing::ReadSymbolFully(result.symbols[i])->symbologyIdentifier, i == 0 ? "]d2" : "]d1") << i;
+}
+
+TEST(StructuredAppend, RefusesWhatCannotBeSplit) {
+    const auto reason = [](const std::string& data, const EncodeOptions& options, StructuredAppendOptions append) {
+        return EncodeStructuredAppend(BytesOf(data), options, append).reason();
+    };
+    EXPECT_EQ(reason("ABC", {}, {1, 1, 1}), "Structured Append takes 2 to 16 symbols, not 1");
+    EXPECT_EQ(reason("ABC", {}, {17, 1, 1}), "Structured Append takes 2 to 16 symbols, not 17");
+    EXPECT_EQ(reason("ABC", {}, {2, 0, 1}), "a Structured Append file identification is 1 to 254, not 0");
+    EXPECT_EQ(reason("ABC", {}, {2, 1, 255}), "a Structured Append file identification is 1 to 254, not 255");
+    EXPECT_EQ(reason("ABC", {}, {4, 1, 1}), "4 symbols need a byte each but the input has 3");
+    EXPECT_EQ(reason("ABC", {.meaning = {.readerInit = true}}, {}),
+              "a reader programming symbol cannot be part of a Structured Append message");
+    EXPECT_EQ(reason("", {}, {}), "the input is empty");
+    // The four Structured Append codewords leave no room in a 10 x 10 symbol.
+    EXPECT_EQ(reason("ABC", {.size = 0}, {2, 1, 1}),
+              "the input needs 5 data codewords but the requested size 10x10 holds 3");
+    EXPECT_EQ(reason("ABCDEFGHIJKLMNOPQRSTUVWXYZ", {.size = 1}, {2, 1, 1}),
+              "the input needs more than 2 symbols of the requested size 12x12");
+}
+
+}  // namespace
+}  // namespace glyphrun
