@@ -316,12 +316,12 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
         return false;
     }
     if (m_checkGs1->isChecked()) {
-        const Gs1Data data = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-        if (!data.ok) {
-            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(data.reason)));
+        const Gs1Data gs1 = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        if (!gs1.ok) {
+            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason)));
             return false;
         }
-        bytes = QByteArray::fromStdString(data.elementString);
+        bytes = QByteArray::fromStdString(gs1.elementString);
         meaning.gs1 = true;
     }
     if (bytes.size() > kBarcodeTextSize) {

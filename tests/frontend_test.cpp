@@ -14,11 +14,11 @@ namespace {
 using namespace testing;
 
 struct Options : BarcodeOptions {
-    explicit Options(const std::string& text, int32_t mode = -1, int32_t size = kSmallestSquare) : BarcodeOptions{} {
+    explicit Options(const std::string& bytes, int32_t scheme = -1, int32_t size = kSmallestSquare) : BarcodeOptions{} {
         SetDefaultBarcodeOptions(this);
-        std::memcpy(this->text, text.data(), text.size());
-        length = static_cast<int32_t>(text.size());
-        this->mode = mode;
+        std::memcpy(text, bytes.data(), bytes.size());
+        length = static_cast<int32_t>(bytes.size());
+        mode = scheme;
         sizeIndex = size;
     }
 };
