@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "glyphrun/render.h"
+
 namespace glyphrun::cli {
 namespace {
 
@@ -141,21 +143,8 @@ COLORREF ParseColor(const char* option, const std::string& text, bool* transpare
     return RGB(static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value));
 }
 
-// The share of light a colour gives back, 0 to 1: sRGB made linear and
-// weighted by the eye's response, close to what a scanner's sensor sees.
-double Reflectance(COLORREF color) {
-    const auto linear = [](uint8_t channel) {
-        const double c = channel / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(GetRValue(color)) + 0.7152 * linear(GetGValue(color)) + 0.0722 * linear(GetBValue(color));
-}
-
-// Scanners grade a symbol by the difference of light and dark reflectance;
-// below 20 % it fails, so such a pair would write a symbol nobody can read.
 void CheckContrast(COLORREF foreground, COLORREF background) {
-    constexpr double kLeastContrast = 0.20;
-    const double contrast = std::abs(Reflectance(background) - Reflectance(foreground));
+    const double contrast = ScanContrast(foreground, background);
     if (contrast < kLeastContrast)
         UsageError("--fg and --bg are too close for a scanner: their contrast is " +
                    std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
