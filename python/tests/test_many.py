@@ -43,6 +43,8 @@ def resident_kib():
         return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
 
 
+@pytest.mark.skipif(bool(os.environ.get("GLYPHRUN_SANITIZED")),
+                    reason="AddressSanitizer keeps freed memory in quarantine, so resident memory grows anyway")
 def test_memory_stays_flat_over_100000_calls():
     def calls(count):
         for i in range(count):
