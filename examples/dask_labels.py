@@ -2,7 +2,7 @@
 made on a Dask cluster.
 
     python3 examples/dask_labels.py serials.csv labels/ [--column serial]
-        [--scheduler tcp://HOST:8786 | --workers 4] [--blocksize 1MB] [--module 4] [--quiet-zone 2]
+        [--scheduler tcp://HOST:8786 | --workers 4] [--blocksize 256kB] [--module 4] [--quiet-zone 2]
 
 Dask reads the CSV in blocks; each partition is encoded with
 glyphrun.encode_many (on every core of its worker) and drawn as PNGs, which
@@ -92,7 +92,7 @@ def main(argv=None):
     parser.add_argument("--column", default="serial")
     parser.add_argument("--scheduler", help="a running cluster's scheduler address; else a local one")
     parser.add_argument("--workers", type=int, default=os.cpu_count(), help="workers of the local cluster")
-    parser.add_argument("--blocksize", default="1MB", help="the CSV's bytes in one partition")
+    parser.add_argument("--blocksize", default="256kB", help="the CSV's bytes in one partition")
     parser.add_argument("--module", type=int, default=4)
     parser.add_argument("--quiet-zone", type=int, default=2)
     args = parser.parse_args(argv)
