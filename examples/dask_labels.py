@@ -72,7 +72,7 @@ def render_partition(frame, column, out_dir, module, quiet_zone, partition_info=
                          "error": [errors.get(row, "") for row in range(len(serials))]}, index=frame.index)
 
 
-def make_labels(csv_path, out_dir, client, column="serial", module=4, quiet_zone=2, blocksize="1MB"):
+def make_labels(csv_path, out_dir, client, column="serial", module=4, quiet_zone=2, blocksize="256kB"):
     """Runs the job on `client`'s cluster; answers the number of labels written."""
     os.makedirs(out_dir, exist_ok=True)
     # Serials are text: no number parsing, and an empty one stays empty.
