@@ -147,8 +147,11 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
     if (!PyObject_CheckBuffer(data.ptr()))
         throw py::type_error(std::string(name) + " takes str or bytes, not " +
                              py::str(data.get_type().attr("__name__")).cast<std::string>());
-    const py::buffer_info buffer = py::reinterpret_borrow<py::buffer>(data).request();
-    input.bytes.assign(static_cast<const char*>(buffer.ptr), static_cast<size_t>(buffer.size * buffer.itemsize));
+    // A contiguous buffer only: the bytes as they lie, whatever their item type.
+    Py_buffer view;
+    if (PyObject_GetBuffer(data.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+    input.bytes.assign(static_cast<const char*>(view.buf), static_cast<size_t>(view.len));
+    PyBuffer_Release(&view);
     return input;
 }
 

@@ -17,6 +17,7 @@ GS1 = "(01)09506000134352(17)261231(10)ABC123"
     ("Привет", {"eci": 7}, "Привет"),                          # ISO 8859-5 under ECI 7
     (bytes(range(256)), {}, bytes(range(256))),
     (bytearray(b"\x00\xffraw"), {"mode": "base256"}, b"\x00\xffraw"),
+    (memoryview(b"LOT\x1d2026"), {}, b"LOT\x1d2026"),
     (GS1, {"gs1": True}, "01095060001343521726123110ABC123"),
     *[("ABC123 XYZ789", {"mode": mode}, None)
       for mode in ("minimal", "auto", "ascii", "c40", "text", "x12", "edifact", "base256")],
