@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "glyphrun/names.h"
+#include "glyphrun/render.h"
 #include "glyphrun/version.h"
 
 namespace glyphrun::cli {
@@ -107,76 +109,35 @@ int32_t ParseBounded(const char* option, const std::string& text, long low, long
     return static_cast<int32_t>(value);
 }
 
-// The index of the symbol of `rows` x `cols` modules, or -1.
-int32_t IndexOfDimensions(uint32_t rows, uint32_t cols) {
-    for (int32_t index = 0; index < kAllSymbolSizeCount; ++index)
-        if (QuerySymbolAttribute(SymbolAttribute::AttrSymbolRows, index) == static_cast<int32_t>(rows) &&
-            QuerySymbolAttribute(SymbolAttribute::AttrSymbolCols, index) == static_cast<int32_t>(cols))
-            return index;
-    return -1;
-}
-
 int32_t ParseSize(const std::string& text) {
-    if (text == "square") return kSmallestSquare;
-    if (text == "rect") return kSmallestRectangle;
-    if (text == "dmre") return kSmallestRectangleOrDmre;
-    const size_t x = text.find('x');
-    uint32_t rows = 0, cols = 0, index = 0;
-    if (x != std::string::npos && ParseWhole(std::string_view(text).substr(0, x), rows) &&
-        ParseWhole(std::string_view(text).substr(x + 1), cols)) {
-        const int32_t found = IndexOfDimensions(rows, cols);
-        if (found < 0) UsageError("no symbol has the size '" + text + "' (--list-sizes shows them)");
-        return found;
-    }
-    if (x == std::string::npos && ParseWhole(text, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount))
-        return static_cast<int32_t>(index);
+    if (const std::optional<int32_t> size = SizeRequestOfName(text)) return *size;
     UsageError("--size takes square, rect, dmre, an index 0-" + std::to_string(kAllSymbolSizeCount - 1) +
-               " or ROWSxCOLS such as 16x48, not '" + text + "'");
+               " or ROWSxCOLS such as 16x48 (--list-sizes shows them), not '" + text + "'");
 }
 
 EncodeScheme ParseMode(const std::string& text) {
-    static const std::pair<const char*, EncodeScheme> kModes[] = {
-        {"auto", EncodeScheme::AutoBest}, {"minimal", EncodeScheme::AutoMinimal}, {"ascii", EncodeScheme::Ascii},
-        {"c40", EncodeScheme::C40},       {"text", EncodeScheme::Text},           {"x12", EncodeScheme::X12},
-        {"edifact", EncodeScheme::Edifact}, {"base256", EncodeScheme::Base256}};
-    for (const auto& [name, scheme] : kModes)
-        if (text == name) return scheme;
-    UsageError("unknown mode '" + text + "' (use minimal, auto, ascii, c40, text, x12, edifact or base256)");
+    if (const std::optional<EncodeScheme> scheme = SchemeOfName(text)) return *scheme;
+    UsageError("unknown mode '" + text + "' (use " + kSchemeNames + ")");
 }
 
 // RRGGBB, or RRGGBBAA with alpha ff (opaque) or, for the background, 00
 // (transparent); the palette of a two-colour file has no partial alpha.
 COLORREF ParseColor(const char* option, const std::string& text, bool* transparent = nullptr) {
-    const bool hex = (text.size() == 6 || text.size() == 8) &&
-                     text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-    if (!hex)
+    const std::optional<HexColour> colour = HexColourOf(text);
+    if (!colour)
         UsageError(std::string(option) + " takes a colour as RRGGBB or RRGGBBAA in hexadecimal" +
                    (transparent ? " or none" : "") + ", not '" + text + "'");
-    const unsigned long value = std::strtoul(text.substr(0, 6).c_str(), nullptr, 16);
-    const std::string alpha = text.size() == 8 ? text.substr(6) : "ff";
-    if (alpha == "00" && transparent)
+    if (colour->alpha == 0 && transparent)
         *transparent = true;
-    else if (alpha != "ff" && alpha != "FF")
+    else if (colour->alpha != 0xFF)
         UsageError(std::string(option) + " takes alpha ff (opaque)" + (transparent ? " or 00 (transparent)" : "") +
-                   ", not '" + alpha + "'");
-    return RGB(static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value));
+                   ", not '" + text.substr(6) + "'");
+    return RGB(static_cast<uint8_t>(colour->rgb >> 16), static_cast<uint8_t>(colour->rgb >> 8),
+               static_cast<uint8_t>(colour->rgb));
 }
 
-// The share of light a colour gives back, 0 to 1: sRGB made linear and
-// weighted by the eye's response, close to what a scanner's sensor sees.
-double Reflectance(COLORREF color) {
-    const auto linear = [](uint8_t channel) {
-        const double c = channel / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(GetRValue(color)) + 0.7152 * linear(GetGValue(color)) + 0.0722 * linear(GetBValue(color));
-}
-
-// Scanners grade a symbol by the difference of light and dark reflectance;
-// below 20 % it fails, so such a pair would write a symbol nobody can read.
 void CheckContrast(COLORREF foreground, COLORREF background) {
-    constexpr double kLeastContrast = 0.20;
-    const double contrast = std::abs(Reflectance(background) - Reflectance(foreground));
+    const double contrast = ScanContrast(foreground, background);
     if (contrast < kLeastContrast)
         UsageError("--fg and --bg are too close for a scanner: their contrast is " +
                    std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +

@@ -3,11 +3,10 @@
 #include <cstdio>
 #include <random>
 
-#include "charset.h"
 #include "text.h"
-#include "glyphrun/gs1.h"
 #include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
+#include "glyphrun/text_input.h"
 #include "glyphrun/vector.h"
 
 namespace glyphrun::cli {
@@ -18,19 +17,11 @@ RasterStyle RasterStyleOf(const Options& options) {
                        options.dpi.value_or(96), options.transparentBackground};
 }
 
-// The raster outputs refuse a picture wider than kMaxImageSide pixels; a
-// vector picture measured in --module units obeys the same rule, so that
-// a margin that one format takes, every format takes.
-Failure CheckPictureSide(const Symbol& symbol, const Options& options) {
-    std::string reason;
-    if (CheckPictureSides(symbol, RasterStyleOf(options), reason)) return {};
-    return {reason};
-}
-
-// Binary PGM, top row first, 255 = light.
+// Binary PGM, top row first, 255 = light; refused for a side the other
+// raster files refuse.
 Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file) {
-    if (Failure failure = CheckPictureSide(symbol, options)) return failure;
     const RasterStyle style = RasterStyleOf(options);
+    if (std::string reason; !CheckPictureSides(symbol, style, reason)) return {reason};
     const int64_t width = PictureSide(style, symbol.cols), height = PictureSide(style, symbol.rows);
     file = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     const size_t header = file.size();
@@ -46,20 +37,9 @@ Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file)
 
 // The same picture as the raster files; --xdim only changes the unit of
 // the module's side.
-VectorStyle VectorStyleOf(const Options& options) {
-    VectorStyle style = glyphrun::VectorStyleOf(RasterStyleOf(options));
-    if (options.xdimMillimetres) {
-        style.moduleSize = *options.xdimMillimetres;
-        style.unit = VectorUnit::Millimetre;
-    }
-    return style;
-}
-
 Failure DrawVector(const Symbol& symbol, const Options& options, std::string& file) {
-    if (Failure failure = CheckPictureSide(symbol, options)) return failure;
-    const ModuleGrid grid{symbol.rows, symbol.cols, symbol.modules};
     const VectorFormat format = options.outputKind == OutputKind::Svg ? VectorFormat::Svg : VectorFormat::Eps;
-    VectorResult document = VectorDocument(format, grid, VectorStyleOf(options));
+    VectorResult document = SymbolVectorDocument(symbol, RasterStyleOf(options), format, options.xdimMillimetres);
     if (!document.ok) return {document.reason};
     file = std::move(document.text);
     return {};
@@ -105,23 +85,11 @@ Failure Save(const std::string& path, const std::string& file) {
 // converts it to that ECI's character set.
 Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
     constexpr int32_t kUtf8Eci = 26;
-    const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
-    meaning = DataMeaning{};
-    if (options.gs1) {
-        meaning.gs1 = true;
-        Gs1Data data = ParseGs1(std::string(text));
-        bytes = std::move(data.elementString);
-        return {data.reason};
-    }
-    const std::optional<int32_t> eci = options.utf8 ? kUtf8Eci : options.eci;
-    meaning.eciGiven = eci.has_value();
-    meaning.eci = eci.value_or(0);
-    if (options.binary) {
-        bytes.assign(text);
-        return {};
-    }
-    if (eci) return ConvertToEci(text, *eci, bytes);
-    return EncodeText(text, bytes, meaning);
+    const InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
+    InputFailure failure =
+        glyphrun::PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
+    if (failure.notUtf8) failure.reason += " (--binary encodes bytes as they are)";
+    return {failure.reason};
 }
 
 // Two symbols of different messages with the same identification would

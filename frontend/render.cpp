@@ -1,5 +1,6 @@
 #include "glyphrun/render.h"
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -45,7 +46,18 @@ void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uin
     if (held > 0) *out |= static_cast<uint8_t>(pixels << (8 - held));
 }
 
+// The share of light a colour gives back, 0 to 1.
+double Reflectance(COLORREF color) {
+    const auto linear = [](uint8_t channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(color)) + 0.7152 * linear(GetGValue(color)) + 0.0722 * linear(GetBValue(color));
+}
+
 }  // namespace
+
+double ScanContrast(COLORREF bar, COLORREF background) { return std::abs(Reflectance(background) - Reflectance(bar)); }
 
 VectorStyle VectorStyleOf(const RasterStyle& style) {
     VectorStyle vector;
@@ -56,6 +68,18 @@ VectorStyle VectorStyleOf(const RasterStyle& style) {
     vector.background = ToRrggbb(style.background);
     vector.drawBackground = !style.transparentBackground;
     return vector;
+}
+
+VectorResult SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
+                                  std::optional<double> moduleMillimetres) {
+    VectorResult refused;
+    if (!CheckPictureSides(symbol, style, refused.reason)) return refused;
+    VectorStyle vector = VectorStyleOf(style);
+    if (moduleMillimetres) {
+        vector.moduleSize = *moduleMillimetres;
+        vector.unit = VectorUnit::Millimetre;
+    }
+    return VectorDocument(format, ModuleGrid{symbol.rows, symbol.cols, symbol.modules}, vector);
 }
 
 Symbol Rotated(const Symbol& symbol, int32_t degrees) {

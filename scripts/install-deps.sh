@@ -23,6 +23,17 @@ PACKAGES="
   librsvg2-bin
   ghostscript
   libxml2-utils
+  python3-dev
+  pybind11-dev
+  python3-venv
+  python3-pip
+  python3-numpy
+  python3-pil
+  python3-pytest
+  python3-pandas
+  python3-dask
+  python3-distributed
+  python3-zxing-cpp
 "
 
 # "fuzz" adds what the libFuzzer build needs.

@@ -273,7 +273,7 @@ TEST_F(Cli, BadUsageExitsTwo) {
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
     EXPECT_EQ(Run("-s 10X10 A").err.rfind(
-                  "glyphrun-cli: --size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48, not '10X10'\n",
+                  "glyphrun-cli: --size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48 (--list-sizes shows them), not '10X10'\n",
                   0),
               0u);
     const Outcome help = Run("--help");

@@ -46,13 +46,13 @@ if(NOT output STREQUAL "142 164 186\n10x10\n")
 endif()
 
 # Inside another project only the libraries and the CLI are built unless
-# asked for: the tests, benchmarks and window need packages that project
+# asked for: the tests, benchmarks, window and Python extension need packages that project
 # may not have. Configuring is enough to see which targets exist.
 file(WRITE ${WORK}/outer/CMakeLists.txt "
 cmake_minimum_required(VERSION 3.25)
 project(Outer LANGUAGES CXX)
 add_subdirectory(${SOURCE_DIR} glyphrun)
-foreach(target symbol_size_test glyphrun-bench glyphrun)
+foreach(target symbol_size_test glyphrun-bench glyphrun glyphrun_python)
   if(TARGET \${target})
     message(FATAL_ERROR \"\${target} is built inside another project\")
   endif()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "glyphrun/gdi_types.h"
@@ -21,10 +22,26 @@ struct RasterStyle {
     bool transparentBackground = false;  // PNG and GIF: the background's palette entry is transparent
 };
 
+// Scanners grade a symbol by the difference of light and dark reflectance
+// and fail it below 20 %, so a pair of colours closer than that makes a
+// symbol nobody can read.
+inline constexpr double kLeastContrast = 0.20;
+// That difference for two colours, 0 to 1: sRGB made linear and weighted by
+// the eye's response, close to what a scanner's sensor sees.
+double ScanContrast(COLORREF bar, COLORREF background);
+
 // The same picture as a vector document, a module `style.moduleSize`
 // pixels: the quiet zone keeps its width in modules (the margin over the
 // module size, rounded up), a transparent background is left out.
 VectorStyle VectorStyleOf(const RasterStyle& style);
+
+// The symbol as an SVG or EPS document of that picture, a module
+// `moduleMillimetres` wide when it is given (else `style.moduleSize`
+// pixels). Refused, as the raster files are, when a side of the raster
+// picture would be outside 1-kMaxImageSide, so that a margin one format
+// takes, every format takes.
+VectorResult SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
+                                  std::optional<double> moduleMillimetres = std::nullopt);
 
 // The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
 // value turns it by none): rows and columns swap at 90 and 270. Its size,

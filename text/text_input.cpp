@@ -1,13 +1,14 @@
-#include "charset.h"
+#include "glyphrun/text_input.h"
 
 #include <iconv.h>
 
-#include <cerrno>
 #include <cstdio>
+#include <utility>
 
-#include "text.h"
+#include "glyphrun/gs1.h"
+#include "glyphrun/utf8.h"
 
-namespace glyphrun::cli {
+namespace glyphrun {
 namespace {
 
 constexpr int32_t kUtf8Eci = 26;
@@ -41,13 +42,12 @@ size_t CharacterNumber(std::string_view text, size_t at) {
     return number;
 }
 
-Failure CheckUtf8(std::string_view text) {
+InputFailure CheckUtf8(std::string_view text) {
     const size_t bad = FirstInvalidUtf8(text);
     if (bad == std::string::npos) return {};
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
-    return {std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1) +
-            " (--binary encodes bytes as they are)"};
+    return {std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1), true};
 }
 
 }  // namespace
@@ -58,8 +58,8 @@ const char* CharsetOfEci(int32_t eci) {
     return nullptr;
 }
 
-Failure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
-    if (Failure failure = CheckUtf8(text)) return failure;
+InputFailure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
+    if (InputFailure failure = CheckUtf8(text)) return failure;
     bytes.clear();
     for (size_t at = 0; at < text.size();) {
         const Utf8Character character = Utf8CharacterAt(text, at);
@@ -75,8 +75,8 @@ Failure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meani
     return {};
 }
 
-Failure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
-    if (Failure failure = CheckUtf8(text)) return failure;
+InputFailure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
+    if (InputFailure failure = CheckUtf8(text)) return failure;
     const char* charset = CharsetOfEci(eci);
     if (!charset) {
         bytes.assign(text);
@@ -90,7 +90,7 @@ Failure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
     size_t inLeft = text.size();
     char* out = bytes.data();
     size_t outLeft = bytes.size();
-    Failure failure;
+    InputFailure failure;
     if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
         const size_t at = static_cast<size_t>(in - text.data());
         failure = {"the character " + CodePointAt(text, at) + " at position " + std::to_string(CharacterNumber(text, at)) +
@@ -101,4 +101,22 @@ Failure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
     return failure;
 }
 
-}  // namespace glyphrun::cli
+InputFailure PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning) {
+    meaning = DataMeaning{};
+    if (rule.gs1) {
+        meaning.gs1 = true;
+        Gs1Data data = ParseGs1(input);
+        bytes = std::move(data.elementString);
+        return {data.reason};
+    }
+    meaning.eciGiven = rule.eci.has_value();
+    meaning.eci = rule.eci.value_or(0);
+    if (rule.binary) {
+        bytes.assign(input);
+        return {};
+    }
+    if (rule.eci) return ConvertToEci(input, *rule.eci, bytes);
+    return EncodeText(input, bytes, meaning);
+}
+
+}  // namespace glyphrun

@@ -1,0 +1,15 @@
+"""Data Matrix ECC200 symbols from text or bytes.
+
+    import glyphrun
+    symbol = glyphrun.encode("LOT 2026-12-07")
+    png = symbol.to_png(module=4)
+
+A str is read as glyphrun-cli reads text: ISO 8859-1 bytes when every
+character is at most U+00FF, else UTF-8 under ECI 26; bytes are encoded as
+they are. Every input that cannot be encoded raises EncodeError (a
+ValueError) with glyphrun-cli's one-line reason.
+"""
+
+from ._glyphrun import EncodeError, Symbol, __version__, encode, encode_many
+
+__all__ = ["EncodeError", "Symbol", "encode", "encode_many", "__version__"]

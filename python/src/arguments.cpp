@@ -1,0 +1,159 @@
+#include "arguments.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "glyphrun/names.h"
+
+namespace glyphrun::python {
+namespace {
+
+constexpr int32_t kLargestEci = 999999;
+
+std::string Repr(const py::handle& value) { return py::repr(value).cast<std::string>(); }
+
+// A Python int, and not a bool, which is one too but never meant as a number.
+bool IsWhole(const py::handle& value) {
+    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
+}
+
+int64_t ReadWhole(const py::handle& value, const char* name, int64_t low, int64_t high) {
+    const std::string range = std::string(name) + " takes a whole number from " + std::to_string(low) + " to " +
+                              std::to_string(high) + ", not " + Repr(value);
+    if (!IsWhole(value)) throw py::type_error(range);
+    // An int too large for 64 bits is out of range, not an overflow.
+    const py::int_ number = py::reinterpret_borrow<py::int_>(value);
+    if (number < py::int_(low) || number > py::int_(high)) throw py::value_error(range);
+    return number.cast<int64_t>();
+}
+
+std::string ReadText(const py::handle& value, const char* name, const std::string& expected) {
+    if (!py::isinstance<py::str>(value)) throw py::type_error(std::string(name) + " takes " + expected + ", not " + Repr(value));
+    return value.cast<std::string>();
+}
+
+EncodeScheme ReadMode(const py::object& mode) {
+    const std::string expected = std::string("one of ") + kSchemeNames;
+    if (const std::optional<EncodeScheme> scheme = SchemeOfName(ReadText(mode, "mode", expected))) return *scheme;
+    throw py::value_error("mode takes " + expected + ", not " + Repr(mode));
+}
+
+int32_t ReadSize(const py::object& size) {
+    const std::string expected = "'square', 'rect', 'dmre', an index 0-" + std::to_string(kAllSymbolSizeCount - 1) +
+                                 ", (rows, cols) or 'ROWSxCOLS' such as '16x48'";
+    if (IsWhole(size)) return static_cast<int32_t>(ReadWhole(size, "size", 0, kAllSymbolSizeCount - 1));
+    std::optional<int32_t> request;
+    if (py::isinstance<py::tuple>(size) && py::len(size) == 2) {
+        const py::tuple pair = py::reinterpret_borrow<py::tuple>(size);
+        if (!IsWhole(pair[0]) || !IsWhole(pair[1])) throw py::type_error("size takes " + expected + ", not " + Repr(size));
+        request = SizeIndexOfDimensions(pair[0].cast<int64_t>(), pair[1].cast<int64_t>());
+    } else {
+        request = SizeRequestOfName(ReadText(size, "size", expected));
+    }
+    if (!request) throw py::value_error("size takes " + expected + ", not " + Repr(size));
+    return *request;
+}
+
+// '#RRGGBB' (the '#' may be left out), or with alpha 'ff'; the background
+// may be transparent: alpha '00', or None. A two-colour file's palette has
+// no partial alpha.
+COLORREF ReadColour(const py::object& value, const char* name, bool* transparent) {
+    const std::string expected = std::string("a colour '#RRGGBB'") + (transparent ? ", '#RRGGBB00' or None" : "");
+    if (transparent && value.is_none()) {
+        *transparent = true;
+        return RGB(255, 255, 255);
+    }
+    const std::string given = ReadText(value, name, expected);
+    std::string_view text = given;
+    if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+    const std::optional<HexColour> colour = HexColourOf(text);
+    if (!colour || !(colour->alpha == 0xFF || (transparent && colour->alpha == 0)))
+        throw py::value_error(std::string(name) + " takes " + expected + ", not " + Repr(value));
+    if (transparent) *transparent = colour->alpha == 0;
+    return RGB(static_cast<uint8_t>(colour->rgb >> 16), static_cast<uint8_t>(colour->rgb >> 8),
+               static_cast<uint8_t>(colour->rgb));
+}
+
+// "the character U+D800 at position 4 ..." for the first code point of
+// `text` that UTF-8 cannot hold.
+std::string DescribeLoneSurrogate(const py::handle& text) {
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(text.ptr());
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        const Py_UCS4 code = PyUnicode_READ_CHAR(text.ptr(), i);
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            char name[16];
+            std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
+            return std::string("the character ") + name + " at position " + std::to_string(i + 1) +
+                   " is a lone surrogate, which UTF-8 cannot hold";
+        }
+    }
+    return "the text cannot be written in UTF-8";
+}
+
+}  // namespace
+
+EncodeRequest ReadEncodeRequest(const py::object& mode, const py::object& size, bool gs1, const py::object& eci,
+                                bool dmre) {
+    EncodeRequest request;
+    request.options.dmre = dmre;
+    request.options.scheme = ReadMode(mode);
+    request.options.size = ReadSize(size);
+    request.rule.gs1 = gs1;
+    if (!eci.is_none()) {
+        if (gs1) throw py::value_error("eci: GS1 data carries no ECI; give gs1=True without eci");
+        request.rule.eci = static_cast<int32_t>(ReadWhole(eci, "eci", 0, kLargestEci));
+    }
+    return request;
+}
+
+InputBytes ReadInput(const py::handle& data, const char* name) {
+    InputBytes input;
+    if (py::isinstance<py::str>(data)) {
+        input.text = true;
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(data.ptr(), &size);
+        if (!utf8) {
+            PyErr_Clear();
+            input.reason = DescribeLoneSurrogate(data);
+            return input;
+        }
+        input.bytes.assign(utf8, static_cast<size_t>(size));
+        return input;
+    }
+    if (!PyObject_CheckBuffer(data.ptr()))
+        throw py::type_error(std::string(name) + " takes str or bytes, not " +
+                             py::str(data.get_type().attr("__name__")).cast<std::string>());
+    // A contiguous buffer only: the bytes as they lie, whatever their item type.
+    Py_buffer view;
+    if (PyObject_GetBuffer(data.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+    input.bytes.assign(static_cast<const char*>(view.buf), static_cast<size_t>(view.len));
+    PyBuffer_Release(&view);
+    return input;
+}
+
+RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg,
+                      const py::object& bg, const py::object& dpi) {
+    RasterStyle style;
+    style.moduleSize = static_cast<int32_t>(ReadWhole(module, "module", 1, kMaxImageSide));
+    style.margin = static_cast<int32_t>(ReadWhole(quietZone, "quiet_zone", 0, kMaxImageSide)) * style.moduleSize;
+    style.bar = ReadColour(fg, "fg", nullptr);
+    style.background = ReadColour(bg, "bg", &style.transparentBackground);
+    if (!dpi.is_none()) style.dpi = static_cast<int32_t>(ReadWhole(dpi, "dpi", 1, 100000));
+    const double contrast = ScanContrast(style.bar, style.background);
+    if (contrast < kLeastContrast)
+        throw py::value_error("fg and bg are too close for a scanner: their contrast is " +
+                              std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
+                              std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed");
+    return style;
+}
+
+std::optional<double> ReadModuleMillimetres(const py::object& xdimMm) {
+    if (xdimMm.is_none()) return std::nullopt;
+    const std::string range = "xdim_mm takes a module width in millimetres from 0.001 to 1000, not " + Repr(xdimMm);
+    if (!(py::isinstance<py::float_>(xdimMm) || IsWhole(xdimMm))) throw py::type_error(range);
+    const double value = xdimMm.cast<double>();
+    if (!(value >= 0.001 && value <= 1000)) throw py::value_error(range);
+    return value;
+}
+
+}  // namespace glyphrun::python

@@ -1,0 +1,266 @@
+// glyphrun._glyphrun: the encoder and the outputs of the command line for
+// Python. Encoding and drawing run without the GIL; encode_many spreads
+// its inputs over one thread per core.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "arguments.h"
+#include "glyphrun/codecs.h"
+#include "glyphrun/render.h"
+#include "glyphrun/safe_file.h"
+
+namespace glyphrun::python {
+namespace {
+
+// An input that cannot be encoded or a picture that cannot be drawn, with
+// the one-line reason that glyphrun-cli prints: Python's EncodeError.
+struct EncodeFailed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Empty when `symbol` was made, else why not.
+std::string EncodeInput(const InputBytes& input, const EncodeRequest& request, Symbol& symbol) {
+    if (!input.reason.empty()) return input.reason;
+    try {
+        InputRule rule = request.rule;
+        rule.binary = !input.text;
+        std::string bytes;
+        EncodeOptions options = request.options;
+        if (InputFailure failure = PrepareInput(input.bytes, rule, bytes, options.meaning)) return failure.reason;
+        EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
+        if (!result) return result.reason();
+        symbol = std::move(result.symbol);
+        return {};
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+}
+
+Symbol EncodeOne(const py::object& data, const py::object& mode, const py::object& size, bool gs1,
+                 const py::object& eci, bool dmre) {
+    const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
+    const InputBytes input = ReadInput(data, "data");
+    Symbol symbol;
+    std::string reason;
+    {
+        py::gil_scoped_release unlocked;
+        reason = EncodeInput(input, request, symbol);
+    }
+    if (!reason.empty()) throw EncodeFailed(reason);
+    return symbol;
+}
+
+// Calls work(i) for every i below `count` on one thread per core. The
+// inputs are handed out in chunks, so that taking the next costs nothing
+// beside the encodes; a thread the system refuses leaves its share to the
+// others.
+template <typename Work>
+void ForEachInParallel(size_t count, const Work& work) {
+    constexpr size_t kChunk = 64;
+    std::atomic<size_t> next{0};
+    const auto run = [&] {
+        for (size_t start; (start = next.fetch_add(kChunk)) < count;)
+            for (size_t i = start; i < std::min(start + kChunk, count); ++i) work(i);
+    };
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t helpers = std::min(cores, (count + kChunk - 1) / kChunk) - (count > 0 ? 1 : 0);
+    std::vector<std::thread> threads;
+    try {
+        for (size_t t = 0; t < helpers; ++t) threads.emplace_back(run);
+    } catch (const std::system_error&) {
+    }
+    run();
+    for (std::thread& thread : threads) thread.join();
+}
+
+py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py::object& size, bool gs1,
+                    const py::object& eci, bool dmre) {
+    const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
+    std::vector<InputBytes> inputs;
+    for (const py::handle item : texts)
+        inputs.push_back(ReadInput(item, ("texts[" + std::to_string(inputs.size()) + "]").c_str()));
+    std::vector<Symbol> symbols(inputs.size());
+    std::vector<std::string> reasons(inputs.size());
+    {
+        py::gil_scoped_release unlocked;
+        ForEachInParallel(inputs.size(), [&](size_t i) { reasons[i] = EncodeInput(inputs[i], request, symbols[i]); });
+    }
+    for (size_t i = 0; i < reasons.size(); ++i)
+        if (!reasons[i].empty()) throw EncodeFailed("texts[" + std::to_string(i) + "]: " + reasons[i]);
+    py::list result(symbols.size());
+    for (size_t i = 0; i < symbols.size(); ++i) result[i] = py::cast(std::move(symbols[i]));
+    return result;
+}
+
+py::bytes DrawRaster(const Symbol& symbol, const RasterStyle& style, uint32_t type) {
+    std::string file, reason;
+    bool drawn;
+    {
+        py::gil_scoped_release unlocked;
+        drawn = EncodeSymbolFile(symbol, style, type, 0, file, reason);
+    }
+    if (!drawn) throw EncodeFailed(reason);
+    return py::bytes(file);
+}
+
+std::string DrawVector(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
+                       std::optional<double> moduleMillimetres) {
+    VectorResult document = SymbolVectorDocument(symbol, style, format, moduleMillimetres);
+    if (!document.ok) throw EncodeFailed(document.reason);
+    return std::move(document.text);
+}
+
+// A read-only view of the modules, kept alive by the Symbol that owns them.
+py::array ModulesOf(const py::object& self) {
+    const Symbol& symbol = self.cast<const Symbol&>();
+    py::array view(py::dtype::of<bool>(), {symbol.rows, symbol.cols}, {symbol.cols, 1}, symbol.modules.data(), self);
+    view.attr("setflags")(py::arg("write") = false);
+    return view;
+}
+
+py::object ToPil(const Symbol& symbol, const RasterStyle& style) {
+    py::module_ image;
+    try {
+        image = py::module_::import("PIL.Image");
+    } catch (const py::error_already_set&) {
+        throw py::import_error("to_pil needs Pillow (Debian: python3-pil)");
+    }
+    return image.attr("open")(py::module_::import("io").attr("BytesIO")(DrawRaster(symbol, style, TypePng)));
+}
+
+[[noreturn]] void RaiseOsError(const FileWriteResult& result, const py::object& path) {
+    const py::object error = py::reinterpret_borrow<py::object>(PyExc_OSError)(result.systemError, result.reason, path);
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+    throw py::error_already_set();
+}
+
+void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style, std::optional<double> moduleMillimetres) {
+    const py::object os = py::module_::import("os");
+    const std::string name = os.attr("fsencode")(path).cast<std::string>();
+    const size_t dot = name.rfind('.'), slash = name.rfind('/');
+    std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : name.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool vector = extension == "svg" || extension == "eps";
+    std::string file;
+    if (vector) {
+        file = DrawVector(symbol, style, extension == "svg" ? VectorFormat::Svg : VectorFormat::Eps, moduleMillimetres);
+    } else {
+        const ImageType type = extension == "png"   ? TypePng
+                               : extension == "gif" ? TypeGif
+                               : extension == "bmp" ? TypeBmp
+                                                    : TypeUnknown;
+        if (type == TypeUnknown)
+            throw py::value_error("path must end in .png, .gif, .bmp, .svg or .eps, not " +
+                                  py::repr(os.attr("fsdecode")(path)).cast<std::string>());
+        if (moduleMillimetres)
+            throw py::value_error("xdim_mm sizes .svg and .eps files; a raster file's module is `module` pixels");
+        if (type == TypeBmp && style.transparentBackground)
+            throw py::value_error("bg: a transparent background needs .png, .gif, .svg or .eps; BMP has none");
+        file = DrawRaster(symbol, style, type);
+    }
+    FileWriteResult written;
+    {
+        py::gil_scoped_release unlocked;
+        written = WriteFileSafely(name, std::string_view(file));
+    }
+    if (!written.ok) RaiseOsError(written, path);
+}
+
+std::string Describe(const Symbol& symbol) {
+    return "<glyphrun.Symbol " + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + ", " +
+           std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) + " data codewords>";
+}
+
+bool SameSymbol(const Symbol& a, const Symbol& b) {
+    return a.sizeIndex == b.sizeIndex && a.dataCodewords == b.dataCodewords && a.codewords == b.codewords &&
+           a.modules == b.modules;
+}
+
+}  // namespace
+}  // namespace glyphrun::python
+
+PYBIND11_MODULE(_glyphrun, m) {
+    using namespace glyphrun;
+    using namespace glyphrun::python;
+    using namespace pybind11::literals;
+
+    m.doc() = "Data Matrix ECC200 symbols from text or bytes, as PNG, GIF, BMP, SVG or EPS.";
+    m.attr("__version__") = GLYPHRUN_VERSION;
+    py::register_exception<EncodeFailed>(m, "EncodeError", PyExc_ValueError);
+
+    // The picture's keywords, shared by every output.
+    const auto style = [](const py::object& module, const py::object& quietZone, const py::object& fg,
+                          const py::object& bg, const py::object& dpi) {
+        return ReadStyle(module, quietZone, fg, bg, dpi);
+    };
+    const py::none none;  // the default of the keywords that may be left out
+
+    py::class_<Symbol>(m, "Symbol", "A finished symbol: its size, codewords and modules.")
+        .def_property_readonly("rows", [](const Symbol& s) { return s.rows; })
+        .def_property_readonly("cols", [](const Symbol& s) { return s.cols; })
+        .def_property_readonly("size_index", [](const Symbol& s) { return s.sizeIndex; })
+        .def_property_readonly("data_codewords", [](const Symbol& s) { return s.dataCodewords; })
+        .def_property_readonly("capacity", [](const Symbol& s) { return s.capacity(); })
+        .def_property_readonly("codewords",
+                               [](const Symbol& s) {
+                                   return py::bytes(reinterpret_cast<const char*>(s.codewords.data()), s.codewords.size());
+                               })
+        .def_property_readonly("modules", &ModulesOf)
+        .def(
+            "to_png",
+            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
+                    const py::object& bg, const py::object& dpi) {
+                return DrawRaster(s, style(module, quietZone, fg, bg, dpi), TypePng);
+            },
+            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
+        .def(
+            "to_svg",
+            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
+                    const py::object& bg, const py::object& xdimMm) {
+                return DrawVector(s, style(module, quietZone, fg, bg, py::none()), VectorFormat::Svg,
+                                  ReadModuleMillimetres(xdimMm));
+            },
+            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
+            "xdim_mm"_a = none)
+        .def(
+            "to_eps",
+            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
+                    const py::object& bg, const py::object& xdimMm) {
+                return DrawVector(s, style(module, quietZone, fg, bg, py::none()), VectorFormat::Eps,
+                                  ReadModuleMillimetres(xdimMm));
+            },
+            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
+            "xdim_mm"_a = none)
+        .def(
+            "to_pil",
+            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
+                    const py::object& bg, const py::object& dpi) {
+                return ToPil(s, style(module, quietZone, fg, bg, dpi));
+            },
+            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
+        .def(
+            "save",
+            [style](const Symbol& s, const py::object& path, const py::object& module, const py::object& quietZone,
+                    const py::object& fg, const py::object& bg, const py::object& dpi, const py::object& xdimMm) {
+                Save(s, path, style(module, quietZone, fg, bg, dpi), ReadModuleMillimetres(xdimMm));
+            },
+            "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
+            "dpi"_a = none, "xdim_mm"_a = none)
+        .def("__repr__", &Describe)
+        .def("__eq__", [](const Symbol& a, const Symbol& b) { return SameSymbol(a, b); }, py::is_operator());
+
+    m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
+          "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);
+    m.def("encode_many", &EncodeMany, "encode() for each item, on every core; the symbols in the items' order.",
+          "texts"_a, py::kw_only(), "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none,
+          "dmre"_a = false);
+}

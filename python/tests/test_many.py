@@ -1,0 +1,66 @@
+"""encode_many against a loop of encode, and memory over many calls."""
+
+import os
+
+import pytest
+
+import glyphrun
+
+
+def mixed_input(i):
+    if i % 3:
+        return f"LABEL-{i:06d} LOT 2026-03-14 QA"
+    return f"Ünïcode ✓ {i}".encode() if i % 2 else f"Καλημέρα {i}"
+
+
+# More than one chunk of work for each core, with text, bytes and UTF-8 mixed.
+TEXTS = [mixed_input(i) for i in range(1000)]
+
+
+@pytest.mark.parametrize("options", [{}, {"mode": "c40", "size": "rect"}])
+def test_encode_many_equals_a_loop_of_encode(options):
+    many = glyphrun.encode_many(TEXTS, **options)
+    assert many == [glyphrun.encode(text, **options) for text in TEXTS]
+    assert [s.to_png() for s in many[:20]] == [glyphrun.encode(t, **options).to_png() for t in TEXTS[:20]]
+    assert glyphrun.encode_many(iter(TEXTS[:5]), **options) == many[:5]
+    assert glyphrun.encode_many([]) == []
+
+
+def test_encode_many_names_the_first_item_that_fails():
+    texts = TEXTS[:]
+    texts[517] = ""
+    texts[800] = "x" * 5000
+    with pytest.raises(glyphrun.EncodeError, match=r"^texts\[517\]: the input is empty$"):
+        glyphrun.encode_many(texts)
+    with pytest.raises(TypeError, match=r"texts\[3\]"):
+        glyphrun.encode_many(["a", "b", "c", 4])
+    with pytest.raises(ValueError, match="mode"):
+        glyphrun.encode_many(["a"], mode="fast")
+
+
+def resident_kib():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+@pytest.mark.skipif(bool(os.environ.get("GLYPHRUN_SANITIZED")),
+                    reason="AddressSanitizer keeps freed memory in quarantine, so resident memory grows anyway")
+def test_memory_stays_flat_over_100000_calls():
+    def calls(count):
+        for i in range(count):
+            symbol = glyphrun.encode(f"LABEL-{i:06d} LOT 2026-03-14 QA")
+            symbol.to_png()
+            symbol.modules.sum()
+            if i % 100 == 0:
+                symbol.to_svg()
+                with pytest.raises(glyphrun.EncodeError):
+                    glyphrun.encode("")
+            if i % 1000 == 0:
+                glyphrun.encode_many(TEXTS[:100])
+
+    calls(10_000)  # allocator pools and caches settle
+    before = resident_kib()
+    calls(100_000)
+    growth = resident_kib() - before
+    # A leak of even a symbol's 100 bytes per call would add about 10 MB.
+    assert growth < 2048, f"resident memory grew by {growth} KiB"

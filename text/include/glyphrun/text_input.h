@@ -1,0 +1,45 @@
+// Text as people type it: UTF-8 in, the bytes a reader expects out. The
+// command line and the Python package read their input by these rules.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "glyphrun/ecc200.h"
+
+namespace glyphrun {
+
+// Why an input was refused, in one line; empty when it was not.
+struct InputFailure {
+    std::string reason;
+    bool notUtf8 = false;  // text that is not UTF-8: the caller may offer to take the bytes as they are
+    explicit operator bool() const { return !reason.empty(); }
+};
+
+// The character set of an ECI, as iconv names it; null for an ECI that
+// names none we convert to (its bytes are then taken as they are).
+const char* CharsetOfEci(int32_t eci);
+
+// UTF-8 `text` as readers expect it with no ECI told: ISO 8859-1 bytes when
+// every character is at most U+00FF, else the UTF-8 bytes under ECI 26.
+// Invalid UTF-8 is refused with its byte's position.
+InputFailure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning);
+
+// UTF-8 `text` converted to the character set of `eci`; a character the set
+// lacks is refused, named with its position.
+InputFailure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes);
+
+// How an input is read.
+struct InputRule {
+    bool gs1 = false;             // GS1 element strings in brackets, checked and joined
+    bool binary = false;          // the bytes as they are: no conversion, no ECI of our own
+    std::optional<int32_t> eci;   // an ECI before the data; text is converted to its set
+};
+
+// The bytes to encode and what they mean, by `rule`: GS1 first, then the
+// bytes as they are, then text converted to the ECI's set, else EncodeText.
+InputFailure PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
+
+}  // namespace glyphrun
