@@ -23,6 +23,7 @@ PACKAGES="
   librsvg2-bin
   ghostscript
   libxml2-utils
+  clang-format
   python3-dev
   pybind11-dev
   python3-venv
