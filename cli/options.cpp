@@ -22,6 +22,10 @@ const char kUsage[] =
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
     "                     writes PNG to standard output\n"
     "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
+    "      --lenient-end  minimal only: where the reader returns to ASCII by itself after\n"
+    "                     C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
+    "                     or an Upper Shift too; now and then a smaller symbol that common\n"
+    "                     readers decode, but outside the standard's end rules\n"
     "  -s, --size SIZE    square (default), rect, an index 0-29, or ROWSxCOLS such as 16x48\n"
     "      --module N     pixels per module, 1 or more (default 4)\n"
     "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
@@ -204,6 +208,8 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
     if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
+    if (options.lenientEnd && options.scheme != EncodeScheme::AutoMinimal)
+        UsageError("--lenient-end shapes the minimal encodation only: leave out --mode or give -m minimal");
     if (options.transparentBackground &&
         (options.outputKind == OutputKind::Bmp || options.outputKind == OutputKind::Pgm))
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
@@ -241,12 +247,13 @@ void CheckBatch(const Options& options) {
 CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion
+        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kVersion, kLenientEnd
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
         {"mode", required_argument, nullptr, 'm'},
+        {"lenient-end", no_argument, nullptr, kLenientEnd},
         {"size", required_argument, nullptr, 's'},
         {"module", required_argument, nullptr, kModule},
         {"margin", required_argument, nullptr, kMargin},
@@ -283,6 +290,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 options.outputKind = KindOfOutput(optarg);
                 break;
             case 'm': options.scheme = ParseMode(optarg); break;
+            case kLenientEnd: options.lenientEnd = true; break;
             case 's': options.size = ParseSize(optarg); break;
             case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, kMaxImageSide); break;
             case kMargin: margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;

@@ -17,6 +17,7 @@ struct Options {
     std::optional<std::string> outputPath;  // "-": PNG to standard output
     OutputKind outputKind = OutputKind::Png;
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
+    bool lenientEnd = false;  // the minimal encodation's end forms beyond the standard's
     int32_t size = kSmallestSquare;
     int32_t moduleSize = 4;
     int32_t quietZone = 2;  // modules of background on each side, unless --margin gives pixels

@@ -129,7 +129,7 @@ Failure EncodeInput(ByteSpan input, const Options& options, Symbol& symbol, Data
     std::string bytes;
     if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
     EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                                 EncodeOptions{options.scheme, options.size, meaning});
+                                 EncodeOptions{options.scheme, options.size, meaning, options.lenientEnd});
     if (!result) return {result.reason()};
     symbol = std::move(result.symbol);
     return {};

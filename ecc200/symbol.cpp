@@ -75,7 +75,8 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
     uint8_t codewords[kMaxDataCodewords];
     int32_t sizeIndex = options.size;
     const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, data.data(), static_cast<int32_t>(data.size()),
-                                          options.scheme, sizeIndex, &result.failure, options.meaning);
+                                          options.scheme, sizeIndex, &result.failure, options.meaning,
+                                          options.lenientEnd);
     if (count <= 0) return result;
     try {
         Build(result.symbol, codewords, count, sizeIndex);

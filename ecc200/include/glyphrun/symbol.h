@@ -21,6 +21,12 @@ struct EncodeOptions {
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
     int32_t size = kSmallestSquare;  // 0-29, kSmallestSquare or kSmallestRectangle
     DataMeaning meaning{};           // GS1 or an ECI; zero for plain bytes
+    // The minimal encodation only: after C40, Text, X12 or EDIFACT the last
+    // codewords may also be any ASCII that fits once the reader returns to
+    // ASCII by itself (a digit pair, an Upper Shift pair), not only one
+    // character per codeword as the standard's end rules have it. Now and
+    // then a size smaller; common readers decode it, strict ones need not.
+    bool lenientEnd = false;
 };
 
 struct Symbol {
