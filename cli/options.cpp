@@ -26,6 +26,10 @@ const char kUsage[] =
     "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
     "                     writes PNG to standard output\n"
     "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
+    "      --lenient-end  minimal only: where the reader returns to ASCII by itself after\n"
+    "                     C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
+    "                     or an Upper Shift too; now and then a smaller symbol that common\n"
+    "                     readers decode, but outside the standard's end rules\n"
     "  -s, --size SIZE    square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
     "                     16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
     "                     21471, indexes 30-47, used only when asked for): -s dmre TEXT\n"
@@ -220,6 +224,8 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
     if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
+    if (options.lenientEnd && options.scheme != EncodeScheme::AutoMinimal)
+        UsageError("--lenient-end shapes the minimal encodation only: leave out --mode or give -m minimal");
     if (options.transparentBackground &&
         (options.outputKind == OutputKind::Bmp || options.outputKind == OutputKind::Pgm))
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
@@ -260,12 +266,13 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
         kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kNoMacro, kReaderInit, kStructApp, kStructAppId, kVersion,
-        kDmre, kIso144
+        kDmre, kIso144, kLenientEnd
     };
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
         {"mode", required_argument, nullptr, 'm'},
+        {"lenient-end", no_argument, nullptr, kLenientEnd},
         {"size", required_argument, nullptr, 's'},
         {"dmre", no_argument, nullptr, kDmre},
         {"iso144", no_argument, nullptr, kIso144},
@@ -308,6 +315,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 options.outputKind = KindOfOutput(optarg);
                 break;
             case 'm': options.scheme = ParseMode(optarg); break;
+            case kLenientEnd: options.lenientEnd = true; break;
             case 's': options.size = ParseSize(optarg); break;
             case kDmre: options.dmre = true; break;
             case kIso144: options.iso144 = true; break;

@@ -18,6 +18,7 @@ struct Options {
     std::optional<std::string> outputPath;  // "-": PNG to standard output
     OutputKind outputKind = OutputKind::Png;
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
+    bool lenientEnd = false;  // the minimal encodation's end forms beyond the standard's
     int32_t size = kSmallestSquare;
     bool dmre = false;    // -s rect chooses among the DMRE sizes too
     bool iso144 = false;  // 144 x 144 with the block layout libdmtx reads

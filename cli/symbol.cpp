@@ -110,6 +110,7 @@ Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>&
     EncodeOptions encode{options.scheme, options.size, meaning, options.detectMacro};
     encode.dmre = options.dmre;
     encode.iso144 = options.iso144;
+    encode.lenientEnd = options.lenientEnd;
     const std::span data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (!options.structuredAppend) {
         EncodeResult result = Encode(data, encode);

@@ -31,7 +31,8 @@ bool IsImageSide(int64_t pixels) { return pixels >= 1 && pixels <= kMaxImageSide
 }  // namespace
 
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
-                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure, const DataMeaning& meaning) {
+                        EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure, const DataMeaning& meaning,
+                        bool lenientEnd) {
     const int32_t requested = sizeIndex;
     sizeIndex = -1;
     if (const EncodeError error = CheckRequest(output, bytes, length, requested, meaning); error != EncodeError::None)
@@ -43,7 +44,8 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
         case EncodeScheme::AutoMinimal:
             // The minimal encodation shapes the end of the data for the size
             // it chose, so that size stands.
-            return EncodeAutoMinimal(output, outputCapacity, bytes, length, requested, sizeIndex, failure, meaning);
+            return EncodeAutoMinimal(output, outputCapacity, bytes, length, requested, sizeIndex, failure, meaning,
+                                     lenientEnd);
         case EncodeScheme::AutoBest:
             count = EncodeAutoBest(output, outputCapacity, bytes, length, requested, failure, meaning);
             break;

@@ -9,10 +9,11 @@ namespace {
 bool IsEdifactByte(uint8_t c) { return c >= 32 && c <= 94; }
 
 // After a complete group, a reader takes the last one or two codewords of
-// the symbol as ASCII by itself; a tail that fits them needs no unlatch.
-// The tail holds only bytes EDIFACT could take, so that a forced EDIFACT
-// never carries what its reading system does not expect. Otherwise the
-// data ends with the unlatch in the group it closes.
+// the symbol as ASCII by itself; a tail of as many characters needs no
+// unlatch, one codeword each (no digit pair). The tail holds only bytes
+// EDIFACT could take, so that a forced EDIFACT never carries what its
+// reading system does not expect. Otherwise the data ends with the unlatch
+// in the group it closes.
 void EdifactEndOfData(EncodationState& state) {
     const int32_t remaining = static_cast<int32_t>(state.end - state.cursor);
     if (remaining > 4) return;
@@ -24,10 +25,9 @@ void EdifactEndOfData(EncodationState& state) {
     // grown symbol.
     if (state.consumed % 12 == 0 && room == 0 && remaining == 1) room = CapacityFor(state, used + 2) - used;
     if (state.consumed % 12 == 0 && (room == 1 || room == 2)) {
-        if (std::all_of(state.cursor, state.end, IsEdifactByte) &&
-            AsciiCodewordCount(state.cursor, state.end) <= room) {
+        if (remaining <= room && std::all_of(state.cursor, state.end, IsEdifactByte)) {
             ChangeScheme(state, EncodeScheme::Ascii, true);
-            AsciiStepsToEnd(state);
+            PlainAsciiToEnd(state);
         }
         return;
     }

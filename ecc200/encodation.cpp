@@ -70,19 +70,15 @@ int32_t CapacityFor(const EncodationState& state, int32_t codewords) {
     return size < 0 ? kUnboundedCapacity : QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size);
 }
 
-int32_t AsciiCodewordCount(const uint8_t* begin, const uint8_t* end) {
-    int32_t count = 0;
-    for (const uint8_t* c = begin; c < end; ++c, ++count) {
-        if (c + 1 < end && IsDigit(c[0]) && IsDigit(c[1]))
-            ++c;
-        else if (*c >= 128)
-            ++count;
-    }
-    return count;
-}
-
 void AsciiStepsToEnd(EncodationState& state) {
     while (state.cursor < state.end && state.error == EncodationError::None) AsciiStep(state);
+}
+
+void PlainAsciiToEnd(EncodationState& state) {
+    for (; state.cursor < state.end; ++state.cursor) {
+        PutValue(state, *state.cursor + 1);
+        AdvanceConsumed(state, 12);
+    }
 }
 
 namespace {

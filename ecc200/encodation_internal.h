@@ -18,12 +18,17 @@ uint8_t ReadCodeword(const EncodationState& state, int32_t index);
 void FailNotEncodable(EncodationState& state, const uint8_t* at);
 // Whether `byte` stands for FNC1 rather than for itself.
 inline bool IsFnc1(const EncodationState& state, uint8_t byte) { return state.gs1 && byte == kGroupSeparator; }
+// Whether one ASCII codeword holds `byte` by itself, `fnc1` saying that it
+// stands for FNC1: what a reader's own return to ASCII at the end of a
+// symbol is for.
+inline bool IsPlainAscii(uint8_t byte, bool fnc1) { return byte < 128 && !fnc1; }
 
 // Capacity of the smallest symbol of the request that holds `codewords`.
 int32_t CapacityFor(const EncodationState& state, int32_t codewords);
-// ASCII codewords that the bytes [begin, end) take, digit pairs included.
-int32_t AsciiCodewordCount(const uint8_t* begin, const uint8_t* end);
 void AsciiStepsToEnd(EncodationState& state);
+// The rest of the input in ASCII, one codeword for each byte, which must be
+// plain: no digit pairs.
+void PlainAsciiToEnd(EncodationState& state);
 
 // The C40, Text and X12 values of one byte (up to four); 0 when it has none.
 // With `fnc1`, the byte is FNC1 (Shift 2 and 27 in C40 and Text).

@@ -7,10 +7,22 @@
 //   C40/Text/X12, v = 0-2  codewords before the open triple, v values in it
 //   EDIFACT, k = 0-3       codewords before the open group, k values in it
 //   Base 256               codewords so far: latch, length field, bytes
+//   ASCII tail             codewords so far, after an implied unlatch
 // A reader's rules that depend on C shape the moves: at a triple boundary
 // with one codeword left, and at a group boundary with one or two left, it
 // returns to ASCII by itself; it reads an EDIFACT group only where three
 // codewords remain; a Base 256 length of 0 means "to the end of the symbol".
+// Those implied unlatches are taken only as the standard lays them down:
+// after C40, Text or X12 for the data's last character, after EDIFACT for
+// its last one or two, each character one codeword of its own (no digit
+// pair, no Upper Shift, no FNC1). That is the ASCII tail; leaving it ends
+// the data. Where the data ends with no character for the implied unlatch
+// after a triple, the unlatch codeword fills the last codeword.
+//
+// The lenient end lets any ASCII follow an implied unlatch instead, as far
+// as the codewords left hold it: a digit pair, an Upper Shift pair after
+// EDIFACT. Common readers decode it and it now and then spares a symbol
+// size, but a reader that keeps to the standard's end rules need not.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -31,10 +43,12 @@ enum State : int8_t {
     kX12 = 7,
     kEdifact = 10,  // + values in the open group
     kBase256 = 14,
-    kStateCount = 15,
+    kAsciiTail = 15,
+    kStateCount = 16,
 };
 
-enum class Move : uint8_t { None, Char, DigitPair, Leave, LeaveToSymbolEnd, Latch };
+// ImpliedLeave takes the character after a triple as the last codeword.
+enum class Move : uint8_t { None, Char, DigitPair, Leave, LeaveToSymbolEnd, ImpliedLeave, Latch };
 
 constexpr int32_t kNever = 1 << 30;
 constexpr int32_t kLongSegment = 250;  // Base 256 bytes from which the length takes two codewords
@@ -61,7 +75,7 @@ constexpr UnreachedRow kUnreachedRow = [] {
 constexpr State kTriplets[] = {kC40, kText, kX12};
 
 EncodeScheme SchemeOf(int state) {
-    if (state == kAscii) return EncodeScheme::Ascii;
+    if (state == kAscii || state == kAsciiTail) return EncodeScheme::Ascii;
     if (state < kText) return EncodeScheme::C40;
     if (state < kX12) return EncodeScheme::Text;
     if (state < kEdifact) return EncodeScheme::X12;
@@ -90,9 +104,12 @@ constexpr auto kTripletMoves = [] {
     return table;
 }();
 
-// Codewords that closing a triplet segment at a boundary costs: a reader
-// with at most one codeword left returns to ASCII by itself.
-int32_t TripletLeaveCost(int32_t capacity, int32_t position) { return capacity - position <= 1 ? 0 : 1; }
+// Codewords that closing a triplet segment at a boundary costs: none where
+// the segment fills the symbol, or in the lenient end where one codeword
+// is left (the reader returns to ASCII by itself).
+int32_t TripletLeaveCost(int32_t capacity, int32_t position, bool lenient) {
+    return capacity - position <= (lenient ? 1 : 0) ? 0 : 1;
+}
 
 // Codewords that closing an EDIFACT group with k values (and the unlatch) takes.
 int32_t EdifactLeaveCost(int32_t capacity, int32_t groupStart, int k) {
@@ -112,8 +129,8 @@ bool Base256Better(int32_t cost, int bytes, const Node& than) {
 class MinimalSearch {
 public:
     // `prefix` codewords (those of the data's meaning) come first, in ASCII.
-    MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1)
-        : input_(input), length_(length), prefix_(prefix), gs1_(gs1),
+    MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1, bool lenientEnd)
+        : input_(input), length_(length), prefix_(prefix), gs1_(gs1), lenient_(lenientEnd),
           nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]), savedFrom_(length + 1) {}
 
     // The fewest codewords that hold the input when no capacity bounds
@@ -208,7 +225,7 @@ private:
                 const auto cost = [&](int state) { return at[state].cost & (kNever - 1); };
                 const auto pair = [&](int state) { return std::max(cost(state), cost(state + 1)); };
                 const int32_t highest = std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
-                                                 std::max(std::max(pair(8), pair(10)), std::max(pair(12), cost(14))));
+                                                 std::max(std::max(pair(8), pair(10)), std::max(pair(12), pair(14))));
                 highest_[static_cast<size_t>(i)] = std::max(highest, i > 0 ? highest_[static_cast<size_t>(i) - 1] : 0);
             }
             if (i + 2 <= length_) MarkUnreached(i + 2);
@@ -228,17 +245,25 @@ private:
     // from it fits.
     bool Fits(int32_t cost) const { return cost <= capacity_; }
 
-    // Moves that consume nothing, in an order without cycles: leaving for
-    // ASCII, then latching from ASCII. (Written out state by state: this
-    // and the next function are nearly all of the search's time.)
+    // Moves that consume nothing, in an order without cycles: into the
+    // ASCII tail, leaving for ASCII, then latching from ASCII. (Written out
+    // state by state: this and the next function are nearly all of the
+    // search's time.)
     void RelaxWithinPosition(int32_t i) {
         Node* const at = &At(i, 0);
         Node& ascii = at[kAscii];
+        // At a group boundary with one or two codewords left the reader is
+        // back in ASCII already: only the tail may follow. (The tail comes
+        // first so that, of equally short ends, the implied unlatch wins.)
+        const int32_t boundary = at[kEdifact].cost;
+        const bool edifactEndsImplied = !lenient_ && (capacity_ - boundary == 1 || capacity_ - boundary == 2);
+        if (edifactEndsImplied) Relax(at[kAsciiTail], boundary, kEdifact, Move::Leave);
+        if (i == length_) Relax(ascii, at[kAsciiTail].cost, kAsciiTail, Move::Leave);
         // C40 and Text may close a triple of two values with a Shift 1 on
         // the way out; it shifts nothing, as no value follows.
         const auto leaveTriplet = [&](int state, int32_t closing) {
             const int32_t closed = at[state].cost + closing;
-            const int32_t cost = closed + TripletLeaveCost(capacity_, closed);
+            const int32_t cost = closed + TripletLeaveCost(capacity_, closed, lenient_);
             if (Fits(cost)) Relax(ascii, cost, state, Move::Leave);
         };
         leaveTriplet(kC40, 0);
@@ -251,7 +276,7 @@ private:
             const int32_t cost = group + EdifactLeaveCost(capacity_, group, k);
             if (Fits(cost)) Relax(ascii, cost, kEdifact + k, Move::Leave);
         };
-        leaveEdifact(0);
+        if (!edifactEndsImplied) leaveEdifact(0);
         leaveEdifact(1);
         leaveEdifact(2);
         leaveEdifact(3);
@@ -284,14 +309,29 @@ private:
         if (Fits(cost)) Relax(next[kAscii], cost, kAscii, Move::Char);
         if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
             Relax(At(i + 2, kAscii), ascii + 1, kAscii, Move::DigitPair);
+        if (!lenient_ && IsPlainAscii(byte, fnc1)) {
+            if (Fits(at[kAsciiTail].cost + 1)) Relax(next[kAsciiTail], at[kAsciiTail].cost + 1, kAsciiTail, Move::Char);
+            // A triple boundary one codeword before the end, reached with a
+            // triple of its own or two values and a Shift 1.
+            const auto impliedLeave = [&](int state, int32_t closing) {
+                if (at[state].cost + closing == capacity_ - 1)
+                    Relax(next[kAsciiTail], capacity_, state, Move::ImpliedLeave);
+            };
+            impliedLeave(kC40, 0);
+            impliedLeave(kC40 + 2, 2);
+            impliedLeave(kText, 0);
+            impliedLeave(kText + 2, 2);
+            impliedLeave(kX12, 0);
+        }
         // Each open triple after the byte comes from one before it.
         const auto triplet = [&](int t, int count) {
             if (count == 0) return;
             const TripletMove* const moves = kTripletMoves[count];
             const auto to = [&](int pending) {
-                const int32_t cost = at[t + moves[pending].from].cost + moves[pending].codewords;
+                const int32_t reached = at[t + moves[pending].from].cost + moves[pending].codewords;
                 // The open triple will take two codewords too.
-                if (Fits(cost + (pending ? 2 : 0))) Relax(next[t + pending], cost, t + moves[pending].from, Move::Char);
+                if (Fits(reached + (pending ? 2 : 0)))
+                    Relax(next[t + pending], reached, t + moves[pending].from, Move::Char);
             };
             to(0);
             to(1);
@@ -327,6 +367,7 @@ private:
     int32_t length_;
     int32_t prefix_;
     bool gs1_;
+    bool lenient_;
     int32_t capacity_ = 0;
     std::unique_ptr<Node[]> nodes_;
     std::vector<int32_t> highest_;
@@ -338,8 +379,8 @@ private:
 // group and Base 256 segment as they fill.
 class CodewordWriter {
 public:
-    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity, bool gs1)
-        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity), gs1_(gs1) {}
+    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity, bool gs1, bool lenientEnd)
+        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity), gs1_(gs1), lenient_(lenientEnd) {}
 
     int32_t count() const { return overflow_ ? 0 : count_; }
 
@@ -383,7 +424,9 @@ public:
         segmentLength_ = 0;
     }
 
-    void Leave(int state, bool toSymbolEnd) {
+    // The unlatch is written wherever a codeword is left for it, except
+    // where the reader returns to ASCII by itself.
+    void Leave(int state, Move move) {
         switch (SchemeOf(state)) {
             case EncodeScheme::Edifact:
                 if (edifactCount_ > 0 || symbolCapacity_ - count_ > 2) {
@@ -391,10 +434,11 @@ public:
                     FlushEdifactGroup();
                 }
                 return;
-            case EncodeScheme::Base256: FlushSegment(toSymbolEnd); return;
+            case EncodeScheme::Base256: FlushSegment(move == Move::LeaveToSymbolEnd); return;
+            case EncodeScheme::Ascii: return;
             default:
                 if (tripletCount_ > 0) AddTripletValue(0);  // two values and a Shift 1
-                if (symbolCapacity_ - count_ > 1) Put(kUnlatchTriplet);
+                if (move != Move::ImpliedLeave && symbolCapacity_ - count_ > (lenient_ ? 1 : 0)) Put(kUnlatchTriplet);
                 return;
         }
     }
@@ -451,6 +495,7 @@ private:
     int32_t capacity_;
     int32_t symbolCapacity_;
     bool gs1_;
+    bool lenient_;
     int32_t count_ = 0;
     bool overflow_ = false;
     uint8_t triplet_[3] = {};
@@ -475,10 +520,10 @@ int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity, const uint8
     for (int32_t i = length_, state = kAscii; i > 0 || state != kAscii;) {
         const Node& node = At(i, state);
         path.push_back({static_cast<int8_t>(state), node.from, node.move});
-        i -= node.move == Move::Char ? 1 : node.move == Move::DigitPair ? 2 : 0;
+        i -= node.move == Move::Char || node.move == Move::ImpliedLeave ? 1 : node.move == Move::DigitPair ? 2 : 0;
         state = node.from;
     }
-    CodewordWriter writer(output, outputCapacity, capacity_, gs1_);
+    CodewordWriter writer(output, outputCapacity, capacity_, gs1_, lenient_);
     writer.Prefix(prefix, prefix_);
     int32_t position = 0;
     for (auto step = path.rbegin(); step != path.rend(); ++step) {
@@ -489,8 +534,12 @@ int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity, const uint8
                 position += 2;
                 break;
             case Move::Latch: writer.Latch(step->state); break;
-            case Move::Leave: writer.Leave(step->from, false); break;
-            case Move::LeaveToSymbolEnd: writer.Leave(step->from, true); break;
+            case Move::Leave:
+            case Move::LeaveToSymbolEnd: writer.Leave(step->from, step->move); break;
+            case Move::ImpliedLeave:
+                writer.Leave(step->from, step->move);
+                writer.Char(step->state, &input_[position++]);
+                break;
             case Move::None: break;
         }
     }
@@ -504,9 +553,10 @@ int32_t Capacity(int32_t size) { return QuerySymbolAttribute(SymbolAttribute::At
 namespace {
 
 int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                      int32_t requestedSize, const DataMeaning& meaning, int32_t& sizeIndex, EncodeFailure* failure) {
+                      int32_t requestedSize, const DataMeaning& meaning, bool lenientEnd, int32_t& sizeIndex,
+                      EncodeFailure* failure) {
     uint8_t prefix[kMaxMeaningCodewords];
-    MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1);
+    MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1, lenientEnd);
     const int32_t unbounded = search.SolveUnbounded();
 
     for (int32_t size : SizesOf(requestedSize)) {
@@ -532,7 +582,7 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
 
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                           int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
-                          const DataMeaning& meaning) {
+                          const DataMeaning& meaning, bool lenientEnd) {
     sizeIndex = -1;
     if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
         error != EncodeError::None)
@@ -541,7 +591,8 @@ int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t
     if (length > 2 * kMaxDataCodewords)
         return FailToFit(failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, requestedSize);
     try {
-        return SearchAndEmit(output, outputCapacity, input, length, requestedSize, meaning, sizeIndex, failure);
+        return SearchAndEmit(output, outputCapacity, input, length, requestedSize, meaning, lenientEnd, sizeIndex,
+                             failure);
     } catch (const std::bad_alloc&) {
         sizeIndex = -1;
         return Fail(failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);

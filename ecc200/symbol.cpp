@@ -107,7 +107,7 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
     uint8_t codewords[kMaxDataCodewords];
     int32_t sizeIndex = RequestedSize(options);
     const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, body.data(), static_cast<int32_t>(body.size()),
-                                          options.scheme, sizeIndex, &result.failure, meaning);
+                                          options.scheme, sizeIndex, &result.failure, meaning, options.lenientEnd);
     if (count <= 0) {
         // Positions count in the caller's bytes, the header included.
         if (result.failure.error == EncodeError::NotEncodable && body.data() != data.data())

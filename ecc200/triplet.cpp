@@ -98,12 +98,12 @@ void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
     const int32_t used = state.consumed / 12;
     const int32_t least = remaining == 3 ? 2 : remaining;
     const int32_t room = CapacityFor(state, used + least) - used;
-    const int32_t tailAscii = AsciiCodewordCount(state.cursor, state.end);
 
-    if (remaining == 1 && room == 1 && tailAscii == 1) {
-        // A reader returns to ASCII by itself when one codeword is left.
+    if (remaining == 1 && room == 1 && IsPlainAscii(*state.cursor, IsFnc1(state, *state.cursor))) {
+        // A reader returns to ASCII by itself when one codeword is left,
+        // which then holds the last character, alone.
         ChangeScheme(state, EncodeScheme::Ascii, true);
-        AsciiStepsToEnd(state);
+        PlainAsciiToEnd(state);
     } else if (room == 2 && (count == 3 || (count == 2 && state.scheme != EncodeScheme::X12))) {
         // A last triple that fills the symbol needs no unlatch; two values
         // are completed with a Shift 1, which X12 lacks (its 0 is CR).

@@ -1,12 +1,15 @@
 // The whole encoder on arbitrary bytes, every mode and size index, bad ones
 // included, as plain bytes, GS1 data, text under an ECI, reader programming
-// or a message over several symbols. Whatever the encoder reports as
-// encoded must scan back to the input through the independent reader.
+// or a message over several symbols, with or without the lenient end.
+// Whatever the encoder reports as encoded must scan back to the input
+// through the independent reader, and without the lenient end every scheme
+// must end as the standard's end rules have it.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "end_forms.h"
 #include "glyphrun/symbol.h"
 #include "reader.h"
 
@@ -67,11 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto scheme = static_cast<EncodeScheme>(static_cast<int8_t>(data[0]) % 10);
     const int32_t requested = static_cast<int8_t>(data[1]) % 49;  // -48 .. 48: every size and family
     const DataMeaningChoice meaning = MeaningOf(data[2]);
+    const bool lenientEnd = (data[2] & 16) != 0;  // a bit of the same byte that MeaningOf leaves alone
     const uint8_t* input = data + 3;
     const auto length = static_cast<int32_t>(size - 3);
 
     const std::span bytes(input, static_cast<size_t>(length));
-    const EncodeOptions options{scheme, requested, meaning.meaning};
+    EncodeOptions options{scheme, requested, meaning.meaning};
+    options.lenientEnd = lenientEnd;
 
     std::vector<Symbol> symbols;
     std::string reason;
@@ -88,5 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!symbols.empty() && !ReadsBack(symbols, std::string(reinterpret_cast<const char*>(input), bytes.size()),
                                        meaning))
         Abort("the symbols do not read back", scheme, requested);
+    for (const Symbol& symbol : symbols)
+        if (const std::string fault = testing::EndFormFault(symbol); !lenientEnd && !fault.empty())
+            Abort(fault.c_str(), scheme, requested);
     return 0;
 }

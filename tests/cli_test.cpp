@@ -126,6 +126,9 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     EXPECT_EQ(Run("--codewords ABCDEFGHIJ").out, "230 89 233 109 36 128 95 75\n14x14\n");  // minimal by default
     EXPECT_EQ(Run("--codewords -m edifact ABCD").out, "240 4 32 196\n12x12\n");
     EXPECT_EQ(Run("--codewords -m minimal -s rect ABCDEFGHIJ").out, "230 89 233 109 36 128 95 254 75\n8x32\n");
+    // The lenient end: a digit pair as the last codeword after C40, a size smaller.
+    EXPECT_EQ(Run("--codewords '2.2B1 3B99'").out, "51 47 51 67 50 33 52 67 229\n16x16\n");
+    EXPECT_EQ(Run("--codewords --lenient-end '2.2B1 3B99'").out, "230 37 182 39 222 19 232 229\n14x14\n");
     const Outcome x12 = Run("-m x12 ABa");
     EXPECT_EQ(x12.status, 1);
     EXPECT_EQ(x12.err, "glyphrun-cli: X12 cannot encode byte 0x61 at position 3\n");
@@ -258,6 +261,7 @@ TEST_F(Cli, BadUsageExitsTwo) {
                              "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A", "--gs1 --utf8 A",
                              "--dmre A", "--dmre -s 26x48 A",
                              "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A",
+                             "--lenient-end -m c40 A",
                              // exactly what is meant: no spaces, signs, hexadecimal or other letters
                              "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A",
                              "--xdim 0x10 -o x.svg A", "--xdim ' 1' -o x.svg A", "--margin 1e3 A",

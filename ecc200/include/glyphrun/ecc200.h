@@ -270,10 +270,11 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
 // the size into `sizeIndex` (in: the request; out: the size, -1 on
 // failure). Returns the number of data codewords, 0 on failure.
 // The codewords of `meaning` (reader programming, Structured Append, a macro,
-// FNC1 first, the ECI designator) come first.
+// FNC1 first, the ECI designator) come first. `lenientEnd` is
+// EncodeOptions::lenientEnd.
 int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* bytes, int32_t length,
                         EncodeScheme scheme, int32_t& sizeIndex, EncodeFailure* failure,
-                        const DataMeaning& meaning = {});
+                        const DataMeaning& meaning = {}, bool lenientEnd = false);
 
 // Paints the record's symbol into its image.
 void GenerateImage(Ecc200Encoder* encoder);

@@ -92,10 +92,11 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
 
 // The fewest codewords of all encodations the standard allows, in the
 // smallest symbol of the request; `sizeIndex` receives that symbol, whose
-// capacity the end of the data was shaped for.
+// capacity the end of the data was shaped for. `lenientEnd` allows the
+// further end forms that EncodeOptions::lenientEnd describes.
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                           int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
-                          const DataMeaning& meaning = {});
+                          const DataMeaning& meaning = {}, bool lenientEnd = false);
 
 // ---------------------------------------------------------------- Reed-Solomon
 

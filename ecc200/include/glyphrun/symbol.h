@@ -30,6 +30,12 @@ struct EncodeOptions {
     // standard's text has them and libdmtx reads them, rather than with
     // the two shorter blocks' that most readers expect.
     bool iso144 = false;
+    // The minimal encodation only: after C40, Text, X12 or EDIFACT the last
+    // codewords may also be any ASCII that fits once the reader returns to
+    // ASCII by itself (a digit pair, an Upper Shift pair), not only one
+    // character per codeword as the standard's end rules have it. Now and
+    // then a size smaller; common readers decode it, strict ones need not.
+    bool lenientEnd = false;
 };
 
 // The size request that `options` make: kSmallestRectangle widened to
