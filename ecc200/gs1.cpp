@@ -36,6 +36,7 @@ struct AiEntry {
     const char* format;
 };
 
+// clang-format off
 constexpr AiEntry kAiTable[] = {
     // Keys, dates, batches and serials
     {"00", "N18c"}, {"01", "N14c"}, {"02", "N14c"}, {"10", "X..20"},
@@ -91,6 +92,7 @@ constexpr AiEntry kAiTable[] = {
     // Internal and company data
     {"90", "X..30"}, {"9[1-9]", "X..90"},
 };
+// clang-format on
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

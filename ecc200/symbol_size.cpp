@@ -8,6 +8,7 @@ namespace {
 
 // rows, cols, region rows and cols, regions across and down, blocks, check
 // codewords and correctable errors per block, data codewords.
+// clang-format off
 constexpr SymbolSize kSizes[kAllSymbolSizeCount] = {
     { 10,  10,  8,  8, 1, 1,  1,  5,  2,    3},
     { 12,  12, 10, 10, 1, 1,  1,  7,  3,    5},
@@ -59,6 +60,7 @@ constexpr SymbolSize kSizes[kAllSymbolSizeCount] = {
     { 26,  48, 24, 22, 2, 1,  1, 42, 21,   90},
     { 26,  64, 24, 14, 4, 1,  1, 50, 25,  118},
 };
+// clang-format on
 
 constexpr int kFirstRectangle = 24;
 constexpr int kLargestSquare = 23;
