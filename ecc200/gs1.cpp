@@ -460,14 +460,14 @@ std::string CheckData(const AiEntry& entry, std::string_view data) {
     return "";
 }
 
-Gs1Data Refuse(std::string reason) { return Gs1Data{false, "", std::move(reason)}; }
+Result<std::string> Refuse(std::string reason) { return {{}, Status::Failed(Gs1Error::Invalid, std::move(reason))}; }
 
 }  // namespace
 
-Gs1Data ParseGs1(std::string_view text) {
+Result<std::string> ParseGs1(std::string_view text) {
     if (text.empty() || text[0] != '(')
         return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01)");
-    Gs1Data result;
+    std::string elementString;
     bool separatorOwed = false;
     while (!text.empty()) {
         const size_t close = text.find(')');
@@ -491,14 +491,13 @@ Gs1Data ParseGs1(std::string_view text) {
         const size_t next = text.find('(');
         const std::string_view data = text.substr(0, next);
         if (std::string problem = CheckData(*entry, data); !problem.empty()) return Refuse(name + ": " + problem);
-        if (separatorOwed) result.elementString += static_cast<char>(kGroupSeparator);
-        result.elementString += ai;
-        result.elementString += data;
+        if (separatorOwed) elementString += static_cast<char>(kGroupSeparator);
+        elementString += ai;
+        elementString += data;
         separatorOwed = !HasPredefinedLength(ai);
         text.remove_prefix(data.size());
     }
-    result.ok = true;
-    return result;
+    return {std::move(elementString)};
 }
 
 }  // namespace glyphrun
