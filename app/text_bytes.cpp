@@ -20,11 +20,11 @@ Result<QByteArray> TextToBytes(const QString& text) {
                     .arg(QString::fromUcs4(&code, 1))
                     .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
                     .arg(position);
-            return {{}, Status::Failed(TextBytesError::BeyondLatin1, reason.toStdString())};
+            return Status::Failed(TextBytesError::BeyondLatin1, reason.toStdString());
         }
         bytes.append(static_cast<char>(code));
     }
-    return {bytes};
+    return bytes;
 }
 
 }  // namespace glyphrun::app

@@ -154,8 +154,8 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
 }  // namespace
 
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
-    if (Status problem = Problem(grid, style); !problem) return {{}, std::move(problem)};
-    return {format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style)};
+    if (Status problem = Problem(grid, style); !problem) return problem;
+    return format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style);
 }
 
 Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,

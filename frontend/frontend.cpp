@@ -15,7 +15,7 @@ void DropHeldBitmap() {
 
 Result<HBITMAP> Fail(BarcodeError error, std::string reason) {
     DropHeldBitmap();
-    return {nullptr, Status::Failed(error, std::move(reason))};
+    return Status::Failed(error, std::move(reason));
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ VectorStyle VectorStyleOf(const RasterStyle& style) {
 
 Result<std::string> SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
                                          std::optional<double> moduleMillimetres) {
-    if (Status sides = CheckPictureSides(symbol, style); !sides) return {{}, std::move(sides)};
+    if (Status sides = CheckPictureSides(symbol, style); !sides) return sides;
     VectorStyle vector = VectorStyleOf(style);
     if (moduleMillimetres) {
         vector.moduleSize = *moduleMillimetres;

@@ -29,18 +29,18 @@ struct EncodeFailed : std::runtime_error {
 
 // Runs on threads without the GIL, where nothing may be thrown.
 Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request) {
-    if (!input.status) return {{}, input.status};
+    if (!input.status) return input.status;
     try {
         InputRule rule = request.rule;
         rule.binary = !input.text;
         std::string bytes;
         EncodeOptions options = request.options;
-        if (Status prepared = PrepareInput(input.bytes, rule, bytes, options.meaning); !prepared) return {{}, prepared};
+        if (Status prepared = PrepareInput(input.bytes, rule, bytes, options.meaning); !prepared) return prepared;
         EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
-        if (!result) return {{}, Status::Failed(result.failure.error, result.reason())};
-        return {std::move(result.symbol)};
+        if (!result) return Status::Failed(result.failure.error, result.reason());
+        return std::move(result.symbol);
     } catch (const std::bad_alloc&) {
-        return {{}, Status::Failed(EncodeError::OutOfMemory, "out of memory")};
+        return Status::Failed(EncodeError::OutOfMemory, "out of memory");
     }
 }
 

@@ -36,11 +36,16 @@ struct Status {
     }
 };
 
-// A value, or the status that says why there is none.
+// A value, or the status that says why there is none. Either converts to
+// it, so that a function returns whichever it has.
 template <typename T>
 struct Result {
     T value{};  // set when status is a success
     Status status;
+
+    Result() = default;
+    Result(T made) : value(std::move(made)) {}
+    Result(Status failure) : status(std::move(failure)) {}
 
     explicit operator bool() const { return static_cast<bool>(status); }
     const std::string& reason() const { return status.reason(); }
