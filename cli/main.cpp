@@ -121,10 +121,10 @@ Status EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
 }
 
 Status RunOne(cli::ByteSpan input, const Options& options, const std::string& inputName) {
-    Status done = EncodeDescribeAndWrite(input, options);
+    Status outcome = EncodeDescribeAndWrite(input, options);
     // A file's name says which input failed; TEXT is the only argument.
-    if (!done && options.inputPath) done.message = inputName + ": " + done.message;
-    return done;
+    if (!outcome && options.inputPath) outcome.message = inputName + ": " + outcome.message;
+    return outcome;
 }
 
 Status Encode(const Options& options) {

@@ -57,8 +57,8 @@ enum class BarcodeError : int32_t {
     NoBitmap,        // the drawing layer could not make the bitmap
 };
 
-// EncodeToBitmap, which it is, with the reason for a failure: the bitmap,
-// held as EncodeToBitmap holds it, or null and a BarcodeError with one line.
+// What EncodeToBitmap does, with the reason for a failure: the bitmap, held
+// as EncodeToBitmap holds it, or null with a BarcodeError and one line.
 Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options);
 
 }  // namespace glyphrun

@@ -32,7 +32,8 @@ inline constexpr double kLeastContrast = 0.20;
 double ScanContrast(COLORREF bar, COLORREF background);
 
 // The ways a picture of a symbol is refused or fails, the code of the
-// Status of the functions below (a writer's own failure keeps its code).
+// Status of the functions below; EncodeSymbolFile hands on the compact PNG
+// writer's own (CompactPngError) unchanged.
 enum class RenderError {
     None = 0,
     BadStyle,     // a module size below 1 or a negative margin
@@ -52,7 +53,7 @@ VectorStyle VectorStyleOf(const RasterStyle& style);
 // picture would be outside 1-kMaxImageSide, so that a margin one format
 // takes, every format takes; or as VectorDocument refuses.
 Result<std::string> SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
-                                  std::optional<double> moduleMillimetres = std::nullopt);
+                                         std::optional<double> moduleMillimetres = std::nullopt);
 
 // The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
 // value turns it by none): rows and columns swap at 90 and 270. Its size,
