@@ -276,17 +276,17 @@ void CMainDialog::OnEncode() {
     m_symbol = encoded ? encoded.symbol : Symbol{};
     m_vectorStyle = VectorStyleOf(RasterStyle{moduleSize, margin, options.backgroundColor, options.barColor});
 
-    const HBITMAP bitmap = EncodeToBitmap(&options);
+    const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
     if (!bitmap) {
         m_image.Destroy();  // no symbol after a failure
-        const QString reason = QString::fromStdString(DescribeBarcodeFailure(GetLastBarcodeFailure()));
+        const QString reason = QString::fromStdString(bitmap.reason());
         m_status->setText(QStringLiteral("Nothing was encoded: %1.").arg(reason));
         m_notify(QStringLiteral("Nothing was encoded: %1.").arg(reason));
     } else {
         m_status->setText(StatusOf(m_symbol));
         SaveSettings();  // choices that made a symbol are kept for the next run
     }
-    if (bitmap && !m_image.CreateFromHBITMAP(bitmap)) {
+    if (bitmap && !m_image.CreateFromHBITMAP(bitmap.value)) {
         m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
     }
     ReleaseBarcodeBitmap();
@@ -306,22 +306,23 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
         RefuseText(QStringLiteral("GS1 data carries no ECI: tick GS1 or UTF-8, not both."));
         return false;
     }
-    QString error;
     if (m_checkUtf8->isChecked()) {
         bytes = m_editText->text().normalized(QString::NormalizationForm_C).toUtf8();
         meaning.eciGiven = true;
         meaning.eci = 26;  // UTF-8
-    } else if (!TextToBytes(m_editText->text(), bytes, error)) {
-        RefuseText(error);
+    } else if (Result<QByteArray> latin1 = TextToBytes(m_editText->text()); latin1) {
+        bytes = std::move(latin1.value);
+    } else {
+        RefuseText(QString::fromStdString(latin1.reason()));
         return false;
     }
     if (m_checkGs1->isChecked()) {
-        const Gs1Data gs1 = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-        if (!gs1.ok) {
-            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason)));
+        const Result<std::string> gs1 = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        if (!gs1) {
+            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason())));
             return false;
         }
-        bytes = QByteArray::fromStdString(gs1.elementString);
+        bytes = QByteArray::fromStdString(gs1.value);
         meaning.gs1 = true;
     }
     if (bytes.size() > kBarcodeTextSize) {
@@ -345,8 +346,8 @@ void CMainDialog::OnSave() {
     VectorFormat format;
     if (VectorFormatForFileName(path, format)) {
         const ModuleGrid grid{m_symbol.rows, m_symbol.cols, m_symbol.modules};
-        const VectorResult saved = WriteVectorFile(QFile::encodeName(path).toStdString(), format, grid, m_vectorStyle);
-        if (!saved.ok) m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason)));
+        const Status saved = WriteVectorFile(QFile::encodeName(path).toStdString(), format, grid, m_vectorStyle);
+        if (!saved) m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
         return;
     }
     const uint32_t type = TypeForFileName(path);

@@ -2,9 +2,9 @@
 
 namespace glyphrun::app {
 
-bool TextToBytes(const QString& text, QByteArray& bytes, QString& error) {
+Result<QByteArray> TextToBytes(const QString& text) {
     const QString normalised = text.normalized(QString::NormalizationForm_C);
-    bytes.clear();
+    QByteArray bytes;
     int position = 0;
     for (auto it = normalised.cbegin(); it != normalised.cend(); ++it) {
         ++position;
@@ -14,16 +14,17 @@ bool TextToBytes(const QString& text, QByteArray& bytes, QString& error) {
             ++it;
         }
         if (code > 0xFF) {
-            error = QStringLiteral("The character \"%1\" (U+%2) at position %3 cannot be encoded: "
-                                   "only characters up to U+00FF (ISO 8859-1) can.")
-                        .arg(QString::fromUcs4(&code, 1))
-                        .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
-                        .arg(position);
-            return false;
+            const QString reason =
+                QStringLiteral("The character \"%1\" (U+%2) at position %3 cannot be encoded: "
+                               "only characters up to U+00FF (ISO 8859-1) can.")
+                    .arg(QString::fromUcs4(&code, 1))
+                    .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                    .arg(position);
+            return Status::Failed(TextBytesError::BeyondLatin1, reason.toStdString());
         }
         bytes.append(static_cast<char>(code));
     }
-    return true;
+    return bytes;
 }
 
 }  // namespace glyphrun::app

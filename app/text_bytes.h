@@ -4,11 +4,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include "glyphrun/status.h"
+
 namespace glyphrun::app {
 
+enum class TextBytesError { None = 0, BeyondLatin1 };
+
 // Normalises to NFC and turns each character U+0000-U+00FF into the byte
-// of the same value (ISO 8859-1, which readers assume). False, with a
+// of the same value (ISO 8859-1, which readers assume). Refused, with a
 // message naming the character and its position, for anything above.
-bool TextToBytes(const QString& text, QByteArray& bytes, QString& error);
+Result<QByteArray> TextToBytes(const QString& text);
 
 }  // namespace glyphrun::app

@@ -125,11 +125,11 @@ void BM_Straight_EncodeLabel(benchmark::State& state) {
 BENCHMARK(BM_Straight_EncodeLabel);
 
 void StraightToPng(benchmark::State& state, const std::string& text, int32_t size, const RasterStyle& style) {
-    std::string png, reason;
+    std::string png;
     for (auto _ : state) {
         png.clear();
         const EncodeResult result = Encode(BytesOf(text), {EncodeScheme::AutoMinimal, size});
-        if (!result || !EncodeSymbolFile(result.symbol, style, TypePng, 0, png, reason)) state.SkipWithError("failed");
+        if (!result || !EncodeSymbolFile(result.symbol, style, TypePng, 0, png)) state.SkipWithError("failed");
     }
     state.counters["png_bytes"] = static_cast<double>(png.size());
 }

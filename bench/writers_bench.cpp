@@ -71,8 +71,7 @@ BENCHMARK_CAPTURE(Write, photo_gif_tiles, MakePhoto, TypeGif, 0);
 void MakeBilevel(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
     const EncodeResult result =
         Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
-    std::string reason;
-    if (!result || !RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image, reason)) std::abort();
+    if (!result || !RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image)) std::abort();
 }
 
 // A 30-byte label, 22 x 22 modules of 4 pixels and an 8-pixel margin: 104 x 104.
@@ -90,8 +89,8 @@ void CompactPng(benchmark::State& state, void (*make)(GrImage&)) {
     make(image);
     size_t bytes = 0;
     for (auto _ : state) {
-        std::string file, reason;
-        if (!EncodeCompactPng(image, file, reason)) state.SkipWithError(reason.c_str());
+        std::string file;
+        if (const Status written = EncodeCompactPng(image, file); !written) state.SkipWithError(written.reason().c_str());
         bytes = file.size();
         benchmark::DoNotOptimize(file.data());
     }

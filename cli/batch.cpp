@@ -165,7 +165,7 @@ public:
           slots_(std::max<size_t>(32, 8 * workers)),
           showProgress_(isatty(STDERR_FILENO) != 0) {}
 
-    int Run(LineReader& reader, size_t workerCount) {
+    Status Run(LineReader& reader, size_t workerCount) {
         if (showProgress_) expected_ = reader.CountAhead();
         // One worker is the main thread itself: handing each line to another
         // thread and back would cost more than writing it.
@@ -174,7 +174,7 @@ public:
         try {
             while (!writesHere_ && workers.size() < workerCount) workers.emplace_back([this] { Work(); });
         } catch (const std::system_error& error) {
-            if (workers.empty()) return Fail({std::string("cannot start a worker thread: ") + error.what()});
+            if (workers.empty()) return Failure(std::string("cannot start a worker thread: ") + error.what());
         }
         // Should the main thread fail (memory running out), the workers are
         // let go before they are joined.
@@ -182,13 +182,13 @@ public:
             Batch& batch;
             ~LetGo() { batch.Stop(); }
         } letGo{*this};
-        Failure readFailure = ReadLines(reader);
+        const Status read = ReadLines(reader);
         Close();
         for (std::jthread& worker : workers) worker.join();
         ReportFinished(/*all=*/true);
         ClearProgress();
-        if (readFailure) Report(readFailure.message);
-        return Summarise(readFailure);
+        if (!read) Report(read.reason());
+        return Summarise(read);
     }
 
 private:
@@ -196,24 +196,24 @@ private:
         enum class State { Free, Waiting, Writing, Done };
         State state = State::Free;
         std::string line, output;
-        Failure failure;
+        Status outcome;
         std::string described;  // --verbose: what was made
     };
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
 
-    Failure ReadLines(LineReader& reader) {
+    Status ReadLines(LineReader& reader) {
         std::string line;
         for (int64_t number = 1;; ++number) {
             const LineReader::Result result = reader.Next(line);
             if (result == LineReader::Result::End) return {};
             if (result == LineReader::Result::Failed)
-                return {"cannot read " + inputName_ + ": " + std::strerror(reader.Errno())};
+                return Failure("cannot read " + inputName_ + ": " + std::strerror(reader.Errno()));
             std::string output;
-            Failure early = FailOnOutOfMemory([&]() -> Failure {
+            Status early = FailOnOutOfMemory([&]() -> Status {
                 output = BatchOutputName(pattern_, number);
                 if (result == LineReader::Result::TooLong)
-                    return {"the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"};
+                    return Failure("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
                 return ClaimOutput(output, number);
             });
             if (!Add(std::move(line), std::move(output), std::move(early))) return {};
@@ -227,7 +227,7 @@ private:
     // with the number in the folder, where a folder may be a link to
     // another, every output is. A device (links to /dev/null, say) is
     // written into, not replaced.
-    Failure ClaimOutput(const std::string& output, int64_t number) {
+    Status ClaimOutput(const std::string& output, int64_t number) {
         // A plain file with nothing remembered yet meets no other line: the
         // folder need not be resolved then, which is most of the cost.
         const OutputTarget followed = FollowOutputLinks(output);
@@ -240,8 +240,8 @@ private:
         else if (target.throughLink)
             earlier = OwnOutputLine(target.path);
         if (earlier && *earlier < number)
-            return {output + " is the same file as the output of line " + std::to_string(*earlier) + " (" +
-                    target.path + ")"};
+            return Failure(output + " is the same file as the output of line " + std::to_string(*earlier) + " (" +
+                           target.path + ")");
         if (target.throughLink || numberInFolder_) claimed_.emplace(target.path, number);
         return {};
     }
@@ -259,7 +259,7 @@ private:
     // false when the batch has stopped. A line that failed already is
     // reported at once: the next read may take long (the rest of a line too
     // long to hold is still skipped).
-    bool Add(std::string line, std::string output, Failure early) {
+    bool Add(std::string line, std::string output, Status early) {
         for (;;) {
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
@@ -272,9 +272,9 @@ private:
             Slot& slot = SlotOf(added_++);
             slot.line = std::move(line);
             slot.output = std::move(output);
-            slot.failure = std::move(early);
-            slot.state = slot.failure ? Slot::State::Done : Slot::State::Waiting;
-            ++(slot.failure ? done_ : waiting_);
+            slot.outcome = std::move(early);
+            slot.state = slot.outcome ? Slot::State::Waiting : Slot::State::Done;
+            ++(slot.outcome ? waiting_ : done_);
         }
         workReady_.notify_one();
         if (writesHere_) WriteWaiting();
@@ -348,17 +348,17 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Failure failure = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.described);
+        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.described);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
         // the one reported: workers may meet it out of order.
-        if (failure.place && !numberInFolder_ && (!stopped_ || index + 1 < stoppingLine_)) {
+        if (written.Is(CliError::Place) && !numberInFolder_ && (!stopped_ || index + 1 < stoppingLine_)) {
             stopped_ = true;
             stoppingLine_ = index + 1;
             workReady_.notify_all();
         }
-        slot.failure = std::move(failure);
+        slot.outcome = std::move(written);
         slot.state = Slot::State::Done;
         ++done_;
         if (RefillNow() || stopped_) slotDone_.notify_all();
@@ -378,13 +378,13 @@ private:
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
                 // neither written nor reported: the fault is said once.
-                const bool sameStop = slot.failure.place && stopped_ && line != stoppingLine_;
-                if (slot.state == Slot::State::Done && !slot.failure) {
+                const bool sameStop = slot.outcome.Is(CliError::Place) && stopped_ && line != stoppingLine_;
+                if (slot.state == Slot::State::Done && slot.outcome) {
                     ++written_;
                     if (!slot.described.empty()) messages.emplace_back(line, std::move(slot.described));
                 } else if (slot.state == Slot::State::Done && !sameStop) {
                     ++failed_;
-                    messages.emplace_back(line, std::move(slot.failure.message));
+                    messages.emplace_back(line, std::move(slot.outcome.message));
                 }
                 slot = Slot{};
             }
@@ -413,21 +413,20 @@ private:
         progressShown_ = false;
     }
 
-    int Summarise(const Failure& readFailure) {
-        if (added_ == 0 && !readFailure) {
-            Report(inputName_ + " has no lines: no symbol was written");
-            return kExitFailure;
-        }
+    // The summary: reported here when every line was written, else the
+    // batch's failure.
+    Status Summarise(const Status& read) {
+        if (added_ == 0 && read) return Failure(inputName_ + " has no lines: no symbol was written");
         const std::string counts = std::to_string(written_) + " symbol" + (written_ == 1 ? "" : "s") + " written";
-        if (stopped_) {
-            Report("stopped at line " + std::to_string(stoppingLine_) +
-                   ", whose failure every later line would meet: " + counts + "; " + std::to_string(failed_) +
-                   " failed");
-        } else {
-            Report(std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
-                   (failed_ ? "; " + std::to_string(failed_) + " failed" : ""));
-        }
-        return stopped_ || failed_ || readFailure ? kExitFailure : 0;
+        if (stopped_)
+            return Status::Failed(CliError::Place, "stopped at line " + std::to_string(stoppingLine_) +
+                                                       ", whose failure every later line would meet: " + counts +
+                                                       "; " + std::to_string(failed_) + " failed");
+        const std::string summary = std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
+                                    (failed_ ? "; " + std::to_string(failed_) + " failed" : "");
+        if (failed_ || !read) return Failure(summary);
+        Report(summary);
+        return {};
     }
 
     const std::string& inputName_;
@@ -455,7 +454,7 @@ private:
 
 }  // namespace
 
-int RunBatch(FILE* input, const std::string& inputName, const Options& options) {
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options) {
     LineReader reader(input);
     const size_t workers = WorkerCount(options);
     Batch batch(inputName, options, workers);

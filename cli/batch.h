@@ -17,8 +17,8 @@ inline constexpr size_t kMaxLineBytes = 65536;
 // only a bounded window of lines is in flight. Reports each failed line in
 // line order, then a summary, on standard error, and progress while it
 // runs when that is a terminal. Stops early when the output's folder or
-// file system fails. Returns the exit status: 0 when every line was
-// written, else 1.
-int RunBatch(FILE* input, const std::string& inputName, const Options& options);
+// file system fails. When every line was written the summary is reported
+// here; otherwise it is the failure returned, for the caller to report.
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options);
 
 }  // namespace glyphrun::cli

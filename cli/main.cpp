@@ -17,7 +17,6 @@
 namespace {
 
 using namespace glyphrun;
-using cli::Failure;
 using cli::Options;
 
 // An input file, or standard input, open for reading.
@@ -35,9 +34,9 @@ public:
 
     const std::string& Name() const { return name_; }
     FILE* Stream() const { return stream_; }
-    Failure OpenFailure() const {
+    Status Opened() const {
         if (stream_) return {};
-        return {"cannot open " + name_ + ": " + std::strerror(openErrno_)};
+        return cli::Failure("cannot open " + name_ + ": " + std::strerror(openErrno_));
     }
 
 private:
@@ -48,14 +47,15 @@ private:
 
 // Reads the whole input, refusing it once it passes what a batch line may
 // hold: no symbol, nor a message spread over several, needs more.
-Failure ReadAll(const Input& input, std::string& bytes) {
+Status ReadAll(const Input& input, std::string& bytes) {
     char chunk[1 << 16];
     size_t count;
     while (bytes.size() <= cli::kMaxLineBytes && (count = std::fread(chunk, 1, sizeof chunk, input.Stream())) > 0)
         bytes.append(chunk, count);
-    if (std::ferror(input.Stream())) return {"cannot read " + input.Name() + ": " + std::strerror(errno)};
+    if (std::ferror(input.Stream())) return cli::Failure("cannot read " + input.Name() + ": " + std::strerror(errno));
     if (bytes.size() > cli::kMaxLineBytes)
-        return {"the input " + input.Name() + " is longer than " + std::to_string(cli::kMaxLineBytes) + " bytes"};
+        return cli::Failure("the input " + input.Name() + " is longer than " + std::to_string(cli::kMaxLineBytes) +
+                            " bytes");
     return {};
 }
 
@@ -98,13 +98,13 @@ std::string SizeText(const std::vector<Symbol>& symbols) {
 }
 
 // The text goes first, and is flushed, when the file is standard output too.
-Failure EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
-    return cli::FailOnOutOfMemory([&]() -> Failure {
+Status EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
+    return cli::FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;
-        if (Failure failure = cli::EncodeInput(input, options, symbols)) return failure;
+        if (Status encoded = cli::EncodeInput(input, options, symbols); !encoded) return encoded;
         if (options.printCodewords || !options.outputPath) {
             cli::WriteOut(options.printCodewords ? CodewordsText(symbols) : SizeText(symbols));
-            if (Failure failure = cli::FlushStandardOutput()) return failure;
+            if (Status flushed = cli::FlushStandardOutput(); !flushed) return flushed;
         }
         if (!options.outputPath) return {};
         for (size_t i = 0; i < symbols.size(); ++i) {
@@ -113,46 +113,41 @@ Failure EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
             const std::string path = options.structuredAppend
                                           ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
                                           : *options.outputPath;
-            if (Failure failure = cli::WriteSymbol(symbols[i], options, path)) return failure;
+            if (Status written = cli::WriteSymbol(symbols[i], options, path); !written) return written;
             if (options.verbose) cli::Report(cli::DescribeSymbol(symbols[i], options, path));
         }
         return {};
     });
 }
 
-int RunOne(cli::ByteSpan input, const Options& options, const std::string& inputName) {
-    if (Failure failure = EncodeDescribeAndWrite(input, options)) {
-        // A file's name says which input failed; TEXT is the only argument.
-        if (options.inputPath) failure.message = inputName + ": " + failure.message;
-        return cli::Fail(failure);
-    }
-    return 0;
+Status RunOne(cli::ByteSpan input, const Options& options, const std::string& inputName) {
+    Status outcome = EncodeDescribeAndWrite(input, options);
+    // A file's name says which input failed; TEXT is the only argument.
+    if (!outcome && options.inputPath) outcome.message = inputName + ": " + outcome.message;
+    return outcome;
 }
 
-int Encode(const Options& options) {
+Status Encode(const Options& options) {
     if (!options.inputPath) {
         const std::string& text = *options.text;
         return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT");
     }
     const Input input(*options.inputPath);
-    if (Failure failure = input.OpenFailure()) return cli::Fail(failure);
+    if (Status opened = input.Opened(); !opened) return opened;
     if (options.batch) return cli::RunBatch(input.Stream(), input.Name(), options);
     std::string bytes;
-    if (Failure failure = ReadAll(input, bytes)) return cli::Fail(failure);
+    if (Status read = ReadAll(input, bytes); !read) return read;
     return RunOne({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, options, input.Name());
 }
 
-int Run(const cli::CommandLine& line) {
-    if (!line.usageError.empty()) {
-        cli::Report(line.usageError);
-        std::fputs("Try 'glyphrun-cli --help' for more information.\n", stderr);
-        return cli::kExitUsage;
-    }
+// What was asked for; a failure is reported by the caller, once.
+Status Run(const cli::CommandLine& line) {
+    if (!line.status) return line.status;
     if (!line.warning.empty()) cli::Report(line.warning);
     switch (line.command) {
-        case cli::Command::Help: cli::WriteOut(cli::HelpText()); return 0;
-        case cli::Command::Version: cli::WriteOut(cli::VersionText()); return 0;
-        case cli::Command::ListSizes: ListSizes(); return 0;
+        case cli::Command::Help: cli::WriteOut(cli::HelpText()); return {};
+        case cli::Command::Version: cli::WriteOut(cli::VersionText()); return {};
+        case cli::Command::ListSizes: ListSizes(); return {};
         case cli::Command::Encode: break;
     }
     return Encode(line.options);
@@ -171,14 +166,14 @@ int main(int argc, char** argv) {
     // policy hands that memory to the kernel every time and faults it in
     // again for the next symbol, a fifth of a batch's time.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    int status = 0;
+    Status outcome;
     try {
-        status = Run(cli::ParseOptions(argc, argv));
+        outcome = Run(cli::ParseOptions(argc, argv));
     } catch (const std::bad_alloc&) {
-        status = cli::Fail({"out of memory"});
+        outcome = cli::Failure("out of memory");
     }
-    // A failure already reported ends the run; the close may be the first to fail.
-    if (status != 0) return status;
-    if (Failure failure = cli::CloseStandardOutput()) return cli::Fail(failure);
-    return 0;
+    // A failure ends the run; after success the close may be the first to fail.
+    if (outcome) outcome = cli::CloseStandardOutput();
+    if (!outcome) cli::ReportFailure(outcome);
+    return cli::ExitCodeOf(outcome);
 }

@@ -346,8 +346,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kStructApp: options.structuredAppend = ParseSymbolCount(optarg); break;
             case kStructAppId: options.fileId = ParseFileId(optarg); break;
             case 'v': options.verbose = true; break;
-            case 'h': return {Command::Help, options, "", ""};
-            case kVersion: return {Command::Version, options, "", ""};
+            case 'h': return {Command::Help, options, {}, ""};
+            case kVersion: return {Command::Version, options, {}, ""};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
             default:
                 // optopt names a bad short option; a bad long one is the word just read.
@@ -384,7 +384,7 @@ CommandLine ParseOptions(int argc, char** argv) {
     try {
         return ReadCommandLine(argc, argv);
     } catch (const BadUsage& usage) {
-        return {Command::Encode, Options{}, usage.message, ""};
+        return {Command::Encode, Options{}, Status::Failed(CliError::Usage, usage.message), ""};
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gdi_types.h"
+#include "report.h"
 
 namespace glyphrun::cli {
 
@@ -56,8 +57,8 @@ enum class Command { Encode, ListSizes, Help, Version };
 struct CommandLine {
     Command command = Command::Encode;
     Options options;
-    std::string usageError;  // bad usage, in one line, when not empty
-    std::string warning;     // a setting that works but may not scan well, in one line, when not empty
+    Status status;        // a failure is bad usage (CliError::Usage), in one line
+    std::string warning;  // a setting that works but may not scan well, in one line, when not empty
 };
 
 // Reads the command line; nothing is printed.

@@ -13,20 +13,27 @@ namespace {
 int gStandardOutputErrno = 0;  // of the first failed write
 bool gWroteToStandardOutput = false;
 
-Failure StandardOutputFailure() {
+Status StandardOutputFailure() {
     if (gStandardOutputErrno == 0) return {};
-    return {std::string("cannot write to standard output: ") + std::strerror(gStandardOutputErrno)};
+    return Failure(std::string("cannot write to standard output: ") + std::strerror(gStandardOutputErrno));
 }
 
 }  // namespace
+
+Status Failure(std::string message) { return Status::Failed(CliError::Failed, std::move(message)); }
+
+int ExitCodeOf(const Status& outcome) {
+    if (outcome) return 0;
+    return outcome.Is(CliError::Usage) ? 2 : 1;
+}
 
 void Report(std::string_view message) {
     std::fprintf(stderr, "glyphrun-cli: %s\n", Printable(message).c_str());
 }
 
-int Fail(const Failure& failure) {
-    Report(failure.message);
-    return kExitFailure;
+void ReportFailure(const Status& failure) {
+    Report(failure.reason());
+    if (failure.Is(CliError::Usage)) std::fputs("Try 'glyphrun-cli --help' for more information.\n", stderr);
 }
 
 void WriteOut(std::string_view bytes) {
@@ -36,14 +43,14 @@ void WriteOut(std::string_view bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) gStandardOutputErrno = errno ? errno : EIO;
 }
 
-Failure FlushStandardOutput() {
+Status FlushStandardOutput() {
     errno = 0;
     if (gStandardOutputErrno == 0 && std::fflush(stdout) != 0) gStandardOutputErrno = errno ? errno : EIO;
     return StandardOutputFailure();
 }
 
-Failure CloseStandardOutput() {
-    if (Failure failure = FlushStandardOutput()) return failure;
+Status CloseStandardOutput() {
+    if (Status flushed = FlushStandardOutput(); !flushed) return flushed;
     // Nothing written: a closed standard output (>&-) is no failure.
     if (!gWroteToStandardOutput) return {};
     errno = 0;

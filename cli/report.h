@@ -1,49 +1,57 @@
-// What glyphrun-cli says: one-line messages on standard error, and writes
-// to standard output that are checked to the last byte.
+// What glyphrun-cli says: one-line messages on standard error, writes to
+// standard output that are checked to the last byte, and the exit status.
 #pragma once
 
 #include <new>
 #include <string>
 #include <string_view>
 
+#include "glyphrun/status.h"
+
 namespace glyphrun::cli {
 
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-
-// Why something was not done, in one line; empty when it was. `place`
-// marks a failure of the output's folder or file system rather than of
-// one input, which every later file there would meet too.
-struct Failure {
-    std::string message;
-    bool place = false;
-    explicit operator bool() const { return !message.empty(); }
+// The ways glyphrun-cli fails, the code of its Status. A failure of the
+// layers below becomes one of these where the command line meets it.
+enum class CliError {
+    None = 0,
+    Failed,  // an input could not be encoded or written
+    // The output's folder or file system failed rather than one input:
+    // every later file there would meet it too.
+    Place,
+    Usage,  // bad usage
 };
 
-// Runs `work`, which answers a Failure; memory that runs out inside it is
+// A failure of one input (CliError::Failed) with its one-line reason.
+Status Failure(std::string message);
+
+// The exit status a run's outcome means, the one place it is decided:
+// 0 done, 2 bad usage, 1 any other failure.
+int ExitCodeOf(const Status& outcome);
+
+// Runs `work`, which answers a Status; memory that runs out inside it is
 // its failure too, so that one input's size never ends a whole run.
 template <typename Work>
-Failure FailOnOutOfMemory(Work&& work) {
+Status FailOnOutOfMemory(Work&& work) {
     try {
         return work();
     } catch (const std::bad_alloc&) {
-        return {"out of memory"};
+        return Failure("out of memory");
     }
 }
 
 // "glyphrun-cli: MESSAGE" on standard error, with unprintable bytes escaped.
 void Report(std::string_view message);
-// Reports the failure and answers kExitFailure.
-int Fail(const Failure& failure);
+// Reports a run's failure, with a pointer to --help for bad usage.
+void ReportFailure(const Status& failure);
 
 // Writes to standard output. A failure is remembered, and all writes
 // after it are dropped, so that FlushStandardOutput reports its reason.
 void WriteOut(std::string_view bytes);
 // Flushes standard output: "cannot write to standard output: REASON" for
 // the first write that failed so far.
-Failure FlushStandardOutput();
+Status FlushStandardOutput();
 // Flushes and, when anything was written, closes standard output, whose
 // close may be the first to learn that the bytes did not arrive.
-Failure CloseStandardOutput();
+Status CloseStandardOutput();
 
 }  // namespace glyphrun::cli

@@ -19,9 +19,9 @@ RasterStyle RasterStyleOf(const Options& options) {
 
 // Binary PGM, top row first, 255 = light; refused for a side the other
 // raster files refuse.
-Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file) {
+Status DrawPgm(const Symbol& symbol, const Options& options, std::string& file) {
     const RasterStyle style = RasterStyleOf(options);
-    if (std::string reason; !CheckPictureSides(symbol, style, reason)) return {reason};
+    if (const Status sides = CheckPictureSides(symbol, style); !sides) return Failure(sides.reason());
     const int64_t width = PictureSide(style, symbol.cols), height = PictureSide(style, symbol.rows);
     file = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     const size_t header = file.size();
@@ -37,11 +37,12 @@ Failure DrawPgm(const Symbol& symbol, const Options& options, std::string& file)
 
 // The same picture as the raster files; --xdim only changes the unit of
 // the module's side.
-Failure DrawVector(const Symbol& symbol, const Options& options, std::string& file) {
+Status DrawVector(const Symbol& symbol, const Options& options, std::string& file) {
     const VectorFormat format = options.outputKind == OutputKind::Svg ? VectorFormat::Svg : VectorFormat::Eps;
-    VectorResult document = SymbolVectorDocument(symbol, RasterStyleOf(options), format, options.xdimMillimetres);
-    if (!document.ok) return {document.reason};
-    file = std::move(document.text);
+    Result<std::string> document =
+        SymbolVectorDocument(symbol, RasterStyleOf(options), format, options.xdimMillimetres);
+    if (!document) return Failure(document.reason());
+    file = std::move(document.value);
     return {};
 }
 
@@ -53,15 +54,15 @@ uint32_t ImageTypeOf(OutputKind kind) {
     }
 }
 
-Failure DrawRaster(const Symbol& symbol, const Options& options, std::string& file) {
+Status DrawRaster(const Symbol& symbol, const Options& options, std::string& file) {
     const uint32_t type = ImageTypeOf(options.outputKind);
     const uint32_t codecOption = type == TypeGif ? options.gifCodec : (options.pngInterlace ? 1 : 0);
-    std::string reason;
-    if (EncodeSymbolFile(symbol, RasterStyleOf(options), type, codecOption, file, reason)) return {};
-    return {reason};
+    if (const Status drawn = EncodeSymbolFile(symbol, RasterStyleOf(options), type, codecOption, file); !drawn)
+        return Failure(drawn.reason());
+    return {};
 }
 
-Failure Draw(const Symbol& symbol, const Options& options, std::string& file) {
+Status Draw(const Symbol& symbol, const Options& options, std::string& file) {
     switch (options.outputKind) {
         case OutputKind::Pgm: return DrawPgm(symbol, options, file);
         case OutputKind::Svg:
@@ -70,26 +71,27 @@ Failure Draw(const Symbol& symbol, const Options& options, std::string& file) {
     }
 }
 
-Failure Save(const std::string& path, const std::string& file) {
+Status Save(const std::string& path, const std::string& file) {
     if (path == "-") {
         WriteOut(file);
         return FlushStandardOutput();
     }
-    const FileWriteResult result = WriteFileSafely(path, std::string_view(file));
-    if (result.ok) return {};
-    return {result.reason, result.placeFailed};
+    const Status written = WriteFileSafely(path, std::string_view(file));
+    if (written) return {};
+    return Status::Failed(written.Is(FileWriteError::Place) ? CliError::Place : CliError::Failed, written.reason());
 }
 
 // The bytes to encode and what they mean. Text is UTF-8 unless --binary
 // says the bytes stand as they are; --eci (and --utf8, which is --eci 26)
 // converts it to that ECI's character set.
-Failure PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
+Status PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
     constexpr int32_t kUtf8Eci = 26;
     const InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
-    InputFailure failure =
+    const Status prepared =
         glyphrun::PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
-    if (failure.notUtf8) failure.reason += " (--binary encodes bytes as they are)";
-    return {failure.reason};
+    if (prepared) return {};
+    if (prepared.Is(InputError::NotUtf8)) return Failure(prepared.reason() + " (--binary encodes bytes as they are)");
+    return Failure(prepared.reason());
 }
 
 // Two symbols of different messages with the same identification would
@@ -102,10 +104,10 @@ std::pair<uint8_t, uint8_t> RandomFileId() {
 
 }  // namespace
 
-Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
+Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
     std::string bytes;
     DataMeaning meaning;
-    if (Failure failure = PrepareInput(input, options, bytes, meaning)) return failure;
+    if (Status prepared = PrepareInput(input, options, bytes, meaning); !prepared) return prepared;
     meaning.readerInit = options.readerInit;
     EncodeOptions encode{options.scheme, options.size, meaning, options.detectMacro};
     encode.dmre = options.dmre;
@@ -114,29 +116,29 @@ Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>&
     const std::span data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (!options.structuredAppend) {
         EncodeResult result = Encode(data, encode);
-        if (!result) return {result.reason()};
+        if (!result) return Failure(result.reason());
         symbols.push_back(std::move(result.symbol));
         return {};
     }
     const auto [fileId1, fileId2] = options.fileId.value_or(RandomFileId());
     StructuredAppendResult result = EncodeStructuredAppend(data, encode, {*options.structuredAppend, fileId1, fileId2});
-    if (!result) return {result.reason()};
+    if (!result) return Failure(result.reason());
     symbols = std::move(result.symbols);
     return {};
 }
 
-Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
+Status WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
     std::string file;
-    const Failure drawn = options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
-    if (drawn) return drawn;
+    const Status drawn = options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
+    if (!drawn) return drawn;
     return Save(path, file);
 }
 
-Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described) {
-    return FailOnOutOfMemory([&]() -> Failure {
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described) {
+    return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
-        if (Failure failure = EncodeInput(input, options, symbols)) return failure;
-        if (Failure failure = WriteSymbol(symbols.front(), options, path)) return failure;
+        if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
+        if (Status written = WriteSymbol(symbols.front(), options, path); !written) return written;
         if (options.verbose) described = DescribeSymbol(symbols.front(), options, path);
         return {};
     });

@@ -18,18 +18,19 @@ using ByteSpan = std::span<const unsigned char>;
 // checked, anything else as it is; encoded with the options' scheme,
 // size and meaning. One symbol, or with --structapp those of the message
 // in order.
-Failure EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols);
+Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols);
 
 // One line on what was made, for --verbose: "22x22 (index 6), 23 of 30
 // data codewords, ASCII 23; ISO 8859-1; label.png", with the symbol's
 // place in a Structured Append message, its macro or reader programming.
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
-// Writes `symbol` to `path` ("-": standard output) in the options' format.
-Failure WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path);
+// Writes `symbol` to `path` ("-": standard output) in the options' format;
+// CliError::Place when the output's folder or file system failed.
+Status WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
 // Both, where memory that runs out is this input's failure; with --verbose
 // the line on what was made goes to `described`.
-Failure EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described);
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described);
 
 }  // namespace glyphrun::cli

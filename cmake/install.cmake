@@ -1,9 +1,11 @@
 # cmake --install: the two programs, the encoder library with its headers
-# and a package configuration for find_package(Glyphrun), and the manual.
+# (and the header-only base that they include), a package configuration
+# for find_package(Glyphrun), and the manual.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set_target_properties(glyphrun_ecc200 PROPERTIES EXPORT_NAME ecc200 OUTPUT_NAME glyphrun-ecc200)
+set_target_properties(glyphrun_base PROPERTIES EXPORT_NAME base)
 # An installed archive must link in programs built without link-time
 # optimisation too, so it carries machine code beside the LTO data.
 if(CMAKE_INTERPROCEDURAL_OPTIMIZATION AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -14,8 +16,8 @@ install(TARGETS glyphrun-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET glyphrun)
   install(TARGETS glyphrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(TARGETS glyphrun_ecc200 EXPORT GlyphrunTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY ecc200/include/glyphrun DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS glyphrun_ecc200 glyphrun_base EXPORT GlyphrunTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ecc200/include/glyphrun base/include/glyphrun DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES man/glyphrun-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(GLYPHRUN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Glyphrun)

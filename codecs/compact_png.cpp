@@ -162,23 +162,19 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
 
 }  // namespace
 
-bool EncodeCompactPng(const GrImage& image, std::string& file, std::string& reason) {
-    if (const char* refusal = Refusal(image)) {
-        reason = refusal;
-        return false;
-    }
+Status EncodeCompactPng(const GrImage& image, std::string& file) {
+    if (const char* refusal = Refusal(image)) return Status::Failed(CompactPngError::Refused, refusal);
     const size_t original = file.size();
     try {
         libdeflate_compressor* compressor = t_compressor.Get();
         if (!compressor) throw std::bad_alloc();
         Append(image, file, compressor);
-        return true;
+        return {};
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
     file.resize(original);
-    reason = "out of memory";
-    return false;
+    return Status::Failed(CompactPngError::OutOfMemory, "out of memory");
 }
 
 }  // namespace glyphrun

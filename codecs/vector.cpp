@@ -48,21 +48,22 @@ std::string Number(double value, int decimals = 4) {
     return text;
 }
 
-std::string Problem(const ModuleGrid& grid, const VectorStyle& style) {
+Status Problem(const ModuleGrid& grid, const VectorStyle& style) {
+    const auto refuse = [](std::string reason) { return Status::Failed(VectorError::Refused, std::move(reason)); };
     const std::string limit = std::to_string(kMaxGridSide);
     if (grid.rows < 1 || grid.cols < 1 || grid.rows > kMaxGridSide || grid.cols > kMaxGridSide)
-        return "the module grid is " + std::to_string(grid.rows) + "x" + std::to_string(grid.cols) +
-               "; each side must be 1 to " + limit;
+        return refuse("the module grid is " + std::to_string(grid.rows) + "x" + std::to_string(grid.cols) +
+                      "; each side must be 1 to " + limit);
     if (grid.dark.size() != static_cast<size_t>(grid.rows) * grid.cols)
-        return "the module grid has " + std::to_string(grid.dark.size()) + " cells for " +
-               std::to_string(grid.rows) + "x" + std::to_string(grid.cols);
+        return refuse("the module grid has " + std::to_string(grid.dark.size()) + " cells for " +
+                      std::to_string(grid.rows) + "x" + std::to_string(grid.cols));
     // Written so that NaN fails too.
     if (!(style.moduleSize >= kMinModuleSize && style.moduleSize <= kMaxModuleSize))
-        return "the module size must be " + Number(kMinModuleSize) + " to " + Number(kMaxModuleSize);
+        return refuse("the module size must be " + Number(kMinModuleSize) + " to " + Number(kMaxModuleSize));
     if (style.quietZone < 0 || style.quietZone > kMaxQuietZone)
-        return "the quiet zone must be 0 to " + std::to_string(kMaxQuietZone) + " modules";
-    if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return "a colour must be 0xRRGGBB";
-    return "";
+        return refuse("the quiet zone must be 0 to " + std::to_string(kMaxQuietZone) + " modules");
+    if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return refuse("a colour must be 0xRRGGBB");
+    return {};
 }
 
 // Sides in modules, quiet zone included.
@@ -152,19 +153,16 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
 
 }  // namespace
 
-VectorResult VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
-    const std::string problem = Problem(grid, style);
-    if (!problem.empty()) return {false, problem, ""};
-    return {true, "", format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style)};
+Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
+    if (Status problem = Problem(grid, style); !problem) return problem;
+    return format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style);
 }
 
-VectorResult WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
-                             const VectorStyle& style) {
-    const VectorResult document = VectorDocument(format, grid, style);
-    if (!document.ok) return document;
-    const FileWriteResult written = WriteFileSafely(path, std::string_view(document.text));
-    if (!written.ok) return {false, written.reason, ""};
-    return {true, "", ""};
+Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
+                       const VectorStyle& style) {
+    const Result<std::string> document = VectorDocument(format, grid, style);
+    if (!document) return Status::Failed(FileWriteError::Writer, document.reason());
+    return WriteFileSafely(path, std::string_view(document.value));
 }
 
 }  // namespace glyphrun

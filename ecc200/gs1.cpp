@@ -305,6 +305,8 @@ std::string Describe(std::string_view pattern) {
     return text;
 }
 
+Status Refuse(std::string problem) { return Status::Failed(Gs1Error::Invalid, std::move(problem)); }
+
 // Where and why data does not fit a pattern.
 struct Misfit {
     size_t at = 0;         // the first character that does not fit
@@ -357,51 +359,53 @@ bool Fits(std::string_view pattern, std::string_view data, std::string_view elem
     return true;
 }
 
-// Checks data against a part's patterns; empty, or what is wrong. When none
-// fits, the one that fits furthest tells what is wrong.
-std::string CheckPatterns(std::string_view patterns, std::string_view data, std::string_view element) {
+// Checks data against a part's patterns. When none fits, the one that fits
+// furthest tells what is wrong.
+Status CheckPatterns(std::string_view patterns, std::string_view data, std::string_view element) {
     Misfit best;
     bool any = false;
     std::string all;
     for (std::string_view rest = patterns;;) {
         const std::string_view pattern = rest.substr(0, rest.find('|'));
         Misfit misfit;
-        if (Fits(pattern, data, element, misfit)) return "";
+        if (Fits(pattern, data, element, misfit)) return {};
         if (!any || misfit.at > best.at) best = misfit;
         any = true;
         all += (all.empty() ? "" : " or ") + Describe(pattern);
         if (pattern.size() == rest.size()) break;
         rest.remove_prefix(pattern.size() + 1);
     }
-    return best.literal ? "'" + std::string(data) + "' is not " + all : best.problem;
+    return Refuse(best.literal ? "'" + std::string(data) + "' is not " + all : best.problem);
 }
 
-// Checks one part's characters, check characters and patterns; empty, or what is wrong.
-std::string CheckPart(const Part& part, std::string_view data, std::string_view element) {
-    if (data.empty()) return "";  // an optional part left out
+// Checks one part's characters, check characters and patterns.
+Status CheckPart(const Part& part, std::string_view data, std::string_view element) {
+    if (data.empty()) return {};  // an optional part left out
     for (size_t i = 0; i < data.size(); ++i) {
         const auto c = static_cast<unsigned char>(data[i]);
-        if (part.kind == 'N' && !IsDigit(c)) return "'" + std::string(1, data[i]) + "' is not a digit";
-        if (part.kind == 'Y' && !IsNarrowChar(c)) return ShowByte(c) + " is not a digit, a capital, '#', '-' or '/'";
+        if (part.kind == 'N' && !IsDigit(c)) return Refuse("'" + std::string(1, data[i]) + "' is not a digit");
+        if (part.kind == 'Y' && !IsNarrowChar(c))
+            return Refuse(ShowByte(c) + " is not a digit, a capital, '#', '-' or '/'");
         if (part.kind == 'X' && !IsGs1Char(c)) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "0x%02X", c);
-            return std::string("byte ") + hex + " is outside the GS1 character set";
+            return Refuse(std::string("byte ") + hex + " is outside the GS1 character set");
         }
     }
     if (part.checkDigit) {
         const char expected = ExpectedCheckDigit(data.substr(0, data.size() - 1));
         if (data.back() != expected)
-            return "the check digit is " + std::string(1, data.back()) + " but should be " + std::string(1, expected);
+            return Refuse("the check digit is " + std::string(1, data.back()) + " but should be " +
+                           std::string(1, expected));
     }
     if (part.checkPair) {
-        if (data.size() < 3) return "the data is too short for its two check characters";
+        if (data.size() < 3) return Refuse("the data is too short for its two check characters");
         const std::string expected = ExpectedCheckPair(data.substr(0, data.size() - 2));
         if (data.substr(data.size() - 2) != expected)
-            return "the check characters are " + std::string(data.substr(data.size() - 2)) + " but should be " +
-                   expected;
+            return Refuse("the check characters are " + std::string(data.substr(data.size() - 2)) +
+                           " but should be " + expected);
     }
-    return part.patterns.empty() ? "" : CheckPatterns(part.patterns, data, element);
+    return part.patterns.empty() ? Status{} : CheckPatterns(part.patterns, data, element);
 }
 
 // The lengths the whole data may have: a part left out ends the data.
@@ -441,35 +445,33 @@ std::string DescribeLengths(const std::vector<bool>& allowed, bool digits) {
     return text + (digits ? (one ? " digit" : " digits") : (one ? " character" : " characters"));
 }
 
-// Checks an element's data against its format; empty, or what is wrong.
-std::string CheckData(const AiEntry& entry, std::string_view data) {
+// Checks an element's data against its format.
+Status CheckData(const AiEntry& entry, std::string_view data) {
     const std::vector<Part> parts = PartsOf(entry.format);
     const std::vector<bool> allowed = AllowedLengths(parts);
     if (data.size() >= allowed.size() || !allowed[data.size()]) {
         const size_t shortest = static_cast<size_t>(std::find(allowed.begin(), allowed.end(), true) - allowed.begin());
-        if (parts.size() > 1 && data.size() < shortest) return "the data is too short";
+        if (parts.size() > 1 && data.size() < shortest) return Refuse("the data is too short");
         const bool digits = std::all_of(parts.begin(), parts.end(), [](const Part& p) { return p.kind == 'N'; });
-        return "the data must be " + DescribeLengths(allowed, digits) + ", not " + std::to_string(data.size());
+        return Refuse("the data must be " + DescribeLengths(allowed, digits) + ", not " + std::to_string(data.size()));
     }
     // With the length right, a fixed part takes its length and the last part the rest.
     std::string_view rest = data;
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string_view piece =
             i + 1 == parts.size() ? rest : rest.substr(0, std::min(parts[i].length, rest.size()));
-        if (std::string problem = CheckPart(parts[i], piece, data); !problem.empty()) return problem;
+        if (Status part = CheckPart(parts[i], piece, data); !part) return part;
         rest.remove_prefix(piece.size());
     }
-    return "";
+    return {};
 }
-
-Gs1Data Refuse(std::string reason) { return Gs1Data{false, "", std::move(reason)}; }
 
 }  // namespace
 
-Gs1Data ParseGs1(std::string_view text) {
+Result<std::string> ParseGs1(std::string_view text) {
     if (text.empty() || text[0] != '(')
         return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01)");
-    Gs1Data result;
+    std::string elementString;
     bool separatorOwed = false;
     while (!text.empty()) {
         const size_t close = text.find(')');
@@ -492,15 +494,14 @@ Gs1Data ParseGs1(std::string_view text) {
         text.remove_prefix(close + 1);
         const size_t next = text.find('(');
         const std::string_view data = text.substr(0, next);
-        if (std::string problem = CheckData(*entry, data); !problem.empty()) return Refuse(name + ": " + problem);
-        if (separatorOwed) result.elementString += static_cast<char>(kGroupSeparator);
-        result.elementString += ai;
-        result.elementString += data;
+        if (Status checked = CheckData(*entry, data); !checked) return Refuse(name + ": " + checked.reason());
+        if (separatorOwed) elementString += static_cast<char>(kGroupSeparator);
+        elementString += ai;
+        elementString += data;
         separatorOwed = !HasPredefinedLength(ai);
         text.remove_prefix(data.size());
     }
-    result.ok = true;
-    return result;
+    return elementString;
 }
 
 }  // namespace glyphrun

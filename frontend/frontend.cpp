@@ -7,17 +7,15 @@ namespace {
 
 // One per thread, so that workers encoding side by side keep their own.
 thread_local HBITMAP tHeldBitmap = nullptr;
-thread_local BarcodeFailure tLastFailure{};
 
 void DropHeldBitmap() {
     if (tHeldBitmap) DeleteObject(tHeldBitmap);
     tHeldBitmap = nullptr;
 }
 
-HBITMAP Fail(BarcodeError error, int32_t value = 0) {
+Result<HBITMAP> Fail(BarcodeError error, std::string reason) {
     DropHeldBitmap();
-    tLastFailure = BarcodeFailure{error, value, EncodeFailure{}};
-    return nullptr;
+    return Status::Failed(error, std::move(reason));
 }
 
 }  // namespace
@@ -46,16 +44,23 @@ void SetDefaultBarcodeOptions(BarcodeOptions* options) {
     options->barColor = RGB(0, 0, 0);
 }
 
-HBITMAP EncodeToBitmap(BarcodeOptions* options) {
-    tLastFailure = BarcodeFailure{};
-    if (!options) return Fail(BarcodeError::NoOptions);
-    if (options->length < 0 || options->length > kBarcodeTextSize) return Fail(BarcodeError::BadLength, options->length);
+HBITMAP EncodeToBitmap(BarcodeOptions* options) { return EncodeBarcodeBitmap(options).value; }
+
+Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options) {
+    if (!options) return Fail(BarcodeError::NoOptions, "no options were given");
+    if (options->length < 0 || options->length > kBarcodeTextSize)
+        return Fail(BarcodeError::BadLength, "the length " + std::to_string(options->length) + " is outside 0 to " +
+                                                 std::to_string(kBarcodeTextSize));
     // A zero module size would give an empty picture, a negative margin a cut symbol.
-    if (options->moduleSize < 1) return Fail(BarcodeError::BadModuleSize, options->moduleSize);
-    if (options->margin < 0) return Fail(BarcodeError::BadMargin, options->margin);
+    if (options->moduleSize < 1)
+        return Fail(BarcodeError::BadModuleSize, "the module size " + std::to_string(options->moduleSize) + " is below 1");
+    if (options->margin < 0)
+        return Fail(BarcodeError::BadMargin, "the margin " + std::to_string(options->margin) + " is negative");
     if (options->length == 0) {
         const void* zero = std::memchr(options->text, 0, kBarcodeTextSize);
-        if (!zero) return Fail(BarcodeError::Unterminated);
+        if (!zero)
+            return Fail(BarcodeError::Unterminated, "the text has no terminating zero byte in its " +
+                                                        std::to_string(kBarcodeTextSize) + " bytes");
         options->length = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - options->text);
     }
 
@@ -64,19 +69,19 @@ HBITMAP EncodeToBitmap(BarcodeOptions* options) {
     encoder.margin = options->margin;
     encoder.scheme = SchemeForMode(options->mode);
     encoder.meaning = options->meaning;
-    HBITMAP bitmap = nullptr;
+    Result<HBITMAP> bitmap;
     if (EncodeMessage(&encoder, options->length, options->text, options->sizeIndex)) {
-        bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
-                                   options->backgroundColor, options->barColor);
-        if (!bitmap) Fail(BarcodeError::NoBitmap);
+        bitmap.value = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
+                                         options->backgroundColor, options->barColor);
+        // The sizes were checked by the encoder: only memory can be short here.
+        if (!bitmap.value) bitmap = Fail(BarcodeError::NoBitmap, "out of memory: the bitmap could not be created");
     } else {
-        Fail(BarcodeError::Encoder);
-        tLastFailure.encoder = encoder.failure;
+        bitmap = Fail(BarcodeError::Encoder, DescribeEncodeFailure(encoder.failure));
     }
     FreeEncoder(&encoder);
-    if (bitmap) {
+    if (bitmap.value) {
         DropHeldBitmap();  // one the caller did not release is not leaked
-        tHeldBitmap = bitmap;
+        tHeldBitmap = bitmap.value;
     }
     return bitmap;
 }
@@ -102,26 +107,6 @@ HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t heigh
     ReleaseDC(nullptr, screen);
     DeleteDC(memory);
     return bitmap;
-}
-
-BarcodeFailure GetLastBarcodeFailure() { return tLastFailure; }
-
-std::string DescribeBarcodeFailure(const BarcodeFailure& failure) {
-    switch (failure.error) {
-        case BarcodeError::None: return "no error";
-        case BarcodeError::NoOptions: return "no options were given";
-        case BarcodeError::BadLength:
-            return "the length " + std::to_string(failure.value) + " is outside 0 to " + std::to_string(kBarcodeTextSize);
-        case BarcodeError::Unterminated:
-            return "the text has no terminating zero byte in its " + std::to_string(kBarcodeTextSize) + " bytes";
-        case BarcodeError::BadModuleSize:
-            return "the module size " + std::to_string(failure.value) + " is below 1";
-        case BarcodeError::BadMargin: return "the margin " + std::to_string(failure.value) + " is negative";
-        case BarcodeError::Encoder: return DescribeEncodeFailure(failure.encoder);
-        // The sizes are checked before: only memory can be short here.
-        case BarcodeError::NoBitmap: return "out of memory: the bitmap could not be created";
-    }
-    return "unknown error";
 }
 
 }  // namespace glyphrun

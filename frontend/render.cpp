@@ -70,10 +70,9 @@ VectorStyle VectorStyleOf(const RasterStyle& style) {
     return vector;
 }
 
-VectorResult SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
-                                  std::optional<double> moduleMillimetres) {
-    VectorResult refused;
-    if (!CheckPictureSides(symbol, style, refused.reason)) return refused;
+Result<std::string> SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
+                                         std::optional<double> moduleMillimetres) {
+    if (Status sides = CheckPictureSides(symbol, style); !sides) return sides;
     VectorStyle vector = VectorStyleOf(style);
     if (moduleMillimetres) {
         vector.moduleSize = *moduleMillimetres;
@@ -101,33 +100,26 @@ int64_t PictureSide(const RasterStyle& style, int32_t modules) {
     return static_cast<int64_t>(style.moduleSize) * modules + 2 * static_cast<int64_t>(style.margin);
 }
 
-bool CheckPictureSides(const Symbol& symbol, const RasterStyle& style, std::string& reason) {
+Status CheckPictureSides(const Symbol& symbol, const RasterStyle& style) {
     EncodeFailure side{};
     side.error = EncodeError::ImageSizeOutOfRange;
     side.imageWidth = PictureSide(style, symbol.cols);
     side.imageHeight = PictureSide(style, symbol.rows);
     const auto inRange = [](int64_t pixels) { return pixels >= 1 && pixels <= kMaxImageSide; };
-    if (inRange(side.imageWidth) && inRange(side.imageHeight)) return true;
-    reason = DescribeEncodeFailure(side);
-    return false;
+    if (inRange(side.imageWidth) && inRange(side.imageHeight)) return {};
+    return Status::Failed(RenderError::TooLarge, DescribeEncodeFailure(side));
 }
 
-bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason) {
-    if (style.moduleSize < 1) {
-        reason = "the module size " + std::to_string(style.moduleSize) + " is below 1";
-        return false;
-    }
-    if (style.margin < 0) {
-        reason = "the margin " + std::to_string(style.margin) + " is negative";
-        return false;
-    }
-    if (!CheckPictureSides(symbol, style, reason)) return false;
+Status RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image) {
+    if (style.moduleSize < 1)
+        return Status::Failed(RenderError::BadStyle, "the module size " + std::to_string(style.moduleSize) + " is below 1");
+    if (style.margin < 0)
+        return Status::Failed(RenderError::BadStyle, "the margin " + std::to_string(style.margin) + " is negative");
+    if (Status sides = CheckPictureSides(symbol, style); !sides) return sides;
     // The sides are in range, so only memory can be short.
     if (!image.Create(static_cast<uint32_t>(PictureSide(style, symbol.cols)),
-                      static_cast<uint32_t>(PictureSide(style, symbol.rows)), 1)) {
-        reason = "out of memory";
-        return false;
-    }
+                      static_cast<uint32_t>(PictureSide(style, symbol.rows)), 1))
+        return Status::Failed(RenderError::OutOfMemory, "out of memory");
     image.SetXDPI(style.dpi);
     image.SetYDPI(style.dpi);
     image.SetPaletteColor(kBackgroundIndex, style.background);
@@ -146,24 +138,21 @@ bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image
         const uint32_t top = static_cast<uint32_t>(style.margin + r * style.moduleSize);
         for (int32_t i = 0; i < style.moduleSize; ++i) std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
     }
-    return true;
+    return {};
 }
 
-bool EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
-                      std::string& file, std::string& reason) {
+Status EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
+                        std::string& file) {
     GrImage image;
-    if (!RenderSymbol(symbol, style, image, reason)) return false;
-    if (type == TypePng && codecOption != 1) return EncodeCompactPng(image, file, reason);
+    if (Status rendered = RenderSymbol(symbol, style, image); !rendered) return rendered;
+    if (type == TypePng && codecOption != 1) return EncodeCompactPng(image, file);
     image.SetCodecOption(codecOption, type);
     uint8_t* bytes = nullptr;
     int32_t size = 0;
-    if (!image.Encode(bytes, size, type)) {
-        reason = image.GetLastError();
-        return false;
-    }
+    if (!image.Encode(bytes, size, type)) return Status::Failed(RenderError::Writer, image.GetLastError());
     file.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
     GrImage::FreeMemory(bytes);
-    return true;
+    return {};
 }
 
 }  // namespace glyphrun

@@ -79,11 +79,11 @@ bool PlaceError(int error) {
     return error == ENOSPC || error == EDQUOT || error == EROFS || error == EMFILE || error == ENFILE;
 }
 
-FileWriteResult Failure(const std::string& what, const std::string& path, int error) {
-    FileWriteResult result;
-    result.systemError = error;
-    result.reason = what + " " + path + ": " + std::strerror(error);
-    return result;
+// A failed system call on `path`: the place's failure when every other
+// file written there would meet the same error.
+Status Failure(const std::string& what, const std::string& path, int error) {
+    const FileWriteError way = PlaceError(error) ? FileWriteError::Place : FileWriteError::System;
+    return Status::Failed(way, what + " " + path + ": " + std::strerror(error), error);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -225,17 +225,13 @@ Filled FillThroughStream(int fd, const std::function<bool(FILE*)>& write) {
     if (!stream) return {false, false, errno ? errno : ENOMEM};
     if (buffer) std::setvbuf(stream, buffer.get(), _IOFBF, kStreamBuffer);
     bool written = false;
-    bool outOfMemory = false;
     try {
         written = write(stream);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;  // the file is not finished: it is dropped like any failed one
     } catch (...) {
         std::fclose(stream);
         throw;
     }
     const bool flushed = std::fclose(stream) == 0;
-    if (outOfMemory) return {false, true, ENOMEM};
     if (!written) return {false, true, sink.error};
     // A write that failed fails the file even when the callback let it pass.
     if (!flushed || sink.error != 0) return {false, false, sink.error != 0 ? sink.error : EIO};
@@ -248,29 +244,18 @@ Filled FillWithBytes(int fd, std::string_view bytes) {
 }
 
 // The outcome of a fill, naming `path`.
-FileWriteResult Outcome(const Filled& filled, const std::string& path) {
-    FileWriteResult result;
-    if (filled.ok) {
-        result.ok = true;
-        return result;
-    }
-    if (filled.error != 0)
-        result = Failure("cannot write", path, filled.error);
-    else
-        result.reason = "cannot write " + path;
-    result.writerFailed = filled.byWriter;
-    return result;
+Status Outcome(const Filled& filled, const std::string& path) {
+    if (filled.ok) return {};
+    if (filled.error != 0) return Failure("cannot write", path, filled.error);
+    return Status::Failed(filled.byWriter ? FileWriteError::Writer : FileWriteError::System, "cannot write " + path);
 }
 
-FileWriteResult WriteInPlace(Destination& destination, const std::string& path, const Fill& fill) {
+Status WriteInPlace(Destination& destination, const std::string& path, const Fill& fill) {
     // /proc's entries were not looked at on the way (what a link there
     // leads to is never replaced); where they lead is looked at now.
     if (!destination.exists) destination.exists = ::stat(destination.path.c_str(), &destination.info) == 0;
-    if (destination.exists && S_ISDIR(destination.info.st_mode)) {
-        FileWriteResult result;
-        result.reason = "cannot write " + path + ": it is a folder";
-        return result;
-    }
+    if (destination.exists && S_ISDIR(destination.info.st_mode))
+        return Status::Failed(FileWriteError::System, "cannot write " + path + ": it is a folder");
     // A regular file written in place is a standard stream's, known already.
     if (destination.exists && destination.stream < 0) destination.stream = StandardStreamFor(destination.info);
     // A duplicate of the standard stream keeps it open after our close.
@@ -340,12 +325,12 @@ void KeepOwnerAndMode(int fd, const struct stat& existing) {
 // rename cannot put a file where something is mounted, as a single file
 // is in containers; writing into it instead would let a failed write
 // destroy it, so it is refused.
-FileWriteResult ReplaceFailure(const std::string& path, int error) {
-    FileWriteResult result = Failure("cannot replace", path, error);
+Status ReplaceFailure(const std::string& path, int error) {
+    Status status = Failure("cannot replace", path, error);
     if (error == EBUSY || error == EXDEV)
-        result.reason = "cannot replace " + path + " by renaming (" + std::strerror(error) +
-                        "; it may be a file mounted on its own): write to another path";
-    return result;
+        status.message = "cannot replace " + path + " by renaming (" + std::strerror(error) +
+                         "; it may be a file mounted on its own): write to another path";
+    return status;
 }
 
 // A temporary file beside the target, removed (and its descriptor and slot
@@ -369,7 +354,7 @@ struct Temporary {
 // Writes a temporary file beside `target` and renames it over the target.
 // No fsync: a batch writes thousands of labels and a sync costs milliseconds
 // each; the rename still guarantees that a failed run leaves the old file.
-FileWriteResult WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill) {
+Status WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill) {
     const std::string& target = destination.path;
     const bool existed = destination.exists;
     if (existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
@@ -383,13 +368,13 @@ FileWriteResult WriteAndReplace(const Destination& destination, const std::strin
     };
     if (!temporary.unnamed) temporary.file.fd = Name(folder, temporary.name, temporary.slot, createNamed);
     if (temporary.file.fd < 0) {
-        FileWriteResult result = Failure("cannot write", path, errno);
-        result.placeFailed = true;  // no file can be made in that folder now
-        return result;
+        Status status = Failure("cannot write", path, errno);
+        status.code = static_cast<int>(FileWriteError::Place);  // no file can be made in that folder now
+        return status;
     }
     if (existed) KeepOwnerAndMode(temporary.file.fd, destination.info);
-    FileWriteResult result = Outcome(fill(temporary.file.fd), path);
-    if (!result.ok) return result;
+    const Status filled = Outcome(fill(temporary.file.fd), path);
+    if (!filled) return filled;
     if (temporary.unnamed) {
         const std::string self = "/proc/self/fd/" + std::to_string(temporary.file.fd);
         const auto linkIn = [&self](const char* name) {
@@ -406,36 +391,30 @@ FileWriteResult WriteAndReplace(const Destination& destination, const std::strin
                 ::unlink(target.c_str());
                 return Failure("cannot write", path, error);
             }
-            return result;
+            return {};
         }
         if (Name(folder, temporary.name, temporary.slot, linkIn) < 0) return Failure("cannot write", path, errno);
     }
     if (const int error = temporary.file.Close()) return Failure("cannot write", path, error);
     if (::rename(temporary.name.c_str(), target.c_str()) != 0) return ReplaceFailure(path, errno);
     temporary.name.clear();  // it is the target now
-    return result;
+    return {};
 }
 
-FileWriteResult WriteSafely(const std::string& path, const Fill& fill) {
+Status WriteSafely(const std::string& path, const Fill& fill) {
     Destination destination;
-    FileWriteResult result;
-    if (const int error = Resolve(path, destination))
-        result = Failure("cannot write", path, error);
-    else if (destination.inPlace)
-        result = WriteInPlace(destination, path, fill);
-    else
-        result = WriteAndReplace(destination, path, fill);
-    if (!result.ok && PlaceError(result.systemError)) result.placeFailed = true;
-    return result;
+    if (const int error = Resolve(path, destination)) return Failure("cannot write", path, error);
+    if (destination.inPlace) return WriteInPlace(destination, path, fill);
+    return WriteAndReplace(destination, path, fill);
 }
 
 }  // namespace
 
-FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write) {
+Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write) {
     return WriteSafely(path, [&write](int fd) { return FillThroughStream(fd, write); });
 }
 
-FileWriteResult WriteFileSafely(const std::string& path, std::string_view bytes) {
+Status WriteFileSafely(const std::string& path, std::string_view bytes) {
     return WriteSafely(path, [bytes](int fd) { return FillWithBytes(fd, bytes); });
 }
 

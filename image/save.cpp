@@ -82,10 +82,10 @@ bool GrImage::Save(const char* path, uint32_t type) {
         SetLastError("null image!!!");
         return false;
     }
-    const FileWriteResult result = WriteFileSafely(path, [&](FILE* stream) { return Encode(stream, type); });
+    const Status written = WriteFileSafely(path, [&](FILE* stream) { return Encode(stream, type); });
     // A writer's own reason stands unless the system gave a more precise one.
-    if (!result.ok && (!result.writerFailed || result.systemError != 0)) SetLastError(result.reason.c_str());
-    return result.ok;
+    if (!written && !written.Is(FileWriteError::Writer)) SetLastError(written.reason().c_str());
+    return static_cast<bool>(written);
 }
 
 }  // namespace glyphrun

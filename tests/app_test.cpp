@@ -130,12 +130,13 @@ TEST(Window, SwatchOpensTheChooserAtItsColour) {
 }
 
 TEST(Window, TextBecomesIso88591Bytes) {
-    QByteArray bytes;
-    QString error;
-    ASSERT_TRUE(TextToBytes(QStringLiteral("Caf\u0065\u0301 \u00FF"), bytes, error));  // NFC joins e + accent
-    EXPECT_EQ(bytes, QByteArray("Caf\xe9 \xff"));
-    EXPECT_FALSE(TextToBytes(QStringLiteral("ok \U0001F600"), bytes, error));
-    EXPECT_TRUE(error.contains("U+1F600") && error.contains("position 4")) << error.toStdString();
+    const Result<QByteArray> bytes = TextToBytes(QStringLiteral("Caf\u0065\u0301 \u00FF"));  // NFC joins e + accent
+    ASSERT_TRUE(bytes) << bytes.reason();
+    EXPECT_EQ(bytes.value, QByteArray("Caf\xe9 \xff"));
+    const Result<QByteArray> refused = TextToBytes(QStringLiteral("ok \U0001F600"));
+    EXPECT_FALSE(refused);
+    const std::string& error = refused.reason();
+    EXPECT_TRUE(error.find("U+1F600") != std::string::npos && error.find("position 4") != std::string::npos) << error;
 }
 
 // With "UTF-8" any character encodes, under ECI 26; with "GS1" the text is

@@ -20,8 +20,9 @@ using namespace testing;
 class CompactPng : public TempFolderTest {
 protected:
     static Bytes Encode(const GrImage& image) {
-        std::string file, reason;
-        EXPECT_TRUE(EncodeCompactPng(image, file, reason)) << reason;
+        std::string file;
+        const Status written = EncodeCompactPng(image, file);
+        EXPECT_TRUE(written) << written.reason();
         return Bytes(file.begin(), file.end());
     }
 
@@ -69,8 +70,8 @@ void SymbolImage(GrImage& image, const std::string& text, EncodeScheme scheme, i
     const EncodeResult result =
         Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
     ASSERT_TRUE(result) << result.reason();
-    std::string reason;
-    ASSERT_TRUE(RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image, reason)) << reason;
+    const Status rendered = RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image);
+    ASSERT_TRUE(rendered) << rendered.reason();
 }
 
 TEST_F(CompactPng, EverySizeColourAndTransparencyReadsBack) {
@@ -136,8 +137,8 @@ TEST_F(CompactPng, SymbolsScanAndAreSmallerThanLibpngsFiles) {
 TEST_F(CompactPng, AppendsOrRefusesLeavingTheStringAsItWas) {
     GrImage image;
     FillRandom(image, 9, 9, 1, 3);
-    std::string file = "kept", reason;
-    ASSERT_TRUE(EncodeCompactPng(image, file, reason));
+    std::string file = "kept";
+    ASSERT_TRUE(EncodeCompactPng(image, file));
     EXPECT_EQ(file.substr(0, 4), "kept");
     EXPECT_EQ(Bytes(file.begin() + 4, file.end()), Encode(image));
 
@@ -147,11 +148,12 @@ TEST_F(CompactPng, AppendsOrRefusesLeavingTheStringAsItWas) {
     FillRandom(withAlpha, 9, 9, 1, 6);
     withAlpha.AlphaCreate();
     for (const GrImage* refused : {&trueColour, &eightBit, &withAlpha, &empty}) {
-        std::string kept = "kept", why;
-        EXPECT_FALSE(EncodeCompactPng(*refused, kept, why));
+        std::string kept = "kept";
+        const Status why = EncodeCompactPng(*refused, kept);
+        EXPECT_FALSE(why);
         EXPECT_EQ(kept, "kept");
-        EXPECT_FALSE(why.empty());
-        EXPECT_EQ(why.find('\n'), std::string::npos);
+        EXPECT_FALSE(why.reason().empty());
+        EXPECT_EQ(why.reason().find('\n'), std::string::npos);
     }
 }
 

@@ -86,12 +86,13 @@ TEST(FrontEnd, HeldBitmapNeverLeaks) {
 
 TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
-    EXPECT_EQ(GetLastBarcodeFailure().error, BarcodeError::NoOptions);
+    EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status.Is(BarcodeError::NoOptions));
     const auto refused = [](void (*change)(BarcodeOptions&), const char* reason) {
         Options options("A");
         change(options);
-        EXPECT_EQ(EncodeToBitmap(&options), nullptr) << reason;
-        EXPECT_EQ(DescribeBarcodeFailure(GetLastBarcodeFailure()), reason);
+        const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
+        EXPECT_EQ(bitmap.value, nullptr) << reason;
+        EXPECT_EQ(bitmap.reason(), reason);
     };
     refused([](BarcodeOptions& o) { o.length = -1; }, "the length -1 is outside 0 to 3300");
     refused([](BarcodeOptions& o) { o.length = 3301; }, "the length 3301 is outside 0 to 3300");
@@ -121,10 +122,10 @@ TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
         for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
             for (int32_t size : {kSmallestSquare, kSmallestRectangle}) {
                 Options options(text, mode, size);
-                const HBITMAP bitmap = EncodeToBitmap(&options);
-                ASSERT_NE(bitmap, nullptr) << DescribeBarcodeFailure(GetLastBarcodeFailure());
+                const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
+                ASSERT_TRUE(bitmap) << bitmap.reason();
                 GrImage image;
-                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap)) << image.GetLastError();
+                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap.value)) << image.GetLastError();
                 ReleaseBarcodeBitmap();
                 EXPECT_EQ(image.GetBpp(), depth > 8 ? 24 : 8);
                 const auto picture = ReadWithStb(EncodeToMemory(image, TypePng));

@@ -8,9 +8,9 @@ namespace glyphrun {
 namespace {
 
 std::string ElementString(const char* bracketed) {
-    const Gs1Data data = ParseGs1(bracketed);
-    EXPECT_TRUE(data.ok) << bracketed << ": " << data.reason;
-    return data.elementString;
+    const Result<std::string> data = ParseGs1(bracketed);
+    EXPECT_TRUE(data) << bracketed << ": " << data.reason();
+    return data.value;
 }
 
 TEST(Gs1, SeparatorsFollowOnlyElementsOfUnknownLength) {
@@ -93,9 +93,9 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
         {"(8010)AB#1a", "(8010): 'a' is not a digit, a capital, '#', '-' or '/'"},
     };
     for (const auto& [input, reason] : cases) {
-        const Gs1Data data = ParseGs1(input);
-        EXPECT_FALSE(data.ok) << input;
-        EXPECT_EQ(data.reason, reason) << input;
+        const Result<std::string> data = ParseGs1(input);
+        EXPECT_FALSE(data) << input;
+        EXPECT_EQ(data.reason(), reason) << input;
     }
 }
 

@@ -13,7 +13,7 @@ endfunction()
 file(REMOVE_RECURSE ${WORK})
 set(prefix ${WORK}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file bin/glyphrun-cli include/glyphrun/ecc200.h include/glyphrun/ecc200_stages.h
+foreach(file bin/glyphrun-cli include/glyphrun/ecc200.h include/glyphrun/ecc200_stages.h include/glyphrun/status.h
              share/man/man1/glyphrun-cli.1 lib/cmake/Glyphrun/GlyphrunConfig.cmake)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "${file} was not installed")

@@ -39,15 +39,15 @@ Encoded Encode(const std::string& data, const DataMeaning& meaning, EncodeScheme
 constexpr DataMeaning kGs1{true, false, 0};
 
 TEST(Gs1Symbol, Fnc1FirstAndSeparatorsInEverySchemeThatHoldsThem) {
-    const Gs1Data data = ParseGs1("(01)09506000134352(10)ABCDEFGHIJKLMNOP(21)abcdefghijklmnop");
-    ASSERT_TRUE(data.ok);
+    const Result<std::string> data = ParseGs1("(01)09506000134352(10)ABCDEFGHIJKLMNOP(21)abcdefghijklmnop");
+    ASSERT_TRUE(data);
     for (EncodeScheme scheme : {EncodeScheme::AutoBest, EncodeScheme::AutoMinimal, EncodeScheme::Ascii,
                                 EncodeScheme::C40, EncodeScheme::Text}) {
-        const Encoded e = Encode(data.elementString, kGs1, scheme);
+        const Encoded e = Encode(data.value, kGs1, scheme);
         ASSERT_TRUE(e.reading) << static_cast<int>(scheme) << " " << e.failure;
         EXPECT_EQ(e.codewords.front(), 232) << static_cast<int>(scheme);
         EXPECT_EQ(e.reading->symbologyIdentifier, "]d2");
-        EXPECT_EQ(e.reading->bytes, data.elementString);  // the separator read back as GS
+        EXPECT_EQ(e.reading->bytes, data.value);  // the separator read back as GS
     }
     // C40 and Text carry FNC1 as Shift 2, 27: the values 5 4 | 1 27 | 6 5 make two triples.
     EXPECT_EQ(Encode("10\x1d" "21", kGs1, EncodeScheme::C40).codewords,

@@ -52,8 +52,8 @@ TEST(Render, SamePixelsAsTheScreenRoad) {
             Encode({reinterpret_cast<const uint8_t*>(c.text.data()), c.text.size()}, {EncodeScheme::AutoMinimal, c.size});
         ASSERT_TRUE(result) << result.reason();
         GrImage image;
-        std::string reason;
-        ASSERT_TRUE(RenderSymbol(result.symbol, c.style, image, reason)) << reason;
+        const Status rendered = RenderSymbol(result.symbol, c.style, image);
+        ASSERT_TRUE(rendered) << rendered.reason();
         EXPECT_EQ(image.GetBpp(), 1);
         EXPECT_EQ(image.GetNumColors(), 2u);
         const Picture straight = PictureOf(image);
@@ -86,13 +86,10 @@ TEST(Render, RefusesWhatNoRasterHolds) {
     const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>("A"), 1});
     ASSERT_TRUE(result);
     GrImage image;
-    std::string reason;
-    EXPECT_FALSE(RenderSymbol(result.symbol, {1, 9000}, image, reason));
-    EXPECT_EQ(reason, "the image would be 18010x18010 pixels; each side must be 1 to 16384");
-    EXPECT_FALSE(RenderSymbol(result.symbol, {0, 2}, image, reason));
-    EXPECT_EQ(reason, "the module size 0 is below 1");
-    EXPECT_FALSE(RenderSymbol(result.symbol, {2, -1}, image, reason));
-    EXPECT_EQ(reason, "the margin -1 is negative");
+    EXPECT_EQ(RenderSymbol(result.symbol, {1, 9000}, image).reason(),
+              "the image would be 18010x18010 pixels; each side must be 1 to 16384");
+    EXPECT_EQ(RenderSymbol(result.symbol, {0, 2}, image).reason(), "the module size 0 is below 1");
+    EXPECT_EQ(RenderSymbol(result.symbol, {2, -1}, image).reason(), "the margin -1 is negative");
 }
 
 }  // namespace

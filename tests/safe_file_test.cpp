@@ -37,7 +37,7 @@ std::string Read(const std::string& path) {
     return text.str();
 }
 
-FileWriteResult WriteText(const std::string& path, const std::string& text) {
+Status WriteText(const std::string& path, const std::string& text) {
     return WriteFileSafely(path, [&](FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
 }
 
@@ -203,7 +203,7 @@ TEST_F(SafeFile, NewFileTakesAtMostSixSystemCalls) {
                 dir + "/" + (named ? "named" : "unnamed") + (fromMemory ? "-memory-" : "-stream-");
             const auto writeFile = [&](int i) {
                 const std::string path = prefix + std::to_string(i + 1) + ".png", text(3000 * (i + 1), 'x');
-                const bool ok = fromMemory ? WriteFileSafely(path, text).ok : WriteText(path, text).ok;
+                const bool ok = static_cast<bool>(fromMemory ? WriteFileSafely(path, text) : WriteText(path, text));
                 if (!ok) _exit(1);
             };
             int status = 0;
@@ -228,7 +228,7 @@ TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {
         const std::string path = Keep("owned.png");
         ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
         ASSERT_EQ(chmod(path.c_str(), mode), 0);
-        ASSERT_TRUE(WriteText(path, "new").ok);
+        ASSERT_TRUE(WriteText(path, "new"));
         struct stat info {};
         ASSERT_EQ(stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_uid, 1234u);
@@ -254,8 +254,8 @@ TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
             _exit(77);
         std::string lines;
         for (const std::string& path : {mounted, link}) {
-            const FileWriteResult result = WriteText(path, "new");
-            lines += (result.ok ? "written" : result.reason) + (result.placeFailed ? " (place)" : "") + "\n";
+            const Status result = WriteText(path, "new");
+            lines += (result ? "written" : result.reason()) + (result.Is(FileWriteError::Place) ? " (place)" : "") + "\n";
         }
         lines += Read(mounted);
         if (write(report[1], lines.data(), lines.size()) != static_cast<ssize_t>(lines.size())) _exit(1);
@@ -277,7 +277,7 @@ TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
     EXPECT_EQ(Entries(), (std::set<std::string>{"mounted.png", "source.png", "link.png"}));
 }
 
-// Messages name the path as given, links included; placeFailed tells a
+// Messages name the path as given, links included; FileWriteError::Place tells a
 // place where no file can be written from one file that cannot. Both forms
 // tell them alike.
 TEST_F(SafeFile, FailuresNameTheGivenPathAndTellWhereTheyBelong) {
@@ -300,12 +300,12 @@ TEST_F(SafeFile, FailuresNameTheGivenPathAndTellWhereTheyBelong) {
     for (const auto& c : cases)
         for (bool fromMemory : {false, true}) {
             const std::string path = dir + "/" + c.name;
-            const FileWriteResult result =
+            const Status result =
                 fromMemory ? WriteFileSafely(path, std::string_view("new")) : WriteText(path, "new");
-            EXPECT_FALSE(result.ok);
-            EXPECT_FALSE(result.writerFailed) << c.name;
-            EXPECT_EQ(result.reason, "cannot write " + path + ": " + c.reason);
-            EXPECT_EQ(result.placeFailed, c.placeFailed) << c.name << (fromMemory ? ", from memory" : "");
+            EXPECT_FALSE(result);
+            EXPECT_FALSE(result.Is(FileWriteError::Writer)) << c.name;
+            EXPECT_EQ(result.reason(), "cannot write " + path + ": " + c.reason);
+            EXPECT_EQ(result.Is(FileWriteError::Place), c.placeFailed) << c.name << (fromMemory ? ", from memory" : "");
         }
     EXPECT_EQ(Entries().size(), 5u);  // nothing new, no temporary file
 }
@@ -328,7 +328,7 @@ TEST_F(SafeFile, ResolveOutputTargetFollowsLinksAsTheWriteDoes) {
         EXPECT_TRUE(linked.throughLink) << name;
     }
     const OutputTarget created = ResolveOutputTarget(dir + "/dangling");
-    ASSERT_TRUE(WriteText(dir + "/dangling", "new").ok);
+    ASSERT_TRUE(WriteText(dir + "/dangling", "new"));
     EXPECT_EQ(created.path, std::filesystem::canonical(dir + "/new.png").string());
     EXPECT_EQ(ResolveOutputTarget("x.png").path, (std::filesystem::current_path() / "x.png").string());
     EXPECT_TRUE(ResolveOutputTarget("/dev/null").inPlace);

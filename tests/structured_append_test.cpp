@@ -105,13 +105,13 @@ TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
     ASSERT_TRUE(text) << text.reason();
     EXPECT_EQ(ReadMessage(text, append, true), utf8);
 
-    const Gs1Data gs1 = ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
-    ASSERT_TRUE(gs1.ok);
+    const Result<std::string> gs1 = ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
+    ASSERT_TRUE(gs1);
     const StructuredAppendOptions parts{8, 5, 6};
     const StructuredAppendResult result =
-        EncodeStructuredAppend(BytesOf(gs1.elementString), {.meaning = DataMeaning{true, false, 0}}, parts);
+        EncodeStructuredAppend(BytesOf(gs1.value), {.meaning = DataMeaning{true, false, 0}}, parts);
     ASSERT_TRUE(result) << result.reason();
-    EXPECT_EQ(ReadMessage(result, parts), gs1.elementString);
+    EXPECT_EQ(ReadMessage(result, parts), gs1.value);
     for (size_t i = 0; i < result.symbols.size(); ++i)
         EXPECT_EQ(testing::ReadSymbolFully(result.symbols[i])->symbologyIdentifier, i == 0 ? "]d2" : "]d1") << i;
 }

@@ -76,8 +76,8 @@ TEST_F(Vector, SvgIsValidXmlAndRendersTheSymbol) {
         SCOPED_TRACE(text);
         const ModuleGrid grid = GridOf(text, size);
         const std::string svg = dir + "/symbol.svg", png = dir + "/symbol.png";
-        const VectorResult written = WriteVectorFile(svg, VectorFormat::Svg, grid, style);
-        ASSERT_TRUE(written.ok) << written.reason;
+        const Status written = WriteVectorFile(svg, VectorFormat::Svg, grid, style);
+        ASSERT_TRUE(written) << written.reason();
         EXPECT_EQ(Run("xmllint --noout " + svg), 0);
         ASSERT_EQ(Run("rsvg-convert -o " + png + " " + svg), 0);
         const auto picture = ReadWithStb(ReadFile(png));
@@ -97,7 +97,7 @@ TEST_F(Vector, SvgIsValidXmlAndRendersTheSymbol) {
 TEST_F(Vector, SvgInMillimetresRendersAtThatSize) {
     const ModuleGrid grid = GridOf("12345");  // 10 x 10, 12 x 12 with the quiet zone
     const std::string svg = dir + "/print.svg", png = dir + "/print.png";
-    ASSERT_TRUE(WriteVectorFile(svg, VectorFormat::Svg, grid, {0.5, VectorUnit::Millimetre, 1}).ok);
+    ASSERT_TRUE(WriteVectorFile(svg, VectorFormat::Svg, grid, {0.5, VectorUnit::Millimetre, 1}));
     const std::string document = Text(svg);
     EXPECT_NE(document.find("width=\"6mm\" height=\"6mm\" viewBox=\"0 0 12 12\""), std::string::npos) << document;
     // 254 dots per inch are 10 per millimetre: 5 pixels a module.
@@ -107,8 +107,8 @@ TEST_F(Vector, SvgInMillimetresRendersAtThatSize) {
     ExpectModules(*picture, grid, 1, 5);
     EXPECT_EQ(ReadSymbolIn(*picture, 5), "12345");
 
-    const VectorResult fine = VectorDocument(VectorFormat::Svg, grid, {0.33, VectorUnit::Millimetre, 1});
-    EXPECT_NE(fine.text.find("width=\"3.96mm\""), std::string::npos) << fine.text;
+    const Result<std::string> fine = VectorDocument(VectorFormat::Svg, grid, {0.33, VectorUnit::Millimetre, 1});
+    EXPECT_NE(fine.value.find("width=\"3.96mm\""), std::string::npos) << fine.value;
 }
 
 TEST_F(Vector, EpsRendersTheSymbolInsideItsBoundingBox) {
@@ -127,7 +127,7 @@ TEST_F(Vector, EpsRendersTheSymbolInsideItsBoundingBox) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.boundingBox);
         const std::string eps = dir + "/symbol.eps", png = dir + "/symbol.png";
-        ASSERT_TRUE(WriteVectorFile(eps, VectorFormat::Eps, grid, c.style).ok);
+        ASSERT_TRUE(WriteVectorFile(eps, VectorFormat::Eps, grid, c.style));
         const std::string document = Text(eps);
         EXPECT_EQ(document.rfind("%!PS-Adobe-3.0 EPSF-3.0\n", 0), 0u);
         EXPECT_NE(document.find(std::string("\n%%BoundingBox: ") + c.boundingBox + "\n"), std::string::npos);
@@ -163,20 +163,20 @@ TEST_F(Vector, RefusesWhatCannotBeDrawnAndLeavesTheFile) {
     const std::string path = Keep("keep.svg");
     for (const auto& [badGrid, badStyle] : refused)
         for (VectorFormat format : {VectorFormat::Svg, VectorFormat::Eps}) {
-            const VectorResult result = WriteVectorFile(path, format, badGrid, badStyle);
-            EXPECT_FALSE(result.ok);
-            EXPECT_FALSE(result.reason.empty());
+            const Status result = WriteVectorFile(path, format, badGrid, badStyle);
+            EXPECT_FALSE(result);
+            EXPECT_FALSE(result.reason().empty());
         }
     EXPECT_EQ(Text(path), "precious");
-    EXPECT_EQ(VectorDocument(VectorFormat::Svg, grid, {0, VectorUnit::Pixel}).reason,
+    EXPECT_EQ(VectorDocument(VectorFormat::Svg, grid, {0, VectorUnit::Pixel}).reason(),
               "the module size must be 0.001 to 1000");
 }
 
 TEST_F(Vector, FailedWritesSayWhyAndKeepTheOldFile) {
     const ModuleGrid grid = GridOf("12345");
-    const VectorResult missing = WriteVectorFile(dir + "/missing/x.svg", VectorFormat::Svg, grid, {});
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.reason.find("No such file or directory"), std::string::npos) << missing.reason;
+    const Status missing = WriteVectorFile(dir + "/missing/x.svg", VectorFormat::Svg, grid, {});
+    EXPECT_FALSE(missing);
+    EXPECT_NE(missing.reason().find("No such file or directory"), std::string::npos) << missing.reason();
 
     // A file-size limit stops the write midway; the child sets it for itself.
     const std::string path = Keep("limited.eps");
@@ -186,8 +186,8 @@ TEST_F(Vector, FailedWritesSayWhyAndKeepTheOldFile) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{100, 100};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const VectorResult result = WriteVectorFile(path, VectorFormat::Eps, GridOf(std::string(200, 'x')), {});
-        _exit(!result.ok && result.reason.find("File too large") != std::string::npos ? 0 : 1);
+        const Status result = WriteVectorFile(path, VectorFormat::Eps, GridOf(std::string(200, 'x')), {});
+        _exit(!result && result.reason().find("File too large") != std::string::npos ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

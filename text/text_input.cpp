@@ -42,12 +42,13 @@ size_t CharacterNumber(std::string_view text, size_t at) {
     return number;
 }
 
-InputFailure CheckUtf8(std::string_view text) {
+Status CheckUtf8(std::string_view text) {
     const size_t bad = FirstInvalidUtf8(text);
     if (bad == std::string::npos) return {};
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
-    return {std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1), true};
+    return Status::Failed(InputError::NotUtf8,
+                          std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1));
 }
 
 }  // namespace
@@ -58,8 +59,8 @@ const char* CharsetOfEci(int32_t eci) {
     return nullptr;
 }
 
-InputFailure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
-    if (InputFailure failure = CheckUtf8(text)) return failure;
+Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
+    if (Status utf8 = CheckUtf8(text); !utf8) return utf8;
     bytes.clear();
     for (size_t at = 0; at < text.size();) {
         const Utf8Character character = Utf8CharacterAt(text, at);
@@ -75,8 +76,8 @@ InputFailure EncodeText(std::string_view text, std::string& bytes, DataMeaning& 
     return {};
 }
 
-InputFailure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
-    if (InputFailure failure = CheckUtf8(text)) return failure;
+Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
+    if (Status utf8 = CheckUtf8(text); !utf8) return utf8;
     const char* charset = CharsetOfEci(eci);
     if (!charset) {
         bytes.assign(text);
@@ -84,30 +85,34 @@ InputFailure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes
     }
     const iconv_t converter = iconv_open(charset, "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1))
-        return {std::string("cannot convert to ") + charset + " (ECI " + std::to_string(eci) + ")"};
+        return Status::Failed(InputError::NotConvertible,
+                              std::string("cannot convert to ") + charset + " (ECI " + std::to_string(eci) + ")");
     bytes.assign(4 * text.size() + 4, '\0');
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
     char* out = bytes.data();
     size_t outLeft = bytes.size();
-    InputFailure failure;
+    Status converted;
     if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
         const size_t at = static_cast<size_t>(in - text.data());
-        failure = {"the character " + CodePointAt(text, at) + " at position " + std::to_string(CharacterNumber(text, at)) +
-                   " is not in ECI " + std::to_string(eci) + "'s character set (" + charset + ")"};
+        converted = Status::Failed(InputError::NotConvertible,
+                                   "the character " + CodePointAt(text, at) + " at position " +
+                                       std::to_string(CharacterNumber(text, at)) + " is not in ECI " +
+                                       std::to_string(eci) + "'s character set (" + charset + ")");
     }
     iconv_close(converter);
     bytes.resize(bytes.size() - outLeft);
-    return failure;
+    return converted;
 }
 
-InputFailure PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning) {
+Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning) {
     meaning = DataMeaning{};
     if (rule.gs1) {
         meaning.gs1 = true;
-        Gs1Data data = ParseGs1(input);
-        bytes = std::move(data.elementString);
-        return {data.reason};
+        Result<std::string> data = ParseGs1(input);
+        bytes = std::move(data.value);
+        if (!data) return Status::Failed(InputError::BadGs1, data.reason());
+        return {};
     }
     meaning.eciGiven = rule.eci.has_value();
     meaning.eci = rule.eci.value_or(0);

@@ -114,7 +114,7 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
         const char* utf8 = PyUnicode_AsUTF8AndSize(data.ptr(), &size);
         if (!utf8) {
             PyErr_Clear();
-            input.reason = DescribeLoneSurrogate(data);
+            input.status = Status::Failed(InputError::NotUtf8, DescribeLoneSurrogate(data));
             return input;
         }
         input.bytes.assign(utf8, static_cast<size_t>(size));

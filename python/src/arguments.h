@@ -28,11 +28,12 @@ EncodeRequest ReadEncodeRequest(const py::object& mode, const py::object& size, 
 
 // One input as bytes: a str as its UTF-8 (read as text by the command
 // line's rule), anything with the buffer protocol as its bytes. A str
-// that UTF-8 cannot hold (a lone surrogate) is refused with `reason`.
+// that UTF-8 cannot hold (a lone surrogate) is refused in `status`
+// (InputError::NotUtf8), told when it is encoded.
 struct InputBytes {
     std::string bytes;
     bool text = false;
-    std::string reason;  // why it cannot be encoded, when not empty
+    Status status;
 };
 InputBytes ReadInput(const py::handle& data, const char* name);
 

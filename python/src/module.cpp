@@ -27,21 +27,20 @@ struct EncodeFailed : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Empty when `symbol` was made, else why not.
-std::string EncodeInput(const InputBytes& input, const EncodeRequest& request, Symbol& symbol) {
-    if (!input.reason.empty()) return input.reason;
+// Runs on threads without the GIL, where nothing may be thrown.
+Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request) {
+    if (!input.status) return input.status;
     try {
         InputRule rule = request.rule;
         rule.binary = !input.text;
         std::string bytes;
         EncodeOptions options = request.options;
-        if (InputFailure failure = PrepareInput(input.bytes, rule, bytes, options.meaning)) return failure.reason;
+        if (Status prepared = PrepareInput(input.bytes, rule, bytes, options.meaning); !prepared) return prepared;
         EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
-        if (!result) return result.reason();
-        symbol = std::move(result.symbol);
-        return {};
+        if (!result) return Status::Failed(result.failure.error, result.reason());
+        return std::move(result.symbol);
     } catch (const std::bad_alloc&) {
-        return "out of memory";
+        return Status::Failed(EncodeError::OutOfMemory, "out of memory");
     }
 }
 
@@ -49,14 +48,13 @@ Symbol EncodeOne(const py::object& data, const py::object& mode, const py::objec
                  const py::object& eci, bool dmre) {
     const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
     const InputBytes input = ReadInput(data, "data");
-    Symbol symbol;
-    std::string reason;
+    Result<Symbol> encoded;
     {
         py::gil_scoped_release unlocked;
-        reason = EncodeInput(input, request, symbol);
+        encoded = EncodeInput(input, request);
     }
-    if (!reason.empty()) throw EncodeFailed(reason);
-    return symbol;
+    if (!encoded) throw EncodeFailed(encoded.reason());
+    return std::move(encoded.value);
 }
 
 // Calls work(i) for every i below `count` on one thread per core. The
@@ -88,35 +86,34 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
     std::vector<InputBytes> inputs;
     for (const py::handle item : texts)
         inputs.push_back(ReadInput(item, ("texts[" + std::to_string(inputs.size()) + "]").c_str()));
-    std::vector<Symbol> symbols(inputs.size());
-    std::vector<std::string> reasons(inputs.size());
+    std::vector<Result<Symbol>> encoded(inputs.size());
     {
         py::gil_scoped_release unlocked;
-        ForEachInParallel(inputs.size(), [&](size_t i) { reasons[i] = EncodeInput(inputs[i], request, symbols[i]); });
+        ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i] = EncodeInput(inputs[i], request); });
     }
-    for (size_t i = 0; i < reasons.size(); ++i)
-        if (!reasons[i].empty()) throw EncodeFailed("texts[" + std::to_string(i) + "]: " + reasons[i]);
-    py::list result(symbols.size());
-    for (size_t i = 0; i < symbols.size(); ++i) result[i] = py::cast(std::move(symbols[i]));
+    for (size_t i = 0; i < encoded.size(); ++i)
+        if (!encoded[i]) throw EncodeFailed("texts[" + std::to_string(i) + "]: " + encoded[i].reason());
+    py::list result(encoded.size());
+    for (size_t i = 0; i < encoded.size(); ++i) result[i] = py::cast(std::move(encoded[i].value));
     return result;
 }
 
 py::bytes DrawRaster(const Symbol& symbol, const RasterStyle& style, uint32_t type) {
-    std::string file, reason;
-    bool drawn;
+    std::string file;
+    Status drawn;
     {
         py::gil_scoped_release unlocked;
-        drawn = EncodeSymbolFile(symbol, style, type, 0, file, reason);
+        drawn = EncodeSymbolFile(symbol, style, type, 0, file);
     }
-    if (!drawn) throw EncodeFailed(reason);
+    if (!drawn) throw EncodeFailed(drawn.reason());
     return py::bytes(file);
 }
 
 std::string DrawVector(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
                        std::optional<double> moduleMillimetres) {
-    VectorResult document = SymbolVectorDocument(symbol, style, format, moduleMillimetres);
-    if (!document.ok) throw EncodeFailed(document.reason);
-    return std::move(document.text);
+    Result<std::string> document = SymbolVectorDocument(symbol, style, format, moduleMillimetres);
+    if (!document) throw EncodeFailed(document.reason());
+    return std::move(document.value);
 }
 
 // A read-only view of the modules, kept alive by the Symbol that owns them.
@@ -137,8 +134,9 @@ py::object ToPil(const Symbol& symbol, const RasterStyle& style) {
     return image.attr("open")(py::module_::import("io").attr("BytesIO")(DrawRaster(symbol, style, TypePng)));
 }
 
-[[noreturn]] void RaiseOsError(const FileWriteResult& result, const py::object& path) {
-    const py::object error = py::reinterpret_borrow<py::object>(PyExc_OSError)(result.systemError, result.reason, path);
+[[noreturn]] void RaiseOsError(const Status& failure, const py::object& path) {
+    const py::object error =
+        py::reinterpret_borrow<py::object>(PyExc_OSError)(failure.systemError, failure.reason(), path);
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
     throw py::error_already_set();
 }
@@ -167,12 +165,12 @@ void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style
             throw py::value_error("bg: a transparent background needs .png, .gif, .svg or .eps; BMP has none");
         file = DrawRaster(symbol, style, type);
     }
-    FileWriteResult written;
+    Status written;
     {
         py::gil_scoped_release unlocked;
         written = WriteFileSafely(name, std::string_view(file));
     }
-    if (!written.ok) RaiseOsError(written, path);
+    if (!written) RaiseOsError(written, path);
 }
 
 std::string Describe(const Symbol& symbol) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "glyphrun/gr_image.h"
+#include "glyphrun/status.h"
 
 namespace glyphrun {
 
@@ -25,15 +26,17 @@ public:
     bool Encode(GrFile* stream);
 };
 
+enum class CompactPngError { None = 0, Refused, OutOfMemory };
+
 // A 1-bit image with a palette of one or two entries as a compact PNG:
 // colour type 3 at bit depth 1, no filter, deflated by libdeflate, with its
 // palette, a tRNS chunk when the image has a transparent index, and pHYs
-// from the image's resolution. Appends the file to `file`; false with
-// `reason` (one line) for any other image, or when memory runs out, and then
-// `file` is as it was. An image with an alpha channel or palette alpha
-// values counts as another image. The image is not changed; any number of
-// threads may write at once.
-bool EncodeCompactPng(const GrImage& image, std::string& file, std::string& reason);
+// from the image's resolution. Appends the file to `file`; refuses any
+// other image (CompactPngError::Refused), or fails when memory runs out,
+// and then `file` is as it was. An image with an alpha channel or palette
+// alpha values counts as another image. The image is not changed; any
+// number of threads may write at once.
+Status EncodeCompactPng(const GrImage& image, std::string& file);
 
 // GIF89a. Palette images become one image block compressed by LZW, or with
 // codec option 1 one code per pixel, or with option 2 run lengths. 24-bit

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "glyphrun/status.h"
+
 namespace glyphrun {
 
 inline constexpr int32_t kMaxGridSide = 1000;    // modules on a side
@@ -29,18 +31,16 @@ struct VectorStyle {
     bool drawBackground = true;  // false: the page shows through the light modules
 };
 
-struct VectorResult {
-    bool ok = false;
-    std::string reason;  // one line, set whenever ok is false
-    std::string text;    // the document (VectorDocument only)
-};
+enum class VectorError { None = 0, Refused };
 
-// The whole document, or a refusal of a grid or style that cannot be drawn.
-VectorResult VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
+// The whole document, or a refusal (VectorError::Refused) of a grid or
+// style that cannot be drawn.
+Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
 
 // Writes the document through WriteFileSafely: a failure leaves an existing
-// file at `path` as it was.
-VectorResult WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
-                             const VectorStyle& style);
+// file at `path` as it was. A refused document is the writer's failure
+// (FileWriteError::Writer); the others are the write's own.
+Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
+                       const VectorStyle& style);
 
 }  // namespace glyphrun

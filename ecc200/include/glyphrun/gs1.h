@@ -6,17 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "glyphrun/status.h"
+
 namespace glyphrun {
 
-struct Gs1Data {
-    bool ok = false;
-    // The AIs and their data without brackets; a GS byte (0x1D) ends each
-    // element whose length a reader cannot know, unless it is the last.
-    // Encode it with DataMeaning::gs1, which puts FNC1 first.
-    std::string elementString;
-    std::string reason;  // when !ok: one line naming the element and what is wrong
-};
+enum class Gs1Error { None = 0, Invalid };
 
-Gs1Data ParseGs1(std::string_view bracketed);
+// The element string: the AIs and their data without brackets; a GS byte
+// (0x1D) ends each element whose length a reader cannot know, unless it is
+// the last. Encode it with DataMeaning::gs1, which puts FNC1 first. Refused
+// (Gs1Error::Invalid) with one line naming the element and what is wrong.
+Result<std::string> ParseGs1(std::string_view bracketed);
 
 }  // namespace glyphrun

@@ -54,6 +54,10 @@ struct Symbol {
     int32_t capacity() const { return SymbolSizes()[sizeIndex].dataCodewords; }
 };
 
+// The encoder's Result<Symbol> (glyphrun/status.h) in all but name: true
+// when it worked, else a one-line reason(), with the detail of the failure
+// in an EncodeFailure. Status::Failed(failure.error, reason()) hands it on
+// as a Status.
 struct EncodeResult {
     Symbol symbol;
     EncodeFailure failure{};  // error None when the symbol was made
@@ -75,6 +79,7 @@ struct StructuredAppendOptions {
     uint8_t fileId1 = 1, fileId2 = 1;
 };
 
+// The same for the symbols of one message.
 struct StructuredAppendResult {
     std::vector<Symbol> symbols;  // in the order a reader joins them
     EncodeFailure failure{};      // error None when every symbol was made

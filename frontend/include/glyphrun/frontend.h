@@ -7,6 +7,7 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gdi.h"
+#include "glyphrun/status.h"
 
 namespace glyphrun {
 
@@ -35,8 +36,8 @@ void SetDefaultBarcodeOptions(BarcodeOptions* options);
 
 // The symbol as a bitmap compatible with the screen, exactly as large as
 // the symbol and its margins. The front end holds the bitmap (one per
-// thread) until ReleaseBarcodeBitmap or the next call. Null on failure,
-// with the reason in GetLastBarcodeFailure().
+// thread) until ReleaseBarcodeBitmap or the next call. Null on failure;
+// EncodeBarcodeBitmap tells why.
 HBITMAP EncodeToBitmap(BarcodeOptions* options);
 int ReleaseBarcodeBitmap();  // always 1
 
@@ -52,19 +53,12 @@ enum class BarcodeError : int32_t {
     Unterminated,    // length 0 and no zero byte in the text
     BadModuleSize,   // below 1
     BadMargin,       // negative
-    Encoder,         // see `encoder`
+    Encoder,         // the encoder's own reason
     NoBitmap,        // the drawing layer could not make the bitmap
 };
 
-struct BarcodeFailure {
-    BarcodeError error;
-    int32_t value;          // the refused length, module size or margin
-    EncodeFailure encoder;  // for BarcodeError::Encoder
-};
-
-// Why the last EncodeToBitmap of this thread failed.
-BarcodeFailure GetLastBarcodeFailure();
-// One line, no trailing newline.
-std::string DescribeBarcodeFailure(const BarcodeFailure& failure);
+// What EncodeToBitmap does, with the reason for a failure: the bitmap, held
+// as EncodeToBitmap holds it, or null with a BarcodeError and one line.
+Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options);
 
 }  // namespace glyphrun

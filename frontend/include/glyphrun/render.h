@@ -8,6 +8,7 @@
 
 #include "glyphrun/gdi_types.h"
 #include "glyphrun/gr_image.h"
+#include "glyphrun/status.h"
 #include "glyphrun/symbol.h"
 #include "glyphrun/vector.h"
 
@@ -30,6 +31,17 @@ inline constexpr double kLeastContrast = 0.20;
 // the eye's response, close to what a scanner's sensor sees.
 double ScanContrast(COLORREF bar, COLORREF background);
 
+// The ways a picture of a symbol is refused or fails, the code of the
+// Status of the functions below; EncodeSymbolFile hands on the compact PNG
+// writer's own (CompactPngError) unchanged.
+enum class RenderError {
+    None = 0,
+    BadStyle,     // a module size below 1 or a negative margin
+    TooLarge,     // a side of the picture outside 1-kMaxImageSide
+    OutOfMemory,  // the image could not be made
+    Writer,       // the image writer failed, with its GetLastError text
+};
+
 // The same picture as a vector document, a module `style.moduleSize`
 // pixels: the quiet zone keeps its width in modules (the margin over the
 // module size, rounded up), a transparent background is left out.
@@ -39,9 +51,9 @@ VectorStyle VectorStyleOf(const RasterStyle& style);
 // `moduleMillimetres` wide when it is given (else `style.moduleSize`
 // pixels). Refused, as the raster files are, when a side of the raster
 // picture would be outside 1-kMaxImageSide, so that a margin one format
-// takes, every format takes.
-VectorResult SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
-                                  std::optional<double> moduleMillimetres = std::nullopt);
+// takes, every format takes; or as VectorDocument refuses.
+Result<std::string> SymbolVectorDocument(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
+                                         std::optional<double> moduleMillimetres = std::nullopt);
 
 // The symbol turned clockwise by `degrees`, 0, 90, 180 or 270 (any other
 // value turns it by none): rows and columns swap at 90 and 270. Its size,
@@ -51,21 +63,21 @@ Symbol Rotated(const Symbol& symbol, int32_t degrees);
 // The picture's side for `modules` modules; outside 1-kMaxImageSide a
 // raster file cannot hold it.
 int64_t PictureSide(const RasterStyle& style, int32_t modules);
-// False with a one-line `reason` when a side of the symbol's picture is
+// Refused (RenderError::TooLarge) when a side of the symbol's picture is
 // outside 1-kMaxImageSide.
-bool CheckPictureSides(const Symbol& symbol, const RasterStyle& style, std::string& reason);
+Status CheckPictureSides(const Symbol& symbol, const RasterStyle& style);
 
 // Makes `image` a 1-bit image of the symbol with the palette {background,
 // bar}: the pixels of EncodeToBitmap's screen bitmap for the same options.
-// False with a one-line `reason` for a bad module size or margin, a side
-// outside 1-kMaxImageSide, or memory that runs out.
-bool RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image, std::string& reason);
+// Fails for a bad module size or margin, a side outside 1-kMaxImageSide,
+// or memory that runs out.
+Status RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image);
 
 // The symbol as the bytes of a raster file of `type` (TypePng, TypeGif or
 // TypeBmp), appended to `file`. PNG is the compact two-colour form unless
 // `codecOption` 1 asks for Adam7 interlacing (then libpng writes it); for
 // GIF the option picks the compressor as GrImage's codec option does.
-bool EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
-                      std::string& file, std::string& reason);
+Status EncodeSymbolFile(const Symbol& symbol, const RasterStyle& style, uint32_t type, uint32_t codecOption,
+                        std::string& file);
 
 }  // namespace glyphrun

@@ -6,18 +6,21 @@
 #include <string>
 #include <string_view>
 
+#include "glyphrun/status.h"
+
 namespace glyphrun {
 
-struct FileWriteResult {
-    bool ok = false;
-    bool writerFailed = false;  // the write callback reported the failure
-    int systemError = 0;        // errno of a failed system call or stream write
-    std::string reason;         // one line naming the path as given, set whenever ok is false
+// The ways a write fails, the code of its Status. The message names the
+// path as given; systemError is the errno behind it, when there is one.
+enum class FileWriteError {
+    None = 0,
+    Writer,  // the write callback reported the failure, and no system call told more
     // The failure belongs to the place rather than to this file, so every
     // other file written there would fail alike: the folder took no new
     // file (missing, not writable, read-only, out of inodes, too many open
     // files), or the file system ran out of space or quota.
-    bool placeFailed = false;
+    Place,
+    System,  // a system call or stream write failed for this file
 };
 
 // Runs `write` on a stream for `path`. A regular file (or a new one) is
@@ -31,12 +34,13 @@ struct FileWriteResult {
 // /dev/stdout, or the file that standard output goes to) is written straight
 // into and never replaced. The stream is buffered by stdio over the file's
 // descriptor but does not show it: fileno gives -1.
-FileWriteResult WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write);
+// An exception from `write` passes through, the temporary file removed.
+Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write);
 
 // The same for a file whose bytes are all in memory: they go to write(2)
-// as they are, with no stream between. Failures are told as above, with
-// writerFailed never set.
-FileWriteResult WriteFileSafely(const std::string& path, std::string_view bytes);
+// as they are, with no stream between. Failures are told as above, never
+// as FileWriteError::Writer.
+Status WriteFileSafely(const std::string& path, std::string_view bytes);
 
 // The file that WriteFileSafely(path, ...) would write, for telling whether
 // two outputs are one file: symbolic links followed as the write follows

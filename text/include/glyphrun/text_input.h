@@ -8,14 +8,16 @@
 #include <string_view>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/status.h"
 
 namespace glyphrun {
 
-// Why an input was refused, in one line; empty when it was not.
-struct InputFailure {
-    std::string reason;
-    bool notUtf8 = false;  // text that is not UTF-8: the caller may offer to take the bytes as they are
-    explicit operator bool() const { return !reason.empty(); }
+// The ways an input is refused, the code of its Status.
+enum class InputError {
+    None = 0,
+    NotUtf8,        // text that is not UTF-8: the caller may offer to take the bytes as they are
+    NotConvertible, // a character the ECI's character set lacks, or a set iconv cannot write
+    BadGs1,         // GS1 element strings that do not check out
 };
 
 // The character set of an ECI, as iconv names it; null for an ECI that
@@ -25,11 +27,11 @@ const char* CharsetOfEci(int32_t eci);
 // UTF-8 `text` as readers expect it with no ECI told: ISO 8859-1 bytes when
 // every character is at most U+00FF, else the UTF-8 bytes under ECI 26.
 // Invalid UTF-8 is refused with its byte's position.
-InputFailure EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning);
+Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning);
 
 // UTF-8 `text` converted to the character set of `eci`; a character the set
 // lacks is refused, named with its position.
-InputFailure ConvertToEci(std::string_view text, int32_t eci, std::string& bytes);
+Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes);
 
 // How an input is read.
 struct InputRule {
@@ -40,6 +42,6 @@ struct InputRule {
 
 // The bytes to encode and what they mean, by `rule`: GS1 first, then the
 // bytes as they are, then text converted to the ECI's set, else EncodeText.
-InputFailure PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
+Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
 
 }  // namespace glyphrun
