@@ -1,6 +1,6 @@
 // What a fallible operation of our own answers: success, or a code and a
-// one-line reason. Every layer above the encoder's records and the image
-// library's classes reports failure this way and nothing else.
+// one-line reason. The encoder's records, the image library's classes and
+// the drawing layer keep the failure values their own interfaces have.
 //
 //     const Status written = WriteFileSafely(path, bytes);
 //     if (!written) puts(written.reason().c_str());
@@ -23,12 +23,14 @@ struct Status {
     explicit operator bool() const { return code == 0; }  // true when it worked
     const std::string& reason() const { return message; }
 
+    // Whether this is that failure of its layer's enum.
     template <typename Code>
         requires std::is_enum_v<Code>
     bool Is(Code way) const {
         return code == static_cast<int>(way);
     }
 
+    // A failure, the way it failed from the layer's enum and why in one line.
     template <typename Code>
         requires std::is_enum_v<Code>
     static Status Failed(Code way, std::string message, int systemError = 0) {
