@@ -263,11 +263,13 @@ void CheckBatch(const Options& options) {
 }
 
 CommandLine ReadCommandLine(int argc, char** argv) {
+    // clang-format off
     enum LongOnly {
         kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
         kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kNoMacro, kReaderInit, kStructApp, kStructAppId, kVersion,
         kDmre, kIso144, kLenientEnd
     };
+    // clang-format on
     static const option kLongOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
