@@ -16,8 +16,8 @@ QList<std::pair<QtMsgType, QString>> gStartupMessages;
 // Why the window cannot open, in one line, and what to use instead.
 void ExitWithoutDisplay() {
     const QByteArray display = qgetenv("DISPLAY");
-    const QByteArray reason = display.isEmpty() ? QByteArray("DISPLAY is not set")
-                                                : "the display " + display + " cannot be opened";
+    const QByteArray reason =
+        display.isEmpty() ? QByteArray("DISPLAY is not set") : "the display " + display + " cannot be opened";
     std::fprintf(stderr,
                  "glyphrun: no display is available (%s); glyphrun-cli makes symbols without one, "
                  "for example: glyphrun-cli -o label.png 'TEXT'\n",

@@ -2,12 +2,12 @@
 
 #include <QCheckBox>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,8 +25,8 @@
 #include "color_swatch_button.h"
 #include "dialog_units.h"
 #include "glyphrun/frontend.h"
-#include "glyphrun/render.h"
 #include "glyphrun/gs1.h"
+#include "glyphrun/render.h"
 #include "text_bytes.h"
 
 namespace glyphrun::app {
@@ -121,8 +121,9 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_status->setObjectName("statusLine");
     m_status->setGeometry(8, 0, kPreviewWidth - 16, 13);
 
-    QWidget* order[] = {encode, exit, save, m_comboMode, m_editModuleSize, m_editMargin, m_btnBackground,
-                        m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1, m_checkUtf8, m_checkDmre};
+    QWidget* order[] = {encode,          exit,          save,       m_comboMode,       m_editModuleSize, m_editMargin,
+                        m_btnBackground, m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1,       m_checkUtf8,
+                        m_checkDmre};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     m_btnBackground->SetColor(RGB(255, 255, 255));
@@ -225,9 +226,12 @@ uint32_t CMainDialog::TypeForFileName(const QString& name) {
 
 bool CMainDialog::VectorFormatForFileName(const QString& name, VectorFormat& format) {
     const QString extension = ExtensionOf(name);
-    if (extension == QStringLiteral(".SVG")) format = VectorFormat::Svg;
-    else if (extension == QStringLiteral(".EPS")) format = VectorFormat::Eps;
-    else return false;
+    if (extension == QStringLiteral(".SVG"))
+        format = VectorFormat::Svg;
+    else if (extension == QStringLiteral(".EPS"))
+        format = VectorFormat::Eps;
+    else
+        return false;
     return true;
 }
 
@@ -317,7 +321,8 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
         return false;
     }
     if (m_checkGs1->isChecked()) {
-        const Result<std::string> gs1 = ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        const Result<std::string> gs1 =
+            ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
         if (!gs1) {
             RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason())));
             return false;
@@ -347,7 +352,8 @@ void CMainDialog::OnSave() {
     if (VectorFormatForFileName(path, format)) {
         const ModuleGrid grid{m_symbol.rows, m_symbol.cols, m_symbol.modules};
         const Status saved = WriteVectorFile(QFile::encodeName(path).toStdString(), format, grid, m_vectorStyle);
-        if (!saved) m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
+        if (!saved)
+            m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
         return;
     }
     const uint32_t type = TypeForFileName(path);
@@ -362,8 +368,8 @@ void CMainDialog::OnSave() {
 QImage CMainDialog::Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(fill);
-    const HDC dc = CreateDCForBuffer(image.bits(), image.width(), image.height(),
-                                     static_cast<int32_t>(image.bytesPerLine()));
+    const HDC dc =
+        CreateDCForBuffer(image.bits(), image.width(), image.height(), static_cast<int32_t>(image.bytesPerLine()));
     const RECT area{0, 0, width, height};
     m_image.Draw(dc, x, y, cx, cy, &area, false);
     DeleteDC(dc);

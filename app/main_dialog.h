@@ -71,10 +71,10 @@ private:
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
     QCheckBox* m_checkDmre;  // sizePattern may be a DMRE size, and -2 may choose one
-    QWidget* m_controls;  // everything under the preview
-    QLabel* m_status;  // under the preview: what the last Encode made, or why it failed
+    QWidget* m_controls;     // everything under the preview
+    QLabel* m_status;        // under the preview: what the last Encode made, or why it failed
     GrImage m_image;
-    Symbol m_symbol;           // the last encode's symbol, for the vector formats
+    Symbol m_symbol;            // the last encode's symbol, for the vector formats
     VectorStyle m_vectorStyle;  // and its look
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;

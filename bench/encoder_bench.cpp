@@ -149,17 +149,27 @@ constexpr char kUpper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
 BENCHMARK_CAPTURE(EncodeInScheme, ascii, EncodeScheme::Ascii, "Label 42, lot 7; ABC-def")->Arg(20)->Arg(300)->Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, c40, EncodeScheme::C40, kUpper)->Arg(20)->Arg(300)->Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, text, EncodeScheme::Text, "abcdefghijklmnopqrstuvwxyz0123456789 ")
-    ->Arg(20)->Arg(300)->Arg(1556);
+    ->Arg(20)
+    ->Arg(300)
+    ->Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, x12, EncodeScheme::X12, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 *>\r")
-    ->Arg(20)->Arg(300)->Arg(1556);
+    ->Arg(20)
+    ->Arg(300)
+    ->Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, edifact, EncodeScheme::Edifact, "ABC-123/XYZ:456.789 (QRS)=TUV")
-    ->Arg(20)->Arg(300)->Arg(1556);
+    ->Arg(20)
+    ->Arg(300)
+    ->Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, base256, EncodeScheme::Base256, "Label 42, lot 7; ABC-def")
-    ->Arg(20)->Arg(300)->Arg(1556);
-BENCHMARK_CAPTURE(EncodeInScheme, auto, EncodeScheme::AutoBest, "INVOICE order-no 20261207 ABC/123 qty: 42")
-    ->Arg(20)->Arg(300)->Arg(1556);
+    ->Arg(20)
+    ->Arg(300)
+    ->Arg(1556);
+BENCHMARK_CAPTURE(EncodeInScheme, auto, EncodeScheme::AutoBest, "INVOICE order-no 20261207 ABC/123 qty: 42") -> Arg(20)
+    -> Arg(300) -> Arg(1556);
 BENCHMARK_CAPTURE(EncodeInScheme, minimal, EncodeScheme::AutoMinimal, "INVOICE order-no 20261207 ABC/123 qty: 42")
-    ->Arg(20)->Arg(300)->Arg(1556);
+    ->Arg(20)
+    ->Arg(300)
+    ->Arg(1556);
 
 }  // namespace
 }  // namespace glyphrun

@@ -90,7 +90,8 @@ void CompactPng(benchmark::State& state, void (*make)(GrImage&)) {
     size_t bytes = 0;
     for (auto _ : state) {
         std::string file;
-        if (const Status written = EncodeCompactPng(image, file); !written) state.SkipWithError(written.reason().c_str());
+        if (const Status written = EncodeCompactPng(image, file); !written)
+            state.SkipWithError(written.reason().c_str());
         bytes = file.size();
         benchmark::DoNotOptimize(file.data());
     }

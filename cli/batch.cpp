@@ -86,8 +86,7 @@ private:
     bool Fill() {
         begin_ = end_ = 0;
         ssize_t count;
-        while ((count = ::read(fd_, buffer_.data(), buffer_.size())) < 0 && errno == EINTR) {
-        }
+        while ((count = ::read(fd_, buffer_.data(), buffer_.size())) < 0 && errno == EINTR) {}
         if (count < 0) {
             failed_ = true;
             errno_ = errno;
@@ -99,8 +98,7 @@ private:
     // False when reading failed.
     bool SkipRestOfLine() {
         while (begin_ < end_ || Fill()) {
-            const auto* newline =
-                static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
+            const auto* newline = static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
             if (newline) {
                 begin_ = static_cast<size_t>(newline - buffer_.data()) + 1;
                 skipping_ = false;
@@ -420,8 +418,8 @@ private:
         const std::string counts = std::to_string(written_) + " symbol" + (written_ == 1 ? "" : "s") + " written";
         if (stopped_)
             return Status::Failed(CliError::Place, "stopped at line " + std::to_string(stoppingLine_) +
-                                                       ", whose failure every later line would meet: " + counts +
-                                                       "; " + std::to_string(failed_) + " failed");
+                                                       ", whose failure every later line would meet: " + counts + "; " +
+                                                       std::to_string(failed_) + " failed");
         const std::string summary = std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
                                     (failed_ ? "; " + std::to_string(failed_) + " failed" : "");
         if (failed_ || !read) return Failure(summary);
@@ -437,9 +435,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable workReady_, slotDone_;
-    std::vector<Slot> slots_;  // line n (1-based) in slot (n - 1) % size
+    std::vector<Slot> slots_;                        // line n (1-based) in slot (n - 1) % size
     uint64_t added_ = 0, taken_ = 0, reported_ = 0;  // lines placed; the cursor of the next to take; lines reported
-    size_t waiting_ = 0, writing_ = 0, done_ = 0;  // slots waiting, being written, done and not reported
+    size_t waiting_ = 0, writing_ = 0, done_ = 0;    // slots waiting, being written, done and not reported
     bool closed_ = false, stopped_ = false;
     bool writesHere_ = false;  // no worker threads: the main thread writes each line as it is read
     uint64_t stoppingLine_ = 0;

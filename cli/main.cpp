@@ -111,8 +111,8 @@ Status EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
             // Structured Append names every file by its symbol's number,
             // also when one symbol holds the message.
             const std::string path = options.structuredAppend
-                                          ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
-                                          : *options.outputPath;
+                                         ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
+                                         : *options.outputPath;
             if (Status written = cli::WriteSymbol(symbols[i], options, path); !written) return written;
             if (options.verbose) cli::Report(cli::DescribeSymbol(symbols[i], options, path));
         }

@@ -18,76 +18,75 @@
 namespace glyphrun::cli {
 namespace {
 
-const char kUsage[] =
-    "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
-    "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n"
-    "  -i, --input FILE   read the input from FILE ('-' standard input) instead of TEXT\n"
-    "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
-    "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
-    "                     writes PNG to standard output\n"
-    "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
-    "      --lenient-end  minimal only: where the reader returns to ASCII by itself after\n"
-    "                     C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
-    "                     or an Upper Shift too; now and then a smaller symbol that common\n"
-    "                     readers decode, but outside the standard's end rules\n"
-    "  -s, --size SIZE    square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
-    "                     16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
-    "                     21471, indexes 30-47, used only when asked for): -s dmre TEXT\n"
-    "      --dmre         with -s rect, the same as -s dmre: -s rect --dmre -o label.png TEXT\n"
-    "      --iso144       a 144x144 symbol's check codewords in the block order that libdmtx\n"
-    "                     reads; most readers read only the default order:\n"
-    "                     -s 144x144 --iso144 -i data.txt -o big.png\n"
-    "      --module N     pixels per module, 1 or more (default 4)\n"
-    "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
-    "      --margin N     the quiet zone in pixels instead, 0 or more\n"
-    "      --fg RRGGBB    bar colour (default 000000)\n"
-    "      --bg RRGGBB    background colour (default ffffff), RRGGBB00 or none for a transparent\n"
-    "                     one (PNG, GIF, SVG, EPS); two colours too alike to scan\n"
-    "                     (a contrast below 20%) are refused\n"
-    "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
-    "      --png-interlace             write PNG with Adam7 interlacing\n"
-    "      --codewords    print the data codewords before padding in decimal on one line\n"
-    "                     for each symbol, then the symbols' ROWSxCOLS on the next line\n"
-    "      --batch        each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
-    "                     every run of '#' in the output name becomes the line number,\n"
-    "                     zero-padded to the run's length (-o label-####.png)\n"
-    "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
-    "                     are the same for any N\n"
-    "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords,\n"
-    "                     and DMRE for the DMRE sizes\n"
-    "      --gs1          the input is GS1 element strings in brackets, such as\n"
-    "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
-    "      --eci N        put the ECI designator N (0-999999) before the data, the text\n"
-    "                     converted to its character set\n"
-    "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
-    "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
-    "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
-    "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
-    "      --no-macro     keep the header [)> RS 05 GS (or 06) and trailer RS EOT of a Macro\n"
-    "                     05/06 message as bytes, rather than the one codeword that stands\n"
-    "                     for them: --no-macro -i message.txt\n"
-    "      --reader-init  make a reader programming symbol (not with --gs1 or --structapp):\n"
-    "                     --reader-init -o setup.png 'SETUP'\n"
-    "      --structapp N  spread the input over N symbols (2-16) of the --size, or 'auto' for\n"
-    "                     as few as hold it; a reader joins them back. Each is a file of its\n"
-    "                     own: label-1.png, label-2.png ..., or the number at '#' in the name:\n"
-    "                     --structapp auto -s 144x144 -i long.txt -o label.png\n"
-    "      --structapp-id A,B  the message's identification in each of its symbols, two\n"
-    "                     numbers 1-254 (default: chosen at random): --structapp-id 17,42\n"
-    "  -v, --verbose      say what was made: size, codewords, schemes, character set, file\n"
-    "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
-    "                     take --module in pixels), and with --dpi a raster module's pixels\n"
-    "  -h, --help         show this help;  --version  show the version\n"
-    "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
-    "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
-    "bytes exactly as given. File names are bytes as given.\n"
-    "Without --output or --codewords the symbol's size is printed.\n"
-    "Byte positions in messages count from 1. An existing output file is replaced only\n"
-    "once the new one is complete.\n"
-    "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
-    "2 bad usage. A batch goes on past a bad line (one longer than 65536 bytes, say),\n"
-    "prints a summary, and exits 1 if any line failed; it stops at the first file that\n"
-    "its output folder cannot take (missing, not writable, full).\n";
+const char kUsage[] = "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
+                      "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n"
+                      "  -i, --input FILE   read the input from FILE ('-' standard input) instead of TEXT\n"
+                      "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
+                      "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
+                      "                     writes PNG to standard output\n"
+                      "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
+                      "      --lenient-end  minimal only: where the reader returns to ASCII by itself after\n"
+                      "                     C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
+                      "                     or an Upper Shift too; now and then a smaller symbol that common\n"
+                      "                     readers decode, but outside the standard's end rules\n"
+                      "  -s, --size SIZE    square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
+                      "                     16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
+                      "                     21471, indexes 30-47, used only when asked for): -s dmre TEXT\n"
+                      "      --dmre         with -s rect, the same as -s dmre: -s rect --dmre -o label.png TEXT\n"
+                      "      --iso144       a 144x144 symbol's check codewords in the block order that libdmtx\n"
+                      "                     reads; most readers read only the default order:\n"
+                      "                     -s 144x144 --iso144 -i data.txt -o big.png\n"
+                      "      --module N     pixels per module, 1 or more (default 4)\n"
+                      "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
+                      "      --margin N     the quiet zone in pixels instead, 0 or more\n"
+                      "      --fg RRGGBB    bar colour (default 000000)\n"
+                      "      --bg RRGGBB    background colour (default ffffff), RRGGBB00 or none for a transparent\n"
+                      "                     one (PNG, GIF, SVG, EPS); two colours too alike to scan\n"
+                      "                     (a contrast below 20%) are refused\n"
+                      "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
+                      "      --png-interlace             write PNG with Adam7 interlacing\n"
+                      "      --codewords    print the data codewords before padding in decimal on one line\n"
+                      "                     for each symbol, then the symbols' ROWSxCOLS on the next line\n"
+                      "      --batch        each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
+                      "                     every run of '#' in the output name becomes the line number,\n"
+                      "                     zero-padded to the run's length (-o label-####.png)\n"
+                      "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
+                      "                     are the same for any N\n"
+                      "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords,\n"
+                      "                     and DMRE for the DMRE sizes\n"
+                      "      --gs1          the input is GS1 element strings in brackets, such as\n"
+                      "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
+                      "      --eci N        put the ECI designator N (0-999999) before the data, the text\n"
+                      "                     converted to its character set\n"
+                      "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
+                      "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
+                      "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
+                      "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
+                      "      --no-macro     keep the header [)> RS 05 GS (or 06) and trailer RS EOT of a Macro\n"
+                      "                     05/06 message as bytes, rather than the one codeword that stands\n"
+                      "                     for them: --no-macro -i message.txt\n"
+                      "      --reader-init  make a reader programming symbol (not with --gs1 or --structapp):\n"
+                      "                     --reader-init -o setup.png 'SETUP'\n"
+                      "      --structapp N  spread the input over N symbols (2-16) of the --size, or 'auto' for\n"
+                      "                     as few as hold it; a reader joins them back. Each is a file of its\n"
+                      "                     own: label-1.png, label-2.png ..., or the number at '#' in the name:\n"
+                      "                     --structapp auto -s 144x144 -i long.txt -o label.png\n"
+                      "      --structapp-id A,B  the message's identification in each of its symbols, two\n"
+                      "                     numbers 1-254 (default: chosen at random): --structapp-id 17,42\n"
+                      "  -v, --verbose      say what was made: size, codewords, schemes, character set, file\n"
+                      "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
+                      "                     take --module in pixels), and with --dpi a raster module's pixels\n"
+                      "  -h, --help         show this help;  --version  show the version\n"
+                      "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
+                      "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
+                      "bytes exactly as given. File names are bytes as given.\n"
+                      "Without --output or --codewords the symbol's size is printed.\n"
+                      "Byte positions in messages count from 1. An existing output file is replaced only\n"
+                      "once the new one is complete.\n"
+                      "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
+                      "2 bad usage. A batch goes on past a bad line (one longer than 65536 bytes, say),\n"
+                      "prints a summary, and exits 1 if any line failed; it stops at the first file that\n"
+                      "its output folder cannot take (missing, not writable, full).\n";
 
 // Bad usage ends the parse at once; ParseOptions turns it into its result.
 struct BadUsage {
@@ -231,8 +230,7 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
     if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
         UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
-    if (options.xdimMillimetres && !options.outputPath)
-        UsageError("--xdim sizes the output: give --output");
+    if (options.xdimMillimetres && !options.outputPath) UsageError("--xdim sizes the output: give --output");
     if (options.xdimMillimetres && !IsVector(options.outputKind) && !options.dpi)
         UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
 }
@@ -270,40 +268,39 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         kDmre, kIso144, kLenientEnd
     };
     // clang-format on
-    static const option kLongOptions[] = {
-        {"input", required_argument, nullptr, 'i'},
-        {"output", required_argument, nullptr, 'o'},
-        {"mode", required_argument, nullptr, 'm'},
-        {"lenient-end", no_argument, nullptr, kLenientEnd},
-        {"size", required_argument, nullptr, 's'},
-        {"dmre", no_argument, nullptr, kDmre},
-        {"iso144", no_argument, nullptr, kIso144},
-        {"module", required_argument, nullptr, kModule},
-        {"margin", required_argument, nullptr, kMargin},
-        {"quiet-zone", required_argument, nullptr, kQuietZone},
-        {"fg", required_argument, nullptr, kForeground},
-        {"bg", required_argument, nullptr, kBackground},
-        {"gif-codec", required_argument, nullptr, kGifCodec},
-        {"png-interlace", no_argument, nullptr, kPngInterlace},
-        {"codewords", no_argument, nullptr, kCodewords},
-        {"batch", no_argument, nullptr, kBatch},
-        {"jobs", required_argument, nullptr, 'j'},
-        {"list-sizes", no_argument, nullptr, kListSizes},
-        {"gs1", no_argument, nullptr, kGs1},
-        {"eci", required_argument, nullptr, kEci},
-        {"utf8", no_argument, nullptr, kUtf8},
-        {"binary", no_argument, nullptr, kBinary},
-        {"xdim", required_argument, nullptr, kXdim},
-        {"dpi", required_argument, nullptr, kDpi},
-        {"rotate", required_argument, nullptr, kRotate},
-        {"no-macro", no_argument, nullptr, kNoMacro},
-        {"reader-init", no_argument, nullptr, kReaderInit},
-        {"structapp", required_argument, nullptr, kStructApp},
-        {"structapp-id", required_argument, nullptr, kStructAppId},
-        {"verbose", no_argument, nullptr, 'v'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},
-        {nullptr, 0, nullptr, 0}};
+    static const option kLongOptions[] = {{"input", required_argument, nullptr, 'i'},
+                                          {"output", required_argument, nullptr, 'o'},
+                                          {"mode", required_argument, nullptr, 'm'},
+                                          {"lenient-end", no_argument, nullptr, kLenientEnd},
+                                          {"size", required_argument, nullptr, 's'},
+                                          {"dmre", no_argument, nullptr, kDmre},
+                                          {"iso144", no_argument, nullptr, kIso144},
+                                          {"module", required_argument, nullptr, kModule},
+                                          {"margin", required_argument, nullptr, kMargin},
+                                          {"quiet-zone", required_argument, nullptr, kQuietZone},
+                                          {"fg", required_argument, nullptr, kForeground},
+                                          {"bg", required_argument, nullptr, kBackground},
+                                          {"gif-codec", required_argument, nullptr, kGifCodec},
+                                          {"png-interlace", no_argument, nullptr, kPngInterlace},
+                                          {"codewords", no_argument, nullptr, kCodewords},
+                                          {"batch", no_argument, nullptr, kBatch},
+                                          {"jobs", required_argument, nullptr, 'j'},
+                                          {"list-sizes", no_argument, nullptr, kListSizes},
+                                          {"gs1", no_argument, nullptr, kGs1},
+                                          {"eci", required_argument, nullptr, kEci},
+                                          {"utf8", no_argument, nullptr, kUtf8},
+                                          {"binary", no_argument, nullptr, kBinary},
+                                          {"xdim", required_argument, nullptr, kXdim},
+                                          {"dpi", required_argument, nullptr, kDpi},
+                                          {"rotate", required_argument, nullptr, kRotate},
+                                          {"no-macro", no_argument, nullptr, kNoMacro},
+                                          {"reader-init", no_argument, nullptr, kReaderInit},
+                                          {"structapp", required_argument, nullptr, kStructApp},
+                                          {"structapp-id", required_argument, nullptr, kStructAppId},
+                                          {"verbose", no_argument, nullptr, 'v'},
+                                          {"help", no_argument, nullptr, 'h'},
+                                          {"version", no_argument, nullptr, kVersion},
+                                          {nullptr, 0, nullptr, 0}};
     CommandLine line;
     Options& options = line.options;
     std::optional<int32_t> margin;  // pixels, when --margin gives them
@@ -373,8 +370,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (options.xdimMillimetres && !IsVector(options.outputKind)) line.warning = PixelsForXdim(options);
     options.margin = margin.value_or(options.quietZone * options.moduleSize);
     if (options.margin < options.moduleSize && line.warning.empty())
-        line.warning = "warning: a quiet zone of " + std::to_string(options.margin) + " pixels is less than one module (" +
-                       std::to_string(options.moduleSize) + " pixels); readers need at least one";
+        line.warning = "warning: a quiet zone of " + std::to_string(options.margin) +
+                       " pixels is less than one module (" + std::to_string(options.moduleSize) +
+                       " pixels); readers need at least one";
     CheckContrast(options.foreground, options.background);
     if (options.batch) CheckBatch(options);
     return line;

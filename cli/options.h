@@ -29,21 +29,22 @@ struct Options {
     COLORREF foreground = RGB(0, 0, 0);
     COLORREF background = RGB(255, 255, 255);
     bool transparentBackground = false;  // --bg none, or alpha 00
-    uint32_t gifCodec = 0;  // 0 LZW, 1 plain codes, 2 run lengths
+    uint32_t gifCodec = 0;               // 0 LZW, 1 plain codes, 2 run lengths
     bool pngInterlace = false;
     bool printCodewords = false;
     bool verbose = false;  // a line on standard error for each symbol made
-    bool batch = false;      // one symbol per input line
-    int32_t jobs = 0;        // worker threads for a batch; 0: one per core
-    bool gs1 = false;        // the input is GS1 element strings in brackets
-    bool utf8 = false;       // the text stays UTF-8, announced by ECI 26
-    bool binary = false;     // the bytes as they are: no conversion
+    bool batch = false;    // one symbol per input line
+    int32_t jobs = 0;      // worker threads for a batch; 0: one per core
+    bool gs1 = false;      // the input is GS1 element strings in brackets
+    bool utf8 = false;     // the text stays UTF-8, announced by ECI 26
+    bool binary = false;   // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
     std::optional<int32_t> dpi;
-    int32_t rotate = 0;  // degrees clockwise: 0, 90, 180 or 270             // raster resolution recorded in the file (PNG, BMP)
-    bool detectMacro = true;  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes
-    bool readerInit = false;  // a reader programming symbol
+    int32_t rotate =
+        0;  // degrees clockwise: 0, 90, 180 or 270             // raster resolution recorded in the file (PNG, BMP)
+    bool detectMacro = true;                  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes
+    bool readerInit = false;                  // a reader programming symbol
     std::optional<int32_t> structuredAppend;  // symbols of the message, 2-16; 0: as few as hold it
     std::optional<std::pair<uint8_t, uint8_t>> fileId;  // of a Structured Append message; random when not given
 };

@@ -27,9 +27,7 @@ int ExitCodeOf(const Status& outcome) {
     return outcome.Is(CliError::Usage) ? 2 : 1;
 }
 
-void Report(std::string_view message) {
-    std::fprintf(stderr, "glyphrun-cli: %s\n", Printable(message).c_str());
-}
+void Report(std::string_view message) { std::fprintf(stderr, "glyphrun-cli: %s\n", Printable(message).c_str()); }
 
 void ReportFailure(const Status& failure) {
     Report(failure.reason());

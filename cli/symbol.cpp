@@ -3,18 +3,18 @@
 #include <cstdio>
 #include <random>
 
-#include "text.h"
 #include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
 #include "glyphrun/text_input.h"
 #include "glyphrun/vector.h"
+#include "text.h"
 
 namespace glyphrun::cli {
 namespace {
 
 RasterStyle RasterStyleOf(const Options& options) {
-    return RasterStyle{options.moduleSize, options.margin, options.background, options.foreground,
-                       options.dpi.value_or(96), options.transparentBackground};
+    return RasterStyle{options.moduleSize, options.margin,           options.background,
+                       options.foreground, options.dpi.value_or(96), options.transparentBackground};
 }
 
 // Binary PGM, top row first, 255 = light; refused for a side the other
@@ -129,7 +129,8 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
 
 Status WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
     std::string file;
-    const Status drawn = options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
+    const Status drawn =
+        options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
     if (!drawn) return drawn;
     return Save(path, file);
 }
@@ -147,17 +148,18 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string&
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
     const DataMeaning& meaning = symbol.meaning;
     std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) +
-                       (IsDmreSize(symbol.sizeIndex) ? " DMRE" : "") + " (index " +
-                       std::to_string(symbol.sizeIndex) + "), " + std::to_string(symbol.dataCodewords) + " of " +
-                       std::to_string(symbol.capacity()) + " data codewords, ";
+                       (IsDmreSize(symbol.sizeIndex) ? " DMRE" : "") + " (index " + std::to_string(symbol.sizeIndex) +
+                       "), " + std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
+                       " data codewords, ";
     const std::vector<SchemeRun> runs = SchemeRunsOf(symbol);
     for (size_t i = 0; i < runs.size(); ++i)
         line += std::string(i ? ", " : "") + SchemeName(runs[i].scheme) + " " + std::to_string(runs[i].codewords);
     if (meaning.gs1)
         line += "; GS1";
     else if (meaning.eciGiven)
-        line += "; ECI " + std::to_string(meaning.eci) +
-                (CharsetOfEci(meaning.eci) && !options.binary ? std::string(" (") + CharsetOfEci(meaning.eci) + ")" : "");
+        line +=
+            "; ECI " + std::to_string(meaning.eci) +
+            (CharsetOfEci(meaning.eci) && !options.binary ? std::string(" (") + CharsetOfEci(meaning.eci) + ")" : "");
     else
         line += options.binary ? "; bytes as given" : "; ISO 8859-1";
     if (meaning.macro) line += "; Macro 0" + std::to_string(meaning.macro);

@@ -113,8 +113,8 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
     chunk = OpenChunk(file, "PLTE");
     for (uint32_t i = 0; i < colors; ++i) {
         const RGBQUAD color = image.GetPaletteColor(static_cast<uint8_t>(i));
-        file.append({static_cast<char>(color.rgbRed), static_cast<char>(color.rgbGreen),
-                     static_cast<char>(color.rgbBlue)});
+        file.append(
+            {static_cast<char>(color.rgbRed), static_cast<char>(color.rgbGreen), static_cast<char>(color.rgbBlue)});
     }
     CloseChunk(file, chunk);
 
@@ -140,8 +140,8 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
     chunk = OpenChunk(file, "IDAT");
     const size_t streamAt = file.size();
     file.resize(streamAt + bound);
-    const size_t streamLength = libdeflate_zlib_compress(compressor, lines.data(), lines.size(),
-                                                         file.data() + streamAt, bound);
+    const size_t streamLength =
+        libdeflate_zlib_compress(compressor, lines.data(), lines.size(), file.data() + streamAt, bound);
     if (streamLength == 0) throw std::bad_alloc();  // the bound was not enough: not expected
     file.resize(streamAt + streamLength);
     if (streamLength <= kMaxChunkData) {
@@ -171,8 +171,7 @@ Status EncodeCompactPng(const GrImage& image, std::string& file) {
         Append(image, file, compressor);
         return {};
     } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
+    } catch (const std::length_error&) {}
     file.resize(original);
     return Status::Failed(CompactPngError::OutOfMemory, "out of memory");
 }

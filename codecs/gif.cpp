@@ -254,8 +254,8 @@ void GrImageGIF::compressNONE(int initBits, GrFile* stream) {
 
 void GrImageGIF::output(int code) {
     bitAccumulator_ &= (1u << bitCount_) - 1;
-    bitAccumulator_ = bitCount_ > 0 ? bitAccumulator_ | static_cast<uint32_t>(code) << bitCount_
-                                    : static_cast<uint32_t>(code);
+    bitAccumulator_ =
+        bitCount_ > 0 ? bitAccumulator_ | static_cast<uint32_t>(code) << bitCount_ : static_cast<uint32_t>(code);
     bitCount_ += codeBits_;
     while (bitCount_ >= 8) {
         char_out(static_cast<int>(bitAccumulator_ & 0xFF));

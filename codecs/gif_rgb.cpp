@@ -141,7 +141,8 @@ bool GrImageGIF::EncodeRGB(GrFile* stream) {
     }
     indexed.SetPalette(table->colors(), static_cast<uint32_t>(count));
     const uint32_t width = GetWidth();
-    for (uint32_t row = 0; row < GetHeight(); ++row) PackRow(indexes.data() + static_cast<size_t>(row) * width, width, bpp, indexed.GetBits(row));
+    for (uint32_t row = 0; row < GetHeight(); ++row)
+        PackRow(indexes.data() + static_cast<size_t>(row) * width, width, bpp, indexed.GetBits(row));
     indexed.SetTransIndex(IsTransparent() ? 0 : -1);
     indexed.SetCodecOption(GetCodecOption(TypeGif), TypeGif);
     indexed.SetFrameDelay(GetFrameDelay());
@@ -165,7 +166,8 @@ bool GrImageGIF::WriteTiles(GrFile* stream) {
         for (uint32_t x0 = 0; x0 < width; x0 += kTileWidth) {
             const uint32_t w = std::min<uint32_t>(kTileWidth, width - x0);
             const uint32_t h = std::min<uint32_t>(kTileHeight, height - y0);
-            if ((tile.GetWidth() != w || tile.GetHeight() != h || !tile.IsValid()) && !tile.Create(w, h, 8, TypeUnknown)) {
+            if ((tile.GetWidth() != w || tile.GetHeight() != h || !tile.IsValid()) &&
+                !tile.Create(w, h, 8, TypeUnknown)) {
                 SetLastError(tile.GetLastError());
                 return false;
             }

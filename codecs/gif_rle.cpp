@@ -9,11 +9,11 @@ struct GrImageGIF::RleState {
     int runPixel = -1;
     int runBaseCode = 0;  // the code of a run of 2 pixels
     int runCount = 0;
-    int tablePixel = 0;   // the pixel whose runs the decoder's table holds
-    int tableMax = 0;     // the longest run of it the table holds
+    int tablePixel = 0;  // the pixel whose runs the decoder's table holds
+    int tableMax = 0;    // the longest run of it the table holds
     int justCleared = 0;
     int outBits = 0, outBitsInit = 0;
-    int outCount = 0;     // codes since the last clear
+    int outCount = 0;  // codes since the last clear
     int outBump = 0, outBumpInit = 0;
     int outClear = 0, outClearInit = 0;
     int maxOutCodes = 0;
@@ -184,8 +184,8 @@ void GrImageGIF::rle_flush_withtable(RleState& rle, int count) {
 }
 
 void GrImageGIF::rle_flush_clearorrep(RleState& rle, int count) {
-    const int withClear =
-        1 + static_cast<int>(rle_compute_triangle_count(static_cast<uint32_t>(count), static_cast<uint32_t>(rle.maxOutCodes)));
+    const int withClear = 1 + static_cast<int>(rle_compute_triangle_count(static_cast<uint32_t>(count),
+                                                                          static_cast<uint32_t>(rle.maxOutCodes)));
     if (withClear < count) {
         rle_output(rle, rle.codeClear);
         rle_clear(rle);

@@ -144,7 +144,8 @@ bool GrPngCodec::Encode(GrFile* stream) {
             length = highest + 1;
         }
         if (AlphaPaletteIsEnabled()) {
-            for (uint32_t i = 0; i < length; ++i) transparency[i] = GetPaletteColor(static_cast<uint8_t>(i)).rgbReserved;
+            for (uint32_t i = 0; i < length; ++i)
+                transparency[i] = GetPaletteColor(static_cast<uint8_t>(i)).rgbReserved;
             job.transparencyCount = static_cast<int>(length);
         }
         for (uint32_t i = 0; i < length; ++i) {

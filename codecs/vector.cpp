@@ -158,8 +158,7 @@ Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, 
     return format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style);
 }
 
-Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
-                       const VectorStyle& style) {
+Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     const Result<std::string> document = VectorDocument(format, grid, style);
     if (!document) return Status::Failed(FileWriteError::Writer, document.reason());
     return WriteFileSafely(path, std::string_view(document.value));

@@ -23,13 +23,9 @@ struct Channels {
 
 bool HasInputLeft(const EncodationState& state) { return state.cursor < state.end; }
 
-bool IsLive(const EncodationState* state) {
-    return state->error == EncodationError::None && HasInputLeft(*state);
-}
+bool IsLive(const EncodationState* state) { return state->error == EncodationError::None && HasInputLeft(*state); }
 
-bool Finished(const EncodationState& state) {
-    return state.error == EncodationError::None && !HasInputLeft(state);
-}
+bool Finished(const EncodationState& state) { return state.error == EncodationError::None && !HasInputLeft(state); }
 
 // The source of the new channel for `target`: the cheapest step into it
 // from any source that still has input, tried on `scratch`. A byte the

@@ -27,15 +27,18 @@ void Base256Step(EncodationState& state) {
     if (length == kLongLength) {
         // The field grows to two codewords: move the data up by one,
         // randomised anew for the new positions.
-        for (int32_t i = state.consumed / 12 - 1; i > field; --i) StoreRandomised(state, i + 1, ReadUnrandomised(state, i));
+        for (int32_t i = state.consumed / 12 - 1; i > field; --i)
+            StoreRandomised(state, i + 1, ReadUnrandomised(state, i));
         AdvanceConsumed(state, 12);
         state.written += 12;
     }
-    if (length >= kLongLength && state.cursor + 1 == state.end && CapacityFor(state, state.consumed / 12) == state.consumed / 12) {
+    if (length >= kLongLength && state.cursor + 1 == state.end &&
+        CapacityFor(state, state.consumed / 12) == state.consumed / 12) {
         // The segment ends the data and fills the symbol: a length of 0
         // says "to the end" in one codeword, and the data moves down by one.
         StoreRandomised(state, field, 0);
-        for (int32_t i = field + 1; i < state.consumed / 12 - 1; ++i) StoreRandomised(state, i, ReadUnrandomised(state, i + 1));
+        for (int32_t i = field + 1; i < state.consumed / 12 - 1; ++i)
+            StoreRandomised(state, i, ReadUnrandomised(state, i + 1));
         AdvanceConsumed(state, -12);
         state.written -= 12;
     } else if (length < kLongLength) {

@@ -147,7 +147,8 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::None: return "no error";
         case EncodeError::InvalidArgument: return "invalid argument (null input, negative length or size)";
         case EncodeError::EmptyInput: return "the input is empty";
-        case EncodeError::UnknownScheme: return "unknown encodation scheme " + std::to_string(static_cast<int>(f.scheme));
+        case EncodeError::UnknownScheme:
+            return "unknown encodation scheme " + std::to_string(static_cast<int>(f.scheme));
         case EncodeError::Unsupported: return std::string(SchemeName(f.scheme)) + " encodation is not available";
         case EncodeError::NotEncodable:
             std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(f.byteValue & 0xFF));

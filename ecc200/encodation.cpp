@@ -8,9 +8,7 @@
 namespace glyphrun {
 namespace {
 
-bool IsConcreteScheme(EncodeScheme scheme) {
-    return scheme >= EncodeScheme::Ascii && scheme <= EncodeScheme::Base256;
-}
+bool IsConcreteScheme(EncodeScheme scheme) { return scheme >= EncodeScheme::Ascii && scheme <= EncodeScheme::Base256; }
 
 bool IsTripletScheme(EncodeScheme scheme) {
     return scheme == EncodeScheme::C40 || scheme == EncodeScheme::Text || scheme == EncodeScheme::X12;
@@ -23,8 +21,8 @@ bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 void PutEdifactValue(EncodationState& state, int32_t value) {
     const int32_t slot = state.consumed % 4;
     const int32_t first = (state.consumed + 9) / 12 - slot;
-    const uint32_t packed = ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 |
-                            ReadCodeword(state, first + 2);
+    const uint32_t packed =
+        ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 | ReadCodeword(state, first + 2);
     uint32_t values[4] = {packed >> 18 & 63, packed >> 12 & 63, packed >> 6 & 63, packed & 63};
     values[slot] = static_cast<uint32_t>(value) & 63;
     for (int32_t later = slot + 1; later < 4; ++later) values[later] = 0;
@@ -186,9 +184,7 @@ void PutValue(EncodationState& state, int32_t value) {
             PutEdifactValue(state, value);
             state.written += 9;
             return;
-        default:
-            state.error = EncodationError::UnknownScheme;
-            return;
+        default: state.error = EncodationError::UnknownScheme; return;
     }
 }
 

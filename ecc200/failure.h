@@ -46,14 +46,16 @@ inline bool IsFileId(int32_t id) { return id >= 1 && id <= 254; }
 // another, and reader programming carries no GS1 data.
 inline EncodeError CheckFirstPlace(const DataMeaning& meaning) {
     const StructuredAppend& append = meaning.append;
-    if (append.count != 0 && (append.count < 2 || append.count > kMaxAppendSymbols || append.index < 0 ||
-                              append.index >= append.count))
+    if (append.count != 0 &&
+        (append.count < 2 || append.count > kMaxAppendSymbols || append.index < 0 || append.index >= append.count))
         return EncodeError::InvalidSymbolCount;
-    if (append.count != 0 && (!IsFileId(append.fileId1) || !IsFileId(append.fileId2))) return EncodeError::InvalidFileId;
+    if (append.count != 0 && (!IsFileId(append.fileId1) || !IsFileId(append.fileId2)))
+        return EncodeError::InvalidFileId;
     if (meaning.macro != 0 && meaning.macro != 5 && meaning.macro != 6) return EncodeError::InvalidMacro;
     if (meaning.readerInit && meaning.gs1) return EncodeError::ReaderInitWithGs1;
     if (meaning.readerInit && append.count != 0) return EncodeError::ReaderInitWithStructuredAppend;
-    if (meaning.macro != 0 && (meaning.gs1 || meaning.readerInit || append.count != 0)) return EncodeError::MacroNotFirst;
+    if (meaning.macro != 0 && (meaning.gs1 || meaning.readerInit || append.count != 0))
+        return EncodeError::MacroNotFirst;
     return EncodeError::None;
 }
 

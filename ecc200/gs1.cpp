@@ -346,9 +346,10 @@ bool Fits(std::string_view pattern, std::string_view data, std::string_view elem
             problem = "'" + std::string(data.substr(dateStart, length)) + "' is not a date " +
                       Describe(pattern.substr(dateStart, length));
         }
-        const char* unit = field == "hh" && value > 23 ? "hour"
-                         : field == "mi" && value > 59 ? "minute"
-                         : field == "ss" && value > 59 ? "second" : nullptr;
+        const char* unit = field == "hh" && value > 23   ? "hour"
+                           : field == "mi" && value > 59 ? "minute"
+                           : field == "ss" && value > 59 ? "second"
+                                                         : nullptr;
         if (unit) problem = "'" + std::string(element) + "' has " + unit + " " + std::string(data.substr(i, 2));
         if (!problem.empty()) {
             misfit = {i, false, problem};
@@ -396,14 +397,14 @@ Status CheckPart(const Part& part, std::string_view data, std::string_view eleme
         const char expected = ExpectedCheckDigit(data.substr(0, data.size() - 1));
         if (data.back() != expected)
             return Refuse("the check digit is " + std::string(1, data.back()) + " but should be " +
-                           std::string(1, expected));
+                          std::string(1, expected));
     }
     if (part.checkPair) {
         if (data.size() < 3) return Refuse("the data is too short for its two check characters");
         const std::string expected = ExpectedCheckPair(data.substr(0, data.size() - 2));
         if (data.substr(data.size() - 2) != expected)
-            return Refuse("the check characters are " + std::string(data.substr(data.size() - 2)) +
-                           " but should be " + expected);
+            return Refuse("the check characters are " + std::string(data.substr(data.size() - 2)) + " but should be " +
+                          expected);
     }
     return part.patterns.empty() ? Status{} : CheckPatterns(part.patterns, data, element);
 }
@@ -439,8 +440,7 @@ std::string DescribeLengths(const std::vector<bool>& allowed, bool digits) {
         n = end;
     }
     std::string text;
-    for (size_t i = 0; i < runs.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == runs.size() ? " or " : ", ") + runs[i];
+    for (size_t i = 0; i < runs.size(); ++i) text += (i == 0 ? "" : i + 1 == runs.size() ? " or " : ", ") + runs[i];
     const bool one = text == "1";
     return text + (digits ? (one ? " digit" : " digits") : (one ? " character" : " characters"));
 }

@@ -100,7 +100,8 @@ constexpr auto kTripletMoves = [] {
     } table{};
     for (int count = 1; count <= 4; ++count)
         for (int from = 0; from < 3; ++from)
-            table.move[count][(from + count) % 3] = {static_cast<int8_t>(from), static_cast<int8_t>(2 * ((from + count) / 3))};
+            table.move[count][(from + count) % 3] = {static_cast<int8_t>(from),
+                                                     static_cast<int8_t>(2 * ((from + count) / 3))};
     return table;
 }();
 
@@ -130,8 +131,13 @@ class MinimalSearch {
 public:
     // `prefix` codewords (those of the data's meaning) come first, in ASCII.
     MinimalSearch(const uint8_t* input, int32_t length, int32_t prefix, bool gs1, bool lenientEnd)
-        : input_(input), length_(length), prefix_(prefix), gs1_(gs1), lenient_(lenientEnd),
-          nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]), savedFrom_(length + 1) {}
+        : input_(input),
+          length_(length),
+          prefix_(prefix),
+          gs1_(gs1),
+          lenient_(lenientEnd),
+          nodes_(new Node[static_cast<size_t>(length + 1) * kStateCount]),
+          savedFrom_(length + 1) {}
 
     // The fewest codewords that hold the input when no capacity bounds
     // them, or kNever. Must come first: the solves for a capacity start
@@ -205,9 +211,7 @@ private:
         for (int32_t i = from; i <= std::min(from + 1, length_); ++i) MarkUnreached(i);
     }
 
-    void MarkUnreached(int32_t i) {
-        std::memcpy(static_cast<void*>(&At(i, 0)), &kUnreachedRow, sizeof kUnreachedRow);
-    }
+    void MarkUnreached(int32_t i) { std::memcpy(static_cast<void*>(&At(i, 0)), &kUnreachedRow, sizeof kUnreachedRow); }
 
     // Positions are made unreached just before moves reach them: two ahead.
     // The unbounded solve notes the highest cost of each position's nodes
@@ -238,7 +242,8 @@ private:
     }
 
     static void RelaxSegment(Node& node, int32_t cost, int bytes, int from, Move move) {
-        if (Base256Better(cost, bytes, node)) node = Node{cost, static_cast<int16_t>(bytes), static_cast<int8_t>(from), move};
+        if (Base256Better(cost, bytes, node))
+            node = Node{cost, static_cast<int16_t>(bytes), static_cast<int8_t>(from), move};
     }
 
     // An unreachable node costs kNever, far above any capacity: no move
@@ -581,8 +586,8 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
 }  // namespace
 
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
-                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
-                          const DataMeaning& meaning, bool lenientEnd) {
+                          int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure, const DataMeaning& meaning,
+                          bool lenientEnd) {
     sizeIndex = -1;
     if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
         error != EncodeError::None)

@@ -107,13 +107,13 @@ MappingPlacement MapPlacement(int32_t sizeIndex) {
     MappingPlacement placement;
     placement.bitModules.reserve(static_cast<size_t>(size.totalCodewords()) * 8);
     Walk walk{size.mappingRows(), size.mappingCols(),
-              std::vector<uint8_t>(static_cast<size_t>(size.mappingRows()) * size.mappingCols()),
-              placement.bitModules};
+              std::vector<uint8_t>(static_cast<size_t>(size.mappingRows()) * size.mappingCols()), placement.bitModules};
     walk.Run();
     // Sizes whose mapping matrix has four modules more than their codewords
     // need get the fixed pattern in the bottom-right corner.
     if (walk.Unvisited(walk.rows - 1, walk.cols - 1))
-        placement.fixedDark = {(walk.rows - 1) * walk.cols + walk.cols - 1, (walk.rows - 2) * walk.cols + walk.cols - 2};
+        placement.fixedDark = {(walk.rows - 1) * walk.cols + walk.cols - 1,
+                               (walk.rows - 2) * walk.cols + walk.cols - 2};
     return placement;
 }
 
@@ -157,8 +157,8 @@ int32_t ModuleStatus(const Ecc200Message* message, int32_t sizeIndex, int32_t ro
     if (rows < 1 || row < 0 || row >= rows || col < 0 || col >= cols) return -1;
 
     constexpr int32_t kDark = ModuleDarkBits;
-    if (row % (regionRows + 2) == 0) return kDark;        // solid bottom line of each region
-    if (col % (regionCols + 2) == 0) return kDark;        // solid left line
+    if (row % (regionRows + 2) == 0) return kDark;                           // solid bottom line of each region
+    if (col % (regionCols + 2) == 0) return kDark;                           // solid left line
     if ((row + 1) % (regionRows + 2) == 0) return col % 2 == 0 ? kDark : 0;  // top clock line
     if ((col + 1) % (regionCols + 2) == 0) return row % 2 == 0 ? kDark : 0;  // right clock line
 

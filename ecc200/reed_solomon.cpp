@@ -27,7 +27,7 @@ constexpr GaloisTables BuildTables() {
         if (value & 0x100) value ^= kFieldPolynomial;
     }
     t.exp[255] = 1;
-    t.log[1] = 255;  // equal to 0 modulo 255, the only way the table is used
+    t.log[1] = 255;   // equal to 0 modulo 255, the only way the table is used
     t.log[0] = -255;  // never read: multiplication by 0 is answered first
     return t;
 }

@@ -77,8 +77,8 @@ public:
         part.detectMacro = false;  // a header in one part and its trailer in another
         for (int32_t i = 0, begin = 0; i < count; begin = ends[static_cast<size_t>(i++)]) {
             part.meaning = MeaningOf(i, count);
-            EncodeResult symbol = glyphrun::Encode(
-                {data_ + begin, static_cast<size_t>(ends[static_cast<size_t>(i)] - begin)}, part);
+            EncodeResult symbol =
+                glyphrun::Encode({data_ + begin, static_cast<size_t>(ends[static_cast<size_t>(i)] - begin)}, part);
             if (!symbol) {
                 result.symbols.clear();
                 result.failure = symbol.failure;

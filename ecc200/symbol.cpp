@@ -34,7 +34,8 @@ void LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mappin
             for (int32_t c = 0; c < size.cols; c += 2) out[c] = 1;
             continue;
         }
-        const uint8_t* data = mapping + static_cast<size_t>((r / regionHeight) * size.regionRows + inRegion - 1) * mappingCols;
+        const uint8_t* data =
+            mapping + static_cast<size_t>((r / regionHeight) * size.regionRows + inRegion - 1) * mappingCols;
         // The right clock line is dark on every second row from the bottom,
         // whose row count is even.
         const uint8_t clock = (size.rows - 1 - r) % 2 == 0 ? 1 : 0;
@@ -64,7 +65,8 @@ void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex
     LayOutModules(symbol, size, mapping);
 }
 
-constexpr std::string_view kMacroHeaderStart = "[)>\x1e" "0";  // then 5 or 6, and GS
+constexpr std::string_view kMacroHeaderStart = "[)>\x1e"
+                                               "0";  // then 5 or 6, and GS
 constexpr std::string_view kMacroTrailer = "\x1e\x04";
 constexpr size_t kMacroHeaderLength = kMacroHeaderStart.size() + 2;
 
@@ -130,8 +132,8 @@ namespace glyphrun {
 namespace {
 
 constexpr uint8_t kLatchC40Codeword = 230, kLatchBase256Codeword = 231, kStructuredAppendCodeword = 233,
-                  kLatchX12Codeword = 238, kLatchTextCodeword = 239, kLatchEdifactCodeword = 240,
-                  kEciCodeword = 241, kUnlatch = 254;
+                  kLatchX12Codeword = 238, kLatchTextCodeword = 239, kLatchEdifactCodeword = 240, kEciCodeword = 241,
+                  kUnlatch = 254;
 
 // The codewords of the Base 256 field that starts at `at` (its latch
 // there): the latch, the length and the bytes.
@@ -188,11 +190,26 @@ std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
         int32_t count = 1;
         EncodeScheme scheme = EncodeScheme::Ascii;
         switch (codeword) {
-            case kLatchC40Codeword: scheme = EncodeScheme::C40; count = TripletRun(data, at, end); break;
-            case kLatchTextCodeword: scheme = EncodeScheme::Text; count = TripletRun(data, at, end); break;
-            case kLatchX12Codeword: scheme = EncodeScheme::X12; count = TripletRun(data, at, end); break;
-            case kLatchEdifactCodeword: scheme = EncodeScheme::Edifact; count = EdifactRun(data, at, end); break;
-            case kLatchBase256Codeword: scheme = EncodeScheme::Base256; count = Base256Field(data, at, end); break;
+            case kLatchC40Codeword:
+                scheme = EncodeScheme::C40;
+                count = TripletRun(data, at, end);
+                break;
+            case kLatchTextCodeword:
+                scheme = EncodeScheme::Text;
+                count = TripletRun(data, at, end);
+                break;
+            case kLatchX12Codeword:
+                scheme = EncodeScheme::X12;
+                count = TripletRun(data, at, end);
+                break;
+            case kLatchEdifactCodeword:
+                scheme = EncodeScheme::Edifact;
+                count = EdifactRun(data, at, end);
+                break;
+            case kLatchBase256Codeword:
+                scheme = EncodeScheme::Base256;
+                count = Base256Field(data, at, end);
+                break;
             case kEciCodeword: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
             // Its position and file identification may look like latches.
             case kStructuredAppendCodeword: count = 4; break;

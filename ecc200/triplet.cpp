@@ -7,20 +7,30 @@ namespace {
 constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30, kFnc1Value = 27;
 
 constexpr int MapX12(uint8_t byte, uint8_t values[4]) {
-    if (byte == 13) values[0] = 0;
-    else if (byte == '*') values[0] = 1;
-    else if (byte == '>') values[0] = 2;
-    else if (byte == ' ') values[0] = 3;
-    else if (byte >= '0' && byte <= '9') values[0] = byte - 44;
-    else if (byte >= 'A' && byte <= 'Z') values[0] = byte - 51;
-    else return 0;
+    if (byte == 13)
+        values[0] = 0;
+    else if (byte == '*')
+        values[0] = 1;
+    else if (byte == '>')
+        values[0] = 2;
+    else if (byte == ' ')
+        values[0] = 3;
+    else if (byte >= '0' && byte <= '9')
+        values[0] = byte - 44;
+    else if (byte >= 'A' && byte <= 'Z')
+        values[0] = byte - 51;
+    else
+        return 0;
     return 1;
 }
 
 // The values of a byte below 128 in C40 or Text (which differ only in the
 // case of letters).
 constexpr int MapBasic(uint8_t byte, bool text, uint8_t* values) {
-    const auto one = [&](int a) { values[0] = static_cast<uint8_t>(a); return 1; };
+    const auto one = [&](int a) {
+        values[0] = static_cast<uint8_t>(a);
+        return 1;
+    };
     const auto two = [&](int a, int b) {
         values[0] = static_cast<uint8_t>(a);
         values[1] = static_cast<uint8_t>(b);
@@ -140,8 +150,8 @@ int TripletValueCount(uint8_t byte, EncodeScheme scheme, bool fnc1) {
 
 void PutTriplet(EncodationState& state, const uint8_t values[3]) {
     const int32_t v = 1600 * values[0] + 40 * values[1] + values[2] + 1;
-    const bool triplet = state.scheme == EncodeScheme::C40 || state.scheme == EncodeScheme::Text ||
-                         state.scheme == EncodeScheme::X12;
+    const bool triplet =
+        state.scheme == EncodeScheme::C40 || state.scheme == EncodeScheme::Text || state.scheme == EncodeScheme::X12;
     // Both codewords at once where both fit; PutValue records a failure.
     const int32_t index = state.written / 12;
     if (triplet && state.error == EncodationError::None && index + 1 < kMaxDataCodewords) {

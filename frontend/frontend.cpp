@@ -53,14 +53,15 @@ Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options) {
                                                  std::to_string(kBarcodeTextSize));
     // A zero module size would give an empty picture, a negative margin a cut symbol.
     if (options->moduleSize < 1)
-        return Fail(BarcodeError::BadModuleSize, "the module size " + std::to_string(options->moduleSize) + " is below 1");
+        return Fail(BarcodeError::BadModuleSize,
+                    "the module size " + std::to_string(options->moduleSize) + " is below 1");
     if (options->margin < 0)
         return Fail(BarcodeError::BadMargin, "the margin " + std::to_string(options->margin) + " is negative");
     if (options->length == 0) {
         const void* zero = std::memchr(options->text, 0, kBarcodeTextSize);
         if (!zero)
-            return Fail(BarcodeError::Unterminated, "the text has no terminating zero byte in its " +
-                                                        std::to_string(kBarcodeTextSize) + " bytes");
+            return Fail(BarcodeError::Unterminated,
+                        "the text has no terminating zero byte in its " + std::to_string(kBarcodeTextSize) + " bytes");
         options->length = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - options->text);
     }
 
@@ -91,8 +92,7 @@ int ReleaseBarcodeBitmap() {
     return 1;
 }
 
-HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background,
-                          COLORREF bar) {
+HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background, COLORREF bar) {
     if (!image || !image->pixels) return nullptr;
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);

@@ -37,7 +37,7 @@ void PackRow(const uint8_t* modules, int32_t cols, const RasterStyle& style, uin
     }
     const uint64_t ones = (uint64_t{1} << side) - 1;
     uint8_t* out = row + style.margin / 8;
-    uint64_t pixels = 0;             // the newest `held` pixels in the low bits
+    uint64_t pixels = 0;              // the newest `held` pixels in the low bits
     int32_t held = style.margin % 8;  // the first are the margin's, light
     for (int32_t c = 0; c < cols; ++c) {
         pixels = (pixels << side) | (ones & (0 - static_cast<uint64_t>(modules[c] & 1)));
@@ -112,7 +112,8 @@ Status CheckPictureSides(const Symbol& symbol, const RasterStyle& style) {
 
 Status RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& image) {
     if (style.moduleSize < 1)
-        return Status::Failed(RenderError::BadStyle, "the module size " + std::to_string(style.moduleSize) + " is below 1");
+        return Status::Failed(RenderError::BadStyle,
+                              "the module size " + std::to_string(style.moduleSize) + " is below 1");
     if (style.margin < 0)
         return Status::Failed(RenderError::BadStyle, "the margin " + std::to_string(style.margin) + " is negative");
     if (Status sides = CheckPictureSides(symbol, style); !sides) return sides;
@@ -136,7 +137,8 @@ Status RenderSymbol(const Symbol& symbol, const RasterStyle& style, GrImage& ima
         std::memset(packed.data(), 0, stride);
         PackRow(symbol.modules.data() + static_cast<size_t>(r) * symbol.cols, symbol.cols, style, packed.data());
         const uint32_t top = static_cast<uint32_t>(style.margin + r * style.moduleSize);
-        for (int32_t i = 0; i < style.moduleSize; ++i) std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
+        for (int32_t i = 0; i < style.moduleSize; ++i)
+            std::memcpy(image.GetBits(height - 1 - top - i), packed.data(), stride);
     }
     return {};
 }

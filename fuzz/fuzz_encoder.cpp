@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reason = result ? "" : result.reason();
     }
     if (symbols.empty() && reason.empty()) Abort("a failure without its reason", scheme, requested);
-    if (!symbols.empty() && !ReadsBack(symbols, std::string(reinterpret_cast<const char*>(input), bytes.size()),
-                                       meaning))
+    if (!symbols.empty() &&
+        !ReadsBack(symbols, std::string(reinterpret_cast<const char*>(input), bytes.size()), meaning))
         Abort("the symbols do not read back", scheme, requested);
     for (const Symbol& symbol : symbols)
         if (const std::string fault = testing::EndFormFault(symbol); !lenientEnd && !fault.empty())

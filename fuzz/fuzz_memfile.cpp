@@ -40,7 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 2:  // seek
                 if (!file.Seek(static_cast<int8_t>(a) * 16 + b, b % 3)) std::abort();
                 {
-                    const long base = b % 3 == 0 ? 0 : b % 3 == 1 ? static_cast<long>(position) : static_cast<long>(model.size());
+                    const long base = b % 3 == 0   ? 0
+                                      : b % 3 == 1 ? static_cast<long>(position)
+                                                   : static_cast<long>(model.size());
                     const long target = base + static_cast<int8_t>(a) * 16 + b;
                     position = target < 0 ? 0 : static_cast<size_t>(target);
                 }

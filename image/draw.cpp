@@ -27,8 +27,8 @@ bool GrImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette) {
         RealizePalette(screen);
     }
     // The block starts with the header and palette, as the conversion wants.
-    const int lines = GetDIBits(screen, bitmap, 0, GetHeight(), GetBits(), reinterpret_cast<BITMAPINFO*>(dib_),
-                                DIB_RGB_COLORS);
+    const int lines =
+        GetDIBits(screen, bitmap, 0, GetHeight(), GetBits(), reinterpret_cast<BITMAPINFO*>(dib_), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (lines == 0) {
         SetLastError("GetDIBits failed");
@@ -54,7 +54,9 @@ struct PaintBox {
 PaintBox PaintBoxOf(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy) {
     RECT box{};
     GetClipBox(dc, &box);
-    const auto clamp = [](int64_t v, int64_t low, int64_t high) { return static_cast<int32_t>(std::max(low, std::min(high, v))); };
+    const auto clamp = [](int64_t v, int64_t low, int64_t high) {
+        return static_cast<int32_t>(std::max(low, std::min(high, v)));
+    };
     const int32_t top = clamp(y, box.top, box.bottom);
     const int32_t left = clamp(x, box.left, box.right);
     const int32_t right = clamp(int64_t{x} + cx, box.left, box.right);

@@ -246,8 +246,10 @@ void GrImage::SwapIndex(uint8_t a, uint8_t b) {
     for (uint32_t y = 0; y < GetHeight(); ++y)
         for (uint32_t x = 0; x < GetWidth(); ++x) {
             const uint8_t index = GetPixelIndex(x, y);
-            if (index == a) SetPixelIndex(x, y, b);
-            else if (index == b) SetPixelIndex(x, y, a);
+            if (index == a)
+                SetPixelIndex(x, y, b);
+            else if (index == b)
+                SetPixelIndex(x, y, a);
         }
 }
 
@@ -281,7 +283,8 @@ uint8_t GrImage::GetNearestIndex(RGBQUAD color) {
 // ---------------------------------------------------------------- pixels
 
 RGBQUAD GrImage::GetTransColor() const {
-    if (header_.biBitCount < 24 && info_.transIndex >= 0) return GetPaletteColor(static_cast<uint8_t>(info_.transIndex));
+    if (header_.biBitCount < 24 && info_.transIndex >= 0)
+        return GetPaletteColor(static_cast<uint8_t>(info_.transIndex));
     return info_.transColor;
 }
 

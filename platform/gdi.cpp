@@ -27,10 +27,10 @@ std::vector<RGBQUAD> SystemPalette(int bpp) {
         add(0, 0, 0);
         add(255, 255, 255);
     } else if (bpp == 4) {
-        static constexpr int kVga[16][3] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-                                            {0, 0, 128},   {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-                                            {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-                                            {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        static constexpr int kVga[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                            {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                            {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
         for (const auto& c : kVga) add(c[0], c[1], c[2]);
     } else {
         // A 6 x 6 x 6 colour cube and 40 greys.
@@ -182,9 +182,9 @@ struct DeviceContext {
     DcKind kind = DcKind::Memory;
     Bitmap* surface = nullptr;  // the selected bitmap, or the caller's buffer
     HBITMAP surfaceHandle = nullptr;
-    Bitmap buffer;              // the surface of a buffer context
+    Bitmap buffer;  // the surface of a buffer context
     bool clipped = false;
-    Region clip;                // device coordinates, when clipped
+    Region clip;  // device coordinates, when clipped
     int stretchMode = kBlackOnWhite;
     HPALETTE palette = nullptr;
 };
@@ -230,7 +230,8 @@ public:
         const size_t index = (value & 0xFFFF);
         if (index == 0 || index > kSlots) return nullptr;
         const Slot& slot = slots_[index - 1];
-        if (slot.generation.load(std::memory_order_acquire) != (value >> 16) || slot.kind.load() != kind) return nullptr;
+        if (slot.generation.load(std::memory_order_acquire) != (value >> 16) || slot.kind.load() != kind)
+            return nullptr;
         return static_cast<T*>(slot.object.load());
     }
 
@@ -351,7 +352,8 @@ bool ReadFormat(const BITMAPINFO* info, DibFormat& format) {
     format.bpp = h.biBitCount;
     format.stride = StrideOf(format.width, format.bpp);
     if (format.stride * format.height > kMaxBitmapBytes) return false;
-    if (format.bpp <= 8) format.colors = h.biClrUsed && h.biClrUsed <= (1u << format.bpp) ? h.biClrUsed : 1 << format.bpp;
+    if (format.bpp <= 8)
+        format.colors = h.biClrUsed && h.biClrUsed <= (1u << format.bpp) ? h.biClrUsed : 1 << format.bpp;
     return true;
 }
 
@@ -504,8 +506,13 @@ BOOL DeleteObject(HGDIOBJ object) {
 int GetObject(HGDIOBJ object, int size, void* out) {
     const Bitmap* bitmap = FindBitmap(object);
     if (!bitmap || !out || size < static_cast<int>(sizeof(BITMAP))) return 0;
-    BITMAP description{0, bitmap->width, bitmap->height, static_cast<int32_t>(bitmap->stride), 1,
-                       static_cast<uint16_t>(bitmap->bpp), bitmap->dibSection ? bitmap->pixels : nullptr};
+    BITMAP description{0,
+                       bitmap->width,
+                       bitmap->height,
+                       static_cast<int32_t>(bitmap->stride),
+                       1,
+                       static_cast<uint16_t>(bitmap->bpp),
+                       bitmap->dibSection ? bitmap->pixels : nullptr};
     std::memcpy(out, &description, sizeof description);
     return sizeof description;
 }
@@ -539,8 +546,8 @@ COLORREF GetPixel(HDC dc, int32_t x, int32_t y) {
     return context->surface->Get(x, y);
 }
 
-BOOL BitBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sourceX,
-            int32_t sourceY, uint32_t rop) {
+BOOL BitBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sourceX, int32_t sourceY,
+            uint32_t rop) {
     DeviceContext* to = FindDc(dest);
     const DeviceContext* from = FindDc(source);
     if (!to || !from || rop != SRCCOPY || !to->surface || !from->surface || width < 0 || height < 0) return 0;
@@ -578,7 +585,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BI
     if (format.bpp <= 8) {
         // The bitmap's own colours when it has as many, else the system's.
         colors = source->bpp == format.bpp ? source->palette : SystemPalette(format.bpp);
-        std::copy(colors.begin(), colors.end(), reinterpret_cast<RGBQUAD*>(reinterpret_cast<uint8_t*>(info) + info->bmiHeader.biSize));
+        std::copy(colors.begin(), colors.end(),
+                  reinterpret_cast<RGBQUAD*>(reinterpret_cast<uint8_t*>(info) + info->bmiHeader.biSize));
     }
     // The block holds `count` lines from startScan; a bottom-up block counts
     // its lines from the bitmap's bottom row.
@@ -591,9 +599,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BI
     return static_cast<int>(count);
 }
 
-int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t sourceX,
-                      int32_t sourceY, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
-                      UINT usage) {
+int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t sourceX, int32_t sourceY,
+                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
     DeviceContext* context = FindDc(dc);
     DibFormat format;
     if (!context || !bits || usage != DIB_RGB_COLORS || !ReadFormat(info, format) || !context->surface) return 0;

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QClipboard>
-#include <QShortcut>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
@@ -44,9 +44,13 @@ Picture PictureOf(const QImage& image) {
 struct Window {
     CMainDialog dialog;
     QStringList messages;
-    Window() { dialog.SetNotifier([this](const QString& text) { messages << text; }); }
+    Window() {
+        dialog.SetNotifier([this](const QString& text) { messages << text; });
+    }
     template <typename T>
-    T* Find(const char* name) { return dialog.findChild<T*>(name); }
+    T* Find(const char* name) {
+        return dialog.findChild<T*>(name);
+    }
     void Set(const char* field, const QString& value) { Find<QLineEdit>(field)->setText(value); }
     void Encode() { Find<QPushButton>("encodeButton")->click(); }
     // The preview as the window shows it: all above the controls.
@@ -87,10 +91,11 @@ TEST(Window, BadFieldsStopTheEncodeAndSayWhy) {
     window.Encode();
     ASSERT_TRUE(window.dialog.Image().IsValid());
     const uint32_t width = window.dialog.Image().GetWidth();
-    for (auto [field, value, says] : {std::tuple{"moduleSizeEdit", "abc", "Module Size must be a whole number from 1 to 50"},
-                                      {"moduleSizeEdit", "0", "Module Size"},
-                                      {"marginEdit", "-1", "Margin must be a whole number from 0 to 500"},
-                                      {"sizePatternEdit", "30", "sizePattern must be a whole number from -2 to 29"}}) {
+    for (auto [field, value, says] :
+         {std::tuple{"moduleSizeEdit", "abc", "Module Size must be a whole number from 1 to 50"},
+          {"moduleSizeEdit", "0", "Module Size"},
+          {"marginEdit", "-1", "Margin must be a whole number from 0 to 500"},
+          {"sizePatternEdit", "30", "sizePattern must be a whole number from -2 to 29"}}) {
         Window bad;
         bad.dialog.show();
         bad.Encode();
@@ -164,7 +169,8 @@ TEST(Window, Utf8AndGs1Boxes) {
     reading = ReadSymbolFullyIn(window.Preview(), 4);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->symbologyIdentifier, "]d2");
-    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d" "17261231");
+    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d"
+                              "17261231");
     window.Set("textEdit", QStringLiteral("(01)09506000134353"));
     window.Encode();
     ASSERT_EQ(window.messages.size(), 3);
@@ -284,11 +290,13 @@ TEST(Window, StatusLineSaysWhatWasMade) {
     Window window;
     window.Set("textEdit", QStringLiteral("LABEL-000001 LOT 2026-03-14 QA"));
     window.Encode();
-    EXPECT_EQ(window.Find<QLabel>("statusLine")->text(), QStringLiteral("22 x 22 symbol, 23 of 30 data codewords: ASCII 23"));
+    EXPECT_EQ(window.Find<QLabel>("statusLine")->text(),
+              QStringLiteral("22 x 22 symbol, 23 of 30 data codewords: ASCII 23"));
     window.Set("sizePatternEdit", QStringLiteral("0"));
     window.Encode();
-    EXPECT_EQ(window.Find<QLabel>("statusLine")->text(),
-              QStringLiteral("Nothing was encoded: the input needs 23 data codewords but the requested size 10x10 holds 3."));
+    EXPECT_EQ(
+        window.Find<QLabel>("statusLine")->text(),
+        QStringLiteral("Nothing was encoded: the input needs 23 data codewords but the requested size 10x10 holds 3."));
 }
 
 // Ctrl+C and the context menu's Copy put the whole symbol on the clipboard.

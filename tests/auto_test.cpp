@@ -29,7 +29,9 @@ TEST(AutoBest, WorkedExamples) {
     EXPECT_EQ(Auto("BD]^AECAAD"), (V{67, 69, 94, 95, 66, 70, 68, 66, 66, 69}));  // ties go to ASCII
     EXPECT_EQ(Auto("[A]B^C[D]E^F"), (V{240, 108, 23, 66, 120, 54, 196, 116, 87, 134}));
     EXPECT_EQ(Auto("^^^^^^^^"), (V{240, 121, 231, 158, 121, 231, 158}));
-    for (const std::string s : {"8XEMM4QLA48CLORW876KZ", "[A]B^C[D]E^F", "hello world 123", "ABC\xe9\xe9" "def"})
+    for (const std::string s : {"8XEMM4QLA48CLORW876KZ", "[A]B^C[D]E^F", "hello world 123",
+                                "ABC\xe9\xe9"
+                                "def"})
         EXPECT_EQ(EncodeAndRead(s, EncodeScheme::AutoBest, kSmallestSquare), s);
 }
 
@@ -52,8 +54,9 @@ TEST(AutoBest, NeverFailsWhereASingleSchemeFits) {
     EXPECT_EQ(EncodeBytes("AAAAAAAAAA<&=A", EncodeScheme::AutoBest, 3).codewords.size(), 12u);
     EXPECT_EQ(EncodeAndRead("11 AAAAA**", EncodeScheme::AutoBest, 2), "11 AAAAA**");
     // Failures name what the request offered.
-    EXPECT_EQ(DescribeEncodeFailure(EncodeBytes(std::string(2400, 'A'), EncodeScheme::AutoBest, kSmallestRectangle).failure),
-              "the input needs more than 1558 data codewords but the largest rectangular symbol (16x48) holds 49");
+    EXPECT_EQ(
+        DescribeEncodeFailure(EncodeBytes(std::string(2400, 'A'), EncodeScheme::AutoBest, kSmallestRectangle).failure),
+        "the input needs more than 1558 data codewords but the largest rectangular symbol (16x48) holds 49");
 }
 
 // Long inputs with passes whose steps the choice cannot work out ahead and
@@ -98,7 +101,8 @@ TEST(AutoMinimal, ReachesTheFullCapacities) {
     int32_t size = kSmallestSquare;
     EncodeFailure failure{};
     EXPECT_EQ(EncodeCodewords(small, 4, reinterpret_cast<const uint8_t*>("ABCDEFGHIJ"), 10, EncodeScheme::AutoMinimal,
-                              size, &failure), 0);
+                              size, &failure),
+              0);
     EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
     EXPECT_EQ(size, -1);
 }
@@ -111,8 +115,13 @@ EncodeResult EncodeText(const std::string& input, EncodeOptions options) {
 // data also has separators, never first.
 std::string RandomInput(std::mt19937& rng, int length, bool gs1) {
     static const std::string alphabets[] = {
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz", "0123456789", " *>\r",
-        "!\"#$%&'()+,-./:;<=?@[\\]^_`{|}~", "\x80\xa9\xb1\xc1\xe9\xff", "ABC-12/34.DE:F 5678=9+",  // EDIFACT-friendly
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+        "abcdefghijklmnopqrstuvwxyz",
+        "0123456789",
+        " *>\r",
+        "!\"#$%&'()+,-./:;<=?@[\\]^_`{|}~",
+        "\x80\xa9\xb1\xc1\xe9\xff",
+        "ABC-12/34.DE:F 5678=9+",  // EDIFACT-friendly
     };
     const int kinds = 1 + static_cast<int>(rng() % 7), first = static_cast<int>(rng() % 7);
     std::string input;
@@ -138,7 +147,10 @@ TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
         const bool gs1 = round % 5 == 4;
         std::string input = RandomInput(rng, 1 + static_cast<int>(rng() % (round % 10 == 0 ? 300 : 40)), gs1);
         // Some plain inputs are Macro 05 messages, some programme the reader.
-        if (!gs1 && round % 7 == 1) input = "[)>\x1e" "05\x1d" + input + "\x1e\x04";
+        if (!gs1 && round % 7 == 1)
+            input = "[)>\x1e"
+                    "05\x1d" +
+                    input + "\x1e\x04";
         constexpr int32_t kFamilies[] = {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre};
         const int32_t request =
             round % 4 < 3 ? kFamilies[round % 4] : static_cast<int32_t>(rng() % kAllSymbolSizeCount);

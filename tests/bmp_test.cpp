@@ -11,10 +11,11 @@ using namespace testing;
 TEST(Bmp, OnePixelFileByteForByte) {
     GrImage image(1, 1, 24);
     std::fill(image.GetBits(0), image.GetBits(0) + 3, 0xFF);
-    const Bytes expected = {0x42, 0x4D, 0x3A, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0,  // file header
-                            0x28, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0x18, 0, 0, 0, 0, 0, 4, 0, 0, 0,
-                            0xC4, 0x0E, 0, 0, 0xC4, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // info header
-                            0xFF, 0xFF, 0xFF, 0};  // one white pixel and zero padding
+    const Bytes expected = {
+        0x42, 0x4D, 0x3A, 0, 0,    0,    0, 0, 0,    0,    0x36, 0, 0, 0,  // file header
+        0x28, 0,    0,    0, 1,    0,    0, 0, 1,    0,    0,    0, 1, 0, 0x18, 0, 0, 0, 0, 0,
+        4,    0,    0,    0, 0xC4, 0x0E, 0, 0, 0xC4, 0x0E, 0,    0, 0, 0, 0,    0, 0, 0, 0, 0,  // info header
+        0xFF, 0xFF, 0xFF, 0};  // one white pixel and zero padding
     EXPECT_EQ(EncodeToMemory(image, TypeBmp), expected);
 }
 

@@ -44,14 +44,13 @@ std::string Slurp(const std::string& path) {
 
 class Cli : public glyphrun::testing::TempFolderTest {
 protected:
-
     // Runs the command line through the shell; standard output goes to a
     // file that is read back, or to `device` (such as /dev/full).
     Outcome Run(const std::string& args, const std::string& input = "", const std::string& device = "") {
         const std::string in = dir + "/stdin", out = dir + "/stdout", err = dir + "/stderr";
         std::ofstream(in, std::ios::binary) << input;
-        const std::string command = std::string(GLYPHRUN_CLI) + " " + args + " <" + in + " >" +
-                                    (device.empty() ? out : device) + " 2>" + err;
+        const std::string command =
+            std::string(GLYPHRUN_CLI) + " " + args + " <" + in + " >" + (device.empty() ? out : device) + " 2>" + err;
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, device.empty() ? Slurp(out) : "", Slurp(err)};
     }
@@ -103,7 +102,8 @@ protected:
             // The write may end between the look and the stop: only a
             // process that is still writing once stopped counts.
             int status = 0;
-            if (kill(process.pid, SIGSTOP) != 0 || waitpid(process.pid, &status, WUNTRACED) != process.pid) return false;
+            if (kill(process.pid, SIGSTOP) != 0 || waitpid(process.pid, &status, WUNTRACED) != process.pid)
+                return false;
             if (WIFSTOPPED(status) && WritesInto(process.pid, folder)) return true;
             kill(process.pid, SIGCONT);
         }
@@ -218,8 +218,9 @@ TEST_F(Cli, StandardOutputAsAFileKeepsWhatWasAppendedBefore) {
 TEST_F(Cli, EveryFormatAndSchemeScans) {
     const std::string text = "LOT 2026 12 07";
     for (const char* mode : {"auto", "minimal", "ascii", "c40", "text", "x12", "edifact", "base256"})
-        for (const char* options : {"-o {}.png", "-o {}.gif", "-o {}.bmp", "--png-interlace -o {}.png",
-                                    "--gif-codec plain -o {}.gif", "--gif-codec rle --fg 203080 --bg f0f0a0 -o {}.gif"}) {
+        for (const char* options :
+             {"-o {}.png", "-o {}.gif", "-o {}.bmp", "--png-interlace -o {}.png", "--gif-codec plain -o {}.gif",
+              "--gif-codec rle --fg 203080 --bg f0f0a0 -o {}.gif"}) {
             std::string args = options;
             args.replace(args.find("{}"), 2, Quote(dir + "/symbol"));
             const std::string path = dir + "/symbol" + std::string(options).substr(std::string(options).rfind('.'));
@@ -250,35 +251,34 @@ TEST_F(Cli, FileSizeLimitFailsCleanly) {
 }
 
 TEST_F(Cli, BadUsageExitsTwo) {
-    for (const char* args : {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 48 A", "-s big A",
-                             "-m foo A", "--bogus A", "A B", "-i - A", "-o", "-o x.jpg A", "--fg red A",
-                             "--bg 12345 A", "--gif-codec zip A"}) {
+    for (const char* args :
+         {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 48 A", "-s big A", "-m foo A", "--bogus A", "A B",
+          "-i - A", "-o", "-o x.jpg A", "--fg red A", "--bg 12345 A", "--gif-codec zip A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
-    for (const char* args : {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A",
-                             "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A", "--gs1 --utf8 A",
-                             "--dmre A", "--dmre -s 26x48 A",
-                             "--eci 1000000 A", "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A",
-                             "--lenient-end -m c40 A",
-                             // exactly what is meant: no spaces, signs, hexadecimal or other letters
-                             "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A",
-                             "--xdim 0x10 -o x.svg A", "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
-                             // colours too alike for a scanner
-                             "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
-                             // what claims the first codeword, and Structured Append's files
-                             "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A",
-                             "--structapp 17 A", "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A",
-                             "--structapp 2 --structapp-id 1 A", "--structapp 2 --batch -i - -o #.png",
-                             "--structapp 2 -o - A"}) {
+    for (const char* args :
+         {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A",
+          "-s 16x A", "--list-sizes A", "--gs1 --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A",
+          "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A", "--lenient-end -m c40 A",
+          // exactly what is meant: no spaces, signs, hexadecimal or other letters
+          "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A", "--xdim 0x10 -o x.svg A",
+          "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
+          // colours too alike for a scanner
+          "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
+          // what claims the first codeword, and Structured Append's files
+          "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A", "--structapp 17 A",
+          "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A", "--structapp 2 --structapp-id 1 A",
+          "--structapp 2 --batch -i - -o #.png", "--structapp 2 -o - A"}) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
     }
-    EXPECT_EQ(Run("-s 10X10 A").err.rfind(
-                  "glyphrun-cli: --size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48 (--list-sizes shows them), not '10X10'\n",
-                  0),
+    EXPECT_EQ(Run("-s 10X10 A")
+                  .err.rfind("glyphrun-cli: --size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48 "
+                             "(--list-sizes shows them), not '10X10'\n",
+                             0),
               0u);
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
@@ -335,7 +335,8 @@ TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
     const std::pair<const char*, const char*> expected[] = {
         {"01", "LINE ONE"}, {"02", "line two"}, {"04", "LINE FOUR"}};
     for (const auto& [number, text] : expected) {
-        const auto picture = glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/label-" + number + ".png"));
+        const auto picture =
+            glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/label-" + number + ".png"));
         ASSERT_TRUE(picture) << number;
         EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 2), text);
     }
@@ -351,7 +352,8 @@ TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
     std::string input;
     for (int i = 1; i <= 12; ++i) input += "Label " + std::to_string(i * 7919) + "\n";
     for (const char* jobs : {"1", "4"}) {
-        const Outcome o = Run("--batch -i - -j " + std::string(jobs) + " -o " + Quote(dir + "/j" + jobs + "-#.gif"), input);
+        const Outcome o =
+            Run("--batch -i - -j " + std::string(jobs) + " -o " + Quote(dir + "/j" + jobs + "-#.gif"), input);
         ASSERT_EQ(o.status, 0) << o.err;
         EXPECT_EQ(o.err, "glyphrun-cli: 12 of 12 symbols written\n");
     }
@@ -367,28 +369,33 @@ TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
 TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
     const std::string png = dir + "/gs1.png";
     ASSERT_EQ(Run("--gs1 --module 3 -o " + Quote(png) + " '(01)09506000134352(10)ABC123(17)261231'").status, 0);
-    auto reading = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    auto reading =
+        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->symbologyIdentifier, "]d2");
-    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d" "17261231");
+    EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d"
+                              "17261231");
     const Outcome bad = Run("--gs1 -o " + Quote(png) + " '(01)09506000134353'");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "glyphrun-cli: (01): the check digit is 3 but should be 2\n");
 
     const std::string text = "Grüße Καλημέρα 日本 😀";
     ASSERT_EQ(Run("--utf8 --module 3 -o " + Quote(png) + " " + Quote(text)).status, 0);
-    reading = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    reading =
+        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->text, text);
-    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err, "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2 (--binary encodes bytes as they are)\n");
+    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err,
+              "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2 (--binary encodes bytes as they are)\n");
 
     const std::string svg = dir + "/label.svg", rendered = dir + "/svg.png";
     ASSERT_EQ(Run("--xdim 0.5 --fg 203080 -o " + Quote(svg) + " 'LOT 42'").status, 0);
     // 12 modules and the default quiet zone of 2 on each side.
     EXPECT_NE(Slurp(svg).find("width=\"8mm\""), std::string::npos);
     ASSERT_EQ(std::system(("rsvg-convert -z 3 -o " + Quote(rendered) + " " + Quote(svg)).c_str()), 0);
-    EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
-              "LOT 42");
+    EXPECT_EQ(
+        glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
+        "LOT 42");
 }
 
 // A run ended by a signal in the middle of a write leaves no temporary
@@ -401,7 +408,8 @@ TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
     const auto read = [&](const std::string& args) {
         const Outcome o = Run("--module 3 -o " + Quote(png) + " " + args);
         EXPECT_EQ(o.status, 0) << args << ": " << o.err;
-        return glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+        return glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)),
+                                                    3);
     };
     auto reading = read(Quote("café"));
     ASSERT_TRUE(reading);
@@ -467,13 +475,16 @@ TEST_F(Cli, PrintedSizeThroughDpiAndXdim) {
     o = Run("--dpi 300 --xdim 0.3 -o " + Quote(png) + " 'LOT 42'");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "glyphrun-cli: warning: --xdim 0.3 at 300 dpi is 4 pixels a module, 0.339 mm when printed\n");
-    EXPECT_EQ(Run("--xdim 0.5 -o " + Quote(png) + " A").err.rfind(
-                  "glyphrun-cli: --xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels\n", 0),
-              0u);
+    EXPECT_EQ(
+        Run("--xdim 0.5 -o " + Quote(png) + " A")
+            .err.rfind(
+                "glyphrun-cli: --xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels\n",
+                0),
+        0u);
     o = Run("--dpi 10 --xdim 0.5 -o " + Quote(png) + " A");
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.err.rfind("glyphrun-cli: --xdim 0.5 at 10 dpi is 0.20 pixels a module; it must come to 1 to 16384\n", 0),
-              0u);
+    EXPECT_EQ(
+        o.err.rfind("glyphrun-cli: --xdim 0.5 at 10 dpi is 0.20 pixels a module; it must come to 1 to 16384\n", 0), 0u);
 }
 
 TEST_F(Cli, RotatedInEveryFormat) {
@@ -483,10 +494,11 @@ TEST_F(Cli, RotatedInEveryFormat) {
         ASSERT_EQ(o.status, 0) << extension << ": " << o.err;
         std::string raster = path;
         if (std::string(extension) == ".svg" || std::string(extension) == ".eps") {
-            const std::string render = std::string(extension) == ".svg"
-                                           ? "rsvg-convert -o " + Quote(png) + " " + Quote(path)
-                                           : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" +
-                                                 Quote(png) + " " + Quote(path);
+            const std::string render =
+                std::string(extension) == ".svg"
+                    ? "rsvg-convert -o " + Quote(png) + " " + Quote(path)
+                    : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" + Quote(png) +
+                          " " + Quote(path);
             ASSERT_EQ(std::system(render.c_str()), 0) << extension;
             raster = png;
         }
@@ -513,7 +525,8 @@ TEST_F(Cli, TransparentBackground) {
         ASSERT_TRUE(picture) << args;
         EXPECT_EQ(picture->at(0, 0).a, 0) << args;  // the quiet zone
         int bars = 0;
-        for (const auto& pixel : picture->pixels) bars += pixel.a == 255 && pixel == (glyphrun::testing::Rgba{0x20, 0x30, 0x80, 255});
+        for (const auto& pixel : picture->pixels)
+            bars += pixel.a == 255 && pixel == (glyphrun::testing::Rgba{0x20, 0x30, 0x80, 255});
         EXPECT_GT(bars, 0) << args;
         glyphrun::testing::Picture onPaper = *picture;  // as printed on white
         for (auto& pixel : onPaper.pixels)
@@ -528,7 +541,8 @@ TEST_F(Cli, TransparentBackground) {
     Outcome o = Run("--bg none -o " + Quote(dir + "/t.bmp") + " A");
     EXPECT_EQ(o.status, 2);
     EXPECT_EQ(o.err.rfind("glyphrun-cli: a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no "
-                          "transparency\n", 0),
+                          "transparency\n",
+                          0),
               0u);
     EXPECT_EQ(Run("--bg ffffff80 -o " + Quote(dir + "/t.png") + " A").status, 2);
     EXPECT_EQ(Run("--fg 00000000 -o " + Quote(dir + "/t.png") + " A").status, 2);
@@ -545,8 +559,10 @@ TEST_F(Cli, VerboseSaysWhatWasMade) {
     EXPECT_NE(o.err.find("; ECI 26 (UTF-8); "), std::string::npos) << o.err;
     std::ofstream(dir + "/lines.txt") << "AB\n";
     o = Run("-v --batch -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.png"));
-    EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: 10x10 (index 0), 2 of 3 data codewords, ASCII 2; "
-                     "ISO 8859-1; " + dir + "/l-1.png\nglyphrun-cli: 1 of 1 symbols written\n");
+    EXPECT_EQ(o.err, "glyphrun-cli: " + dir +
+                         "/lines.txt line 1: 10x10 (index 0), 2 of 3 data codewords, ASCII 2; "
+                         "ISO 8859-1; " +
+                         dir + "/l-1.png\nglyphrun-cli: 1 of 1 symbols written\n");
 }
 
 // A message over several files, each read back in its place; a macro
@@ -563,7 +579,8 @@ TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
     std::string joined;
     for (int part = 1; part <= count; ++part) {
         const std::string path = dir + "/label-" + std::to_string(part) + ".png";
-        const std::string place = "; symbol " + std::to_string(part) + " of " + std::to_string(count) + ", file id 17,42; ";
+        const std::string place =
+            "; symbol " + std::to_string(part) + " of " + std::to_string(count) + ", file id 17,42; ";
         EXPECT_NE(o.err.find(place + path + "\n"), std::string::npos) << o.err;
         const auto reading =
             glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(path)), 4);
@@ -586,7 +603,8 @@ TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
 
     const std::string png = dir + "/setup.png";
     ASSERT_EQ(Run("--reader-init -o " + Quote(png) + " SETUP").status, 0);
-    const auto setup = glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 4);
+    const auto setup =
+        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 4);
     ASSERT_TRUE(setup);
     EXPECT_TRUE(setup->readerInit);
     EXPECT_EQ(setup->bytes, "SETUP");
@@ -621,7 +639,8 @@ TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     std::ofstream list(lines);
     for (int i = 0; i < 300; ++i) list << std::string(600, 'X') << "\n";
     list.close();
-    Process batch = startAndStopWhileWriting({"--batch", "-j2", "--module", "150", "-i", lines, "-o", out + "/l-###.bmp"});
+    Process batch =
+        startAndStopWhileWriting({"--batch", "-j2", "--module", "150", "-i", lines, "-o", out + "/l-###.bmp"});
     ASSERT_GT(batch.pid, 0);
     kill(batch.pid, SIGINT);
     kill(batch.pid, SIGCONT);
@@ -640,7 +659,8 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
     const std::string digits(3116, '1');
     const auto runLimited = [&](int kilobytes, const std::string& args) {
         const std::string limit = "ulimit -v " + std::to_string(kilobytes) + "; ";
-        const int raw = std::system(("(" + limit + GLYPHRUN_CLI + " " + args + " 2>" + Quote(dir + "/err") + ")").c_str());
+        const int raw =
+            std::system(("(" + limit + GLYPHRUN_CLI + " " + args + " 2>" + Quote(dir + "/err") + ")").c_str());
         return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, "", Slurp(dir + "/err")};
     };
     Outcome o = runLimited(250000, "--module 112 --quiet-zone 1 -o " + Quote(dir + "/x.pgm") + " " + digits);
@@ -652,7 +672,8 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
         EXPECT_EQ(o.err, "glyphrun-cli: out of memory\n") << name;
     }
     std::ofstream(dir + "/lines.txt") << digits << "\nSMALL\n";
-    o = runLimited(250000, "--batch -j1 --module 112 --quiet-zone 1 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.pgm"));
+    o = runLimited(250000, "--batch -j1 --module 112 --quiet-zone 1 -i " + Quote(dir + "/lines.txt") + " -o " +
+                               Quote(dir + "/l-#.pgm"));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: out of memory\n" +
                          "glyphrun-cli: 1 of 2 symbols written; 1 failed\n");
@@ -686,7 +707,7 @@ TEST_F(Cli, BatchStreamsItsInputInFlatMemory) {
 // Standard output that cannot take the bytes is a failure with its reason.
 TEST_F(Cli, FailedStandardOutputIsAFailure) {
     for (const std::string& args : {"--codewords -o " + Quote(dir + "/cw.png") + " X", std::string("--help"),
-                                   std::string("--list-sizes"), std::string("X"), std::string("-o - X")}) {
+                                    std::string("--list-sizes"), std::string("X"), std::string("-o - X")}) {
         const Outcome o = Run(args, "", "/dev/full");
         EXPECT_EQ(o.status, 1) << args;
         EXPECT_EQ(o.err, "glyphrun-cli: cannot write to standard output: No space left on device\n") << args;
@@ -718,8 +739,8 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     Outcome o = Run("--batch -j4 -i - -o " + Quote(dir + "/missing/l-####.png"), input);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
-    EXPECT_EQ(o.err.rfind("glyphrun-cli: standard input line 1: cannot write " + dir + "/missing/l-0001.png: " +
-                              "No such file or directory\nglyphrun-cli: stopped at line 1",
+    EXPECT_EQ(o.err.rfind("glyphrun-cli: standard input line 1: cannot write " + dir +
+                              "/missing/l-0001.png: " + "No such file or directory\nglyphrun-cli: stopped at line 1",
                           0),
               0u)
         << o.err;
@@ -731,11 +752,14 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     ASSERT_EQ(symlink("l-1.png", (out + "/l-4.png").c_str()), 0);
     o = Run("--batch -j4 -i - -o " + Quote(out + "/l-#.png"), "ONE\nTWO\nTHREE\nFOUR\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("line 3: " + out + "/l-3.png is the same file as the output of line 2"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("line 4: " + out + "/l-4.png is the same file as the output of line 1"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("line 3: " + out + "/l-3.png is the same file as the output of line 2"), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("line 4: " + out + "/l-4.png is the same file as the output of line 1"), std::string::npos)
+        << o.err;
     EXPECT_NE(o.err.find("2 of 4 symbols written; 2 failed"), std::string::npos) << o.err;
     const auto read = [&](const std::string& name) {
-        return glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(out + "/" + name)), 4);
+        return glyphrun::testing::ReadSymbolIn(
+            *glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(out + "/" + name)), 4);
     };
     EXPECT_EQ(read("x.png"), "TWO");
     EXPECT_EQ(read("l-1.png"), "ONE");
@@ -796,7 +820,7 @@ TEST_F(Cli, OneQuietZoneRuleForEveryFormat) {
     EXPECT_EQ(widthOf("--quiet-zone 5", ""), 10 * 3 + 2 * 15);
     EXPECT_EQ(widthOf("--quiet-zone 5 --margin 1", below), 10 * 3 + 2 * 1);
     EXPECT_EQ(widthOf("--quiet-zone 0", "glyphrun-cli: warning: a quiet zone of 0 pixels is less than one module (3 "
-                                         "pixels); readers need at least one\n"),
+                                        "pixels); readers need at least one\n"),
               10 * 3);
 
     for (const char* extension : {".png", ".pgm", ".svg", ".eps"}) {

@@ -32,8 +32,8 @@ protected:
         static const bool installed = std::system("command -v pngcheck >/dev/null 2>&1") == 0;
         if (!installed) return "";
         const std::string path = dir + "/checked.png";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                    static_cast<std::streamsize>(file.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
         FILE* pipe = popen(("pngcheck -q '" + path + "' 2>&1").c_str(), "r");
         std::string output;
         char buffer[256];

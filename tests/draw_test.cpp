@@ -34,7 +34,8 @@ TEST(Draw, CentredIntoSmallerAndLargerDevices) {
             for (int dx = 0; dx < w; ++dx) {
                 const int ix = dx - x, iy = dy - y;
                 const bool inside = ix >= 0 && iy >= 0 && ix < 5 && iy < 4;
-                ASSERT_EQ(device.At(dx, dy), inside ? Expected(ix, iy) : kUntouched) << w << "x" << h << " at " << dx << "," << dy;
+                ASSERT_EQ(device.At(dx, dy), inside ? Expected(ix, iy) : kUntouched)
+                    << w << "x" << h << " at " << dx << "," << dy;
             }
     }
 }

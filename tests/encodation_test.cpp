@@ -32,7 +32,9 @@ TEST(Ascii, DigitPairsAndUpperShift) {
     EXPECT_EQ(Codewords("\xc8"), (std::vector<int>{235, 73}));
     EXPECT_EQ(Codewords(std::string(1, '\x80')), (std::vector<int>{235, 1}));
     // The digit does not pair with the data codeword of an Upper Shift.
-    EXPECT_EQ(Codewords("\xb1" "2"), (std::vector<int>{235, 50, 51}));
+    EXPECT_EQ(Codewords("\xb1"
+                        "2"),
+              (std::vector<int>{235, 50, 51}));
     EXPECT_EQ(Codewords(std::string("\0\xff", 2)), (std::vector<int>{1, 235, 128}));
 }
 
@@ -92,8 +94,8 @@ TEST(ChangeScheme, Base256LatchWritesARandomisedEmptyLengthField) {
 TEST(Encodation, OutputPastTheLargestSymbolFailsAsTooLong) {
     EXPECT_EQ(Encode(std::string(3116, '7')).codewords.size(), 1558u);
     EXPECT_EQ(Encode(std::string(1558, 'A')).codewords.size(), 1558u);
-    for (const std::string& input : {std::string(3117, '7'), std::string(1559, 'A'), std::string(3300, '\xc8'),
-                                     std::string(100000, 'x')}) {
+    for (const std::string& input :
+         {std::string(3117, '7'), std::string(1559, 'A'), std::string(3300, '\xc8'), std::string(100000, 'x')}) {
         const Encoded e = Encode(input);
         EXPECT_TRUE(e.codewords.empty());
         EXPECT_EQ(e.failure.error, EncodeError::TooLong) << input.size();
@@ -114,7 +116,8 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
     EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 0, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
     EXPECT_EQ(failure.error, EncodeError::EmptyInput);
     for (int scheme : {-1, 6, 7, 8, 1000}) {
-        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), kSmallestSquare, &failure), 0);
+        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), kSmallestSquare, &failure),
+                  0);
         EXPECT_EQ(failure.error, EncodeError::UnknownScheme);
     }
     EncodationState state;
@@ -128,7 +131,9 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
         EXPECT_EQ(state.written, 0);
     }
     // Output that does not fit the caller's buffer is refused, not overrun.
-    EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
+    EXPECT_EQ(EncodeSingleScheme(out, 2, reinterpret_cast<const uint8_t*>("ABC"), 3, EncodeScheme::Ascii,
+                                 kSmallestSquare, &failure),
+              0);
     EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
 }
 

@@ -96,15 +96,30 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     };
     refused([](BarcodeOptions& o) { o.length = -1; }, "the length -1 is outside 0 to 3300");
     refused([](BarcodeOptions& o) { o.length = 3301; }, "the length 3301 is outside 0 to 3300");
-    refused([](BarcodeOptions& o) { o.length = 0; std::memset(o.text, 'x', sizeof o.text); },
-            "the text has no terminating zero byte in its 3300 bytes");
+    refused(
+        [](BarcodeOptions& o) {
+            o.length = 0;
+            std::memset(o.text, 'x', sizeof o.text);
+        },
+        "the text has no terminating zero byte in its 3300 bytes");
     refused([](BarcodeOptions& o) { o.moduleSize = 0; }, "the module size 0 is below 1");
     refused([](BarcodeOptions& o) { o.margin = -1; }, "the margin -1 is negative");
-    refused([](BarcodeOptions& o) { o.moduleSize = 2000; }, "the image would be 20008x20008 pixels; each side must be 1 to 16384");
+    refused([](BarcodeOptions& o) { o.moduleSize = 2000; },
+            "the image would be 20008x20008 pixels; each side must be 1 to 16384");
     refused([](BarcodeOptions& o) { o.sizeIndex = -4; },
             "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)");
-    refused([](BarcodeOptions& o) { o.length = 0; o.text[0] = 0; }, "the input is empty");
-    refused([](BarcodeOptions& o) { o.mode = 4; o.text[0] = 'a'; }, "X12 cannot encode byte 0x61 at position 1");
+    refused(
+        [](BarcodeOptions& o) {
+            o.length = 0;
+            o.text[0] = 0;
+        },
+        "the input is empty");
+    refused(
+        [](BarcodeOptions& o) {
+            o.mode = 4;
+            o.text[0] = 'a';
+        },
+        "X12 cannot encode byte 0x61 at position 1");
 
     Options measured("AB");
     measured.text[1] = 0;

@@ -26,7 +26,7 @@ TEST(Gdi, HandlesAreCheckedAndNothingLeaks) {
     EXPECT_EQ(SelectObject(other, bitmap), nullptr);  // selected elsewhere
     EXPECT_EQ(SelectObject(memory, stock), bitmap);
     EXPECT_EQ(DeleteObject(bitmap), 1);
-    EXPECT_EQ(DeleteObject(bitmap), 0);  // stale now
+    EXPECT_EQ(DeleteObject(bitmap), 0);                                         // stale now
     EXPECT_EQ(SetPixel(memory, 0, 0, RGB(200, 200, 200)), RGB(255, 255, 255));  // the 1 x 1 monochrome stock bitmap
     EXPECT_EQ(SelectObject(memory, bitmap), nullptr);
     BITMAP description;
@@ -59,7 +59,8 @@ TEST(Gdi, BitmapSizesAreChecked) {
 
 TEST(Gdi, ColoursAtEveryScreenDepth) {
     const COLORREF orange = RGB(250, 130, 7);
-    for (auto [depth, expected] : {std::pair{32, orange}, {24, orange}, {16, RGB(255, 132, 0)}, {8, RGB(255, 153, 0)}}) {
+    for (auto [depth, expected] :
+         {std::pair{32, orange}, {24, orange}, {16, RGB(255, 132, 0)}, {8, RGB(255, 153, 0)}}) {
         ScreenDepth screenDepth(depth);
         const HDC screen = GetDC(nullptr);
         const HDC memory = CreateCompatibleDC(screen);
@@ -76,7 +77,7 @@ TEST(Gdi, ColoursAtEveryScreenDepth) {
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
         std::vector<uint8_t> rows(2 * 12, 0xEE);
         EXPECT_EQ(GetDIBits(screen, bitmap, 0, 2, rows.data(), &info, DIB_RGB_COLORS), 2);
-        EXPECT_EQ(RGB(rows[8], rows[7], rows[6]), expected);  // bottom row first: pixel (2, 1)
+        EXPECT_EQ(RGB(rows[8], rows[7], rows[6]), expected);               // bottom row first: pixel (2, 1)
         EXPECT_EQ(RGB(rows[14], rows[13], rows[12]), RGB(255, 255, 255));  // top row: pixel (0, 0)
         DeleteObject(bitmap);
         ReleaseDC(nullptr, screen);

@@ -18,7 +18,8 @@ Bytes ImageData(const Bytes& file, size_t paletteEntries) {
 
 Bytes EncodeRow(const std::vector<int>& indexes, uint32_t bpp, uint32_t codec) {
     GrImage image(static_cast<uint32_t>(indexes.size()), 1, bpp);
-    for (size_t x = 0; x < indexes.size(); ++x) image.SetPixelIndex(static_cast<int64_t>(x), 0, static_cast<uint8_t>(indexes[x]));
+    for (size_t x = 0; x < indexes.size(); ++x)
+        image.SetPixelIndex(static_cast<int64_t>(x), 0, static_cast<uint8_t>(indexes[x]));
     image.SetCodecOption(codec, TypeGif);
     return EncodeToMemory(image, TypeGif);
 }
@@ -27,10 +28,11 @@ TEST(Gif, CompressorsByteForByte) {
     GrImage one(1, 1, 1);
     one.SetPaletteColor(1, 255, 255, 255);
     one.SetPixelIndex(0, 0, 1);
-    const Bytes expected = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
-                            0x21, 0xF9, 4, 0, 0, 0, 0xFF, 0,   // graphic control: no transparency
-                            0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,  // image descriptor
-                            2, 2, 0x4C, 1, 0, 0x3B};
+    const Bytes expected = {
+        'G',  'I', 'F',  '8', '9', 'a',  1,    0, 1, 0, 0x80, 0,    0, 0,
+        0,    0,   255,  255, 255, 0x21, 0xF9, 4, 0, 0, 0,    0xFF, 0,  // graphic control: no transparency
+        0x2C, 0,   0,    0,   0,   1,    0,    1, 0, 0,                 // image descriptor
+        2,    2,   0x4C, 1,   0,   0x3B};
     EXPECT_EQ(EncodeToMemory(one, TypeGif), expected);
 
     const std::vector<int> eight = {1, 0, 1, 1, 0, 0, 1, 0};

@@ -47,7 +47,8 @@ TEST(ReedSolomon, EveryBlockOfEverySizeHasZeroSyndromes) {
         const int nd = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size);
         const int nb = QuerySymbolAttribute(SymbolAttribute::AttrBlocks, size);
         const int ne = QuerySymbolAttribute(SymbolAttribute::AttrEccPerBlock, size);
-        for (int i = 0; i < nd; ++i) message->codewords[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+        for (int i = 0; i < nd; ++i)
+            message->codewords[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
         ComputeEcc(message, size);
         for (int b = 0; b < nb; ++b) {
             std::vector<uint8_t> block;

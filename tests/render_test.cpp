@@ -48,8 +48,8 @@ TEST(Render, SamePixelsAsTheScreenRoad) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 20));
-        const EncodeResult result =
-            Encode({reinterpret_cast<const uint8_t*>(c.text.data()), c.text.size()}, {EncodeScheme::AutoMinimal, c.size});
+        const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(c.text.data()), c.text.size()},
+                                           {EncodeScheme::AutoMinimal, c.size});
         ASSERT_TRUE(result) << result.reason();
         GrImage image;
         const Status rendered = RenderSymbol(result.symbol, c.style, image);
@@ -67,8 +67,8 @@ TEST(Render, SamePixelsAsTheScreenRoad) {
 // Turned by any quarter, a symbol still reads; four quarters give it back.
 TEST(Render, RotatedSymbolsRead) {
     const std::string text = "ROTATE 2026";
-    const EncodeResult result =
-        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal, kSmallestRectangle});
+    const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
+                                       {EncodeScheme::AutoMinimal, kSmallestRectangle});
     ASSERT_TRUE(result);
     Symbol turned = result.symbol;
     for (int32_t degrees : {90, 180, 270}) {

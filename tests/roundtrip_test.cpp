@@ -145,7 +145,8 @@ TEST(RoundTrip, EverySchemeAtEverySizeItFits) {
                 << SchemeName(scheme) << " " << length;
             const int32_t square = probe.sizeIndex;
             FreeEncoder(&probe);
-            for (int32_t request : {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre, square + 1, square + 2}) {
+            for (int32_t request :
+                 {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre, square + 1, square + 2}) {
                 if (request > 23) continue;
                 Ecc200Encoder encoder = InitEncoder();
                 encoder.scheme = scheme;

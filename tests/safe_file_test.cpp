@@ -255,7 +255,8 @@ TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
         std::string lines;
         for (const std::string& path : {mounted, link}) {
             const Status result = WriteText(path, "new");
-            lines += (result ? "written" : result.reason()) + (result.Is(FileWriteError::Place) ? " (place)" : "") + "\n";
+            lines +=
+                (result ? "written" : result.reason()) + (result.Is(FileWriteError::Place) ? " (place)" : "") + "\n";
         }
         lines += Read(mounted);
         if (write(report[1], lines.data(), lines.size()) != static_cast<ssize_t>(lines.size())) _exit(1);
@@ -300,8 +301,7 @@ TEST_F(SafeFile, FailuresNameTheGivenPathAndTellWhereTheyBelong) {
     for (const auto& c : cases)
         for (bool fromMemory : {false, true}) {
             const std::string path = dir + "/" + c.name;
-            const Status result =
-                fromMemory ? WriteFileSafely(path, std::string_view("new")) : WriteText(path, "new");
+            const Status result = fromMemory ? WriteFileSafely(path, std::string_view("new")) : WriteText(path, "new");
             EXPECT_FALSE(result);
             EXPECT_FALSE(result.Is(FileWriteError::Writer)) << c.name;
             EXPECT_EQ(result.reason(), "cannot write " + path + ": " + c.reason);

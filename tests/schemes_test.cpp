@@ -21,7 +21,9 @@ TEST(Triplets, WorkedExamples) {
     EXPECT_EQ(c40("ABCD"), (V{230, 89, 233, 254, 69}));
     EXPECT_EQ(c40("AB!"), (V{230, 89, 218, 254, 34}));
     EXPECT_EQ(c40("\xc1"), (V{230, 10, 255}));
-    EXPECT_EQ(c40("\xe9" "ABC"), (V{230, 10, 243, 58, 128, 254, 68}));
+    EXPECT_EQ(c40("\xe9"
+                  "ABC"),
+              (V{230, 10, 243, 58, 128, 254, 68}));
     EXPECT_EQ(Codewords("ab", EncodeScheme::Text), (V{239, 89, 217}));
     EXPECT_EQ(Codewords("AB", EncodeScheme::Text), (V{239, 12, 171, 254, 67}));  // Shift 3 for each letter
     EXPECT_EQ(Codewords("ABC", EncodeScheme::X12), (V{238, 89, 233}));
@@ -42,7 +44,8 @@ TEST(Edifact, WorkedExamples) {
     EXPECT_EQ(edifact("A"), (V{240, 66}));
     EXPECT_EQ(edifact("AB"), (V{240, 66, 67}));
     EXPECT_EQ(EncodeBytes("Ab", EncodeScheme::Edifact).failure.position, 2);
-    EXPECT_EQ(edifact("ABCDEFGH"), (V{240, 4, 32, 196, 20, 97, 200}));  // a full group needs no unlatch when one codeword is left
+    EXPECT_EQ(edifact("ABCDEFGH"),
+              (V{240, 4, 32, 196, 20, 97, 200}));  // a full group needs no unlatch when one codeword is left
 }
 
 TEST(Base256, LengthFieldAndRandomising) {
@@ -68,10 +71,14 @@ TEST(EndOfData, MeasuredAgainstTheRequestedSize) {
         int32_t size;
     };
     const Case cases[] = {
-        {"ABC", EncodeScheme::C40, 1},           {"ABCDEFGHIJ", EncodeScheme::AutoBest, kSmallestRectangle},
-        {"ABCD", EncodeScheme::Edifact, 2},      {"ABCDEFGHIJ", EncodeScheme::C40, kSmallestRectangle},
-        {"abcdefghij", EncodeScheme::Text, 27},  {"ABCDEFGHIJ", EncodeScheme::X12, 3},
-        {"ABCDEFGH", EncodeScheme::Edifact, 26}, {"ABCDE", EncodeScheme::Edifact, kSmallestRectangle},
+        {"ABC", EncodeScheme::C40, 1},
+        {"ABCDEFGHIJ", EncodeScheme::AutoBest, kSmallestRectangle},
+        {"ABCD", EncodeScheme::Edifact, 2},
+        {"ABCDEFGHIJ", EncodeScheme::C40, kSmallestRectangle},
+        {"abcdefghij", EncodeScheme::Text, 27},
+        {"ABCDEFGHIJ", EncodeScheme::X12, 3},
+        {"ABCDEFGH", EncodeScheme::Edifact, 26},
+        {"ABCDE", EncodeScheme::Edifact, kSmallestRectangle},
         {"AB", EncodeScheme::X12, 1},
     };
     for (const Case& c : cases)

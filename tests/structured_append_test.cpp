@@ -22,7 +22,8 @@ std::string ReadMessage(const StructuredAppendResult& result, StructuredAppendOp
     std::string joined;
     const int count = static_cast<int>(result.symbols.size());
     for (int i = 0; i < count; ++i) {
-        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(result.symbols[static_cast<size_t>(i)]);
+        const std::optional<testing::Reading> reading =
+            testing::ReadSymbolFully(result.symbols[static_cast<size_t>(i)]);
         if (!reading) {
             ADD_FAILURE() << "symbol " << i + 1 << " of " << count << " does not read";
             return joined;
@@ -87,7 +88,8 @@ TEST(StructuredAppend, GivenCountInEverySchemeAndSize) {
     std::string binary;
     for (int i = 0; i < 800; ++i) binary += static_cast<char>(i * 37 % 256);
     const StructuredAppendOptions append{3, 9, 9};
-    const StructuredAppendResult rectangles = EncodeStructuredAppend(BytesOf(binary), {.size = kSmallestRectangle}, {0, 9, 9});
+    const StructuredAppendResult rectangles =
+        EncodeStructuredAppend(BytesOf(binary), {.size = kSmallestRectangle}, {0, 9, 9});
     EXPECT_EQ(rectangles.reason(), "the input needs more than 16 symbols of the largest rectangular symbol (16x48)");
     const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(binary), {}, append);
     ASSERT_TRUE(result) << result.reason();
@@ -105,7 +107,8 @@ TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
     ASSERT_TRUE(text) << text.reason();
     EXPECT_EQ(ReadMessage(text, append, true), utf8);
 
-    const Result<std::string> gs1 = ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
+    const Result<std::string> gs1 =
+        ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
     ASSERT_TRUE(gs1);
     const StructuredAppendOptions parts{8, 5, 6};
     const StructuredAppendResult result =

@@ -73,9 +73,9 @@ TEST(Symbol, FailuresComeBackWithTheirReason) {
 // automatic choice add up to the data codewords.
 TEST(Symbol, SchemeRunsFollowTheCodewords) {
     const std::pair<EncodeScheme, std::string> forced[] = {
-        {EncodeScheme::Ascii, "Label 42"},           {EncodeScheme::C40, "ABCDEFGHIJKL"},
-        {EncodeScheme::Text, "abcdefghijkl"},        {EncodeScheme::X12, "ABC*DEF>GHI"},
-        {EncodeScheme::Edifact, "ABCD-EFGH/IJKL"},   {EncodeScheme::Base256, std::string(300, '\xe9')},
+        {EncodeScheme::Ascii, "Label 42"},         {EncodeScheme::C40, "ABCDEFGHIJKL"},
+        {EncodeScheme::Text, "abcdefghijkl"},      {EncodeScheme::X12, "ABC*DEF>GHI"},
+        {EncodeScheme::Edifact, "ABCD-EFGH/IJKL"}, {EncodeScheme::Base256, std::string(300, '\xe9')},
     };
     for (const auto& [scheme, text] : forced) {
         const EncodeResult result = Encode(BytesOf(text), EncodeOptions{scheme});

@@ -71,7 +71,7 @@ protected:
 TEST_F(Vector, SvgIsValidXmlAndRendersTheSymbol) {
     const VectorStyle style{4, VectorUnit::Pixel, 2, 0x203080, 0xFFF8E0};
     const std::pair<const char*, int32_t> symbols[] = {{"Glyphrun 2026-12-07", kSmallestSquare},
-                                                        {"LOT 12345678", kSmallestRectangle}};
+                                                       {"LOT 12345678", kSmallestRectangle}};
     for (auto [text, size] : symbols) {
         SCOPED_TRACE(text);
         const ModuleGrid grid = GridOf(text, size);

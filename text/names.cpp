@@ -19,8 +19,9 @@ bool ReadWhole(std::string_view text, Number& value, int base = 10) {
 
 std::optional<EncodeScheme> SchemeOfName(std::string_view name) {
     static constexpr std::pair<std::string_view, EncodeScheme> kSchemes[] = {
-        {"minimal", EncodeScheme::AutoMinimal}, {"auto", EncodeScheme::AutoBest}, {"ascii", EncodeScheme::Ascii},
-        {"c40", EncodeScheme::C40},             {"text", EncodeScheme::Text},     {"x12", EncodeScheme::X12},
+        {"minimal", EncodeScheme::AutoMinimal}, {"auto", EncodeScheme::AutoBest},
+        {"ascii", EncodeScheme::Ascii},         {"c40", EncodeScheme::C40},
+        {"text", EncodeScheme::Text},           {"x12", EncodeScheme::X12},
         {"edifact", EncodeScheme::Edifact},     {"base256", EncodeScheme::Base256}};
     for (const auto& [known, scheme] : kSchemes)
         if (name == known) return scheme;
@@ -43,7 +44,8 @@ std::optional<int32_t> SizeRequestOfName(std::string_view name) {
         return ReadWhole(name.substr(0, x), rows) && ReadWhole(name.substr(x + 1), cols)
                    ? SizeIndexOfDimensions(rows, cols)
                    : std::nullopt;
-    if (ReadWhole(name, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount)) return static_cast<int32_t>(index);
+    if (ReadWhole(name, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount))
+        return static_cast<int32_t>(index);
     return std::nullopt;
 }
 

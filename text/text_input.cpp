@@ -20,12 +20,12 @@ struct EciCharset {
 
 // The assignments of the AIM ECI register that iconv can write.
 constexpr EciCharset kCharsets[] = {
-    {0, "CP437"},         {1, "ISO-8859-1"},   {2, "CP437"},        {3, "ISO-8859-1"},   {4, "ISO-8859-2"},
-    {5, "ISO-8859-3"},    {6, "ISO-8859-4"},   {7, "ISO-8859-5"},   {8, "ISO-8859-6"},   {9, "ISO-8859-7"},
-    {10, "ISO-8859-8"},   {11, "ISO-8859-9"},  {12, "ISO-8859-10"}, {13, "ISO-8859-11"}, {15, "ISO-8859-13"},
-    {16, "ISO-8859-14"},  {17, "ISO-8859-15"}, {18, "ISO-8859-16"}, {20, "SHIFT_JIS"},   {21, "CP1250"},
-    {22, "CP1251"},       {23, "CP1252"},      {24, "CP1256"},      {25, "UTF-16BE"},    {26, "UTF-8"},
-    {27, "ASCII"},        {28, "BIG5"},        {29, "GB18030"},     {30, "EUC-KR"},      {170, "ASCII"},
+    {0, "CP437"},        {1, "ISO-8859-1"},   {2, "CP437"},        {3, "ISO-8859-1"},   {4, "ISO-8859-2"},
+    {5, "ISO-8859-3"},   {6, "ISO-8859-4"},   {7, "ISO-8859-5"},   {8, "ISO-8859-6"},   {9, "ISO-8859-7"},
+    {10, "ISO-8859-8"},  {11, "ISO-8859-9"},  {12, "ISO-8859-10"}, {13, "ISO-8859-11"}, {15, "ISO-8859-13"},
+    {16, "ISO-8859-14"}, {17, "ISO-8859-15"}, {18, "ISO-8859-16"}, {20, "SHIFT_JIS"},   {21, "CP1250"},
+    {22, "CP1251"},      {23, "CP1252"},      {24, "CP1256"},      {25, "UTF-16BE"},    {26, "UTF-8"},
+    {27, "ASCII"},       {28, "BIG5"},        {29, "GB18030"},     {30, "EUC-KR"},      {170, "ASCII"},
 };
 
 // "U+00E9" for the character whose UTF-8 sequence starts at `at`.
@@ -47,8 +47,8 @@ Status CheckUtf8(std::string_view text) {
     if (bad == std::string::npos) return {};
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
-    return Status::Failed(InputError::NotUtf8,
-                          std::string("the input is not UTF-8: byte ") + hex + " at position " + std::to_string(bad + 1));
+    return Status::Failed(InputError::NotUtf8, std::string("the input is not UTF-8: byte ") + hex + " at position " +
+                                                   std::to_string(bad + 1));
 }
 
 }  // namespace

@@ -13,9 +13,7 @@ constexpr int32_t kLargestEci = 999999;
 std::string Repr(const py::handle& value) { return py::repr(value).cast<std::string>(); }
 
 // A Python int, and not a bool, which is one too but never meant as a number.
-bool IsWhole(const py::handle& value) {
-    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
-}
+bool IsWhole(const py::handle& value) { return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value); }
 
 int64_t ReadWhole(const py::handle& value, const char* name, int64_t low, int64_t high) {
     const std::string range = std::string(name) + " takes a whole number from " + std::to_string(low) + " to " +
@@ -28,7 +26,8 @@ int64_t ReadWhole(const py::handle& value, const char* name, int64_t low, int64_
 }
 
 std::string ReadText(const py::handle& value, const char* name, const std::string& expected) {
-    if (!py::isinstance<py::str>(value)) throw py::type_error(std::string(name) + " takes " + expected + ", not " + Repr(value));
+    if (!py::isinstance<py::str>(value))
+        throw py::type_error(std::string(name) + " takes " + expected + ", not " + Repr(value));
     return value.cast<std::string>();
 }
 
@@ -45,7 +44,8 @@ int32_t ReadSize(const py::object& size) {
     std::optional<int32_t> request;
     if (py::isinstance<py::tuple>(size) && py::len(size) == 2) {
         const py::tuple pair = py::reinterpret_borrow<py::tuple>(size);
-        if (!IsWhole(pair[0]) || !IsWhole(pair[1])) throw py::type_error("size takes " + expected + ", not " + Repr(size));
+        if (!IsWhole(pair[0]) || !IsWhole(pair[1]))
+            throw py::type_error("size takes " + expected + ", not " + Repr(size));
         request = SizeIndexOfDimensions(pair[0].cast<int64_t>(), pair[1].cast<int64_t>());
     } else {
         request = SizeRequestOfName(ReadText(size, "size", expected));
@@ -131,8 +131,8 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
     return input;
 }
 
-RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg,
-                      const py::object& bg, const py::object& dpi) {
+RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
+                      const py::object& dpi) {
     RasterStyle style;
     style.moduleSize = static_cast<int32_t>(ReadWhole(module, "module", 1, kMaxImageSide));
     style.margin = static_cast<int32_t>(ReadWhole(quietZone, "quiet_zone", 0, kMaxImageSide)) * style.moduleSize;

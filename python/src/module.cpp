@@ -74,8 +74,7 @@ void ForEachInParallel(size_t count, const Work& work) {
     std::vector<std::thread> threads;
     try {
         for (size_t t = 0; t < helpers; ++t) threads.emplace_back(run);
-    } catch (const std::system_error&) {
-    }
+    } catch (const std::system_error&) {}
     run();
     for (std::thread& thread : threads) thread.join();
 }
@@ -141,11 +140,13 @@ py::object ToPil(const Symbol& symbol, const RasterStyle& style) {
     throw py::error_already_set();
 }
 
-void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style, std::optional<double> moduleMillimetres) {
+void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style,
+          std::optional<double> moduleMillimetres) {
     const py::object os = py::module_::import("os");
     const std::string name = os.attr("fsencode")(path).cast<std::string>();
     const size_t dot = name.rfind('.'), slash = name.rfind('/');
-    std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : name.substr(dot + 1);
+    std::string extension =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : name.substr(dot + 1);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const bool vector = extension == "svg" || extension == "eps";
     std::string file;
@@ -197,9 +198,8 @@ PYBIND11_MODULE(_glyphrun, m) {
 
     // The picture's keywords, shared by every output.
     const auto style = [](const py::object& module, const py::object& quietZone, const py::object& fg,
-                          const py::object& bg, const py::object& dpi) {
-        return ReadStyle(module, quietZone, fg, bg, dpi);
-    };
+                          const py::object& bg,
+                          const py::object& dpi) { return ReadStyle(module, quietZone, fg, bg, dpi); };
     const py::none none;  // the default of the keywords that may be left out
 
     py::class_<Symbol>(m, "Symbol", "A finished symbol: its size, codewords and modules.")
@@ -210,15 +210,15 @@ PYBIND11_MODULE(_glyphrun, m) {
         .def_property_readonly("capacity", [](const Symbol& s) { return s.capacity(); })
         .def_property_readonly("codewords",
                                [](const Symbol& s) {
-                                   return py::bytes(reinterpret_cast<const char*>(s.codewords.data()), s.codewords.size());
+                                   return py::bytes(reinterpret_cast<const char*>(s.codewords.data()),
+                                                    s.codewords.size());
                                })
         .def_property_readonly("modules", &ModulesOf)
         .def(
             "to_png",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg, const py::object& dpi) {
-                return DrawRaster(s, style(module, quietZone, fg, bg, dpi), TypePng);
-            },
+                    const py::object& bg,
+                    const py::object& dpi) { return DrawRaster(s, style(module, quietZone, fg, bg, dpi), TypePng); },
             py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
         .def(
             "to_svg",
@@ -241,9 +241,8 @@ PYBIND11_MODULE(_glyphrun, m) {
         .def(
             "to_pil",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg, const py::object& dpi) {
-                return ToPil(s, style(module, quietZone, fg, bg, dpi));
-            },
+                    const py::object& bg,
+                    const py::object& dpi) { return ToPil(s, style(module, quietZone, fg, bg, dpi)); },
             py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
         .def(
             "save",
@@ -254,7 +253,8 @@ PYBIND11_MODULE(_glyphrun, m) {
             "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
             "dpi"_a = none, "xdim_mm"_a = none)
         .def("__repr__", &Describe)
-        .def("__eq__", [](const Symbol& a, const Symbol& b) { return SameSymbol(a, b); }, py::is_operator());
+        .def(
+            "__eq__", [](const Symbol& a, const Symbol& b) { return SameSymbol(a, b); }, py::is_operator());
 
     m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);

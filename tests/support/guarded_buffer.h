@@ -14,7 +14,10 @@ struct GuardedBuffer {
     std::vector<uint8_t> memory;
     HDC dc;
     GuardedBuffer(int w, int h)
-        : width(w), height(h), stride((w + 2 * kGuard) * 4), memory(static_cast<size_t>(stride) * (h + 2 * kGuard), 0x5A) {
+        : width(w),
+          height(h),
+          stride((w + 2 * kGuard) * 4),
+          memory(static_cast<size_t>(stride) * (h + 2 * kGuard), 0x5A) {
         dc = CreateDCForBuffer(memory.data() + kGuard * stride + kGuard * 4, w, h, stride);
     }
     ~GuardedBuffer() { DeleteDC(dc); }

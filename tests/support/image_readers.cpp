@@ -201,7 +201,8 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
                 if (index == control.TransparentColor) continue;
                 if (index >= map->ColorCount) ok = false;
                 const GifColorType& c = map->Colors[index % map->ColorCount];
-                picture.pixels[static_cast<size_t>(d.Top + y) * gif->SWidth + d.Left + x] = {c.Red, c.Green, c.Blue, 255};
+                picture.pixels[static_cast<size_t>(d.Top + y) * gif->SWidth + d.Left + x] = {c.Red, c.Green, c.Blue,
+                                                                                             255};
             }
     }
     DGifCloseFile(gif, &error);

@@ -19,8 +19,13 @@ std::optional<Reading> ReadGray(const std::vector<uint8_t>& gray, int width, int
     const ZXing::Result result = ZXing::ReadBarcode(view, hints);
     if (!result.isValid()) return std::nullopt;
     const ZXing::ByteArray& bytes = result.bytes();
-    return Reading{std::string(bytes.begin(), bytes.end()), result.text(), result.symbologyIdentifier(),
-                   result.hasECI(), result.readerInit(), result.sequenceIndex(), result.sequenceSize(),
+    return Reading{std::string(bytes.begin(), bytes.end()),
+                   result.text(),
+                   result.symbologyIdentifier(),
+                   result.hasECI(),
+                   result.readerInit(),
+                   result.sequenceIndex(),
+                   result.sequenceSize(),
                    result.sequenceId()};
 }
 
@@ -100,8 +105,8 @@ std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) 
 }
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
-    const EncodeResult result = Encode(
-        std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), EncodeOptions{scheme, requestedSize});
+    const EncodeResult result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                                       EncodeOptions{scheme, requestedSize});
     if (!result) return std::nullopt;
     return ReadSymbol(result.symbol);
 }

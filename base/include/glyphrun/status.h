@@ -25,14 +25,12 @@ struct Status {
 
     // Whether this is that failure of its layer's enum.
     template <typename Code>
-        requires std::is_enum_v<Code>
-    bool Is(Code way) const {
-        return code == static_cast<int>(way);
-    }
+    requires std::is_enum_v<Code>
+    bool Is(Code way) const { return code == static_cast<int>(way); }
 
     // A failure, the way it failed from the layer's enum and why in one line.
     template <typename Code>
-        requires std::is_enum_v<Code>
+    requires std::is_enum_v<Code>
     static Status Failed(Code way, std::string message, int systemError = 0) {
         return Status{static_cast<int>(way), std::move(message), systemError};
     }

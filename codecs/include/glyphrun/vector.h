@@ -28,7 +28,7 @@ struct VectorStyle {
     VectorUnit unit = VectorUnit::Pixel;
     int32_t quietZone = 2;                                  // modules of background on each side
     uint32_t foreground = 0x000000, background = 0xFFFFFF;  // 0xRRGGBB
-    bool drawBackground = true;  // false: the page shows through the light modules
+    bool drawBackground = true;                             // false: the page shows through the light modules
 };
 
 enum class VectorError { None = 0, Refused };
@@ -40,7 +40,6 @@ Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, 
 // Writes the document through WriteFileSafely: a failure leaves an existing
 // file at `path` as it was. A refused document is the writer's failure
 // (FileWriteError::Writer); the others are the write's own.
-Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid,
-                       const VectorStyle& style);
+Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
 
 }  // namespace glyphrun

@@ -54,12 +54,12 @@ enum class SymbolAttribute : int32_t {
 // modules inside its finder and clock lines; the mapping matrix is the
 // data regions side by side without those lines.
 struct SymbolSize {
-    int32_t rows, cols;                // modules of the whole symbol
+    int32_t rows, cols;  // modules of the whole symbol
     int32_t regionRows, regionCols;
     int32_t regionsAcross, regionsDown;
-    int32_t blocks;                    // interleaved Reed-Solomon blocks
+    int32_t blocks;  // interleaved Reed-Solomon blocks
     int32_t eccPerBlock, correctablePerBlock;
-    int32_t dataCodewords;             // the capacity
+    int32_t dataCodewords;  // the capacity
 
     constexpr int32_t mappingRows() const { return regionsDown * regionRows; }
     constexpr int32_t mappingCols() const { return regionsAcross * regionCols; }
@@ -108,7 +108,7 @@ struct ModuleImage {
     int32_t width;
     int32_t height;
     int32_t clipXMin, clipXMax, clipYMin, clipYMax;  // inclusive
-    uint8_t* pixels;                                  // width * height * 3
+    uint8_t* pixels;                                 // width * height * 3
 };
 
 inline constexpr int32_t kMaxImageSide = 16384;
@@ -162,29 +162,29 @@ enum class EncodeError : int32_t {
     None = 0,
     InvalidArgument,  // null record, null input, negative length or sizes
     EmptyInput,
-    UnknownScheme,    // a scheme value outside the enumeration
-    Unsupported,      // a scheme without an encodation (AutoFast)
-    NotEncodable,     // `byteValue` at `position` (1-based) is outside the scheme's set
-    TooLong,          // the encodation passed kMaxDataCodewords
-    DoesNotFit,       // `needed` data codewords, the requested size holds `capacity`
-    InvalidSize,      // requested size index neither 0-47 nor a family
+    UnknownScheme,        // a scheme value outside the enumeration
+    Unsupported,          // a scheme without an encodation (AutoFast)
+    NotEncodable,         // `byteValue` at `position` (1-based) is outside the scheme's set
+    TooLong,              // the encodation passed kMaxDataCodewords
+    DoesNotFit,           // `needed` data codewords, the requested size holds `capacity`
+    InvalidSize,          // requested size index neither 0-47 nor a family
     ImageSizeOutOfRange,  // a side of the image would be outside 1-kMaxImageSide
     OutOfMemory,
-    OutputTooSmall,   // the caller's codeword buffer holds `capacity`, `needed` are produced
-    Fnc1NotEncodable, // the scheme cannot hold the FNC1 separator at `position`
-    InvalidEci,       // the ECI number `byteValue` is outside 0-999999
-    Gs1WithEci,       // GS1 data carries no ECI designator
-    Gs1LeadingSeparator,  // GS1 data starts with FNC1 already; a separator cannot follow it
-    ReaderInitWithGs1,    // a reader programming symbol carries no GS1 data
+    OutputTooSmall,                  // the caller's codeword buffer holds `capacity`, `needed` are produced
+    Fnc1NotEncodable,                // the scheme cannot hold the FNC1 separator at `position`
+    InvalidEci,                      // the ECI number `byteValue` is outside 0-999999
+    Gs1WithEci,                      // GS1 data carries no ECI designator
+    Gs1LeadingSeparator,             // GS1 data starts with FNC1 already; a separator cannot follow it
+    ReaderInitWithGs1,               // a reader programming symbol carries no GS1 data
     ReaderInitWithStructuredAppend,  // nor is it part of a message over several symbols
-    MacroNotFirst,        // the Macro codeword cannot share the first place with GS1, reader
-                          // programming or Structured Append
-    InvalidMacro,         // a macro `byteValue` other than 5 or 6
-    InvalidSymbolCount,   // Structured Append over `needed` symbols (not 2-16), or at a
-                          // position `position` outside them
-    InvalidFileId,        // a file identification `byteValue` outside 1-254
-    NeedsMoreSymbols,     // more than the `capacity` symbols allowed of the requested size
-    FewerBytesThanSymbols,  // `needed` symbols cannot each take one of `capacity` bytes
+    MacroNotFirst,                   // the Macro codeword cannot share the first place with GS1, reader
+                                     // programming or Structured Append
+    InvalidMacro,                    // a macro `byteValue` other than 5 or 6
+    InvalidSymbolCount,              // Structured Append over `needed` symbols (not 2-16), or at a
+                                     // position `position` outside them
+    InvalidFileId,                   // a file identification `byteValue` outside 1-254
+    NeedsMoreSymbols,                // more than the `capacity` symbols allowed of the requested size
+    FewerBytesThanSymbols,           // `needed` symbols cannot each take one of `capacity` bytes
 };
 
 // A symbol's place in a message spread over 2-16 symbols, which a reader

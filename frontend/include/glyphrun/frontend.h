@@ -43,18 +43,17 @@ int ReleaseBarcodeBitmap();  // always 1
 
 // Paints a module image into a new screen-compatible bitmap: pixels whose
 // channel 0 is 0 in the bar colour, the others in the background colour.
-HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background,
-                          COLORREF bar);
+HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t height, COLORREF background, COLORREF bar);
 
 enum class BarcodeError : int32_t {
     None = 0,
     NoOptions,
-    BadLength,       // `length` outside 0-3300
-    Unterminated,    // length 0 and no zero byte in the text
-    BadModuleSize,   // below 1
-    BadMargin,       // negative
-    Encoder,         // the encoder's own reason
-    NoBitmap,        // the drawing layer could not make the bitmap
+    BadLength,      // `length` outside 0-3300
+    Unterminated,   // length 0 and no zero byte in the text
+    BadModuleSize,  // below 1
+    BadMargin,      // negative
+    Encoder,        // the encoder's own reason
+    NoBitmap,       // the drawing layer could not make the bitmap
 };
 
 // What EncodeToBitmap does, with the reason for a failure: the bitmap, held

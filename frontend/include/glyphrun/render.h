@@ -19,7 +19,7 @@ struct RasterStyle {
     int32_t margin = 8;      // pixels of background on each side, 0 or more
     COLORREF background = RGB(255, 255, 255);
     COLORREF bar = RGB(0, 0, 0);
-    int32_t dpi = 96;  // the resolution the file records
+    int32_t dpi = 96;                    // the resolution the file records
     bool transparentBackground = false;  // PNG and GIF: the background's palette entry is transparent
 };
 

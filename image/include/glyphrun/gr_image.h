@@ -49,7 +49,7 @@ public:
     // A zeroed image of 1, 4, 8 or 24 bits per pixel (other depths round up
     // to the next of these); null with a reason on failure.
     uint8_t* Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t type = TypeUnknown);
-    bool Destroy();  // false for a ghost, which owns nothing
+    bool Destroy();                        // false for a ghost, which owns nothing
     static void FreeMemory(void* memory);  // for buffers that Encode handed out
 
     // ---- geometry and state

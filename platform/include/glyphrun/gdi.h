@@ -99,15 +99,15 @@ UINT RealizePalette(HDC dc);
 // ---- pixels
 COLORREF SetPixel(HDC dc, int32_t x, int32_t y, COLORREF color);  // the colour set, or CLR_INVALID
 COLORREF GetPixel(HDC dc, int32_t x, int32_t y);
-BOOL BitBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sourceX,
-            int32_t sourceY, uint32_t rop);
+BOOL BitBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t sourceX, int32_t sourceY,
+            uint32_t rop);
 // Copies a bitmap's lines into a DIB of the format `info` describes
 // (filling its colour table for 8 bits or less); the number of lines, 0 on failure.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 // Copies DIB lines to the device, clipped by the surface and the clip
 // region; the number of lines copied, 0 on failure.
-int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t sourceX,
-                      int32_t sourceY, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+int SetDIBitsToDevice(HDC dc, int32_t x, int32_t y, uint32_t width, uint32_t height, int32_t sourceX, int32_t sourceY,
+                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 int SetStretchBltMode(HDC dc, int mode);  // the previous mode, 0 on failure
 
 // ---- clipping

@@ -15,9 +15,9 @@ namespace glyphrun {
 // The ways an input is refused, the code of its Status.
 enum class InputError {
     None = 0,
-    NotUtf8,        // text that is not UTF-8: the caller may offer to take the bytes as they are
-    NotConvertible, // a character the ECI's character set lacks, or a set iconv cannot write
-    BadGs1,         // GS1 element strings that do not check out
+    NotUtf8,         // text that is not UTF-8: the caller may offer to take the bytes as they are
+    NotConvertible,  // a character the ECI's character set lacks, or a set iconv cannot write
+    BadGs1,          // GS1 element strings that do not check out
 };
 
 // The character set of an ECI, as iconv names it; null for an ECI that
@@ -35,9 +35,9 @@ Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes);
 
 // How an input is read.
 struct InputRule {
-    bool gs1 = false;             // GS1 element strings in brackets, checked and joined
-    bool binary = false;          // the bytes as they are: no conversion, no ECI of our own
-    std::optional<int32_t> eci;   // an ECI before the data; text is converted to its set
+    bool gs1 = false;            // GS1 element strings in brackets, checked and joined
+    bool binary = false;         // the bytes as they are: no conversion, no ECI of our own
+    std::optional<int32_t> eci;  // an ECI before the data; text is converted to its set
 };
 
 // The bytes to encode and what they mean, by `rule`: GS1 first, then the
