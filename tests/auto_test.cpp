@@ -115,12 +115,8 @@ EncodeResult EncodeText(const std::string& input, EncodeOptions options) {
 // data also has separators, never first.
 std::string RandomInput(std::mt19937& rng, int length, bool gs1) {
     static const std::string alphabets[] = {
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
-        "abcdefghijklmnopqrstuvwxyz",
-        "0123456789",
-        " *>\r",
-        "!\"#$%&'()+,-./:;<=?@[\\]^_`{|}~",
-        "\x80\xa9\xb1\xc1\xe9\xff",
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ",       "abcdefghijklmnopqrstuvwxyz", "0123456789", " *>\r",
+        "!\"#$%&'()+,-./:;<=?@[\\]^_`{|}~", "\x80\xa9\xb1\xc1\xe9\xff",
         "ABC-12/34.DE:F 5678=9+",  // EDIFACT-friendly
     };
     const int kinds = 1 + static_cast<int>(rng() % 7), first = static_cast<int>(rng() % 7);
