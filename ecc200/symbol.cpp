@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "failure.h"
+#include "glyphrun/ecc200_stages.h"
 #include "symbol_internal.h"
 
 namespace glyphrun {
@@ -131,10 +132,6 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
 namespace glyphrun {
 namespace {
 
-constexpr uint8_t kLatchC40Codeword = 230, kLatchBase256Codeword = 231, kStructuredAppendCodeword = 233,
-                  kLatchX12Codeword = 238, kLatchTextCodeword = 239, kLatchEdifactCodeword = 240, kEciCodeword = 241,
-                  kUnlatch = 254;
-
 // The codewords of the Base 256 field that starts at `at` (its latch
 // there): the latch, the length and the bytes.
 int32_t Base256Field(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
@@ -166,8 +163,8 @@ int32_t EdifactRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
 // codewords, until the unlatch (counted here) or a last single codeword.
 int32_t TripletRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
     int32_t i = at + 1;
-    while (end - i >= 2 && data[static_cast<size_t>(i)] != kUnlatch) i += 2;
-    if (i < end && data[static_cast<size_t>(i)] == kUnlatch) ++i;
+    while (end - i >= 2 && data[static_cast<size_t>(i)] != kUnlatchTriplet) i += 2;
+    if (i < end && data[static_cast<size_t>(i)] == kUnlatchTriplet) ++i;
     return i - at;
 }
 
@@ -190,29 +187,29 @@ std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
         int32_t count = 1;
         EncodeScheme scheme = EncodeScheme::Ascii;
         switch (codeword) {
-            case kLatchC40Codeword:
+            case kLatchC40:
                 scheme = EncodeScheme::C40;
                 count = TripletRun(data, at, end);
                 break;
-            case kLatchTextCodeword:
+            case kLatchText:
                 scheme = EncodeScheme::Text;
                 count = TripletRun(data, at, end);
                 break;
-            case kLatchX12Codeword:
+            case kLatchX12:
                 scheme = EncodeScheme::X12;
                 count = TripletRun(data, at, end);
                 break;
-            case kLatchEdifactCodeword:
+            case kLatchEdifact:
                 scheme = EncodeScheme::Edifact;
                 count = EdifactRun(data, at, end);
                 break;
-            case kLatchBase256Codeword:
+            case kLatchBase256:
                 scheme = EncodeScheme::Base256;
                 count = Base256Field(data, at, end);
                 break;
-            case kEciCodeword: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
+            case kEciDesignator: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
             // Its position and file identification may look like latches.
-            case kStructuredAppendCodeword: count = 4; break;
+            case kStructuredAppend: count = 4; break;
             default: break;
         }
         add(scheme, std::min(count, end - at));
