@@ -201,6 +201,13 @@ PYBIND11_MODULE(_glyphrun, m) {
                           const py::object& bg,
                           const py::object& dpi) { return ReadStyle(module, quietZone, fg, bg, dpi); };
     const py::none none;  // the default of the keywords that may be left out
+    // to_svg and to_eps: the same keywords, one format each.
+    const auto vectorMethod = [style](VectorFormat format) {
+        return [style, format](const Symbol& s, const py::object& module, const py::object& quietZone,
+                               const py::object& fg, const py::object& bg, const py::object& xdimMm) {
+            return DrawVector(s, style(module, quietZone, fg, bg, py::none()), format, ReadModuleMillimetres(xdimMm));
+        };
+    };
 
     py::class_<Symbol>(m, "Symbol", "A finished symbol: its size, codewords and modules.")
         .def_property_readonly("rows", [](const Symbol& s) { return s.rows; })
@@ -220,24 +227,10 @@ PYBIND11_MODULE(_glyphrun, m) {
                     const py::object& bg,
                     const py::object& dpi) { return DrawRaster(s, style(module, quietZone, fg, bg, dpi), TypePng); },
             py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
-        .def(
-            "to_svg",
-            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg, const py::object& xdimMm) {
-                return DrawVector(s, style(module, quietZone, fg, bg, py::none()), VectorFormat::Svg,
-                                  ReadModuleMillimetres(xdimMm));
-            },
-            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
-            "xdim_mm"_a = none)
-        .def(
-            "to_eps",
-            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg, const py::object& xdimMm) {
-                return DrawVector(s, style(module, quietZone, fg, bg, py::none()), VectorFormat::Eps,
-                                  ReadModuleMillimetres(xdimMm));
-            },
-            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
-            "xdim_mm"_a = none)
+        .def("to_svg", vectorMethod(VectorFormat::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
+             "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
+        .def("to_eps", vectorMethod(VectorFormat::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
+             "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
         .def(
             "to_pil",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
