@@ -170,6 +170,22 @@ int32_t TripletRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
 
 int32_t EciLength(uint8_t first) { return first <= 127 ? 1 : first <= 191 ? 2 : 3; }
 
+// The run that starts at `at`: its scheme and its codewords.
+SchemeRun RunAt(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+    switch (data[static_cast<size_t>(at)]) {
+        case kLatchC40: return {EncodeScheme::C40, TripletRun(data, at, end)};
+        case kLatchText: return {EncodeScheme::Text, TripletRun(data, at, end)};
+        case kLatchX12: return {EncodeScheme::X12, TripletRun(data, at, end)};
+        case kLatchEdifact: return {EncodeScheme::Edifact, EdifactRun(data, at, end)};
+        case kLatchBase256: return {EncodeScheme::Base256, Base256Field(data, at, end)};
+        case kEciDesignator:
+            return {EncodeScheme::Ascii, at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1};
+        // Its position and file identification may look like latches.
+        case kStructuredAppend: return {EncodeScheme::Ascii, 4};
+        default: return {EncodeScheme::Ascii, 1};
+    }
+}
+
 }  // namespace
 
 std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
@@ -183,37 +199,9 @@ std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
     const std::vector<uint8_t>& data = symbol.codewords;
     const int32_t end = std::min<int32_t>(symbol.dataCodewords, static_cast<int32_t>(data.size()));
     for (int32_t at = 0; at < end;) {
-        const uint8_t codeword = data[static_cast<size_t>(at)];
-        int32_t count = 1;
-        EncodeScheme scheme = EncodeScheme::Ascii;
-        switch (codeword) {
-            case kLatchC40:
-                scheme = EncodeScheme::C40;
-                count = TripletRun(data, at, end);
-                break;
-            case kLatchText:
-                scheme = EncodeScheme::Text;
-                count = TripletRun(data, at, end);
-                break;
-            case kLatchX12:
-                scheme = EncodeScheme::X12;
-                count = TripletRun(data, at, end);
-                break;
-            case kLatchEdifact:
-                scheme = EncodeScheme::Edifact;
-                count = EdifactRun(data, at, end);
-                break;
-            case kLatchBase256:
-                scheme = EncodeScheme::Base256;
-                count = Base256Field(data, at, end);
-                break;
-            case kEciDesignator: count = at + 1 < end ? 1 + EciLength(data[static_cast<size_t>(at + 1)]) : 1; break;
-            // Its position and file identification may look like latches.
-            case kStructuredAppend: count = 4; break;
-            default: break;
-        }
-        add(scheme, std::min(count, end - at));
-        at += count;
+        const SchemeRun run = RunAt(data, at, end);
+        add(run.scheme, std::min(run.codewords, end - at));
+        at += run.codewords;
     }
     return runs;
 }
