@@ -192,15 +192,16 @@ int CMainDialog::ModeForItem(int item) {
 
 namespace {
 
-// "22 x 22 symbol, 23 of 30 data codewords: ASCII 23"
+// "22 x 22 symbol, 23 of 30 data codewords: ASCII 23"; "8 x 48 DMRE symbol, ..."
 QString StatusOf(const Symbol& symbol) {
     if (symbol.sizeIndex < 0) return {};
     QStringList schemes;
     for (const SchemeRun& run : SchemeRunsOf(symbol))
         schemes << QStringLiteral("%1 %2").arg(QString::fromLatin1(SchemeName(run.scheme))).arg(run.codewords);
-    return QStringLiteral("%1 x %2 symbol, %3 of %4 data codewords: %5")
+    return QStringLiteral("%1 x %2 %3symbol, %4 of %5 data codewords: %6")
         .arg(symbol.rows)
         .arg(symbol.cols)
+        .arg(IsDmreSize(symbol.sizeIndex) ? QStringLiteral("DMRE ") : QString())
         .arg(symbol.dataCodewords)
         .arg(symbol.capacity())
         .arg(schemes.join(QStringLiteral(", ")));

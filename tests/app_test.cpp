@@ -272,11 +272,11 @@ TEST(Window, DmreBoxOpensTheDmreSizes) {
     EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("12 x 36 symbol")));
     window.Find<QCheckBox>("dmreCheck")->setChecked(true);
     window.Encode();
-    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("8 x 48 symbol")));
+    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("8 x 48 DMRE symbol")));
     EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "ABCDEFGHIJKLMNOPQ");
     window.Set("sizePatternEdit", QStringLiteral("46"));
     window.Encode();
-    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("26 x 48 symbol")));
+    EXPECT_TRUE(window.Find<QLabel>("statusLine")->text().startsWith(QStringLiteral("26 x 48 DMRE symbol")));
     EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "ABCDEFGHIJKLMNOPQ");
     ASSERT_TRUE(window.messages.isEmpty()) << window.messages.join('\n').toStdString();
     window.Set("sizePatternEdit", QStringLiteral("48"));
