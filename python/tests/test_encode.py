@@ -87,9 +87,7 @@ def test_the_same_options_write_the_same_bytes_as_glyphrun_cli(cli, tmp_path):
 @pytest.mark.parametrize("data, options, args", [
     ("", {}, []),
     ("ABCDEFGH", {"size": 0}, ["-s", "0"]),
-    ("abc", {"mode": "x12"}, ["-m", "x12"]),
     ("(01)09506000134353", {"gs1": True}, ["--gs1"]),
-    ("(10)AB(01)09506000134352", {"gs1": True, "mode": "edifact"}, ["--gs1", "-m", "edifact"]),
     ("x" * 3200, {}, []),
     ("日本", {"eci": 7}, ["--eci", "7"]),
 ])

@@ -125,7 +125,6 @@ bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
         facts.hasBackground = true;
         facts.backgroundIndex = background->index;
         facts.backgroundRed = background->red;
-        facts.backgroundGreen = background->green;
         facts.backgroundBlue = background->blue;
     }
     png_get_pHYs(png, info, &facts.xPixelsPerUnit, &facts.yPixelsPerUnit, &facts.unit);

@@ -46,7 +46,7 @@ struct PngFacts {
     int colorType = -1, bitDepth = 0, interlace = -1;
     int paletteLength = 0, transparencyCount = 0;
     bool hasBackground = false;
-    int backgroundIndex = -1, backgroundRed = -1, backgroundGreen = -1, backgroundBlue = -1;
+    int backgroundIndex = -1, backgroundRed = -1, backgroundBlue = -1;
     uint32_t xPixelsPerUnit = 0, yPixelsPerUnit = 0;
     int unit = -1;
 };
