@@ -252,7 +252,6 @@ TEST_F(Cli, BadUsageExitsTwo) {
 // Shift, then 0xE9 - 127), not converted to UTF-8 on the way.
 TEST_F(Cli, SizesByDimensionsAndArgumentBytesAndTheSizeTable) {
     EXPECT_EQ(Run("--codewords -s 16x48 AB").out, "66 67\n16x48\n");
-    EXPECT_EQ(Run("--codewords -s 144x144 AB").out, "66 67\n144x144\n");
     EXPECT_EQ(Run("--binary --codewords \"$(printf '\\351')\"").out, "235 106\n10x10\n");
     const Outcome table = Run("--list-sizes");
     EXPECT_EQ(table.status, 0);
