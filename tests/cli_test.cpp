@@ -23,6 +23,8 @@
 
 namespace {
 
+using glyphrun::testing::ReadSymbolInFile;
+
 struct Outcome {
     int status;
     std::string out;
@@ -297,10 +299,9 @@ TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
     const std::pair<const char*, const char*> expected[] = {
         {"01", "LINE ONE"}, {"02", "line two"}, {"04", "LINE FOUR"}};
     for (const auto& [number, text] : expected) {
-        const auto picture =
-            glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/label-" + number + ".png"));
-        ASSERT_TRUE(picture) << number;
-        EXPECT_EQ(glyphrun::testing::ReadSymbolIn(*picture, 2), text);
+        const auto reading = ReadSymbolInFile(dir + "/label-" + number + ".png", 2);
+        ASSERT_TRUE(reading) << number;
+        EXPECT_EQ(reading->bytes, text);
     }
     EXPECT_NE(access((dir + "/label-03.png").c_str(), F_OK), 0);
     const Outcome empty = Run("--batch -i - -o " + Quote(dir + "/x-#.png"), "");
@@ -331,8 +332,7 @@ TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
 TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
     const std::string png = dir + "/gs1.png";
     ASSERT_EQ(Run("--gs1 --module 3 -o " + Quote(png) + " '(01)09506000134352(10)ABC123(17)261231'").status, 0);
-    auto reading =
-        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    auto reading = ReadSymbolInFile(png, 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->symbologyIdentifier, "]d2");
     EXPECT_EQ(reading->bytes, "010950600013435210ABC123\x1d"
@@ -340,8 +340,7 @@ TEST_F(Cli, Gs1Utf8AndVectorOutputScan) {
 
     const std::string text = "Grüße Καλημέρα 日本 😀";
     ASSERT_EQ(Run("--utf8 --module 3 -o " + Quote(png) + " " + Quote(text)).status, 0);
-    reading =
-        glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)), 3);
+    reading = ReadSymbolInFile(png, 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->text, text);
 
@@ -359,8 +358,7 @@ TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
     const auto read = [&](const std::string& args) {
         const Outcome o = Run("--module 3 -o " + Quote(png) + " " + args);
         EXPECT_EQ(o.status, 0) << args << ": " << o.err;
-        return glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(png)),
-                                                    3);
+        return ReadSymbolInFile(png, 3);
     };
     auto reading = read(Quote("café"));
     ASSERT_TRUE(reading);
@@ -383,8 +381,7 @@ TEST_F(Cli, TextIsUtf8AndReadsBackAsTyped) {
     }
     std::ofstream(dir + "/lines.txt") << "café\nΚαλημέρα\n";
     ASSERT_EQ(Run("--batch --module 3 -i " + Quote(dir + "/lines.txt") + " -o " + Quote(dir + "/l-#.png")).status, 0);
-    reading = glyphrun::testing::ReadSymbolFullyIn(
-        *glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(dir + "/l-1.png")), 3);
+    reading = ReadSymbolInFile(dir + "/l-1.png", 3);
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->bytes, "caf\xe9");
 
@@ -527,8 +524,7 @@ TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
         const std::string place =
             "; symbol " + std::to_string(part) + " of " + std::to_string(count) + ", file id 17,42; ";
         EXPECT_NE(o.err.find(place + path + "\n"), std::string::npos) << o.err;
-        const auto reading =
-            glyphrun::testing::ReadSymbolFullyIn(*glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(path)), 4);
+        const auto reading = ReadSymbolInFile(path, 4);
         ASSERT_TRUE(reading) << path;
         EXPECT_EQ(reading->sequenceIndex, part - 1);
         EXPECT_EQ(reading->sequenceSize, count);
@@ -697,8 +693,8 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
         << o.err;
     EXPECT_NE(o.err.find("2 of 4 symbols written; 2 failed"), std::string::npos) << o.err;
     const auto read = [&](const std::string& name) {
-        return glyphrun::testing::ReadSymbolIn(
-            *glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(out + "/" + name)), 4);
+        const auto reading = ReadSymbolInFile(out + "/" + name, 4);
+        return reading ? reading->bytes : "";
     };
     EXPECT_EQ(read("x.png"), "TWO");
     EXPECT_EQ(read("l-1.png"), "ONE");

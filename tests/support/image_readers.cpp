@@ -228,6 +228,12 @@ std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) 
     return reading->bytes;
 }
 
+std::optional<Reading> ReadSymbolInFile(const std::string& path, int moduleSize) {
+    const std::optional<Picture> picture = ReadWithStb(ReadFile(path));
+    if (!picture) return std::nullopt;
+    return ReadSymbolFullyIn(*picture, moduleSize);
+}
+
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -63,6 +63,9 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts = nullp
 // Reads the Data Matrix symbol in a decoded picture.
 std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize);
 std::optional<Reading> ReadSymbolFullyIn(const Picture& picture, int moduleSize);
+// The symbol in an image file as stb_image opens it; nothing when the file
+// does not open or holds no symbol.
+std::optional<Reading> ReadSymbolInFile(const std::string& path, int moduleSize);
 
 Bytes ReadFile(const std::string& path);
 
