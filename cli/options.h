@@ -22,7 +22,7 @@ struct Options {
     bool lenientEnd = false;  // the minimal encodation's end forms beyond the standard's
     int32_t size = kSmallestSquare;
     bool dmre = false;    // -s rect chooses among the DMRE sizes too
-    bool iso144 = false;  // 144 x 144 with the block layout libdmtx reads
+    bool iso144 = false;  // 144 x 144 with the block layout of the standard's text
     int32_t moduleSize = 4;
     int32_t quietZone = 2;  // modules of background on each side, unless --margin gives pixels
     int32_t margin = 8;     // pixels: --margin, or the quiet zone at the module size

@@ -52,7 +52,7 @@ GrayPicture Drawn(const Symbol& symbol) {
     return picture;
 }
 
-// A libdmtx object that its destroy function, which takes the owner's
+// An object of the second reader that its destroy function, which takes the owner's
 // pointer, releases.
 template <typename T, DmtxPassFail (*Destroy)(T**)>
 struct Destroyer {
@@ -83,7 +83,7 @@ std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
     return ReadGray(picture.pixels, picture.width, picture.height);
 }
 
-std::optional<std::string> ReadWithLibdmtx(const Symbol& symbol) {
+std::optional<std::string> ReadWithSecondReader(const Symbol& symbol) {
     GrayPicture picture = Drawn(symbol);
     const Owned<DmtxImage, dmtxImageDestroy> image(
         dmtxImageCreate(picture.pixels.data(), picture.width, picture.height, DmtxPack8bppK));

@@ -38,10 +38,10 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 std::optional<std::string> ReadSymbol(const Symbol& symbol);
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol);
 
-// The same symbol read by libdmtx's reading API instead, a reader that
+// The same symbol read by the second independent reader's API instead, one that
 // expects 144 x 144 in the other block layout (EncodeOptions::iso144) and
 // reads no DMRE size.
-std::optional<std::string> ReadWithLibdmtx(const Symbol& symbol);
+std::optional<std::string> ReadWithSecondReader(const Symbol& symbol);
 
 // Encodes `bytes` with `scheme` at `requestedSize` and decodes the symbol.
 // Nothing when encoding or reading fails.

@@ -27,7 +27,7 @@ struct EncodeOptions {
     bool detectMacro = true;
     bool dmre = false;  // kSmallestRectangle chooses among the DMRE sizes too
     // 144 x 144 only: the check codewords start with block 0's, as the
-    // standard's text has them and libdmtx reads them, rather than with
+    // standard's text has them and the readers that follow it read them, rather than with
     // the two shorter blocks' that most readers expect.
     bool iso144 = false;
     // The minimal encodation only: after C40, Text, X12 or EDIFACT the last
