@@ -12,7 +12,6 @@ PACKAGES="
   libgmock-dev
   libbenchmark-dev
   libzxing-dev
-  libdmtx-dev
   pkg-config
   libpng-dev
   libdeflate-dev

@@ -1,9 +1,6 @@
 #include "reader.h"
 
 #include <ZXing/ReadBarcode.h>
-#include <dmtx.h>
-
-#include <memory>
 
 namespace glyphrun::testing {
 
@@ -52,15 +49,6 @@ GrayPicture Drawn(const Symbol& symbol) {
     return picture;
 }
 
-// An object of the second reader that its destroy function, which takes the owner's
-// pointer, releases.
-template <typename T, DmtxPassFail (*Destroy)(T**)>
-struct Destroyer {
-    void operator()(T* object) const { Destroy(&object); }
-};
-template <typename T, DmtxPassFail (*Destroy)(T**)>
-using Owned = std::unique_ptr<T, Destroyer<T, Destroy>>;
-
 }  // namespace
 
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
@@ -81,21 +69,6 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
     const GrayPicture picture = Drawn(symbol);
     return ReadGray(picture.pixels, picture.width, picture.height);
-}
-
-std::optional<std::string> ReadWithSecondReader(const Symbol& symbol) {
-    GrayPicture picture = Drawn(symbol);
-    const Owned<DmtxImage, dmtxImageDestroy> image(
-        dmtxImageCreate(picture.pixels.data(), picture.width, picture.height, DmtxPack8bppK));
-    if (!image) return std::nullopt;
-    const Owned<DmtxDecode, dmtxDecodeDestroy> decode(dmtxDecodeCreate(image.get(), 1));
-    if (!decode) return std::nullopt;
-    const Owned<DmtxRegion, dmtxRegionDestroy> region(dmtxRegionFindNext(decode.get(), nullptr));
-    if (!region) return std::nullopt;
-    const Owned<DmtxMessage, dmtxMessageDestroy> message(
-        dmtxDecodeMatrixRegion(decode.get(), region.get(), DmtxUndefined));
-    if (!message) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(message->output), static_cast<size_t>(message->outputIdx));
 }
 
 std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }

@@ -38,11 +38,6 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 std::optional<std::string> ReadSymbol(const Symbol& symbol);
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol);
 
-// The same symbol read by the second independent reader's API instead, one that
-// expects 144 x 144 in the other block layout (EncodeOptions::iso144) and
-// reads no DMRE size.
-std::optional<std::string> ReadWithSecondReader(const Symbol& symbol);
-
 // Encodes `bytes` with `scheme` at `requestedSize` and decodes the symbol.
 // Nothing when encoding or reading fails.
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize);
