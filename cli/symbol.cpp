@@ -90,7 +90,8 @@ Status PrepareInput(ByteSpan input, const Options& options, std::string& bytes, 
     const Status prepared =
         glyphrun::PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
     if (prepared) return {};
-    if (prepared.Is(InputError::NotUtf8)) return Failure(prepared.reason() + " (--binary encodes bytes as they are)");
+    if (prepared.Is(InputError::NotUtf8) || prepared.Is(InputError::NoCharset))
+        return Failure(prepared.reason() + " (--binary encodes bytes as they are)");
     return Failure(prepared.reason());
 }
 

@@ -466,12 +466,54 @@ Status CheckData(const AiEntry& entry, std::string_view data) {
     return {};
 }
 
+// Measures and amounts (31nn to 36nn, 39nn) end in the position of their
+// decimal point: 3100 and 3102 are both the net weight in kg. Their AIs
+// are compared with that digit as 'n'.
+std::string QuantityOf(const std::string& ai) {
+    const bool decimal = ai.size() == 4 && ai[0] == '3' && ((ai[1] >= '1' && ai[1] <= '6') || ai[1] == '9');
+    return decimal ? ai.substr(0, 3) + 'n' : ai;
+}
+
+// Elements that contradict each other, such as two keys for one item, and
+// may not share a symbol.
+constexpr std::pair<std::string_view, std::string_view> kExclusivePairs[] = {
+    {"01", "02"},     {"01", "37"},   {"01", "255"},  {"21", "235"},    {"390n", "391n"}, {"392n", "393n"},
+    {"394n", "8111"}, {"420", "421"}, {"422", "426"}, {"423", "426"},   {"424", "426"},   {"425", "426"},
+    {"8006", "01"},   {"8006", "02"}, {"8006", "37"}, {"8018", "8017"},
+};
+
+struct Element {
+    std::string ai;
+    std::string_view data;
+};
+
+// Checks a new element against those before it: the same AI (or quantity)
+// again must repeat the same value, and no exclusive pair may meet.
+Status CheckAgainstEarlier(const std::vector<Element>& earlier, const Element& element) {
+    const std::string quantity = QuantityOf(element.ai);
+    for (const Element& before : earlier) {
+        const std::string quantityBefore = QuantityOf(before.ai);
+        if (quantity == quantityBefore && (element.ai != before.ai || element.data != before.data))
+            return Refuse(element.ai == before.ai ? "(" + element.ai + ") appears twice with different values"
+                                                  : "(" + before.ai + ") and (" + element.ai +
+                                                        ") give the same quantity with different values");
+        const bool exclusive =
+            std::any_of(std::begin(kExclusivePairs), std::end(kExclusivePairs), [&](const auto& pair) {
+                return (pair.first == quantity && pair.second == quantityBefore) ||
+                       (pair.first == quantityBefore && pair.second == quantity);
+            });
+        if (exclusive) return Refuse("(" + before.ai + ") and (" + element.ai + ") may not appear together");
+    }
+    return {};
+}
+
 }  // namespace
 
 Result<std::string> ParseGs1(std::string_view text) {
     if (text.empty() || text[0] != '(')
         return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01)");
     std::string elementString;
+    std::vector<Element> elements;
     bool separatorOwed = false;
     while (!text.empty()) {
         const size_t close = text.find(')');
@@ -495,6 +537,8 @@ Result<std::string> ParseGs1(std::string_view text) {
         const size_t next = text.find('(');
         const std::string_view data = text.substr(0, next);
         if (Status checked = CheckData(*entry, data); !checked) return Refuse(name + ": " + checked.reason());
+        if (Status together = CheckAgainstEarlier(elements, {ai, data}); !together) return together;
+        elements.push_back({ai, data});
         if (separatorOwed) elementString += static_cast<char>(kGroupSeparator);
         elementString += ai;
         elementString += data;

@@ -130,5 +130,34 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
     }
 }
 
+// An AI may repeat only with its value, and some element strings contradict
+// each other, such as a trade item's key and the key of the items it holds.
+// A measure's decimal point digit does not make it another quantity.
+TEST(Gs1, RepeatsMustAgreeAndExclusivePairsAreRefused) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"(01)09506000134352(17)261231(10)ABC(21)S1", ""},
+        {"(10)ABC(21)S1(10)ABC", ""},
+        {"(02)09506000134352(37)12(00)095060001343521281", ""},
+        {"(3100)000123(3200)000271(7030)276ABC(7031)276DEF", ""},
+        {"(10)ABC(21)S1(10)ABD", "(10) appears twice with different values"},
+        {"(3100)000123(3102)012300", "(3100) and (3102) give the same quantity with different values"},
+        {"(01)09506000134352(02)09506000134352", "(01) and (02) may not appear together"},
+        {"(37)12(01)09506000134352", "(37) and (01) may not appear together"},
+        {"(01)09506000134352(255)9506000134352", "(01) and (255) may not appear together"},
+        {"(21)S1(235)T1", "(21) and (235) may not appear together"},
+        {"(3902)123(3910)978123", "(3902) and (3910) may not appear together"},
+        {"(3920)123(3931)978123", "(3920) and (3931) may not appear together"},
+        {"(3941)1234(8111)1234", "(3941) and (8111) may not appear together"},
+        {"(420)12345(421)0761234", "(420) and (421) may not appear together"},
+        {"(422)276(426)276", "(422) and (426) may not appear together"},
+        {"(02)09506000134352(8006)095060001343520102", "(02) and (8006) may not appear together"},
+        {"(8017)095060001343521281(8018)095060001343521281", "(8017) and (8018) may not appear together"},
+    };
+    for (const auto& [input, reason] : cases) {
+        const Result<std::string> data = ParseGs1(input);
+        EXPECT_EQ(data.reason(), reason) << input;
+    }
+}
+
 }  // namespace
 }  // namespace glyphrun

@@ -1,12 +1,15 @@
 // GS1 data and ECI designators in the symbol, as a reader we did not write
 // sees them: FNC1 first makes ]d2, FNC1 separators come back as GS, and an
-// ECI makes the reader decode the bytes in that character set.
+// ECI makes the reader decode the bytes in that character set, which text
+// is converted to before it is encoded.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gs1.h"
+#include "glyphrun/text_input.h"
 #include "reader.h"
 
 namespace glyphrun {
@@ -34,6 +37,10 @@ Encoded Encode(const std::string& data, const DataMeaning& meaning, EncodeScheme
     }
     FreeEncoder(&encoder);
     return result;
+}
+
+EncodeResult EncodeSymbol(const std::string& data, EncodeOptions options) {
+    return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
 }
 
 constexpr DataMeaning kGs1{true, false, 0};
@@ -113,14 +120,112 @@ TEST(Eci, DesignatorFormsAndUtf8TextReadBack) {
         }
 }
 
+// "41 00 ac" as the bytes it writes in hexadecimal.
+std::string FromHex(std::string_view hex) {
+    std::string bytes;
+    for (size_t i = 0; i < hex.size(); i += 3)
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+    return bytes;
+}
+
+// Text typical of each set we convert to goes into the symbol as that set's
+// bytes (no byte-order mark), and a reader that knows the set gets the text
+// back.
+TEST(Eci, TextReadsBackInEveryCharacterSetWeConvertTo) {
+    struct Case {
+        int32_t eci;
+        const char* text;
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {0, "Ä½░", "8e ab b0"},
+        {1, "Grüße", "47 72 fc df 65"},
+        {2, "é╬", "82 ce"},
+        {3, "Köln", "4b f6 6c 6e"},
+        {4, "Łódź", "a3 f3 64 bc"},
+        {5, "ĉĝ", "e6 f8"},
+        {6, "ĀŖ", "c0 a3"},
+        {7, "Привет", "bf e0 d8 d2 d5 e2"},
+        {8, "سلام", "d3 e4 c7 e5"},
+        {9, "Καλημέρα", "ca e1 eb e7 ec dd f1 e1"},
+        {10, "שלום", "f9 ec e5 ed"},
+        {11, "İğş", "dd f0 fe"},
+        {12, "ŊŦ", "af ab"},
+        {13, "สวัสดี", "ca c7 d1 ca b4 d5"},
+        {15, "Šiaulių", "d0 69 61 75 6c 69 f8"},
+        {16, "Ŵŷ", "d0 fe"},
+        {17, "€Œ", "a4 bc"},
+        {18, "Șț", "aa fe"},
+        {20, "日本語", "93 fa 96 7b 8c ea"},
+        {21, "Česko", "c8 65 73 6b 6f"},
+        {22, "Привет", "cf f0 e8 e2 e5 f2"},
+        {23, "€ café", "80 20 63 61 66 e9"},
+        {24, "سلام", "d3 e1 c7 e3"},
+        {25, "Ω😀", "03 a9 d8 3d de 00"},
+        {26, "Grüße 😀", "47 72 c3 bc c3 9f 65 20 f0 9f 98 80"},
+        {27, "AB#", "41 42 23"},
+        {28, "臺灣", "bb 4f c6 57"},
+        {29, "中文", "d6 d0 ce c4"},
+        {30, "한국어", "c7 d1 b1 b9 be ee"},
+        {31, "國語", "87 f8 d5 5a"},
+        {32, "中😀", "d6 d0 94 39 fc 36"},
+        {33, "AB€", "41 00 42 00 ac 20"},
+        {34, "AB€", "00 00 00 41 00 00 00 42 00 00 20 ac"},
+        {35, "AB€", "41 00 00 00 42 00 00 00 ac 20 00 00"},
+        {170, "AB-12", "41 42 2d 31 32"},
+    };
+    for (const auto& [eci, text, hex] : cases) {
+        std::string bytes;
+        DataMeaning meaning;
+        const Status prepared = PrepareInput(text, InputRule{.eci = eci}, bytes, meaning);
+        ASSERT_TRUE(prepared) << eci << ": " << prepared.reason();
+        const EncodeResult encoded = EncodeSymbol(bytes, {.meaning = meaning});
+        ASSERT_TRUE(encoded) << eci << ": " << encoded.reason();
+        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(encoded.symbol);
+        ASSERT_TRUE(reading) << eci;
+        EXPECT_TRUE(reading->hasEci) << eci;
+        EXPECT_EQ(reading->bytes, FromHex(hex)) << eci;
+        // The reader knows none of the sets of ECIs 31 to 35 (GBK to UTF-32LE).
+        if (eci < 31 || eci > 35) {
+            EXPECT_EQ(reading->text, text) << eci;
+        }
+    }
+}
+
+// Text is refused rather than written in bytes its ECI does not announce;
+// bytes taken as they are go under any ECI.
+TEST(Eci, TextRefusedWhereItsBytesWouldBeWrong) {
+    const std::string invariant = "'s character set (ISO 646 invariant)";
+    const std::tuple<int32_t, const char*, std::string> refusals[] = {
+        {29, "中😀", "the character U+1F600 at position 2 is not in ECI 29's character set (GB2312)"},
+        {29, "國", "the character U+570B at position 1 is not in ECI 29's character set (GB2312)"},
+        {170, "AB#", "the character U+0023 at position 3 is not in ECI 170" + invariant},
+        {170, "é~", "the character U+00E9 at position 1 is not in ECI 170" + invariant},
+        {170, "~é", "the character U+007E at position 1 is not in ECI 170" + invariant},
+        {899, "AB", "ECI 899 names no character set that text converts to"},
+        {100, "AB", "ECI 100 names no character set that text converts to"},
+    };
+    for (const auto& [eci, text, reason] : refusals) {
+        std::string bytes;
+        DataMeaning meaning;
+        const Status prepared = PrepareInput(text, InputRule{.eci = eci}, bytes, meaning);
+        const bool noSet = reason.rfind("ECI ", 0) == 0;
+        EXPECT_TRUE(prepared.Is(noSet ? InputError::NoCharset : InputError::NotConvertible)) << eci << " " << text;
+        EXPECT_EQ(prepared.reason(), reason);
+    }
+    for (int32_t eci : {899, 100, 33}) {
+        std::string bytes;
+        DataMeaning meaning;
+        ASSERT_TRUE(PrepareInput("AB€", InputRule{.binary = true, .eci = eci}, bytes, meaning)) << eci;
+        EXPECT_EQ(bytes, "AB€");
+        EXPECT_EQ(meaning.eci, eci);
+    }
+}
+
 // A Macro 05/06 message: the header and trailer become the one codeword
 // 236 or 237, which the reader expands again.
 std::string Macro(const char* number, const std::string& body) {
     return std::string("[)>\x1e") + number + "\x1d" + body + "\x1e\x04";
-}
-
-EncodeResult EncodeSymbol(const std::string& data, EncodeOptions options) {
-    return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
 }
 
 TEST(Macro, OneCodewordForHeaderAndTrailerInEveryScheme) {

@@ -108,7 +108,7 @@ TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
     EXPECT_EQ(ReadMessage(text, append, true), utf8);
 
     const Result<std::string> gs1 =
-        ParseGs1("(01)09506000134352(10)A1(21)B2(10)C3(21)D4(10)E5(21)F6(10)G7(21)H8(10)I9");
+        ParseGs1("(01)09506000134352(10)A1(21)B2(22)C3(90)D4(91)E5(92)F6(93)G7(94)H8(95)I9");
     ASSERT_TRUE(gs1);
     const StructuredAppendOptions parts{8, 5, 6};
     const StructuredAppendResult result =

@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -15,18 +17,32 @@ constexpr int32_t kUtf8Eci = 26;
 
 struct EciCharset {
     int32_t eci;
-    const char* charset;
+    const char* charset;         // as iconv names it
+    const char* lacks = "";      // characters of iconv's set that the ECI's set leaves out
+    const char* name = nullptr;  // how a refusal names the set where iconv's name would mislead
 };
 
-// The assignments of the AIM ECI register that iconv can write.
+// The assignments of the AIM ECI register that iconv can write. Text under
+// any other ECI is refused: its bytes would be wrong for what the ECI announces.
+// clang-format off
 constexpr EciCharset kCharsets[] = {
     {0, "CP437"},        {1, "ISO-8859-1"},   {2, "CP437"},        {3, "ISO-8859-1"},   {4, "ISO-8859-2"},
     {5, "ISO-8859-3"},   {6, "ISO-8859-4"},   {7, "ISO-8859-5"},   {8, "ISO-8859-6"},   {9, "ISO-8859-7"},
     {10, "ISO-8859-8"},  {11, "ISO-8859-9"},  {12, "ISO-8859-10"}, {13, "ISO-8859-11"}, {15, "ISO-8859-13"},
     {16, "ISO-8859-14"}, {17, "ISO-8859-15"}, {18, "ISO-8859-16"}, {20, "SHIFT_JIS"},   {21, "CP1250"},
     {22, "CP1251"},      {23, "CP1252"},      {24, "CP1256"},      {25, "UTF-16BE"},    {26, "UTF-8"},
-    {27, "ASCII"},       {28, "BIG5"},        {29, "GB18030"},     {30, "EUC-KR"},      {170, "ASCII"},
+    {27, "ASCII"},       {28, "BIG5"},        {29, "GB2312"},      {30, "EUC-KR"},      {31, "GBK"},
+    {32, "GB18030"},     {33, "UTF-16LE"},    {34, "UTF-32BE"},    {35, "UTF-32LE"},
+    // ISO 646's invariant characters: ASCII without those its national variants redefine.
+    {170, "ASCII", "#$@[\\]^`{|}~", "ISO 646 invariant"},
 };
+// clang-format on
+
+const EciCharset* EntryOfEci(int32_t eci) {
+    for (const EciCharset& entry : kCharsets)
+        if (entry.eci == eci) return &entry;
+    return nullptr;
+}
 
 // "U+00E9" for the character whose UTF-8 sequence starts at `at`.
 std::string CodePointAt(std::string_view text, size_t at) {
@@ -51,12 +67,32 @@ Status CheckUtf8(std::string_view text) {
                                                    std::to_string(bad + 1));
 }
 
+// Converts well-formed UTF-8 with `converter` into `bytes`. The output
+// grows whenever iconv runs out of room, since a set may take several bytes
+// for one input byte (UTF-32 takes four for an ASCII letter). Returns npos,
+// or the byte position of the first character the set lacks.
+size_t Convert(iconv_t converter, std::string_view text, std::string& bytes) {
+    char* in = const_cast<char*>(text.data());  // iconv's interface is not const-correct; it only reads
+    size_t inLeft = text.size();
+    size_t written = 0;
+    bytes.assign(text.size(), '\0');
+    while (true) {
+        char* out = bytes.data() + written;
+        size_t outLeft = bytes.size() - written;
+        const bool done = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+        written = bytes.size() - outLeft;
+        if (done || errno != E2BIG) break;
+        bytes.resize(2 * bytes.size() + 8);
+    }
+    bytes.resize(written);
+    return inLeft == 0 ? std::string_view::npos : static_cast<size_t>(in - text.data());
+}
+
 }  // namespace
 
 const char* CharsetOfEci(int32_t eci) {
-    for (const EciCharset& entry : kCharsets)
-        if (entry.eci == eci) return entry.charset;
-    return nullptr;
+    const EciCharset* entry = EntryOfEci(eci);
+    return entry ? entry->charset : nullptr;
 }
 
 Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
@@ -78,31 +114,20 @@ Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meanin
 
 Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
     if (Status utf8 = CheckUtf8(text); !utf8) return utf8;
-    const char* charset = CharsetOfEci(eci);
-    if (!charset) {
-        bytes.assign(text);
-        return {};
-    }
-    const iconv_t converter = iconv_open(charset, "UTF-8");
+    const EciCharset* entry = EntryOfEci(eci);
+    const std::string eciName = "ECI " + std::to_string(eci);
+    if (!entry) return Status::Failed(InputError::NoCharset, eciName + " names no character set that text converts to");
+    const iconv_t converter = iconv_open(entry->charset, "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1))
         return Status::Failed(InputError::NotConvertible,
-                              std::string("cannot convert to ") + charset + " (ECI " + std::to_string(eci) + ")");
-    bytes.assign(4 * text.size() + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* out = bytes.data();
-    size_t outLeft = bytes.size();
-    Status converted;
-    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
-        const size_t at = static_cast<size_t>(in - text.data());
-        converted = Status::Failed(InputError::NotConvertible,
-                                   "the character " + CodePointAt(text, at) + " at position " +
-                                       std::to_string(CharacterNumber(text, at)) + " is not in ECI " +
-                                       std::to_string(eci) + "'s character set (" + charset + ")");
-    }
+                              std::string("cannot convert to ") + entry->charset + " (" + eciName + ")");
+    const size_t refused = std::min(Convert(converter, text, bytes), text.find_first_of(entry->lacks));
     iconv_close(converter);
-    bytes.resize(bytes.size() - outLeft);
-    return converted;
+    if (refused == std::string_view::npos) return {};
+    return Status::Failed(InputError::NotConvertible, "the character " + CodePointAt(text, refused) + " at position " +
+                                                          std::to_string(CharacterNumber(text, refused)) +
+                                                          " is not in " + eciName + "'s character set (" +
+                                                          (entry->name ? entry->name : entry->charset) + ")");
 }
 
 Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning) {

@@ -17,11 +17,12 @@ enum class InputError {
     None = 0,
     NotUtf8,         // text that is not UTF-8: the caller may offer to take the bytes as they are
     NotConvertible,  // a character the ECI's character set lacks, or a set iconv cannot write
+    NoCharset,       // text under an ECI that names no character set we convert to: only bytes may go under it
     BadGs1,          // GS1 element strings that do not check out
 };
 
 // The character set of an ECI, as iconv names it; null for an ECI that
-// names none we convert to (its bytes are then taken as they are).
+// names none we convert to (only bytes as they are may go under it).
 const char* CharsetOfEci(int32_t eci);
 
 // UTF-8 `text` as readers expect it with no ECI told: ISO 8859-1 bytes when
@@ -30,7 +31,8 @@ const char* CharsetOfEci(int32_t eci);
 Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning);
 
 // UTF-8 `text` converted to the character set of `eci`; a character the set
-// lacks is refused, named with its position.
+// lacks is refused, named with its position, and so is an ECI whose set we
+// do not convert to.
 Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes);
 
 // How an input is read.
