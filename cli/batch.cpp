@@ -195,7 +195,7 @@ private:
         State state = State::Free;
         std::string line, output;
         Status outcome;
-        std::string described;  // --verbose: what was made
+        std::vector<std::string> notes;  // warnings, then with --verbose what was made
     };
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
@@ -346,7 +346,7 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.described);
+        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.notes);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -366,7 +366,10 @@ private:
     // and frees their slots; with `all`, every line left once the workers
     // are gone (a line never taken after a stop was not tried).
     void ReportFinished(bool all) {
-        std::vector<std::pair<uint64_t, std::string>> messages;
+        std::vector<std::string> messages;
+        const auto addLine = [&](uint64_t line, std::string message) {
+            messages.push_back(inputName_ + " line " + std::to_string(line) + ": " + std::move(message));
+        };
         {
             std::lock_guard lock(mutex_);
             while (reported_ < added_ && (all || SlotOf(reported_).state == Slot::State::Done)) {
@@ -378,18 +381,18 @@ private:
                 // neither written nor reported: the fault is said once.
                 const bool sameStop = slot.outcome.Is(CliError::Place) && stopped_ && line != stoppingLine_;
                 if (slot.state == Slot::State::Done && slot.outcome) {
-                    ++written_;
-                    if (!slot.described.empty()) messages.emplace_back(line, std::move(slot.described));
+                    if (written_++ == 0 && !options_.pictureWarning.empty())
+                        messages.push_back(options_.pictureWarning);
+                    for (std::string& note : slot.notes) addLine(line, std::move(note));
                 } else if (slot.state == Slot::State::Done && !sameStop) {
                     ++failed_;
-                    messages.emplace_back(line, std::move(slot.outcome.message));
+                    addLine(line, std::move(slot.outcome.message));
                 }
                 slot = Slot{};
             }
         }
         if (!messages.empty()) ClearProgress();
-        for (const auto& [line, message] : messages)
-            Report(inputName_ + " line " + std::to_string(line) + ": " + message);
+        for (const std::string& message : messages) Report(message);
         ShowProgress();
     }
 

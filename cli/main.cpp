@@ -107,15 +107,19 @@ Status EncodeDescribeAndWrite(cli::ByteSpan input, const Options& options) {
             if (Status flushed = cli::FlushStandardOutput(); !flushed) return flushed;
         }
         if (!options.outputPath) return {};
-        for (size_t i = 0; i < symbols.size(); ++i) {
-            // Structured Append names every file by its symbol's number,
-            // also when one symbol holds the message.
-            const std::string path = options.structuredAppend
-                                         ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
-                                         : *options.outputPath;
-            if (Status written = cli::WriteSymbol(symbols[i], options, path); !written) return written;
-            if (options.verbose) cli::Report(cli::DescribeSymbol(symbols[i], options, path));
-        }
+        // Structured Append names every file by its symbol's number, also
+        // when one symbol holds the message.
+        std::vector<std::string> paths;
+        for (size_t i = 0; i < symbols.size(); ++i)
+            paths.push_back(options.structuredAppend
+                                ? cli::PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
+                                : *options.outputPath);
+        std::vector<std::string> notes;
+        if (Status written = cli::WriteSymbols(symbols, options, paths, notes); !written) return written;
+        if (!options.pictureWarning.empty()) cli::Report(options.pictureWarning);
+        for (const std::string& note : notes) cli::Report(note);
+        if (options.verbose)
+            for (size_t i = 0; i < symbols.size(); ++i) cli::Report(cli::DescribeSymbol(symbols[i], options, paths[i]));
         return {};
     });
 }
@@ -143,7 +147,6 @@ Status Encode(const Options& options) {
 // What was asked for; a failure is reported by the caller, once.
 Status Run(const cli::CommandLine& line) {
     if (!line.status) return line.status;
-    if (!line.warning.empty()) cli::Report(line.warning);
     switch (line.command) {
         case cli::Command::Help: cli::WriteOut(cli::HelpText()); return {};
         case cli::Command::Version: cli::WriteOut(cli::VersionText()); return {};
@@ -157,6 +160,10 @@ Status Run(const cli::CommandLine& line) {
 
 int main(int argc, char** argv) {
     HoldStandardDescriptors();
+    if (!cli::HoldMemoryReserve()) {
+        std::fputs("glyphrun-cli: out of memory\n", stderr);
+        return 1;
+    }
     // A write stopped by a file-size limit then fails with EFBIG and a
     // message instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -170,6 +177,7 @@ int main(int argc, char** argv) {
     try {
         outcome = Run(cli::ParseOptions(argc, argv));
     } catch (const std::bad_alloc&) {
+        cli::HoldMemoryReserve();
         outcome = cli::Failure("out of memory");
     }
     // A failure ends the run; after success the close may be the first to fail.

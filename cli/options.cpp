@@ -139,12 +139,18 @@ COLORREF ParseColor(const char* option, const std::string& text, bool* transpare
                static_cast<uint8_t>(colour->rgb));
 }
 
-void CheckContrast(COLORREF foreground, COLORREF background) {
-    const double contrast = ScanContrast(foreground, background);
+void CheckContrast(const Options& options) {
+    RasterStyle colours;
+    colours.bar = options.foreground;
+    colours.background = options.background;
+    colours.transparentBackground = options.transparentBackground;
+    const double contrast = ScanContrast(colours);
     if (contrast < kLeastContrast)
-        UsageError("--fg and --bg are too close for a scanner: their contrast is " +
-                   std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
-                   std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed");
+        UsageError(
+            "--fg and --bg are too close for a scanner: their contrast is " +
+            std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
+            std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed" +
+            (options.transparentBackground ? " (a transparent background counts as the white it is printed on)" : ""));
 }
 
 uint32_t ParseGifCodec(const std::string& text) {
@@ -255,6 +261,8 @@ std::string PixelsForXdim(Options& options) {
 }
 
 void CheckBatch(const Options& options) {
+    if (options.text)
+        UsageError("--batch reads a symbol from each line of --input FILE ('-': standard input), not TEXT");
     if (!options.outputPath || *options.outputPath == "-" || options.outputPath->find('#') == std::string::npos)
         UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png");
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
@@ -345,8 +353,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kStructApp: options.structuredAppend = ParseSymbolCount(optarg); break;
             case kStructAppId: options.fileId = ParseFileId(optarg); break;
             case 'v': options.verbose = true; break;
-            case 'h': return {Command::Help, options, {}, ""};
-            case kVersion: return {Command::Version, options, {}, ""};
+            case 'h': return {Command::Help, options, {}};
+            case kVersion: return {Command::Version, options, {}};
             case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
             default:
                 // optopt names a bad short option; a bad long one is the word just read.
@@ -367,13 +375,13 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
     CheckMeaningAndSize(options);
     CheckReaderInitAndStructuredAppend(options);
-    if (options.xdimMillimetres && !IsVector(options.outputKind)) line.warning = PixelsForXdim(options);
+    if (options.xdimMillimetres && !IsVector(options.outputKind)) options.pictureWarning = PixelsForXdim(options);
     options.margin = margin.value_or(options.quietZone * options.moduleSize);
-    if (options.margin < options.moduleSize && line.warning.empty())
-        line.warning = "warning: a quiet zone of " + std::to_string(options.margin) +
-                       " pixels is less than one module (" + std::to_string(options.moduleSize) +
-                       " pixels); readers need at least one";
-    CheckContrast(options.foreground, options.background);
+    if (options.margin < options.moduleSize && options.pictureWarning.empty())
+        options.pictureWarning = "warning: a quiet zone of " + std::to_string(options.margin) +
+                                 " pixels is less than one module (" + std::to_string(options.moduleSize) +
+                                 " pixels); readers need at least one";
+    CheckContrast(options);
     if (options.batch) CheckBatch(options);
     return line;
 }
@@ -384,7 +392,7 @@ CommandLine ParseOptions(int argc, char** argv) {
     try {
         return ReadCommandLine(argc, argv);
     } catch (const BadUsage& usage) {
-        return {Command::Encode, Options{}, Status::Failed(CliError::Usage, usage.message), ""};
+        return {Command::Encode, Options{}, Status::Failed(CliError::Usage, usage.message)};
     }
 }
 

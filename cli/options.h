@@ -39,14 +39,16 @@ struct Options {
     bool utf8 = false;     // the text stays UTF-8, announced by ECI 26
     bool binary = false;   // the bytes as they are: no conversion
     std::optional<int32_t> eci;
-    std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
-    std::optional<int32_t> dpi;
-    int32_t rotate =
-        0;  // degrees clockwise: 0, 90, 180 or 270             // raster resolution recorded in the file (PNG, BMP)
+    std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
+    std::optional<int32_t> dpi;               // raster resolution recorded in the file (PNG, BMP)
+    int32_t rotate = 0;                       // degrees clockwise: 0, 90, 180 or 270
     bool detectMacro = true;                  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes
     bool readerInit = false;                  // a reader programming symbol
     std::optional<int32_t> structuredAppend;  // symbols of the message, 2-16; 0: as few as hold it
     std::optional<std::pair<uint8_t, uint8_t>> fileId;  // of a Structured Append message; random when not given
+    // A setting that works but may not scan well, in one line when not
+    // empty: told with the first file written, and not at all when none is.
+    std::string pictureWarning;
 };
 
 bool IsVector(OutputKind kind);
@@ -58,8 +60,7 @@ enum class Command { Encode, ListSizes, Help, Version };
 struct CommandLine {
     Command command = Command::Encode;
     Options options;
-    Status status;        // a failure is bad usage (CliError::Usage), in one line
-    std::string warning;  // a setting that works but may not scan well, in one line, when not empty
+    Status status;  // a failure is bad usage (CliError::Usage), in one line
 };
 
 // Reads the command line; nothing is printed.

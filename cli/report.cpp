@@ -1,8 +1,11 @@
 #include "report.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "text.h"
 
@@ -13,12 +16,31 @@ namespace {
 int gStandardOutputErrno = 0;  // of the first failed write
 bool gWroteToStandardOutput = false;
 
+constexpr size_t kReserveBytes = 64 << 10;
+std::atomic<void*> gReserve{nullptr};
+
+// The new-handler: operator new found no memory.
+void ReleaseReserveAndFail() {
+    std::free(gReserve.exchange(nullptr));
+    throw std::bad_alloc();
+}
+
 Status StandardOutputFailure() {
     if (gStandardOutputErrno == 0) return {};
     return Failure(std::string("cannot write to standard output: ") + std::strerror(gStandardOutputErrno));
 }
 
 }  // namespace
+
+bool HoldMemoryReserve() {
+    if (!gReserve.load()) {
+        void* block = std::malloc(kReserveBytes);
+        if (!block) return false;
+        std::free(gReserve.exchange(block));  // another thread may have held one meanwhile
+    }
+    std::set_new_handler(ReleaseReserveAndFail);
+    return true;
+}
 
 Status Failure(std::string message) { return Status::Failed(CliError::Failed, std::move(message)); }
 

@@ -28,6 +28,14 @@ Status Failure(std::string message);
 // 0 done, 2 bad usage, 1 any other failure.
 int ExitCodeOf(const Status& outcome);
 
+// Holds back a little memory for telling that memory ran out: throwing
+// std::bad_alloc takes memory too, and under a tight limit the C++ runtime
+// may have none of its own for it, which ends the process with an abort.
+// An allocation that fails gives the reserve back and throws. Called once
+// at start, and again after each such failure; false when not even the
+// reserve could be had.
+bool HoldMemoryReserve();
+
 // Runs `work`, which answers a Status; memory that runs out inside it is
 // its failure too, so that one input's size never ends a whole run.
 template <typename Work>
@@ -35,6 +43,7 @@ Status FailOnOutOfMemory(Work&& work) {
     try {
         return work();
     } catch (const std::bad_alloc&) {
+        HoldMemoryReserve();
         return Failure("out of memory");
     }
 }

@@ -71,14 +71,37 @@ Status Draw(const Symbol& symbol, const Options& options, std::string& file) {
     }
 }
 
-Status Save(const std::string& path, const std::string& file) {
+Status DrawSymbol(const Symbol& symbol, const Options& options, std::string& file) {
+    return options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
+}
+
+// The command line's failure for a file write's: CliError::Place when
+// every later file in that place would meet it too.
+Status WriteFailure(const Status& written) {
+    return Status::Failed(written.Is(FileWriteError::Place) ? CliError::Place : CliError::Failed, written.reason());
+}
+
+Status Save(const std::string& path, const std::string& file, Warnings& warnings) {
     if (path == "-") {
         WriteOut(file);
         return FlushStandardOutput();
     }
-    const Status written = WriteFileSafely(path, std::string_view(file));
-    if (written) return {};
-    return Status::Failed(written.Is(FileWriteError::Place) ? CliError::Place : CliError::Failed, written.reason());
+    const Status written = WriteFileSafely(path, std::string_view(file), &warnings);
+    return written ? Status{} : WriteFailure(written);
+}
+
+// The symbols of one message: each drawn and written to its temporary file
+// in turn, so that one picture at a time is in memory, then all put in place.
+Status SaveSet(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
+               Warnings& warnings) {
+    FileSet set;
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        std::string file;
+        if (const Status drawn = DrawSymbol(symbols[i], options, file); !drawn) return drawn;
+        if (const Status written = set.Add(paths[i], file, &warnings); !written) return WriteFailure(written);
+    }
+    const Status written = set.PutInPlace();
+    return written ? Status{} : WriteFailure(written);
 }
 
 // The bytes to encode and what they mean. Text is UTF-8 unless --binary
@@ -101,6 +124,11 @@ std::pair<uint8_t, uint8_t> RandomFileId() {
     std::random_device seed;
     std::uniform_int_distribution<int> id(1, 254);
     return {static_cast<uint8_t>(id(seed)), static_cast<uint8_t>(id(seed))};
+}
+
+// The lines a write that worked has to tell, in the form they are reported.
+void AddWarnings(const Warnings& warnings, std::vector<std::string>& notes) {
+    for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
 }
 
 }  // namespace
@@ -128,20 +156,28 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
     return {};
 }
 
-Status WriteSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
-    std::string file;
-    const Status drawn =
-        options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
-    if (!drawn) return drawn;
-    return Save(path, file);
+Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
+                    std::vector<std::string>& notes) {
+    Warnings warnings;
+    Status written;
+    if (options.structuredAppend) {
+        written = SaveSet(symbols, options, paths, warnings);
+    } else {
+        std::string file;
+        written = DrawSymbol(symbols.front(), options, file);
+        if (written) written = Save(paths.front(), file, warnings);
+    }
+    if (written) AddWarnings(warnings, notes);
+    return written;
 }
 
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::string& described) {
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path,
+                      std::vector<std::string>& notes) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
-        if (Status written = WriteSymbol(symbols.front(), options, path); !written) return written;
-        if (options.verbose) described = DescribeSymbol(symbols.front(), options, path);
+        if (Status written = WriteSymbols(symbols, options, {path}, notes); !written) return written;
+        if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, path));
         return {};
     });
 }

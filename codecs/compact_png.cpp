@@ -96,7 +96,8 @@ std::vector<uint8_t> Scanlines(const GrImage& image) {
     return lines;
 }
 
-void Append(const GrImage& image, std::string& file, libdeflate_compressor* compressor) {
+// False when the compressor's bound was not enough, which is not expected.
+bool Append(const GrImage& image, std::string& file, libdeflate_compressor* compressor) {
     static constexpr char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1A', '\n'};
     const std::vector<uint8_t> lines = Scanlines(image);
     const size_t bound = libdeflate_zlib_compress_bound(compressor, lines.size());
@@ -142,7 +143,7 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
     file.resize(streamAt + bound);
     const size_t streamLength =
         libdeflate_zlib_compress(compressor, lines.data(), lines.size(), file.data() + streamAt, bound);
-    if (streamLength == 0) throw std::bad_alloc();  // the bound was not enough: not expected
+    if (streamLength == 0) return false;
     file.resize(streamAt + streamLength);
     if (streamLength <= kMaxChunkData) {
         CloseChunk(file, chunk);
@@ -158,6 +159,7 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
 
     chunk = OpenChunk(file, "IEND");
     CloseChunk(file, chunk);
+    return true;
 }
 
 }  // namespace
@@ -165,11 +167,11 @@ void Append(const GrImage& image, std::string& file, libdeflate_compressor* comp
 Status EncodeCompactPng(const GrImage& image, std::string& file) {
     if (const char* refusal = Refusal(image)) return Status::Failed(CompactPngError::Refused, refusal);
     const size_t original = file.size();
+    // A failure is answered without an exception where one can be: a
+    // process short of memory may have none left to throw one with.
     try {
         libdeflate_compressor* compressor = t_compressor.Get();
-        if (!compressor) throw std::bad_alloc();
-        Append(image, file, compressor);
-        return {};
+        if (compressor && Append(image, file, compressor)) return {};
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {}
     file.resize(original);

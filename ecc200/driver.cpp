@@ -198,6 +198,11 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::FewerBytesThanSymbols:
             return std::to_string(f.needed) + " symbols need a byte each but the input has " +
                    std::to_string(f.capacity);
+        case EncodeError::TooFewPlacesToSplit:
+            return "the input cannot be spread over " + std::to_string(f.needed) +
+                   " symbols: no symbol may begin inside a UTF-8 character or just before a GS1 separator, "
+                   "which leaves room for " +
+                   std::to_string(f.capacity) + " at most";
     }
     return "unknown error";
 }

@@ -1,7 +1,7 @@
-#include <mutex>
 #include <vector>
 
 #include "glyphrun/ecc200_stages.h"
+#include "lazy_tables.h"
 #include "symbol_internal.h"
 
 namespace glyphrun {
@@ -119,22 +119,21 @@ MappingPlacement MapPlacement(int32_t sizeIndex) {
 
 }  // namespace
 
-const MappingPlacement& PlacementOf(int32_t sizeIndex) {
+const MappingPlacement* PlacementOf(int32_t sizeIndex) {
     // Made once per size on first use; the walk is the same for every symbol.
-    static std::once_flag made[kAllSymbolSizeCount];
-    static MappingPlacement placements[kAllSymbolSizeCount];
-    std::call_once(made[sizeIndex], [sizeIndex] { placements[sizeIndex] = MapPlacement(sizeIndex); });
-    return placements[sizeIndex];
+    static LazyTables<MappingPlacement, kAllSymbolSizeCount> placements;
+    return placements.Get(static_cast<size_t>(sizeIndex), [sizeIndex] { return MapPlacement(sizeIndex); });
 }
 
 int32_t PlaceIntoMapping(uint8_t* modules, const uint8_t* codewords, int32_t sizeIndex, uint8_t darkValue) {
-    const MappingPlacement& placement = PlacementOf(sizeIndex);
-    const int32_t* module = placement.bitModules.data();
-    const int32_t count = static_cast<int32_t>(placement.bitModules.size() / 8);
+    const MappingPlacement* placement = PlacementOf(sizeIndex);
+    if (!placement) return 0;
+    const int32_t* module = placement->bitModules.data();
+    const int32_t count = static_cast<int32_t>(placement->bitModules.size() / 8);
     for (int32_t k = 0; k < count; ++k)
         for (int bit = 0; bit < 8; ++bit, ++module)
             modules[*module] |= ((codewords[k] << bit) & 0x80 ? darkValue : 0) | ModuleAssigned | ModuleVisited;
-    for (int32_t fixed : placement.fixedDark) modules[fixed] |= darkValue;
+    for (int32_t fixed : placement->fixedDark) modules[fixed] |= darkValue;
     return count;
 }
 

@@ -1,9 +1,8 @@
 #include <array>
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 #include "glyphrun/ecc200_stages.h"
+#include "lazy_tables.h"
 #include "symbol_internal.h"
 
 namespace glyphrun {
@@ -74,19 +73,17 @@ struct ProductTable {
     std::array<uint8_t, 256 * kRowBytes> products{};
 };
 
-const ProductTable& ProductsFor(int32_t eccCount) {
+const ProductTable* ProductsFor(int32_t eccCount) {
     // Made once per generator on first use: the sizes use 25 lengths.
-    static std::once_flag made[kMaxEccPerBlock + 1];
-    static std::unique_ptr<ProductTable> tables[kMaxEccPerBlock + 1];
-    std::call_once(made[eccCount], [eccCount] {
-        auto table = std::make_unique<ProductTable>();
+    static LazyTables<ProductTable, kMaxEccPerBlock + 1> tables;
+    return tables.Get(static_cast<size_t>(eccCount), [eccCount] {
+        ProductTable table;
         const auto g = Generator(eccCount);
         for (int32_t e = 0; e < 256; ++e)
             for (int32_t i = 0; i < eccCount; ++i)
-                table->products[e * kRowBytes + i] = GfMultiply(g[eccCount - 1 - i], static_cast<uint8_t>(e));
-        tables[eccCount] = std::move(table);
+                table.products[e * kRowBytes + i] = GfMultiply(g[eccCount - 1 - i], static_cast<uint8_t>(e));
+        return table;
     });
-    return *tables[eccCount];
 }
 
 uint64_t Load(const uint8_t* bytes) {
@@ -99,11 +96,13 @@ constexpr int32_t k144x144 = 23;
 
 }  // namespace
 
-void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
+bool FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     const int32_t dataCount = size.dataCodewords, eccCount = size.eccPerBlock, blocks = size.blocks;
     const int32_t total = size.totalCodewords();
-    const uint8_t* products = ProductsFor(eccCount).products.data();
+    const ProductTable* table = ProductsFor(eccCount);
+    if (!table) return false;
+    const uint8_t* products = table->products.data();
     for (int32_t block = 0; block < blocks; ++block) {
         uint8_t q[kRowBytes + 8] = {};  // the bytes past the remainder stay 0
         // Data codeword p belongs to block p mod blocks.
@@ -123,14 +122,14 @@ void FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
                                                        : DataCodewordsInBlock(sizeIndex, block) * blocks + block;
         for (int32_t i = 0; i < eccCount && q0 < total; ++i, q0 += blocks) codewords[q0] = q[i];
     }
+    return true;
 }
 
 int ComputeEcc(Ecc200Message* message, int32_t sizeIndex) {
     if (sizeIndex < 0 || sizeIndex >= kAllSymbolSizeCount || !message || !message->codewords ||
         message->codewordCount != SymbolSizes()[sizeIndex].totalCodewords())
         return 0;
-    FillCheckCodewords(message->codewords, sizeIndex);
-    return 1;
+    return FillCheckCodewords(message->codewords, sizeIndex) ? 1 : 0;
 }
 
 }  // namespace glyphrun

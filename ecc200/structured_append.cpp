@@ -70,6 +70,14 @@ public:
         return true;
     }
 
+    // The most parts the input can be cut into, counting the places where
+    // a part may begin.
+    int32_t MostParts() const {
+        int32_t parts = 1;
+        for (int32_t at = 1; at < length_; ++at) parts += MayBeginAt(at) ? 1 : 0;
+        return parts;
+    }
+
     StructuredAppendResult Encode(const PartEnds& ends) const {
         StructuredAppendResult result;
         const auto count = static_cast<int32_t>(ends.size());
@@ -170,10 +178,11 @@ StructuredAppendResult NeedsMoreSymbols(const EncodeOptions& options, int32_t al
     return result;
 }
 
-StructuredAppendResult FewerBytesThanSymbols(const EncodeOptions& options, int32_t symbols, int32_t bytes) {
-    StructuredAppendResult result = Failed(EncodeError::FewerBytesThanSymbols, options.scheme);
+// `symbols` asked for, `most` possible: by bytes, or by places to begin.
+StructuredAppendResult TooFewFor(EncodeError error, const EncodeOptions& options, int32_t symbols, int32_t most) {
+    StructuredAppendResult result = Failed(error, options.scheme);
     result.failure.needed = symbols;
-    result.failure.capacity = bytes;
+    result.failure.capacity = most;
     return result;
 }
 
@@ -207,7 +216,7 @@ StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const Encod
         }
     }
     if (!splitter.SplitFurther(*ends, count))
-        return FewerBytesThanSymbols(options, count, static_cast<int32_t>(data.size()));
+        return TooFewFor(EncodeError::TooFewPlacesToSplit, options, count, splitter.MostParts());
     return splitter.Encode(*ends);
 }
 
@@ -232,7 +241,7 @@ StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, con
         FailRequest(&result.failure, error, options.scheme, first);
         return result;
     }
-    if (append.symbols > length) return FewerBytesThanSymbols(options, append.symbols, length);
+    if (append.symbols > length) return TooFewFor(EncodeError::FewerBytesThanSymbols, options, append.symbols, length);
     try {
         return SplitAndEncode(data, options, append);
     } catch (const std::bad_alloc&) {

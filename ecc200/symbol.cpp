@@ -49,7 +49,8 @@ void LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mappin
     }
 }
 
-void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144) {
+// False when memory ran out for the tables of the size.
+bool Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144) {
     const SymbolSize& size = SymbolSizes()[sizeIndex];
     symbol.sizeIndex = sizeIndex;
     symbol.rows = size.rows;
@@ -58,12 +59,13 @@ void Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex
     symbol.codewords.assign(static_cast<size_t>(size.totalCodewords()), 0);
     std::memcpy(symbol.codewords.data(), data, static_cast<size_t>(count));
     PadCodewords(symbol.codewords.data(), count, size.dataCodewords);
-    FillCheckCodewords(symbol.codewords.data(), sizeIndex, iso144);
+    if (!FillCheckCodewords(symbol.codewords.data(), sizeIndex, iso144)) return false;
 
     uint8_t mapping[kMaxMappingModules];
     std::memset(mapping, 0, static_cast<size_t>(size.mappingRows()) * size.mappingCols());
-    PlaceIntoMapping(mapping, symbol.codewords.data(), sizeIndex, 1);
+    if (PlaceIntoMapping(mapping, symbol.codewords.data(), sizeIndex, 1) == 0) return false;
     LayOutModules(symbol, size, mapping);
+    return true;
 }
 
 constexpr std::string_view kMacroHeaderStart = "[)>\x1e"
@@ -117,13 +119,16 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
             result.failure.position += static_cast<int32_t>(kMacroHeaderLength);
         return result;
     }
+    bool built = false;
     try {
-        Build(result.symbol, codewords, count, sizeIndex, options.iso144);
-        result.symbol.meaning = meaning;
-    } catch (const std::bad_alloc&) {
+        built = Build(result.symbol, codewords, count, sizeIndex, options.iso144);
+    } catch (const std::bad_alloc&) {}
+    if (!built) {
         result.symbol = Symbol{};
         Fail(&result.failure, EncodeError::OutOfMemory, options.scheme);
+        return result;
     }
+    result.symbol.meaning = meaning;
     return result;
 }
 

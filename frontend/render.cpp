@@ -59,6 +59,10 @@ double Reflectance(COLORREF color) {
 
 double ScanContrast(COLORREF bar, COLORREF background) { return std::abs(Reflectance(background) - Reflectance(bar)); }
 
+double ScanContrast(const RasterStyle& style) {
+    return ScanContrast(style.bar, style.transparentBackground ? RGB(255, 255, 255) : style.background);
+}
+
 VectorStyle VectorStyleOf(const RasterStyle& style) {
     VectorStyle vector;
     vector.moduleSize = style.moduleSize;

@@ -1,7 +1,10 @@
 #include "glyphrun/safe_file.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pthread.h>
+#include <pwd.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,7 +131,11 @@ int Resolve(const std::string& path, Destination& destination) {
             return 0;
         }
         struct stat& info = destination.info;
-        if (::lstat(current.c_str(), &info) != 0) return 0;  // a new file
+        if (::lstat(current.c_str(), &info) != 0) {
+            // A name too long for the file system is this file's fault, said
+            // as such; any other failure is met again, and told, by the write.
+            return errno == ENAMETOOLONG ? ENAMETOOLONG : 0;  // a new file
+        }
         if (!S_ISLNK(info.st_mode)) {
             // Only a file that exists can be the one a standard stream goes
             // to; anything but a regular file is written in place anyway.
@@ -312,14 +319,37 @@ int OpenUnnamed(const std::string& folder) {
     return linkable ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
 }
 
+// "root:root", or the numbers where the system has no names for them.
+std::string OwnerName(uid_t uid, gid_t gid) {
+    char buffer[4096];
+    passwd user{};
+    passwd* userFound = nullptr;
+    group team{};
+    group* teamFound = nullptr;
+    const bool named = ::getpwuid_r(uid, &user, buffer, sizeof buffer, &userFound) == 0 && userFound;
+    std::string name = named ? user.pw_name : std::to_string(uid);
+    const bool grouped = ::getgrgid_r(gid, &team, buffer, sizeof buffer, &teamFound) == 0 && teamFound;
+    return name + ":" + (grouped ? team.gr_name : std::to_string(gid));
+}
+
 // Owner and group before the permission bits, since a change of owner
 // clears the set-id bits. A process that may not give the file away keeps
-// at least the group when it belongs to it; otherwise the file is its own.
-void KeepOwnerAndMode(int fd, const struct stat& existing) {
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && ::fchown(fd, -1, existing.st_gid) != 0) {
-        // Nothing more may be kept.
+// at least the group when it belongs to it; otherwise the file is its own,
+// which is told as a warning. Permission bits that cannot be kept fail the
+// write: the new file would be more open than the old one.
+Status KeepOwnerAndMode(int fd, const struct stat& existing, const std::string& path, Warnings* warnings) {
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        if (::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // The group cannot be kept either.
+        }
+        struct stat made {};
+        if (warnings && ::fstat(fd, &made) == 0 && (made.st_uid != existing.st_uid || made.st_gid != existing.st_gid))
+            warnings->push_back(path + " belonged to " + OwnerName(existing.st_uid, existing.st_gid) +
+                                " and now belongs to " + OwnerName(made.st_uid, made.st_gid) +
+                                ": this user may not give a file away");
     }
-    ::fchmod(fd, existing.st_mode & 07777);
+    if (::fchmod(fd, existing.st_mode & 07777) != 0) return Failure("cannot keep the permissions of", path, errno);
+    return {};
 }
 
 // rename cannot put a file where something is mounted, as a single file
@@ -351,16 +381,28 @@ struct Temporary {
     }
 };
 
-// Writes a temporary file beside `target` and renames it over the target.
-// No fsync: a batch writes thousands of labels and a sync costs milliseconds
-// each; the rename still guarantees that a failed run leaves the old file.
-Status WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill) {
-    const std::string& target = destination.path;
-    const bool existed = destination.exists;
-    if (existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
+// A file written whole beside its target, waiting under its temporary name
+// to take the target's place.
+struct Staged {
+    Temporary temporary;
+    std::string target;
+    bool existed = false;
+    bool linkedIn = false;  // a new file that went straight in under its own name: nothing is left to do
+};
+
+// Writes a temporary file beside the target and closes it. No fsync: a
+// batch writes thousands of labels and a sync costs milliseconds each; the
+// rename still guarantees that a failed run leaves the old file. With
+// `linkNewIn`, a new file goes straight in under its own name.
+Status Stage(const Destination& destination, const std::string& path, const Fill& fill, bool linkNewIn, Staged& staged,
+             Warnings* warnings) {
+    staged.target = destination.path;
+    staged.existed = destination.exists;
+    const std::string& target = staged.target;
+    if (staged.existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
 
     const std::string folder = FolderOf(target);
-    Temporary temporary;
+    Temporary& temporary = staged.temporary;
     temporary.file.fd = OpenUnnamed(folder);
     temporary.unnamed = temporary.file.fd >= 0;
     const auto createNamed = [](const char* name) {
@@ -372,7 +414,8 @@ Status WriteAndReplace(const Destination& destination, const std::string& path, 
         status.code = static_cast<int>(FileWriteError::Place);  // no file can be made in that folder now
         return status;
     }
-    if (existed) KeepOwnerAndMode(temporary.file.fd, destination.info);
+    if (staged.existed)
+        if (Status kept = KeepOwnerAndMode(temporary.file.fd, destination.info, path, warnings); !kept) return kept;
     const Status filled = Outcome(fill(temporary.file.fd), path);
     if (!filled) return filled;
     if (temporary.unnamed) {
@@ -384,38 +427,128 @@ Status WriteAndReplace(const Destination& destination, const std::string& path, 
         // replaces, so a file made there meanwhile (or any other failure)
         // leads on to a temporary name and a rename, as an existing file
         // does. Once the process is ending no new file appears.
-        if (!existed && !ending.load() && linkIn(target.c_str()) == 0) {
+        if (linkNewIn && !staged.existed && !ending.load() && linkIn(target.c_str()) == 0) {
             // Only a file system that writes back on close (FUSE) fails
             // here, after the link: the file it may not hold goes again.
             if (const int error = temporary.file.Close()) {
                 ::unlink(target.c_str());
                 return Failure("cannot write", path, error);
             }
+            staged.linkedIn = true;
             return {};
         }
         if (Name(folder, temporary.name, temporary.slot, linkIn) < 0) return Failure("cannot write", path, errno);
     }
     if (const int error = temporary.file.Close()) return Failure("cannot write", path, error);
-    if (::rename(temporary.name.c_str(), target.c_str()) != 0) return ReplaceFailure(path, errno);
-    temporary.name.clear();  // it is the target now
     return {};
 }
 
-Status WriteSafely(const std::string& path, const Fill& fill) {
+Status WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill, Warnings* warnings) {
+    Staged staged;
+    if (Status written = Stage(destination, path, fill, /*linkNewIn=*/true, staged, warnings); !written) return written;
+    if (staged.linkedIn) return {};
+    if (::rename(staged.temporary.name.c_str(), staged.target.c_str()) != 0) return ReplaceFailure(path, errno);
+    staged.temporary.name.clear();  // it is the target now
+    return {};
+}
+
+Status WriteSafely(const std::string& path, const Fill& fill, Warnings* warnings) {
     Destination destination;
     if (const int error = Resolve(path, destination)) return Failure("cannot write", path, error);
     if (destination.inPlace) return WriteInPlace(destination, path, fill);
-    return WriteAndReplace(destination, path, fill);
+    return WriteAndReplace(destination, path, fill, warnings);
+}
+
+// The signals that end a program which removes its temporary files on them
+// wait, on this thread, for as long as this lives.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, number);
+        ::pthread_sigmask(SIG_BLOCK, &held, &before_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
+
+// How a staged file took its place, for putting it back.
+enum class Placed { Not, Exchanged, Created, Overwritten };
+
+Placed PutStagedInPlace(Staged& staged) {
+    const char* from = staged.temporary.name.c_str();
+    const char* to = staged.target.c_str();
+    // An exchange keeps the old file under the temporary name until the
+    // whole set is in; a file system without exchanges has it replaced.
+    if (staged.existed && ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) return Placed::Exchanged;
+    if (::rename(from, to) != 0) return Placed::Not;
+    staged.temporary.name.clear();  // it is the target now
+    return staged.existed ? Placed::Overwritten : Placed::Created;
+}
+
+void PutBack(Staged& staged, Placed placed) {
+    if (placed == Placed::Exchanged)
+        ::renameat2(AT_FDCWD, staged.temporary.name.c_str(), AT_FDCWD, staged.target.c_str(), RENAME_EXCHANGE);
+    else if (placed == Placed::Created)
+        ::unlink(staged.target.c_str());
 }
 
 }  // namespace
 
-Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write) {
-    return WriteSafely(path, [&write](int fd) { return FillThroughStream(fd, write); });
+// The staged files of a set, each with the path it was given.
+struct FileSet::Parts {
+    std::vector<std::unique_ptr<Staged>> staged;
+    std::vector<std::string> paths;
+};
+
+FileSet::FileSet() : parts_(std::make_unique<Parts>()) {}
+FileSet::~FileSet() = default;
+
+Status FileSet::Add(const std::string& path, std::string_view bytes, Warnings* warnings) {
+    const Fill fill = [bytes](int fd) { return FillWithBytes(fd, bytes); };
+    Destination destination;
+    if (const int error = Resolve(path, destination)) return Failure("cannot write", path, error);
+    // A device or pipe is written into, which cannot wait: before anything is replaced.
+    if (destination.inPlace) return WriteInPlace(destination, path, fill);
+    auto staged = std::make_unique<Staged>();
+    if (Status written = Stage(destination, path, fill, /*linkNewIn=*/false, *staged, warnings); !written)
+        return written;
+    parts_->staged.push_back(std::move(staged));
+    parts_->paths.push_back(path);
+    return {};
 }
 
-Status WriteFileSafely(const std::string& path, std::string_view bytes) {
-    return WriteSafely(path, [bytes](int fd) { return FillWithBytes(fd, bytes); });
+// With the ending signals held off, so that none comes between two of the
+// files. A failure midway puts back those already in place; the old files
+// kept under their temporary names go when the set is in.
+Status FileSet::PutInPlace() {
+    const SignalsHeld held;
+    const size_t count = parts_->staged.size();
+    std::vector<Placed> placed(count, Placed::Not);
+    for (size_t i = 0; i < count; ++i) {
+        placed[i] = PutStagedInPlace(*parts_->staged[i]);
+        if (placed[i] != Placed::Not) continue;
+        const Status failure = ReplaceFailure(parts_->paths[i], errno);
+        for (size_t j = i; j-- > 0;) PutBack(*parts_->staged[j], placed[j]);
+        return failure;
+    }
+    parts_ = std::make_unique<Parts>();  // done: the old files go, and the set is empty again
+    return {};
+}
+
+Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write, Warnings* warnings) {
+    return WriteSafely(
+        path, [&write](int fd) { return FillThroughStream(fd, write); }, warnings);
+}
+
+Status WriteFileSafely(const std::string& path, std::string_view bytes, Warnings* warnings) {
+    return WriteSafely(
+        path, [bytes](int fd) { return FillWithBytes(fd, bytes); }, warnings);
 }
 
 OutputTarget FollowOutputLinks(const std::string& path) {

@@ -228,8 +228,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
           // exactly what is meant: no spaces, signs, hexadecimal or other letters
           "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A", "--xdim 0x10 -o x.svg A",
           "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
-          // colours too alike for a scanner
+          // colours too alike for a scanner; a transparent background is the white paper
           "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
+          "--fg ffffff --bg 00000000 -o x.png A", "--batch -i - -o y#.png A",
           // a background partly transparent, bars not opaque
           "--bg ffffff80 -o x.png A", "--fg 00000000 -o x.png A",
           // what claims the first codeword, and Structured Append's files
@@ -457,7 +458,8 @@ TEST_F(Cli, RotatedInEveryFormat) {
 // A transparent background: a transparent palette entry in PNG and GIF, no
 // background at all in SVG and EPS, refused for BMP and PGM.
 TEST_F(Cli, TransparentBackground) {
-    for (const char* args : {"--bg none -o {}.png", "--bg f0e0d000 -o {}.png", "--bg none -o {}.gif"}) {
+    for (const char* args :
+         {"--bg none -o {}.png", "--bg f0e0d000 -o {}.png", "--bg 00000000 -o {}.png", "--bg none -o {}.gif"}) {
         std::string command = args;
         const std::string path = dir + "/t" + command.substr(command.rfind('.'));
         command.replace(command.find("{}"), 2, Quote(dir + "/t"));
@@ -545,6 +547,72 @@ TEST_F(Cli, StructuredAppendMacroAndReaderProgramming) {
     EXPECT_EQ(Run("--codewords --reader-init SETUP").out.rfind("234 ", 0), 0u);  // the flag's codeword first
 }
 
+// The symbols of one message are replaced all together or not at all, so
+// that a reader never joins parts of two messages with one identification:
+// a part that cannot be written, or a signal at any moment, leaves the old
+// set whole.
+TEST_F(Cli, StructuredAppendSetIsReplacedWholeOrNotAtAll) {
+    for (const char* letter : {"A", "B"}) std::ofstream(dir + "/" + letter + ".txt") << std::string(1200, *letter);
+    const auto args = [&](const char* input, const std::string& name) {
+        return std::vector<std::string>{"--structapp",
+                                        "4",
+                                        "--structapp-id",
+                                        "7,7",
+                                        "-s",
+                                        "144x144",
+                                        "--module",
+                                        "12",
+                                        "-i",
+                                        dir + "/" + input + ".txt",
+                                        "-o",
+                                        dir + "/" + name};
+    };
+    const auto runToEnd = [&](const std::vector<std::string>& arguments) {
+        Process process = Start(arguments);
+        process.Wait();
+        return WIFEXITED(process.status) ? WEXITSTATUS(process.status) : -1;
+    };
+    const auto setOf = [&](const std::string& stem) {
+        std::vector<std::string> parts;
+        for (int part = 1; part <= 4; ++part)
+            parts.push_back(Slurp(dir + "/" + stem + "-" + std::to_string(part) + ".pgm"));
+        return parts;
+    };
+    ASSERT_EQ(runToEnd(args("A", "a.pgm")), 0);
+    ASSERT_EQ(runToEnd(args("B", "b.pgm")), 0);
+    const std::vector<std::string> setA = setOf("a"), setB = setOf("b");
+    ASSERT_NE(setA, setB);
+    const auto restoreA = [&] {
+        for (int part = 1; part <= 4; ++part)
+            std::ofstream(dir + "/m-" + std::to_string(part) + ".pgm") << setA[part - 1];
+    };
+
+    // The last part's place is gone: the first three stay A's.
+    restoreA();
+    const std::string last = dir + "/m-4.pgm";
+    ASSERT_EQ(unlink(last.c_str()), 0);
+    ASSERT_EQ(symlink("missing/m-4.pgm", last.c_str()), 0);
+    EXPECT_EQ(runToEnd(args("B", "m.pgm")), 1);
+    for (int part = 1; part <= 3; ++part) EXPECT_EQ(setOf("m")[part - 1], setA[part - 1]) << part;
+    ASSERT_EQ(unlink(last.c_str()), 0);
+
+    // SIGTERM at moments spread over a run: the set is A's or B's.
+    const auto started = std::chrono::steady_clock::now();
+    restoreA();
+    ASSERT_EQ(runToEnd(args("B", "m.pgm")), 0);
+    const auto whole = std::chrono::steady_clock::now() - started;
+    for (int eighth = 1; eighth <= 7; ++eighth) {
+        restoreA();
+        Process process = Start(args("B", "m.pgm"));
+        std::this_thread::sleep_for(whole * eighth / 8);
+        kill(process.pid, SIGTERM);
+        process.Wait();
+        const std::vector<std::string> now = setOf("m");
+        EXPECT_TRUE(now == setA || now == setB) << "SIGTERM after " << eighth << "/8 of the run";
+        for (const std::string& name : Entries()) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
+    }
+}
+
 TEST_F(Cli, SignalsLeaveNoTemporaryFilesBehind) {
     const std::string out = dir + "/out", kept = out + "/keep.bmp";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
@@ -613,6 +681,32 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
     EXPECT_EQ(o.err, "glyphrun-cli: " + dir + "/lines.txt line 1: out of memory\n" +
                          "glyphrun-cli: 1 of 2 symbols written; 1 failed\n");
     EXPECT_EQ(Slurp(dir + "/l-2.pgm").substr(0, 3), "P5\n");
+
+    // Under any limit the program starts at all, it writes the file or says
+    // "out of memory": it never aborts, even where the limit leaves the C++
+    // runtime no memory of its own for throwing.
+    int written = 0;
+    for (int kilobytes = 4000; written < 20 && kilobytes < 64000; kilobytes += 8) {
+        o = runLimited(kilobytes, "-o " + Quote(dir + "/small.png") + " LABEL");
+        if (o.status == 127) continue;  // the loader's own failure: the program never started
+        EXPECT_TRUE(o.status == 0 || (o.status == 1 && o.err == "glyphrun-cli: out of memory\n"))
+            << kilobytes << " kB: " << o.status << " " << o.err;
+        written = o.status == 0 ? written + 1 : 0;
+    }
+    // Many workers in little memory: lines fail, the run ends with exit 1
+    // and leaves no temporary file.
+    const std::string out = dir + "/out";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    std::string many;
+    for (int i = 0; i < 600; ++i) many += "SN-" + std::to_string(100000 + i) + "-" + std::string(i % 200, 'Y') + "\n";
+    std::ofstream(dir + "/many.txt") << many;
+    for (int run = 0; run < 3; ++run) {
+        o = runLimited(100000,
+                       "--batch -j 32 --module 10 -i " + Quote(dir + "/many.txt") + " -o " + Quote(out + "/####.png"));
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_NE(o.err.find("out of memory"), std::string::npos) << o.err;
+        for (const std::string& name : Entries(out)) ASSERT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
+    }
 }
 
 // A batch reads its input as a stream: a line too long for any symbol is
@@ -724,12 +818,34 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     }
 }
 
-// Names are printed as the user gave them, with unprintable bytes escaped,
-// so that a message stays one line and cannot move the terminal's cursor.
-TEST_F(Cli, MessagesNameWhatTheUserGaveOnOneLine) {
-    const Outcome o = Run("-o \"$(printf '" + dir + "/a\\nb\\033[2J/x.png')\" A");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "glyphrun-cli: cannot write " + dir + "/a\\nb\\x1b[2J/x.png: No such file or directory\n");
+// One line that says what went wrong: names as the user gave them, with
+// unprintable bytes escaped so that the terminal's cursor stays; no warning
+// about a picture that was never written.
+TEST_F(Cli, EachFailureIsOneLineThatSaysWhatWentWrong) {
+    const std::string longName = dir + "/" + std::string(252, 'n') + ".png";
+    const struct {
+        std::string args, err;
+    } cases[] = {
+        {"-o \"$(printf '" + dir + "/a\\nb\\033[2J/x.png')\" A",
+         "cannot write " + dir + "/a\\nb\\x1b[2J/x.png: No such file or directory"},
+        {"-o " + Quote(longName) + " A", "cannot write " + longName + ": File name too long"},
+        {"--quiet-zone 0 -s 0 -o " + Quote(dir + "/q.png") + " ABCDEFGH",
+         "the input needs 8 data codewords but the requested size 10x10 holds 3"},
+        {"--structapp 2 " + Quote("\xF0\x9F\x98\x80"),
+         "the input cannot be spread over 2 symbols: no symbol may begin inside a UTF-8 character or just before a "
+         "GS1 separator, which leaves room for 1 at most"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Run(c.args);
+        EXPECT_EQ(o.status, 1) << c.args;
+        EXPECT_EQ(o.err, "glyphrun-cli: " + c.err + "\n") << c.args;
+    }
+    EXPECT_EQ(Run("--fg eeeeee --bg none -o " + Quote(dir + "/t.png") + " A")
+                  .err.rfind(
+                      "glyphrun-cli: --fg and --bg are too close for a scanner: their contrast is 14%, at least 20% is "
+                      "needed (a transparent background counts as the white it is printed on)\n",
+                      0),
+              0u);
 }
 
 // A margin that one output takes, every output takes: the picture is at

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -54,6 +55,40 @@ bool RefuseUnnamedFiles() {
     };
     const sock_fprog program{sizeof filter / sizeof filter[0], filter};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Makes every system call of `numbers` fail in this process with `error`.
+bool FailSystemCalls(std::initializer_list<long> numbers, int error) {
+    std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+    for (long nr : numbers) {
+        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 1));
+        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(error)));
+    }
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// What `work` answers in a child process, so that a filter or a mount it
+// makes stays there; nothing when the child exits 77 (not permitted here).
+std::optional<std::string> InChild(const std::function<std::string()>& work) {
+    int report[2];
+    if (pipe(report) != 0) return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        const std::string lines = work();
+        _exit(write(report[1], lines.data(), lines.size()) == static_cast<ssize_t>(lines.size()) ? 0 : 1);
+    }
+    close(report[1]);
+    std::string lines;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, n);
+    close(report[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
+    return lines;
 }
 
 // A child that installs the handlers and is stopped midway through writing
@@ -238,44 +273,74 @@ TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {
     }
 }
 
+// Permission bits that cannot be kept fail the write, since the new file
+// would be more open than the old one; an owner that cannot be kept (this
+// user may not give files away) is told in one line that names both.
+TEST_F(SafeFile, ModeThatCannotBeKeptFailsAndOwnerThatCannotBeKeptIsTold) {
+    const std::string path = Keep("kept.png");
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    const auto writeFailing = [&](long call) {
+        return InChild([&] {
+            if (!FailSystemCalls({call}, EPERM)) _exit(77);
+            Warnings warnings;
+            const Status written = WriteFileSafely(path, std::string_view("new"), &warnings);
+            std::string lines = written ? "written\n" : written.reason() + "\n";
+            for (const std::string& warning : warnings) lines += warning + "\n";
+            return lines;
+        });
+    };
+    const std::optional<std::string> mode = writeFailing(SYS_fchmod);
+    if (!mode) GTEST_SKIP() << "seccomp is not permitted";
+    EXPECT_EQ(*mode, "cannot keep the permissions of " + path + ": Operation not permitted\n");
+    EXPECT_EQ(Read(path), "precious");
+    EXPECT_EQ(Entries(), std::set<std::string>{"kept.png"});
+
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give the file to another user first";
+    ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
+    EXPECT_EQ(writeFailing(SYS_fchown),
+              "written\n" + path +
+                  " belonged to 1234:1234 and now belongs to root:root: this user may not give a file "
+                  "away\n");
+    EXPECT_EQ(Read(path), "new");
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
 // A file mounted on its own cannot be renamed over: it is refused, not
-// written into, and both files stay as they were.
+// written into, and both files stay as they were; so does a set of files
+// with such a file among them.
 TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
     const std::string mounted = Keep("mounted.png", "under"), source = Keep("source.png", "over");
+    const std::string first = Keep("first.png");
     const std::string link = dir + "/link.png";
     ASSERT_EQ(symlink(mounted.c_str(), link.c_str()), 0);
-    int report[2];
-    ASSERT_EQ(pipe(report), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        close(report[0]);
+    const std::optional<std::string> lines = InChild([&] {
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount(source.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)
             _exit(77);
-        std::string lines;
+        std::string told;
         for (const std::string& path : {mounted, link}) {
             const Status result = WriteText(path, "new");
-            lines +=
+            told +=
                 (result ? "written" : result.reason()) + (result.Is(FileWriteError::Place) ? " (place)" : "") + "\n";
         }
-        lines += Read(mounted);
-        if (write(report[1], lines.data(), lines.size()) != static_cast<ssize_t>(lines.size())) _exit(1);
-        _exit(0);
-    }
-    close(report[1]);
-    std::string lines;
-    char buffer[512];
-    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, n);
-    close(report[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot make a mount namespace here";
+        // In a set, the files put in place before it are put back.
+        FileSet set;
+        for (const std::string& path : {first, mounted, dir + "/new.png"})
+            if (!set.Add(path, "new")) _exit(1);
+        const Status result = set.PutInPlace();
+        return told + (result ? "written" : result.reason()) + "\n" + Read(mounted);
+    });
+    if (!lines) GTEST_SKIP() << "cannot make a mount namespace here";
     const std::string refusal =
         " by renaming (Device or resource busy; it may be a file mounted on its own): write to another path\n";
-    EXPECT_EQ(lines, "cannot replace " + mounted + refusal + "cannot replace " + link + refusal + "over");
+    EXPECT_EQ(*lines, "cannot replace " + mounted + refusal + "cannot replace " + link + refusal + "cannot replace " +
+                          mounted + refusal + "over");
     EXPECT_EQ(Read(mounted), "under");
     EXPECT_EQ(Read(source), "over");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"mounted.png", "source.png", "link.png"}));
+    EXPECT_EQ(Read(first), "precious");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"first.png", "mounted.png", "source.png", "link.png"}));
 }
 
 // Messages name the path as given, links included; FileWriteError::Place tells a

@@ -185,6 +185,7 @@ enum class EncodeError : int32_t {
     InvalidFileId,                   // a file identification `byteValue` outside 1-254
     NeedsMoreSymbols,                // more than the `capacity` symbols allowed of the requested size
     FewerBytesThanSymbols,           // `needed` symbols cannot each take one of `capacity` bytes
+    TooFewPlacesToSplit,             // `needed` symbols, but the input has places to begin only `capacity`
 };
 
 // A symbol's place in a message spread over 2-16 symbols, which a reader

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "glyphrun/status.h"
 
@@ -23,11 +25,19 @@ enum class FileWriteError {
     System,  // a system call or stream write failed for this file
 };
 
+// One line each for what a write that worked has to tell: a replaced file
+// whose owner could not be kept, since this process may not give a file
+// away, and that now belongs to it.
+using Warnings = std::vector<std::string>;
+
 // Runs `write` on a stream for `path`. A regular file (or a new one) is
 // written to a temporary file in the same folder that replaces the target
 // only when `write` and the close both succeeded, so a failed write leaves
-// an existing file as it was; a replaced file keeps its owner, group and
-// permission bits as far as the process may set them. A file that cannot be
+// an existing file as it was. Replacing gives the path a new file: a hard
+// link to the old one keeps the old content. The new file keeps the old
+// one's permission bits, or the write fails; it keeps the owner and group
+// as far as the process may set them, with a line in `warnings` when it
+// may not. A file that cannot be
 // replaced by renaming (one mounted on its own) is refused. A symbolic link
 // has the file it points to replaced (or created, when it dangles).
 // Anything else (a device, a pipe, a name in /dev or /proc such as
@@ -35,12 +45,35 @@ enum class FileWriteError {
 // into and never replaced. The stream is buffered by stdio over the file's
 // descriptor but does not show it: fileno gives -1.
 // An exception from `write` passes through, the temporary file removed.
-Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write);
+Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write, Warnings* warnings = nullptr);
 
 // The same for a file whose bytes are all in memory: they go to write(2)
 // as they are, with no stream between. Failures are told as above, never
 // as FileWriteError::Writer.
-Status WriteFileSafely(const std::string& path, std::string_view bytes);
+Status WriteFileSafely(const std::string& path, std::string_view bytes, Warnings* warnings = nullptr);
+
+// Files that belong together, such as the symbols of one message, which a
+// reader would join wrongly if some were old and some new. Add writes each
+// to a temporary file; PutInPlace then puts them all in place, with SIGINT,
+// SIGTERM and SIGHUP held off on this thread meanwhile. A failure before
+// then replaces none, nor does a set destroyed without PutInPlace; a
+// failure while putting them in place puts back those already replaced,
+// where the file system can exchange two files (ext4, XFS, Btrfs, tmpfs).
+// A device or pipe among them is written into by Add.
+class FileSet {
+public:
+    FileSet();
+    ~FileSet();
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+
+    Status Add(const std::string& path, std::string_view bytes, Warnings* warnings = nullptr);
+    Status PutInPlace();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // The file that WriteFileSafely(path, ...) would write, for telling whether
 // two outputs are one file: symbolic links followed as the write follows
