@@ -34,7 +34,7 @@ SUMMARY = "Data Matrix ECC200 symbols from text or bytes, as PNG, GIF, BMP, SVG 
 DESCRIPTION = """\
 glyphrun encodes text or bytes into Data Matrix ECC200 symbols with the
 fewest codewords (GS1 and ECI included) and writes them as PNG, GIF, BMP,
-SVG or EPS. Symbol.modules needs NumPy, Symbol.to_pil Pillow.
+SVG or EPS. Symbol.to_pil needs Pillow.
 """
 
 
@@ -89,7 +89,9 @@ def _write_wheel(wheel_directory, extension):
     files[f"{NAME}/{extension.name}"] = extension.read_bytes()
     files[f"{dist_info}/METADATA"] = (
         f"Metadata-Version: 2.1\nName: {NAME}\nVersion: {version}\nSummary: {SUMMARY}\n"
-        f"Requires-Python: >=3.8\n\n{DESCRIPTION}").encode()
+        # Symbol.modules is a NumPy array, so pip installs NumPy with the
+        # package; Pillow serves to_pil alone and is left to the user.
+        f"Requires-Python: >=3.8\nRequires-Dist: numpy\n\n{DESCRIPTION}").encode()
     files[f"{dist_info}/WHEEL"] = (
         f"Wheel-Version: 1.0\nGenerator: glyphrun_build\nRoot-Is-Purelib: false\nTag: {tag}\n").encode()
     files[f"{dist_info}/top_level.txt"] = f"{NAME}\n".encode()

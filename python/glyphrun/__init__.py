@@ -7,7 +7,8 @@
 A str is read as glyphrun-cli reads text: ISO 8859-1 bytes when every
 character is at most U+00FF, else UTF-8 under ECI 26; bytes are encoded as
 they are. Every input that cannot be encoded raises EncodeError (a
-ValueError) with glyphrun-cli's one-line reason.
+ValueError) with glyphrun-cli's one-line reason; memory that runs short
+raises MemoryError.
 """
 
 from ._glyphrun import EncodeError, Symbol, __version__, encode, encode_many

@@ -1,5 +1,5 @@
 import os
-from typing import Iterable, Literal, Optional, Tuple, Union
+from typing import Iterable, Literal, Optional, Tuple, Union, final
 
 import numpy as np
 import numpy.typing as npt
@@ -20,8 +20,11 @@ class EncodeError(ValueError):
     """The input cannot be encoded, or the picture cannot be drawn; the
     message is glyphrun-cli's one-line reason."""
 
+@final
 class Symbol:
-    """A finished symbol. Equal symbols have the same size and codewords."""
+    """A finished symbol, made by encode() and encode_many() only (no
+    constructor, no subclasses). Equal symbols have the same size and
+    codewords."""
 
     @property
     def rows(self) -> int: ...
@@ -60,7 +63,8 @@ class Symbol:
              xdim_mm: Optional[float] = None) -> None:
         """Writes .png, .gif, .bmp, .svg or .eps by the name's extension. An
         existing file is replaced only once the new one is complete; a
-        failed write raises OSError and leaves it as it was."""
+        failed write raises OSError and leaves it as it was. A path with a
+        NUL raises ValueError, as open() does."""
 
 def encode(data: Data, *, mode: Mode = "minimal", size: Size = "square", gs1: bool = False,
            eci: Optional[int] = None, dmre: bool = False) -> Symbol:
@@ -72,4 +76,5 @@ def encode_many(texts: Iterable[Data], *, mode: Mode = "minimal", size: Size = "
                 gs1: bool = False, eci: Optional[int] = None, dmre: bool = False) -> list[Symbol]:
     """encode() for every item, on all cores, without the GIL; the symbols in
     the items' order. The first item that fails raises EncodeError, its
-    message starting with "texts[INDEX]: "."""
+    message starting with "texts[INDEX]: ". Ctrl-C stops the batch within
+    moments (KeyboardInterrupt)."""

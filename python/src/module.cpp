@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <new>
 #include <stdexcept>
-#include <system_error>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,20 +28,47 @@ struct EncodeFailed : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Runs on threads without the GIL, where nothing may be thrown.
+// Every layer gives memory that ran short this reason, while the codes of
+// their failures overlap, so the reason is what tells it apart.
+constexpr const char* kOutOfMemory = "out of memory";
+
+// A failed encode or picture: MemoryError when memory ran short, whichever
+// layer ran short, as Python's own allocations raise it; else EncodeError
+// with the reason after `context`, the failing item of a batch.
+[[noreturn]] void RaiseFailure(const Status& failure, const std::string& context = "") {
+    if (failure.reason() == kOutOfMemory) {
+        PyErr_NoMemory();
+        throw py::error_already_set();
+    }
+    throw EncodeFailed(context + failure.reason());
+}
+
+// py::bytes would turn a failed allocation into RuntimeError.
+py::bytes BytesOf(std::string_view data) {
+    PyObject* bytes = PyBytes_FromStringAndSize(data.data(), static_cast<Py_ssize_t>(data.size()));
+    if (!bytes) throw py::error_already_set();
+    return py::reinterpret_steal<py::bytes>(bytes);
+}
+
+// Runs on threads without the GIL, where nothing may be thrown: even a
+// copy of the input's failure takes memory. The reason kOutOfMemory is
+// short enough to take none.
 Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request) {
-    if (!input.status) return input.status;
     try {
+        if (!input.status) return input.status;
         InputRule rule = request.rule;
         rule.binary = !input.text;
         std::string bytes;
         EncodeOptions options = request.options;
-        if (Status prepared = PrepareInput(input.bytes, rule, bytes, options.meaning); !prepared) return prepared;
+        if (Status prepared = PrepareInput(input.bytes, rule, bytes, options.meaning); !prepared) {
+            if (prepared.Is(InputError::NoCharset)) prepared.message += " (bytes go under any ECI as they are)";
+            return prepared;
+        }
         EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
         if (!result) return Status::Failed(result.failure.error, result.reason());
         return std::move(result.symbol);
     } catch (const std::bad_alloc&) {
-        return Status::Failed(EncodeError::OutOfMemory, "out of memory");
+        return Status::Failed(EncodeError::OutOfMemory, kOutOfMemory);
     }
 }
 
@@ -53,45 +81,80 @@ Symbol EncodeOne(const py::object& data, const py::object& mode, const py::objec
         py::gil_scoped_release unlocked;
         encoded = EncodeInput(input, request);
     }
-    if (!encoded) throw EncodeFailed(encoded.reason());
+    if (!encoded) RaiseFailure(encoded.status);
     return std::move(encoded.value);
 }
+
+// Whether a signal handler has raised, Ctrl-C's KeyboardInterrupt above
+// all, with Python's exception then set. Called without the GIL; it asks
+// Python every 20 ms at most, not after every chunk, since asking takes
+// the GIL, which other Python threads may be holding. Python runs the
+// handlers on its main thread only; elsewhere the answer is always false.
+class SignalWatch {
+public:
+    bool Raised() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next_) return false;
+        next_ = now + kInterval;
+        py::gil_scoped_acquire locked;
+        return PyErr_CheckSignals() != 0;
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kInterval{20};
+    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + kInterval;
+};
 
 // Calls work(i) for every i below `count` on one thread per core. The
 // inputs are handed out in chunks, so that taking the next costs nothing
 // beside the encodes; a thread the system refuses leaves its share to the
-// others.
+// others. Between its chunks the calling thread watches for signals, so
+// that Ctrl-C stops a long batch: every thread then stops after its chunk,
+// and the answer is false, with Python's exception set.
 template <typename Work>
-void ForEachInParallel(size_t count, const Work& work) {
+bool ForEachInParallel(size_t count, const Work& work) {
     constexpr size_t kChunk = 64;
     std::atomic<size_t> next{0};
-    const auto run = [&] {
-        for (size_t start; (start = next.fetch_add(kChunk)) < count;)
+    std::atomic<bool> stopped{false};
+    const auto runChunks = [&](const auto& afterChunk) {
+        for (size_t start; !stopped && (start = next.fetch_add(kChunk)) < count;) {
             for (size_t i = start; i < std::min(start + kChunk, count); ++i) work(i);
+            afterChunk();
+        }
     };
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t helpers = std::min(cores, (count + kChunk - 1) / kChunk) - (count > 0 ? 1 : 0);
     std::vector<std::thread> threads;
+    threads.reserve(helpers);
     try {
-        for (size_t t = 0; t < helpers; ++t) threads.emplace_back(run);
-    } catch (const std::system_error&) {}
-    run();
+        for (size_t t = 0; t < helpers; ++t) threads.emplace_back([&] { runChunks([] {}); });
+    } catch (const std::exception&) {}  // the system refused a thread, or the memory for one
+    SignalWatch signals;
+    runChunks([&] {
+        if (signals.Raised()) stopped = true;
+    });
     for (std::thread& thread : threads) thread.join();
+    return !stopped;
 }
 
 py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py::object& size, bool gs1,
                     const py::object& eci, bool dmre) {
     const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
     std::vector<InputBytes> inputs;
-    for (const py::handle item : texts)
+    for (const py::handle item : texts) {
+        // Reading a list runs no Python code, so nothing else looks for Ctrl-C meanwhile.
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
         inputs.push_back(ReadInput(item, ("texts[" + std::to_string(inputs.size()) + "]").c_str()));
+    }
     std::vector<Result<Symbol>> encoded(inputs.size());
+    bool finished = false;
     {
         py::gil_scoped_release unlocked;
-        ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i] = EncodeInput(inputs[i], request); });
+        finished = ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i] = EncodeInput(inputs[i], request); });
     }
+    if (!finished) throw py::error_already_set();
     for (size_t i = 0; i < encoded.size(); ++i)
-        if (!encoded[i]) throw EncodeFailed("texts[" + std::to_string(i) + "]: " + encoded[i].reason());
+        if (!encoded[i]) RaiseFailure(encoded[i].status, "texts[" + std::to_string(i) + "]: ");
     py::list result(encoded.size());
     for (size_t i = 0; i < encoded.size(); ++i) result[i] = py::cast(std::move(encoded[i].value));
     return result;
@@ -104,14 +167,14 @@ py::bytes DrawRaster(const Symbol& symbol, const RasterStyle& style, uint32_t ty
         py::gil_scoped_release unlocked;
         drawn = EncodeSymbolFile(symbol, style, type, 0, file);
     }
-    if (!drawn) throw EncodeFailed(drawn.reason());
-    return py::bytes(file);
+    if (!drawn) RaiseFailure(drawn);
+    return BytesOf(file);
 }
 
 std::string DrawVector(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
                        std::optional<double> moduleMillimetres) {
     Result<std::string> document = SymbolVectorDocument(symbol, style, format, moduleMillimetres);
-    if (!document) throw EncodeFailed(document.reason());
+    if (!document) RaiseFailure(document.status);
     return std::move(document.value);
 }
 
@@ -140,10 +203,18 @@ py::object ToPil(const Symbol& symbol, const RasterStyle& style) {
     throw py::error_already_set();
 }
 
+// The path (str, bytes or os.PathLike) as the bytes the system takes. One
+// with a NUL is refused, as open() refuses it: the system would end the
+// name at the NUL and replace another file.
+std::string FileNameOf(const py::object& path) {
+    PyObject* name = nullptr;
+    if (!PyUnicode_FSConverter(path.ptr(), &name)) throw py::error_already_set();
+    return std::string(py::reinterpret_steal<py::bytes>(name));
+}
+
 void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style,
           std::optional<double> moduleMillimetres) {
-    const py::object os = py::module_::import("os");
-    const std::string name = os.attr("fsencode")(path).cast<std::string>();
+    const std::string name = FileNameOf(path);
     const size_t dot = name.rfind('.'), slash = name.rfind('/');
     std::string extension =
         dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : name.substr(dot + 1);
@@ -159,7 +230,7 @@ void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style
                                                     : TypeUnknown;
         if (type == TypeUnknown)
             throw py::value_error("path must end in .png, .gif, .bmp, .svg or .eps, not " +
-                                  py::repr(os.attr("fsdecode")(path)).cast<std::string>());
+                                  py::repr(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>());
         if (moduleMillimetres)
             throw py::value_error("xdim_mm sizes .svg and .eps files; a raster file's module is `module` pixels");
         if (type == TypeBmp && style.transparentBackground)
@@ -167,16 +238,29 @@ void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style
         file = DrawRaster(symbol, style, type);
     }
     Status written;
+    Warnings warnings;
     {
         py::gil_scoped_release unlocked;
-        written = WriteFileSafely(name, std::string_view(file));
+        written = WriteFileSafely(name, std::string_view(file), &warnings);
     }
     if (!written) RaiseOsError(written, path);
+    // A replaced file whose owner could not be kept.
+    for (const std::string& warning : warnings)
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
 }
 
 std::string Describe(const Symbol& symbol) {
     return "<glyphrun.Symbol " + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + ", " +
            std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) + " data codewords>";
+}
+
+// The type's tp_new would make a Symbol with nothing in it, which every
+// method would read as one: Symbol(), Symbol.__new__(Symbol) and what
+// copy and pickle call are refused here. pybind11 makes the objects of
+// the symbols that encode() hands back without the type's tp_new.
+PyObject* RefuseNewSymbol(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "glyphrun.Symbol cannot be made directly; glyphrun.encode() makes one");
+    return nullptr;
 }
 
 bool SameSymbol(const Symbol& a, const Symbol& b) {
@@ -209,17 +293,19 @@ PYBIND11_MODULE(_glyphrun, m) {
         };
     };
 
-    py::class_<Symbol>(m, "Symbol", "A finished symbol: its size, codewords and modules.")
-        .def_property_readonly("rows", [](const Symbol& s) { return s.rows; })
+    // Final: a subclass would be another way to a Symbol that encode() did not make.
+    py::class_<Symbol> symbolType(m, "Symbol", "A finished symbol: its size, codewords and modules.", py::is_final());
+    reinterpret_cast<PyTypeObject*>(symbolType.ptr())->tp_new = RefuseNewSymbol;
+    symbolType.def_property_readonly("rows", [](const Symbol& s) { return s.rows; })
         .def_property_readonly("cols", [](const Symbol& s) { return s.cols; })
         .def_property_readonly("size_index", [](const Symbol& s) { return s.sizeIndex; })
         .def_property_readonly("data_codewords", [](const Symbol& s) { return s.dataCodewords; })
         .def_property_readonly("capacity", [](const Symbol& s) { return s.capacity(); })
-        .def_property_readonly("codewords",
-                               [](const Symbol& s) {
-                                   return py::bytes(reinterpret_cast<const char*>(s.codewords.data()),
-                                                    s.codewords.size());
-                               })
+        .def_property_readonly(
+            "codewords",
+            [](const Symbol& s) {
+                return BytesOf({reinterpret_cast<const char*>(s.codewords.data()), s.codewords.size()});
+            })
         .def_property_readonly("modules", &ModulesOf)
         .def(
             "to_png",

@@ -1,5 +1,9 @@
 """What encode makes: symbols a reader reads back, the same symbols, files
-and messages as glyphrun-cli, and refusals of bad options by name."""
+and messages as glyphrun-cli, refusals of bad options by name, and no
+Symbol made any other way."""
+
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -98,11 +102,14 @@ def test_failures_raise_encode_error_with_glyphrun_clis_reason(cli, data, option
     assert str(raised.value) == cli.reason(*args, "--", data)
 
 
-def test_a_picture_too_large_and_a_lone_surrogate_are_encode_errors():
+def test_a_picture_too_large_a_lone_surrogate_and_text_under_a_setless_eci_are_encode_errors():
     with pytest.raises(glyphrun.EncodeError, match="16384"):
         glyphrun.encode("x").to_png(module=2000)
     with pytest.raises(glyphrun.EncodeError, match="U\\+D800 at position 2"):
         glyphrun.encode("a\ud800")
+    with pytest.raises(glyphrun.EncodeError, match="ECI 899 names no character set .*bytes go under any ECI"):
+        glyphrun.encode("AB", eci=899)
+    assert glyphrun.encode(b"AB", eci=899).codewords[:2] == bytes([241, 131])
 
 
 @pytest.mark.parametrize("call, error, name", [
@@ -121,6 +128,7 @@ def test_a_picture_too_large_and_a_lone_surrogate_are_encode_errors():
     (lambda: glyphrun.encode("x").to_png(fg="black"), ValueError, "fg"),
     (lambda: glyphrun.encode("x").to_png(bg="#ffffff80"), ValueError, "bg"),
     (lambda: glyphrun.encode("x").to_png(fg="#eeeeee"), ValueError, "fg and bg"),
+    (lambda: glyphrun.encode("x").to_png(fg="#ffffff", bg="#00000000"), ValueError, "transparent background counts"),
     (lambda: glyphrun.encode("x").to_png(dpi=0), ValueError, "dpi"),
     (lambda: glyphrun.encode("x").to_svg(xdim_mm=0), ValueError, "xdim_mm"),
     (lambda: glyphrun.encode("x").save("label.jpg"), ValueError, "path"),
@@ -130,3 +138,17 @@ def test_bad_options_are_refused_by_name(call, error, name):
     with pytest.raises(error, match=name) as raised:
         call()
     assert not isinstance(raised.value, glyphrun.EncodeError)
+
+
+@pytest.mark.parametrize("make", [
+    "glyphrun.Symbol()",
+    "glyphrun.Symbol.__new__(glyphrun.Symbol)",
+    "glyphrun.Symbol.__new__(type('Sub', (glyphrun.Symbol,), {}))",
+    "copy.copy(glyphrun.encode('x'))",
+    "pickle.loads(pickle.dumps(glyphrun.encode('x')))",
+])
+def test_a_symbol_comes_only_from_encode(make):
+    # A Symbol with nothing in it crashes whatever reads it, so in a child.
+    script = f"import copy, pickle, glyphrun\ns = {make}\nprint(repr(s), s.rows, s.modules)"
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert done.returncode == 1 and done.stderr.splitlines()[-1].startswith("TypeError"), done

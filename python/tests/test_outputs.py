@@ -1,7 +1,9 @@
 """The outputs of a Symbol: files that open and scan, and the module grid."""
 
 import gc
+import importlib.metadata
 import io
+import os
 import xml.etree.ElementTree as ElementTree
 
 import numpy as np
@@ -62,9 +64,17 @@ def test_save_writes_each_format_and_a_failure_keeps_the_old_file(symbol, tmp_pa
     assert (tmp_path / "label.PNG").read_bytes() == before
     with pytest.raises(FileNotFoundError, match="missing"):
         symbol.save(tmp_path / "missing" / "label.png")
+    # The system would end the name at the NUL and replace notes.txt.
+    (tmp_path / "notes.txt").write_text("notes")
+    for path in (tmp_path / "notes.txt\0.png", str(tmp_path / "notes.txt\0.png"),
+                 os.fsencode(tmp_path / "notes.txt\0.png")):
+        with pytest.raises(ValueError, match="null byte"):
+            symbol.save(path)
+    assert (tmp_path / "notes.txt").read_text() == "notes"
 
 
 def test_modules_are_a_read_only_view_that_outlives_the_symbol():
+    assert "numpy" in (importlib.metadata.requires("glyphrun") or []), "pip would not install what modules needs"
     modules = glyphrun.encode(LABEL).modules
     gc.collect()
     assert modules.dtype == np.bool_ and not modules.flags.writeable and modules.base is not None
