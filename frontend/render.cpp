@@ -57,10 +57,9 @@ double Reflectance(COLORREF color) {
 
 }  // namespace
 
-double ScanContrast(COLORREF bar, COLORREF background) { return std::abs(Reflectance(background) - Reflectance(bar)); }
-
 double ScanContrast(const RasterStyle& style) {
-    return ScanContrast(style.bar, style.transparentBackground ? RGB(255, 255, 255) : style.background);
+    const COLORREF background = style.transparentBackground ? RGB(255, 255, 255) : style.background;
+    return std::abs(Reflectance(background) - Reflectance(style.bar));
 }
 
 VectorStyle VectorStyleOf(const RasterStyle& style) {

@@ -27,12 +27,10 @@ struct RasterStyle {
 // and fail it below 20 %, so a pair of colours closer than that makes a
 // symbol nobody can read.
 inline constexpr double kLeastContrast = 0.20;
-// That difference for two colours, 0 to 1: sRGB made linear and weighted by
-// the eye's response, close to what a scanner's sensor sees.
-double ScanContrast(COLORREF bar, COLORREF background);
-// The same for a style's colours, where a transparent background counts as
-// white: the paper or page the symbol will sit on, whatever colour its
-// transparent palette entry holds.
+// That difference for a style's colours, 0 to 1: sRGB made linear and
+// weighted by the eye's response, close to what a scanner's sensor sees. A
+// transparent background counts as white, the paper or page the symbol
+// will sit on, whatever colour its transparent palette entry holds.
 double ScanContrast(const RasterStyle& style);
 
 // The ways a picture of a symbol is refused or fails, the code of the
