@@ -385,6 +385,7 @@ struct Temporary {
 // to take the target's place.
 struct Staged {
     Temporary temporary;
+    std::string path;  // as given, for messages
     std::string target;
     bool existed = false;
     bool linkedIn = false;  // a new file that went straight in under its own name: nothing is left to do
@@ -396,6 +397,7 @@ struct Staged {
 // `linkNewIn`, a new file goes straight in under its own name.
 Status Stage(const Destination& destination, const std::string& path, const Fill& fill, bool linkNewIn, Staged& staged,
              Warnings* warnings) {
+    staged.path = path;
     staged.target = destination.path;
     staged.existed = destination.exists;
     const std::string& target = staged.target;
@@ -500,10 +502,8 @@ void PutBack(Staged& staged, Placed placed) {
 
 }  // namespace
 
-// The staged files of a set, each with the path it was given.
 struct FileSet::Parts {
     std::vector<std::unique_ptr<Staged>> staged;
-    std::vector<std::string> paths;
 };
 
 FileSet::FileSet() : parts_(std::make_unique<Parts>()) {}
@@ -519,7 +519,6 @@ Status FileSet::Add(const std::string& path, std::string_view bytes, Warnings* w
     if (Status written = Stage(destination, path, fill, /*linkNewIn=*/false, *staged, warnings); !written)
         return written;
     parts_->staged.push_back(std::move(staged));
-    parts_->paths.push_back(path);
     return {};
 }
 
@@ -533,11 +532,11 @@ Status FileSet::PutInPlace() {
     for (size_t i = 0; i < count; ++i) {
         placed[i] = PutStagedInPlace(*parts_->staged[i]);
         if (placed[i] != Placed::Not) continue;
-        const Status failure = ReplaceFailure(parts_->paths[i], errno);
+        const int error = errno;
         for (size_t j = i; j-- > 0;) PutBack(*parts_->staged[j], placed[j]);
-        return failure;
+        return ReplaceFailure(parts_->staged[i]->path, error);
     }
-    parts_ = std::make_unique<Parts>();  // done: the old files go, and the set is empty again
+    parts_->staged.clear();  // done: the old files go, and the set is empty again
     return {};
 }
 
