@@ -35,6 +35,10 @@ static_assert(std::atomic<int>::is_always_lock_free);
 // is naming one as it begins finishes first (see Name and RemoveTemporaryFiles).
 std::atomic<bool> ending{false};
 std::atomic<int> naming{0};  // threads between protecting a name and knowing whether it was made
+// Threads putting a set of files in place, whose temporary names hold the
+// old files meanwhile: the handler lets them finish before it removes those
+// names (the thread itself holds the signals off, but another may take them).
+std::atomic<int> placing{0};
 
 // The slot that now holds `name`, or -1.
 int Protect(const std::string& name) {
@@ -348,8 +352,13 @@ Status KeepOwnerAndMode(int fd, const struct stat& existing, const std::string& 
                                 " and now belongs to " + OwnerName(made.st_uid, made.st_gid) +
                                 ": this user may not give a file away");
     }
-    if (::fchmod(fd, existing.st_mode & 07777) != 0) return Failure("cannot keep the permissions of", path, errno);
-    return {};
+    if (::fchmod(fd, existing.st_mode & 07777) == 0) return {};
+    const int error = errno;
+    // A file system that refuses the change (some mounts of other systems'
+    // disks) may still have made the file no more open than the old one.
+    struct stat made {};
+    if (::fstat(fd, &made) == 0 && (made.st_mode & 07777 & ~existing.st_mode) == 0) return {};
+    return Failure("cannot keep the permissions of", path, error);
 }
 
 // rename cannot put a file where something is mounted, as a single file
@@ -493,11 +502,23 @@ Placed PutStagedInPlace(Staged& staged) {
     return staged.existed ? Placed::Overwritten : Placed::Created;
 }
 
-void PutBack(Staged& staged, Placed placed) {
-    if (placed == Placed::Exchanged)
-        ::renameat2(AT_FDCWD, staged.temporary.name.c_str(), AT_FDCWD, staged.target.c_str(), RENAME_EXCHANGE);
-    else if (placed == Placed::Created)
-        ::unlink(staged.target.c_str());
+// Puts the old file back, or removes a new one that had none; otherwise
+// says what is left: a file replaced for good, or an old file kept under
+// its temporary name, which is then no longer removed.
+std::string PutBack(Staged& staged, Placed placed) {
+    switch (placed) {
+        case Placed::Not: return {};
+        case Placed::Created: return ::unlink(staged.target.c_str()) == 0 ? "" : staged.path + " was written already";
+        case Placed::Overwritten: return staged.path + " was replaced already";
+        case Placed::Exchanged: break;
+    }
+    Temporary& kept = staged.temporary;
+    if (::renameat2(AT_FDCWD, kept.name.c_str(), AT_FDCWD, staged.target.c_str(), RENAME_EXCHANGE) == 0) return {};
+    std::string left = staged.path + " was replaced already; its old file is kept as " + kept.name;
+    kept.name.clear();
+    Unprotect(kept.slot);
+    kept.slot = -1;
+    return left;
 }
 
 }  // namespace
@@ -529,15 +550,26 @@ Status FileSet::PutInPlace() {
     const SignalsHeld held;
     const size_t count = parts_->staged.size();
     std::vector<Placed> placed(count, Placed::Not);
-    for (size_t i = 0; i < count; ++i) {
+    placing.fetch_add(1);
+    size_t failed = ending.load() ? 0 : count;  // once the process is ending, none is put in place
+    int error = EINTR;
+    for (size_t i = 0; i < failed; ++i) {
         placed[i] = PutStagedInPlace(*parts_->staged[i]);
         if (placed[i] != Placed::Not) continue;
-        const int error = errno;
-        for (size_t j = i; j-- > 0;) PutBack(*parts_->staged[j], placed[j]);
-        return ReplaceFailure(parts_->staged[i]->path, error);
+        error = errno;
+        failed = i;
     }
-    parts_->staged.clear();  // done: the old files go, and the set is empty again
-    return {};
+    std::vector<std::string> left;
+    for (size_t j = failed < count ? failed : 0; j-- > 0;)
+        if (std::string what = PutBack(*parts_->staged[j], placed[j]); !what.empty()) left.push_back(std::move(what));
+    placing.fetch_sub(1);
+    if (failed == count) {
+        parts_->staged.clear();  // done: the old files go, and the set is empty again
+        return {};
+    }
+    Status failure = ReplaceFailure(parts_->staged[failed]->path, error);
+    for (const std::string& what : left) failure.message += "; " + what;
+    return failure;
 }
 
 Status WriteFileSafely(const std::string& path, const std::function<bool(FILE*)>& write, Warnings* warnings) {
@@ -571,11 +603,12 @@ void RemoveTemporaryFiles() {
     ending.store(true);
     // A thread naming a file as this begins is a few system calls from
     // knowing whether it made it; the wait is bounded, since the thread this
-    // runs on may be the one interrupted there.
-    for (int wait = 0; wait < 1000 && naming.load() > 0; ++wait) {
-        const timespec tenthOfAMillisecond{0, 100'000};
-        ::nanosleep(&tenthOfAMillisecond, nullptr);
-    }
+    // runs on may be the one interrupted there. A thread putting a set in
+    // place holds the signals off, so it is never this one: it is given up
+    // to ten seconds to have every file in (a slow network file system).
+    const timespec tenthOfAMillisecond{0, 100'000};
+    for (int wait = 0; wait < 1000 && naming.load() > 0; ++wait) ::nanosleep(&tenthOfAMillisecond, nullptr);
+    for (int wait = 0; wait < 100'000 && placing.load() > 0; ++wait) ::nanosleep(&tenthOfAMillisecond, nullptr);
     for (int slot = 0; slot < kSlots; ++slot) {
         int expected = kNamed;
         if (slotStates[slot].compare_exchange_strong(expected, kRemoved)) ::unlink(slotNames[slot]);

@@ -67,6 +67,20 @@ Status CheckUtf8(std::string_view text) {
                                                    std::to_string(bad + 1));
 }
 
+// iconv's converter from UTF-8, closed however the conversion ends, memory
+// running out included.
+struct Converter {
+    iconv_t descriptor;
+
+    explicit Converter(const char* charset) : descriptor(iconv_open(charset, "UTF-8")) {}
+    ~Converter() {
+        if (Opened()) iconv_close(descriptor);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool Opened() const { return descriptor != reinterpret_cast<iconv_t>(-1); }
+};
+
 // Converts well-formed UTF-8 with `converter` into `bytes`. The output
 // grows whenever iconv runs out of room, since a set may take several bytes
 // for one input byte (UTF-32 takes four for an ASCII letter). Returns npos,
@@ -117,12 +131,11 @@ Status ConvertToEci(std::string_view text, int32_t eci, std::string& bytes) {
     const EciCharset* entry = EntryOfEci(eci);
     const std::string eciName = "ECI " + std::to_string(eci);
     if (!entry) return Status::Failed(InputError::NoCharset, eciName + " names no character set that text converts to");
-    const iconv_t converter = iconv_open(entry->charset, "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1))
+    const Converter converter(entry->charset);
+    if (!converter.Opened())
         return Status::Failed(InputError::NotConvertible,
                               std::string("cannot convert to ") + entry->charset + " (" + eciName + ")");
-    const size_t refused = std::min(Convert(converter, text, bytes), text.find_first_of(entry->lacks));
-    iconv_close(converter);
+    const size_t refused = std::min(Convert(converter.descriptor, text, bytes), text.find_first_of(entry->lacks));
     if (refused == std::string_view::npos) return {};
     return Status::Failed(InputError::NotConvertible, "the character " + CodePointAt(text, refused) + " at position " +
                                                           std::to_string(CharacterNumber(text, refused)) +
