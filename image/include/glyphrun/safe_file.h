@@ -58,7 +58,9 @@ Status WriteFileSafely(const std::string& path, std::string_view bytes, Warnings
 // SIGTERM and SIGHUP held off on this thread meanwhile. A failure before
 // then replaces none, nor does a set destroyed without PutInPlace; a
 // failure while putting them in place puts back those already replaced,
-// where the file system can exchange two files (ext4, XFS, Btrfs, tmpfs).
+// where the file system can exchange two files (ext4, XFS, Btrfs, tmpfs),
+// and its message names any it could not. A signal that another thread
+// takes meanwhile waits until the set is in.
 // A device or pipe among them is written into by Add.
 class FileSet {
 public:
