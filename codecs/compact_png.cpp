@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -26,21 +27,61 @@ constexpr int kLevel = 5;
 // A chunk's length field is a signed 31-bit count.
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
 
-// One compressor a thread, made on first use and kept: making one for each
-// image added about 3 µs to a label's 10.
-class Compressor {
+// Compressors are kept for the next image: making one for each image
+// added about 3 µs to a label's 10. They wait in a pool rather than one in
+// each thread, since a thread_local of a library loaded later (the Python
+// extension) is allocated on a thread's first use, and an allocation that
+// fails there ends the process.
+class CompressorPool {
 public:
-    ~Compressor() { libdeflate_free_compressor(compressor_); }
-    libdeflate_compressor* Get() {
-        if (!compressor_) compressor_ = libdeflate_alloc_compressor(kLevel);
-        return compressor_;
+    ~CompressorPool() {
+        for (libdeflate_compressor* compressor : idle_) libdeflate_free_compressor(compressor);
+    }
+    // A compressor of its own for the caller, or null when memory ran out.
+    libdeflate_compressor* Take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                libdeflate_compressor* compressor = idle_.back();
+                idle_.pop_back();
+                return compressor;
+            }
+        }
+        return libdeflate_alloc_compressor(kLevel);
+    }
+    void Give(libdeflate_compressor* compressor) {
+        std::lock_guard lock(mutex_);
+        try {
+            idle_.push_back(compressor);
+        } catch (const std::bad_alloc&) {
+            libdeflate_free_compressor(compressor);
+        }
     }
 
 private:
-    libdeflate_compressor* compressor_ = nullptr;
+    std::mutex mutex_;
+    std::vector<libdeflate_compressor*> idle_;
 };
 
-thread_local Compressor t_compressor;
+CompressorPool& Compressors() {
+    static CompressorPool pool;
+    return pool;
+}
+
+// A compressor taken from the pool and given back however the image ends.
+class BorrowedCompressor {
+public:
+    BorrowedCompressor() : compressor_(Compressors().Take()) {}
+    ~BorrowedCompressor() {
+        if (compressor_) Compressors().Give(compressor_);
+    }
+    BorrowedCompressor(const BorrowedCompressor&) = delete;
+    BorrowedCompressor& operator=(const BorrowedCompressor&) = delete;
+    libdeflate_compressor* Get() const { return compressor_; }
+
+private:
+    libdeflate_compressor* compressor_;
+};
 
 void PutBigEndian(std::string& file, uint32_t value) {
     const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
@@ -170,8 +211,8 @@ Status EncodeCompactPng(const GrImage& image, std::string& file) {
     // A failure is answered without an exception where one can be: a
     // process short of memory may have none left to throw one with.
     try {
-        libdeflate_compressor* compressor = t_compressor.Get();
-        if (compressor && Append(image, file, compressor)) return {};
+        const BorrowedCompressor compressor;
+        if (compressor.Get() && Append(image, file, compressor.Get())) return {};
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {}
     file.resize(original);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <exception>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -105,6 +106,16 @@ private:
     std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + kInterval;
 };
 
+// The C++ runtime keeps each thread's exception state in thread-local
+// storage, which in a library loaded after the interpreter started (this
+// extension's libstdc++) is allocated on the thread's first exception: were
+// that std::bad_alloc with no memory left, the allocation would end the
+// process. A thread makes it as it starts instead.
+void HoldExceptionState() {
+    volatile int asked = std::uncaught_exceptions();  // a pure function: unused, the call would go
+    static_cast<void>(asked);
+}
+
 // Calls work(i) for every i below `count` on one thread per core. The
 // inputs are handed out in chunks, so that taking the next costs nothing
 // beside the encodes; a thread the system refuses leaves its share to the
@@ -127,7 +138,11 @@ bool ForEachInParallel(size_t count, const Work& work) {
     std::vector<std::thread> threads;
     threads.reserve(helpers);
     try {
-        for (size_t t = 0; t < helpers; ++t) threads.emplace_back([&] { runChunks([] {}); });
+        for (size_t t = 0; t < helpers; ++t)
+            threads.emplace_back([&] {
+                HoldExceptionState();
+                runChunks([] {});
+            });
     } catch (const std::exception&) {}  // the system refused a thread, or the memory for one
     SignalWatch signals;
     runChunks([&] {
@@ -277,6 +292,7 @@ PYBIND11_MODULE(_glyphrun, m) {
     using namespace pybind11::literals;
 
     m.doc() = "Data Matrix ECC200 symbols from text or bytes, as PNG, GIF, BMP, SVG or EPS.";
+    HoldExceptionState();  // for the importing thread, which calls encode and the drawing methods
     m.attr("__version__") = GLYPHRUN_VERSION;
     py::register_exception<EncodeFailed>(m, "EncodeError", PyExc_ValueError);
 
