@@ -34,17 +34,5 @@ TEST(Bmp, EveryDepthAndOddWidthReadsBack) {
         }
 }
 
-TEST(Bmp, FailedWriteIsReported) {
-    GrImage image(5, 5, 24);
-    GrMemFile closed;  // never opened: takes no bytes
-    EXPECT_FALSE(image.Encode(&closed, TypeBmp));
-    EXPECT_STREQ(image.GetLastError(), "Write Error in BMP file");
-    GrImage empty;
-    GrMemFile memory;
-    memory.Open();
-    EXPECT_FALSE(empty.Encode(&memory, TypeBmp));
-    EXPECT_STREQ(empty.GetLastError(), "null image!!!");
-}
-
 }  // namespace
 }  // namespace glyphrun

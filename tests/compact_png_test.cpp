@@ -34,11 +34,8 @@ protected:
         const std::string path = dir + "/checked.png";
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-        FILE* pipe = popen(("pngcheck -q '" + path + "' 2>&1").c_str(), "r");
-        std::string output;
-        char buffer[256];
-        while (pipe && fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        const int status = pipe ? pclose(pipe) : -1;
+        const int status = std::system(("pngcheck -q '" + path + "' >'" + path + ".out' 2>&1").c_str());
+        const std::string output = Slurp(path + ".out");
         return status == 0 ? output : "exit " + std::to_string(status) + ": " + output;
     }
 

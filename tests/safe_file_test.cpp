@@ -20,7 +20,6 @@
 #include <functional>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -32,11 +31,7 @@ namespace {
 
 using SafeFile = testing::TempFolderTest;
 
-std::string Read(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
+std::string Read(const std::string& path) { return testing::Slurp(path); }
 
 Status WriteText(const std::string& path, const std::string& text) {
     return WriteFileSafely(path, [&](FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });

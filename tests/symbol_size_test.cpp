@@ -7,29 +7,21 @@ namespace {
 
 int32_t Attr(SymbolAttribute a, int32_t i) { return QuerySymbolAttribute(a, i); }
 
+// {data codewords, request, size chosen or -1}. With the DMRE sizes, the
+// smallest by area that holds the data: 17 codewords take 8 x 48 (384
+// modules) rather than 12 x 36 (432), 33 take 20 x 36 (720) rather than
+// 8 x 96 (768), which holds fewer, and 45 take 16 x 48 rather than 8 x 120,
+// which holds as many. A rectangle request gets no DMRE size unless it asks.
 TEST(SymbolSize, SelectsSmallestFittingSizeOfTheFamily) {
-    EXPECT_EQ(SelectSymbolSize(3, kSmallestSquare), 0);
-    EXPECT_EQ(SelectSymbolSize(4, kSmallestSquare), 1);
-    EXPECT_EQ(SelectSymbolSize(1558, kSmallestSquare), 23);
-    EXPECT_EQ(SelectSymbolSize(1559, kSmallestSquare), -1);
-    EXPECT_EQ(SelectSymbolSize(5, kSmallestRectangle), 24);
-    EXPECT_EQ(SelectSymbolSize(6, kSmallestRectangle), 25);
-    EXPECT_EQ(SelectSymbolSize(50, kSmallestRectangle), -1);  // no DMRE size unless asked for
-    // With the DMRE sizes, the smallest by area that holds the data: 17
-    // codewords take 8 x 48 (384 modules) rather than 12 x 36 (432), 33 take
-    // 20 x 36 (720) rather than 8 x 96 (768), which holds fewer, and 45 take
-    // 16 x 48 rather than 8 x 120, which holds as many.
-    EXPECT_EQ(SelectSymbolSize(16, kSmallestRectangleOrDmre), 26);
-    EXPECT_EQ(SelectSymbolSize(17, kSmallestRectangleOrDmre), 30);
-    EXPECT_EQ(SelectSymbolSize(33, kSmallestRectangleOrDmre), 39);
-    EXPECT_EQ(SelectSymbolSize(45, kSmallestRectangleOrDmre), 29);
-    EXPECT_EQ(SelectSymbolSize(118, kSmallestRectangleOrDmre), 47);
-    EXPECT_EQ(SelectSymbolSize(119, kSmallestRectangleOrDmre), -1);
-    EXPECT_EQ(SelectSymbolSize(90, 46), 46);
-    EXPECT_EQ(SelectSymbolSize(10, 5), 5);
-    EXPECT_EQ(SelectSymbolSize(23, 5), -1);
-    for (int32_t request : {-3, -2, -1, 0, 29, 47}) EXPECT_EQ(SelectSymbolSize(0, request), -1);
-    for (int32_t request : {-4, 48, 1000}) EXPECT_EQ(SelectSymbolSize(1, request), -1);
+    constexpr int32_t kSquare = kSmallestSquare, kRect = kSmallestRectangle, kDmre = kSmallestRectangleOrDmre;
+    const int32_t cases[][3] = {
+        {3, kSquare, 0}, {4, kSquare, 1},  {1558, kSquare, 23}, {1559, kSquare, -1}, {5, kRect, 24},
+        {6, kRect, 25},  {50, kRect, -1},  {16, kDmre, 26},     {17, kDmre, 30},     {33, kDmre, 39},
+        {45, kDmre, 29}, {118, kDmre, 47}, {119, kDmre, -1},    {90, 46, 46},        {10, 5, 5},
+        {23, 5, -1},     {0, kDmre, -1},   {0, kRect, -1},      {0, kSquare, -1},    {0, 0, -1},
+        {0, 29, -1},     {0, 47, -1},      {1, -4, -1},         {1, 48, -1},         {1, 1000, -1}};
+    for (const auto& [codewords, request, size] : cases)
+        EXPECT_EQ(SelectSymbolSize(codewords, request), size) << codewords << " for " << request;
 }
 
 TEST(SymbolSize, InvalidIndexAndAttributeReadAsMinusOne) {
@@ -54,7 +46,6 @@ TEST(SymbolSize, EveryRowHoldsTheTableInvariants) {
         const bool fixedCorner = i == 1 || i == 3 || i == 5 || i == 7;
         EXPECT_EQ(modules, 8 * codewords + (fixedCorner ? 4 : 0));
         EXPECT_EQ(Attr(A::AttrCorrectablePerBlock, i), Attr(A::AttrEccPerBlock, i) / 2);
-        EXPECT_EQ(Attr(A::AttrCorrectableTotal, i), Attr(A::AttrCorrectablePerBlock, i) * Attr(A::AttrBlocks, i));
         int32_t sum = 0;
         for (int32_t b = 0; b < Attr(A::AttrBlocks, i); ++b) sum += DataCodewordsInBlock(i, b);
         EXPECT_EQ(sum, Attr(A::AttrDataCodewords, i));
@@ -63,15 +54,11 @@ TEST(SymbolSize, EveryRowHoldsTheTableInvariants) {
     EXPECT_EQ(Attr(A::AttrMappingRows, 25), 6);
 }
 
+// {size, block, data codewords or -1}: 8 x 144 has one block, like every DMRE size.
 TEST(SymbolSize, DataCodewordsPerBlock) {
-    EXPECT_EQ(DataCodewordsInBlock(23, 7), 156);
-    EXPECT_EQ(DataCodewordsInBlock(23, 8), 155);
-    EXPECT_EQ(DataCodewordsInBlock(14, 1), 102);
-    EXPECT_EQ(DataCodewordsInBlock(23, 10), -1);
-    EXPECT_EQ(DataCodewordsInBlock(23, -1), -1);
-    EXPECT_EQ(DataCodewordsInBlock(0, 1), -1);
-    EXPECT_EQ(DataCodewordsInBlock(35, 0), 63);  // 8 x 144: one block, like every DMRE size
-    EXPECT_EQ(DataCodewordsInBlock(48, 0), -1);
+    const int32_t cases[][3] = {{23, 7, 156}, {23, 8, 155}, {14, 1, 102}, {35, 0, 63},
+                                {23, 10, -1}, {23, -1, -1}, {0, 1, -1},   {48, 0, -1}};
+    for (const auto& [size, block, codewords] : cases) EXPECT_EQ(DataCodewordsInBlock(size, block), codewords);
 }
 
 }  // namespace

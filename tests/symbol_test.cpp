@@ -7,7 +7,6 @@
 
 #include "glyphrun/ecc200_stages.h"
 #include "glyphrun/symbol.h"
-#include "reader.h"
 
 namespace glyphrun {
 namespace {
@@ -16,7 +15,8 @@ std::span<const uint8_t> BytesOf(const std::string& text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-TEST(Symbol, EverySizeAgreesWithTheRecordsAndReads) {
+// Every size, module for module. (That every size reads is roundtrip_test's.)
+TEST(Symbol, EverySizeAgreesWithTheRecords) {
     std::mt19937 rng(11);
     for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
@@ -47,8 +47,6 @@ TEST(Symbol, EverySizeAgreesWithTheRecordsAndReads) {
             }
         EXPECT_EQ(mismatches, 0);
         FreeEncoder(&encoder);
-
-        EXPECT_EQ(testing::ReadSymbol(symbol), text);
     }
 }
 
@@ -66,7 +64,6 @@ TEST(Symbol, FailuresComeBackWithTheirReason) {
     EXPECT_EQ(Encode(BytesOf(label), EncodeOptions{EncodeScheme::AutoMinimal, 48}).failure.error,
               EncodeError::InvalidSize);
     EXPECT_EQ(Encode(BytesOf("abc"), EncodeOptions{EncodeScheme::AutoFast}).failure.error, EncodeError::Unsupported);
-    EXPECT_EQ(Encode(BytesOf(std::string(4000, '1'))).failure.error, EncodeError::TooLong);
 }
 
 // Each forced scheme is what the codewords say, and the runs of an

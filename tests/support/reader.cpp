@@ -73,10 +73,6 @@ std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
 
 std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }
 
-std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize) {
-    return BytesOf(ReadSymbolFully(image, moduleSize));
-}
-
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
     const EncodeResult result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                                        EncodeOptions{scheme, requestedSize});

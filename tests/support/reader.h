@@ -13,12 +13,6 @@
 
 namespace glyphrun::testing {
 
-// Decodes the Data Matrix symbol in `image` and returns its bytes exactly
-// (bytes 128-255 unchanged), or nothing when the reader finds no symbol.
-// The picture is scaled so that a module spans at least three pixels and
-// padded with a light border, so module size 1 and margin 0 can be read too.
-std::optional<std::string> ReadSymbol(const ModuleImage& image, int moduleSize);
-
 // What the reader makes of a symbol beyond its bytes.
 struct Reading {
     std::string bytes;                // the content, FNC1 separators as GS (0x1D)
@@ -32,6 +26,10 @@ struct Reading {
     int sequenceIndex = -1, sequenceSize = -1;
     std::string sequenceId;
 };
+// Decodes the Data Matrix symbol in `image`, its bytes exactly (128-255
+// unchanged); nothing when the reader finds no symbol. The picture is
+// scaled so that a module spans at least three pixels and padded with a
+// light border, so module size 1 and margin 0 can be read too.
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize);
 
 // A symbol drawn at three pixels per module with a four-module light border.

@@ -6,10 +6,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
 namespace glyphrun::testing {
+
+// A file's whole content; empty when it cannot be read.
+inline std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 class TempFolderTest : public ::testing::Test {
 protected:
