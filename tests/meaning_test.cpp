@@ -110,6 +110,18 @@ TEST(Eci, DesignatorFormsAndUtf8TextReadBack) {
         }
 }
 
+// Text read by `rule`: the bytes to encode and what they mean, or why not.
+struct Prepared {
+    Status status;
+    std::string bytes;
+    DataMeaning meaning;
+};
+Prepared Prepare(std::string_view text, const InputRule& rule) {
+    Prepared prepared;
+    prepared.status = PrepareInput(text, rule, prepared.bytes, prepared.meaning);
+    return prepared;
+}
+
 // "41 00 ac" as the bytes it writes in hexadecimal.
 std::string FromHex(std::string_view hex) {
     std::string bytes;
@@ -165,11 +177,9 @@ TEST(Eci, TextReadsBackInEveryCharacterSetWeConvertTo) {
         {170, "AB-12", "41 42 2d 31 32"},
     };
     for (const auto& [eci, text, hex] : cases) {
-        std::string bytes;
-        DataMeaning meaning;
-        const Status prepared = PrepareInput(text, InputRule{.eci = eci}, bytes, meaning);
-        ASSERT_TRUE(prepared) << eci << ": " << prepared.reason();
-        const EncodeResult encoded = EncodeSymbol(bytes, {.meaning = meaning});
+        const Prepared prepared = Prepare(text, {.eci = eci});
+        ASSERT_TRUE(prepared.status) << eci << ": " << prepared.status.reason();
+        const EncodeResult encoded = EncodeSymbol(prepared.bytes, {.meaning = prepared.meaning});
         ASSERT_TRUE(encoded) << eci << ": " << encoded.reason();
         const std::optional<testing::Reading> reading = testing::ReadSymbolFully(encoded.symbol);
         ASSERT_TRUE(reading) << eci;
@@ -196,19 +206,16 @@ TEST(Eci, TextRefusedWhereItsBytesWouldBeWrong) {
         {100, "AB", "ECI 100 names no character set that text converts to"},
     };
     for (const auto& [eci, text, reason] : refusals) {
-        std::string bytes;
-        DataMeaning meaning;
-        const Status prepared = PrepareInput(text, InputRule{.eci = eci}, bytes, meaning);
+        const Status refused = Prepare(text, {.eci = eci}).status;
         const bool noSet = reason.rfind("ECI ", 0) == 0;
-        EXPECT_TRUE(prepared.Is(noSet ? InputError::NoCharset : InputError::NotConvertible)) << eci << " " << text;
-        EXPECT_EQ(prepared.reason(), reason);
+        EXPECT_TRUE(refused.Is(noSet ? InputError::NoCharset : InputError::NotConvertible)) << eci << " " << text;
+        EXPECT_EQ(refused.reason(), reason);
     }
     for (int32_t eci : {899, 100, 33}) {
-        std::string bytes;
-        DataMeaning meaning;
-        ASSERT_TRUE(PrepareInput("AB€", InputRule{.binary = true, .eci = eci}, bytes, meaning)) << eci;
-        EXPECT_EQ(bytes, "AB€");
-        EXPECT_EQ(meaning.eci, eci);
+        const Prepared prepared = Prepare("AB€", {.binary = true, .eci = eci});
+        ASSERT_TRUE(prepared.status) << eci;
+        EXPECT_EQ(prepared.bytes, "AB€");
+        EXPECT_EQ(prepared.meaning.eci, eci);
     }
 }
 
