@@ -13,12 +13,12 @@ namespace {
 QPixmap SymbolPixmap(int moduleSize, int side) {
     QImage picture(side, side, QImage::Format_RGB32);
     picture.fill(Qt::white);
-    const EncodeResult result =
+    const Result<Symbol> result =
         Encode({reinterpret_cast<const uint8_t*>("GR"), 2}, EncodeOptions{EncodeScheme::Ascii, 0});
     const int margin = (side - 10 * moduleSize) / 2;
     for (int y = 0; y < 10 * moduleSize && result; ++y)
         for (int x = 0; x < 10 * moduleSize; ++x)
-            if (result.symbol.dark(y / moduleSize, x / moduleSize))
+            if (result.value().dark(y / moduleSize, x / moduleSize))
                 picture.setPixel(margin + x, margin + y, qRgb(0x1A, 0x3C, 0x8C));
     return QPixmap::fromImage(picture);
 }

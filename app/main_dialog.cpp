@@ -25,8 +25,8 @@
 #include "color_swatch_button.h"
 #include "dialog_units.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/codecs.h"
 #include "glyphrun/gs1.h"
-#include "glyphrun/render.h"
 #include "text_bytes.h"
 
 namespace glyphrun::app {
@@ -58,6 +58,7 @@ QRect ControlRect(int x, int y, int width, int height) {
 }  // namespace
 
 CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
+    RegisterImageWriters();  // Save writes PNG, GIF and BMP through the image library
     setWindowTitle(QStringLiteral("Glyphrun"));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
@@ -194,15 +195,14 @@ namespace {
 
 // "22 x 22 symbol, 23 of 30 data codewords: ASCII 23"; "8 x 48 DMRE symbol, ..."
 QString StatusOf(const Symbol& symbol) {
-    if (symbol.sizeIndex < 0) return {};
     QStringList schemes;
     for (const SchemeRun& run : SchemeRunsOf(symbol))
         schemes << QStringLiteral("%1 %2").arg(QString::fromLatin1(SchemeName(run.scheme))).arg(run.codewords);
     return QStringLiteral("%1 x %2 %3symbol, %4 of %5 data codewords: %6")
-        .arg(symbol.rows)
-        .arg(symbol.cols)
-        .arg(IsDmreSize(symbol.sizeIndex) ? QStringLiteral("DMRE ") : QString())
-        .arg(symbol.dataCodewords)
+        .arg(symbol.rows())
+        .arg(symbol.cols())
+        .arg(IsDmreSize(symbol.sizeIndex()) ? QStringLiteral("DMRE ") : QString())
+        .arg(symbol.dataCodewords())
         .arg(symbol.capacity())
         .arg(schemes.join(QStringLiteral(", ")));
 }
@@ -223,17 +223,6 @@ uint32_t CMainDialog::TypeForFileName(const QString& name) {
     if (extension == QStringLiteral(".PNG")) return TypePng;
     if (extension == QStringLiteral(".BMP")) return TypeBmp;
     return TypeUnknown;
-}
-
-bool CMainDialog::VectorFormatForFileName(const QString& name, VectorFormat& format) {
-    const QString extension = ExtensionOf(name);
-    if (extension == QStringLiteral(".SVG"))
-        format = VectorFormat::Svg;
-    else if (extension == QStringLiteral(".EPS"))
-        format = VectorFormat::Eps;
-    else
-        return false;
-    return true;
 }
 
 // A field that does not hold a whole number in range stops the encode.
@@ -276,10 +265,15 @@ void CMainDialog::OnEncode() {
     options.meaning = meaning;
 
     // The vector formats draw the same symbol from its modules.
-    const EncodeResult encoded =
+    Result<Symbol> encoded =
         Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())}, encodeOptions);
-    m_symbol = encoded ? encoded.symbol : Symbol{};
-    m_vectorStyle = VectorStyleOf(RasterStyle{moduleSize, margin, options.backgroundColor, options.barColor});
+    m_symbol.reset();
+    if (encoded) m_symbol.emplace(std::move(encoded).value());
+    m_style = Style{};
+    m_style.moduleSize = moduleSize;
+    m_style.marginPixels = margin;
+    m_style.foreground = ToRrggbb(options.barColor);
+    m_style.background = ToRrggbb(options.backgroundColor);
 
     const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
     if (!bitmap) {
@@ -288,10 +282,10 @@ void CMainDialog::OnEncode() {
         m_status->setText(QStringLiteral("Nothing was encoded: %1.").arg(reason));
         m_notify(QStringLiteral("Nothing was encoded: %1.").arg(reason));
     } else {
-        m_status->setText(StatusOf(m_symbol));
+        m_status->setText(m_symbol ? StatusOf(*m_symbol) : QString());
         SaveSettings();  // choices that made a symbol are kept for the next run
     }
-    if (bitmap && !m_image.CreateFromHBITMAP(bitmap.value)) {
+    if (bitmap && !m_image.CreateFromHBITMAP(bitmap.value())) {
         m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
     }
     ReleaseBarcodeBitmap();
@@ -316,7 +310,7 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
         meaning.eciGiven = true;
         meaning.eci = 26;  // UTF-8
     } else if (Result<QByteArray> latin1 = TextToBytes(m_editText->text()); latin1) {
-        bytes = std::move(latin1.value);
+        bytes = std::move(latin1).value();
     } else {
         RefuseText(QString::fromStdString(latin1.reason()));
         return false;
@@ -328,7 +322,7 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
             RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason())));
             return false;
         }
-        bytes = QByteArray::fromStdString(gs1.value);
+        bytes = QByteArray::fromStdString(gs1.value());
         meaning.gs1 = true;
     }
     if (bytes.size() > kBarcodeTextSize) {
@@ -349,10 +343,9 @@ void CMainDialog::OnSave() {
     if (path.isEmpty()) return;
     m_lastFolder = QFileInfo(path).absolutePath();
     SaveSettings();
-    VectorFormat format;
-    if (VectorFormatForFileName(path, format)) {
-        const ModuleGrid grid{m_symbol.rows, m_symbol.cols, m_symbol.modules};
-        const Status saved = WriteVectorFile(QFile::encodeName(path).toStdString(), format, grid, m_vectorStyle);
+    if (const std::optional<Format> format = FormatOfPath(path.toStdString());
+        format && IsVector(*format) && m_symbol) {
+        const Status saved = SaveSymbol(*m_symbol, QFile::encodeName(path).toStdString(), m_style);
         if (!saved)
             m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
         return;

@@ -3,11 +3,12 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gr_image.h"
 #include "glyphrun/symbol.h"
-#include "glyphrun/vector.h"
+#include "glyphrun/write.h"
 
 class QCheckBox;
 class QComboBox;
@@ -43,8 +44,6 @@ public:
     // The image type of a file name: by its extension from the last '.', in
     // any case; TypeUnknown for any other (a vector format included).
     static uint32_t TypeForFileName(const QString& name);
-    // True with the format for a name ending in .svg or .eps, in any case.
-    static bool VectorFormatForFileName(const QString& name, VectorFormat& format);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -74,8 +73,8 @@ private:
     QWidget* m_controls;     // everything under the preview
     QLabel* m_status;        // under the preview: what the last Encode made, or why it failed
     GrImage m_image;
-    Symbol m_symbol;            // the last encode's symbol, for the vector formats
-    VectorStyle m_vectorStyle;  // and its look
+    std::optional<Symbol> m_symbol;  // the last encode's symbol, for the vector formats
+    Style m_style;                   // and its look
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;
     QString m_lastFolder;  // where the last file was saved

@@ -27,4 +27,6 @@ Result<QByteArray> TextToBytes(const QString& text) {
     return bytes;
 }
 
+GLYPHRUN_DEFINE_ERROR_CATEGORY(TextBytesError, "glyphrun.text-bytes")
+
 }  // namespace glyphrun::app

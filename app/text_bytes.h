@@ -9,6 +9,7 @@
 namespace glyphrun::app {
 
 enum class TextBytesError { None = 0, BeyondLatin1 };
+GLYPHRUN_ERROR_ENUM(TextBytesError)
 
 // Normalises to NFC and turns each character U+0000-U+00FF into the byte
 // of the same value (ISO 8859-1, which readers assume). Refused, with a

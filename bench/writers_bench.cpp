@@ -9,7 +9,7 @@
 #include <string>
 
 #include "glyphrun/codecs.h"
-#include "glyphrun/render.h"
+#include "glyphrun/frontend.h"
 
 namespace glyphrun {
 namespace {
@@ -43,6 +43,7 @@ void MakePhoto(GrImage& image) {
 }
 
 void Write(benchmark::State& state, void (*make)(GrImage&), uint32_t type, uint32_t option) {
+    RegisterImageWriters();
     GrImage image;
     make(image);
     image.SetCodecOption(option, type);
@@ -69,9 +70,12 @@ BENCHMARK_CAPTURE(Write, photo_gif_tiles, MakePhoto, TypeGif, 0);
 
 // A symbol encoded by the library, drawn into a 1-bit image, black on white.
 void MakeBilevel(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
-    const EncodeResult result =
+    const Result<Symbol> result =
         Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
-    if (!result || !RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image)) std::abort();
+    Style style;
+    style.moduleSize = moduleSize;
+    style.marginPixels = margin;
+    if (!result || !RenderSymbol(result.value(), style, image)) std::abort();
 }
 
 // A 30-byte label, 22 x 22 modules of 4 pixels and an 8-pixel margin: 104 x 104.

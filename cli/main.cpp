@@ -77,9 +77,10 @@ void ListSizes() {
 std::string CodewordsText(const std::vector<Symbol>& symbols) {
     std::string text, sizes;
     for (const Symbol& symbol : symbols) {
-        for (int32_t i = 0; i < symbol.dataCodewords; ++i) text += (i ? " " : "") + std::to_string(symbol.codewords[i]);
+        for (int32_t i = 0; i < symbol.dataCodewords(); ++i)
+            text += (i ? " " : "") + std::to_string(symbol.codewords()[static_cast<size_t>(i)]);
         text += "\n";
-        sizes += (sizes.empty() ? "" : " ") + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols);
+        sizes += (sizes.empty() ? "" : " ") + std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols());
     }
     return text + sizes + "\n";
 }
@@ -90,8 +91,8 @@ std::string SizeText(const std::vector<Symbol>& symbols) {
     for (size_t i = 0; i < symbols.size(); ++i) {
         const Symbol& symbol = symbols[i];
         if (symbols.size() > 1) text += std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + ": ";
-        text += std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + " symbol, " +
-                std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
+        text += std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) + " symbol, " +
+                std::to_string(symbol.dataCodewords()) + " of " + std::to_string(symbol.capacity()) +
                 " data codewords used\n";
     }
     return text;

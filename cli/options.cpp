@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "glyphrun/names.h"
-#include "glyphrun/render.h"
+#include "glyphrun/write.h"
 #include "glyphrun/version.h"
 
 namespace glyphrun::cli {
@@ -140,10 +140,10 @@ COLORREF ParseColor(const char* option, const std::string& text, bool* transpare
 }
 
 void CheckContrast(const Options& options) {
-    RasterStyle colours;
-    colours.bar = options.foreground;
-    colours.background = options.background;
-    colours.transparentBackground = options.transparentBackground;
+    Style colours;
+    colours.foreground = ToRrggbb(options.foreground);
+    colours.background = ToRrggbb(options.background);
+    colours.backgroundAlpha = options.transparentBackground ? 0 : 255;
     const double contrast = ScanContrast(colours);
     if (contrast < kLeastContrast)
         UsageError(

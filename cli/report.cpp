@@ -78,4 +78,6 @@ Status CloseStandardOutput() {
     return StandardOutputFailure();
 }
 
+GLYPHRUN_DEFINE_ERROR_CATEGORY(CliError, "glyphrun.cli")
+
 }  // namespace glyphrun::cli

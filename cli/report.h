@@ -20,6 +20,7 @@ enum class CliError {
     Place,
     Usage,  // bad usage
 };
+GLYPHRUN_ERROR_ENUM(CliError)
 
 // A failure of one input (CliError::Failed) with its one-line reason.
 Status Failure(std::string message);

@@ -3,76 +3,47 @@
 #include <cstdio>
 #include <random>
 
-#include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
 #include "glyphrun/text_input.h"
-#include "glyphrun/vector.h"
+#include "glyphrun/write.h"
 #include "text.h"
 
 namespace glyphrun::cli {
 namespace {
 
-RasterStyle RasterStyleOf(const Options& options) {
-    return RasterStyle{options.moduleSize, options.margin,           options.background,
-                       options.foreground, options.dpi.value_or(96), options.transparentBackground};
-}
-
-// Binary PGM, top row first, 255 = light; refused for a side the other
-// raster files refuse.
-Status DrawPgm(const Symbol& symbol, const Options& options, std::string& file) {
-    const RasterStyle style = RasterStyleOf(options);
-    if (const Status sides = CheckPictureSides(symbol, style); !sides) return Failure(sides.reason());
-    const int64_t width = PictureSide(style, symbol.cols), height = PictureSide(style, symbol.rows);
-    file = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    const size_t header = file.size();
-    file.resize(header + static_cast<size_t>(width * height), static_cast<char>(255));
-    for (int64_t y = 0; y < height - 2 * style.margin; ++y) {
-        char* row = file.data() + header + static_cast<size_t>((y + style.margin) * width + style.margin);
-        for (int64_t x = 0; x < width - 2 * style.margin; ++x)
-            if (symbol.dark(static_cast<int32_t>(y / style.moduleSize), static_cast<int32_t>(x / style.moduleSize)))
-                row[x] = 0;
-    }
-    return {};
-}
-
-// The same picture as the raster files; --xdim only changes the unit of
-// the module's side.
-Status DrawVector(const Symbol& symbol, const Options& options, std::string& file) {
-    const VectorFormat format = options.outputKind == OutputKind::Svg ? VectorFormat::Svg : VectorFormat::Eps;
-    Result<std::string> document =
-        SymbolVectorDocument(symbol, RasterStyleOf(options), format, options.xdimMillimetres);
-    if (!document) return Failure(document.reason());
-    file = std::move(document.value);
-    return {};
-}
-
-uint32_t ImageTypeOf(OutputKind kind) {
+Format FormatOf(OutputKind kind) {
     switch (kind) {
-        case OutputKind::Bmp: return TypeBmp;
-        case OutputKind::Gif: return TypeGif;
-        default: return TypePng;
+        case OutputKind::Pgm: return Format::Pgm;
+        case OutputKind::Bmp: return Format::Bmp;
+        case OutputKind::Gif: return Format::Gif;
+        case OutputKind::Svg: return Format::Svg;
+        case OutputKind::Eps: return Format::Eps;
+        default: return Format::Png;
     }
 }
 
-Status DrawRaster(const Symbol& symbol, const Options& options, std::string& file) {
-    const uint32_t type = ImageTypeOf(options.outputKind);
-    const uint32_t codecOption = type == TypeGif ? options.gifCodec : (options.pngInterlace ? 1 : 0);
-    if (const Status drawn = EncodeSymbolFile(symbol, RasterStyleOf(options), type, codecOption, file); !drawn)
-        return Failure(drawn.reason());
-    return {};
-}
-
-Status Draw(const Symbol& symbol, const Options& options, std::string& file) {
-    switch (options.outputKind) {
-        case OutputKind::Pgm: return DrawPgm(symbol, options, file);
-        case OutputKind::Svg:
-        case OutputKind::Eps: return DrawVector(symbol, options, file);
-        default: return DrawRaster(symbol, options, file);
-    }
+// The margin stays in pixels: --margin may give one that is not a whole
+// number of modules, and --xdim has already made the module's pixels.
+Style StyleOf(const Options& options) {
+    Style style;
+    style.moduleSize = options.moduleSize;
+    style.marginPixels = options.margin;
+    style.foreground = ToRrggbb(options.foreground);
+    style.background = ToRrggbb(options.background);
+    style.backgroundAlpha = options.transparentBackground ? 0 : 255;
+    style.dpi = options.dpi.value_or(96);
+    if (IsVector(options.outputKind)) style.xdimMillimetres = options.xdimMillimetres;
+    style.rotation = options.rotate;
+    style.interlace = options.pngInterlace;
+    style.gifCodes = static_cast<GifCodes>(options.gifCodec);
+    return style;
 }
 
 Status DrawSymbol(const Symbol& symbol, const Options& options, std::string& file) {
-    return options.rotate ? Draw(Rotated(symbol, options.rotate), options, file) : Draw(symbol, options, file);
+    Result<std::string> drawn = WriteSymbol(symbol, FormatOf(options.outputKind), StyleOf(options));
+    if (!drawn) return Failure(drawn.reason());
+    file = std::move(drawn).value();
+    return {};
 }
 
 // The command line's failure for a file write's: CliError::Place when
@@ -144,15 +115,16 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
     encode.lenientEnd = options.lenientEnd;
     const std::span data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (!options.structuredAppend) {
-        EncodeResult result = Encode(data, encode);
+        Result<Symbol> result = Encode(data, encode);
         if (!result) return Failure(result.reason());
-        symbols.push_back(std::move(result.symbol));
+        symbols.push_back(std::move(result).value());
         return {};
     }
     const auto [fileId1, fileId2] = options.fileId.value_or(RandomFileId());
-    StructuredAppendResult result = EncodeStructuredAppend(data, encode, {*options.structuredAppend, fileId1, fileId2});
+    Result<std::vector<Symbol>> result =
+        EncodeStructuredAppend(data, encode, {*options.structuredAppend, fileId1, fileId2});
     if (!result) return Failure(result.reason());
-    symbols = std::move(result.symbols);
+    symbols = std::move(result).value();
     return {};
 }
 
@@ -183,10 +155,11 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string&
 }
 
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
-    const DataMeaning& meaning = symbol.meaning;
-    std::string line = std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) +
-                       (IsDmreSize(symbol.sizeIndex) ? " DMRE" : "") + " (index " + std::to_string(symbol.sizeIndex) +
-                       "), " + std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) +
+    const DataMeaning& meaning = symbol.meaning();
+    std::string line = std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) +
+                       (IsDmreSize(symbol.sizeIndex()) ? " DMRE" : "") + " (index " +
+                       std::to_string(symbol.sizeIndex()) + "), " + std::to_string(symbol.dataCodewords()) + " of " +
+                       std::to_string(symbol.capacity()) +
                        " data codewords, ";
     const std::vector<SchemeRun> runs = SchemeRunsOf(symbol);
     for (size_t i = 0; i < runs.size(); ++i)

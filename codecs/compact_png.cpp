@@ -219,4 +219,6 @@ Status EncodeCompactPng(const GrImage& image, std::string& file) {
     return Status::Failed(CompactPngError::OutOfMemory, "out of memory");
 }
 
+GLYPHRUN_DEFINE_ERROR_CATEGORY(CompactPngError, "glyphrun.png")
+
 }  // namespace glyphrun

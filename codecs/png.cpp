@@ -38,26 +38,50 @@ struct PngJob {
     int paletteLength;
     const png_byte* transparency;
     int transparencyCount;
-    png_byte* row;  // room for one row as libpng takes it
+    // Palette images: the file's index of each of the image's, which puts
+    // the transparent entry first without changing the image.
+    const uint8_t* indexMap;  // null: the same indexes
+    bool alphaFromKey;        // 24-bit images: the transparent colour's pixels get alpha 0
+    png_byte* row;            // room for one row as libpng takes it
 };
+
+// A stored palette row with its indexes mapped, packed as it is stored.
+void MapIndexes(const PngJob& job, const uint8_t* stored, png_byte* out) {
+    const int bits = job.bitDepth, perByte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    std::fill(out, out + (job.width * bits + 7) / 8, png_byte{0});
+    for (png_uint_32 x = 0; x < job.width; ++x) {
+        const int shift = 8 - bits * (static_cast<int>(x % perByte) + 1);
+        const unsigned index = stored[x / perByte] >> shift & mask;
+        out[x / perByte] |= static_cast<png_byte>(job.indexMap[index] << shift);
+    }
+}
 
 void FillRow(const PngJob& job, png_uint_32 y) {
     const GrImage& image = *job.image;
     if (job.colorType == PNG_COLOR_TYPE_RGB_ALPHA) {
         png_byte* out = job.row;
         const unsigned alphaMax = image.AlphaGetMax();
+        const RGBQUAD key = image.GetTransColor();
         for (png_uint_32 x = 0; x < job.width; ++x, out += 4) {
             const RGBQUAD color = image.GetPixelColor(x, y, false);
             out[0] = color.rgbRed;
             out[1] = color.rgbGreen;
             out[2] = color.rgbBlue;
-            out[3] = static_cast<png_byte>(image.AlphaGet(x, y) * alphaMax / 255);
+            const bool keyed = job.alphaFromKey && color.rgbRed == key.rgbRed && color.rgbGreen == key.rgbGreen &&
+                               color.rgbBlue == key.rgbBlue;
+            out[3] = keyed                  ? 0
+                     : image.AlphaIsValid() ? static_cast<png_byte>(image.AlphaGet(x, y) * alphaMax / 255)
+                                            : 255;
         }
         return;
     }
     const uint8_t* stored = image.GetBits(y);
     if (job.colorType == PNG_COLOR_TYPE_PALETTE) {
-        std::copy(stored, stored + image.GetEffWidth(), job.row);
+        if (job.indexMap)
+            MapIndexes(job, stored, job.row);
+        else
+            std::copy(stored, stored + image.GetEffWidth(), job.row);
         return;
     }
     for (png_uint_32 x = 0; x < job.width; ++x) {  // blue-green-red to red-green-blue
@@ -123,16 +147,18 @@ bool GrPngCodec::Encode(GrFile* stream) {
 
     std::vector<png_color> palette;
     png_byte transparency[256] = {};
+    uint8_t indexMap[256];
+    for (int i = 0; i < 256; ++i) indexMap[i] = static_cast<uint8_t>(i);
     if (IsIndexed()) {
         job.bitDepth = GetBpp();
         job.colorType = PNG_COLOR_TYPE_PALETTE;
         if (transparentIndex) {
-            // The transparent colour moves to entry 0, so one tRNS byte says it.
+            // The transparent colour goes to the file's entry 0, so one tRNS
+            // byte says it.
             job.transparencyCount = 1;
             if (trans != 0) {
-                SwapIndex(0, static_cast<uint8_t>(trans));
-                SetTransIndex(0);
-                if (GhostOwner()) GhostOwner()->SetTransIndex(0);
+                std::swap(indexMap[0], indexMap[trans]);
+                job.indexMap = indexMap;
             }
         }
         uint32_t length = GetNumColors();
@@ -140,16 +166,18 @@ bool GrPngCodec::Encode(GrFile* stream) {
             // Small images carry only the entries their pixels use.
             uint32_t highest = 0;
             for (uint32_t y = 0; y < GetHeight(); ++y)
-                for (uint32_t x = 0; x < GetWidth(); ++x) highest = std::max<uint32_t>(highest, GetPixelIndex(x, y));
+                for (uint32_t x = 0; x < GetWidth(); ++x)
+                    highest = std::max<uint32_t>(highest, indexMap[GetPixelIndex(x, y)]);
             length = highest + 1;
         }
+        // The file's entry i is the image's entry that maps to it.
+        const auto entry = [&indexMap](uint32_t i) { return static_cast<uint8_t>(indexMap[i]); };
         if (AlphaPaletteIsEnabled()) {
-            for (uint32_t i = 0; i < length; ++i)
-                transparency[i] = GetPaletteColor(static_cast<uint8_t>(i)).rgbReserved;
+            for (uint32_t i = 0; i < length; ++i) transparency[i] = GetPaletteColor(entry(i)).rgbReserved;
             job.transparencyCount = static_cast<int>(length);
         }
         for (uint32_t i = 0; i < length; ++i) {
-            const RGBQUAD color = GetPaletteColor(static_cast<uint8_t>(i));
+            const RGBQUAD color = GetPaletteColor(entry(i));
             palette.push_back(png_color{color.rgbRed, color.rgbGreen, color.rgbBlue});
         }
         job.palette = palette.data();
@@ -160,18 +188,9 @@ bool GrPngCodec::Encode(GrFile* stream) {
         job.colorType = PNG_COLOR_TYPE_RGB;
     }
 
-    // A 24-bit transparent colour becomes an alpha plane for the save.
-    const bool createdAlpha = !IsIndexed() && transparentIndex && !AlphaIsValid();
-    if (createdAlpha) AlphaCreate();
-    if (!IsIndexed() && transparentIndex && AlphaIsValid()) {
-        const RGBQUAD key = GetTransColor();
-        for (uint32_t y = 0; y < GetHeight(); ++y)
-            for (uint32_t x = 0; x < GetWidth(); ++x) {
-                const RGBQUAD c = GetPixelColor(x, y, false);
-                if (c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue) AlphaSet(x, y, 0);
-            }
-    }
-    if (AlphaIsValid()) {
+    // A 24-bit transparent colour becomes alpha 0 for its pixels.
+    job.alphaFromKey = !IsIndexed() && transparentIndex;
+    if (AlphaIsValid() || job.alphaFromKey) {
         job.bitDepth = 8;
         job.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
         job.palette = nullptr;
@@ -184,7 +203,6 @@ bool GrPngCodec::Encode(GrFile* stream) {
     std::vector<png_byte> row(rowBytes);
     job.row = row.data();
     const char* error = WritePng(job);
-    if (createdAlpha) AlphaDelete();
     if (error) SetLastError(error);
     return error == nullptr;
 }

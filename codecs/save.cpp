@@ -12,7 +12,7 @@ constexpr ImageWriter WriterOf() {
             [](GrImage& codec, GrFile* file) { return static_cast<Codec&>(codec).Encode(file); }};
 }
 
-bool RegisterWriters() {
+bool Register() {
     RegisterImageWriter(TypeBmp, WriterOf<GrBmpCodec>());
     RegisterImageWriter(TypeGif, WriterOf<GrImageGIF>());
     RegisterImageWriter(TypePng, WriterOf<GrPngCodec>());
@@ -20,12 +20,10 @@ bool RegisterWriters() {
 }
 
 }  // namespace
-}  // namespace glyphrun
 
-// The link options of glyphrun_codecs name this symbol as undefined, so that
-// every program that links the library takes this file, and with it the
-// writers, even when nothing else of it is called.
-extern "C" {
-extern const bool glyphrun_codecs_writers;
-const bool glyphrun_codecs_writers = glyphrun::RegisterWriters();
+void RegisterImageWriters() {
+    // Once, on the first call from any thread; later calls find it done.
+    [[maybe_unused]] static const bool registered = Register();
 }
+
+}  // namespace glyphrun

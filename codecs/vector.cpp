@@ -161,7 +161,9 @@ Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, 
 Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     const Result<std::string> document = VectorDocument(format, grid, style);
     if (!document) return Status::Failed(FileWriteError::Writer, document.reason());
-    return WriteFileSafely(path, std::string_view(document.value));
+    return WriteFileSafely(path, std::string_view(document.value()));
 }
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(VectorError, "glyphrun.vector")
 
 }  // namespace glyphrun

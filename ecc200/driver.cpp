@@ -4,6 +4,9 @@
 #include "failure.h"
 #include "glyphrun/ecc200_stages.h"
 #include "glyphrun/symbol.h"
+#include "symbol_internal.h"
+#include <new>
+#include <optional>
 
 namespace glyphrun {
 namespace {
@@ -40,7 +43,6 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
 
     int32_t count = 0;
     switch (scheme) {
-        case EncodeScheme::AutoFast: return Fail(failure, EncodeError::Unsupported, scheme);
         case EncodeScheme::AutoMinimal:
             // The minimal encodation shapes the end of the data for the size
             // it chose, so that size stands.
@@ -74,26 +76,28 @@ int EncodeMessage(Ecc200Encoder* encoder, int32_t length, const uint8_t* bytes, 
         return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
 
     if (length < 0 || (!bytes && length > 0)) return Fail(&failure, EncodeError::InvalidArgument, encoder->scheme);
-    const EncodeResult result = Encode(std::span<const uint8_t>(bytes, static_cast<size_t>(length)),
-                                       EncodeOptions{encoder->scheme, requestedSize, encoder->meaning});
-    if (!result) {
-        failure = result.failure;
-        return 0;
+    std::optional<Symbol> made;
+    try {
+        made = SymbolMaker::Make(std::span<const uint8_t>(bytes, static_cast<size_t>(length)),
+                                 EncodeOptions{encoder->scheme, requestedSize, encoder->meaning}, failure);
+    } catch (const std::bad_alloc&) {
+        return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
     }
-    const Symbol& symbol = result.symbol;
-    encoder->dataCodewords = symbol.dataCodewords;
-    encoder->sizeIndex = symbol.sizeIndex;
-    encoder->symbolRows = symbol.rows;
-    encoder->symbolCols = symbol.cols;
-    encoder->mappingRows = SymbolSizes()[symbol.sizeIndex].mappingRows();
-    encoder->mappingCols = SymbolSizes()[symbol.sizeIndex].mappingCols();
+    if (!made) return 0;
+    const Symbol& symbol = *made;
+    encoder->dataCodewords = symbol.dataCodewords();
+    encoder->sizeIndex = symbol.sizeIndex();
+    encoder->symbolRows = symbol.rows();
+    encoder->symbolCols = symbol.cols();
+    encoder->mappingRows = symbol.size().mappingRows();
+    encoder->mappingCols = symbol.size().mappingCols();
 
     // The record keeps the mapping matrix with its status bits, which the
     // symbol does not carry: the codewords are placed once more into it.
-    encoder->message = AllocMessage(symbol.sizeIndex);
+    encoder->message = AllocMessage(symbol.sizeIndex());
     if (!encoder->message) return Fail(&failure, EncodeError::OutOfMemory, encoder->scheme);
-    std::memcpy(encoder->message->codewords, symbol.codewords.data(), symbol.codewords.size());
-    PlaceCodewords(encoder->message, symbol.sizeIndex, kDarkValue);
+    std::memcpy(encoder->message->codewords, symbol.codewords().data(), symbol.codewords().size());
+    PlaceCodewords(encoder->message, symbol.sizeIndex(), kDarkValue);
 
     const int64_t width = ImageSide(encoder->moduleSize, encoder->symbolCols, encoder->margin);
     const int64_t height = ImageSide(encoder->moduleSize, encoder->symbolRows, encoder->margin);
@@ -149,7 +153,6 @@ std::string DescribeEncodeFailure(const EncodeFailure& f) {
         case EncodeError::EmptyInput: return "the input is empty";
         case EncodeError::UnknownScheme:
             return "unknown encodation scheme " + std::to_string(static_cast<int>(f.scheme));
-        case EncodeError::Unsupported: return std::string(SchemeName(f.scheme)) + " encodation is not available";
         case EncodeError::NotEncodable:
             std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(f.byteValue & 0xFF));
             return std::string(SchemeName(f.scheme)) + " cannot encode byte " + hex + " at position " +

@@ -548,4 +548,6 @@ Result<std::string> ParseGs1(std::string_view text) {
     return elementString;
 }
 
+GLYPHRUN_DEFINE_ERROR_CATEGORY(Gs1Error, "glyphrun.gs1")
+
 }  // namespace glyphrun

@@ -87,7 +87,6 @@ const char* SchemeName(EncodeScheme scheme) {
         case EncodeScheme::Edifact: return "EDIFACT";
         case EncodeScheme::Base256: return "Base 256";
         case EncodeScheme::AutoBest: return "automatic";
-        case EncodeScheme::AutoFast: return "fast automatic";
         case EncodeScheme::AutoMinimal: return "minimal";
     }
     return "unknown";

@@ -12,6 +12,7 @@
 
 #include "failure.h"
 #include "glyphrun/symbol.h"
+#include "symbol_internal.h"
 
 namespace glyphrun {
 namespace {
@@ -19,6 +20,12 @@ namespace {
 // Where each part ends: part i holds the bytes [ends[i - 1], ends[i]), the
 // first from 0, the last to the input's end.
 using PartEnds = std::vector<int32_t>;
+
+// The symbols of a message, or the detail of why there are none.
+struct Parts {
+    std::vector<Symbol> symbols;  // in the order a reader joins them
+    EncodeFailure failure{};      // error None when every symbol was made
+};
 
 class Splitter {
 public:
@@ -78,21 +85,20 @@ public:
         return parts;
     }
 
-    StructuredAppendResult Encode(const PartEnds& ends) const {
-        StructuredAppendResult result;
+    Parts Encode(const PartEnds& ends) const {
+        Parts result;
         const auto count = static_cast<int32_t>(ends.size());
         EncodeOptions part = options_;
         part.detectMacro = false;  // a header in one part and its trailer in another
         for (int32_t i = 0, begin = 0; i < count; begin = ends[static_cast<size_t>(i++)]) {
             part.meaning = MeaningOf(i, count);
-            EncodeResult symbol =
-                glyphrun::Encode({data_ + begin, static_cast<size_t>(ends[static_cast<size_t>(i)] - begin)}, part);
+            std::optional<Symbol> symbol = SymbolMaker::Make(
+                {data_ + begin, static_cast<size_t>(ends[static_cast<size_t>(i)] - begin)}, part, result.failure);
             if (!symbol) {
                 result.symbols.clear();
-                result.failure = symbol.failure;
                 return result;
             }
-            result.symbols.push_back(std::move(symbol.symbol));
+            result.symbols.push_back(std::move(*symbol));
         }
         return result;
     }
@@ -164,14 +170,14 @@ private:
     const StructuredAppendOptions& append_;
 };
 
-StructuredAppendResult Failed(EncodeError error, EncodeScheme scheme) {
-    StructuredAppendResult result;
+Parts Failed(EncodeError error, EncodeScheme scheme) {
+    Parts result;
     Fail(&result.failure, error, scheme);
     return result;
 }
 
-StructuredAppendResult NeedsMoreSymbols(const EncodeOptions& options, int32_t allowed) {
-    StructuredAppendResult result = Failed(EncodeError::NeedsMoreSymbols, options.scheme);
+Parts NeedsMoreSymbols(const EncodeOptions& options, int32_t allowed) {
+    Parts result = Failed(EncodeError::NeedsMoreSymbols, options.scheme);
     result.failure.needed = allowed + 1;
     result.failure.capacity = allowed;
     result.failure.requestedSize = options.size;
@@ -179,20 +185,20 @@ StructuredAppendResult NeedsMoreSymbols(const EncodeOptions& options, int32_t al
 }
 
 // `symbols` asked for, `most` possible: by bytes, or by places to begin.
-StructuredAppendResult TooFewFor(EncodeError error, const EncodeOptions& options, int32_t symbols, int32_t most) {
-    StructuredAppendResult result = Failed(error, options.scheme);
+Parts TooFewFor(EncodeError error, const EncodeOptions& options, int32_t symbols, int32_t most) {
+    Parts result = Failed(error, options.scheme);
     result.failure.needed = symbols;
     result.failure.capacity = most;
     return result;
 }
 
-StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const EncodeOptions& options,
+Parts SplitAndEncode(std::span<const uint8_t> data, const EncodeOptions& options,
                                       const StructuredAppendOptions& append) {
     if (append.symbols == 0) {
         // A message that one symbol holds needs no Structured Append codewords.
-        if (EncodeResult alone = Encode(data, options)) {
-            StructuredAppendResult result;
-            result.symbols.push_back(std::move(alone.symbol));
+        Parts result;
+        if (std::optional<Symbol> alone = SymbolMaker::Make(data, options, result.failure)) {
+            result.symbols.push_back(std::move(*alone));
             return result;
         }
     }
@@ -200,7 +206,7 @@ StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const Encod
     // The request's sizes from the smallest; the last holds the most.
     const std::span<const int32_t> sizes = SizesOf(RequestedSize(options));
     const int32_t limit = append.symbols == 0 ? kMaxAppendSymbols : append.symbols;
-    StructuredAppendResult result;
+    Parts result;
     std::optional<PartEnds> ends = splitter.Split(sizes.back(), limit, &result.failure);
     if (!ends) return result.failure.error != EncodeError::None ? result : NeedsMoreSymbols(options, limit);
     const int32_t count = append.symbols == 0 ? std::max(2, static_cast<int32_t>(ends->size())) : append.symbols;
@@ -222,10 +228,10 @@ StructuredAppendResult SplitAndEncode(std::span<const uint8_t> data, const Encod
 
 }  // namespace
 
-StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, const EncodeOptions& options,
-                                              const StructuredAppendOptions& append) {
+static Parts SplitIntoSymbols(std::span<const uint8_t> data, const EncodeOptions& options,
+                       const StructuredAppendOptions& append) {
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        StructuredAppendResult result;
+        Parts result;
         FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, options.size);
         return result;
     }
@@ -237,7 +243,7 @@ StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, con
     const uint8_t unused = 0;  // the check wants a place for codewords
     if (const EncodeError error = CheckRequest(&unused, data.data(), length, RequestedSize(options), first);
         error != EncodeError::None) {
-        StructuredAppendResult result;
+        Parts result;
         FailRequest(&result.failure, error, options.scheme, first);
         return result;
     }
@@ -247,6 +253,13 @@ StructuredAppendResult EncodeStructuredAppend(std::span<const uint8_t> data, con
     } catch (const std::bad_alloc&) {
         return Failed(EncodeError::OutOfMemory, options.scheme);
     }
+}
+
+Result<std::vector<Symbol>> EncodeStructuredAppend(std::span<const uint8_t> data, const EncodeOptions& options,
+                                                   const StructuredAppendOptions& append) {
+    Parts parts = SplitIntoSymbols(data, options, append);
+    if (parts.failure.error != EncodeError::None) return StatusOf(parts.failure);
+    return std::move(parts.symbols);
 }
 
 }  // namespace glyphrun

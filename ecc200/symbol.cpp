@@ -16,58 +16,6 @@ namespace {
 // The largest mapping matrix, 132 x 132 modules of the 144 x 144 symbol.
 constexpr int32_t kMaxMappingModules = 132 * 132;
 
-// Draws the finder and clock lines of every data region around the mapping
-// matrix: each region has a solid line on its left and bottom and
-// alternating modules on its top and right, dark where they meet the solid
-// lines.
-void LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mapping) {
-    const int32_t regionHeight = size.regionRows + 2, regionWidth = size.regionCols + 2;
-    const int32_t mappingCols = size.mappingCols();
-    symbol.modules.assign(static_cast<size_t>(size.rows) * size.cols, 0);
-    for (int32_t r = 0; r < size.rows; ++r) {
-        uint8_t* out = symbol.modules.data() + static_cast<size_t>(r) * size.cols;
-        const int32_t inRegion = r % regionHeight;
-        if (inRegion == regionHeight - 1) {  // the solid bottom line
-            std::memset(out, 1, static_cast<size_t>(size.cols));
-            continue;
-        }
-        if (inRegion == 0) {  // the clock line on top, dark from the left column on
-            for (int32_t c = 0; c < size.cols; c += 2) out[c] = 1;
-            continue;
-        }
-        const uint8_t* data =
-            mapping + static_cast<size_t>((r / regionHeight) * size.regionRows + inRegion - 1) * mappingCols;
-        // The right clock line is dark on every second row from the bottom,
-        // whose row count is even.
-        const uint8_t clock = (size.rows - 1 - r) % 2 == 0 ? 1 : 0;
-        for (int32_t across = 0; across < size.regionsAcross; ++across, data += size.regionCols) {
-            uint8_t* region = out + across * regionWidth;
-            region[0] = 1;
-            for (int32_t c = 0; c < size.regionCols; ++c) region[c + 1] = data[c] & 1;
-            region[regionWidth - 1] = clock;
-        }
-    }
-}
-
-// False when memory ran out for the tables of the size.
-bool Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144) {
-    const SymbolSize& size = SymbolSizes()[sizeIndex];
-    symbol.sizeIndex = sizeIndex;
-    symbol.rows = size.rows;
-    symbol.cols = size.cols;
-    symbol.dataCodewords = count;
-    symbol.codewords.assign(static_cast<size_t>(size.totalCodewords()), 0);
-    std::memcpy(symbol.codewords.data(), data, static_cast<size_t>(count));
-    PadCodewords(symbol.codewords.data(), count, size.dataCodewords);
-    if (!FillCheckCodewords(symbol.codewords.data(), sizeIndex, iso144)) return false;
-
-    uint8_t mapping[kMaxMappingModules];
-    std::memset(mapping, 0, static_cast<size_t>(size.mappingRows()) * size.mappingCols());
-    if (PlaceIntoMapping(mapping, symbol.codewords.data(), sizeIndex, 1) == 0) return false;
-    LayOutModules(symbol, size, mapping);
-    return true;
-}
-
 constexpr std::string_view kMacroHeaderStart = "[)>\x1e"
                                                "0";  // then 5 or 6, and GS
 constexpr std::string_view kMacroTrailer = "\x1e\x04";
@@ -95,12 +43,63 @@ int32_t RequestedSize(const EncodeOptions& options) {
     return options.dmre && options.size == kSmallestRectangle ? kSmallestRectangleOrDmre : options.size;
 }
 
-EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options) {
-    EncodeResult result;
+// Draws the finder and clock lines of every data region around the mapping
+// matrix: each region has a solid line on its left and bottom and
+// alternating modules on its top and right, dark where they meet the solid
+// lines.
+void SymbolMaker::LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mapping) {
+    const int32_t regionHeight = size.regionRows + 2, regionWidth = size.regionCols + 2;
+    const int32_t mappingCols = size.mappingCols();
+    symbol.modules_.assign(static_cast<size_t>(size.rows) * size.cols, 0);
+    for (int32_t r = 0; r < size.rows; ++r) {
+        uint8_t* out = symbol.modules_.data() + static_cast<size_t>(r) * size.cols;
+        const int32_t inRegion = r % regionHeight;
+        if (inRegion == regionHeight - 1) {  // the solid bottom line
+            std::memset(out, 1, static_cast<size_t>(size.cols));
+            continue;
+        }
+        if (inRegion == 0) {  // the clock line on top, dark from the left column on
+            for (int32_t c = 0; c < size.cols; c += 2) out[c] = 1;
+            continue;
+        }
+        const uint8_t* data =
+            mapping + static_cast<size_t>((r / regionHeight) * size.regionRows + inRegion - 1) * mappingCols;
+        // The right clock line is dark on every second row from the bottom,
+        // whose row count is even.
+        const uint8_t clock = (size.rows - 1 - r) % 2 == 0 ? 1 : 0;
+        for (int32_t across = 0; across < size.regionsAcross; ++across, data += size.regionCols) {
+            uint8_t* region = out + across * regionWidth;
+            region[0] = 1;
+            for (int32_t c = 0; c < size.regionCols; ++c) region[c + 1] = data[c] & 1;
+            region[regionWidth - 1] = clock;
+        }
+    }
+}
+
+// False when memory ran out for the tables of the size.
+bool SymbolMaker::Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144) {
+    const SymbolSize& size = SymbolSizes()[sizeIndex];
+    symbol.sizeIndex_ = sizeIndex;
+    symbol.dataCodewords_ = count;
+    symbol.codewords_.assign(static_cast<size_t>(size.totalCodewords()), 0);
+    std::memcpy(symbol.codewords_.data(), data, static_cast<size_t>(count));
+    PadCodewords(symbol.codewords_.data(), count, size.dataCodewords);
+    if (!FillCheckCodewords(symbol.codewords_.data(), sizeIndex, iso144)) return false;
+
+    uint8_t mapping[kMaxMappingModules];
+    std::memset(mapping, 0, static_cast<size_t>(size.mappingRows()) * size.mappingCols());
+    if (PlaceIntoMapping(mapping, symbol.codewords_.data(), sizeIndex, 1) == 0) return false;
+    LayOutModules(symbol, size, mapping);
+    return true;
+}
+
+std::optional<Symbol> SymbolMaker::Make(std::span<const uint8_t> data, const EncodeOptions& options,
+                                         EncodeFailure& failure) {
+    failure = EncodeFailure{};
     // A length past the counts' range is far past what any symbol holds.
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, RequestedSize(options));
-        return result;
+        FailToFit(&failure, options.scheme, kMaxDataCodewords + 1, RequestedSize(options));
+        return std::nullopt;
     }
     DataMeaning meaning = options.meaning;
     std::span<const uint8_t> body = data;
@@ -112,24 +111,38 @@ EncodeResult Encode(std::span<const uint8_t> data, const EncodeOptions& options)
     uint8_t codewords[kMaxDataCodewords];
     int32_t sizeIndex = RequestedSize(options);
     const int32_t count = EncodeCodewords(codewords, kMaxDataCodewords, body.data(), static_cast<int32_t>(body.size()),
-                                          options.scheme, sizeIndex, &result.failure, meaning, options.lenientEnd);
+                                          options.scheme, sizeIndex, &failure, meaning, options.lenientEnd);
     if (count <= 0) {
         // Positions count in the caller's bytes, the header included.
-        if (result.failure.error == EncodeError::NotEncodable && body.data() != data.data())
-            result.failure.position += static_cast<int32_t>(kMacroHeaderLength);
-        return result;
+        if (failure.error == EncodeError::NotEncodable && body.data() != data.data())
+            failure.position += static_cast<int32_t>(kMacroHeaderLength);
+        return std::nullopt;
     }
+    Symbol symbol;
     bool built = false;
     try {
-        built = Build(result.symbol, codewords, count, sizeIndex, options.iso144);
+        built = Build(symbol, codewords, count, sizeIndex, options.iso144);
     } catch (const std::bad_alloc&) {}
     if (!built) {
-        result.symbol = Symbol{};
-        Fail(&result.failure, EncodeError::OutOfMemory, options.scheme);
-        return result;
+        Fail(&failure, EncodeError::OutOfMemory, options.scheme);
+        return std::nullopt;
     }
-    result.symbol.meaning = meaning;
-    return result;
+    symbol.meaning_ = meaning;
+    return symbol;
+}
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(EncodeError, "glyphrun.encode")
+
+Status StatusOf(const EncodeFailure& failure) { return Status::Failed(failure.error, DescribeEncodeFailure(failure)); }
+
+Result<Symbol> Encode(std::span<const uint8_t> data, const EncodeOptions& options) {
+    EncodeFailure failure;
+    try {
+        if (std::optional<Symbol> symbol = SymbolMaker::Make(data, options, failure)) return std::move(*symbol);
+    } catch (const std::bad_alloc&) {
+        Fail(&failure, EncodeError::OutOfMemory, options.scheme);
+    }
+    return StatusOf(failure);
 }
 
 }  // namespace glyphrun
@@ -139,7 +152,7 @@ namespace {
 
 // The codewords of the Base 256 field that starts at `at` (its latch
 // there): the latch, the length and the bytes.
-int32_t Base256Field(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+int32_t Base256Field(std::span<const uint8_t> data, int32_t at, int32_t end) {
     if (at + 1 >= end) return end - at;
     const int32_t first = Unrandomize255(data[static_cast<size_t>(at + 1)], at + 2);
     if (first == 0) return end - at;  // to the end of the data
@@ -152,7 +165,7 @@ int32_t Base256Field(const std::vector<uint8_t>& data, int32_t at, int32_t end) 
 // The codewords of an EDIFACT run from its latch at `at`: groups of three
 // codewords hold four values, and the value 31 returns to ASCII at the
 // next codeword; fewer than three codewords left are ASCII again.
-int32_t EdifactRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+int32_t EdifactRun(std::span<const uint8_t> data, int32_t at, int32_t end) {
     int32_t i = at + 1;
     while (end - i >= 3) {
         const uint32_t bits = data[static_cast<size_t>(i)] << 16 | data[static_cast<size_t>(i + 1)] << 8 |
@@ -166,7 +179,7 @@ int32_t EdifactRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
 
 // The codewords of a C40, Text or X12 run from its latch at `at`: pairs of
 // codewords, until the unlatch (counted here) or a last single codeword.
-int32_t TripletRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+int32_t TripletRun(std::span<const uint8_t> data, int32_t at, int32_t end) {
     int32_t i = at + 1;
     while (end - i >= 2 && data[static_cast<size_t>(i)] != kUnlatchTriplet) i += 2;
     if (i < end && data[static_cast<size_t>(i)] == kUnlatchTriplet) ++i;
@@ -176,7 +189,7 @@ int32_t TripletRun(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
 int32_t EciLength(uint8_t first) { return first <= 127 ? 1 : first <= 191 ? 2 : 3; }
 
 // The run that starts at `at`: its scheme and its codewords.
-SchemeRun RunAt(const std::vector<uint8_t>& data, int32_t at, int32_t end) {
+SchemeRun RunAt(std::span<const uint8_t> data, int32_t at, int32_t end) {
     switch (data[static_cast<size_t>(at)]) {
         case kLatchC40: return {EncodeScheme::C40, TripletRun(data, at, end)};
         case kLatchText: return {EncodeScheme::Text, TripletRun(data, at, end)};
@@ -201,8 +214,8 @@ std::vector<SchemeRun> SchemeRunsOf(const Symbol& symbol) {
         else
             runs.push_back({scheme, count});
     };
-    const std::vector<uint8_t>& data = symbol.codewords;
-    const int32_t end = std::min<int32_t>(symbol.dataCodewords, static_cast<int32_t>(data.size()));
+    const std::span<const uint8_t> data = symbol.codewords();
+    const int32_t end = std::min<int32_t>(symbol.dataCodewords(), static_cast<int32_t>(data.size()));
     for (int32_t at = 0; at < end;) {
         const SchemeRun run = RunAt(data, at, end);
         add(run.scheme, std::min(run.codewords, end - at));

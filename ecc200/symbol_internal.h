@@ -2,11 +2,28 @@
 // and the records that wrap it.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "glyphrun/ecc200.h"
 
 namespace glyphrun {
+
+// The one maker of symbols.
+struct SymbolMaker {
+    // The symbol of `data`, or nothing with the reason in `failure`: the
+    // detail (byte, position, capacity) that Encode turns into one line.
+    static std::optional<Symbol> Make(std::span<const uint8_t> data, const EncodeOptions& options,
+                                      EncodeFailure& failure);
+
+private:
+    static bool Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144);
+    static void LayOutModules(Symbol& symbol, const SymbolSize& size, const uint8_t* mapping);
+};
+
+// A failure of the encoder as the Status of its layer.
+Status StatusOf(const EncodeFailure& failure);
 
 // Fills the check codewords after the data codewords of `codewords`, which
 // holds the size's total; `iso144` as in EncodeOptions. False when memory

@@ -44,7 +44,10 @@ void SetDefaultBarcodeOptions(BarcodeOptions* options) {
     options->barColor = RGB(0, 0, 0);
 }
 
-HBITMAP EncodeToBitmap(BarcodeOptions* options) { return EncodeBarcodeBitmap(options).value; }
+HBITMAP EncodeToBitmap(BarcodeOptions* options) {
+    const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(options);
+    return bitmap ? bitmap.value() : nullptr;
+}
 
 Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options) {
     if (!options) return Fail(BarcodeError::NoOptions, "no options were given");
@@ -70,20 +73,18 @@ Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options) {
     encoder.margin = options->margin;
     encoder.scheme = SchemeForMode(options->mode);
     encoder.meaning = options->meaning;
-    Result<HBITMAP> bitmap;
-    if (EncodeMessage(&encoder, options->length, options->text, options->sizeIndex)) {
-        bitmap.value = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
-                                         options->backgroundColor, options->barColor);
-        // The sizes were checked by the encoder: only memory can be short here.
-        if (!bitmap.value) bitmap = Fail(BarcodeError::NoBitmap, "out of memory: the bitmap could not be created");
-    } else {
-        bitmap = Fail(BarcodeError::Encoder, DescribeEncodeFailure(encoder.failure));
-    }
+    HBITMAP bitmap = nullptr;
+    const bool encoded = EncodeMessage(&encoder, options->length, options->text, options->sizeIndex) != 0;
+    if (encoded)
+        bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
+                                   options->backgroundColor, options->barColor);
+    const std::string failure = encoded ? "" : DescribeEncodeFailure(encoder.failure);
     FreeEncoder(&encoder);
-    if (bitmap.value) {
-        DropHeldBitmap();  // one the caller did not release is not leaked
-        tHeldBitmap = bitmap.value;
-    }
+    if (!encoded) return Fail(BarcodeError::Encoder, failure);
+    // The sizes were checked by the encoder: only memory can be short here.
+    if (!bitmap) return Fail(BarcodeError::NoBitmap, "out of memory: the bitmap could not be created");
+    DropHeldBitmap();  // one the caller did not release is not leaked
+    tHeldBitmap = bitmap;
     return bitmap;
 }
 
@@ -108,5 +109,7 @@ HBITMAP RenderModuleImage(const ModuleImage* image, int32_t width, int32_t heigh
     DeleteDC(memory);
     return bitmap;
 }
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(BarcodeError, "glyphrun.barcode")
 
 }  // namespace glyphrun

@@ -53,7 +53,7 @@ bool ReadsBack(const std::vector<glyphrun::Symbol>& symbols, const std::string& 
         const glyphrun::Symbol& symbol = symbols[static_cast<size_t>(i)];
         const auto read = glyphrun::testing::ReadSymbolFully(symbol);
         const char* identifier =
-            glyphrun::IsDmreSize(symbol.sizeIndex) ? meaning.dmreIdentifier : meaning.symbologyIdentifier;
+            glyphrun::IsDmreSize(symbol.sizeIndex()) ? meaning.dmreIdentifier : meaning.symbologyIdentifier;
         if (!read || read->symbologyIdentifier != identifier || read->sequenceSize != (count > 1 ? count : -1) ||
             read->sequenceIndex != (count > 1 ? i : -1))
             return false;
@@ -81,12 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<Symbol> symbols;
     std::string reason;
     if (data[2] % 16 == kSpread) {
-        StructuredAppendResult result = EncodeStructuredAppend(bytes, options, {data[2] >> 4, 1, 2});
-        symbols = std::move(result.symbols);
+        Result<std::vector<Symbol>> result = EncodeStructuredAppend(bytes, options, {data[2] >> 4, 1, 2});
+        if (result) symbols = std::move(result).value();
         reason = result ? "" : result.reason();
     } else {
-        EncodeResult result = Encode(bytes, options);
-        if (result) symbols.push_back(std::move(result.symbol));
+        Result<Symbol> result = Encode(bytes, options);
+        if (result) symbols.push_back(std::move(result.value()));
         reason = result ? "" : result.reason();
     }
     if (symbols.empty() && reason.empty()) Abort("a failure without its reason", scheme, requested);

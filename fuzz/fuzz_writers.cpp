@@ -35,6 +35,7 @@ bool SameColors(const glyphrun::GrImage& image, const stbi_uc* rgba) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    glyphrun::RegisterImageWriters();
     using namespace glyphrun;
     Reader in{data, size};
     const uint32_t width = 1 + in.Next() % 80, height = 1 + in.Next() % 80;

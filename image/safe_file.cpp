@@ -422,7 +422,7 @@ Status Stage(const Destination& destination, const std::string& path, const Fill
     if (!temporary.unnamed) temporary.file.fd = Name(folder, temporary.name, temporary.slot, createNamed);
     if (temporary.file.fd < 0) {
         Status status = Failure("cannot write", path, errno);
-        status.code = static_cast<int>(FileWriteError::Place);  // no file can be made in that folder now
+        status.code = make_error_code(FileWriteError::Place);  // no file can be made in that folder now
         return status;
     }
     if (staged.existed)
@@ -638,5 +638,7 @@ void RemoveTemporaryFilesOnSignals() {
             ::sigaction(number, &action, nullptr);
     }
 }
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(FileWriteError, "glyphrun.file")
 
 }  // namespace glyphrun

@@ -135,7 +135,7 @@ TEST(Window, SwatchOpensTheChooserAtItsColour) {
 TEST(Window, TextBecomesIso88591Bytes) {
     const Result<QByteArray> bytes = TextToBytes(QStringLiteral("Caf\u0065\u0301 \u00FF"));  // NFC joins e + accent
     ASSERT_TRUE(bytes) << bytes.reason();
-    EXPECT_EQ(bytes.value, QByteArray("Caf\xe9 \xff"));
+    EXPECT_EQ(bytes.value(), QByteArray("Caf\xe9 \xff"));
 }
 
 // With "UTF-8" any character encodes, under ECI 26; with "GS1" the text is

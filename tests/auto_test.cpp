@@ -99,7 +99,7 @@ TEST(Auto, FullCapacityAndOneMore) {
     EXPECT_EQ(size, -1);
 }
 
-EncodeResult EncodeText(const std::string& input, EncodeOptions options) {
+Result<Symbol> EncodeText(const std::string& input, EncodeOptions options) {
     return Encode({reinterpret_cast<const uint8_t*>(input.data()), input.size()}, options);
 }
 
@@ -142,27 +142,27 @@ TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
         EncodeOptions options{EncodeScheme::AutoMinimal, request, DataMeaning{gs1, false, 0}};
         options.meaning.readerInit = !gs1 && round % 11 == 3;
         SCOPED_TRACE(::testing::PrintToString(input) + " request " + std::to_string(request));
-        const EncodeResult minimal = EncodeText(input, options);
+        const Result<Symbol> minimal = EncodeText(input, options);
         for (int scheme = 0; scheme <= static_cast<int>(EncodeScheme::AutoBest); ++scheme) {
             options.scheme = static_cast<EncodeScheme>(scheme);
-            const EncodeResult other = EncodeText(input, options);
+            const Result<Symbol> other = EncodeText(input, options);
             if (!other) continue;
             ASSERT_TRUE(minimal) << SchemeName(options.scheme) << " fits: " << minimal.reason();
-            EXPECT_LE(minimal.symbol.dataCodewords, other.symbol.dataCodewords) << SchemeName(options.scheme);
-            EXPECT_LE(minimal.symbol.capacity(), other.symbol.capacity()) << SchemeName(options.scheme);
-            EXPECT_EQ(EndFormFault(other.symbol), "") << SchemeName(options.scheme);
+            EXPECT_LE(minimal.value().dataCodewords(), other.value().dataCodewords()) << SchemeName(options.scheme);
+            EXPECT_LE(minimal.value().capacity(), other.value().capacity()) << SchemeName(options.scheme);
+            EXPECT_EQ(EndFormFault(other.value()), "") << SchemeName(options.scheme);
         }
         if (!minimal) continue;
-        ASSERT_EQ(EndFormFault(minimal.symbol), "");
+        ASSERT_EQ(EndFormFault(minimal.value()), "");
         options.scheme = EncodeScheme::AutoMinimal;
         options.lenientEnd = true;
-        const EncodeResult lenient = EncodeText(input, options);
+        const Result<Symbol> lenient = EncodeText(input, options);
         ASSERT_TRUE(lenient);
-        EXPECT_LE(lenient.symbol.capacity(), minimal.symbol.capacity());
+        EXPECT_LE(lenient.value().capacity(), minimal.value().capacity());
         if (round % 8 == 0) {
             ++read;
-            ASSERT_EQ(ReadSymbol(minimal.symbol), input);
-            ASSERT_EQ(ReadSymbol(lenient.symbol), input);
+            ASSERT_EQ(ReadSymbol(minimal.value()), input);
+            ASSERT_EQ(ReadSymbol(lenient.value()), input);
         }
     }
     EXPECT_GT(read, 300);
@@ -179,14 +179,14 @@ TEST(AutoMinimal, LenientEndIsSmallerButNotTheStandardsEnd) {
         {"\xff$[-[<[-<$\xe9", "after EDIFACT an Upper Shift"},
     };
     for (const auto& [input, fault] : cases) {
-        const EncodeResult strict = EncodeText(input, {});
-        const EncodeResult lenient = EncodeText(input, EncodeOptions{.lenientEnd = true});
+        const Result<Symbol> strict = EncodeText(input, {});
+        const Result<Symbol> lenient = EncodeText(input, EncodeOptions{.lenientEnd = true});
         ASSERT_TRUE(strict && lenient) << input;
-        EXPECT_LT(lenient.symbol.capacity(), strict.symbol.capacity()) << input;
-        EXPECT_EQ(EndFormFault(strict.symbol), "") << input;
-        EXPECT_NE(EndFormFault(lenient.symbol).find(fault), std::string::npos) << EndFormFault(lenient.symbol);
-        EXPECT_EQ(ReadSymbol(strict.symbol), input);
-        EXPECT_EQ(ReadSymbol(lenient.symbol), input);
+        EXPECT_LT(lenient.value().capacity(), strict.value().capacity()) << input;
+        EXPECT_EQ(EndFormFault(strict.value()), "") << input;
+        EXPECT_NE(EndFormFault(lenient.value()).find(fault), std::string::npos) << EndFormFault(lenient.value());
+        EXPECT_EQ(ReadSymbol(strict.value()), input);
+        EXPECT_EQ(ReadSymbol(lenient.value()), input);
     }
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "glyphrun/codecs.h"
-#include "glyphrun/render.h"
+#include "glyphrun/frontend.h"
 #include "image_readers.h"
 #include "temp_folder.h"
 
@@ -64,10 +64,13 @@ protected:
 
 // A symbol encoded by the library in a 1-bit image, black on white.
 void SymbolImage(GrImage& image, const std::string& text, EncodeScheme scheme, int32_t moduleSize, int32_t margin) {
-    const EncodeResult result =
+    const Result<Symbol> result =
         Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, EncodeOptions{scheme});
     ASSERT_TRUE(result) << result.reason();
-    const Status rendered = RenderSymbol(result.symbol, RasterStyle{moduleSize, margin}, image);
+    Style style;
+    style.moduleSize = moduleSize;
+    style.marginPixels = margin;
+    const Status rendered = RenderSymbol(result.value(), style, image);
     ASSERT_TRUE(rendered) << rendered.reason();
 }
 

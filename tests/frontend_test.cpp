@@ -79,7 +79,7 @@ TEST(FrontEnd, HeldBitmapNeverLeaks) {
 
 TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
-    EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status.Is(BarcodeError::NoOptions));
+    EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status().Is(BarcodeError::NoOptions));
     const struct {
         const char* text;
         int32_t BarcodeOptions::*field;
@@ -100,7 +100,7 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
         Options options(c.text);
         options.*c.field = c.value;
         const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
-        EXPECT_EQ(bitmap.value, nullptr) << c.reason;
+        EXPECT_FALSE(bitmap) << c.reason;
         EXPECT_EQ(bitmap.reason(), c.reason);
     }
     Options unterminated("");
@@ -126,7 +126,7 @@ TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
                 const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
                 ASSERT_TRUE(bitmap) << bitmap.reason();
                 GrImage image;
-                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap.value)) << image.GetLastError();
+                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap.value())) << image.GetLastError();
                 ReleaseBarcodeBitmap();
                 EXPECT_EQ(image.GetBpp(), depth > 8 ? 24 : 8);
                 const auto picture = ReadWithStb(EncodeToMemory(image, TypePng));

@@ -10,7 +10,7 @@ namespace {
 std::string ElementString(const char* bracketed) {
     const Result<std::string> data = ParseGs1(bracketed);
     EXPECT_TRUE(data) << bracketed << ": " << data.reason();
-    return data.value;
+    return data.value();
 }
 
 // \035 is the separator, GS.

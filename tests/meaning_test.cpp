@@ -39,7 +39,7 @@ Encoded Encode(const std::string& data, const DataMeaning& meaning, EncodeScheme
     return result;
 }
 
-EncodeResult EncodeSymbol(const std::string& data, EncodeOptions options) {
+Result<Symbol> EncodeSymbol(const std::string& data, EncodeOptions options) {
     return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
 }
 
@@ -50,11 +50,11 @@ TEST(Gs1Symbol, Fnc1FirstAndSeparatorsInEverySchemeThatHoldsThem) {
     ASSERT_TRUE(data);
     for (EncodeScheme scheme : {EncodeScheme::AutoBest, EncodeScheme::AutoMinimal, EncodeScheme::Ascii,
                                 EncodeScheme::C40, EncodeScheme::Text}) {
-        const Encoded e = Encode(data.value, kGs1, scheme);
+        const Encoded e = Encode(data.value(), kGs1, scheme);
         ASSERT_TRUE(e.reading) << static_cast<int>(scheme) << " " << e.failure;
         EXPECT_EQ(e.codewords.front(), 232) << static_cast<int>(scheme);
         EXPECT_EQ(e.reading->symbologyIdentifier, "]d2");
-        EXPECT_EQ(e.reading->bytes, data.value);  // the separator read back as GS
+        EXPECT_EQ(e.reading->bytes, data.value());  // the separator read back as GS
     }
     // C40 and Text carry FNC1 as Shift 2, 27: the values 5 4 | 1 27 | 6 5 make two triples.
     EXPECT_EQ(Encode("10\03521", kGs1, EncodeScheme::C40).codewords,
@@ -179,9 +179,9 @@ TEST(Eci, TextReadsBackInEveryCharacterSetWeConvertTo) {
     for (const auto& [eci, text, hex] : cases) {
         const Prepared prepared = Prepare(text, {.eci = eci});
         ASSERT_TRUE(prepared.status) << eci << ": " << prepared.status.reason();
-        const EncodeResult encoded = EncodeSymbol(prepared.bytes, {.meaning = prepared.meaning});
+        const Result<Symbol> encoded = EncodeSymbol(prepared.bytes, {.meaning = prepared.meaning});
         ASSERT_TRUE(encoded) << eci << ": " << encoded.reason();
-        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(encoded.symbol);
+        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(encoded.value());
         ASSERT_TRUE(reading) << eci;
         EXPECT_TRUE(reading->hasEci) << eci;
         EXPECT_EQ(reading->bytes, FromHex(hex)) << eci;
@@ -231,36 +231,35 @@ TEST(Macro, OneCodewordForHeaderAndTrailerInEveryScheme) {
         for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Ascii,
                                     EncodeScheme::C40, EncodeScheme::Text, EncodeScheme::Base256}) {
             const std::string data = Macro(number, body);
-            const EncodeResult macro = EncodeSymbol(data, {scheme});
-            const EncodeResult literal = EncodeSymbol(data, {.scheme = scheme, .detectMacro = false});
+            const Result<Symbol> macro = EncodeSymbol(data, {scheme});
+            const Result<Symbol> literal = EncodeSymbol(data, {.scheme = scheme, .detectMacro = false});
             ASSERT_TRUE(macro && literal) << number << " " << SchemeName(scheme) << " " << macro.reason();
-            EXPECT_EQ(macro.symbol.codewords[0], number[1] == '5' ? 236 : 237);
-            EXPECT_EQ(macro.symbol.meaning.macro, number[1] - '0');
-            EXPECT_EQ(literal.symbol.meaning.macro, 0);
-            EXPECT_LT(macro.symbol.dataCodewords, literal.symbol.dataCodewords);
+            EXPECT_EQ(macro.value().codewords()[0], number[1] == '5' ? 236 : 237);
+            EXPECT_EQ(macro.value().meaning().macro, number[1] - '0');
+            EXPECT_EQ(literal.value().meaning().macro, 0);
+            EXPECT_LT(macro.value().dataCodewords(), literal.value().dataCodewords());
             // Base 256 randomises each byte by its position, which the macro moves.
-            EXPECT_EQ(testing::ReadSymbol(macro.symbol), data) << number << " " << SchemeName(scheme);
-            EXPECT_EQ(testing::ReadSymbol(literal.symbol), data);
+            EXPECT_EQ(testing::ReadSymbol(macro.value()), data) << number << " " << SchemeName(scheme);
+            EXPECT_EQ(testing::ReadSymbol(literal.value()), data);
         }
     // Smaller by a size, and a rectangle that holds the message only so.
-    EXPECT_EQ(EncodeSymbol(Macro("06", body), {}).symbol.rows, 20);
-    EXPECT_EQ(EncodeSymbol(Macro("06", body), {.detectMacro = false}).symbol.rows, 22);
+    EXPECT_EQ(EncodeSymbol(Macro("06", body), {}).value().rows(), 20);
+    EXPECT_EQ(EncodeSymbol(Macro("06", body), {.detectMacro = false}).value().rows(), 22);
     const std::string longer = Macro("06", body + "ABCDEFGHIJKLMNOPQRSTUVWXABCDEF");
     EXPECT_TRUE(EncodeSymbol(longer, {.size = kSmallestRectangle}));
-    EXPECT_EQ(EncodeSymbol(longer, {.size = kSmallestRectangle, .detectMacro = false}).failure.error,
-              EncodeError::DoesNotFit);
+    EXPECT_TRUE(EncodeSymbol(longer, {.size = kSmallestRectangle, .detectMacro = false}).Is(EncodeError::DoesNotFit));
 
     // Under an ECI the reader puts the header before the converted text.
-    const EncodeResult eci = EncodeSymbol(Macro("05", "K\xc3\xb6ln"), {.meaning = DataMeaning{false, true, 26}});
+    const Result<Symbol> eci = EncodeSymbol(Macro("05", "K\xc3\xb6ln"), {.meaning = DataMeaning{false, true, 26}});
     ASSERT_TRUE(eci);
-    EXPECT_EQ(eci.symbol.codewords[0], 236);
-    EXPECT_EQ(testing::ReadSymbolFully(eci.symbol)->text, Macro("05", "Köln"));
+    EXPECT_EQ(eci.value().codewords()[0], 236);
+    EXPECT_EQ(testing::ReadSymbolFully(eci.value())->text, Macro("05", "Köln"));
 }
 
 TEST(Macro, OnlyAWholeMessageThatMayComeFirst) {
     const auto first = [](const std::string& data, const DataMeaning& meaning = {}) {
-        const EncodeResult result = EncodeSymbol(data, {.meaning = meaning});
-        return result ? result.symbol.codewords[0] : -1;
+        const Result<Symbol> result = EncodeSymbol(data, {.meaning = meaning});
+        return result ? result.value().codewords()[0] : -1;
     };
     EXPECT_EQ(first(Macro("07", "AB")), '[' + 1);
     EXPECT_EQ(first(Macro("05", "")), '[' + 1);  // no body
@@ -276,15 +275,15 @@ TEST(Macro, OnlyAWholeMessageThatMayComeFirst) {
 
 TEST(ReaderProgramming, FlagReadBackAndRefusedWithGs1) {
     for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Edifact}) {
-        const EncodeResult result = EncodeSymbol("SETUP 1234", {.scheme = scheme, .meaning = {.readerInit = true}});
+        const Result<Symbol> result = EncodeSymbol("SETUP 1234", {.scheme = scheme, .meaning = {.readerInit = true}});
         ASSERT_TRUE(result) << result.reason();
-        EXPECT_EQ(result.symbol.codewords[0], 234);
-        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(result.symbol);
+        EXPECT_EQ(result.value().codewords()[0], 234);
+        const std::optional<testing::Reading> reading = testing::ReadSymbolFully(result.value());
         ASSERT_TRUE(reading);
         EXPECT_TRUE(reading->readerInit);
         EXPECT_EQ(reading->bytes, "SETUP 1234");
     }
-    EXPECT_FALSE(testing::ReadSymbolFully(EncodeSymbol("SETUP 1234", {}).symbol)->readerInit);
+    EXPECT_FALSE(testing::ReadSymbolFully(EncodeSymbol("SETUP 1234", {}).value())->readerInit);
     EXPECT_EQ(EncodeSymbol("01", {.meaning = {.gs1 = true, .readerInit = true}}).reason(),
               "a reader programming symbol cannot carry GS1 data");  // with Structured Append: its own test
 }

@@ -68,7 +68,7 @@ TEST(Png, PaletteLengthFollowsThePixelsOfSmallImages) {
     EXPECT_EQ(facts.paletteLength, 2);
 }
 
-TEST(Png, TransparentIndexMovesToEntryZero) {
+TEST(Png, TransparentIndexIsTheFilesEntryZeroAndTheImageStays) {
     GrImage image;
     FillRandom(image, 12, 12, 8, 3);
     image.SetPixelIndex(0, 0, 7);
@@ -83,10 +83,12 @@ TEST(Png, TransparentIndexMovesToEntryZero) {
     EXPECT_EQ(read->at(0, 11).a, 0);
     EXPECT_EQ(facts.transparencyCount, 1);
     EXPECT_EQ(facts.backgroundIndex, 0);
-    // The saved image was changed along, and still looks the same.
-    EXPECT_EQ(image.GetTransIndex(), 0);
-    EXPECT_EQ(image.GetPaletteColor(0).rgbRed, seven.rgbRed);
-    EXPECT_TRUE(SamePixels(PictureOf(image), before));
+    EXPECT_EQ(read->at(0, 11).r, seven.rgbRed);
+    // The saved image is left as it was, so a second save is the same file.
+    EXPECT_EQ(image.GetTransIndex(), 7);
+    EXPECT_EQ(image.GetPaletteColor(7).rgbRed, seven.rgbRed);
+    EXPECT_TRUE(PictureOf(image).pixels == before.pixels);
+    EXPECT_EQ(EncodeToMemory(image, TypePng), file);
 
     GrImage outside;
     FillRandom(outside, 4, 4, 4, 9);

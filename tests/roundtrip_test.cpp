@@ -37,11 +37,11 @@ TEST(RoundTrip, EverySizeWithRandomFill) {
     }
 }
 
-EncodeResult EncodeText(const std::string& text, EncodeOptions options) {
+Result<Symbol> EncodeText(const std::string& text, EncodeOptions options) {
     return Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, options);
 }
 
-EncodeResult EncodeText(const std::string& text, int32_t size, bool iso144) {
+Result<Symbol> EncodeText(const std::string& text, int32_t size, bool iso144) {
     return EncodeText(text, {.scheme = EncodeScheme::Ascii, .size = size, .iso144 = iso144});
 }
 
@@ -52,9 +52,9 @@ EncodeResult EncodeText(const std::string& text, int32_t size, bool iso144) {
 TEST(RoundTrip, CodewordsReadOffTheGrid) {
     std::mt19937 rng(16);
     for (int size : {0, 3, 23, 24, 25, 44}) {
-        const EncodeResult result = EncodeText(RandomBytes(rng, Capacity(size) / 2, 'A', 'Z'), size, false);
+        const Result<Symbol> result = EncodeText(RandomBytes(rng, Capacity(size) / 2, 'A', 'Z'), size, false);
         ASSERT_TRUE(result) << size;
-        EXPECT_EQ(testing::ReadCodewordsOffModules(result.symbol), result.symbol.codewords) << size;
+        EXPECT_EQ(testing::ReadCodewordsOffModules(result.value()), result.value().codewords()) << size;
     }
 }
 
@@ -104,11 +104,11 @@ bool EveryBlockOf144Checks(const std::vector<uint8_t>& codewords, bool iso144) {
 TEST(RoundTrip, LargestSymbolInEitherBlockLayout) {
     std::mt19937 rng(144);
     const std::string text = RandomBytes(rng, Capacity(23), 'A', 'Z');
-    const EncodeResult common = EncodeText(text, 23, false), iso = EncodeText(text, 23, true);
+    const Result<Symbol> common = EncodeText(text, 23, false), iso = EncodeText(text, 23, true);
     ASSERT_TRUE(common && iso);
-    EXPECT_EQ(testing::ReadSymbol(common.symbol), text);
-    const std::vector<uint8_t> commonRead = testing::ReadCodewordsOffModules(common.symbol);
-    const std::vector<uint8_t> isoRead = testing::ReadCodewordsOffModules(iso.symbol);
+    EXPECT_EQ(testing::ReadSymbol(common.value()), text);
+    const std::vector<uint8_t> commonRead = testing::ReadCodewordsOffModules(common.value());
+    const std::vector<uint8_t> isoRead = testing::ReadCodewordsOffModules(iso.value());
     ASSERT_EQ(isoRead.size(), commonRead.size());
     EXPECT_TRUE(std::equal(isoRead.begin(), isoRead.begin() + kMaxDataCodewords, commonRead.begin()));
     EXPECT_TRUE(EveryBlockOf144Checks(isoRead, true));
@@ -116,8 +116,8 @@ TEST(RoundTrip, LargestSymbolInEitherBlockLayout) {
     EXPECT_TRUE(EveryBlockOf144Checks(commonRead, false));
     EXPECT_FALSE(EveryBlockOf144Checks(commonRead, true));
     for (int size : {22, 35})
-        EXPECT_EQ(EncodeText(text.substr(0, 60), size, false).symbol.modules,
-                  EncodeText(text.substr(0, 60), size, true).symbol.modules);
+        EXPECT_EQ(EncodeText(text.substr(0, 60), size, false).value().modules(),
+                  EncodeText(text.substr(0, 60), size, true).value().modules());
 }
 
 std::string AllBytes() {
@@ -169,14 +169,14 @@ TEST(RoundTrip, EverySchemeAtEverySizeItFits) {
     for (const auto& [scheme, alphabet] : kSchemeAlphabets)
         for (int length = 1; length <= 40; ++length) {
             const std::string input = RandomFrom(rng, alphabet, length);
-            const EncodeResult square = EncodeText(input, {scheme});
+            const Result<Symbol> square = EncodeText(input, {scheme});
             ASSERT_TRUE(square) << SchemeName(scheme) << " " << length << ": " << square.reason();
-            const int32_t next = square.symbol.sizeIndex + 1;
+            const int32_t next = square.value().sizeIndex() + 1;
             for (int32_t request : {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre, next, next + 1}) {
                 if (request > 23) continue;
-                const EncodeResult result = EncodeText(input, {scheme, request});
+                const Result<Symbol> result = EncodeText(input, {scheme, request});
                 if (result)
-                    EXPECT_EQ(testing::ReadSymbol(result.symbol), input)
+                    EXPECT_EQ(testing::ReadSymbol(result.value()), input)
                         << SchemeName(scheme) << " length " << length << " request " << request;
                 else
                     EXPECT_EQ(request, kSmallestRectangle) << result.reason();

@@ -18,12 +18,12 @@ std::span<const uint8_t> BytesOf(const std::string& text) {
 
 // The readings of the symbols, checked against their places in the
 // message; the bytes (or with an ECI the text) of all of them in order.
-std::string ReadMessage(const StructuredAppendResult& result, StructuredAppendOptions append, bool text = false) {
+std::string ReadMessage(const Result<std::vector<Symbol>>& result, StructuredAppendOptions append, bool text = false) {
     std::string joined;
-    const int count = static_cast<int>(result.symbols.size());
+    const int count = static_cast<int>(result.value().size());
     for (int i = 0; i < count; ++i) {
         const std::optional<testing::Reading> reading =
-            testing::ReadSymbolFully(result.symbols[static_cast<size_t>(i)]);
+            testing::ReadSymbolFully(result.value()[static_cast<size_t>(i)]);
         if (!reading) {
             ADD_FAILURE() << "symbol " << i + 1 << " of " << count << " does not read";
             return joined;
@@ -52,24 +52,24 @@ TEST(StructuredAppend, AutoTakesTheFewestSymbolsAndReadsBack) {
     const StructuredAppendOptions append{0, 17, 200};
     const EncodeOptions largest{.size = 23};  // 144 x 144
     ASSERT_FALSE(Encode(BytesOf(input), largest));
-    const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(input), largest, append);
+    const Result<std::vector<Symbol>> result = EncodeStructuredAppend(BytesOf(input), largest, append);
     ASSERT_TRUE(result) << result.reason();
-    ASSERT_GE(result.symbols.size(), 2u);
-    for (const Symbol& symbol : result.symbols) EXPECT_EQ(symbol.rows, 144);
+    ASSERT_GE(result.value().size(), 2u);
+    for (const Symbol& symbol : result.value()) EXPECT_EQ(symbol.rows(), 144);
     EXPECT_EQ(ReadMessage(result, append), input);
-    const auto fewer = static_cast<int32_t>(result.symbols.size()) - 1;
+    const auto fewer = static_cast<int32_t>(result.value().size()) - 1;
     EXPECT_EQ(EncodeStructuredAppend(BytesOf(input), largest, {fewer, 17, 200}).reason(),
               "the input needs more than " + std::to_string(fewer) + " symbols of the requested size 144x144");
 
     // A message that one symbol holds is that symbol alone, also when the
     // Structured Append codewords would not fit beside it.
-    const StructuredAppendResult one = EncodeStructuredAppend(BytesOf("SHORT"), {}, {});
+    const Result<std::vector<Symbol>> one = EncodeStructuredAppend(BytesOf("SHORT"), {}, {});
     ASSERT_TRUE(one);
-    ASSERT_EQ(one.symbols.size(), 1u);
-    EXPECT_EQ(one.symbols[0].codewords[0], 'S' + 1);
-    const StructuredAppendResult full = EncodeStructuredAppend(BytesOf(std::string(3116, '7')), largest, {});
+    ASSERT_EQ(one.value().size(), 1u);
+    EXPECT_EQ(one.value()[0].codewords()[0], 'S' + 1);
+    const Result<std::vector<Symbol>> full = EncodeStructuredAppend(BytesOf(std::string(3116, '7')), largest, {});
     ASSERT_TRUE(full);
-    EXPECT_EQ(full.symbols.size(), 1u);
+    EXPECT_EQ(full.value().size(), 1u);
 }
 
 // Every scheme, Base 256 (randomised by codeword position) included, with
@@ -80,18 +80,18 @@ TEST(StructuredAppend, GivenCountInEverySchemeAndSize) {
                                 EncodeScheme::C40, EncodeScheme::X12, EncodeScheme::Edifact, EncodeScheme::Base256})
         for (int32_t count : {2, 5, 16}) {
             const StructuredAppendOptions append{count, 1, 254};
-            const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(text), {.scheme = scheme}, append);
+            const Result<std::vector<Symbol>> result = EncodeStructuredAppend(BytesOf(text), {.scheme = scheme}, append);
             ASSERT_TRUE(result) << SchemeName(scheme) << " " << count << ": " << result.reason();
-            ASSERT_EQ(result.symbols.size(), static_cast<size_t>(count));
+            ASSERT_EQ(result.value().size(), static_cast<size_t>(count));
             EXPECT_EQ(ReadMessage(result, append), text) << SchemeName(scheme) << " " << count;
         }
     std::string binary;
     for (int i = 0; i < 800; ++i) binary += static_cast<char>(i * 37 % 256);
     const StructuredAppendOptions append{3, 9, 9};
-    const StructuredAppendResult rectangles =
+    const Result<std::vector<Symbol>> rectangles =
         EncodeStructuredAppend(BytesOf(binary), {.size = kSmallestRectangle}, {0, 9, 9});
     EXPECT_EQ(rectangles.reason(), "the input needs more than 16 symbols of the largest rectangular symbol (16x48)");
-    const StructuredAppendResult result = EncodeStructuredAppend(BytesOf(binary), {}, append);
+    const Result<std::vector<Symbol>> result = EncodeStructuredAppend(BytesOf(binary), {}, append);
     ASSERT_TRUE(result) << result.reason();
     EXPECT_EQ(ReadMessage(result, append), binary);
 }
@@ -102,7 +102,7 @@ TEST(StructuredAppend, GivenCountInEverySchemeAndSize) {
 TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
     const std::string utf8 = "Grüße aus Köln, Καλημέρα κόσμε, 日本語のテキスト, 😀 emoji 🚀";
     const StructuredAppendOptions append{6, 3, 4};
-    const StructuredAppendResult text =
+    const Result<std::vector<Symbol>> text =
         EncodeStructuredAppend(BytesOf(utf8), {.meaning = DataMeaning{false, true, 26}}, append);
     ASSERT_TRUE(text) << text.reason();
     EXPECT_EQ(ReadMessage(text, append, true), utf8);
@@ -111,12 +111,12 @@ TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
         ParseGs1("(01)09506000134352(10)A1(21)B2(22)C3(90)D4(91)E5(92)F6(93)G7(94)H8(95)I9");
     ASSERT_TRUE(gs1);
     const StructuredAppendOptions parts{8, 5, 6};
-    const StructuredAppendResult result =
-        EncodeStructuredAppend(BytesOf(gs1.value), {.meaning = DataMeaning{true, false, 0}}, parts);
+    const Result<std::vector<Symbol>> result =
+        EncodeStructuredAppend(BytesOf(gs1.value()), {.meaning = DataMeaning{true, false, 0}}, parts);
     ASSERT_TRUE(result) << result.reason();
-    EXPECT_EQ(ReadMessage(result, parts), gs1.value);
-    for (size_t i = 0; i < result.symbols.size(); ++i)
-        EXPECT_EQ(testing::ReadSymbolFully(result.symbols[i])->symbologyIdentifier, i == 0 ? "]d2" : "]d1") << i;
+    EXPECT_EQ(ReadMessage(result, parts), gs1.value());
+    for (size_t i = 0; i < result.value().size(); ++i)
+        EXPECT_EQ(testing::ReadSymbolFully(result.value()[i])->symbologyIdentifier, i == 0 ? "]d2" : "]d1") << i;
 }
 
 TEST(StructuredAppend, RefusesWhatCannotBeSplit) {

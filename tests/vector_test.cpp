@@ -18,10 +18,11 @@ using namespace testing;
 
 // The symbol's modules.
 ModuleGrid GridOf(const std::string& text, int32_t requestedSize = kSmallestSquare) {
-    const EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
+    const Result<Symbol> result = Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
                                        EncodeOptions{EncodeScheme::AutoBest, requestedSize});
     if (!result) return {};
-    return ModuleGrid{result.symbol.rows, result.symbol.cols, result.symbol.modules};
+    const Symbol& symbol = result.value();
+    return ModuleGrid{symbol.rows(), symbol.cols(), {symbol.modules().begin(), symbol.modules().end()}};
 }
 
 bool DarkAt(const ModuleGrid& grid, int row, int col) {
@@ -99,7 +100,7 @@ TEST_F(Vector, SvgInMillimetresRendersAtThatSize) {
     EXPECT_EQ(ReadSymbolIn(*picture, 5), "12345");
 
     const Result<std::string> fine = VectorDocument(VectorFormat::Svg, grid, {0.33, VectorUnit::Millimetre, 1});
-    EXPECT_NE(fine.value.find("width=\"3.96mm\""), std::string::npos) << fine.value;
+    EXPECT_NE(fine.value().find("width=\"3.96mm\""), std::string::npos) << fine.value();
 }
 
 TEST_F(Vector, EpsRendersTheSymbolInsideItsBoundingBox) {

@@ -148,8 +148,8 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
     if (rule.gs1) {
         meaning.gs1 = true;
         Result<std::string> data = ParseGs1(input);
-        bytes = std::move(data.value);
         if (!data) return Status::Failed(InputError::BadGs1, data.reason());
+        bytes = std::move(data).value();
         return {};
     }
     meaning.eciGiven = rule.eci.has_value();
@@ -161,5 +161,7 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
     if (rule.eci) return ConvertToEci(input, *rule.eci, bytes);
     return EncodeText(input, bytes, meaning);
 }
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(InputError, "glyphrun.input")
 
 }  // namespace glyphrun

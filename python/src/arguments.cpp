@@ -57,11 +57,12 @@ int32_t ReadSize(const py::object& size) {
 // '#RRGGBB' (the '#' may be left out), or with alpha 'ff'; the background
 // may be transparent: alpha '00', or None. A two-colour file's palette has
 // no partial alpha.
-COLORREF ReadColour(const py::object& value, const char* name, bool* transparent) {
+// 0xRRGGBB.
+uint32_t ReadColour(const py::object& value, const char* name, bool* transparent) {
     const std::string expected = std::string("a colour '#RRGGBB'") + (transparent ? ", '#RRGGBB00' or None" : "");
     if (transparent && value.is_none()) {
         *transparent = true;
-        return RGB(255, 255, 255);
+        return 0xFFFFFF;
     }
     const std::string given = ReadText(value, name, expected);
     std::string_view text = given;
@@ -70,8 +71,7 @@ COLORREF ReadColour(const py::object& value, const char* name, bool* transparent
     if (!colour || !(colour->alpha == 0xFF || (transparent && colour->alpha == 0)))
         throw py::value_error(std::string(name) + " takes " + expected + ", not " + Repr(value));
     if (transparent) *transparent = colour->alpha == 0;
-    return RGB(static_cast<uint8_t>(colour->rgb >> 16), static_cast<uint8_t>(colour->rgb >> 8),
-               static_cast<uint8_t>(colour->rgb));
+    return colour->rgb;
 }
 
 // "the character U+D800 at position 4 ..." for the first code point of
@@ -131,13 +131,15 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
     return input;
 }
 
-RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
-                      const py::object& dpi) {
-    RasterStyle style;
+Style ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
+                const py::object& dpi) {
+    Style style;
     style.moduleSize = static_cast<int32_t>(ReadWhole(module, "module", 1, kMaxImageSide));
-    style.margin = static_cast<int32_t>(ReadWhole(quietZone, "quiet_zone", 0, kMaxImageSide)) * style.moduleSize;
-    style.bar = ReadColour(fg, "fg", nullptr);
-    style.background = ReadColour(bg, "bg", &style.transparentBackground);
+    style.quietZone = static_cast<int32_t>(ReadWhole(quietZone, "quiet_zone", 0, kMaxImageSide));
+    style.foreground = ReadColour(fg, "fg", nullptr);
+    bool transparent = false;
+    style.background = ReadColour(bg, "bg", &transparent);
+    style.backgroundAlpha = transparent ? 0 : 255;
     if (!dpi.is_none()) style.dpi = static_cast<int32_t>(ReadWhole(dpi, "dpi", 1, 100000));
     const double contrast = ScanContrast(style);
     if (contrast < kLeastContrast)
@@ -145,7 +147,7 @@ RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, con
             "fg and bg are too close for a scanner: their contrast is " +
             std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
             std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed" +
-            (style.transparentBackground ? " (a transparent background counts as the white it is printed on)" : ""));
+            (transparent ? " (a transparent background counts as the white it is printed on)" : ""));
     return style;
 }
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "glyphrun/render.h"
 #include "glyphrun/symbol.h"
 #include "glyphrun/text_input.h"
+#include "glyphrun/write.h"
 
 namespace glyphrun::python {
 
@@ -38,8 +38,8 @@ struct InputBytes {
 InputBytes ReadInput(const py::handle& data, const char* name);
 
 // The picture's settings shared by every output.
-RasterStyle ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
-                      const py::object& dpi);
+Style ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
+                const py::object& dpi);
 std::optional<double> ReadModuleMillimetres(const py::object& xdimMm);
 
 }  // namespace glyphrun::python

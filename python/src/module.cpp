@@ -10,14 +10,13 @@
 #include <chrono>
 #include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "arguments.h"
-#include "glyphrun/codecs.h"
-#include "glyphrun/render.h"
 #include "glyphrun/safe_file.h"
 
 namespace glyphrun::python {
@@ -65,9 +64,7 @@ Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request
             if (prepared.Is(InputError::NoCharset)) prepared.message += " (bytes go under any ECI as they are)";
             return prepared;
         }
-        EncodeResult result = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
-        if (!result) return Status::Failed(result.failure.error, result.reason());
-        return std::move(result.symbol);
+        return Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
     } catch (const std::bad_alloc&) {
         return Status::Failed(EncodeError::OutOfMemory, kOutOfMemory);
     }
@@ -77,13 +74,13 @@ Symbol EncodeOne(const py::object& data, const py::object& mode, const py::objec
                  const py::object& eci, bool dmre) {
     const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
     const InputBytes input = ReadInput(data, "data");
-    Result<Symbol> encoded;
+    std::optional<Result<Symbol>> encoded;
     {
         py::gil_scoped_release unlocked;
-        encoded = EncodeInput(input, request);
+        encoded.emplace(EncodeInput(input, request));
     }
-    if (!encoded) RaiseFailure(encoded.status);
-    return std::move(encoded.value);
+    if (!*encoded) RaiseFailure(encoded->status());
+    return std::move(*encoded).value();
 }
 
 // Whether a signal handler has raised, Ctrl-C's KeyboardInterrupt above
@@ -161,59 +158,54 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
         inputs.push_back(ReadInput(item, ("texts[" + std::to_string(inputs.size()) + "]").c_str()));
     }
-    std::vector<Result<Symbol>> encoded(inputs.size());
+    std::vector<std::optional<Result<Symbol>>> encoded(inputs.size());
     bool finished = false;
     {
         py::gil_scoped_release unlocked;
-        finished = ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i] = EncodeInput(inputs[i], request); });
+        finished =
+            ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i].emplace(EncodeInput(inputs[i], request)); });
     }
     if (!finished) throw py::error_already_set();
     for (size_t i = 0; i < encoded.size(); ++i)
-        if (!encoded[i]) RaiseFailure(encoded[i].status, "texts[" + std::to_string(i) + "]: ");
+        if (!*encoded[i]) RaiseFailure(encoded[i]->status(), "texts[" + std::to_string(i) + "]: ");
     py::list result(encoded.size());
-    for (size_t i = 0; i < encoded.size(); ++i) result[i] = py::cast(std::move(encoded[i].value));
+    for (size_t i = 0; i < encoded.size(); ++i) result[i] = py::cast(std::move(*encoded[i]).value());
     return result;
 }
 
-py::bytes DrawRaster(const Symbol& symbol, const RasterStyle& style, uint32_t type) {
-    std::string file;
-    Status drawn;
+// The file's bytes, drawn without the GIL.
+std::string Draw(const Symbol& symbol, Format format, const Style& style) {
+    std::optional<Result<std::string>> file;
     {
         py::gil_scoped_release unlocked;
-        drawn = EncodeSymbolFile(symbol, style, type, 0, file);
+        file.emplace(WriteSymbol(symbol, format, style));
     }
-    if (!drawn) RaiseFailure(drawn);
-    return BytesOf(file);
-}
-
-std::string DrawVector(const Symbol& symbol, const RasterStyle& style, VectorFormat format,
-                       std::optional<double> moduleMillimetres) {
-    Result<std::string> document = SymbolVectorDocument(symbol, style, format, moduleMillimetres);
-    if (!document) RaiseFailure(document.status);
-    return std::move(document.value);
+    if (!*file) RaiseFailure(file->status());
+    return std::move(*file).value();
 }
 
 // A read-only view of the modules, kept alive by the Symbol that owns them.
 py::array ModulesOf(const py::object& self) {
     const Symbol& symbol = self.cast<const Symbol&>();
-    py::array view(py::dtype::of<bool>(), {symbol.rows, symbol.cols}, {symbol.cols, 1}, symbol.modules.data(), self);
+    py::array view(py::dtype::of<bool>(), {symbol.rows(), symbol.cols()}, {symbol.cols(), 1}, symbol.modules().data(),
+                   self);
     view.attr("setflags")(py::arg("write") = false);
     return view;
 }
 
-py::object ToPil(const Symbol& symbol, const RasterStyle& style) {
+py::object ToPil(const Symbol& symbol, const Style& style) {
     py::module_ image;
     try {
         image = py::module_::import("PIL.Image");
     } catch (const py::error_already_set&) {
         throw py::import_error("to_pil needs Pillow (Debian: python3-pil)");
     }
-    return image.attr("open")(py::module_::import("io").attr("BytesIO")(DrawRaster(symbol, style, TypePng)));
+    return image.attr("open")(py::module_::import("io").attr("BytesIO")(BytesOf(Draw(symbol, Format::Png, style))));
 }
 
 [[noreturn]] void RaiseOsError(const Status& failure, const py::object& path) {
     const py::object error =
-        py::reinterpret_borrow<py::object>(PyExc_OSError)(failure.systemError, failure.reason(), path);
+        py::reinterpret_borrow<py::object>(PyExc_OSError)(failure.systemError.value(), failure.reason(), path);
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
     throw py::error_already_set();
 }
@@ -227,31 +219,18 @@ std::string FileNameOf(const py::object& path) {
     return std::string(py::reinterpret_steal<py::bytes>(name));
 }
 
-void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style,
-          std::optional<double> moduleMillimetres) {
+void Save(const Symbol& symbol, const py::object& path, Style style, std::optional<double> moduleMillimetres) {
     const std::string name = FileNameOf(path);
-    const size_t dot = name.rfind('.'), slash = name.rfind('/');
-    std::string extension =
-        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : name.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool vector = extension == "svg" || extension == "eps";
-    std::string file;
-    if (vector) {
-        file = DrawVector(symbol, style, extension == "svg" ? VectorFormat::Svg : VectorFormat::Eps, moduleMillimetres);
-    } else {
-        const ImageType type = extension == "png"   ? TypePng
-                               : extension == "gif" ? TypeGif
-                               : extension == "bmp" ? TypeBmp
-                                                    : TypeUnknown;
-        if (type == TypeUnknown)
-            throw py::value_error("path must end in .png, .gif, .bmp, .svg or .eps, not " +
-                                  py::repr(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>());
-        if (moduleMillimetres)
-            throw py::value_error("xdim_mm sizes .svg and .eps files; a raster file's module is `module` pixels");
-        if (type == TypeBmp && style.transparentBackground)
-            throw py::value_error("bg: a transparent background needs .png, .gif, .svg or .eps; BMP has none");
-        file = DrawRaster(symbol, style, type);
-    }
+    const std::optional<Format> format = FormatOfPath(name);
+    if (!format)
+        throw py::value_error("path must end in .png, .gif, .bmp, .pgm, .svg or .eps, not " +
+                              py::repr(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>());
+    if (moduleMillimetres && !IsVector(*format))
+        throw py::value_error("xdim_mm sizes .svg and .eps files; a raster file's module is `module` pixels");
+    if (style.backgroundAlpha == 0 && (format == Format::Bmp || format == Format::Pgm))
+        throw py::value_error("bg: a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have none");
+    style.xdimMillimetres = moduleMillimetres;
+    const std::string file = Draw(symbol, *format, style);
     Status written;
     Warnings warnings;
     {
@@ -265,8 +244,8 @@ void Save(const Symbol& symbol, const py::object& path, const RasterStyle& style
 }
 
 std::string Describe(const Symbol& symbol) {
-    return "<glyphrun.Symbol " + std::to_string(symbol.rows) + "x" + std::to_string(symbol.cols) + ", " +
-           std::to_string(symbol.dataCodewords) + " of " + std::to_string(symbol.capacity()) + " data codewords>";
+    return "<glyphrun.Symbol " + std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) + ", " +
+           std::to_string(symbol.dataCodewords()) + " of " + std::to_string(symbol.capacity()) + " data codewords>";
 }
 
 // The type's tp_new would make a Symbol with nothing in it, which every
@@ -276,11 +255,6 @@ std::string Describe(const Symbol& symbol) {
 PyObject* RefuseNewSymbol(PyTypeObject*, PyObject*, PyObject*) {
     PyErr_SetString(PyExc_TypeError, "glyphrun.Symbol cannot be made directly; glyphrun.encode() makes one");
     return nullptr;
-}
-
-bool SameSymbol(const Symbol& a, const Symbol& b) {
-    return a.sizeIndex == b.sizeIndex && a.dataCodewords == b.dataCodewords && a.codewords == b.codewords &&
-           a.modules == b.modules;
 }
 
 }  // namespace
@@ -302,36 +276,38 @@ PYBIND11_MODULE(_glyphrun, m) {
                           const py::object& dpi) { return ReadStyle(module, quietZone, fg, bg, dpi); };
     const py::none none;  // the default of the keywords that may be left out
     // to_svg and to_eps: the same keywords, one format each.
-    const auto vectorMethod = [style](VectorFormat format) {
+    const auto vectorMethod = [style](Format format) {
         return [style, format](const Symbol& s, const py::object& module, const py::object& quietZone,
                                const py::object& fg, const py::object& bg, const py::object& xdimMm) {
-            return DrawVector(s, style(module, quietZone, fg, bg, py::none()), format, ReadModuleMillimetres(xdimMm));
+            Style vector = style(module, quietZone, fg, bg, py::none());
+            vector.xdimMillimetres = ReadModuleMillimetres(xdimMm);
+            return Draw(s, format, vector);
         };
     };
 
     // Final: a subclass would be another way to a Symbol that encode() did not make.
     py::class_<Symbol> symbolType(m, "Symbol", "A finished symbol: its size, codewords and modules.", py::is_final());
     reinterpret_cast<PyTypeObject*>(symbolType.ptr())->tp_new = RefuseNewSymbol;
-    symbolType.def_property_readonly("rows", [](const Symbol& s) { return s.rows; })
-        .def_property_readonly("cols", [](const Symbol& s) { return s.cols; })
-        .def_property_readonly("size_index", [](const Symbol& s) { return s.sizeIndex; })
-        .def_property_readonly("data_codewords", [](const Symbol& s) { return s.dataCodewords; })
+    symbolType.def_property_readonly("rows", &Symbol::rows)
+        .def_property_readonly("cols", &Symbol::cols)
+        .def_property_readonly("size_index", &Symbol::sizeIndex)
+        .def_property_readonly("data_codewords", &Symbol::dataCodewords)
         .def_property_readonly("capacity", [](const Symbol& s) { return s.capacity(); })
         .def_property_readonly(
             "codewords",
             [](const Symbol& s) {
-                return BytesOf({reinterpret_cast<const char*>(s.codewords.data()), s.codewords.size()});
+                return BytesOf({reinterpret_cast<const char*>(s.codewords().data()), s.codewords().size()});
             })
         .def_property_readonly("modules", &ModulesOf)
         .def(
             "to_png",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
                     const py::object& bg,
-                    const py::object& dpi) { return DrawRaster(s, style(module, quietZone, fg, bg, dpi), TypePng); },
+                    const py::object& dpi) { return BytesOf(Draw(s, Format::Png, style(module, quietZone, fg, bg, dpi))); },
             py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
-        .def("to_svg", vectorMethod(VectorFormat::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
+        .def("to_svg", vectorMethod(Format::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
              "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
-        .def("to_eps", vectorMethod(VectorFormat::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
+        .def("to_eps", vectorMethod(Format::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
              "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
         .def(
             "to_pil",
@@ -349,7 +325,7 @@ PYBIND11_MODULE(_glyphrun, m) {
             "dpi"_a = none, "xdim_mm"_a = none)
         .def("__repr__", &Describe)
         .def(
-            "__eq__", [](const Symbol& a, const Symbol& b) { return SameSymbol(a, b); }, py::is_operator());
+            "__eq__", [](const Symbol& a, const Symbol& b) { return a == b; }, py::is_operator());
 
     m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);

@@ -1,5 +1,6 @@
 #include "end_forms.h"
 
+#include <span>
 #include <vector>
 
 #include "glyphrun/ecc200_stages.h"
@@ -28,7 +29,7 @@ std::string Describe(int codeword) {
 class Walk {
 public:
     explicit Walk(const Symbol& symbol)
-        : codewords_(symbol.codewords), capacity_(symbol.capacity()), dataCodewords_(symbol.dataCodewords) {}
+        : codewords_(symbol.codewords()), capacity_(symbol.capacity()), dataCodewords_(symbol.dataCodewords()) {}
 
     std::string Run() {
         while (at_ < capacity_) {
@@ -135,7 +136,7 @@ private:
         return "";
     }
 
-    const std::vector<uint8_t>& codewords_;
+    std::span<const uint8_t> codewords_;
     int32_t capacity_;
     int32_t dataCodewords_;
     int32_t at_ = 0;

@@ -17,7 +17,7 @@ class MappingMatrix {
 public:
     explicit MappingMatrix(const Symbol& symbol)
         : symbol_(symbol),
-          size_(SymbolSizes()[symbol.sizeIndex]),
+          size_(SymbolSizes()[symbol.sizeIndex()]),
           visited_(static_cast<size_t>(rows()) * cols(), false) {}
 
     int rows() const { return size_.mappingRows(); }
@@ -89,10 +89,10 @@ Character CornerFour(int r, int c) {
 }  // namespace
 
 std::vector<uint8_t> ReadCodewordsOffModules(const Symbol& symbol) {
-    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kAllSymbolSizeCount) return {};
-    const SymbolSize& size = SymbolSizes()[symbol.sizeIndex];
-    if (symbol.rows != size.rows || symbol.cols != size.cols ||
-        symbol.modules.size() != static_cast<size_t>(size.rows) * size.cols)
+    if (symbol.sizeIndex() < 0 || symbol.sizeIndex() >= kAllSymbolSizeCount) return {};
+    const SymbolSize& size = SymbolSizes()[symbol.sizeIndex()];
+    if (symbol.rows() != size.rows || symbol.cols() != size.cols ||
+        symbol.modules().size() != static_cast<size_t>(size.rows) * size.cols)
         return {};
     MappingMatrix matrix(symbol);
     const int rows = matrix.rows(), cols = matrix.cols();

@@ -40,10 +40,10 @@ struct GrayPicture {
 
 GrayPicture Drawn(const Symbol& symbol) {
     constexpr int kScale = 3, kBorder = 4;
-    GrayPicture picture{(symbol.cols + 2 * kBorder) * kScale, (symbol.rows + 2 * kBorder) * kScale, {}};
+    GrayPicture picture{(symbol.cols() + 2 * kBorder) * kScale, (symbol.rows() + 2 * kBorder) * kScale, {}};
     picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 255);
-    for (int y = 0; y < symbol.rows * kScale; ++y)
-        for (int x = 0; x < symbol.cols * kScale; ++x)
+    for (int y = 0; y < symbol.rows() * kScale; ++y)
+        for (int x = 0; x < symbol.cols() * kScale; ++x)
             if (symbol.dark(y / kScale, x / kScale))
                 picture.pixels[static_cast<size_t>(y + kBorder * kScale) * picture.width + x + kBorder * kScale] = 0;
     return picture;
@@ -74,10 +74,10 @@ std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
 std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
-    const EncodeResult result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+    const Result<Symbol> result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                                        EncodeOptions{scheme, requestedSize});
     if (!result) return std::nullopt;
-    return ReadSymbol(result.symbol);
+    return ReadSymbol(result.value());
 }
 
 }  // namespace glyphrun::testing

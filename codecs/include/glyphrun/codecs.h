@@ -11,6 +11,11 @@
 
 namespace glyphrun {
 
+// Registers the BMP, GIF and PNG writers for GrImage's Save and Encode.
+// Call it before saving through GrImage; any number of calls, from any
+// thread, register them once. WriteSymbol and SaveSymbol call it.
+void RegisterImageWriters();
+
 // Uncompressed Windows bitmap: a 14-byte file header and the image's block.
 class GrBmpCodec : public GrImage {
 public:
@@ -27,6 +32,7 @@ public:
 };
 
 enum class CompactPngError { None = 0, Refused, OutOfMemory };
+GLYPHRUN_ERROR_ENUM(CompactPngError)
 
 // A 1-bit image with a palette of one or two entries as a compact PNG:
 // colour type 3 at bit depth 1, no filter, deflated by libdeflate, with its
@@ -37,6 +43,13 @@ enum class CompactPngError { None = 0, Refused, OutOfMemory };
 // alpha values counts as another image. The image is not changed; any
 // number of threads may write at once.
 Status EncodeCompactPng(const GrImage& image, std::string& file);
+
+enum class PgmError { None = 0, Refused, OutOfMemory };
+GLYPHRUN_ERROR_ENUM(PgmError)
+
+// A 1-bit image as a binary PGM, each palette entry as its grey, appended
+// to `file`; any other image is refused (PgmError::Refused).
+Status EncodePgm(const GrImage& image, std::string& file);
 
 // GIF89a. Palette images become one image block compressed by LZW, or with
 // codec option 1 one code per pixel, or with option 2 run lengths. 24-bit

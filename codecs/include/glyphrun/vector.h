@@ -32,6 +32,7 @@ struct VectorStyle {
 };
 
 enum class VectorError { None = 0, Refused };
+GLYPHRUN_ERROR_ENUM(VectorError)
 
 // The whole document, or a refusal (VectorError::Refused) of a grid or
 // style that cannot be drawn.

@@ -11,27 +11,11 @@
 #include <span>
 #include <string>
 
+#include "glyphrun/symbol.h"
+
 namespace glyphrun {
 
 // ---------------------------------------------------------------- sizes
-
-// Indexes 0-29: the 30 ECC200 sizes, 24 squares from 10 x 10, then 6
-// rectangles. Indexes 30-47: the 18 DMRE rectangles (ISO/IEC 21471), which
-// only a request for them gets, so that no reader without DMRE is handed one.
-inline constexpr int kSymbolSizeCount = 30;
-inline constexpr int kDmreSizeCount = 18;
-inline constexpr int kFirstDmreSize = kSymbolSizeCount;
-inline constexpr int kAllSymbolSizeCount = kSymbolSizeCount + kDmreSizeCount;
-inline constexpr int kMaxDataCodewords = 1558;  // 144 x 144, the largest symbol
-
-constexpr bool IsDmreSize(int32_t sizeIndex) { return sizeIndex >= kFirstDmreSize && sizeIndex < kAllSymbolSizeCount; }
-
-// Requested size index values besides a fixed index 0-47.
-inline constexpr int kSmallestSquare = -1;
-inline constexpr int kSmallestRectangle = -2;
-// The smallest by area of the rectangles and the DMRE sizes together; of
-// two with the same area, the ECC200 rectangle.
-inline constexpr int kSmallestRectangleOrDmre = -3;
 
 enum class SymbolAttribute : int32_t {
     AttrSymbolRows = 0,
@@ -50,27 +34,6 @@ enum class SymbolAttribute : int32_t {
     AttrCorrectableTotal,
 };
 
-// One row of the size table. A data region is `regionRows` x `regionCols`
-// modules inside its finder and clock lines; the mapping matrix is the
-// data regions side by side without those lines.
-struct SymbolSize {
-    int32_t rows, cols;  // modules of the whole symbol
-    int32_t regionRows, regionCols;
-    int32_t regionsAcross, regionsDown;
-    int32_t blocks;  // interleaved Reed-Solomon blocks
-    int32_t eccPerBlock, correctablePerBlock;
-    int32_t dataCodewords;  // the capacity
-
-    constexpr int32_t mappingRows() const { return regionsDown * regionRows; }
-    constexpr int32_t mappingCols() const { return regionsAcross * regionCols; }
-    constexpr int32_t eccCodewords() const { return blocks * eccPerBlock; }
-    constexpr int32_t totalCodewords() const { return dataCodewords + eccCodewords(); }
-};
-
-// The table, indexed by size index: 24 squares from 10 x 10, 6 rectangles,
-// then the 18 DMRE rectangles.
-std::span<const SymbolSize, kAllSymbolSizeCount> SymbolSizes();
-
 // -1 for a size index outside 0-47 or an attribute id outside the enum.
 int32_t QuerySymbolAttribute(SymbolAttribute attribute, int32_t sizeIndex);
 
@@ -83,22 +46,6 @@ int32_t SelectSymbolSize(int32_t dataCodewords, int32_t requestedSize);
 // Where the data does not divide evenly (only 144 x 144) the first blocks
 // carry one more.
 int32_t DataCodewordsInBlock(int32_t sizeIndex, int32_t block);
-
-// ---------------------------------------------------------------- schemes
-
-enum class EncodeScheme : int32_t {
-    Ascii = 0,
-    C40 = 1,
-    Text = 2,
-    X12 = 3,
-    Edifact = 4,
-    Base256 = 5,
-    AutoBest = 6,
-    AutoFast = 7,     // declared only: encoding with it always fails
-    AutoMinimal = 8,  // the fewest data codewords of all encodations
-};
-
-const char* SchemeName(EncodeScheme scheme);
 
 // ---------------------------------------------------------------- module image
 
@@ -157,64 +104,6 @@ struct Ecc200Message {
 // written to standard error.
 Ecc200Message* AllocMessage(int32_t sizeIndex);
 void FreeMessage(Ecc200Message*& message);
-
-enum class EncodeError : int32_t {
-    None = 0,
-    InvalidArgument,  // null record, null input, negative length or sizes
-    EmptyInput,
-    UnknownScheme,        // a scheme value outside the enumeration
-    Unsupported,          // a scheme without an encodation (AutoFast)
-    NotEncodable,         // `byteValue` at `position` (1-based) is outside the scheme's set
-    TooLong,              // the encodation passed kMaxDataCodewords
-    DoesNotFit,           // `needed` data codewords, the requested size holds `capacity`
-    InvalidSize,          // requested size index neither 0-47 nor a family
-    ImageSizeOutOfRange,  // a side of the image would be outside 1-kMaxImageSide
-    OutOfMemory,
-    OutputTooSmall,                  // the caller's codeword buffer holds `capacity`, `needed` are produced
-    Fnc1NotEncodable,                // the scheme cannot hold the FNC1 separator at `position`
-    InvalidEci,                      // the ECI number `byteValue` is outside 0-999999
-    Gs1WithEci,                      // GS1 data carries no ECI designator
-    Gs1LeadingSeparator,             // GS1 data starts with FNC1 already; a separator cannot follow it
-    ReaderInitWithGs1,               // a reader programming symbol carries no GS1 data
-    ReaderInitWithStructuredAppend,  // nor is it part of a message over several symbols
-    MacroNotFirst,                   // the Macro codeword cannot share the first place with GS1, reader
-                                     // programming or Structured Append
-    InvalidMacro,                    // a macro `byteValue` other than 5 or 6
-    InvalidSymbolCount,              // Structured Append over `needed` symbols (not 2-16), or at a
-                                     // position `position` outside them
-    InvalidFileId,                   // a file identification `byteValue` outside 1-254
-    NeedsMoreSymbols,                // more than the `capacity` symbols allowed of the requested size
-    FewerBytesThanSymbols,           // `needed` symbols cannot each take one of `capacity` bytes
-    TooFewPlacesToSplit,             // `needed` symbols, but the input has places to begin only `capacity`
-};
-
-// A symbol's place in a message spread over 2-16 symbols, which a reader
-// joins in the order of their positions.
-struct StructuredAppend {
-    int32_t index;    // 0-based position
-    int32_t count;    // symbols of the message, 2-16; 0: the symbol stands alone
-    uint8_t fileId1;  // the message's identification, 1-254 each, the same
-    uint8_t fileId2;  // in all of its symbols
-};
-
-// What the bytes stand for beyond themselves. All zero (the default) means
-// plain bytes, encoded as they always were. Each meaning is a codeword or
-// a few before the data; those that a reader takes only in first place
-// (reader programming, Structured Append, a macro) exclude one another.
-struct DataMeaning {
-    bool gs1 = false;       // GS1 data: FNC1 in first position, and every GS byte
-                            // (0x1D) an FNC1 separator rather than a character
-    bool eciGiven = false;  // an ECI designator comes before the data
-    int32_t eci = 0;        // its number, 0-999999 (26 is UTF-8)
-    // 5 or 6: the bytes are the body of a Macro 05 or 06 message, whose
-    // header "[)>" RS "05" GS and trailer RS EOT the one codeword stands for.
-    int32_t macro = 0;
-    bool readerInit = false;    // reader programming: the data sets up the reader
-    StructuredAppend append{};  // GS1's FNC1 goes only into the first symbol of a message
-};
-
-inline constexpr uint8_t kGroupSeparator = 0x1D;
-inline constexpr int32_t kMaxAppendSymbols = 16;
 
 struct EncodeFailure {
     EncodeError error;

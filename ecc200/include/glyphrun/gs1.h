@@ -11,6 +11,7 @@
 namespace glyphrun {
 
 enum class Gs1Error { None = 0, Invalid };
+GLYPHRUN_ERROR_ENUM(Gs1Error)
 
 // The element string: the AIs and their data without brackets; a GS byte
 // (0x1D) ends each element whose length a reader cannot know, unless it is

@@ -7,7 +7,9 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gdi.h"
+#include "glyphrun/gr_image.h"
 #include "glyphrun/status.h"
+#include "glyphrun/write.h"
 
 namespace glyphrun {
 
@@ -55,9 +57,16 @@ enum class BarcodeError : int32_t {
     Encoder,        // the encoder's own reason
     NoBitmap,       // the drawing layer could not make the bitmap
 };
+GLYPHRUN_ERROR_ENUM(BarcodeError)
 
 // What EncodeToBitmap does, with the reason for a failure: the bitmap, held
 // as EncodeToBitmap holds it, or null with a BarcodeError and one line.
 Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options);
+
+// The symbol as a 1-bit image with the palette {background, foreground}:
+// the pixels of the raster files for the same style, rotation included,
+// and of EncodeToBitmap's screen bitmap for the same options. What the
+// window shows and copies.
+Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image);
 
 }  // namespace glyphrun

@@ -24,6 +24,7 @@ enum class FileWriteError {
     Place,
     System,  // a system call or stream write failed for this file
 };
+GLYPHRUN_ERROR_ENUM(FileWriteError)
 
 // One line each for what a write that worked has to tell: a replaced file
 // whose owner could not be kept, since this process may not give a file

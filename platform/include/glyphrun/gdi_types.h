@@ -42,5 +42,8 @@ constexpr uint8_t GetBValue(COLORREF c) { return c >> 16 & 0xFF; }
 constexpr uint32_t ToRrggbb(COLORREF c) {
     return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
 }
+constexpr COLORREF FromRrggbb(uint32_t rrggbb) {
+    return RGB(static_cast<uint8_t>(rrggbb >> 16), static_cast<uint8_t>(rrggbb >> 8), static_cast<uint8_t>(rrggbb));
+}
 
 }  // namespace glyphrun

@@ -20,6 +20,7 @@ enum class InputError {
     NoCharset,       // text under an ECI that names no character set we convert to: only bytes may go under it
     BadGs1,          // GS1 element strings that do not check out
 };
+GLYPHRUN_ERROR_ENUM(InputError)
 
 // The character set of an ECI, as iconv names it; null for an ECI that
 // names none we convert to (only bytes as they are may go under it).

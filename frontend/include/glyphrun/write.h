@@ -1,0 +1,88 @@
+// A symbol as a file: one style for every format, the file's bytes in
+// memory, or the file written safely.
+//
+//     const Result<Symbol> made = Encode(bytes);
+//     Style style;                 // 4 pixels a module, 2 modules of quiet zone
+//     style.foreground = 0x102030;  // 0xRRGGBB
+//     Status saved = SaveSymbol(made.value(), "label.png", style);
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "glyphrun/export.h"
+#include "glyphrun/status.h"
+#include "glyphrun/symbol.h"
+
+GLYPHRUN_API_BEGIN
+namespace glyphrun {
+
+enum class Format { Png, Gif, Bmp, Pgm, Svg, Eps };
+
+// The format a file name's extension names, in any case: .png, .gif, .bmp,
+// .pgm, .svg or .eps; nothing for another.
+std::optional<Format> FormatOfPath(std::string_view path);
+const char* FormatName(Format format);  // "PNG", "GIF", ...
+bool IsVector(Format format);           // SVG and EPS
+
+enum class GifCodes { Lzw, Plain, RunLength };  // how a GIF's pixels are coded
+
+struct Style {
+    int32_t moduleSize = 4;  // pixels a module, 1 or more (with xdimMillimetres: what the dpi makes of it)
+    int32_t quietZone = 2;   // modules of background on each side, 0 or more
+    // Raster files only: the quiet zone in pixels instead, for one that is
+    // not a whole number of modules. Vector files round it up to modules.
+    std::optional<int32_t> marginPixels;
+    uint32_t foreground = 0x000000;  // 0xRRGGBB
+    uint32_t background = 0xFFFFFF;  // 0xRRGGBB
+    // 255: opaque; 0: transparent, the page shows through (PNG, GIF, SVG,
+    // EPS; BMP and PGM have no transparency and refuse it).
+    uint8_t backgroundAlpha = 255;
+    int32_t dpi = 96;  // the resolution a raster file records, 1-100000
+    // The printed side of a module. Vector files are drawn in millimetres;
+    // raster files take the whole pixels at `dpi` nearest to it, in place
+    // of moduleSize.
+    std::optional<double> xdimMillimetres;
+    int32_t rotation = 0;             // degrees clockwise: 0, 90, 180 or 270
+    bool interlace = false;           // PNG: Adam7
+    GifCodes gifCodes = GifCodes::Lzw;
+};
+
+// The refusals of a style, and the failures of drawing it.
+enum class WriteError {
+    None = 0,
+    BadStyle,     // a value of the style outside its range; the line names it
+    TooLarge,     // a side of the picture outside 1-16384 pixels
+    OutOfMemory,  // the picture could not be made
+    Writer,       // the format's writer failed
+    UnknownFormat,  // SaveSymbol: a file name without one of the formats' extensions
+};
+GLYPHRUN_ERROR_ENUM(WriteError)
+
+// The pixels of a module for the style: moduleSize, or the nearest whole
+// number to xdimMillimetres at dpi (at least 1).
+int32_t ModulePixels(const Style& style);
+
+// Scanners grade a symbol by the difference of light and dark reflectance
+// and fail it below 20 %, so a pair of colours closer than that makes a
+// symbol nobody can read.
+inline constexpr double kLeastContrast = 0.20;
+// That difference for a style's colours, 0 to 1: sRGB made linear and
+// weighted by the eye's response, close to what a scanner's sensor sees. A
+// transparent background counts as white, the paper or page the symbol
+// will sit on.
+double ScanContrast(const Style& style);
+
+// The file's bytes.
+Result<std::string> WriteSymbol(const Symbol& symbol, Format format, const Style& style);
+
+// The file written whole or not at all: a failure leaves an existing file
+// at `path` as it was. The format is the path's extension's; a name
+// without one of the extensions above is refused (UnknownFormat); a
+// failed write is the FileWriteError of WriteFileSafely (safe_file.h).
+Status SaveSymbol(const Symbol& symbol, const std::string& path, const Style& style);
+
+}  // namespace glyphrun
+GLYPHRUN_API_END

@@ -1,0 +1,41 @@
+// Internal: a grid of modules drawn into a two-colour raster image, with no
+// screen bitmap in between, and into the documents of the vector writers.
+#pragma once
+
+#include <cstdint>
+
+#include "glyphrun/ecc200.h"
+#include "glyphrun/gr_image.h"
+#include "glyphrun/status.h"
+#include "glyphrun/vector.h"
+#include "glyphrun/write.h"
+
+namespace glyphrun {
+
+// A style made concrete for one picture: every size in pixels.
+struct Picture {
+    int32_t moduleSize;  // pixels a module, 1 or more
+    int32_t margin;      // pixels of background on each side, 0 or more
+    uint32_t foreground, background;  // 0xRRGGBB
+    bool transparentBackground;
+    int32_t dpi;
+
+    int64_t Side(int32_t modules) const { return int64_t{moduleSize} * modules + 2 * int64_t{margin}; }
+};
+
+// The style's picture, or why the style is refused.
+Result<Picture> PictureOf(const Style& style);
+
+// The symbol turned clockwise by `degrees` (0, 90, 180 or 270) as a grid.
+ModuleGrid TurnedGrid(const Symbol& symbol, int32_t degrees);
+
+// Refused (WriteError::TooLarge) when a side of the grid's picture is
+// outside 1-kMaxImageSide, so that a margin one format takes, every format
+// takes.
+Status CheckSides(const ModuleGrid& grid, const Picture& picture);
+
+// Makes `image` a 1-bit image of the grid with the palette {background,
+// foreground}, the background transparent when the picture says so.
+Status RenderGrid(const ModuleGrid& grid, const Picture& picture, GrImage& image);
+
+}  // namespace glyphrun

@@ -1,0 +1,188 @@
+#include "glyphrun/write.h"
+
+#include <cctype>
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
+#include "glyphrun/safe_file.h"
+#include "picture.h"
+
+namespace glyphrun {
+namespace {
+
+constexpr int32_t kMaxDpi = 100000;
+
+Status BadStyle(std::string what) { return Status::Failed(WriteError::BadStyle, std::move(what)); }
+
+Status CheckStyle(const Style& style) {
+    if (style.moduleSize < 1 && !style.xdimMillimetres)
+        return BadStyle("the module size " + std::to_string(style.moduleSize) + " is below 1");
+    if (style.quietZone < 0 || style.quietZone > kMaxQuietZone)
+        return BadStyle("the quiet zone " + std::to_string(style.quietZone) + " is outside 0 to " +
+                        std::to_string(kMaxQuietZone) + " modules");
+    if (style.marginPixels && *style.marginPixels < 0)
+        return BadStyle("the margin " + std::to_string(*style.marginPixels) + " is negative");
+    if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF)
+        return BadStyle("a colour is 0xRRGGBB, at most 0xFFFFFF");
+    if (style.backgroundAlpha != 0 && style.backgroundAlpha != 255)
+        return BadStyle("the background is opaque (alpha 255) or transparent (alpha 0), not alpha " +
+                        std::to_string(style.backgroundAlpha));
+    if (style.dpi < 1 || style.dpi > kMaxDpi)
+        return BadStyle("the resolution " + std::to_string(style.dpi) + " dpi is outside 1 to " +
+                        std::to_string(kMaxDpi));
+    if (style.xdimMillimetres && !(*style.xdimMillimetres >= 0.001 && *style.xdimMillimetres <= 1000))
+        return BadStyle("the X-dimension is outside 0.001 to 1000 mm");
+    if (style.rotation != 0 && style.rotation != 90 && style.rotation != 180 && style.rotation != 270)
+        return BadStyle("the rotation " + std::to_string(style.rotation) + " is not 0, 90, 180 or 270 degrees");
+    return {};
+}
+
+Result<std::string> Raster(const ModuleGrid& grid, Format format, const Style& style) {
+    const Result<Picture> picture = PictureOf(style);
+    if (!picture) return picture.status();
+    if (picture->transparentBackground && (format == Format::Bmp || format == Format::Pgm))
+        return BadStyle(std::string(FormatName(format)) + " has no transparency: a transparent background needs "
+                                                          "PNG, GIF, SVG or EPS");
+    GrImage image;
+    if (Status rendered = RenderGrid(grid, picture.value(), image); !rendered) return rendered;
+    std::string file;
+    if (format == Format::Png && !style.interlace) {
+        if (Status written = EncodeCompactPng(image, file); !written)
+            return Status::Failed(WriteError::OutOfMemory, written.reason());
+        return file;
+    }
+    if (format == Format::Pgm) {
+        if (Status written = EncodePgm(image, file); !written)
+            return Status::Failed(WriteError::OutOfMemory, written.reason());
+        return file;
+    }
+    RegisterImageWriters();
+    const uint32_t type = format == Format::Gif ? TypeGif : format == Format::Bmp ? TypeBmp : TypePng;
+    // The image library's codec option: Adam7 for PNG, the codes for GIF.
+    image.SetCodecOption(format == Format::Gif ? static_cast<uint32_t>(style.gifCodes) : 1, type);
+    uint8_t* bytes = nullptr;
+    int32_t size = 0;
+    if (!image.Encode(bytes, size, type)) return Status::Failed(WriteError::Writer, image.GetLastError());
+    file.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
+    GrImage::FreeMemory(bytes);
+    return file;
+}
+
+// The same picture as the raster files: the quiet zone keeps its width in
+// modules (a margin in pixels rounded up to whole modules), and
+// xdimMillimetres only changes the unit of the module's side.
+Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& style) {
+    Style inPixels = style;  // the picture the raster files would have, whose quiet zone this one keeps
+    inPixels.xdimMillimetres.reset();
+    const Result<Picture> picture = PictureOf(inPixels);
+    if (!picture) return picture.status();
+    if (Status sides = CheckSides(grid, picture.value()); !sides) return sides;
+    VectorStyle vector;
+    vector.moduleSize = style.xdimMillimetres.value_or(picture->moduleSize);
+    vector.unit = style.xdimMillimetres ? VectorUnit::Millimetre : VectorUnit::Pixel;
+    vector.quietZone = (picture->margin + picture->moduleSize - 1) / picture->moduleSize;
+    vector.foreground = style.foreground;
+    vector.background = style.background;
+    vector.drawBackground = !picture->transparentBackground;
+    Result<std::string> document =
+        VectorDocument(format == Format::Svg ? VectorFormat::Svg : VectorFormat::Eps, grid, vector);
+    if (!document) return Status::Failed(WriteError::Writer, document.reason());
+    return document;
+}
+
+}  // namespace
+
+Result<Picture> PictureOf(const Style& style) {
+    if (Status checked = CheckStyle(style); !checked) return checked;
+    const int32_t module = ModulePixels(style);
+    if (module < 1 || module > kMaxImageSide)
+        return BadStyle("an X-dimension of " + std::to_string(*style.xdimMillimetres) + " mm at " +
+                        std::to_string(style.dpi) + " dpi is not 1 to " + std::to_string(kMaxImageSide) +
+                        " pixels a module");
+    const int64_t margin = style.marginPixels ? *style.marginPixels : int64_t{style.quietZone} * module;
+    if (margin > kMaxImageSide) return Status::Failed(WriteError::TooLarge, "the quiet zone is wider than an image");
+    return Picture{module, static_cast<int32_t>(margin), style.foreground, style.background,
+                   style.backgroundAlpha == 0, style.dpi};
+}
+
+std::optional<Format> FormatOfPath(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    std::string extension(path.substr(dot + 1));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (Format format : {Format::Png, Format::Gif, Format::Bmp, Format::Pgm, Format::Svg, Format::Eps}) {
+        std::string name = FormatName(format);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (extension == name) return format;
+    }
+    return std::nullopt;
+}
+
+const char* FormatName(Format format) {
+    switch (format) {
+        case Format::Png: return "PNG";
+        case Format::Gif: return "GIF";
+        case Format::Bmp: return "BMP";
+        case Format::Pgm: return "PGM";
+        case Format::Svg: return "SVG";
+        case Format::Eps: return "EPS";
+    }
+    return "?";
+}
+
+bool IsVector(Format format) { return format == Format::Svg || format == Format::Eps; }
+
+int32_t ModulePixels(const Style& style) {
+    if (!style.xdimMillimetres) return style.moduleSize;
+    const double pixels = std::round(*style.xdimMillimetres * style.dpi / 25.4);
+    return pixels > kMaxImageSide ? kMaxImageSide + 1 : static_cast<int32_t>(pixels);
+}
+
+double ScanContrast(const Style& style) {
+    const auto reflectance = [](uint32_t rrggbb) {
+        const auto linear = [](uint32_t channel) {
+            const double c = (channel & 0xFF) / 255.0;
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(rrggbb >> 16) + 0.7152 * linear(rrggbb >> 8) + 0.0722 * linear(rrggbb);
+    };
+    const uint32_t background = style.backgroundAlpha == 0 ? 0xFFFFFF : style.background;
+    return std::abs(reflectance(background) - reflectance(style.foreground));
+}
+
+Result<std::string> WriteSymbol(const Symbol& symbol, Format format, const Style& style) {
+    try {
+        if (Status checked = CheckStyle(style); !checked) return checked;
+        const ModuleGrid grid = TurnedGrid(symbol, style.rotation);
+        return IsVector(format) ? Vector(grid, format, style) : Raster(grid, format, style);
+    } catch (const std::bad_alloc&) {
+        return Status::Failed(WriteError::OutOfMemory, "out of memory");
+    }
+}
+
+Status SaveSymbol(const Symbol& symbol, const std::string& path, const Style& style) {
+    const std::optional<Format> format = FormatOfPath(path);
+    if (!format)
+        return Status::Failed(WriteError::UnknownFormat,
+                              "the file name '" + path + "' must end in .png, .gif, .bmp, .pgm, .svg or .eps");
+    Result<std::string> file = WriteSymbol(symbol, *format, style);
+    if (!file) return file.status();
+    return WriteFileSafely(path, std::string_view(file.value()));
+}
+
+Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image) {
+    try {
+        const Result<Picture> picture = PictureOf(style);
+        if (!picture) return picture.status();
+        return RenderGrid(TurnedGrid(symbol, style.rotation), picture.value(), image);
+    } catch (const std::bad_alloc&) {
+        return Status::Failed(WriteError::OutOfMemory, "out of memory");
+    }
+}
+
+GLYPHRUN_DEFINE_ERROR_CATEGORY(WriteError, "glyphrun.write")
+
+}  // namespace glyphrun
