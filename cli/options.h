@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -63,9 +64,10 @@ struct CommandLine {
     Status status;  // a failure is bad usage (CliError::Usage), in one line
 };
 
-// Reads the command line; nothing is printed.
-CommandLine ParseOptions(int argc, char** argv);
-const char* HelpText();
+// Reads the arguments after the program's name; nothing is printed.
+CommandLine ParseOptions(std::span<const std::string> arguments);
+// --help, made from the options' declarations.
+std::string HelpText();
 const char* VersionText();
 
 // The output name of batch line `line` (1-based): every run of '#' in

@@ -81,10 +81,10 @@ Status WriteFailure(const Status& written) {
     return Status::Failed(written.Is(FileWriteError::Place) ? CliError::Place : CliError::Failed, written.reason());
 }
 
-Status Save(const std::string& path, const std::string& file, Warnings& warnings) {
+Status Save(const std::string& path, const std::string& file, Warnings& warnings, Console& console) {
     if (path == "-") {
-        WriteOut(file);
-        return FlushStandardOutput();
+        console.WriteOut(file);
+        return console.FlushOut();
     }
     const Status written = WriteFileSafely(path, std::string_view(file), &warnings);
     return written ? Status{} : WriteFailure(written);
@@ -157,7 +157,7 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
 }
 
 Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-                    std::vector<std::string>& notes) {
+                    std::vector<std::string>& notes, Console& console) {
     Warnings warnings;
     Status written;
     if (options.structuredAppend) {
@@ -165,18 +165,18 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, 
     } else {
         std::string file;
         written = DrawSymbol(symbols.front(), options, file);
-        if (written) written = Save(paths.front(), file, warnings);
+        if (written) written = Save(paths.front(), file, warnings, console);
     }
     if (written) AddWarnings(warnings, notes);
     return written;
 }
 
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path,
-                      std::vector<std::string>& notes) {
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes,
+                      Console& console) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
-        if (Status written = WriteSymbols(symbols, options, {path}, notes); !written) return written;
+        if (Status written = WriteSymbols(symbols, options, {path}, notes, console); !written) return written;
         if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, path));
         return {};
     });
