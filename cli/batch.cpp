@@ -153,15 +153,16 @@ size_t WorkerCount(const Options& options) {
 
 class Batch {
 public:
-    Batch(const std::string& inputName, const Options& options, size_t workers)
-        : inputName_(inputName),
+    Batch(const std::string& inputName, const Options& options, size_t workers, Console& console)
+        : console_(console),
+          inputName_(inputName),
           options_(options),
           pattern_(*options.outputPath),
           // With the line number in the folder, one folder failing says
           // nothing of the others, and folders may lead to one another.
           numberInFolder_(FolderOf(pattern_).find('#') != std::string::npos),
           slots_(std::max<size_t>(32, 8 * workers)),
-          showProgress_(isatty(STDERR_FILENO) != 0) {}
+          showProgress_(isatty(fileno(console.Err())) != 0) {}
 
     Status Run(LineReader& reader, size_t workerCount) {
         if (showProgress_) expected_ = reader.CountAhead();
@@ -185,7 +186,7 @@ public:
         for (std::jthread& worker : workers) worker.join();
         ReportFinished(/*all=*/true);
         ClearProgress();
-        if (!read) Report(read.reason());
+        if (!read) console_.Report(read.reason());
         return Summarise(read);
     }
 
@@ -346,7 +347,7 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.notes);
+        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.notes, console_);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -392,7 +393,7 @@ private:
             }
         }
         if (!messages.empty()) ClearProgress();
-        for (const std::string& message : messages) Report(message);
+        for (const std::string& message : messages) console_.Report(message);
         ShowProgress();
     }
 
@@ -405,12 +406,12 @@ private:
         if (expected_ || closed_) text += " of " + std::to_string(expected_.value_or(added_));
         text += " symbols";
         if (failed_) text += " (" + std::to_string(failed_) + " failed)";
-        std::fputs(text.c_str(), stderr);
-        std::fflush(stderr);
+        std::fputs(text.c_str(), console_.Err());
+        std::fflush(console_.Err());
     }
 
     void ClearProgress() {
-        if (progressShown_) std::fputs("\r\033[K", stderr);
+        if (progressShown_) std::fputs("\r\033[K", console_.Err());
         progressShown_ = false;
     }
 
@@ -426,10 +427,11 @@ private:
         const std::string summary = std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
                                     (failed_ ? "; " + std::to_string(failed_) + " failed" : "");
         if (failed_ || !read) return Failure(summary);
-        Report(summary);
+        console_.Report(summary);
         return {};
     }
 
+    Console& console_;  // its error stream for messages and progress
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;
@@ -455,10 +457,10 @@ private:
 
 }  // namespace
 
-Status RunBatch(FILE* input, const std::string& inputName, const Options& options) {
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console) {
     LineReader reader(input);
     const size_t workers = WorkerCount(options);
-    Batch batch(inputName, options, workers);
+    Batch batch(inputName, options, workers, console);
     return batch.Run(reader, workers);
 }
 

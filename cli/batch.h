@@ -15,10 +15,11 @@ inline constexpr size_t kMaxLineBytes = 65536;
 
 // Writes every line's symbol. Memory stays flat however long the input:
 // only a bounded window of lines is in flight. Reports each failed line in
-// line order, then a summary, on standard error, and progress while it
-// runs when that is a terminal. Stops early when the output's folder or
+// line order, then a summary, on the console's error stream, and progress
+// while it runs when that is a terminal. Stops early when the output's folder or
 // file system fails. When every line was written the summary is reported
 // here; otherwise it is the failure returned, for the caller to report.
-Status RunBatch(FILE* input, const std::string& inputName, const Options& options);
+// `input` is read through its descriptor.
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console);
 
 }  // namespace glyphrun::cli

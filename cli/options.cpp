@@ -1,7 +1,5 @@
 #include "options.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -10,6 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 #include <utility>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "glyphrun/names.h"
 #include "glyphrun/write.h"
@@ -17,76 +18,6 @@
 
 namespace glyphrun::cli {
 namespace {
-
-const char kUsage[] = "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
-                      "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n"
-                      "  -i, --input FILE   read the input from FILE ('-' standard input) instead of TEXT\n"
-                      "  -o, --output FILE  write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
-                      "                     .eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
-                      "                     writes PNG to standard output\n"
-                      "  -m, --mode NAME    minimal (default), auto, ascii, c40, text, x12, edifact, base256\n"
-                      "      --lenient-end  minimal only: where the reader returns to ASCII by itself after\n"
-                      "                     C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
-                      "                     or an Upper Shift too; now and then a smaller symbol that common\n"
-                      "                     readers decode, but outside the standard's end rules\n"
-                      "  -s, --size SIZE    square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
-                      "                     16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
-                      "                     21471, indexes 30-47, used only when asked for): -s dmre TEXT\n"
-                      "      --dmre         with -s rect, the same as -s dmre: -s rect --dmre -o label.png TEXT\n"
-                      "      --iso144       a 144x144 symbol's check codewords in the block order of the standard's\n"
-                      "                     text; most readers read only the default order:\n"
-                      "                     -s 144x144 --iso144 -i data.txt -o big.png\n"
-                      "      --module N     pixels per module, 1 or more (default 4)\n"
-                      "      --quiet-zone N quiet zone in modules on each side (default 2; readers need 1)\n"
-                      "      --margin N     the quiet zone in pixels instead, 0 or more\n"
-                      "      --fg RRGGBB    bar colour (default 000000)\n"
-                      "      --bg RRGGBB    background colour (default ffffff), RRGGBB00 or none for a transparent\n"
-                      "                     one (PNG, GIF, SVG, EPS); two colours too alike to scan\n"
-                      "                     (a contrast below 20%) are refused\n"
-                      "      --gif-codec lzw|plain|rle   GIF compression (default lzw)\n"
-                      "      --png-interlace             write PNG with Adam7 interlacing\n"
-                      "      --codewords    print the data codewords before padding in decimal on one line\n"
-                      "                     for each symbol, then the symbols' ROWSxCOLS on the next line\n"
-                      "      --batch        each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
-                      "                     every run of '#' in the output name becomes the line number,\n"
-                      "                     zero-padded to the run's length (-o label-####.png)\n"
-                      "  -j, --jobs N       worker threads for --batch (default: one per core); the files\n"
-                      "                     are the same for any N\n"
-                      "      --list-sizes   print the symbol sizes: index, ROWSxCOLS, data and error codewords,\n"
-                      "                     and DMRE for the DMRE sizes\n"
-                      "      --gs1          the input is GS1 element strings in brackets, such as\n"
-                      "                     (01)09506000134352(17)261231(10)ABC123; they are checked first\n"
-                      "      --eci N        put the ECI designator N (0-999999) before the data, the text\n"
-                      "                     converted to its character set\n"
-                      "      --utf8         keep the text in UTF-8, announced by ECI 26 (as --eci 26)\n"
-                      "      --binary       take the bytes as they are: no conversion, no ECI of our own\n"
-                      "      --dpi N        the resolution that PNG and BMP files record (default 96)\n"
-                      "      --rotate DEG   turn the symbol clockwise by 0, 90, 180 or 270 degrees\n"
-                      "      --no-macro     keep the header [)> RS 05 GS (or 06) and trailer RS EOT of a Macro\n"
-                      "                     05/06 message as bytes, rather than the one codeword that stands\n"
-                      "                     for them: --no-macro -i message.txt\n"
-                      "      --reader-init  make a reader programming symbol (not with --gs1 or --structapp):\n"
-                      "                     --reader-init -o setup.png 'SETUP'\n"
-                      "      --structapp N  spread the input over N symbols (2-16) of the --size, or 'auto' for\n"
-                      "                     as few as hold it; a reader joins them back. Each is a file of its\n"
-                      "                     own: label-1.png, label-2.png ..., or the number at '#' in the name:\n"
-                      "                     --structapp auto -s 144x144 -i long.txt -o label.png\n"
-                      "      --structapp-id A,B  the message's identification in each of its symbols, two\n"
-                      "                     numbers 1-254 (default: chosen at random): --structapp-id 17,42\n"
-                      "  -v, --verbose      say what was made: size, codewords, schemes, character set, file\n"
-                      "      --xdim MM      module width in millimetres: the unit of .svg and .eps (which otherwise\n"
-                      "                     take --module in pixels), and with --dpi a raster module's pixels\n"
-                      "  -h, --help         show this help;  --version  show the version\n"
-                      "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
-                      "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
-                      "bytes exactly as given. File names are bytes as given.\n"
-                      "Without --output or --codewords the symbol's size is printed.\n"
-                      "Byte positions in messages count from 1. An existing output file is replaced only\n"
-                      "once the new one is complete.\n"
-                      "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
-                      "2 bad usage. A batch goes on past a bad line (one longer than 65536 bytes, say),\n"
-                      "prints a summary, and exits 1 if any line failed; it stops at the first file that\n"
-                      "its output folder cannot take (missing, not writable, full).\n";
 
 // Bad usage ends the parse at once; ParseOptions turns it into its result.
 struct BadUsage {
@@ -125,7 +56,7 @@ EncodeScheme ParseMode(const std::string& text) {
 
 // RRGGBB, or RRGGBBAA with alpha ff (opaque) or, for the background, 00
 // (transparent); the palette of a two-colour file has no partial alpha.
-COLORREF ParseColor(const char* option, const std::string& text, bool* transparent = nullptr) {
+uint32_t ParseColor(const char* option, const std::string& text, bool* transparent = nullptr) {
     const std::optional<HexColour> colour = HexColourOf(text);
     if (!colour)
         UsageError(std::string(option) + " takes a colour as RRGGBB or RRGGBBAA in hexadecimal" +
@@ -135,14 +66,13 @@ COLORREF ParseColor(const char* option, const std::string& text, bool* transpare
     else if (colour->alpha != 0xFF)
         UsageError(std::string(option) + " takes alpha ff (opaque)" + (transparent ? " or 00 (transparent)" : "") +
                    ", not '" + text.substr(6) + "'");
-    return RGB(static_cast<uint8_t>(colour->rgb >> 16), static_cast<uint8_t>(colour->rgb >> 8),
-               static_cast<uint8_t>(colour->rgb));
+    return colour->rgb;
 }
 
 void CheckContrast(const Options& options) {
     Style colours;
-    colours.foreground = ToRrggbb(options.foreground);
-    colours.background = ToRrggbb(options.background);
+    colours.foreground = options.foreground;
+    colours.background = options.background;
     colours.backgroundAlpha = options.transparentBackground ? 0 : 255;
     const double contrast = ScanContrast(colours);
     if (contrast < kLeastContrast)
@@ -153,24 +83,16 @@ void CheckContrast(const Options& options) {
             (options.transparentBackground ? " (a transparent background counts as the white it is printed on)" : ""));
 }
 
-uint32_t ParseGifCodec(const std::string& text) {
-    if (text == "lzw") return 0;
-    if (text == "plain") return 1;
-    if (text == "rle") return 2;
+GifCodes ParseGifCodec(const std::string& text) {
+    if (text == "lzw") return GifCodes::Lzw;
+    if (text == "plain") return GifCodes::Plain;
+    if (text == "rle") return GifCodes::RunLength;
     UsageError("unknown GIF codec '" + text + "' (use lzw, plain or rle)");
 }
 
-OutputKind KindOfOutput(const std::string& path) {
-    if (path == "-") return OutputKind::Png;
-    const auto dot = path.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "png") return OutputKind::Png;
-    if (extension == "gif") return OutputKind::Gif;
-    if (extension == "bmp") return OutputKind::Bmp;
-    if (extension == "pgm") return OutputKind::Pgm;
-    if (extension == "svg") return OutputKind::Svg;
-    if (extension == "eps") return OutputKind::Eps;
+Format FormatOfOutput(const std::string& path) {
+    if (path == "-") return Format::Png;
+    if (const std::optional<Format> format = FormatOfPath(path)) return *format;
     UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps or .pgm");
 }
 
@@ -232,12 +154,12 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.lenientEnd && options.scheme != EncodeScheme::AutoMinimal)
         UsageError("--lenient-end shapes the minimal encodation only: leave out --mode or give -m minimal");
     if (options.transparentBackground &&
-        (options.outputKind == OutputKind::Bmp || options.outputKind == OutputKind::Pgm))
+        (options.format == Format::Bmp || options.format == Format::Pgm))
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
     if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
         UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
     if (options.xdimMillimetres && !options.outputPath) UsageError("--xdim sizes the output: give --output");
-    if (options.xdimMillimetres && !IsVector(options.outputKind) && !options.dpi)
+    if (options.xdimMillimetres && !IsVector(options.format) && !options.dpi)
         UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
 }
 
@@ -268,105 +190,249 @@ void CheckBatch(const Options& options) {
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
 }
 
-CommandLine ReadCommandLine(int argc, char** argv) {
-    // clang-format off
-    enum LongOnly {
-        kModule = 256, kMargin, kQuietZone, kForeground, kBackground, kGifCodec, kPngInterlace, kCodewords, kBatch, kListSizes,
-        kGs1, kEci, kUtf8, kBinary, kXdim, kDpi, kRotate, kNoMacro, kReaderInit, kStructApp, kStructAppId, kVersion,
-        kDmre, kIso144, kLenientEnd
-    };
-    // clang-format on
-    static const option kLongOptions[] = {{"input", required_argument, nullptr, 'i'},
-                                          {"output", required_argument, nullptr, 'o'},
-                                          {"mode", required_argument, nullptr, 'm'},
-                                          {"lenient-end", no_argument, nullptr, kLenientEnd},
-                                          {"size", required_argument, nullptr, 's'},
-                                          {"dmre", no_argument, nullptr, kDmre},
-                                          {"iso144", no_argument, nullptr, kIso144},
-                                          {"module", required_argument, nullptr, kModule},
-                                          {"margin", required_argument, nullptr, kMargin},
-                                          {"quiet-zone", required_argument, nullptr, kQuietZone},
-                                          {"fg", required_argument, nullptr, kForeground},
-                                          {"bg", required_argument, nullptr, kBackground},
-                                          {"gif-codec", required_argument, nullptr, kGifCodec},
-                                          {"png-interlace", no_argument, nullptr, kPngInterlace},
-                                          {"codewords", no_argument, nullptr, kCodewords},
-                                          {"batch", no_argument, nullptr, kBatch},
-                                          {"jobs", required_argument, nullptr, 'j'},
-                                          {"list-sizes", no_argument, nullptr, kListSizes},
-                                          {"gs1", no_argument, nullptr, kGs1},
-                                          {"eci", required_argument, nullptr, kEci},
-                                          {"utf8", no_argument, nullptr, kUtf8},
-                                          {"binary", no_argument, nullptr, kBinary},
-                                          {"xdim", required_argument, nullptr, kXdim},
-                                          {"dpi", required_argument, nullptr, kDpi},
-                                          {"rotate", required_argument, nullptr, kRotate},
-                                          {"no-macro", no_argument, nullptr, kNoMacro},
-                                          {"reader-init", no_argument, nullptr, kReaderInit},
-                                          {"structapp", required_argument, nullptr, kStructApp},
-                                          {"structapp-id", required_argument, nullptr, kStructAppId},
-                                          {"verbose", no_argument, nullptr, 'v'},
-                                          {"help", no_argument, nullptr, 'h'},
-                                          {"version", no_argument, nullptr, kVersion},
-                                          {nullptr, 0, nullptr, 0}};
+// What the parse has read so far.
+struct Parsing {
     CommandLine line;
-    Options& options = line.options;
     std::optional<int32_t> margin;  // pixels, when --margin gives them
-    opterr = 0;
-    int c;
-    while ((c = getopt_long(argc, argv, ":i:o:m:s:j:hv", kLongOptions, nullptr)) != -1) {
-        switch (c) {
-            case 'i': options.inputPath = optarg; break;
-            case 'o':
-                options.outputPath = optarg;
-                options.outputKind = KindOfOutput(optarg);
-                break;
-            case 'm': options.scheme = ParseMode(optarg); break;
-            case kLenientEnd: options.lenientEnd = true; break;
-            case 's': options.size = ParseSize(optarg); break;
-            case kDmre: options.dmre = true; break;
-            case kIso144: options.iso144 = true; break;
-            case kModule: options.moduleSize = ParseBounded("--module", optarg, 1, kMaxImageSide); break;
-            case kMargin: margin = ParseBounded("--margin", optarg, 0, kMaxImageSide); break;
-            case kQuietZone: options.quietZone = ParseBounded("--quiet-zone", optarg, 0, kMaxImageSide); break;
-            case kForeground: options.foreground = ParseColor("--fg", optarg); break;
-            case kBackground:
-                options.transparentBackground = std::string(optarg) == "none";
-                if (!options.transparentBackground)
-                    options.background = ParseColor("--bg", optarg, &options.transparentBackground);
-                break;
-            case kGifCodec: options.gifCodec = ParseGifCodec(optarg); break;
-            case kPngInterlace: options.pngInterlace = true; break;
-            case kCodewords: options.printCodewords = true; break;
-            case kBatch: options.batch = true; break;
-            case 'j': options.jobs = ParseBounded("--jobs", optarg, 1, kMaxJobs); break;
-            case kListSizes: line.command = Command::ListSizes; break;
-            case kGs1: options.gs1 = true; break;
-            case kEci: options.eci = ParseBounded("--eci", optarg, 0, 999999); break;
-            case kUtf8: options.utf8 = true; break;
-            case kBinary: options.binary = true; break;
-            case kXdim: options.xdimMillimetres = ParseMillimetres(optarg); break;
-            case kDpi: options.dpi = ParseBounded("--dpi", optarg, 1, 100000); break;
-            case kRotate: options.rotate = ParseRotation(optarg); break;
-            case kNoMacro: options.detectMacro = false; break;
-            case kReaderInit: options.readerInit = true; break;
-            case kStructApp: options.structuredAppend = ParseSymbolCount(optarg); break;
-            case kStructAppId: options.fileId = ParseFileId(optarg); break;
-            case 'v': options.verbose = true; break;
-            case 'h': return {Command::Help, options, {}};
-            case kVersion: return {Command::Version, options, {}};
-            case ':': UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
-            default:
-                // optopt names a bad short option; a bad long one is the word just read.
-                UsageError("invalid option '" +
-                           (optopt > 0 && optopt < 128 && std::isalnum(optopt) ? std::string("-") + char(optopt)
-                                                                               : std::string(argv[optind - 1])) +
-                           "'");
-        }
+};
+
+// An option as the user sees it: its names, the name of its value (none
+// for a flag), its lines of help, and what its value does to the parse.
+struct Declaration {
+    const char* names;
+    const char* value;
+    const char* help;  // lines after the first are indented under it
+    void (*take)(Parsing& parsing, const std::string& value);
+};
+
+// Every option, once, in the order --help lists them.
+// clang-format off
+const Declaration kDeclarations[] = {
+    {"-i,--input", "FILE", "read the input from FILE ('-' standard input) instead of TEXT",
+     [](Parsing& p, const std::string& v) { p.line.options.inputPath = v; }},
+    {"-o,--output", "FILE",
+     "write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
+     ".eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
+     "writes PNG to standard output",
+     [](Parsing& p, const std::string& v) {
+         p.line.options.outputPath = v;
+         p.line.options.format = FormatOfOutput(v);
+     }},
+    {"-m,--mode", "NAME", "minimal (default), auto, ascii, c40, text, x12, edifact, base256",
+     [](Parsing& p, const std::string& v) { p.line.options.scheme = ParseMode(v); }},
+    {"--lenient-end", nullptr,
+     "minimal only: where the reader returns to ASCII by itself after\n"
+     "C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
+     "or an Upper Shift too; now and then a smaller symbol that common\n"
+     "readers decode, but outside the standard's end rules",
+     [](Parsing& p, const std::string&) { p.line.options.lenientEnd = true; }},
+    {"-s,--size", "SIZE",
+     "square (default), rect, dmre, an index 0-47, or ROWSxCOLS such as\n"
+     "16x48; dmre: the smallest rectangle, DMRE sizes included (ISO/IEC\n"
+     "21471, indexes 30-47, used only when asked for): -s dmre TEXT",
+     [](Parsing& p, const std::string& v) { p.line.options.size = ParseSize(v); }},
+    {"--dmre", nullptr, "with -s rect, the same as -s dmre: -s rect --dmre -o label.png TEXT",
+     [](Parsing& p, const std::string&) { p.line.options.dmre = true; }},
+    {"--iso144", nullptr,
+     "a 144x144 symbol's check codewords in the block order of the standard's\n"
+     "text; most readers read only the default order:\n"
+     "-s 144x144 --iso144 -i data.txt -o big.png",
+     [](Parsing& p, const std::string&) { p.line.options.iso144 = true; }},
+    {"--module", "N", "pixels per module, 1 or more (default 4)",
+     [](Parsing& p, const std::string& v) { p.line.options.moduleSize = ParseBounded("--module", v, 1, kMaxImageSide); }},
+    {"--quiet-zone", "N", "quiet zone in modules on each side (default 2; readers need 1)",
+     [](Parsing& p, const std::string& v) { p.line.options.quietZone = ParseBounded("--quiet-zone", v, 0, kMaxImageSide); }},
+    {"--margin", "N", "the quiet zone in pixels instead, 0 or more",
+     [](Parsing& p, const std::string& v) { p.margin = ParseBounded("--margin", v, 0, kMaxImageSide); }},
+    {"--fg", "RRGGBB", "bar colour (default 000000)",
+     [](Parsing& p, const std::string& v) { p.line.options.foreground = ParseColor("--fg", v); }},
+    {"--bg", "RRGGBB",
+     "background colour (default ffffff), RRGGBB00 or none for a transparent\n"
+     "one (PNG, GIF, SVG, EPS); two colours too alike to scan\n"
+     "(a contrast below 20%) are refused",
+     [](Parsing& p, const std::string& v) {
+         Options& options = p.line.options;
+         options.transparentBackground = v == "none";
+         if (!options.transparentBackground) options.background = ParseColor("--bg", v, &options.transparentBackground);
+     }},
+    {"--gif-codec", "lzw|plain|rle", "GIF compression (default lzw)",
+     [](Parsing& p, const std::string& v) { p.line.options.gifCodes = ParseGifCodec(v); }},
+    {"--png-interlace", nullptr, "write PNG with Adam7 interlacing",
+     [](Parsing& p, const std::string&) { p.line.options.pngInterlace = true; }},
+    {"--codewords", nullptr,
+     "print the data codewords before padding in decimal on one line\n"
+     "for each symbol, then the symbols' ROWSxCOLS on the next line",
+     [](Parsing& p, const std::string&) { p.line.options.printCodewords = true; }},
+    {"--batch", nullptr,
+     "each input line (without its line end, \\n or \\r\\n) is one symbol;\n"
+     "every run of '#' in the output name becomes the line number,\n"
+     "zero-padded to the run's length (-o label-####.png)",
+     [](Parsing& p, const std::string&) { p.line.options.batch = true; }},
+    {"-j,--jobs", "N",
+     "worker threads for --batch (default: one per core); the files\n"
+     "are the same for any N",
+     [](Parsing& p, const std::string& v) { p.line.options.jobs = ParseBounded("--jobs", v, 1, kMaxJobs); }},
+    {"--list-sizes", nullptr,
+     "print the symbol sizes: index, ROWSxCOLS, data and error codewords,\n"
+     "and DMRE for the DMRE sizes",
+     [](Parsing& p, const std::string&) { p.line.command = Command::ListSizes; }},
+    {"--gs1", nullptr,
+     "the input is GS1 element strings in brackets, such as\n"
+     "(01)09506000134352(17)261231(10)ABC123; they are checked first",
+     [](Parsing& p, const std::string&) { p.line.options.gs1 = true; }},
+    {"--eci", "N",
+     "put the ECI designator N (0-999999) before the data, the text\n"
+     "converted to its character set",
+     [](Parsing& p, const std::string& v) { p.line.options.eci = ParseBounded("--eci", v, 0, 999999); }},
+    {"--utf8", nullptr, "keep the text in UTF-8, announced by ECI 26 (as --eci 26)",
+     [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
+    {"--binary", nullptr, "take the bytes as they are: no conversion, no ECI of our own",
+     [](Parsing& p, const std::string&) { p.line.options.binary = true; }},
+    {"--dpi", "N", "the resolution that PNG and BMP files record (default 96)",
+     [](Parsing& p, const std::string& v) { p.line.options.dpi = ParseBounded("--dpi", v, 1, 100000); }},
+    {"--rotate", "DEG", "turn the symbol clockwise by 0, 90, 180 or 270 degrees",
+     [](Parsing& p, const std::string& v) { p.line.options.rotate = ParseRotation(v); }},
+    {"--no-macro", nullptr,
+     "keep the header [)> RS 05 GS (or 06) and trailer RS EOT of a Macro\n"
+     "05/06 message as bytes, rather than the one codeword that stands\n"
+     "for them: --no-macro -i message.txt",
+     [](Parsing& p, const std::string&) { p.line.options.detectMacro = false; }},
+    {"--reader-init", nullptr,
+     "make a reader programming symbol (not with --gs1 or --structapp):\n"
+     "--reader-init -o setup.png 'SETUP'",
+     [](Parsing& p, const std::string&) { p.line.options.readerInit = true; }},
+    {"--structapp", "N",
+     "spread the input over N symbols (2-16) of the --size, or 'auto' for\n"
+     "as few as hold it; a reader joins them back. Each is a file of its\n"
+     "own: label-1.png, label-2.png ..., or the number at '#' in the name:\n"
+     "--structapp auto -s 144x144 -i long.txt -o label.png",
+     [](Parsing& p, const std::string& v) { p.line.options.structuredAppend = ParseSymbolCount(v); }},
+    {"--structapp-id", "A,B",
+     "the message's identification in each of its symbols, two\n"
+     "numbers 1-254 (default: chosen at random): --structapp-id 17,42",
+     [](Parsing& p, const std::string& v) { p.line.options.fileId = ParseFileId(v); }},
+    {"-v,--verbose", nullptr, "say what was made: size, codewords, schemes, character set, file",
+     [](Parsing& p, const std::string&) { p.line.options.verbose = true; }},
+    {"--xdim", "MM",
+     "module width in millimetres: the unit of .svg and .eps (which otherwise\n"
+     "take --module in pixels), and with --dpi a raster module's pixels",
+     [](Parsing& p, const std::string& v) { p.line.options.xdimMillimetres = ParseMillimetres(v); }},
+    {"-h,--help", nullptr, "show this help",
+     [](Parsing& p, const std::string&) { p.line.command = Command::Help; }},
+    {"--version", nullptr, "show the version",
+     [](Parsing& p, const std::string&) { p.line.command = Command::Version; }},
+};
+// clang-format on
+
+const char kSynopsis[] = "usage: glyphrun-cli [OPTIONS] [TEXT]\n"
+                         "Encodes TEXT (UTF-8 text unless --binary) into a Data Matrix ECC200 symbol.\n";
+
+const char kAfterOptions[] =
+    "TEXT, -i FILE and batch lines are UTF-8 text: encoded as ISO 8859-1 (what readers assume)\n"
+    "when every character is at most U+00FF, else as UTF-8 under ECI 26; --binary takes the\n"
+    "bytes exactly as given. File names are bytes as given.\n"
+    "Without --output or --codewords the symbol's size is printed.\n"
+    "Byte positions in messages count from 1. An existing output file is replaced only\n"
+    "once the new one is complete.\n"
+    "Exit status: 0 done; 1 an input could not be encoded or written (a message names it);\n"
+    "2 bad usage. A batch goes on past a bad line (one longer than 65536 bytes, say),\n"
+    "prints a summary, and exits 1 if any line failed; it stops at the first file that\n"
+    "its output folder cannot take (missing, not writable, full).\n";
+
+// "  -i, --input FILE   read the input ...": the names and value, then the
+// help from column 21, its further lines under its first.
+std::string HelpOf(const CLI::App& app) {
+    constexpr size_t kColumn = 21;
+    std::string text = kSynopsis;
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_positional()) continue;
+        std::string names = option->get_snames().empty() ? "      " : "  -" + option->get_snames().front() + ", ";
+        names += "--" + option->get_lnames().front();
+        if (const std::string value = option->get_type_name(); !value.empty()) names += " " + value;
+        names.append(names.size() < kColumn ? kColumn - names.size() : 2, ' ');
+        std::string help = option->get_description();
+        for (size_t line = help.find('\n'); line != std::string::npos; line = help.find('\n', line + 1))
+            help.insert(line + 1, kColumn, ' ');
+        text += names + help + "\n";
     }
-    const int remaining = argc - optind;
-    if (remaining > 1) UsageError("give the text as one argument (quote it if it has spaces)");
-    if (remaining == 1) options.text = argv[optind];
+    return text + kAfterOptions;
+}
+
+// The command line's grammar: each declared option, and TEXT. CLI11 finds
+// the options and their values; what they mean is read in the order given,
+// as a user reads the line, so the first mistake is the one reported.
+class Grammar {
+public:
+    Grammar() : app_("", "glyphrun-cli") {
+        app_.set_help_flag();
+        app_.allow_extras();
+        app_.formatter_fn([](const CLI::App* app, std::string, CLI::AppFormatMode) { return HelpOf(*app); });
+        for (const Declaration& declaration : kDeclarations) {
+            CLI::Option* option = declaration.value ? app_.add_option(declaration.names, declaration.help)
+                                                    : app_.add_flag(declaration.names, declaration.help);
+            if (declaration.value) option->type_name(declaration.value);
+            // Every occurrence is kept and read in turn: the last one given counts.
+            option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->disable_flag_override();
+            options_.push_back(option);
+        }
+        // Every word that is no option, so that a second one is told to be TEXT split by the shell.
+        text_ = app_.add_option("TEXT")->allow_extra_args()->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
+
+    std::string Help() const { return app_.help(); }
+
+    // Parsing a second time needs a new grammar: CLI11 keeps what it read.
+    void Read(std::span<const std::string> arguments, Parsing& parsing) {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // CLI11 takes them from the back
+        try {
+            app_.parse(reversed);
+        } catch (const CLI::ArgumentMismatch& error) {
+            UsageError(MismatchMessage(arguments, error));
+        } catch (const CLI::ParseError& error) {
+            UsageError(error.what());
+        }
+        // CLI11 keeps "--", the end of the options, among the unknown.
+        for (const std::string& unknown : app_.remaining())
+            if (unknown != "--") UsageError("invalid option '" + unknown + "'");
+        std::vector<size_t> taken(options_.size());
+        for (const CLI::Option* option : app_.parse_order()) {
+            const auto at = std::find(options_.begin(), options_.end(), option);
+            if (at == options_.end()) continue;  // TEXT
+            const size_t index = static_cast<size_t>(at - options_.begin());
+            const Declaration& declaration = kDeclarations[index];
+            declaration.take(parsing, declaration.value ? option->results().at(taken[index]++) : std::string());
+            if (parsing.line.command == Command::Help || parsing.line.command == Command::Version) return;
+        }
+        const std::vector<std::string>& texts = text_->results();
+        if (texts.size() > 1) UsageError("give the text as one argument (quote it if it has spaces)");
+        if (texts.size() == 1) parsing.line.options.text = texts.front();
+    }
+
+private:
+    // A value missing at the end of the line, or one given to a flag.
+    std::string MismatchMessage(std::span<const std::string> arguments, const CLI::ArgumentMismatch& error) const {
+        for (const std::string& argument : arguments) {
+            const size_t equals = argument.find('=');
+            if (!argument.starts_with("--") || equals == std::string::npos) continue;
+            const CLI::Option* option = app_.get_option_no_throw(argument.substr(0, equals));
+            if (option && option->get_type_name().empty() && !option->get_positional())
+                return "invalid option '" + argument + "'";
+        }
+        if (!arguments.empty()) return "option '" + arguments.back() + "' needs a value";
+        return error.what();
+    }
+
+    CLI::App app_;
+    std::vector<const CLI::Option*> options_;  // in the order of kDeclarations
+    const CLI::Option* text_;
+};
+
+CommandLine ReadCommandLine(std::span<const std::string> arguments) {
+    Parsing parsing;
+    Grammar().Read(arguments, parsing);
+    CommandLine& line = parsing.line;
+    Options& options = line.options;
+    if (line.command == Command::Help || line.command == Command::Version) return line;
     if (line.command == Command::ListSizes) {
         if (options.text || options.inputPath) UsageError("--list-sizes takes no input");
         return line;
@@ -375,8 +441,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");
     CheckMeaningAndSize(options);
     CheckReaderInitAndStructuredAppend(options);
-    if (options.xdimMillimetres && !IsVector(options.outputKind)) options.pictureWarning = PixelsForXdim(options);
-    options.margin = margin.value_or(options.quietZone * options.moduleSize);
+    if (options.xdimMillimetres && !IsVector(options.format)) options.pictureWarning = PixelsForXdim(options);
+    options.margin = parsing.margin.value_or(options.quietZone * options.moduleSize);
     if (options.margin < options.moduleSize && options.pictureWarning.empty())
         options.pictureWarning = "warning: a quiet zone of " + std::to_string(options.margin) +
                                  " pixels is less than one module (" + std::to_string(options.moduleSize) +
@@ -385,21 +451,19 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (options.batch) CheckBatch(options);
     return line;
 }
-
 }  // namespace
 
-CommandLine ParseOptions(int argc, char** argv) {
+CommandLine ParseOptions(std::span<const std::string> arguments) {
     try {
-        return ReadCommandLine(argc, argv);
+        return ReadCommandLine(arguments);
     } catch (const BadUsage& usage) {
         return {Command::Encode, Options{}, Status::Failed(CliError::Usage, usage.message)};
     }
 }
 
-const char* HelpText() { return kUsage; }
+std::string HelpText() { return Grammar().Help(); }
 const char* VersionText() { return "glyphrun-cli " GLYPHRUN_VERSION "\n"; }
 
-bool IsVector(OutputKind kind) { return kind == OutputKind::Svg || kind == OutputKind::Eps; }
 
 std::string BatchOutputName(const std::string& pattern, int64_t line) {
     const std::string number = std::to_string(line);

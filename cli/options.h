@@ -2,22 +2,22 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
 #include "glyphrun/ecc200.h"
-#include "glyphrun/gdi_types.h"
+#include "glyphrun/write.h"
 #include "report.h"
 
 namespace glyphrun::cli {
 
-enum class OutputKind { Pgm, Bmp, Gif, Png, Svg, Eps };
 
 struct Options {
     std::optional<std::string> text;
     std::optional<std::string> inputPath;
     std::optional<std::string> outputPath;  // "-": PNG to standard output
-    OutputKind outputKind = OutputKind::Png;
+    Format format = Format::Png;
     EncodeScheme scheme = EncodeScheme::AutoMinimal;
     bool lenientEnd = false;  // the minimal encodation's end forms beyond the standard's
     int32_t size = kSmallestSquare;
@@ -26,10 +26,10 @@ struct Options {
     int32_t moduleSize = 4;
     int32_t quietZone = 2;  // modules of background on each side, unless --margin gives pixels
     int32_t margin = 8;     // pixels: --margin, or the quiet zone at the module size
-    COLORREF foreground = RGB(0, 0, 0);
-    COLORREF background = RGB(255, 255, 255);
+    uint32_t foreground = 0x000000;  // 0xRRGGBB
+    uint32_t background = 0xFFFFFF;
     bool transparentBackground = false;  // --bg none, or alpha 00
-    uint32_t gifCodec = 0;               // 0 LZW, 1 plain codes, 2 run lengths
+    GifCodes gifCodes = GifCodes::Lzw;
     bool pngInterlace = false;
     bool printCodewords = false;
     bool verbose = false;  // a line on standard error for each symbol made
@@ -51,7 +51,6 @@ struct Options {
     std::string pictureWarning;
 };
 
-bool IsVector(OutputKind kind);
 
 inline constexpr int32_t kMaxJobs = 256;
 
@@ -63,9 +62,10 @@ struct CommandLine {
     Status status;  // a failure is bad usage (CliError::Usage), in one line
 };
 
-// Reads the command line; nothing is printed.
-CommandLine ParseOptions(int argc, char** argv);
-const char* HelpText();
+// Reads the arguments after the program's name; nothing is printed.
+CommandLine ParseOptions(std::span<const std::string> arguments);
+// --help, made from the options' declarations.
+std::string HelpText();
 const char* VersionText();
 
 // The output name of batch line `line` (1-based): every run of '#' in

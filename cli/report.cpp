@@ -12,10 +12,6 @@
 namespace glyphrun::cli {
 namespace {
 
-// Standard output is written by the main thread only.
-int gStandardOutputErrno = 0;  // of the first failed write
-bool gWroteToStandardOutput = false;
-
 constexpr size_t kReserveBytes = 64 << 10;
 std::atomic<void*> gReserve{nullptr};
 
@@ -23,11 +19,6 @@ std::atomic<void*> gReserve{nullptr};
 void ReleaseReserveAndFail() {
     std::free(gReserve.exchange(nullptr));
     throw std::bad_alloc();
-}
-
-Status StandardOutputFailure() {
-    if (gStandardOutputErrno == 0) return {};
-    return Failure(std::string("cannot write to standard output: ") + std::strerror(gStandardOutputErrno));
 }
 
 }  // namespace
@@ -49,33 +40,24 @@ int ExitCodeOf(const Status& outcome) {
     return outcome.Is(CliError::Usage) ? 2 : 1;
 }
 
-void Report(std::string_view message) { std::fprintf(stderr, "glyphrun-cli: %s\n", Printable(message).c_str()); }
+void Console::Report(std::string_view message) { std::fprintf(err_, "glyphrun-cli: %s\n", Printable(message).c_str()); }
 
-void ReportFailure(const Status& failure) {
+void Console::ReportFailure(const Status& failure) {
     Report(failure.reason());
-    if (failure.Is(CliError::Usage)) std::fputs("Try 'glyphrun-cli --help' for more information.\n", stderr);
+    if (failure.Is(CliError::Usage)) std::fputs("Try 'glyphrun-cli --help' for more information.\n", err_);
 }
 
-void WriteOut(std::string_view bytes) {
-    if (gStandardOutputErrno != 0) return;
-    gWroteToStandardOutput = true;
+void Console::WriteOut(std::string_view bytes) {
+    if (outErrno_ != 0) return;
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) gStandardOutputErrno = errno ? errno : EIO;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) outErrno_ = errno ? errno : EIO;
 }
 
-Status FlushStandardOutput() {
+Status Console::FlushOut() {
     errno = 0;
-    if (gStandardOutputErrno == 0 && std::fflush(stdout) != 0) gStandardOutputErrno = errno ? errno : EIO;
-    return StandardOutputFailure();
-}
-
-Status CloseStandardOutput() {
-    if (Status flushed = FlushStandardOutput(); !flushed) return flushed;
-    // Nothing written: a closed standard output (>&-) is no failure.
-    if (!gWroteToStandardOutput) return {};
-    errno = 0;
-    if (std::fclose(stdout) != 0) gStandardOutputErrno = errno ? errno : EIO;
-    return StandardOutputFailure();
+    if (outErrno_ == 0 && std::fflush(out_) != 0) outErrno_ = errno ? errno : EIO;
+    if (outErrno_ == 0) return {};
+    return Failure(std::string("cannot write to standard output: ") + std::strerror(outErrno_));
 }
 
 GLYPHRUN_DEFINE_ERROR_CATEGORY(CliError, "glyphrun.cli")

@@ -1,7 +1,8 @@
-// What glyphrun-cli says: one-line messages on standard error, writes to
-// standard output that are checked to the last byte, and the exit status.
+// What glyphrun-cli says: one-line messages on its error stream, writes to
+// its output that are checked to the last byte, and the exit status.
 #pragma once
 
+#include <cstdio>
 #include <new>
 #include <string>
 #include <string_view>
@@ -49,19 +50,30 @@ Status FailOnOutOfMemory(Work&& work) {
     }
 }
 
-// "glyphrun-cli: MESSAGE" on standard error, with unprintable bytes escaped.
-void Report(std::string_view message);
-// Reports a run's failure, with a pointer to --help for bad usage.
-void ReportFailure(const Status& failure);
+// Where a run's output and messages go: standard output and error in the
+// program, any streams in a test. Used by the thread that runs the command.
+class Console {
+public:
+    Console(FILE* out, FILE* err) : out_(out), err_(err) {}
 
-// Writes to standard output. A failure is remembered, and all writes
-// after it are dropped, so that FlushStandardOutput reports its reason.
-void WriteOut(std::string_view bytes);
-// Flushes standard output: "cannot write to standard output: REASON" for
-// the first write that failed so far.
-Status FlushStandardOutput();
-// Flushes and, when anything was written, closes standard output, whose
-// close may be the first to learn that the bytes did not arrive.
-Status CloseStandardOutput();
+    // "glyphrun-cli: MESSAGE" on the error stream, with unprintable bytes escaped.
+    void Report(std::string_view message);
+    // Reports a run's failure, with a pointer to --help for bad usage.
+    void ReportFailure(const Status& failure);
+
+    // Writes to the output. A failure is remembered, and all writes after
+    // it are dropped, so that FlushOut reports its reason.
+    void WriteOut(std::string_view bytes);
+    // Flushes the output: "cannot write to standard output: REASON" for the
+    // first write that failed so far.
+    Status FlushOut();
+
+    FILE* Err() const { return err_; }
+
+private:
+    FILE* out_;
+    FILE* err_;
+    int outErrno_ = 0;  // of the first failed write
+};
 
 }  // namespace glyphrun::cli

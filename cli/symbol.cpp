@@ -11,36 +11,25 @@
 namespace glyphrun::cli {
 namespace {
 
-Format FormatOf(OutputKind kind) {
-    switch (kind) {
-        case OutputKind::Pgm: return Format::Pgm;
-        case OutputKind::Bmp: return Format::Bmp;
-        case OutputKind::Gif: return Format::Gif;
-        case OutputKind::Svg: return Format::Svg;
-        case OutputKind::Eps: return Format::Eps;
-        default: return Format::Png;
-    }
-}
-
 // The margin stays in pixels: --margin may give one that is not a whole
 // number of modules, and --xdim has already made the module's pixels.
 Style StyleOf(const Options& options) {
     Style style;
     style.moduleSize = options.moduleSize;
     style.marginPixels = options.margin;
-    style.foreground = ToRrggbb(options.foreground);
-    style.background = ToRrggbb(options.background);
+    style.foreground = options.foreground;
+    style.background = options.background;
     style.backgroundAlpha = options.transparentBackground ? 0 : 255;
     style.dpi = options.dpi.value_or(96);
-    if (IsVector(options.outputKind)) style.xdimMillimetres = options.xdimMillimetres;
+    if (IsVector(options.format)) style.xdimMillimetres = options.xdimMillimetres;
     style.rotation = options.rotate;
     style.interlace = options.pngInterlace;
-    style.gifCodes = static_cast<GifCodes>(options.gifCodec);
+    style.gifCodes = options.gifCodes;
     return style;
 }
 
 Status DrawSymbol(const Symbol& symbol, const Options& options, std::string& file) {
-    Result<std::string> drawn = WriteSymbol(symbol, FormatOf(options.outputKind), StyleOf(options));
+    Result<std::string> drawn = WriteSymbol(symbol, options.format, StyleOf(options));
     if (!drawn) return Failure(drawn.reason());
     file = std::move(drawn).value();
     return {};
@@ -52,10 +41,10 @@ Status WriteFailure(const Status& written) {
     return Status::Failed(written.Is(FileWriteError::Place) ? CliError::Place : CliError::Failed, written.reason());
 }
 
-Status Save(const std::string& path, const std::string& file, Warnings& warnings) {
+Status Save(const std::string& path, const std::string& file, Warnings& warnings, Console& console) {
     if (path == "-") {
-        WriteOut(file);
-        return FlushStandardOutput();
+        console.WriteOut(file);
+        return console.FlushOut();
     }
     const Status written = WriteFileSafely(path, std::string_view(file), &warnings);
     return written ? Status{} : WriteFailure(written);
@@ -129,7 +118,7 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
 }
 
 Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-                    std::vector<std::string>& notes) {
+                    std::vector<std::string>& notes, Console& console) {
     Warnings warnings;
     Status written;
     if (options.structuredAppend) {
@@ -137,18 +126,18 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, 
     } else {
         std::string file;
         written = DrawSymbol(symbols.front(), options, file);
-        if (written) written = Save(paths.front(), file, warnings);
+        if (written) written = Save(paths.front(), file, warnings, console);
     }
     if (written) AddWarnings(warnings, notes);
     return written;
 }
 
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path,
-                      std::vector<std::string>& notes) {
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes,
+                      Console& console) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
-        if (Status written = WriteSymbols(symbols, options, {path}, notes); !written) return written;
+        if (Status written = WriteSymbols(symbols, options, {path}, notes, console); !written) return written;
         if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, path));
         return {};
     });

@@ -25,16 +25,17 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
 // place in a Structured Append message, its macro or reader programming.
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path);
 
-// Writes each symbol to its path ("-": standard output) in the options'
+// Writes each symbol to its path ("-": the console's output) in the options'
 // format: with --structapp the symbols of one message, which are replaced
 // all together or not at all. CliError::Place when the output's folder or
 // file system failed. Lines to report once they are written (a replaced
 // file whose owner could not be kept) are added to `notes`.
 Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-                    std::vector<std::string>& notes);
+                    std::vector<std::string>& notes, Console& console);
 
 // Both for one symbol, where memory that runs out is this input's failure;
 // with --verbose the line on what was made is added to `notes` last.
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes);
+Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes,
+                      Console& console);
 
 }  // namespace glyphrun::cli

@@ -10,6 +10,7 @@ PACKAGES="
   make
   libgtest-dev
   libgmock-dev
+  libcli11-dev
   libbenchmark-dev
   libzxing-dev
   pkg-config

@@ -1,0 +1,174 @@
+// A run of glyphrun-cli: the command line read, then what it asks for.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "batch.h"
+#include "glyphrun/cli.h"
+#include "options.h"
+#include "report.h"
+#include "symbol.h"
+
+namespace glyphrun::cli {
+namespace {
+
+// An input file, or the run's input stream, open for reading.
+class Input {
+public:
+    Input(const std::string& path, FILE* standardInput)
+        : name_(path == "-" ? "standard input" : path),
+          stream_(path == "-" ? standardInput : std::fopen(path.c_str(), "rb")),
+          owned_(path != "-") {
+        if (!stream_) openErrno_ = errno;
+    }
+    ~Input() {
+        if (stream_ && owned_) std::fclose(stream_);
+    }
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    const std::string& Name() const { return name_; }
+    FILE* Stream() const { return stream_; }
+    Status Opened() const {
+        if (stream_) return {};
+        return Failure("cannot open " + name_ + ": " + std::strerror(openErrno_));
+    }
+
+private:
+    std::string name_;
+    FILE* stream_;
+    bool owned_;
+    int openErrno_ = 0;
+};
+
+// Reads the whole input, refusing it once it passes what a batch line may
+// hold: no symbol, nor a message spread over several, needs more.
+Status ReadAll(const Input& input, std::string& bytes) {
+    char chunk[1 << 16];
+    size_t count;
+    while (bytes.size() <= kMaxLineBytes && (count = std::fread(chunk, 1, sizeof chunk, input.Stream())) > 0)
+        bytes.append(chunk, count);
+    if (std::ferror(input.Stream())) return Failure("cannot read " + input.Name() + ": " + std::strerror(errno));
+    if (bytes.size() > kMaxLineBytes)
+        return Failure("the input " + input.Name() + " is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+    return {};
+}
+
+void ListSizes(Console& console) {
+    console.WriteOut("index  size     data  error\n");
+    for (int32_t index = 0; index < kAllSymbolSizeCount; ++index) {
+        const auto attribute = [index](SymbolAttribute a) { return QuerySymbolAttribute(a, index); };
+        const std::string size = std::to_string(attribute(SymbolAttribute::AttrSymbolRows)) + "x" +
+                                 std::to_string(attribute(SymbolAttribute::AttrSymbolCols));
+        char line[64];
+        std::snprintf(line, sizeof line, "%5d  %-7s %5d  %5d%s\n", index, size.c_str(),
+                      attribute(SymbolAttribute::AttrDataCodewords), attribute(SymbolAttribute::AttrEccCodewords),
+                      IsDmreSize(index) ? "  DMRE" : "");
+        console.WriteOut(line);
+    }
+}
+
+// A line of data codewords for each symbol, then their sizes on one line.
+std::string CodewordsText(const std::vector<Symbol>& symbols) {
+    std::string text, sizes;
+    for (const Symbol& symbol : symbols) {
+        for (int32_t i = 0; i < symbol.dataCodewords(); ++i)
+            text += (i ? " " : "") + std::to_string(symbol.codewords()[static_cast<size_t>(i)]);
+        text += "\n";
+        sizes += (sizes.empty() ? "" : " ") + std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols());
+    }
+    return text + sizes + "\n";
+}
+
+// A line for each symbol, which says its place when there are several.
+std::string SizeText(const std::vector<Symbol>& symbols) {
+    std::string text;
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        const Symbol& symbol = symbols[i];
+        if (symbols.size() > 1) text += std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + ": ";
+        text += std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) + " symbol, " +
+                std::to_string(symbol.dataCodewords()) + " of " + std::to_string(symbol.capacity()) +
+                " data codewords used\n";
+    }
+    return text;
+}
+
+// The text goes first, and is flushed, when the file is the output too.
+Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& console) {
+    return FailOnOutOfMemory([&]() -> Status {
+        std::vector<Symbol> symbols;
+        if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
+        if (options.printCodewords || !options.outputPath) {
+            console.WriteOut(options.printCodewords ? CodewordsText(symbols) : SizeText(symbols));
+            if (Status flushed = console.FlushOut(); !flushed) return flushed;
+        }
+        if (!options.outputPath) return {};
+        // Structured Append names every file by its symbol's number, also
+        // when one symbol holds the message.
+        std::vector<std::string> paths;
+        for (size_t i = 0; i < symbols.size(); ++i)
+            paths.push_back(options.structuredAppend ? PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
+                                                     : *options.outputPath);
+        std::vector<std::string> notes;
+        if (Status written = WriteSymbols(symbols, options, paths, notes, console); !written) return written;
+        if (!options.pictureWarning.empty()) console.Report(options.pictureWarning);
+        for (const std::string& note : notes) console.Report(note);
+        if (options.verbose)
+            for (size_t i = 0; i < symbols.size(); ++i) console.Report(DescribeSymbol(symbols[i], options, paths[i]));
+        return {};
+    });
+}
+
+Status RunOne(ByteSpan input, const Options& options, const std::string& inputName, Console& console) {
+    Status outcome = EncodeDescribeAndWrite(input, options, console);
+    // A file's name says which input failed; TEXT is the only argument.
+    if (!outcome && options.inputPath) outcome.message = inputName + ": " + outcome.message;
+    return outcome;
+}
+
+Status Encode(const Options& options, FILE* standardInput, Console& console) {
+    if (!options.inputPath) {
+        const std::string& text = *options.text;
+        return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT", console);
+    }
+    const Input input(*options.inputPath, standardInput);
+    if (Status opened = input.Opened(); !opened) return opened;
+    if (options.batch) return RunBatch(input.Stream(), input.Name(), options, console);
+    std::string bytes;
+    if (Status read = ReadAll(input, bytes); !read) return read;
+    return RunOne({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, options, input.Name(), console);
+}
+
+// What was asked for; a failure is reported by the caller, once.
+Status Perform(const CommandLine& line, FILE* standardInput, Console& console) {
+    if (!line.status) return line.status;
+    switch (line.command) {
+        case Command::Help: console.WriteOut(HelpText()); return {};
+        case Command::Version: console.WriteOut(VersionText()); return {};
+        case Command::ListSizes: ListSizes(console); return {};
+        case Command::Encode: break;
+    }
+    return Encode(line.options, standardInput, console);
+}
+
+}  // namespace
+
+int Run(std::span<const std::string> arguments, const Streams& streams) {
+    Console console(streams.out, streams.err);
+    Status outcome;
+    try {
+        outcome = Perform(ParseOptions(arguments), streams.in, console);
+    } catch (const std::bad_alloc&) {
+        HoldMemoryReserve();
+        outcome = Failure("out of memory");
+    }
+    // A failure ends the run; after success the flush may be the first to fail.
+    if (outcome) outcome = console.FlushOut();
+    if (!outcome) console.ReportFailure(outcome);
+    std::fflush(streams.err);
+    return ExitCodeOf(outcome);
+}
+
+}  // namespace glyphrun::cli
