@@ -1,29 +1,39 @@
-// Encodes the first argument and prints the symbol on the terminal, one
-// character pair per module ("##" dark), with a one-module quiet zone.
+// Encodes the first argument, prints the symbol on the terminal (one
+// character pair per module, "##" dark, with a one-module quiet zone) and,
+// given a second argument, writes it as NAME.png, .svg, .eps and .pgm.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-#include "glyphrun/symbol.h"
+#include "glyphrun/glyphrun.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: encode_label TEXT\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: encode_label TEXT [NAME]\n");
         return 2;
     }
-    const glyphrun::EncodeResult result =
+    const glyphrun::Result<glyphrun::Symbol> made =
         glyphrun::Encode({reinterpret_cast<const uint8_t*>(argv[1]), std::strlen(argv[1])});
-    if (!result) {
-        std::fprintf(stderr, "encode_label: %s\n", result.reason().c_str());
+    if (!made) {
+        std::fprintf(stderr, "encode_label: %s\n", made.reason().c_str());
         return 1;
     }
-    const glyphrun::Symbol& symbol = result.symbol;
-    std::printf("%dx%d\n", symbol.rows, symbol.cols);
-    for (int32_t row = -1; row <= symbol.rows; ++row) {
-        for (int32_t col = -1; col <= symbol.cols; ++col) {
-            const bool inside = row >= 0 && row < symbol.rows && col >= 0 && col < symbol.cols;
-            std::fputs(inside && symbol.dark(row, col) ? "##" : "  ", stdout);
-        }
+    const glyphrun::Symbol& symbol = made.value();
+    std::printf("%dx%d\n", symbol.rows(), symbol.cols());
+    for (int32_t row = -1; row <= symbol.rows(); ++row) {
+        for (int32_t col = -1; col <= symbol.cols(); ++col) std::fputs(symbol.dark(row, col) ? "##" : "  ", stdout);
         std::putchar('\n');
+    }
+    if (argc == 3) {
+        glyphrun::Style style;  // 4 pixels a module, a quiet zone of 2 modules
+        style.foreground = 0x102040;
+        for (const char* extension : {".png", ".svg", ".eps", ".pgm"}) {
+            const glyphrun::Status saved = glyphrun::SaveSymbol(symbol, argv[2] + std::string(extension), style);
+            if (!saved) {
+                std::fprintf(stderr, "encode_label: %s\n", saved.reason().c_str());
+                return 1;
+            }
+        }
     }
     return 0;
 }

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun::cli {
 
 // The streams a run reads and writes; the program passes its standard
@@ -25,3 +27,4 @@ struct Streams {
 int Run(std::span<const std::string> arguments, const Streams& streams = {});
 
 }  // namespace glyphrun::cli
+GLYPHRUN_API_END

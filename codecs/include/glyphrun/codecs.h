@@ -8,7 +8,9 @@
 
 #include "glyphrun/gr_image.h"
 #include "glyphrun/status.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // Registers the BMP, GIF and PNG writers for GrImage's Save and Encode.
@@ -145,3 +147,4 @@ private:
 };
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

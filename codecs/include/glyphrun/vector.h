@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "glyphrun/status.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 inline constexpr int32_t kMaxGridSide = 1000;    // modules on a side
@@ -44,3 +46,4 @@ Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, 
 Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -12,7 +12,9 @@
 #include <string>
 
 #include "glyphrun/symbol.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // ---------------------------------------------------------------- sizes
@@ -170,3 +172,4 @@ int32_t EncodeCodewords(uint8_t* output, int32_t outputCapacity, const uint8_t* 
 void GenerateImage(Ecc200Encoder* encoder);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

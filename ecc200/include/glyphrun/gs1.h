@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "glyphrun/status.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 enum class Gs1Error { None = 0, Invalid };
@@ -20,3 +22,4 @@ GLYPHRUN_ERROR_ENUM(Gs1Error)
 Result<std::string> ParseGs1(std::string_view bracketed);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

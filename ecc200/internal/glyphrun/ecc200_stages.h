@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // ---------------------------------------------------------------- encodation
@@ -117,3 +119,4 @@ int32_t PlaceCodewords(Ecc200Message* message, int32_t sizeIndex, uint8_t darkVa
 int32_t ModuleStatus(const Ecc200Message* message, int32_t sizeIndex, int32_t row, int32_t col);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -10,7 +10,9 @@
 #include "glyphrun/gr_image.h"
 #include "glyphrun/status.h"
 #include "glyphrun/write.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 inline constexpr int32_t kBarcodeTextSize = 3300;
@@ -70,3 +72,4 @@ Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options);
 Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 class GrFile {
@@ -92,3 +94,4 @@ private:
 };
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -15,7 +15,9 @@
 
 #include "glyphrun/gdi.h"
 #include "glyphrun/gr_file.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 enum ImageType : uint32_t {
@@ -185,3 +187,4 @@ private:
 };
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

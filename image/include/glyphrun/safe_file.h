@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "glyphrun/status.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // The ways a write fails, the code of its Status. The message names the
@@ -110,3 +112,4 @@ void RemoveTemporaryFilesOnSignals();
 void RemoveTemporaryFiles();
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

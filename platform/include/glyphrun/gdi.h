@@ -16,7 +16,9 @@
 #include <cstdint>
 
 #include "glyphrun/gdi_types.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 struct HDC__;
@@ -124,3 +126,4 @@ int GetScreenDepth();
 int CountGdiObjects();
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 using COLORREF = uint32_t;  // 0x00BBGGRR
@@ -47,3 +49,4 @@ constexpr COLORREF FromRrggbb(uint32_t rrggbb) {
 }
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 inline constexpr char kSchemeNames[] = "minimal, auto, ascii, c40, text, x12, edifact or base256";
@@ -26,3 +28,4 @@ struct HexColour {
 std::optional<HexColour> HexColourOf(std::string_view text);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

@@ -9,7 +9,9 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/status.h"
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // The ways an input is refused, the code of its Status.
@@ -48,3 +50,4 @@ struct InputRule {
 Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END

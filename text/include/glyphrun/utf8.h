@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include "glyphrun/export.h"
 
+GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
 // The well-formed UTF-8 sequence at `at`: its length (1-4) and the
@@ -21,3 +23,4 @@ inline size_t Utf8SequenceAt(std::string_view text, size_t at) { return Utf8Char
 size_t FirstInvalidUtf8(std::string_view text);
 
 }  // namespace glyphrun
+GLYPHRUN_API_END
