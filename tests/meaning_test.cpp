@@ -30,7 +30,8 @@ Encoded Encode(const std::string& data, const DataMeaning& meaning, EncodeScheme
     if (!result) return {{}, std::nullopt, result.reason()};
     const Symbol& symbol = result.value();
     return {{symbol.codewords().begin(), symbol.codewords().begin() + symbol.dataCodewords()},
-            testing::ReadSymbolFully(symbol), ""};
+            testing::ReadSymbolFully(symbol),
+            ""};
 }
 
 constexpr DataMeaning kGs1{true, false, 0};

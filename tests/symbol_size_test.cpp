@@ -14,11 +14,11 @@ int32_t Attr(SymbolAttribute a, int32_t i) { return QuerySymbolAttribute(a, i); 
 // which holds as many. A rectangle request gets no DMRE size unless it asks.
 TEST(SymbolSize, SelectsSmallestFittingSizeOfTheFamily) {
     constexpr int32_t kSquare = kSmallestSquare, kRect = kSmallestRectangle, kDmre = kSmallestRectangleOrDmre;
-    const int32_t cases[][3] = {
-        {3, kSquare, 0}, {4, kSquare, 1},  {1558, kSquare, 23}, {1559, kSquare, -1}, {5, kRect, 24},
-        {6, kRect, 25},  {50, kRect, -1},  {16, kDmre, 26},     {17, kDmre, 30},     {33, kDmre, 39},
-        {45, kDmre, 29}, {118, kDmre, 47}, {119, kDmre, -1},    {90, 46, 46},        {10, 5, 5},
-        {23, 5, -1},     {0, kDmre, -1},   {0, 29, -1},         {1, -4, -1},         {1, 48, -1}};
+    const int32_t cases[][3] = {{3, kSquare, 0},  {4, kSquare, 1}, {1558, kSquare, 23}, {1559, kSquare, -1},
+                                {5, kRect, 24},   {6, kRect, 25},  {50, kRect, -1},     {16, kDmre, 26},
+                                {17, kDmre, 30},  {33, kDmre, 39}, {45, kDmre, 29},     {118, kDmre, 47},
+                                {119, kDmre, -1}, {90, 46, 46},    {10, 5, 5},          {23, 5, -1},
+                                {0, kDmre, -1},   {0, 29, -1},     {1, -4, -1},         {1, 48, -1}};
     for (const auto& [codewords, request, size] : cases)
         EXPECT_EQ(SelectSymbolSize(codewords, request), size) << codewords << " for " << request;
 }
