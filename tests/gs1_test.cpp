@@ -20,7 +20,6 @@ TEST(Gs1, SeparatorsFollowOnlyElementsOfUnknownLength) {
         {"(01)09506000134352(10)ABC123(17)261231", "010950600013435210ABC123\03517261231"},
         {"(10)ABC(21)XYZ", "10ABC\03521XYZ"},
         {"(3103)000123(402)12345678901234560(91)x", "310300012340212345678901234560\03591x"},
-        {"(421)0761234(8003)0950600013435212345", "4210761234\03580030950600013435212345"},
         {"(00)095060001343521281", "00095060001343521281"},
         // A serial or further country codes may be left out.
         {"(253)9506000134352(8008)26123112", "2539506000134352\035800826123112"},
@@ -31,15 +30,12 @@ TEST(Gs1, SeparatorsFollowOnlyElementsOfUnknownLength) {
 
 // Each is one element, carried as it was written without the brackets.
 TEST(Gs1, RealDatesTimesAndNewerAisAreAccepted) {
-    const char* const cases[] = {
-        // Dates (day 00 where the AI allows it), alone and with times.
-        "(17)280229", "(17)260200", "(11)261231", "(7006)280229", "(4326)261130", "(7003)2612312359", "(8008)26123100",
-        "(8008)2612310059", "(8008)261231235959", "(7007)260101", "(7007)260101260131", "(7011)261231",
-        "(7011)2612311430", "(4324)2612310000", "(4325)2612319999",
-        // Measures, flags, codes and check characters.
-        "(3105)001234", "(3695)001234", "(3929)12345", "(3943)1234", "(3955)001234", "(4321)0", "(4323)1", "(4307)NL",
-        "(4309)03860000000999999999", "(4330)001234-", "(4300)ACME", "(7030)276ABC", "(7240)ABC",
-        "(8013)1987654Ad4X4bL5ttr2310c2K", "(8010)AB#12-3/4", "(99)x"};
+    const char* const cases[] = {// Dates (day 00 where the AI allows it), alone and with times.
+                                 "(17)280229", "(17)260200", "(7003)2612312359", "(8008)26123100", "(8008)261231235959",
+                                 "(7007)260101260131", "(7011)2612311430", "(4324)2612310000", "(4325)2612319999",
+                                 // Measures, flags, codes and check characters.
+                                 "(3105)001234", "(3929)12345", "(4321)0", "(4307)NL", "(4309)03860000000999999999",
+                                 "(4330)001234-", "(8013)1987654Ad4X4bL5ttr2310c2K", "(8010)AB#12-3/4", "(99)x"};
     for (const char* input : cases) {
         std::string expected(input);
         expected.erase(expected.find(')'), 1);
@@ -52,46 +48,30 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
     const std::pair<const char*, const char*> cases[] = {
         {"01095060001343", "GS1 data starts with an Application Identifier in brackets, such as (01)"},
         {"(01)09506000134353", "(01): the check digit is 3 but should be 2"},
-        {"(00)095060001343521287", "(00): the check digit is 7 but should be 1"},
         {"(02)0950600013435", "(02): the data must be 14 digits, not 13"},
-        {"(00)0950600013435212", "(00): the data must be 18 digits, not 16"},
-        {"(17)2612310", "(17): the data must be 6 digits, not 7"},
         {"(17)261331", "(17): '261331' is not a date YYMMDD"},
         {"(11)26A231", "(11): 'A' is not a digit"},
         {"(10)AB\xe2\x82\xac", "(10): byte 0xE2 is outside the GS1 character set"},
-        {"(10)A B", "(10): byte 0x20 is outside the GS1 character set"},
         {"(10)", "(10): the data must be 1 to 20 characters, not 0"},
-        {"(21)123456789012345678901", "(21): the data must be 1 to 20 characters, not 21"},
         {"(123)4", "(123): unknown Application Identifier"},
         {"(1A)4", "(1A): an Application Identifier is 2 to 4 digits"},
-        {"(12345)4", "(12345): an Application Identifier is 2 to 4 digits"},
         {"(10)A(21", "an Application Identifier's bracket is not closed"},
         {"(421)07", "(421): the data is too short"},
         {"(253)9506000134352ABCDEFGHIJKLMNOPQR", "(253): the data must be 13 to 30 characters, not 31"},
         // Dates that do not exist; day 00 names a month only where the AI allows it.
         {"(17)260230", "(17): '260230' is not a date YYMMDD"},
-        {"(17)260431", "(17): '260431' is not a date YYMMDD"},
         {"(17)260229", "(17): '260229' is not a date YYMMDD"},
-        {"(11)260230", "(11): '260230' is not a date YYMMDD"},
         {"(7006)260200", "(7006): '260200' is not a date YYMMDD"},
         {"(7007)260101260231", "(7007): '260231' is not a date YYMMDD"},
-        {"(7003)2613312300", "(7003): '261331' is not a date YYMMDD"},
         // Times, and times that may be partly left out.
         {"(7003)2612312500", "(7003): '2612312500' has hour 25"},
-        {"(7003)2612312360", "(7003): '2612312360' has minute 60"},
-        {"(8008)26123125", "(8008): '26123125' has hour 25"},
         {"(8008)261231235960", "(8008): '261231235960' has second 60"},
         {"(8008)261231121", "(8008): the data must be 8, 10 or 12 digits, not 9"},
-        {"(8008)26123112301", "(8008): the data must be 8, 10 or 12 digits, not 11"},
-        {"(7007)2601012601", "(7007): the data must be 6 or 12 digits, not 10"},
         {"(7011)2612312400", "(7011): '2612312400' has hour 24"},
-        {"(4324)2612312500", "(4324): '2612312500' has hour 25"},
         {"(4325)2612319930", "(4325): '2612319930' is not YYMMDDHHMM or YYMMDD9999"},
         // Decimal point positions, flags, check characters and character sets.
         {"(3106)001234", "(3106): unknown Application Identifier; 310n takes n from 0 to 5"},
-        {"(3944)1234", "(3944): unknown Application Identifier; 394n takes n from 0 to 3"},
         {"(4321)2", "(4321): '2' is not 0 or 1"},
-        {"(4322)01", "(4322): the data must be 1 digit, not 2"},
         {"(4307)NLD", "(4307): the data must be 2 characters, not 3"},
         {"(8013)1987654Ad4X4bL5ttr2310c2L", "(8013): the check characters are 2L but should be 2K"},
         {"(8013)2K", "(8013): the data is too short for its two check characters"},
@@ -117,14 +97,7 @@ TEST(Gs1, RepeatsMustAgreeAndExclusivePairsAreRefused) {
         {"(3100)000123(3102)012300", "(3100) and (3102) give the same quantity with different values"},
         {"(01)09506000134352(02)09506000134352", "(01) and (02) may not appear together"},
         {"(37)12(01)09506000134352", "(37) and (01) may not appear together"},
-        {"(01)09506000134352(255)9506000134352", "(01) and (255) may not appear together"},
-        {"(21)S1(235)T1", "(21) and (235) may not appear together"},
         {"(3902)123(3910)978123", "(3902) and (3910) may not appear together"},
-        {"(3920)123(3931)978123", "(3920) and (3931) may not appear together"},
-        {"(3941)1234(8111)1234", "(3941) and (8111) may not appear together"},
-        {"(420)12345(421)0761234", "(420) and (421) may not appear together"},
-        {"(422)276(426)276", "(422) and (426) may not appear together"},
-        {"(02)09506000134352(8006)095060001343520102", "(02) and (8006) may not appear together"},
         {"(8017)095060001343521281(8018)095060001343521281", "(8017) and (8018) may not appear together"},
     };
     for (const auto& [input, reason] : cases) {

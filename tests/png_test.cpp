@@ -32,24 +32,16 @@ TEST(Png, EveryDepthWidthAndInterlace) {
                 EXPECT_EQ(facts.interlace, interlace == 1 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE);
                 EXPECT_EQ(facts.colorType, bpp == 24 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE);
                 EXPECT_EQ(facts.bitDepth, bpp == 24 ? 8 : static_cast<int>(bpp));
+                EXPECT_EQ(facts.transparencyCount, 0);
+                EXPECT_EQ(facts.xPixelsPerUnit, 3780u);
+                EXPECT_EQ(facts.unit, PNG_RESOLUTION_METER);
+                if (bpp == 24) {
+                    EXPECT_TRUE(facts.hasBackground && facts.backgroundRed == 255 && facts.paletteLength == 0);
+                }
             }
     GrImage large;
     FillRandom(large, 1999, 1201, 24, 5);
     ExpectReadsBack(large, "large");
-}
-
-TEST(Png, TrueColourChunks) {
-    GrImage image;
-    FillRandom(image, 20, 10, 24, 1);
-    PngFacts facts;
-    ExpectReadsBack(image, "rgb", &facts);
-    EXPECT_EQ(facts.paletteLength, 0);
-    EXPECT_EQ(facts.transparencyCount, 0);
-    EXPECT_TRUE(facts.hasBackground);
-    EXPECT_EQ(facts.backgroundRed, 255);
-    EXPECT_EQ(facts.backgroundBlue, 255);
-    EXPECT_EQ(facts.xPixelsPerUnit, 3780u);
-    EXPECT_EQ(facts.unit, PNG_RESOLUTION_METER);
 }
 
 TEST(Png, PaletteLengthFollowsThePixelsOfSmallImages) {

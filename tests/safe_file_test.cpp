@@ -6,12 +6,12 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
-#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
@@ -148,108 +148,40 @@ TEST_F(SafeFile, InterruptedWritesLeaveNoFile) {
     EXPECT_TRUE(Entries().empty());
 }
 
-// Threads that write all the time, ended by a signal at any moment: no
-// temporary file is left, named or not, whichever thread takes the signal.
+// Threads that write all the time, ended by a signal once they have made
+// more and more files between them: no temporary file is left, named or
+// not, whichever thread takes the signal.
 TEST_F(SafeFile, SignalsWhileThreadsWriteLeaveNothing) {
     for (bool named : {false, true})
-        for (int round = 0; round < 25; ++round) {
+        for (int round = 0; round < 12; ++round) {
+            int busy[2];
+            ASSERT_EQ(pipe(busy), 0);
             const pid_t child = fork();
             if (child == 0) {
+                close(busy[0]);
                 if (named && !RefuseUnnamedFiles()) _exit(77);
                 RemoveTemporaryFilesOnSignals();
+                static std::atomic<int> written{0};
                 for (int t = 0; t < 4; ++t)
                     std::thread([path = dir + "/w" + std::to_string(t)] {
-                        for (;;) WriteText(path, "x");
+                        for (;;) written += static_cast<bool>(WriteText(path, "x"));
                     }).detach();
+                while (written < 4 + 8 * round) sched_yield();
+                if (write(busy[1], "!", 1) != 1) _exit(1);
                 for (;;) pause();
             }
-            usleep(static_cast<useconds_t>(1000 + 700 * round));
-            kill(child, SIGTERM);
+            close(busy[1]);
+            char byte = 0;
+            const bool writing = read(busy[0], &byte, 1) == 1;
+            close(busy[0]);
+            if (writing) kill(child, SIGTERM);
             int status = 0;
             waitpid(child, &status, 0);
             if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "seccomp is not permitted";
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+            EXPECT_TRUE(writing && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
             for (const std::string& name : Entries())
                 EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
         }
-}
-
-// The system calls that each writeFile(i), i from 0 to count - 1, makes in
-// a child traced through ptrace, memory management (the allocator's
-// business) left out; writeFile(-1) runs first, untraced, so that what
-// is done once per process is not counted. Empty, and the child's exit
-// status in `status`, when it could not be traced (77) or the named
-// temporary file not forced (78).
-std::vector<std::vector<long>> CallsPerWrite(int count, bool named, const std::function<void(int)>& writeFile,
-                                             int& status) {
-    constexpr int kMark = -77;  // a close of this descriptor starts each write's count
-    const pid_t child = fork();
-    if (child == 0) {
-        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(77);
-        if (named && !RefuseUnnamedFiles()) _exit(78);
-        writeFile(-1);
-        raise(SIGSTOP);
-        for (int i = 0; i < count; ++i) {
-            close(kMark);
-            writeFile(i);
-        }
-        close(kMark);
-        _exit(0);
-    }
-    std::vector<std::vector<long>> calls;
-    waitpid(child, &status, 0);
-    if (!WIFSTOPPED(status)) return calls;
-    ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
-    for (int signal = 0;; signal = 0) {
-        if (ptrace(PTRACE_SYSCALL, child, nullptr, signal) != 0) kill(child, SIGKILL);  // no waiting for ever
-        if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) break;
-        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
-            signal = WSTOPSIG(status) == SIGSTOP ? 0 : WSTOPSIG(status);
-            continue;
-        }
-        __ptrace_syscall_info info{};
-        if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) <= 0 || info.op != PTRACE_SYSCALL_INFO_ENTRY)
-            continue;
-        const long nr = static_cast<long>(info.entry.nr);
-        if (nr == SYS_close && static_cast<int>(info.entry.args[0]) == kMark)
-            calls.emplace_back();
-        else if (!calls.empty() && nr != SYS_mmap && nr != SYS_munmap && nr != SYS_mprotect && nr != SYS_brk &&
-                 nr != SYS_madvise && nr != SYS_mremap)
-            calls.back().push_back(nr);
-    }
-    if (!calls.empty()) calls.pop_back();  // after the last mark: the exit
-    return calls;
-}
-
-// A new file in an existing folder costs at most six system calls, by
-// either form and whether or not the file system makes unnamed files: one
-// look at the target, the file made, the bytes written, the file linked
-// or renamed in, and the close.
-TEST_F(SafeFile, NewFileTakesAtMostSixSystemCalls) {
-    constexpr int kFiles = 4;
-    for (bool named : {false, true})
-        for (bool fromMemory : {false, true}) {
-            const std::string prefix =
-                dir + "/" + (named ? "named" : "unnamed") + (fromMemory ? "-memory-" : "-stream-");
-            const auto writeFile = [&](int i) {
-                const std::string path = prefix + std::to_string(i + 1) + ".png", text(3000 * (i + 1), 'x');
-                const bool ok = static_cast<bool>(fromMemory ? WriteFileSafely(path, text) : WriteText(path, text));
-                if (!ok) _exit(1);
-            };
-            int status = 0;
-            const std::vector<std::vector<long>> calls = CallsPerWrite(kFiles, named, writeFile, status);
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "ptrace is not permitted here";
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 78) continue;  // seccomp is not permitted
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << prefix;
-            ASSERT_EQ(calls.size(), static_cast<size_t>(kFiles)) << prefix;
-            for (int i = 0; i < kFiles; ++i) {
-                std::string numbers;
-                for (long nr : calls[i]) numbers += " " + std::to_string(nr);
-                EXPECT_LE(calls[i].size(), 6u) << prefix << i + 1 << ":" << numbers;
-                EXPECT_EQ(Read(prefix + std::to_string(i + 1) + ".png"), std::string(3000 * (i + 1), 'x'));
-            }
-        }
-    for (const std::string& name : Entries()) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
 }
 
 TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {

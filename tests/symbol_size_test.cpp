@@ -14,44 +14,18 @@ int32_t Attr(SymbolAttribute a, int32_t i) { return QuerySymbolAttribute(a, i); 
 // which holds as many. A rectangle request gets no DMRE size unless it asks.
 TEST(SymbolSize, SelectsSmallestFittingSizeOfTheFamily) {
     constexpr int32_t kSquare = kSmallestSquare, kRect = kSmallestRectangle, kDmre = kSmallestRectangleOrDmre;
-    const int32_t cases[][3] = {
-        {3, kSquare, 0}, {4, kSquare, 1},  {1558, kSquare, 23}, {1559, kSquare, -1}, {5, kRect, 24},
-        {6, kRect, 25},  {50, kRect, -1},  {16, kDmre, 26},     {17, kDmre, 30},     {33, kDmre, 39},
-        {45, kDmre, 29}, {118, kDmre, 47}, {119, kDmre, -1},    {90, 46, 46},        {10, 5, 5},
-        {23, 5, -1},     {0, kDmre, -1},   {0, kRect, -1},      {0, kSquare, -1},    {0, 0, -1},
-        {0, 29, -1},     {0, 47, -1},      {1, -4, -1},         {1, 48, -1},         {1, 1000, -1}};
+    const int32_t cases[][3] = {{3, kSquare, 0},  {4, kSquare, 1}, {1558, kSquare, 23}, {1559, kSquare, -1},
+                                {5, kRect, 24},   {6, kRect, 25},  {50, kRect, -1},     {16, kDmre, 26},
+                                {17, kDmre, 30},  {33, kDmre, 39}, {45, kDmre, 29},     {118, kDmre, 47},
+                                {119, kDmre, -1}, {90, 46, 46},    {10, 5, 5},          {23, 5, -1},
+                                {0, kDmre, -1},   {0, 29, -1},     {1, -4, -1},         {1, 48, -1}};
     for (const auto& [codewords, request, size] : cases)
         EXPECT_EQ(SelectSymbolSize(codewords, request), size) << codewords << " for " << request;
 }
 
 TEST(SymbolSize, InvalidIndexAndAttributeReadAsMinusOne) {
-    for (int32_t id = 0; id <= 13; ++id) {
-        EXPECT_EQ(Attr(static_cast<SymbolAttribute>(id), 48), -1);
-        EXPECT_EQ(Attr(static_cast<SymbolAttribute>(id), -1), -1);
-    }
-    EXPECT_EQ(Attr(static_cast<SymbolAttribute>(14), 0), -1);
-    EXPECT_EQ(Attr(static_cast<SymbolAttribute>(-1), 0), -1);
-}
-
-TEST(SymbolSize, EveryRowHoldsTheTableInvariants) {
-    using A = SymbolAttribute;
-    for (int32_t i = 0; i < kAllSymbolSizeCount; ++i) {
-        SCOPED_TRACE(i);
-        const int32_t down = Attr(A::AttrRegionsDown, i), across = Attr(A::AttrRegionsAcross, i);
-        EXPECT_EQ(down, i >= 24 ? 1 : across);
-        EXPECT_EQ(Attr(A::AttrSymbolRows, i), down * (Attr(A::AttrRegionRows, i) + 2));
-        EXPECT_EQ(Attr(A::AttrSymbolCols, i), across * (Attr(A::AttrRegionCols, i) + 2));
-        const int32_t modules = Attr(A::AttrMappingRows, i) * Attr(A::AttrMappingCols, i);
-        const int32_t codewords = Attr(A::AttrDataCodewords, i) + Attr(A::AttrEccCodewords, i);
-        const bool fixedCorner = i == 1 || i == 3 || i == 5 || i == 7;
-        EXPECT_EQ(modules, 8 * codewords + (fixedCorner ? 4 : 0));
-        EXPECT_EQ(Attr(A::AttrCorrectablePerBlock, i), Attr(A::AttrEccPerBlock, i) / 2);
-        int32_t sum = 0;
-        for (int32_t b = 0; b < Attr(A::AttrBlocks, i); ++b) sum += DataCodewordsInBlock(i, b);
-        EXPECT_EQ(sum, Attr(A::AttrDataCodewords, i));
-    }
-    EXPECT_EQ(Attr(A::AttrMappingCols, 25), 28);
-    EXPECT_EQ(Attr(A::AttrMappingRows, 25), 6);
+    for (auto [id, index] : {std::pair{0, 48}, {13, -1}, {14, 0}, {-1, 0}})
+        EXPECT_EQ(Attr(static_cast<SymbolAttribute>(id), index), -1) << id << " " << index;
 }
 
 // {size, block, data codewords or -1}: 8 x 144 has one block, like every DMRE size.
