@@ -18,21 +18,28 @@
 #include <QSettings>
 #include <QShortcut>
 #include <algorithm>
-#include <cstring>
 
 #include "about_dialog.h"
 #include "app_icon.h"
 #include "color_swatch_button.h"
 #include "dialog_units.h"
 #include "glyphrun/frontend.h"
-#include "glyphrun/codecs.h"
-#include "glyphrun/gs1.h"
-#include "text_bytes.h"
+#include "glyphrun/text_input.h"
 
 namespace glyphrun::app {
 namespace {
 
 const char kSampleText[] = "Glyphrun 2026-12-07 ABC-123456";
+
+// The mode drop-down: its items in order, each with the scheme it encodes in.
+struct SchemeItem {
+    const char* label;
+    EncodeScheme scheme;
+};
+constexpr SchemeItem kSchemeItems[] = {
+    {"E_ASCII", EncodeScheme::Ascii}, {"E_C40", EncodeScheme::C40},         {"E_TEXT", EncodeScheme::Text},
+    {"E_X12", EncodeScheme::X12},     {"E_EDIFACT", EncodeScheme::Edifact}, {"E_BASE256", EncodeScheme::Base256},
+};
 
 QLineEdit* Edit(const char* name, const QString& value, const QRect& where, QWidget* parent) {
     auto* edit = new QLineEdit(value, parent);
@@ -58,7 +65,6 @@ QRect ControlRect(int x, int y, int width, int height) {
 }  // namespace
 
 CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
-    RegisterImageWriters();  // Save writes PNG, GIF and BMP through the image library
     setWindowTitle(QStringLiteral("Glyphrun"));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
@@ -82,8 +88,7 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_comboMode->setObjectName("modeCombo");
     m_comboMode->setEditable(true);
     m_comboMode->setInsertPolicy(QComboBox::NoInsert);
-    m_comboMode->addItems({QStringLiteral("E_ASCII"), QStringLiteral("E_C40"), QStringLiteral("E_TEXT"),
-                           QStringLiteral("E_X12"), QStringLiteral("E_EDIFACT"), QStringLiteral("E_BASE256")});
+    for (const SchemeItem& item : kSchemeItems) m_comboMode->addItem(QString::fromLatin1(item.label));
     m_comboMode->setMaxVisibleItems(5);
     m_comboMode->setGeometry(ControlRect(75, 231, 63, 12));
     PlacedLabel(QStringLiteral("Module Size"), ControlRect(17, 251, 51, 10), controls);
@@ -185,10 +190,9 @@ void CMainDialog::SaveSettings() {
     settings.setValue(QStringLiteral("folder"), m_lastFolder);
 }
 
-int CMainDialog::ModeForItem(int item) {
-    // The front end numbers Base 256 3, X12 4 and EDIFACT 5.
-    static constexpr int kModes[] = {0, 1, 2, 4, 5, 3};
-    return item >= 0 && item < 6 ? kModes[item] : -1;
+EncodeScheme CMainDialog::SchemeForItem(int item) {
+    return item >= 0 && item < static_cast<int>(std::size(kSchemeItems)) ? kSchemeItems[item].scheme
+                                                                         : EncodeScheme::AutoBest;
 }
 
 namespace {
@@ -207,23 +211,7 @@ QString StatusOf(const Symbol& symbol) {
         .arg(schemes.join(QStringLiteral(", ")));
 }
 
-QString ExtensionOf(const QString& name) {
-    const QString file = QFileInfo(name).fileName();
-    const int dot = file.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : file.mid(dot).toUpper();
-}
-
 }  // namespace
-
-// A name that is none of the formats is refused rather than written as BMP:
-// a file called label.svg or label.jpg must hold what its name says.
-uint32_t CMainDialog::TypeForFileName(const QString& name) {
-    const QString extension = ExtensionOf(name);
-    if (extension == QStringLiteral(".GIF")) return TypeGif;
-    if (extension == QStringLiteral(".PNG")) return TypePng;
-    if (extension == QStringLiteral(".BMP")) return TypeBmp;
-    return TypeUnknown;
-}
 
 // A field that does not hold a whole number in range stops the encode.
 bool CMainDialog::ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value) {
@@ -244,51 +232,35 @@ void CMainDialog::OnEncode() {
         !ReadNumber(m_editSizePattern, QStringLiteral("sizePattern"), kSmallestRectangle,
                     (dmre ? kAllSymbolSizeCount : kSymbolSizeCount) - 1, sizePattern))
         return;
-    QByteArray bytes;
+    std::string bytes;
     DataMeaning meaning{};
     if (!ReadData(bytes, meaning)) return;
     // Typed text that matches no item selects none: the automatic choice.
-    const int32_t mode = ModeForItem(m_comboMode->findText(m_comboMode->currentText()));
-    EncodeOptions encodeOptions{SchemeForMode(mode), sizePattern, meaning};
-    encodeOptions.dmre = dmre;
+    EncodeOptions options{SchemeForItem(m_comboMode->findText(m_comboMode->currentText())), sizePattern, meaning};
+    options.dmre = dmre;
 
-    BarcodeOptions options;
-    SetDefaultBarcodeOptions(&options);
-    options.mode = mode;
-    options.moduleSize = moduleSize;
-    options.sizeIndex = RequestedSize(encodeOptions);  // -2 widened to the DMRE sizes as for Encode
-    options.margin = margin;
-    options.backgroundColor = m_btnBackground->GetColor();
-    options.barColor = m_btnBarColor->GetColor();
-    std::memcpy(options.text, bytes.constData(), static_cast<size_t>(bytes.size()));
-    options.length = static_cast<int32_t>(bytes.size());
-    options.meaning = meaning;
-
-    // The vector formats draw the same symbol from its modules.
-    Result<Symbol> encoded =
-        Encode({reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())}, encodeOptions);
+    // One symbol, kept: the preview and Copy show it, Save writes it.
+    Result<Symbol> encoded = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
     m_symbol.reset();
-    if (encoded) m_symbol.emplace(std::move(encoded).value());
+    m_image.Destroy();  // no symbol after a failure
+    if (!encoded) {
+        const QString message =
+            QStringLiteral("Nothing was encoded: %1.").arg(QString::fromStdString(encoded.reason()));
+        m_status->setText(message);
+        m_notify(message);
+        update();
+        return;
+    }
+    m_symbol.emplace(std::move(encoded).value());
     m_style = Style{};
     m_style.moduleSize = moduleSize;
-    m_style.marginPixels = margin;
-    m_style.foreground = ToRrggbb(options.barColor);
-    m_style.background = ToRrggbb(options.backgroundColor);
-
-    const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
-    if (!bitmap) {
-        m_image.Destroy();  // no symbol after a failure
-        const QString reason = QString::fromStdString(bitmap.reason());
-        m_status->setText(QStringLiteral("Nothing was encoded: %1.").arg(reason));
-        m_notify(QStringLiteral("Nothing was encoded: %1.").arg(reason));
-    } else {
-        m_status->setText(m_symbol ? StatusOf(*m_symbol) : QString());
-        SaveSettings();  // choices that made a symbol are kept for the next run
-    }
-    if (bitmap && !m_image.CreateFromHBITMAP(bitmap.value())) {
-        m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromLatin1(m_image.GetLastError())));
-    }
-    ReleaseBarcodeBitmap();
+    m_style.marginPixels = margin;  // the Margin field counts pixels, not modules
+    m_style.foreground = ToRrggbb(m_btnBarColor->GetColor());
+    m_style.background = ToRrggbb(m_btnBackground->GetColor());
+    m_status->setText(StatusOf(*m_symbol));
+    SaveSettings();  // choices that made a symbol are kept for the next run
+    if (const Status drawn = RenderSymbol(*m_symbol, m_style, m_image); !drawn)
+        m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromStdString(drawn.reason())));
     update();
 }
 
@@ -297,35 +269,41 @@ void CMainDialog::RefuseText(const QString& message) {
     m_editText->setFocus();
 }
 
-// The bytes of the text and what they mean: Latin-1 characters as bytes;
-// with "UTF-8" any character, as UTF-8 under ECI 26; with "GS1" element
-// strings in brackets, checked. False after telling what is wrong.
-bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
-    if (m_checkGs1->isChecked() && m_checkUtf8->isChecked()) {
+// The bytes of the text and what they mean, by the command line's rule:
+// text up to U+00FF as ISO 8859-1 bytes; with "UTF-8" any character, as
+// UTF-8 under ECI 26; with "GS1" element strings in brackets, checked.
+// False after telling what is wrong.
+bool CMainDialog::ReadData(std::string& bytes, DataMeaning& meaning) {
+    constexpr int32_t kUtf8Eci = 26;
+    const bool gs1 = m_checkGs1->isChecked(), utf8 = m_checkUtf8->isChecked();
+    if (gs1 && utf8) {
         RefuseText(QStringLiteral("GS1 data carries no ECI: tick GS1 or UTF-8, not both."));
         return false;
     }
-    if (m_checkUtf8->isChecked()) {
-        bytes = m_editText->text().normalized(QString::NormalizationForm_C).toUtf8();
-        meaning.eciGiven = true;
-        meaning.eci = 26;  // UTF-8
-    } else if (Result<QByteArray> latin1 = TextToBytes(m_editText->text()); latin1) {
-        bytes = std::move(latin1).value();
-    } else {
-        RefuseText(QString::fromStdString(latin1.reason()));
+    const QString text = m_editText->text();
+    const InputRule rule{gs1, false, utf8 ? std::optional<int32_t>(kUtf8Eci) : std::nullopt};
+    if (const Status prepared = PrepareInput(text.toStdString(), rule, bytes, meaning); !prepared) {
+        RefuseText(
+            prepared.Is(InputError::BadGs1)
+                ? QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(prepared.reason()))
+                : QStringLiteral("The text cannot be encoded: %1.").arg(QString::fromStdString(prepared.reason())));
         return false;
     }
-    if (m_checkGs1->isChecked()) {
-        const Result<std::string> gs1 =
-            ParseGs1(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-        if (!gs1) {
-            RefuseText(QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(gs1.reason())));
-            return false;
-        }
-        bytes = QByteArray::fromStdString(gs1.value());
-        meaning.gs1 = true;
+    // Without the box the rule would put text beyond ISO 8859-1 under ECI 26
+    // by itself; the window asks for the box instead, so that a symbol some
+    // readers show wrongly is made only by choice.
+    if (!utf8 && meaning.eciGiven) {
+        const QList<uint> codes = text.toUcs4();
+        const auto beyond = std::find_if(codes.begin(), codes.end(), [](uint code) { return code > 0xFF; });
+        const char32_t code = beyond == codes.end() ? U'\uFFFD' : static_cast<char32_t>(*beyond);
+        RefuseText(QStringLiteral("The character \"%1\" (U+%2) at position %3 is not in ISO 8859-1: tick UTF-8 to "
+                                  "encode it under ECI 26.")
+                       .arg(QString::fromUcs4(&code, 1))
+                       .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                       .arg(beyond - codes.begin() + 1));
+        return false;
     }
-    if (bytes.size() > kBarcodeTextSize) {
+    if (bytes.size() > static_cast<size_t>(kBarcodeTextSize)) {
         RefuseText(QStringLiteral("The text takes %1 bytes; at most %2 can be encoded.")
                        .arg(bytes.size())
                        .arg(kBarcodeTextSize));
@@ -335,7 +313,7 @@ bool CMainDialog::ReadData(QByteArray& bytes, DataMeaning& meaning) {
 }
 
 void CMainDialog::OnSave() {
-    if (!m_image.IsValid()) {
+    if (!m_symbol) {
         m_notify(QStringLiteral("Nothing to save: press Encode first."));
         return;
     }
@@ -343,18 +321,10 @@ void CMainDialog::OnSave() {
     if (path.isEmpty()) return;
     m_lastFolder = QFileInfo(path).absolutePath();
     SaveSettings();
-    if (const std::optional<Format> format = FormatOfPath(path.toStdString());
-        format && IsVector(*format) && m_symbol) {
-        const Status saved = SaveSymbol(*m_symbol, QFile::encodeName(path).toStdString(), m_style);
-        if (!saved)
-            m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
-        return;
-    }
-    const uint32_t type = TypeForFileName(path);
-    if (type == TypeUnknown)
-        m_notify(QStringLiteral("The symbol was not saved: name the file .png, .gif, .bmp, .svg or .eps."));
-    else if (!m_image.Save(QFile::encodeName(path).constData(), type))
-        m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromLocal8Bit(m_image.GetLastError())));
+    // Every format from the symbol itself; a name with none of their
+    // extensions is refused, saying which there are.
+    if (const Status saved = SaveSymbol(*m_symbol, QFile::encodeName(path).toStdString(), m_style); !saved)
+        m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
 }
 
 // The symbol drawn through the drawing layer into a `width` x `height`

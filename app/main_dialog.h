@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gr_image.h"
@@ -39,11 +40,9 @@ public:
     void SetNotifier(std::function<void(const QString&)> notify) { m_notify = std::move(notify); }
     void SetSaveChooser(std::function<QString()> choose) { m_chooseSaveFile = std::move(choose); }
 
-    // The front-end mode of each drop-down item: each encodes in the scheme it names.
-    static int ModeForItem(int item);
-    // The image type of a file name: by its extension from the last '.', in
-    // any case; TypeUnknown for any other (a vector format included).
-    static uint32_t TypeForFileName(const QString& name);
+    // The scheme of each drop-down item, in the order of the items; AutoBest
+    // for no item (text typed into the box that names none).
+    static EncodeScheme SchemeForItem(int item);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,7 +51,7 @@ protected:
 
 private:
     bool ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value);
-    bool ReadData(QByteArray& bytes, DataMeaning& meaning);
+    bool ReadData(std::string& bytes, DataMeaning& meaning);
     void RefuseText(const QString& message);
     void ShowAbout();
     void LoadSettings();
@@ -69,11 +68,11 @@ private:
     QLineEdit* m_editText;
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
-    QCheckBox* m_checkDmre;  // sizePattern may be a DMRE size, and -2 may choose one
-    QWidget* m_controls;     // everything under the preview
-    QLabel* m_status;        // under the preview: what the last Encode made, or why it failed
-    GrImage m_image;
-    std::optional<Symbol> m_symbol;  // the last encode's symbol, for the vector formats
+    QCheckBox* m_checkDmre;          // sizePattern may be a DMRE size, and -2 may choose one
+    QWidget* m_controls;             // everything under the preview
+    QLabel* m_status;                // under the preview: what the last Encode made, or why it failed
+    GrImage m_image;                 // m_symbol drawn in m_style, for the preview and Copy
+    std::optional<Symbol> m_symbol;  // the last encode's symbol: what Save writes and m_image shows
     Style m_style;                   // and its look
     std::function<void(const QString&)> m_notify;
     std::function<QString()> m_chooseSaveFile;
