@@ -16,7 +16,13 @@ install(TARGETS glyphrun-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET glyphrun)
   install(TARGETS glyphrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(TARGETS glyphrun_ecc200 glyphrun_base EXPORT GlyphrunTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS glyphrun_ecc200 glyphrun_base EXPORT GlyphrunTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# Built as shared libraries, the programs need the other layers beside them.
+if(BUILD_SHARED_LIBS)
+  install(TARGETS glyphrun_platform glyphrun_image glyphrun_codecs glyphrun_frontend glyphrun_text
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(DIRECTORY ecc200/include/glyphrun base/include/glyphrun DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES man/glyphrun-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

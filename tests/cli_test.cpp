@@ -66,7 +66,7 @@ protected:
                     ? "rsvg-convert -o " + Quote(raster) + " " + Quote(path)
                     : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" + Quote(raster) +
                           " " + Quote(path);
-            if (std::system(render.c_str()) != 0) return std::nullopt;
+            if (glyphrun::testing::RunProgram(render) != 0) return std::nullopt;
         }
         return glyphrun::testing::ReadWithStb(glyphrun::testing::ReadFile(raster));
     }

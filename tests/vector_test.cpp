@@ -57,7 +57,7 @@ size_t Occurrences(const std::string& text, const std::string& part) {
 
 using Vector = TempFolderTest;
 
-int Shell(const std::string& command) { return std::system(command.c_str()); }
+int Shell(const std::string& command) { return RunProgram(command); }
 
 TEST_F(Vector, SvgIsValidXmlAndRendersTheSymbol) {
     const VectorStyle style{4, VectorUnit::Pixel, 2, 0x203080, 0xFFF8E0};
