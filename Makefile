@@ -4,7 +4,12 @@
 # SANITIZE=1  builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/)
 #
 # The settings are CMakePresets.json's "release" and "asan" presets, so
-# make and cmake --preset build the same thing in the same folder.
+# make and cmake --preset build the same thing in the same folder, with Ninja.
+
+# Quiet: no "Entering directory" lines, and Ninja's one status line on a
+# terminal (elsewhere, such as a log, only what the compiler says).
+MAKEFLAGS += --no-print-directory
+QUIET_NINJA = $$([ -t 1 ] || echo -- --quiet)
 
 SANITIZE ?= 0
 JOBS ?= $(shell nproc)
@@ -26,11 +31,16 @@ all: build
 deps:
 	@sh scripts/install-deps.sh
 
+# A folder configured before the presets chose Ninja is configured again.
 configure: deps
+	@if [ -f $(BUILD_DIR)/CMakeCache.txt ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$$' $(BUILD_DIR)/CMakeCache.txt; then \
+		echo "$(BUILD_DIR) was configured for another generator: configuring it again for Ninja"; \
+		rm -rf $(BUILD_DIR)/CMakeCache.txt $(BUILD_DIR)/CMakeFiles; \
+	fi
 	@cmake --preset $(PRESET) -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) $(QUIET_NINJA)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -39,7 +49,7 @@ test: build
 # benchmarks take most of a full build. The window where there is a
 # display; otherwise the sample text as a PNG.
 run: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target glyphrun-programs
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target glyphrun-programs $(QUIET_NINJA)
 	@if [ ! -x $(BUILD_DIR)/bin/glyphrun ]; then \
 		echo "The window is not built (no Qt 6, or GLYPHRUN_BUILD_APP=OFF). Encoding the sample text with glyphrun-cli instead."; \
 	elif [ -z "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \

@@ -6,6 +6,7 @@ set -eu
 
 PACKAGES="
   cmake
+  ninja-build
   g++
   make
   libgtest-dev

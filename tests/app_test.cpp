@@ -188,7 +188,7 @@ TEST(Window, SavesEveryNameAndKeepsFilesOnFailure) {
     chosen = folder.filePath("e.svg");
     window.Find<QPushButton>("saveButton")->click();
     const std::string rendered = folder.filePath("e.svg.png").toStdString();
-    ASSERT_EQ(std::system(("rsvg-convert -z 2 -o '" + rendered + "' '" + chosen.toStdString() + "'").c_str()), 0);
+    ASSERT_EQ(RunProgram("rsvg-convert -z 2 -o '" + rendered + "' '" + chosen.toStdString() + "'"), 0);
     const std::optional<Reading> fromSvg = ReadSymbolInFile(rendered, 8);
     EXPECT_TRUE(fromSvg && fromSvg->bytes == "SAVE 2026");
     chosen = folder.filePath("f.EPS");

@@ -94,7 +94,7 @@ protected:
                     ? "rsvg-convert -o " + raster + " " + path
                     : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" + raster + " " +
                           path;
-            if (std::system(render.c_str()) != 0) return std::nullopt;
+            if (glyphrun::testing::RunProgram(render) != 0) return std::nullopt;
         }
         return ReadWithStb(ReadFile(raster));
     }

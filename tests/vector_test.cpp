@@ -58,7 +58,7 @@ size_t Occurrences(const std::string& text, const std::string& part) {
 
 using Vector = TempFolderTest;
 
-int Shell(const std::string& command) { return std::system(command.c_str()); }
+int Shell(const std::string& command) { return RunProgram(command); }
 
 // Each document, rendered at `dpi` (0: the renderer's default), has every module
 // as the grid says and scans; one run of dark modules is one subpath (SVG)

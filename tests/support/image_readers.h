@@ -10,6 +10,7 @@
 
 #include "glyphrun/gr_image.h"
 #include "reader.h"
+#include "skip.h"
 
 namespace glyphrun::testing {
 
