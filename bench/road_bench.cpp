@@ -124,8 +124,7 @@ void BM_Straight_EncodeLabel(benchmark::State& state) {
 }
 BENCHMARK(BM_Straight_EncodeLabel);
 
-void StraightToPng(benchmark::State& state, const std::string& text, int32_t size, int32_t moduleSize,
-                   int32_t margin) {
+void StraightToPng(benchmark::State& state, const std::string& text, int32_t size, int32_t moduleSize, int32_t margin) {
     Style style;
     style.moduleSize = moduleSize;
     style.marginPixels = margin;

@@ -13,8 +13,8 @@
 #include <CLI/CLI.hpp>
 
 #include "glyphrun/names.h"
-#include "glyphrun/write.h"
 #include "glyphrun/version.h"
+#include "glyphrun/write.h"
 
 namespace glyphrun::cli {
 namespace {
@@ -153,8 +153,7 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.binary && options.utf8) UsageError("--binary takes the bytes as they are; --utf8 reads them as UTF-8");
     if (options.lenientEnd && options.scheme != EncodeScheme::AutoMinimal)
         UsageError("--lenient-end shapes the minimal encodation only: leave out --mode or give -m minimal");
-    if (options.transparentBackground &&
-        (options.format == Format::Bmp || options.format == Format::Pgm))
+    if (options.transparentBackground && (options.format == Format::Bmp || options.format == Format::Pgm))
         UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
     if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
         UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
@@ -463,7 +462,6 @@ CommandLine ParseOptions(std::span<const std::string> arguments) {
 
 std::string HelpText() { return Grammar().Help(); }
 const char* VersionText() { return "glyphrun-cli " GLYPHRUN_VERSION "\n"; }
-
 
 std::string BatchOutputName(const std::string& pattern, int64_t line) {
     const std::string number = std::to_string(line);

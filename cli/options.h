@@ -12,7 +12,6 @@
 
 namespace glyphrun::cli {
 
-
 struct Options {
     std::optional<std::string> text;
     std::optional<std::string> inputPath;
@@ -24,8 +23,8 @@ struct Options {
     bool dmre = false;    // -s rect chooses among the DMRE sizes too
     bool iso144 = false;  // 144 x 144 with the block layout of the standard's text
     int32_t moduleSize = 4;
-    int32_t quietZone = 2;  // modules of background on each side, unless --margin gives pixels
-    int32_t margin = 8;     // pixels: --margin, or the quiet zone at the module size
+    int32_t quietZone = 2;           // modules of background on each side, unless --margin gives pixels
+    int32_t margin = 8;              // pixels: --margin, or the quiet zone at the module size
     uint32_t foreground = 0x000000;  // 0xRRGGBB
     uint32_t background = 0xFFFFFF;
     bool transparentBackground = false;  // --bg none, or alpha 00
@@ -50,7 +49,6 @@ struct Options {
     // empty: told with the first file written, and not at all when none is.
     std::string pictureWarning;
 };
-
 
 inline constexpr int32_t kMaxJobs = 256;
 

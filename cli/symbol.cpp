@@ -148,8 +148,7 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
     std::string line = std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) +
                        (IsDmreSize(symbol.sizeIndex()) ? " DMRE" : "") + " (index " +
                        std::to_string(symbol.sizeIndex()) + "), " + std::to_string(symbol.dataCodewords()) + " of " +
-                       std::to_string(symbol.capacity()) +
-                       " data codewords, ";
+                       std::to_string(symbol.capacity()) + " data codewords, ";
     const std::vector<SchemeRun> runs = SchemeRunsOf(symbol);
     for (size_t i = 0; i < runs.size(); ++i)
         line += std::string(i ? ", " : "") + SchemeName(runs[i].scheme) + " " + std::to_string(runs[i].codewords);

@@ -1,12 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include <new>
+#include <optional>
 #include "failure.h"
 #include "glyphrun/ecc200_stages.h"
 #include "glyphrun/symbol.h"
 #include "symbol_internal.h"
-#include <new>
-#include <optional>
 
 namespace glyphrun {
 namespace {

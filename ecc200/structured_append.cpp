@@ -193,7 +193,7 @@ Parts TooFewFor(EncodeError error, const EncodeOptions& options, int32_t symbols
 }
 
 Parts SplitAndEncode(std::span<const uint8_t> data, const EncodeOptions& options,
-                                      const StructuredAppendOptions& append) {
+                     const StructuredAppendOptions& append) {
     if (append.symbols == 0) {
         // A message that one symbol holds needs no Structured Append codewords.
         Parts result;
@@ -229,7 +229,7 @@ Parts SplitAndEncode(std::span<const uint8_t> data, const EncodeOptions& options
 }  // namespace
 
 static Parts SplitIntoSymbols(std::span<const uint8_t> data, const EncodeOptions& options,
-                       const StructuredAppendOptions& append) {
+                              const StructuredAppendOptions& append) {
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
         Parts result;
         FailToFit(&result.failure, options.scheme, kMaxDataCodewords + 1, options.size);

@@ -94,7 +94,7 @@ bool SymbolMaker::Build(Symbol& symbol, const uint8_t* data, int32_t count, int3
 }
 
 std::optional<Symbol> SymbolMaker::Make(std::span<const uint8_t> data, const EncodeOptions& options,
-                                         EncodeFailure& failure) {
+                                        EncodeFailure& failure) {
     failure = EncodeFailure{};
     // A length past the counts' range is far past what any symbol holds.
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {

@@ -76,8 +76,8 @@ Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options) {
     HBITMAP bitmap = nullptr;
     const bool encoded = EncodeMessage(&encoder, options->length, options->text, options->sizeIndex) != 0;
     if (encoded)
-        bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height,
-                                   options->backgroundColor, options->barColor);
+        bitmap = RenderModuleImage(encoder.image, encoder.image->width, encoder.image->height, options->backgroundColor,
+                                   options->barColor);
     const std::string failure = encoded ? "" : DescribeEncodeFailure(encoder.failure);
     FreeEncoder(&encoder);
     if (!encoded) return Fail(BarcodeError::Encoder, failure);

@@ -14,8 +14,8 @@ namespace glyphrun {
 
 // A style made concrete for one picture: every size in pixels.
 struct Picture {
-    int32_t moduleSize;  // pixels a module, 1 or more
-    int32_t margin;      // pixels of background on each side, 0 or more
+    int32_t moduleSize;               // pixels a module, 1 or more
+    int32_t margin;                   // pixels of background on each side, 0 or more
     uint32_t foreground, background;  // 0xRRGGBB
     bool transparentBackground;
     int32_t dpi;

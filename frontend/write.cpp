@@ -104,8 +104,8 @@ Result<Picture> PictureOf(const Style& style) {
                         " pixels a module");
     const int64_t margin = style.marginPixels ? *style.marginPixels : int64_t{style.quietZone} * module;
     if (margin > kMaxImageSide) return Status::Failed(WriteError::TooLarge, "the quiet zone is wider than an image");
-    return Picture{module, static_cast<int32_t>(margin), style.foreground, style.background,
-                   style.backgroundAlpha == 0, style.dpi};
+    return Picture{module,           static_cast<int32_t>(margin), style.foreground,
+                   style.background, style.backgroundAlpha == 0,   style.dpi};
 }
 
 std::optional<Format> FormatOfPath(std::string_view path) {

@@ -143,11 +143,10 @@ Style ReadStyle(const py::object& module, const py::object& quietZone, const py:
     if (!dpi.is_none()) style.dpi = static_cast<int32_t>(ReadWhole(dpi, "dpi", 1, 100000));
     const double contrast = ScanContrast(style);
     if (contrast < kLeastContrast)
-        throw py::value_error(
-            "fg and bg are too close for a scanner: their contrast is " +
-            std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
-            std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed" +
-            (transparent ? " (a transparent background counts as the white it is printed on)" : ""));
+        throw py::value_error("fg and bg are too close for a scanner: their contrast is " +
+                              std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
+                              std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed" +
+                              (transparent ? " (a transparent background counts as the white it is printed on)" : ""));
     return style;
 }
 

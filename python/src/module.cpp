@@ -302,13 +302,14 @@ PYBIND11_MODULE(_glyphrun, m) {
         .def(
             "to_png",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg,
-                    const py::object& dpi) { return BytesOf(Draw(s, Format::Png, style(module, quietZone, fg, bg, dpi))); },
+                    const py::object& bg, const py::object& dpi) {
+                return BytesOf(Draw(s, Format::Png, style(module, quietZone, fg, bg, dpi)));
+            },
             py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
-        .def("to_svg", vectorMethod(Format::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
-             "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
-        .def("to_eps", vectorMethod(Format::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
-             "fg"_a = "#000000", "bg"_a = "#ffffff", "xdim_mm"_a = none)
+        .def("to_svg", vectorMethod(Format::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
+             "bg"_a = "#ffffff", "xdim_mm"_a = none)
+        .def("to_eps", vectorMethod(Format::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
+             "bg"_a = "#ffffff", "xdim_mm"_a = none)
         .def(
             "to_pil",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,

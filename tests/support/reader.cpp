@@ -84,7 +84,7 @@ std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(Rea
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
     const Result<Symbol> result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                                       EncodeOptions{scheme, requestedSize});
+                                         EncodeOptions{scheme, requestedSize});
     if (!result) return std::nullopt;
     return ReadSymbol(result.value());
 }

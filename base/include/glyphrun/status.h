@@ -36,14 +36,14 @@ private:
     const char* name_;
 };
 
-#define GLYPHRUN_ERROR_ENUM(Enum)                                             \
-    GLYPHRUN_API const std::error_category& Enum##Category() noexcept;        \
-    inline std::error_code make_error_code(Enum way) noexcept {               \
-        return std::error_code(static_cast<int>(way), Enum##Category());      \
+#define GLYPHRUN_ERROR_ENUM(Enum)                                        \
+    GLYPHRUN_API const std::error_category& Enum##Category() noexcept;   \
+    inline std::error_code make_error_code(Enum way) noexcept {          \
+        return std::error_code(static_cast<int>(way), Enum##Category()); \
     }
 
-#define GLYPHRUN_DEFINE_ERROR_CATEGORY(Enum, name)                \
-    const std::error_category& Enum##Category() noexcept {         \
+#define GLYPHRUN_DEFINE_ERROR_CATEGORY(Enum, name)                  \
+    const std::error_category& Enum##Category() noexcept {          \
         static const ::glyphrun::NamedErrorCategory category(name); \
         return category;                                            \
     }

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "glyphrun/export.h"
 #include "glyphrun/gr_image.h"
 #include "glyphrun/status.h"
-#include "glyphrun/export.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

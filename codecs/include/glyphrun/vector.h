@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "glyphrun/status.h"
 #include "glyphrun/export.h"
+#include "glyphrun/status.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

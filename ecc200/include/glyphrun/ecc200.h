@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
-#include "glyphrun/symbol.h"
 #include "glyphrun/export.h"
+#include "glyphrun/symbol.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "glyphrun/status.h"
 #include "glyphrun/export.h"
+#include "glyphrun/status.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/export.h"
 #include "glyphrun/gdi.h"
 #include "glyphrun/gr_image.h"
 #include "glyphrun/status.h"
 #include "glyphrun/write.h"
-#include "glyphrun/export.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

@@ -45,18 +45,18 @@ struct Style {
     // raster files take the whole pixels at `dpi` nearest to it, in place
     // of moduleSize.
     std::optional<double> xdimMillimetres;
-    int32_t rotation = 0;             // degrees clockwise: 0, 90, 180 or 270
-    bool interlace = false;           // PNG: Adam7
+    int32_t rotation = 0;    // degrees clockwise: 0, 90, 180 or 270
+    bool interlace = false;  // PNG: Adam7
     GifCodes gifCodes = GifCodes::Lzw;
 };
 
 // The refusals of a style, and the failures of drawing it.
 enum class WriteError {
     None = 0,
-    BadStyle,     // a value of the style outside its range; the line names it
-    TooLarge,     // a side of the picture outside 1-16384 pixels
-    OutOfMemory,  // the picture could not be made
-    Writer,       // the format's writer failed
+    BadStyle,       // a value of the style outside its range; the line names it
+    TooLarge,       // a side of the picture outside 1-16384 pixels
+    OutOfMemory,    // the picture could not be made
+    Writer,         // the format's writer failed
     UnknownFormat,  // SaveSymbol: a file name without one of the formats' extensions
 };
 GLYPHRUN_ERROR_ENUM(WriteError)

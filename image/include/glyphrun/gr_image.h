@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "glyphrun/export.h"
 #include "glyphrun/gdi.h"
 #include "glyphrun/gr_file.h"
-#include "glyphrun/export.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

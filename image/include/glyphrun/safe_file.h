@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "glyphrun/status.h"
 #include "glyphrun/export.h"
+#include "glyphrun/status.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {

@@ -15,8 +15,8 @@
 
 #include <cstdint>
 
-#include "glyphrun/gdi_types.h"
 #include "glyphrun/export.h"
+#include "glyphrun/gdi_types.h"
 
 GLYPHRUN_API_BEGIN
 namespace glyphrun {
