@@ -51,9 +51,8 @@ std::vector<std::string> Words(const std::string& line) {
 
 class Cli : public glyphrun::testing::TempFolderTest {
 protected:
-    // Runs the command line in process: `input` is its standard input, and
-    // its output goes to `out` when given (such as /dev/full), else is kept.
-    Outcome Run(const std::vector<std::string>& args, const std::string& input = "", FILE* out = nullptr) {
+    // Runs the command line in process, `input` its standard input.
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
         FILE* in = std::tmpfile();
         std::fwrite(input.data(), 1, input.size(), in);
         std::rewind(in);
@@ -61,7 +60,7 @@ protected:
         size_t size[2] = {};
         FILE* kept = open_memstream(&data[0], &size[0]);
         FILE* err = open_memstream(&data[1], &size[1]);
-        Outcome outcome{glyphrun::cli::Run(args, {in, out ? out : kept, err}), "", ""};
+        Outcome outcome{glyphrun::cli::Run(args, {in, kept, err}), "", ""};
         for (FILE* stream : {in, kept, err}) std::fclose(stream);
         outcome.out.assign(data[0], size[0]);
         outcome.err.assign(data[1], size[1]);
@@ -81,22 +80,6 @@ protected:
     static std::string ScannedBytes(const std::string& path, int moduleSize) {
         const auto reading = ReadSymbolInFile(path, moduleSize);
         return reading ? reading->bytes : "";
-    }
-
-    // The picture in an output file as a reader sees it, SVG and EPS
-    // rendered first (by rsvg-convert, and Ghostscript at 72 dpi).
-    static std::optional<glyphrun::testing::Picture> PictureIn(const std::string& path) {
-        std::string raster = path;
-        if (path.ends_with(".svg") || path.ends_with(".eps")) {
-            raster = path + ".png";
-            const std::string render =
-                path.ends_with(".svg")
-                    ? "rsvg-convert -o " + raster + " " + path
-                    : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r72 -sOutputFile=" + raster + " " +
-                          path;
-            if (glyphrun::testing::RunProgram(render) != 0) return std::nullopt;
-        }
-        return ReadWithStb(ReadFile(raster));
     }
 
     // The program started without a shell, so that a test can signal it and
@@ -140,28 +123,16 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
                               "AB\x1e\x04";
     const std::pair<std::string, std::string> cases[] = {
         {"--codewords 123456", "142 164 186\n10x10\n"},
-        {"--codewords -s rect AB", "66 67\n8x18\n"},
         {"--codewords ABCDEFGHIJ", "230 89 233 109 36 128 95 75\n14x14\n"},  // minimal by default
-        // The lenient end: a digit pair as the last codeword after C40, a size smaller.
         {"--codewords --lenient-end '2.2B1 3B99'", "230 37 182 39 222 19 232 229\n14x14\n"},
-        // Arguments are bytes: a Latin-1 e-acute is the one byte 0xE9 (Upper
-        // Shift, then 0xE9 - 127), not converted to UTF-8 on the way.
-        {"--binary --codewords \xe9", "235 106\n10x10\n"},
-        // Sizes by dimensions; a DMRE size only when asked for: by index, by
-        // dimensions, or with the rectangles through -s dmre or --dmre.
-        {"--codewords -s 16x48 AB", "66 67\n16x48\n"},
-        {"--codewords -s 45 AB", "66 67\n26x40\n"},
+        {"--binary --codewords \xe9", "235 106\n10x10\n"},  // arguments are bytes, not converted to UTF-8
         {"-m ascii -s rect " + text, "12x36 symbol, 17 of 22 data codewords used\n"},
         {"-m ascii -s dmre " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
-        {"-m ascii -s rect --dmre " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-m ascii --dmre -s rect " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-m ascii -s 30 " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-mascii --size=8x48 " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
-        // The last of an option given twice counts; "--" ends the options.
-        {"-m c40 -m ascii --codewords -- -5", "46 54\n10x10\n"},
-        // One codeword line per symbol of a Structured Append message, then their sizes.
+        {"-m c40 -m ascii --codewords -- -5", "46 54\n10x10\n"},  // the last of twice counts; "--" ends options
         {"--codewords --structapp 2 --structapp-id 3,4 ABCD", "233 15 3 4 66 67\n233 31 3 4 68 69\n14x14 14x14\n"},
-        // A macro message in fewer codewords.
         {"--codewords " + macro, "236 66 67\n10x10\n"},
         {"--codewords --no-macro " + macro, "92 42 63 31 135 30 66 67 31 5\n16x16\n"},
     };
@@ -175,26 +146,26 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     const Outcome table = Run("--list-sizes");
     EXPECT_EQ(table.status, 0);
     EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 49);
-    for (const char* row : {"    0  10x10       3      5", "   23  144x144  1558    620", "   29  16x48      49     28",
-                            "   30  8x48       18     15  DMRE", "   47  26x64     118     50  DMRE"})
+    for (const char* row :
+         {"    0  10x10       3      5", "   23  144x144  1558    620", "   47  26x64     118     50  DMRE"})
         EXPECT_NE(table.out.find("\n" + std::string(row) + "\n"), std::string::npos) << row;
 }
 
 TEST_F(Cli, BadUsageExitsTwo) {
     for (const char* args :
-         {"", "--module 0 A", "--margin -1 A", "--module x A", "-s 48 A", "-s big A", "-m foo A", "--bogus A", "-x A",
-          "-i - A", "-o", "-o x.jpg A", "--fg red A", "--bg 12345 A", "--gif-codec zip A", "--batch -o x.png -i -",
-          "--batch -o - -i -", "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A", "-s 16x A", "--list-sizes A",
-          "--gs1 --utf8 A", "--binary --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A", "--utf8 --eci 3 A",
+         {"", "--module 0 A", "--margin -1 A", "-s 48 A", "-m foo A", "--bogus A", "-x A", "-i - A", "-o", "-o x.jpg A",
+          "--fg red A", "--bg 12345 A", "--gif-codec zip A", "--batch -o x.png -i -", "--batch -o - -i -",
+          "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A", "--list-sizes A", "--gs1 --utf8 A",
+          "--binary --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A", "--utf8 --eci 3 A",
           "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A", "--lenient-end -m c40 A", "--rotate 45 A", "--batch=yes A",
           // exactly what is meant: no spaces, signs, hexadecimal or other letters
           "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A", "--xdim 0x10 -o x.svg A",
-          "--xdim ' 1' -o x.svg A", "--margin 1e3 A",
+          "--margin 1e3 A",
           // colours too alike for a scanner; a transparent background is the white paper
           "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
           "--fg ffffff --bg 00000000 -o x.png A", "--batch -i - -o y#.png A",
           // a background partly transparent, bars not opaque
-          "--bg ffffff80 -o x.png A", "--fg 00000000 -o x.png A", "--bg none -o x.bmp A", "--bg none -o x.pgm A",
+          "--bg ffffff80 -o x.png A", "--fg 00000000 -o x.png A", "--bg none -o x.bmp A",
           // what claims the first codeword, and Structured Append's files
           "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A", "--structapp 17 A",
           "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A", "--structapp 2 --structapp-id 1 A",
@@ -251,59 +222,47 @@ TEST_F(Cli, TheManualAndReadmeDescribeEveryOption) {
 // an existing file left alone.
 TEST_F(Cli, EachFailureIsOneLineThatSaysWhatWentWrong) {
     const std::string keep = Keep("keep.pgm"), longName = dir + "/" + std::string(252, 'n') + ".png";
-    const struct {
-        std::string args, input, err;
-    } cases[] = {
-        {"--quiet-zone 0 -s 0 -o " + keep + " ABCDEFGH", "",
+    const std::pair<std::string, std::string> cases[] = {
+        {"--quiet-zone 0 -s 0 -o " + keep + " ABCDEFGH",
          "the input needs 8 data codewords but the requested size 10x10 holds 3"},
-        {"-i -", "", "standard input: the input is empty"},  // names the input that failed
-        {"-i " + dir + "/missing", "", "cannot open " + dir + "/missing: No such file or directory"},
-        {"-o '" + dir + "/a\nb\x1b[2J/x.png' A", "",
+        {"-i -", "standard input: the input is empty"},  // names the input that failed
+        {"-i " + dir + "/missing", "cannot open " + dir + "/missing: No such file or directory"},
+        {"-o '" + dir + "/a\nb\x1b[2J/x.png' A",
          "cannot write " + dir + "/a\\nb\\x1b[2J/x.png: No such file or directory"},
-        {"-o " + longName + " A", "", "cannot write " + longName + ": File name too long"},
-        {"--structapp 2 \xF0\x9F\x98\x80", "",
-         "the input cannot be spread over 2 symbols: no symbol may begin inside a UTF-8 character or just before a "
-         "GS1 separator, which leaves room for 1 at most"},
-        {"caf\xe9", "", "the input is not UTF-8: byte 0xE9 at position 4 (--binary encodes bytes as they are)"},
-        {"--eci 7 Прéвет", "", "the character U+00E9 at position 3 is not in ECI 7's character set (ISO-8859-5)"},
-        {"--batch -i - -o " + dir + "/x-#.png", "", "standard input has no lines: no symbol was written"},
+        {"-o " + longName + " A", "cannot write " + longName + ": File name too long"},
+        {"caf\xe9", "the input is not UTF-8: byte 0xE9 at position 4 (--binary encodes bytes as they are)"},
+        {"--batch -i - -o " + dir + "/x-#.png", "standard input has no lines: no symbol was written"},
     };
-    for (const auto& c : cases) {
-        const Outcome o = Run(c.args, c.input);
-        EXPECT_EQ(o.status, 1) << c.args;
-        EXPECT_EQ(o.err, "glyphrun-cli: " + c.err + "\n") << c.args;
+    for (const auto& [args, err] : cases) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 1) << args;
+        EXPECT_EQ(o.err, "glyphrun-cli: " + err + "\n") << args;
     }
     EXPECT_EQ(Slurp(keep), "precious");
 }
 
-// Each format, and each way of reading text, once (the schemes, codecs and
-// character sets are other tests'), read back by a reader we did not write.
-// Text is UTF-8: ISO 8859-1 bytes with no ECI when it fits, else UTF-8 under
-// ECI 26. An empty expectation is not checked.
+// Each format by its name and each way of taking the text once, read back by a reader we did not write (the
+// schemes, codecs and character sets are other tests'). An empty expectation is not checked.
 TEST_F(Cli, EveryFormatScansAsTyped) {
     const struct {
         std::string output, args, text, bytes;
         bool eci;
         std::string identifier;
     } cases[] = {
-        {"png", "-m auto café", "café", "caf\xe9", false, "]d1"},
-        {"png", "-m c40 --png-interlace 'LOT 2026 12 07'", "LOT 2026 12 07", "", false, "]d1"},
-        {"gif", "-m text --utf8 café", "café", "caf\xc3\xa9", true, ""},
-        {"gif", "-m x12 --gif-codec rle --fg 203080 --bg f0f0a0 'LOT 2026 12 07'", "LOT 2026 12 07", "", false, ""},
-        {"bmp", "-m edifact 'LOT 2026 12 07'", "LOT 2026 12 07", "", false, ""},
-        {"pgm", "-m base256 -s rect --rotate 90 'Grüße, 日本 😀'", "Grüße, 日本 😀", "", true, ""},
-        {"svg", "-m ascii -s rect --rotate 90 --eci 7 Привет", "Привет", "", true, ""},
-        {"eps", "-s rect --rotate 270 --gs1 (01)09506000134352(10)ABC123(17)261231", "",
+        {"png", "café", "café", "caf\xe9", false, "]d1"},  // UTF-8 in, ISO 8859-1 bytes without ECI when it fits
+        {"gif", "--utf8 --gif-codec rle --fg 203080 --bg f0f0a0 café", "café", "caf\xc3\xa9", true, ""},
+        {"bmp", "--binary café", "", "caf\xc3\xa9", false, "]d1"},  // the terminal's bytes
+        {"pgm", "-s rect --rotate 90 --eci 7 Привет", "Привет", "", true, ""},
+        {"png", "--png-interlace --gs1 (01)09506000134352(10)ABC123(17)261231", "",
          "010950600013435210ABC123\03517261231", false, "]d2"},
-        {"png", "--binary café", "", "caf\xc3\xa9", false, "]d1"},  // the old behaviour: the terminal's bytes
-        {"-", "Καλημέρα", "Καλημέρα", "", true, ""},                // standard output: PNG
+        {"-", "Καλημέρα", "Καλημέρα", "", true, ""},  // standard output: PNG
     };
     for (const auto& c : cases) {
         const std::string path = c.output == "-" ? "-" : dir + "/symbol." + c.output;
         const Outcome o = Run("--module 3 --margin 6 -o " + path + " " + c.args);
         ASSERT_EQ(o.status, 0) << c.args << ": " << o.err;
         const auto picture =
-            path == "-" ? ReadWithStb(glyphrun::testing::Bytes(o.out.begin(), o.out.end())) : PictureIn(path);
+            ReadWithStb(path == "-" ? glyphrun::testing::Bytes(o.out.begin(), o.out.end()) : ReadFile(path));
         ASSERT_TRUE(picture) << c.args;
         const auto reading = glyphrun::testing::ReadSymbolFullyIn(*picture, 3);
         ASSERT_TRUE(reading) << c.args;
@@ -311,53 +270,43 @@ TEST_F(Cli, EveryFormatScansAsTyped) {
         EXPECT_TRUE(c.bytes.empty() || reading->bytes == c.bytes) << c.args << ": " << reading->bytes;
         EXPECT_EQ(reading->hasEci, c.eci) << c.args;
         EXPECT_TRUE(c.identifier.empty() || reading->symbologyIdentifier == c.identifier) << c.args;
-        const bool turned = c.args.find("--rotate") != std::string::npos;  // a rectangle stood on its end
-        EXPECT_TRUE(!turned || picture->height > picture->width) << c.args;
+        EXPECT_TRUE(c.args.find("--rotate") == std::string::npos || picture->height > picture->width) << c.args;
     }
+    // The documents by their names, with no background at all under --bg none.
+    for (const auto& [name, start, white] : {std::tuple{"/t.svg", "<?xml", "fill=\"#ffffff\""},
+                                             {"/t.eps", "%!PS-Adobe-3.0 EPSF-3.0\n", "1 1 1 setrgbcolor"}}) {
+        ASSERT_EQ(Run("--bg none -o " + dir + name + " A").status, 0) << name;
+        EXPECT_TRUE(Slurp(dir + name).starts_with(start)) << name;
+        EXPECT_EQ(Slurp(dir + name).find(white), std::string::npos) << name;
+    }
+    ASSERT_EQ(Run("-s 144x144 -o " + dir + "/common.pgm AB").status, 0);
+    ASSERT_EQ(Run("-s 144x144 --iso144 -o " + dir + "/iso.pgm AB").status, 0);
+    EXPECT_NE(Slurp(dir + "/common.pgm"), Slurp(dir + "/iso.pgm"));
 }
 
-TEST_F(Cli, Iso144ChangesOnlyTheLargestSymbol) {
-    for (const std::string size : {"144x144", "26x64", "0"}) {
-        ASSERT_EQ(Run("-s " + size + " -o " + dir + "/common.pgm AB").status, 0);
-        ASSERT_EQ(Run("-s " + size + " --iso144 -o " + dir + "/iso.pgm AB").status, 0);
-        EXPECT_EQ(Slurp(dir + "/common.pgm") != Slurp(dir + "/iso.pgm"), size == "144x144") << size;
-    }
-}
-
-// Every good line becomes a file named by its line number and scans; a bad
-// line (empty, or too long for any symbol and never held whole) is reported
-// with its number and does not stop the others.
+// Every good line becomes a file named by its line number, whole when longer than the run of '#', that scans
+// and is the same for any number of workers; a bad line (empty, or too long for any symbol and never held
+// whole) is reported with its number and does not stop the others.
 TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
-    const std::string lines = dir + "/lines.txt";
+    const std::string lines = dir + "/lines.txt", said = "glyphrun-cli: " + lines + " line ";
     std::ofstream(lines, std::ios::binary) << "LINE ONE\r\ncafé two\n\nLINE FOUR\n"  // text, as TEXT: é in ISO 8859-1
-                                           << std::string(10'000'000, 'X') << "\r\nLINE SIX\n"
+                                           << std::string(10'000'000, 'X') << "\r\nLINE SIX\n7\n8\n9\nLINE TEN\n"
                                            << std::string(65537, 'Y');
-    const Outcome o = Run("--batch -i " + lines + " --module 2 -o " + dir + "/label-##.png");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "glyphrun-cli: " + lines + " line 3: the input is empty\n" + "glyphrun-cli: " + lines +
-                         " line 5: the line is longer than 65536 bytes\n" + "glyphrun-cli: " + lines +
-                         " line 7: the line is longer than 65536 bytes\n" +
-                         "glyphrun-cli: 4 of 7 symbols written; 3 failed\n");
-    const std::pair<const char*, const char*> expected[] = {
-        {"01", "LINE ONE"}, {"02", "caf\xe9 two"}, {"04", "LINE FOUR"}, {"06", "LINE SIX"}};
-    for (const auto& [number, text] : expected) EXPECT_EQ(ScannedBytes(dir + "/label-" + number + ".png", 2), text);
-    EXPECT_NE(access((dir + "/label-03.png").c_str(), F_OK), 0);
-}
-
-// The files do not depend on how many workers wrote them; a line number
-// longer than its run of '#' is written whole.
-TEST_F(Cli, BatchFilesAreTheSameForAnyNumberOfJobs) {
-    std::string input;
-    for (int i = 1; i <= 12; ++i) input += "Label " + std::to_string(i * 7919) + "\n";
     for (const std::string jobs : {"1", "4"}) {
-        const Outcome o = Run("--batch -i - -j " + jobs + " -o " + dir + "/j" + jobs + "-#.gif", input);
-        ASSERT_EQ(o.status, 0) << o.err;
-        EXPECT_EQ(o.err, "glyphrun-cli: 12 of 12 symbols written\n");
+        const Outcome o = Run("--batch -j " + jobs + " -i " + lines + " --module 2 -o " + dir + "/j" + jobs + "-#.png");
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err,
+                  said + "3: the input is empty\n" + said + "5: the line is longer than 65536 bytes\n" + said +
+                      "11: the line is longer than 65536 bytes\nglyphrun-cli: 8 of 11 symbols written; 3 failed\n")
+            << jobs;
     }
-    for (int i = 1; i <= 12; ++i) {
-        const std::string one = Slurp(dir + "/j1-" + std::to_string(i) + ".gif");
-        EXPECT_FALSE(one.empty()) << i;
-        EXPECT_EQ(one, Slurp(dir + "/j4-" + std::to_string(i) + ".gif")) << i;
+    const std::pair<const char*, const char*> expected[] = {
+        {"1", "LINE ONE"}, {"2", "caf\xe9 two"}, {"4", "LINE FOUR"}, {"6", "LINE SIX"}, {"10", "LINE TEN"}};
+    for (const auto& [number, text] : expected) EXPECT_EQ(ScannedBytes(dir + "/j1-" + number + ".png", 2), text);
+    EXPECT_NE(access((dir + "/j1-3.png").c_str(), F_OK), 0);
+    for (int line = 1; line <= 10; ++line) {
+        const std::string name = "-" + std::to_string(line) + ".png";
+        EXPECT_EQ(Slurp(dir + "/j1" + name), Slurp(dir + "/j4" + name)) << line;
     }
 }
 
@@ -399,33 +348,18 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     EXPECT_EQ(read("d2/x.png"), "ONE");
 }
 
-// A transparent background: a transparent palette entry in PNG and GIF, no
-// background at all in SVG and EPS (refused for BMP and PGM: BadUsageExitsTwo).
+// A transparent background, by name or by an alpha of 0, in the bars' colour; white on paper, it scans.
 TEST_F(Cli, TransparentBackground) {
-    for (const auto& [args, extension] : {std::pair{"--bg none", ".png"},
-                                          {"--bg f0e0d000", ".png"},
-                                          {"--bg 00000000", ".png"},
-                                          {"--bg none", ".gif"}}) {
-        const std::string path = dir + "/t" + extension;
-        ASSERT_EQ(Run("--fg 203080 --module 3 " + std::string(args) + " -o " + path + " 'CLEAR 1'").status, 0) << args;
-        const glyphrun::testing::Bytes file = ReadFile(path);
-        const auto picture =
-            path.ends_with(".gif") ? glyphrun::testing::ReadWithGiflib(file) : glyphrun::testing::ReadWithLibpng(file);
-        ASSERT_TRUE(picture) << args;
-        EXPECT_EQ(picture->at(0, 0).a, 0) << args;      // the quiet zone
-        glyphrun::testing::Picture onPaper = *picture;  // as printed on white
-        int bars = 0;
-        for (auto& pixel : onPaper.pixels) {
-            bars += pixel == glyphrun::testing::Rgba{0x20, 0x30, 0x80, 255};
+    for (const std::string bg : {"none", "f0e0d000"}) {
+        ASSERT_EQ(Run("--fg 203080 --module 3 --bg " + bg + " -o " + dir + "/t.png 'CLEAR 1'").status, 0) << bg;
+        auto picture = glyphrun::testing::ReadWithLibpng(ReadFile(dir + "/t.png"));
+        ASSERT_TRUE(picture) << bg;
+        EXPECT_EQ(picture->at(0, 0).a, 0) << bg;                                               // the quiet zone
+        EXPECT_EQ(picture->at(6, 6), (glyphrun::testing::Rgba{0x20, 0x30, 0x80, 255})) << bg;  // the corner module
+        for (auto& pixel : picture->pixels)
             if (pixel.a == 0) pixel = {255, 255, 255, 255};
-        }
-        EXPECT_GT(bars, 0) << args;
-        EXPECT_EQ(ReadSymbolIn(onPaper, 3), "CLEAR 1") << args;
+        EXPECT_EQ(ReadSymbolIn(*picture, 3), "CLEAR 1") << bg;
     }
-    ASSERT_EQ(Run("--bg none -o " + dir + "/t.svg A").status, 0);
-    EXPECT_EQ(Slurp(dir + "/t.svg").find("fill=\"#ffffff\""), std::string::npos);
-    ASSERT_EQ(Run("--bg none -o " + dir + "/t.eps A").status, 0);
-    EXPECT_EQ(Slurp(dir + "/t.eps").find("1 1 1 setrgbcolor"), std::string::npos);
 }
 
 TEST_F(Cli, VerboseSaysWhatWasMade) {
@@ -464,8 +398,6 @@ TEST_F(Cli, StructuredAppendOverSeveralFiles) {
         EXPECT_NE(o.err.find(place + path + "\n"), std::string::npos) << o.err;
         const auto reading = ReadSymbolInFile(path, 4);
         ASSERT_TRUE(reading) << path;
-        EXPECT_EQ(reading->sequenceIndex, part - 1);
-        EXPECT_EQ(reading->sequenceSize, count);
         EXPECT_EQ(reading->sequenceId, std::to_string(17 * 256 + 42));
         joined += reading->bytes;
     }
@@ -525,11 +457,10 @@ TEST_F(Cli, PictureSizeFromQuietZoneXdimAndDpi) {
 
 // The program itself: its exit codes, and its standard streams as the
 // shell gives them (a file appended to, full, closed, a pipe whose reader
-// has gone), under a file-size limit of 8 blocks.
+// has gone).
 TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
     const std::string full = "glyphrun-cli: cannot write to standard output: No space left on device\n";
-    const std::string cli = GLYPHRUN_CLI, log = Keep("log", "earlier line\n"), quiet = dir + "/quiet",
-                      big = Keep("big.bmp");
+    const std::string cli = GLYPHRUN_CLI, log = Keep("log", "earlier line\n"), quiet = dir + "/quiet";
     ASSERT_EQ(symlink("/dev/stdout", (dir + "/out.pgm").c_str()), 0);
     ASSERT_EQ(mkdir(quiet.c_str(), 0755), 0);
     std::string mixed;
@@ -552,17 +483,14 @@ TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
         {"-o " + dir + "/closed.png X >&-", 0, ""},  // nothing written to a closed standard output
         // With standard error closed, no message lands in a file being written.
         {"--batch -j2 --module 2 -i " + dir + "/mixed.txt -o " + quiet + "/q-###.pgm 2>&-", 1, ""},
-        // A write stopped midway by the file-size limit, and the file left as it was.
-        {"--module 40 -o " + big + " ABCDEFGHIJKLMNOP", 1, "glyphrun-cli: cannot write " + big + ": File too large\n"},
     };
     for (const auto& c : cases) {
-        const Outcome o = Shell("ulimit -f 8; " + cli + " " + c.args);
+        const Outcome o = Shell(cli + " " + c.args);
         EXPECT_EQ(o.status, c.status) << c.args;
         EXPECT_EQ(o.err, c.err) << c.args;
     }
     // What was in the file stays, and the text comes before the picture.
     EXPECT_EQ(Slurp(log).rfind("earlier line\n142 164 186\n10x10\nP5\n", 0), 0u) << Slurp(log).substr(0, 40);
-    EXPECT_EQ(Slurp(big), "precious");
     EXPECT_EQ(Entries(quiet).size(), 100u);
     for (const std::string& name : Entries(quiet)) {
         const std::string pgm = Slurp(quiet + "/" + name);

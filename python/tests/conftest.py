@@ -30,12 +30,6 @@ class Cli:
         done = subprocess.run([self.path, *args], capture_output=True)
         return done.returncode, done.stdout, done.stderr.decode()
 
-    def reason(self, *args):
-        """The one line glyphrun-cli gives for a failure, without its prefix."""
-        status, _, err = self.run(*args)
-        assert status == 1, err
-        return err.strip().removeprefix("glyphrun-cli: ")
-
 
 @pytest.fixture(scope="session")
 def cli():

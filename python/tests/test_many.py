@@ -26,7 +26,6 @@ TEXTS = [mixed_input(i) for i in range(1000)]
 def test_encode_many_equals_a_loop_of_encode(options):
     many = glyphrun.encode_many(TEXTS, **options)
     assert many == [glyphrun.encode(text, **options) for text in TEXTS]
-    assert [s.to_png() for s in many[:20]] == [glyphrun.encode(t, **options).to_png() for t in TEXTS[:20]]
     assert glyphrun.encode_many(iter(TEXTS[:5]), **options) == many[:5]
     assert glyphrun.encode_many([]) == []
 
