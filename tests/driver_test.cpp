@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "glyphrun/ecc200.h"
@@ -51,19 +52,18 @@ TEST(Driver, RecordDescribesTheSymbolOrWhyNot) {
 
 TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     Encoder e;
-    e.record.moduleSize = 3783;  // wraps 32 bits as width * height * 3
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
-    EXPECT_EQ(e.record.image, nullptr);
-    e.record.moduleSize = 2147483647;
-    e.record.margin = 2147483647;
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
-    e.record.moduleSize = -1;
-    e.record.margin = 10;
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
-
+    // 3783 wraps 32 bits as width * height * 3.
+    const std::tuple<int32_t, int32_t, EncodeError> refused[] = {
+        {3783, 10, EncodeError::ImageSizeOutOfRange},
+        {2147483647, 2147483647, EncodeError::ImageSizeOutOfRange},
+        {-1, 10, EncodeError::InvalidArgument}};
+    for (const auto& [moduleSize, margin, error] : refused) {
+        e.record.moduleSize = moduleSize;
+        e.record.margin = margin;
+        EXPECT_EQ(e.Run("A"), 0);
+        EXPECT_EQ(e.record.failure.error, error) << moduleSize;
+        EXPECT_EQ(e.record.image, nullptr);
+    }
     e.record.moduleSize = 0;  // an all-light image of twice the margin
     ASSERT_EQ(e.Run("A"), 1);
     EXPECT_EQ(e.record.image->width, 20);
