@@ -23,7 +23,6 @@ TEST(Records, PaddingFillsToCapacityWithRandomisedPads) {
 }
 
 TEST(Records, Randomize255IsInvertedForEveryByteAndPosition) {
-    EXPECT_EQ(Randomize255(0, 2), 44);
     for (int p = 1; p <= 1558; ++p)
         for (int v = 0; v < 256; ++v) ASSERT_EQ(Unrandomize255(Randomize255(v, p), p), v) << v << " at " << p;
     for (int p : {1, 2, 1558, -7, 2147483647, -2147483647 - 1}) {
