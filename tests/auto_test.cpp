@@ -111,8 +111,8 @@ std::string RandomInput(std::mt19937& rng, int length, bool gs1) {
 
 // Random inputs, plain, GS1, Macro 05 and reader programming, for every
 // size family and fixed sizes: the minimal encodation is never longer, in
-// codewords or symbol size, than any other; every encodation ends in the
-// standard's end forms; the lenient end is never larger; a sample reads back.
+// codewords or symbol size, than any other; every encodation ends in an
+// allowed end form; the lenient end is never larger; a sample reads back.
 TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
     std::mt19937 rng(2026);
     int read = 0;
@@ -153,7 +153,7 @@ TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
 }
 
 // The lenient end spares a symbol size; readers decode it, but our checker
-// says it is not one of the standard's end forms.
+// says it is not one of the allowed end forms.
 TEST(AutoMinimal, LenientEndIsSmallerButNotTheStandardsEnd) {
     const std::pair<std::string, std::string> cases[] = {
         {"2.2B1 3B99", "after C40 the last codeword is a digit pair"},
