@@ -11,49 +11,46 @@
 namespace glyphrun {
 namespace {
 
-using testing::Codewords;
 using testing::EncodeAndRead;
 using testing::EncodeBytes;
 using testing::EndFormFault;
 using testing::ReadSymbol;
 using V = std::vector<int>;
 
-V Auto(const std::string& s) { return Codewords(s, EncodeScheme::AutoBest); }
-
-TEST(AutoBest, WorkedExamples) {
-    EXPECT_EQ(Auto("ABCDEFGHIJ"), (V{230, 89, 233, 109, 36, 128, 95, 75}));
-    // C40 to the end: the channel that reached the end first stays a
-    // candidate, one codeword shorter than leaving C40 for "876KZ".
-    EXPECT_EQ(Auto("8XEMM4QLA48CLORW876KZ"),
-              (V{230, 80, 219, 166, 153, 191, 119, 51, 241, 160, 192, 226, 236, 66, 104, 254}));
-    EXPECT_EQ(Auto("BD]^AECAAD"), (V{67, 69, 94, 95, 66, 70, 68, 66, 66, 69}));  // ties go to ASCII
-    EXPECT_EQ(Auto("[A]B^C[D]E^F"), (V{240, 108, 23, 66, 120, 54, 196, 116, 87, 134}));
-    EXPECT_EQ(Auto("^^^^^^^^"), (V{240, 121, 231, 158, 121, 231, 158}));
-    for (const std::string s : {"8XEMM4QLA48CLORW876KZ", "[A]B^C[D]E^F", "hello world 123", "ABC\351\351def"})
-        EXPECT_EQ(EncodeAndRead(s, EncodeScheme::AutoBest, kSmallestSquare), s);
+Result<Symbol> EncodeText(const std::string& input, EncodeOptions options) {
+    return Encode({reinterpret_cast<const uint8_t*>(input.data()), input.size()}, options);
 }
 
-// One scheme throughout can fit where the character-by-character choice,
-// which keeps only the cheapest way into each scheme, does not.
-TEST(AutoBest, NeverFailsWhereASingleSchemeFits) {
+TEST(AutoBest, WorkedExamples) {
+    const std::pair<std::string, V> cases[] = {
+        {"ABCDEFGHIJ", {230, 89, 233, 109, 36, 128, 95, 75}},
+        // C40 to the end: the channel that reached the end first stays a candidate.
+        {"8XEMM4QLA48CLORW876KZ", {230, 80, 219, 166, 153, 191, 119, 51, 241, 160, 192, 226, 236, 66, 104, 254}},
+        {"BD]^AECAAD", {67, 69, 94, 95, 66, 70, 68, 66, 66, 69}},  // ties go to ASCII
+        {"[A]B^C[D]E^F", {240, 108, 23, 66, 120, 54, 196, 116, 87, 134}},
+        {"^^^^^^^^", {240, 121, 231, 158, 121, 231, 158}},
+    };
+    for (const auto& [input, codewords] : cases) {
+        EXPECT_EQ(testing::Codewords(input, EncodeScheme::AutoBest), codewords) << input;
+        EXPECT_EQ(EncodeAndRead(input, EncodeScheme::AutoBest, kSmallestSquare), input);
+    }
+    EXPECT_EQ(EncodeAndRead("ABC\351\351def", EncodeScheme::AutoBest, kSmallestSquare), "ABC\351\351def");
+    // One scheme throughout can fit where the character-by-character choice does not.
     EXPECT_EQ(EncodeBytes("11 AAAAA**", EncodeScheme::AutoBest, 2).codewords.size(), 8u);  // as X12 throughout
     EXPECT_EQ(EncodeBytes("AAAAAAAAAA<&=A", EncodeScheme::AutoBest, 3).codewords.size(), 12u);
     EXPECT_EQ(EncodeAndRead("11 AAAAA**", EncodeScheme::AutoBest, 2), "11 AAAAA**");
-    // Failures name what the request offered.
     EXPECT_EQ(
         DescribeEncodeFailure(EncodeBytes(std::string(2400, 'A'), EncodeScheme::AutoBest, kSmallestRectangle).failure),
         "the input needs more than 1558 data codewords but the largest rectangular symbol (16x48) holds 49");
 }
 
-// Long inputs with passes whose steps the choice cannot work out ahead and
-// must try: a C40 read-ahead that runs to the end of the data, a Base 256
-// segment past 250 bytes, the largest symbol's capacity. Both automatic
-// encodations read back, and the minimal one is never the longer.
-TEST(AutoBest, LongInputsWithTriedPassesReadBack) {
+// Passes the choice must try rather than work out ahead (a C40 read-ahead
+// to the end, a Base 256 segment past 250 bytes, the largest symbol nearly
+// full), and full capacity and one character more, which is refused.
+TEST(Auto, LongInputsAndFullCapacityReadBack) {
     std::string readAhead = "AA";
     while (readAhead.size() < 700) readAhead += "aA";  // the C40 values never end on a triple boundary
-    std::string segment(300, '\xb7');
-    segment += "then some text, 12345678 and MORE TEXT";
+    const std::string segment = std::string(300, '\xb7') + "then some text, 12345678 and MORE TEXT";
     std::mt19937 rng(11);
     std::string nearFull;
     while (nearFull.size() < 1800) {
@@ -64,28 +61,22 @@ TEST(AutoBest, LongInputsWithTriedPassesReadBack) {
     nearFull.resize(1800);  // 1550 codewords of the largest symbol's 1558
     for (const std::string& input : {readAhead, segment, nearFull}) {
         const auto best = EncodeBytes(input, EncodeScheme::AutoBest);
-        const auto minimal = EncodeBytes(input, EncodeScheme::AutoMinimal);
         ASSERT_FALSE(best.codewords.empty()) << input.size();
-        EXPECT_LE(minimal.codewords.size(), best.codewords.size()) << input.size();
-        EXPECT_TRUE(EncodeAndRead(input, EncodeScheme::AutoBest, kSmallestSquare) == input) << input.size();
-        EXPECT_TRUE(EncodeAndRead(input, EncodeScheme::AutoMinimal, kSmallestSquare) == input) << input.size();
+        EXPECT_LE(EncodeBytes(input, EncodeScheme::AutoMinimal).codewords.size(), best.codewords.size());
+        for (EncodeScheme scheme : {EncodeScheme::AutoBest, EncodeScheme::AutoMinimal})
+            EXPECT_TRUE(EncodeAndRead(input, scheme, kSmallestSquare) == input) << input.size();
     }
-}
-
-// Both automatic encodations fill the largest symbol's 1558 codewords, and
-// one character more is refused as too long, not cut or overrun.
-TEST(Auto, FullCapacityAndOneMore) {
-    const std::tuple<EncodeScheme, char, int> cases[] = {
+    const std::tuple<EncodeScheme, char, int> full[] = {
         {EncodeScheme::AutoBest, 'A', 2335},
         {EncodeScheme::AutoMinimal, '7', 3116},
         {EncodeScheme::AutoMinimal, 'Q', 2335},
         {EncodeScheme::AutoMinimal, '\xab', 1556},
     };
-    for (const auto& [scheme, c, length] : cases) {
-        const std::string full(length, c);
-        EXPECT_EQ(EncodeBytes(full, scheme).codewords.size(), 1558u) << SchemeName(scheme) << " " << length;
-        EXPECT_TRUE(EncodeAndRead(full, scheme, kSmallestSquare) == full) << SchemeName(scheme) << " " << length;
-        EXPECT_EQ(EncodeBytes(full + c, scheme).failure.error, EncodeError::TooLong) << SchemeName(scheme);
+    for (const auto& [scheme, c, length] : full) {
+        const std::string input(length, c);
+        EXPECT_EQ(EncodeBytes(input, scheme).codewords.size(), 1558u) << SchemeName(scheme) << " " << length;
+        EXPECT_TRUE(EncodeAndRead(input, scheme, kSmallestSquare) == input) << SchemeName(scheme) << " " << length;
+        EXPECT_EQ(EncodeBytes(input + c, scheme).failure.error, EncodeError::TooLong) << SchemeName(scheme);
     }
     EXPECT_EQ(EncodeBytes(std::string(100, 'A'), EncodeScheme::AutoMinimal, kSmallestRectangle).failure.error,
               EncodeError::DoesNotFit);
@@ -97,10 +88,6 @@ TEST(Auto, FullCapacityAndOneMore) {
               0);
     EXPECT_EQ(failure.error, EncodeError::OutputTooSmall);
     EXPECT_EQ(size, -1);
-}
-
-Result<Symbol> EncodeText(const std::string& input, EncodeOptions options) {
-    return Encode({reinterpret_cast<const uint8_t*>(input.data()), input.size()}, options);
 }
 
 // Runs from a few alphabets, so that each scheme has something to win; GS1
@@ -122,19 +109,16 @@ std::string RandomInput(std::mt19937& rng, int length, bool gs1) {
     return input;
 }
 
-// Random inputs of mixed character classes, plain, GS1, Macro 05 and for
-// reader programming, for square, rectangular and DMRE sizes and fixed
-// sizes of all 48: the minimal encodation is never longer, in
-// codewords or symbol size, than the automatic choice or any single scheme;
-// every encodation ends only in the standard's end forms; the lenient end
-// is never larger; and a sample reads back through the independent reader.
+// Random inputs, plain, GS1, Macro 05 and reader programming, for every
+// size family and fixed sizes: the minimal encodation is never longer, in
+// codewords or symbol size, than any other; every encodation ends in an
+// allowed end form; the lenient end is never larger; a sample reads back.
 TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
     std::mt19937 rng(2026);
     int read = 0;
     for (int round = 0; round < 3000; ++round) {
         const bool gs1 = round % 5 == 4;
         std::string input = RandomInput(rng, 1 + static_cast<int>(rng() % (round % 10 == 0 ? 300 : 40)), gs1);
-        // Some plain inputs are Macro 05 messages, some programme the reader.
         if (!gs1 && round % 7 == 1) input = "[)>\03605\035" + input + "\036\004";
         constexpr int32_t kFamilies[] = {kSmallestSquare, kSmallestRectangle, kSmallestRectangleOrDmre};
         const int32_t request =
@@ -168,9 +152,8 @@ TEST(AutoMinimal, NeverLongerThanAnyOtherAndEndsAsTheStandardSays) {
     EXPECT_GT(read, 300);
 }
 
-// The lenient end spares a symbol size with a digit pair or an Upper Shift
-// pair after an implied unlatch. Both readers decode it, but it lies
-// outside the standard's end rules, and our checker says so.
+// The lenient end spares a symbol size; readers decode it, but our checker
+// says it is not one of the allowed end forms.
 TEST(AutoMinimal, LenientEndIsSmallerButNotTheStandardsEnd) {
     const std::pair<std::string, std::string> cases[] = {
         {"2.2B1 3B99", "after C40 the last codeword is a digit pair"},

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "glyphrun/ecc200.h"
@@ -22,14 +23,17 @@ struct Encoder {
 
 TEST(Driver, RecordDescribesTheSymbolOrWhyNot) {
     Encoder e;
-    EXPECT_EQ(e.Run(""), 0);
-    EXPECT_EQ(DescribeEncodeFailure(e.record.failure), "the input is empty");
-    EXPECT_EQ(e.Run(std::string(50, 'A'), kSmallestRectangle), 0);
-    EXPECT_EQ(DescribeEncodeFailure(e.record.failure),
-              "the input needs 50 data codewords but the largest rectangular symbol (16x48) holds 49");
-    for (int32_t bad : {-4, 48}) {
-        EXPECT_EQ(e.Run("A", bad), 0);
-        EXPECT_EQ(e.record.failure.error, EncodeError::InvalidSize);
+    const std::string invalid =
+        "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)";
+    const std::tuple<std::string, int32_t, std::string> failures[] = {
+        {"", kSmallestSquare, "the input is empty"},
+        {std::string(50, 'A'), kSmallestRectangle,
+         "the input needs 50 data codewords but the largest rectangular symbol (16x48) holds 49"},
+        {"A", -4, invalid},
+        {"A", 48, invalid}};
+    for (const auto& [input, size, reason] : failures) {
+        EXPECT_EQ(e.Run(input, size), 0);
+        EXPECT_EQ(DescribeEncodeFailure(e.record.failure), reason) << size;
     }
     EXPECT_EQ(e.record.image, nullptr);
 
@@ -38,32 +42,28 @@ TEST(Driver, RecordDescribesTheSymbolOrWhyNot) {
     EXPECT_EQ(DescribeEncodeFailure(unknown.record.failure), "unknown encodation scheme 99");
     EXPECT_EQ(EncodeMessage(nullptr, 1, reinterpret_cast<const uint8_t*>("A"), -1), 0);
     ASSERT_EQ(e.Run("123456"), 1);  // the record describes the symbol
-    EXPECT_EQ(e.record.sizeIndex, 0);
-    EXPECT_EQ(e.record.dataCodewords, 3);
-    EXPECT_EQ(e.record.symbolRows, 10);
-    EXPECT_EQ(e.record.mappingCols, 8);
+    EXPECT_EQ(std::tuple(e.record.sizeIndex, e.record.dataCodewords, e.record.symbolRows, e.record.mappingCols),
+              std::tuple(0, 3, 10, 8));
     EXPECT_EQ(EncodeMessage(&e.record, -5, reinterpret_cast<const uint8_t*>("A"), -1), 0);
     EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
     EXPECT_EQ(e.record.message, nullptr);  // the earlier run's symbol is gone, not mixed in
-    EXPECT_EQ(e.record.symbolRows, 0);
-    EXPECT_EQ(e.record.dataCodewords, 0);
+    EXPECT_EQ(std::tuple(e.record.symbolRows, e.record.dataCodewords), std::tuple(0, 0));
 }
 
 TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     Encoder e;
-    e.record.moduleSize = 3783;  // wraps 32 bits as width * height * 3
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
-    EXPECT_EQ(e.record.image, nullptr);
-    e.record.moduleSize = 2147483647;
-    e.record.margin = 2147483647;
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::ImageSizeOutOfRange);
-    e.record.moduleSize = -1;
-    e.record.margin = 10;
-    EXPECT_EQ(e.Run("A"), 0);
-    EXPECT_EQ(e.record.failure.error, EncodeError::InvalidArgument);
-
+    // 3783 wraps 32 bits as width * height * 3.
+    const std::tuple<int32_t, int32_t, EncodeError> refused[] = {
+        {3783, 10, EncodeError::ImageSizeOutOfRange},
+        {2147483647, 2147483647, EncodeError::ImageSizeOutOfRange},
+        {-1, 10, EncodeError::InvalidArgument}};
+    for (const auto& [moduleSize, margin, error] : refused) {
+        e.record.moduleSize = moduleSize;
+        e.record.margin = margin;
+        EXPECT_EQ(e.Run("A"), 0);
+        EXPECT_EQ(e.record.failure.error, error) << moduleSize;
+        EXPECT_EQ(e.record.image, nullptr);
+    }
     e.record.moduleSize = 0;  // an all-light image of twice the margin
     ASSERT_EQ(e.Run("A"), 1);
     EXPECT_EQ(e.record.image->width, 20);

@@ -1,28 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "glyphrun/ecc200_stages.h"
+#include "codewords.h"
 
 namespace glyphrun {
 namespace {
 
-struct Encoded {
-    std::vector<int> codewords;
-    EncodeFailure failure;
-};
-
-Encoded Encode(const std::string& input, EncodeScheme scheme = EncodeScheme::Ascii) {
-    uint8_t output[kMaxDataCodewords];
-    Encoded result{};
-    const int32_t n = EncodeSingleScheme(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(input.data()),
-                                         static_cast<int32_t>(input.size()), scheme, kSmallestSquare, &result.failure);
-    result.codewords.assign(output, output + n);
-    return result;
-}
-
-std::vector<int> Codewords(const std::string& input) { return Encode(input).codewords; }
+using testing::Codewords;
+using testing::EncodeBytes;
 
 // The digit after an Upper Shift's byte does not pair with it ("\2612": 0xB1, '2').
 TEST(Ascii, DigitPairsAndUpperShift) {
@@ -31,7 +19,7 @@ TEST(Ascii, DigitPairsAndUpperShift) {
         {"12A3", {142, 66, 52}},     {"123", {142, 52}},
         {"\xc8", {235, 73}},         {"\x80", {235, 1}},
         {"\2612", {235, 50, 51}},    {std::string("\0\xff", 2), {1, 235, 128}}};
-    for (const auto& [input, codewords] : cases) EXPECT_EQ(Codewords(input), codewords) << input;
+    for (const auto& [input, codewords] : cases) EXPECT_EQ(Codewords(input, EncodeScheme::Ascii), codewords) << input;
 }
 
 TEST(Ascii, FirstDigitAfterAChangeIntoAsciiNeverPairsBackwards) {
@@ -60,49 +48,29 @@ TEST(ChangeScheme, TripletChangeOffBoundaryFailsAndWritesNothing) {
     EXPECT_EQ(state.written, 12);
 }
 
-TEST(ChangeScheme, EdifactUnlatchClosesTheGroupOnACodewordBoundary) {
-    EncodationState state;
-    InitEncodationState(state, nullptr, 0);
-    ChangeScheme(state, EncodeScheme::Edifact, false);
-    for (int value : {'A' & 63, 'B' & 63}) {
-        PutValue(state, value);
-        AdvanceConsumed(state, 9);
-    }
-    ChangeScheme(state, EncodeScheme::Ascii, false);
-    ASSERT_EQ(state.error, EncodationError::None);
-    EXPECT_EQ(state.written, 48);
-    // 240, then A=1, B=2, unlatch 31 packed as one 24-bit number.
-    EXPECT_EQ((std::vector<int>(state.codewords, state.codewords + 4)), (std::vector<int>{240, 4, 39, 192}));
-}
-
+// Past the largest symbol, also by half an Upper Shift pair: too long, nothing written.
 TEST(Encodation, OutputPastTheLargestSymbolFailsAsTooLong) {
-    EXPECT_EQ(Encode(std::string(3116, '7')).codewords.size(), 1558u);
-    EXPECT_EQ(Encode(std::string(1558, 'A')).codewords.size(), 1558u);
+    EXPECT_EQ(Codewords(std::string(1558, 'A'), EncodeScheme::Ascii).size(), 1558u);
     for (const std::string& input :
-         {std::string(3117, '7'), std::string(1559, 'A'), std::string(3300, '\xc8'), std::string(100000, 'x')}) {
-        const Encoded e = Encode(input);
+         {std::string(1559, 'A'), std::string(1557, 'A') + "\xc8", std::string(100000, 'x')}) {
+        const auto e = EncodeBytes(input, EncodeScheme::Ascii);
         EXPECT_TRUE(e.codewords.empty());
         EXPECT_EQ(e.failure.error, EncodeError::TooLong) << input.size();
     }
-    // The Upper Shift pair must not be split at the limit.
-    const Encoded split = Encode(std::string(1557, 'A') + "\xc8");
-    EXPECT_EQ(split.failure.error, EncodeError::TooLong);
 }
 
 TEST(Encodation, BadArgumentsFailWithoutLooping) {
     const uint8_t byte = 'A';
     uint8_t out[8];
     EncodeFailure failure{};
-    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, -1, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
-    EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
-    EXPECT_EQ(EncodeSingleScheme(out, 8, nullptr, 3, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
-    EXPECT_EQ(failure.error, EncodeError::InvalidArgument);
-    EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 0, EncodeScheme::Ascii, kSmallestSquare, &failure), 0);
-    EXPECT_EQ(failure.error, EncodeError::EmptyInput);
-    for (int scheme : {-1, 6, 7, 8, 1000}) {
-        EXPECT_EQ(EncodeSingleScheme(out, 8, &byte, 1, static_cast<EncodeScheme>(scheme), kSmallestSquare, &failure),
-                  0);
-        EXPECT_EQ(failure.error, EncodeError::UnknownScheme);
+    const std::tuple<const uint8_t*, int32_t, int, EncodeError> calls[] = {
+        {&byte, -1, 0, EncodeError::InvalidArgument}, {nullptr, 3, 0, EncodeError::InvalidArgument},
+        {&byte, 0, 0, EncodeError::EmptyInput},       {&byte, 1, -1, EncodeError::UnknownScheme},
+        {&byte, 1, 6, EncodeError::UnknownScheme},    {&byte, 1, 1000, EncodeError::UnknownScheme}};
+    for (const auto& [input, length, scheme, error] : calls) {
+        EXPECT_EQ(
+            EncodeSingleScheme(out, 8, input, length, static_cast<EncodeScheme>(scheme), kSmallestSquare, &failure), 0);
+        EXPECT_EQ(failure.error, error) << length << " " << scheme;
     }
     EncodationState state;
     InitEncodationState(state, &byte, 1);

@@ -27,19 +27,15 @@ TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClipped) {
     EXPECT_EQ(ModuleImagePixelCount(nullptr), -1);
 }
 
-TEST(ModuleImage, RefusesSidesOutsideTheLimit) {
+TEST(ModuleImage, RefusesSidesOutsideTheLimitAndDegenerateTransforms) {
     EXPECT_EQ(CreateModuleImage(0, 5), nullptr);
     EXPECT_EQ(CreateModuleImage(5, -1), nullptr);
     EXPECT_EQ(CreateModuleImage(kMaxImageSide + 1, 1), nullptr);
     ModuleImage* edge = CreateModuleImage(kMaxImageSide, 1);
     EXPECT_NE(edge, nullptr);
     FreeModuleImage(edge);
-}
-
-TEST(ModuleImage, DegenerateTransformFails) {
     Point2 p;
-    Matrix3 degenerate{};
-    EXPECT_EQ(TransformPoint(p, {1, 1}, degenerate), 0);
+    EXPECT_EQ(TransformPoint(p, {1, 1}, Matrix3{}), 0);  // a degenerate transform fails
 }
 
 }  // namespace

@@ -10,18 +10,6 @@ namespace {
 
 int32_t Attr(SymbolAttribute a, int32_t i) { return QuerySymbolAttribute(a, i); }
 
-std::vector<std::string> SymbolRows(const Ecc200Message* message, int size) {
-    const int rows = Attr(SymbolAttribute::AttrSymbolRows, size);
-    const int cols = Attr(SymbolAttribute::AttrSymbolCols, size);
-    std::vector<std::string> picture;
-    for (int r = rows - 1; r >= 0; --r) {
-        std::string line;
-        for (int c = 0; c < cols; ++c) line += (ModuleStatus(message, size, r, c) & ModuleDarkBits) ? '1' : '0';
-        picture.push_back(line);
-    }
-    return picture;
-}
-
 TEST(Placement, TenByTenExample) {
     Ecc200Message* message = AllocMessage(0);
     const uint8_t codewords[] = {142, 164, 186, 114, 25, 5, 88, 102};
@@ -29,14 +17,19 @@ TEST(Placement, TenByTenExample) {
     EXPECT_EQ(PlaceCodewords(message, 0, ModuleDarkBits), 8);
     const std::vector<std::string> expected = {"1010101010", "1100101101", "1100000100", "1100011101", "1100001000",
                                                "1000001111", "1110110000", "1111011001", "1001110100", "1111111111"};
-    EXPECT_EQ(SymbolRows(message, 0), expected);
+    std::vector<std::string> picture;
+    for (int r = 9; r >= 0; --r) {
+        picture.emplace_back();
+        for (int c = 0; c < 10; ++c) picture.back() += (ModuleStatus(message, 0, r, c) & ModuleDarkBits) ? '1' : '0';
+    }
+    EXPECT_EQ(picture, expected);
     FreeMessage(message);
 }
 
-// With every codeword 0xFF, a module is dark exactly when some codeword bit
-// reached it (or the fixed corner pattern did): every size must cover its
-// mapping matrix once, apart from the four fixed-pattern modules.
-TEST(Placement, EverySizeCoversItsMappingMatrixExactly) {
+// With every codeword 0xFF a module is dark exactly when a codeword bit or
+// the fixed corner pattern reached it: each size covers its mapping matrix
+// once but for the fixed corner, and has its finder and clock lines.
+TEST(Placement, EverySizeCoversItsMappingMatrixInsideItsPatterns) {
     for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
         Ecc200Message* message = AllocMessage(size);
@@ -47,26 +40,6 @@ TEST(Placement, EverySizeCoversItsMappingMatrixExactly) {
         EXPECT_EQ(assigned, 8 * message->codewordCount);
         const bool fixedCorner = message->moduleCount != assigned;
         EXPECT_EQ(fixedCorner, size == 1 || size == 3 || size == 5 || size == 7);
-        FreeMessage(message);
-    }
-}
-
-TEST(Placement, FixedCornerPatternOfTwelveByTwelve) {
-    Ecc200Message* message = AllocMessage(1);
-    PlaceCodewords(message, 1, ModuleDarkBits);
-    const auto at = [&](int r, int c) { return message->modules[r * 10 + c] & ModuleDarkBits; };
-    EXPECT_EQ(at(9, 9), ModuleDarkBits);
-    EXPECT_EQ(at(8, 8), ModuleDarkBits);
-    EXPECT_EQ(at(9, 8), 0);
-    EXPECT_EQ(at(8, 9), 0);
-    FreeMessage(message);
-}
-
-TEST(Placement, FinderAndClockPatterns) {
-    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
-        SCOPED_TRACE(size);
-        Ecc200Message* message = AllocMessage(size);
-        PlaceCodewords(message, size, ModuleDarkBits);
         const int rows = Attr(SymbolAttribute::AttrSymbolRows, size);
         const int cols = Attr(SymbolAttribute::AttrSymbolCols, size);
         for (int c = 0; c < cols; ++c) {
@@ -81,7 +54,17 @@ TEST(Placement, FinderAndClockPatterns) {
             EXPECT_EQ(ModuleStatus(message, size, r, c), -1);
         FreeMessage(message);
     }
-    Ecc200Message* message = AllocMessage(25);  // 8 x 32: two regions side by side
+}
+
+// The fixed corner of 12 x 12 (dark on its diagonal), and the inner lines of 8 x 32's two regions.
+TEST(Placement, FixedCornerAndRegionBorders) {
+    Ecc200Message* message = AllocMessage(1);
+    PlaceCodewords(message, 1, ModuleDarkBits);
+    const auto at = [&](int r, int c) { return message->modules[r * 10 + c] & ModuleDarkBits; };
+    EXPECT_EQ(at(9, 9) + at(8, 8), 2 * ModuleDarkBits);
+    EXPECT_EQ(at(9, 8) + at(8, 9), 0);
+    FreeMessage(message);
+    message = AllocMessage(25);
     PlaceCodewords(message, 25, ModuleDarkBits);
     for (int r = 0; r < 8; ++r) {
         EXPECT_EQ(ModuleStatus(message, 25, r, 16), 7);

@@ -16,10 +16,7 @@ std::span<const uint8_t> BytesOf(const std::string& text) {
 
 TEST(Symbol, FailuresComeBackWithTheirReason) {
     const std::string label = "LABEL-000001 LOT 2026-03-14 QA";
-    EXPECT_TRUE(Encode(BytesOf(label)));
-
     const Result<Symbol> tooLong = Encode(BytesOf(label), EncodeOptions{EncodeScheme::Ascii, 0});
-    EXPECT_FALSE(tooLong);
     EXPECT_TRUE(tooLong.Is(EncodeError::DoesNotFit));
     EXPECT_EQ(tooLong.reason(), "the input needs 23 data codewords but the requested size 10x10 holds 3");
 

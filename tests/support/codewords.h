@@ -10,24 +10,21 @@ namespace glyphrun::testing {
 
 struct Encoded {
     std::vector<int> codewords;  // empty on failure
-    int32_t size = -1;           // the symbol size the driver chose
     EncodeFailure failure{};
 };
 
 // Runs EncodeCodewords: the scheme's encodation and the size choice.
-inline Encoded EncodeBytes(const std::string& input, EncodeScheme scheme, int32_t requestedSize = kSmallestSquare) {
+inline Encoded EncodeBytes(const std::string& input, EncodeScheme scheme, int32_t size = kSmallestSquare) {
     uint8_t output[kMaxDataCodewords];
     Encoded result;
-    result.size = requestedSize;
     const int32_t n = EncodeCodewords(output, kMaxDataCodewords, reinterpret_cast<const uint8_t*>(input.data()),
-                                      static_cast<int32_t>(input.size()), scheme, result.size, &result.failure);
+                                      static_cast<int32_t>(input.size()), scheme, size, &result.failure);
     result.codewords.assign(output, output + n);
     return result;
 }
 
-inline std::vector<int> Codewords(const std::string& input, EncodeScheme scheme,
-                                  int32_t requestedSize = kSmallestSquare) {
-    return EncodeBytes(input, scheme, requestedSize).codewords;
+inline std::vector<int> Codewords(const std::string& input, EncodeScheme scheme, int32_t size = kSmallestSquare) {
+    return EncodeBytes(input, scheme, size).codewords;
 }
 
 }  // namespace glyphrun::testing

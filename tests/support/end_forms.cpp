@@ -12,16 +12,10 @@ constexpr int kPad = 129, kUnlatch = 254;
 
 bool IsOneCharacter(int codeword) { return codeword >= 1 && codeword <= 128; }
 
-// Characters, digit pairs, FNC1, Reader Programming and the two Macros.
-bool IsAsciiCodeword(int codeword) {
-    return (codeword >= 1 && codeword <= 232) || codeword == 234 || codeword == 236 || codeword == 237;
-}
-
 std::string Describe(int codeword) {
     if (IsOneCharacter(codeword)) return "a character";
     if (codeword == kPad) return "a pad";
     if (codeword >= 130 && codeword <= 229) return "a digit pair";
-    if (codeword == kFnc1) return "FNC1";
     if (codeword == kUpperShift) return "an Upper Shift";
     return "codeword " + std::to_string(codeword);
 }
@@ -33,24 +27,30 @@ public:
 
     std::string Run() {
         while (at_ < capacity_) {
-            const int codeword = codewords_[static_cast<size_t>(at_)];
-            if (codeword == kPad) return EndsAt(at_);
+            const int codeword = Get(at_);
             std::string fault;
             switch (codeword) {
+                case kPad: return EndsAt(at_);
                 case kLatchC40: fault = Triplets("C40"); break;
                 case kLatchText: fault = Triplets("Text"); break;
                 case kLatchX12: fault = Triplets("X12"); break;
                 case kLatchEdifact: fault = Edifact(); break;
                 case kLatchBase256: fault = Base256(); break;
                 case kUpperShift:
-                    if (at_ + 1 >= capacity_ || !IsOneCharacter(codewords_[static_cast<size_t>(at_) + 1]))
+                    if (at_ + 1 >= capacity_ || !IsOneCharacter(Get(at_ + 1)))
                         return At(at_, "an Upper Shift without its character");
                     at_ += 2;
                     break;
-                case kEciDesignator: at_ += 1 + EciLength(); break;
+                case kEciDesignator: {
+                    const int first = at_ + 1 < capacity_ ? Get(at_ + 1) : 0;
+                    at_ += first <= 127 ? 2 : first <= 191 ? 3 : 4;
+                    break;
+                }
                 case 233: at_ += 4; break;  // Structured Append and its three codewords
                 default:
-                    if (!IsAsciiCodeword(codeword)) return At(at_, Describe(codeword) + " is no ASCII codeword");
+                    // Characters, digit pairs, FNC1, reader programming and the two Macros.
+                    if (codeword == 0 || (codeword > 234 && codeword != 236 && codeword != 237))
+                        return At(at_, Describe(codeword) + " is no ASCII codeword");
                     ++at_;
             }
             if (!fault.empty()) return fault;
@@ -71,31 +71,18 @@ private:
         return At(i, "the data ends here, but the symbol counts " + std::to_string(dataCodewords_) + " data codewords");
     }
 
-    int32_t EciLength() const {
-        const int first = at_ + 1 < capacity_ ? Get(at_ + 1) : 0;
-        return first <= 127 ? 1 : first <= 191 ? 2 : 3;
-    }
-
     // Pairs of codewords up to the unlatch; one codeword left at a triple
     // boundary is ASCII again and must be the unlatch or one character.
     std::string Triplets(const char* scheme) {
         int32_t i = at_ + 1;
-        while (i < capacity_) {
-            if (Get(i) == kUnlatch) {
-                at_ = i + 1;
-                return "";
-            }
-            if (capacity_ - i == 1) {
-                if (!IsOneCharacter(Get(i)))
-                    return At(i, std::string("after ") + scheme + " the last codeword is " + Describe(Get(i)) +
-                                     ", not the unlatch or one character");
-                at_ = capacity_;
-                return "";
-            }
-            if (256 * Get(i) + Get(i + 1) - 1 >= 64000) return At(i, std::string("no ") + scheme + " triple");
-            i += 2;
+        for (; i < capacity_ && Get(i) != kUnlatch; i += 2) {
+            if (capacity_ - i == 1 && !IsOneCharacter(Get(i)))
+                return At(i, std::string("after ") + scheme + " the last codeword is " + Describe(Get(i)) +
+                                 ", not the unlatch or one character");
+            if (capacity_ - i > 1 && 256 * Get(i) + Get(i + 1) - 1 >= 64000)
+                return At(i, std::string("no ") + scheme + " triple");
         }
-        at_ = capacity_;
+        at_ = i < capacity_ ? i + 1 : capacity_;
         return "";
     }
 
@@ -104,14 +91,13 @@ private:
     // a pad each.
     std::string Edifact() {
         int32_t i = at_ + 1;
-        while (capacity_ - i >= 3) {
+        for (; capacity_ - i >= 3; i += 3) {
             const uint32_t bits = static_cast<uint32_t>(Get(i)) << 16 | Get(i + 1) << 8 | Get(i + 2);
             for (int slot = 0; slot < 4; ++slot)
                 if ((bits >> (18 - 6 * slot) & 63) == 31) {
                     at_ = i + (slot < 2 ? slot + 1 : 3);
                     return "";
                 }
-            i += 3;
         }
         for (at_ = i; at_ < capacity_ && Get(at_) != kPad; ++at_)
             if (!IsOneCharacter(Get(at_)))
@@ -122,11 +108,8 @@ private:
     std::string Base256() {
         if (at_ + 1 >= capacity_) return At(at_, "a Base 256 latch without its length");
         const int first = Unrandomize255(Get(at_ + 1), at_ + 2);
-        int32_t length = first;
-        int32_t field = 1;
-        if (first == 0) {
-            length = capacity_ - at_ - 2;
-        } else if (first >= 250) {
+        int32_t length = first == 0 ? capacity_ - at_ - 2 : first, field = 1;
+        if (first >= 250) {
             if (at_ + 2 >= capacity_) return At(at_, "a Base 256 length cut short");
             length = (first - 249) * 250 + Unrandomize255(Get(at_ + 2), at_ + 3);
             field = 2;
