@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "color_swatch_button.h"
 #include "glyphrun/frontend.h"
@@ -28,14 +29,10 @@ namespace {
 using namespace glyphrun::testing;
 
 Picture PictureOf(const QImage& image) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    Picture picture{rgb.width(), rgb.height(), {}};
+    const QImage rgb = image.convertToFormat(QImage::Format_RGBX8888);
+    Picture picture{rgb.width(), rgb.height(), std::vector<Rgba>(static_cast<size_t>(rgb.width()) * rgb.height())};
     for (int y = 0; y < rgb.height(); ++y)
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb p = rgb.pixel(x, y);
-            picture.pixels.push_back(
-                {static_cast<uint8_t>(qRed(p)), static_cast<uint8_t>(qGreen(p)), static_cast<uint8_t>(qBlue(p)), 255});
-        }
+        std::memcpy(&picture.pixels[static_cast<size_t>(y) * rgb.width()], rgb.constScanLine(y), 4 * rgb.width());
     return picture;
 }
 
