@@ -19,13 +19,12 @@ Symbol Made(const std::string& text, int32_t size = kSmallestSquare) {
         .value();
 }
 
-Picture ThroughTheScreen(const std::string& text, int32_t size, const Style& style) {
+Picture ThroughTheScreen(const std::string& text, const Style& style) {
     BarcodeOptions options;
     SetDefaultBarcodeOptions(&options);
     std::memcpy(options.text, text.data(), text.size());
     options.length = static_cast<int32_t>(text.size());
     options.mode = kModeMinimal;
-    options.sizeIndex = size;
     options.moduleSize = style.moduleSize;
     options.margin = *style.marginPixels;
     options.backgroundColor = FromRrggbb(style.background);
@@ -38,30 +37,19 @@ Picture ThroughTheScreen(const std::string& text, int32_t size, const Style& sty
 }
 
 TEST(Write, RasterPixelsAreTheScreenRoads) {
-    struct Case {
-        std::string text;
-        int32_t size, moduleSize, margin;
-        uint32_t background, foreground;
-    };
-    const Case cases[] = {
-        {"LABEL-000001 LOT 2026-03-14 QA", kSmallestSquare, 4, 8, 0xFFFFFF, 0x000000},
-        {"A", kSmallestSquare, 1, 0, 0xFFF0E0, 0x203080},
-        {"large modules", kSmallestSquare, 37, 3, 0xFFFFFF, 0x000000},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.substr(0, 20));
-        Style style;
-        style.moduleSize = c.moduleSize;
-        style.marginPixels = c.margin;
-        style.background = c.background;
-        style.foreground = c.foreground;
+    for (auto [text, moduleSize, margin, background, foreground] :
+         {std::tuple{"LABEL-000001 LOT 2026-03-14 QA", 4, 8, 0xFFFFFFu, 0x000000u},
+          {"A", 1, 0, 0xFFF0E0u, 0x203080u},
+          {"large modules", 37, 3, 0xFFFFFFu, 0x000000u}}) {
+        const Style style{
+            .moduleSize = moduleSize, .marginPixels = margin, .foreground = foreground, .background = background};
         GrImage image;
-        ASSERT_TRUE(RenderSymbol(Made(c.text, c.size), style, image));
+        ASSERT_TRUE(RenderSymbol(Made(text), style, image));
         EXPECT_EQ(image.GetBpp(), 1);
-        const Picture straight = PictureOf(image), screen = ThroughTheScreen(c.text, c.size, style);
-        ASSERT_EQ(straight.width, screen.width);
-        ASSERT_EQ(straight.height, screen.height);
-        EXPECT_TRUE(straight.pixels == screen.pixels);
+        const Picture straight = PictureOf(image), screen = ThroughTheScreen(text, style);
+        EXPECT_TRUE(straight.width == screen.width && straight.height == screen.height &&
+                    straight.pixels == screen.pixels)
+            << text;
     }
 }
 
@@ -89,7 +77,7 @@ TEST(Write, EveryRasterFormatAndRotationReadsBack) {
 
 TEST(Write, FormatOfPath) {
     const std::pair<const char*, std::optional<Format>> cases[] = {
-        {"a.png", Format::Png}, {"DIR.X/A.GIF", Format::Gif}, {"b.Bmp", Format::Bmp}, {"c.pgm", Format::Pgm},
+        {"a.png", Format::Png}, {"DIR.X/A.GIF", Format::Gif}, {"b.Bmp", Format::Bmp},  {"c.pgm", Format::Pgm},
         {"d.svg", Format::Svg}, {"e.EPS", Format::Eps},       {"f.jpg", std::nullopt}, {"png", std::nullopt},
     };
     for (const auto& [path, format] : cases) EXPECT_EQ(FormatOfPath(path), format) << path;
@@ -105,7 +93,11 @@ TEST(Write, RefusesAStyleOutsideItsRange) {
     const Case cases[] = {
         {Format::Png, [](Style& s) { s.moduleSize = 0; }, "the module size 0 is below 1"},
         {Format::Svg, [](Style& s) { s.quietZone = -1; }, "the quiet zone -1 is outside 0 to 16384 modules"},
-        {Format::Png, [](Style& s) { s.marginPixels = 9000; s.moduleSize = 1; },
+        {Format::Png,
+         [](Style& s) {
+             s.marginPixels = 9000;
+             s.moduleSize = 1;
+         },
          "the image would be 18010x18010 pixels; each side must be 1 to 16384"},
         {Format::Gif, [](Style& s) { s.backgroundAlpha = 128; },
          "the background is opaque (alpha 255) or transparent (alpha 0), not alpha 128"},
