@@ -97,12 +97,20 @@ void Stop(int ready) {
     for (;;) pause();
 }
 
-// Stopped midway through writing `path`, the handlers installed.
-pid_t StartStuckWriter(const std::string& path, bool named, bool ignoreHangUp = false) {
+// Stopped midway through writing `path`, the handlers installed, while with `busy` threads write files there
+// all the time, once they have made `files` between them.
+pid_t StartStuckWriter(const std::string& path, bool named, bool ignoreHangUp, const std::string& busy = "",
+                       int files = 0) {
     return StartChild([&](int ready) {
         if (named && !RefuseUnnamedFiles()) _exit(77);
         if (ignoreHangUp) std::signal(SIGHUP, SIG_IGN);
         RemoveTemporaryFilesOnSignals();
+        static std::atomic<int> written{0};
+        for (int t = 0; !busy.empty() && t < 4; ++t)
+            std::thread([path = busy + "/w" + std::to_string(t)] {
+                for (;;) written += static_cast<bool>(WriteText(path, "x"));
+            }).detach();
+        while (written < files) sched_yield();
         WriteFileSafely(path, [&](FILE* f) {
             std::fwrite(std::string(1 << 16, 'x').data(), 1, 1 << 16, f);
             std::fflush(f);
@@ -118,55 +126,39 @@ int EndingSignal(pid_t child) {
     return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
 }
 
+// A signal leaves no temporary file, named or not, whichever thread takes it while others write, and however
+// many files they have made; SIGHUP stays ignored under nohup.
 TEST_F(SafeFile, InterruptedWritesLeaveNoFile) {
+    const std::string out = dir + "/out", busy = dir + "/busy";
+    ASSERT_TRUE(mkdir(out.c_str(), 0755) == 0 && mkdir(busy.c_str(), 0755) == 0);
     const int probe = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
     const bool unnamedHere = probe >= 0;
     if (probe >= 0) close(probe);
-    for (bool named : {false, true}) {
-        const bool hasName = named || !unnamedHere;
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
-            if (signal == SIGKILL && hasName) continue;  // nothing can remove a named file after SIGKILL
-            const pid_t child = StartStuckWriter(dir + "/out.png", named);
-            if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted: the named temporary file is untested";
-            ASSERT_GT(child, 0);
-            EXPECT_EQ(Entries().size(), hasName ? 1u : 0u) << "midway, only a named temporary file is seen";
-            kill(child, signal);
-            EXPECT_EQ(EndingSignal(child), signal) << named;
-            EXPECT_TRUE(Entries().empty()) << "signal " << signal << (named ? ", named" : "");
+    for (int round = 0; round < 6; ++round)
+        for (bool named : {false, true}) {
+            const bool hasName = named || !unnamedHere;
+            for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+                // Nothing removes a named file after SIGKILL, which could end a busy thread's write anywhere.
+                if (signal == SIGKILL && (hasName || round > 0)) continue;
+                const bool others = signal != SIGKILL;
+                const pid_t child =
+                    StartStuckWriter(out + "/out.png", named, false, others ? busy : "", others ? 4 + 8 * round : 0);
+                if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted";
+                ASSERT_GT(child, 0);
+                EXPECT_EQ(Entries(out).size(), hasName ? 1u : 0u) << "midway, only a named temporary file is seen";
+                kill(child, signal);
+                EXPECT_EQ(EndingSignal(child), signal) << named;
+                EXPECT_TRUE(Entries(out).empty()) << "signal " << signal << (named ? ", named" : "");
+                for (const std::string& name : Entries(busy))
+                    EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
+            }
         }
-    }
-    // Under nohup SIGHUP stays ignored; the write goes on.
-    const pid_t child = StartStuckWriter(dir + "/out.png", true, true);
+    const pid_t child = StartStuckWriter(out + "/out.png", true, true);
     ASSERT_GT(child, 0);
     kill(child, SIGHUP);
     kill(child, SIGTERM);
     EXPECT_EQ(EndingSignal(child), SIGTERM);
-    EXPECT_TRUE(Entries().empty());
-}
-
-// Threads that write all the time, ended by a signal once they have made more and more files between them: no
-// temporary file is left, named or not, whichever thread takes the signal.
-TEST_F(SafeFile, SignalsWhileThreadsWriteLeaveNothing) {
-    for (bool named : {false, true})
-        for (int round = 0; round < 12; ++round) {
-            const pid_t child = StartChild([&](int ready) {
-                if (named && !RefuseUnnamedFiles()) _exit(77);
-                RemoveTemporaryFilesOnSignals();
-                static std::atomic<int> written{0};
-                for (int t = 0; t < 4; ++t)
-                    std::thread([path = dir + "/w" + std::to_string(t)] {
-                        for (;;) written += static_cast<bool>(WriteText(path, "x"));
-                    }).detach();
-                while (written < 4 + 8 * round) sched_yield();
-                Stop(ready);
-            });
-            if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted";
-            ASSERT_GT(child, 0);
-            kill(child, SIGTERM);
-            EXPECT_EQ(EndingSignal(child), SIGTERM);
-            for (const std::string& name : Entries())
-                EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
-        }
+    EXPECT_TRUE(Entries(out).empty());
 }
 
 // A mode that cannot be kept fails the write, since the new file would be more open than the old one; owner,

@@ -120,11 +120,10 @@ bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
     facts.bitDepth = png_get_bit_depth(png, info);
     facts.interlace = png_get_interlace_type(png, info);
     png_colorp palette = nullptr;
-    if (png_get_PLTE(png, info, &palette, &facts.paletteLength) != PNG_INFO_PLTE) facts.paletteLength = 0;
+    png_get_PLTE(png, info, &palette, &facts.paletteLength);  // each left as it was when the file has no such chunk
     png_bytep alphas = nullptr;
     png_color_16p transparentColor = nullptr;
-    if (png_get_tRNS(png, info, &alphas, &facts.transparencyCount, &transparentColor) != PNG_INFO_tRNS)
-        facts.transparencyCount = 0;
+    png_get_tRNS(png, info, &alphas, &facts.transparencyCount, &transparentColor);
     png_get_pHYs(png, info, &facts.xPixelsPerUnit, &facts.yPixelsPerUnit, &facts.unit);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
