@@ -5,6 +5,7 @@
 
 #include "glyphrun/codecs.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/write.h"
 #include "image_readers.h"
 #include "screen_depth.h"
 
@@ -102,6 +103,32 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     ASSERT_NE(EncodeToBitmap(&measured), nullptr);
     EXPECT_EQ(measured.length, 1);  // written back
     ReleaseBarcodeBitmap();
+}
+
+// The screen bitmap has the pixels of the file road's raster, in any style.
+TEST(FrontEnd, PixelsAreTheFileRoads) {
+    const std::string text = "LABEL-000001 LOT 2026-03-14 QA";
+    const Symbol symbol =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal}).value();
+    for (auto [moduleSize, margin, background, foreground] :
+         {std::tuple{4, 8, 0xFFFFFFu, 0x000000u}, {1, 0, 0xFFF0E0u, 0x203080u}, {37, 3, 0xFFFFFFu, 0x000000u}}) {
+        Options options(text, kModeMinimal);
+        options.moduleSize = moduleSize;
+        options.margin = margin;
+        options.backgroundColor = FromRrggbb(background);
+        options.barColor = FromRrggbb(foreground);
+        GrImage screen, file;
+        ASSERT_TRUE(screen.CreateFromHBITMAP(EncodeToBitmap(&options)));
+        ReleaseBarcodeBitmap();
+        const Style style{
+            .moduleSize = moduleSize, .marginPixels = margin, .foreground = foreground, .background = background};
+        ASSERT_TRUE(RenderSymbol(symbol, style, file));
+        EXPECT_EQ(file.GetBpp(), 1);
+        const Picture fromScreen = PictureOf(screen), fromFile = PictureOf(file);
+        EXPECT_TRUE(fromScreen.width == fromFile.width && fromScreen.height == fromFile.height &&
+                    fromScreen.pixels == fromFile.pixels)
+            << moduleSize;
+    }
 }
 
 // The window's road end to end: options, bitmap, import, PNG, reader.

@@ -1,11 +1,7 @@
 // The public road from a symbol to a file: every format reads back in every
-// rotation, the raster pixels are the screen road's, and a style outside
-// its range is refused with a line that names it.
+// rotation, and a style outside its range is refused with a line that names it.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "glyphrun/frontend.h"
 #include "glyphrun/write.h"
 #include "image_readers.h"
 
@@ -14,43 +10,9 @@ namespace {
 
 using namespace testing;
 
-Symbol Made(const std::string& text, int32_t size = kSmallestSquare) {
+Symbol Made(const std::string& text, int32_t size) {
     return Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal, size})
         .value();
-}
-
-Picture ThroughTheScreen(const std::string& text, const Style& style) {
-    BarcodeOptions options;
-    SetDefaultBarcodeOptions(&options);
-    std::memcpy(options.text, text.data(), text.size());
-    options.length = static_cast<int32_t>(text.size());
-    options.mode = kModeMinimal;
-    options.moduleSize = style.moduleSize;
-    options.margin = *style.marginPixels;
-    options.backgroundColor = FromRrggbb(style.background);
-    options.barColor = FromRrggbb(style.foreground);
-    GrImage image;
-    const HBITMAP bitmap = EncodeToBitmap(&options);
-    EXPECT_TRUE(bitmap && image.CreateFromHBITMAP(bitmap));
-    ReleaseBarcodeBitmap();
-    return PictureOf(image);
-}
-
-TEST(Write, RasterPixelsAreTheScreenRoads) {
-    for (auto [text, moduleSize, margin, background, foreground] :
-         {std::tuple{"LABEL-000001 LOT 2026-03-14 QA", 4, 8, 0xFFFFFFu, 0x000000u},
-          {"A", 1, 0, 0xFFF0E0u, 0x203080u},
-          {"large modules", 37, 3, 0xFFFFFFu, 0x000000u}}) {
-        const Style style{
-            .moduleSize = moduleSize, .marginPixels = margin, .foreground = foreground, .background = background};
-        GrImage image;
-        ASSERT_TRUE(RenderSymbol(Made(text), style, image));
-        EXPECT_EQ(image.GetBpp(), 1);
-        const Picture straight = PictureOf(image), screen = ThroughTheScreen(text, style);
-        EXPECT_TRUE(straight.width == screen.width && straight.height == screen.height &&
-                    straight.pixels == screen.pixels)
-            << text;
-    }
 }
 
 // The raster formats through an independent image reader, then the
@@ -84,7 +46,7 @@ TEST(Write, FormatOfPath) {
 }
 
 TEST(Write, RefusesAStyleOutsideItsRange) {
-    const Symbol symbol = Made("A");
+    const Symbol symbol = Made("A", kSmallestSquare);
     struct Case {
         Format format;
         void (*change)(Style&);
