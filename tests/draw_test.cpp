@@ -22,47 +22,35 @@ void MakeImage(GrImage& image) {
 COLORREF Expected(int x, int y) { return RGB(10 * x, 10 * y, 99); }
 constexpr COLORREF kUntouched = RGB(0x5A, 0x5A, 0x5A);
 
-TEST(Draw, CentredIntoSmallerAndLargerDevices) {
+// Placed anywhere on devices smaller and larger than the image, within a clip rectangle, the clip box restored
+// after; stretched through the scaling path.
+TEST(Draw, PlacedClippedAndScaledWithinTheDevice) {
     GrImage image;
     MakeImage(image);
-    for (auto [w, h] : {std::pair{3, 3}, {10, 9}, {5, 4}}) {
+    const RECT window{2, 1, 4, 3};
+    struct {
+        int w, h, x, y;
+        const RECT* clip = nullptr;
+    } const placings[] = {{3, 3, -1, 0}, {10, 9, 2, 2}, {5, 4, 0, 0}, {8, 8, 1, 0, &window}};
+    for (auto [w, h, x, y, clip] : placings) {
         GuardedBuffer device(w, h);
-        const int x = (w - 5) / 2, y = (h - 4) / 2;  // negative when the device is smaller
-        EXPECT_EQ(image.Draw(device.dc, x, y), 1);
-        EXPECT_TRUE(device.GuardsIntact());
+        RECT before, after;
+        GetClipBox(device.dc, &before);
+        EXPECT_EQ(image.Draw(device.dc, x, y, -1, -1, clip), 1);
         for (int dy = 0; dy < h; ++dy)
             for (int dx = 0; dx < w; ++dx) {
-                const int ix = dx - x, iy = dy - y;
-                const bool inside = ix >= 0 && iy >= 0 && ix < 5 && iy < 4;
-                ASSERT_EQ(device.At(dx, dy), inside ? Expected(ix, iy) : kUntouched)
-                    << w << "x" << h << " at " << dx << "," << dy;
+                const bool shown =
+                    dx >= x && dy >= y && dx < x + 5 && dy < y + 4 &&
+                    (!clip || (dx >= clip->left && dx < clip->right && dy >= clip->top && dy < clip->bottom));
+                ASSERT_EQ(device.At(dx, dy), shown ? Expected(dx - x, dy - y) : kUntouched)
+                    << w << " at " << dx << "," << dy;
             }
+        GetClipBox(device.dc, &after);
+        EXPECT_TRUE(after.left == before.left && after.right == before.right && after.bottom == before.bottom);
+        EXPECT_TRUE(device.GuardsIntact());
     }
-}
-
-TEST(Draw, ClipRectangleAndRestoredClipBox) {
-    GrImage image;
-    MakeImage(image);
-    GuardedBuffer device(8, 8);
-    RECT before;
-    GetClipBox(device.dc, &before);
-    const RECT clip{2, 1, 4, 3};
-    EXPECT_EQ(image.Draw(device.dc, 1, 0, -1, -1, &clip), 1);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const bool shown = x >= 2 && x < 4 && y >= 1 && y < 3;
-            ASSERT_EQ(device.At(x, y), shown ? Expected(x - 1, y) : kUntouched) << x << "," << y;
-        }
-    RECT after;
-    GetClipBox(device.dc, &after);
-    EXPECT_EQ(after.left, before.left);
-    EXPECT_EQ(after.right, before.right);
-    EXPECT_EQ(after.bottom, before.bottom);
-    EXPECT_TRUE(device.GuardsIntact());
-
-    // Doubled across, through the scaling path, clipped at the right edge.
     GuardedBuffer wide(8, 4);
-    EXPECT_EQ(image.Draw(wide.dc, 0, 0, 10, 4), 1);
+    EXPECT_EQ(image.Draw(wide.dc, 0, 0, 10, 4), 1);  // doubled across, clipped at the right edge
     for (int x = 0; x < 8; ++x) EXPECT_EQ(wide.At(x, 2), Expected(x / 2, 2)) << x;
     EXPECT_TRUE(wide.GuardsIntact());
 }

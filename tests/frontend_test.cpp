@@ -5,6 +5,7 @@
 
 #include "glyphrun/codecs.h"
 #include "glyphrun/frontend.h"
+#include "glyphrun/write.h"
 #include "image_readers.h"
 #include "screen_depth.h"
 
@@ -35,17 +36,24 @@ COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
     return color;
 }
 
-TEST(FrontEnd, DefaultBitmapOfTheSmallestSymbol) {
+// The smallest symbol in the default style; the bitmap held between calls is deleted by the next one, and by a
+// failure.
+TEST(FrontEnd, DefaultBitmapIsHeldNeverLeaked) {
+    const int before = CountGdiObjects();
     Options options("123456");
     const HBITMAP bitmap = EncodeToBitmap(&options);
-    ASSERT_NE(bitmap, nullptr);
     BITMAP description;
     ASSERT_EQ(GetObject(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
     EXPECT_EQ(description.bmWidth, 28);
     EXPECT_EQ(description.bmHeight, 28);
     EXPECT_EQ(PixelOf(bitmap, 4, 23), RGB(0, 0, 0));  // the corner of the finder lines, past the margin
     EXPECT_EQ(PixelOf(bitmap, 3, 23), RGB(255, 255, 255));
-    ReleaseBarcodeBitmap();
+    ASSERT_NE(EncodeToBitmap(&options), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before + 1);
+    options.sizeIndex = 48;
+    EXPECT_EQ(EncodeToBitmap(&options), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before);
+    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
 }
 
 TEST(FrontEnd, OnlyChannelZeroDecides) {
@@ -60,18 +68,6 @@ TEST(FrontEnd, OnlyChannelZeroDecides) {
     EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);
 }
 
-TEST(FrontEnd, HeldBitmapNeverLeaks) {
-    const int before = CountGdiObjects();
-    Options options("HELD");
-    ASSERT_NE(EncodeToBitmap(&options), nullptr);
-    ASSERT_NE(EncodeToBitmap(&options), nullptr);  // the first one, not released, is deleted
-    EXPECT_EQ(CountGdiObjects(), before + 1);
-    options.sizeIndex = 48;
-    EXPECT_EQ(EncodeToBitmap(&options), nullptr);  // a failure drops the held bitmap
-    EXPECT_EQ(CountGdiObjects(), before);
-    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
-}
-
 TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
     EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status().Is(BarcodeError::NoOptions));
@@ -81,7 +77,6 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
         int32_t value;
         const char* reason;
     } cases[] = {
-        {"A", &BarcodeOptions::length, -1, "the length -1 is outside 0 to 3300"},
         {"A", &BarcodeOptions::length, 3301, "the length 3301 is outside 0 to 3300"},
         {"A", &BarcodeOptions::moduleSize, 0, "the module size 0 is below 1"},
         {"A", &BarcodeOptions::margin, -1, "the margin -1 is negative"},
@@ -108,6 +103,32 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     ASSERT_NE(EncodeToBitmap(&measured), nullptr);
     EXPECT_EQ(measured.length, 1);  // written back
     ReleaseBarcodeBitmap();
+}
+
+// The screen bitmap has the pixels of the file road's raster, in any style.
+TEST(FrontEnd, PixelsAreTheFileRoads) {
+    const std::string text = "LABEL-000001 LOT 2026-03-14 QA";
+    const Symbol symbol =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal}).value();
+    for (auto [moduleSize, margin, background, foreground] :
+         {std::tuple{4, 8, 0xFFFFFFu, 0x000000u}, {1, 0, 0xFFF0E0u, 0x203080u}, {37, 3, 0xFFFFFFu, 0x000000u}}) {
+        Options options(text, kModeMinimal);
+        options.moduleSize = moduleSize;
+        options.margin = margin;
+        options.backgroundColor = FromRrggbb(background);
+        options.barColor = FromRrggbb(foreground);
+        GrImage screen, file;
+        ASSERT_TRUE(screen.CreateFromHBITMAP(EncodeToBitmap(&options)));
+        ReleaseBarcodeBitmap();
+        const Style style{
+            .moduleSize = moduleSize, .marginPixels = margin, .foreground = foreground, .background = background};
+        ASSERT_TRUE(RenderSymbol(symbol, style, file));
+        EXPECT_EQ(file.GetBpp(), 1);
+        const Picture fromScreen = PictureOf(screen), fromFile = PictureOf(file);
+        EXPECT_TRUE(fromScreen.width == fromFile.width && fromScreen.height == fromFile.height &&
+                    fromScreen.pixels == fromFile.pixels)
+            << moduleSize;
+    }
 }
 
 // The window's road end to end: options, bitmap, import, PNG, reader.

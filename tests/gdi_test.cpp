@@ -12,7 +12,8 @@ namespace {
 
 using testing::ScreenDepth;
 
-TEST(Gdi, HandlesAreCheckedAndNothingLeaks) {
+// Handles and bitmap sizes are checked, and nothing leaks.
+TEST(Gdi, HandlesAndSizesAreCheckedAndNothingLeaks) {
     const int before = CountGdiObjects();
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
@@ -35,17 +36,6 @@ TEST(Gdi, HandlesAreCheckedAndNothingLeaks) {
     EXPECT_EQ(SetPixel(reinterpret_cast<HDC>(bitmap), 0, 0, 0), CLR_INVALID);  // not a context
     EXPECT_EQ(GetDIBits(screen, nullptr, 0, 1, nullptr, nullptr, DIB_RGB_COLORS), 0);
     EXPECT_EQ(SetDIBitsToDevice(memory, 0, 0, 1, 1, 0, 0, 0, 1, nullptr, nullptr, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(DeleteDC(other), 1);
-    EXPECT_EQ(DeleteDC(memory), 1);
-    EXPECT_EQ(DeleteDC(memory), 0);
-    EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
-    EXPECT_EQ(ReleaseDC(nullptr, screen), 0);
-    EXPECT_EQ(CountGdiObjects(), before);
-}
-
-TEST(Gdi, BitmapSizesAreChecked) {
-    const int before = CountGdiObjects();
-    const HDC screen = GetDC(nullptr);
     for (auto [w, h] : {std::pair{0, 5}, {5, -1}, {100000, 100000}, {2147483647, 2}})
         EXPECT_EQ(CreateCompatibleBitmap(screen, w, h), nullptr) << w << "x" << h;
     BITMAPINFO info{};
@@ -53,7 +43,11 @@ TEST(Gdi, BitmapSizesAreChecked) {
     void* bits = &info;
     EXPECT_EQ(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);
-    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(DeleteDC(other), 1);
+    EXPECT_EQ(DeleteDC(memory), 1);
+    EXPECT_EQ(DeleteDC(memory), 0);
+    EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
+    EXPECT_EQ(ReleaseDC(nullptr, screen), 0);
     EXPECT_EQ(CountGdiObjects(), before);
 }
 

@@ -14,9 +14,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstddef>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
@@ -37,31 +35,20 @@ Status WriteText(const std::string& path, const std::string& text) {
     return WriteFileSafely(path, [&](FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
 }
 
-// Makes open(O_TMPFILE) fail in this process as on a file system without
-// it, so that writes take the named temporary file.
-bool RefuseUnnamedFiles() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low half
-        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+// Puts a seccomp filter on this process: `rules` run on the call's number; what they let through is allowed.
+bool InstallFilter(std::vector<sock_filter> rules) {
+    rules.insert(rules.begin(), BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
+    rules.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    const sock_fprog program{static_cast<unsigned short>(rules.size()), rules.data()};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
-// Makes every system call of `numbers` fail in this process with `error`.
-bool FailSystemCalls(std::initializer_list<long> numbers, int error) {
-    std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-    for (long nr : numbers) {
-        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(nr), 0, 1));
-        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(error)));
-    }
-    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+// open(O_TMPFILE) fails as on a file system without it, so that writes take the named temporary file.
+bool RefuseUnnamedFiles() {
+    return InstallFilter({BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+                          BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags' low half
+                          BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+                          BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP)});
 }
 
 // What `work` answers in a child process, so that a filter or a mount it
@@ -86,34 +73,51 @@ std::optional<std::string> InChild(const std::function<std::string()>& work) {
     return lines;
 }
 
-// A child that installs the handlers and is stopped midway through writing
-// `path`; its pid once it is there, or -1 when it exits first (77: the
-// named temporary file could not be forced).
-pid_t StartStuckWriter(const std::string& path, bool named, bool ignoreHangUp = false) {
-    int midway[2];
-    if (pipe(midway) != 0) return -1;
+// A child that runs `work` until it calls Stop(ready), there to wait for a signal; its pid once it waits,
+// or -1 when it exits first (77: the named temporary file could not be forced).
+pid_t StartChild(const std::function<void(int ready)>& work) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
-        close(midway[0]);
+        close(ready[0]);
+        work(ready[1]);
+        _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    const bool arrived = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    if (!arrived && child > 0) waitpid(child, nullptr, 0);
+    return arrived ? child : -1;
+}
+
+void Stop(int ready) {
+    if (write(ready, "!", 1) != 1) _exit(1);
+    for (;;) pause();
+}
+
+// Stopped midway through writing `path`, the handlers installed, while with `busy` threads write files there
+// all the time, once they have made `files` between them.
+pid_t StartStuckWriter(const std::string& path, bool named, bool ignoreHangUp, const std::string& busy = "",
+                       int files = 0) {
+    return StartChild([&](int ready) {
         if (named && !RefuseUnnamedFiles()) _exit(77);
         if (ignoreHangUp) std::signal(SIGHUP, SIG_IGN);
         RemoveTemporaryFilesOnSignals();
+        static std::atomic<int> written{0};
+        for (int t = 0; !busy.empty() && t < 4; ++t)
+            std::thread([path = busy + "/w" + std::to_string(t)] {
+                for (;;) written += static_cast<bool>(WriteText(path, "x"));
+            }).detach();
+        while (written < files) sched_yield();
         WriteFileSafely(path, [&](FILE* f) {
-            const std::string block(1 << 16, 'x');
-            std::fwrite(block.data(), 1, block.size(), f);
+            std::fwrite(std::string(1 << 16, 'x').data(), 1, 1 << 16, f);
             std::fflush(f);
-            if (write(midway[1], "!", 1) != 1) _exit(1);
-            for (;;) pause();
+            Stop(ready);
             return true;
         });
-        _exit(0);
-    }
-    close(midway[1]);
-    char byte = 0;
-    const bool arrived = read(midway[0], &byte, 1) == 1;
-    close(midway[0]);
-    if (!arrived && child > 0) waitpid(child, nullptr, 0);
-    return arrived ? child : -1;
+    });
 }
 
 int EndingSignal(pid_t child) {
@@ -122,93 +126,51 @@ int EndingSignal(pid_t child) {
     return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
 }
 
+// A signal leaves no temporary file, named or not, whichever thread takes it while others write, and however
+// many files they have made; SIGHUP stays ignored under nohup.
 TEST_F(SafeFile, InterruptedWritesLeaveNoFile) {
+    const std::string out = dir + "/out", busy = dir + "/busy";
+    ASSERT_TRUE(mkdir(out.c_str(), 0755) == 0 && mkdir(busy.c_str(), 0755) == 0);
     const int probe = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
     const bool unnamedHere = probe >= 0;
     if (probe >= 0) close(probe);
-    for (bool named : {false, true}) {
-        const bool hasName = named || !unnamedHere;
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
-            if (signal == SIGKILL && hasName) continue;  // nothing can remove a named file after SIGKILL
-            const pid_t child = StartStuckWriter(dir + "/out.png", named);
-            if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted: the named temporary file is untested";
-            ASSERT_GT(child, 0);
-            EXPECT_EQ(Entries().size(), hasName ? 1u : 0u) << "midway, only a named temporary file is seen";
-            kill(child, signal);
-            EXPECT_EQ(EndingSignal(child), signal) << named;
-            EXPECT_TRUE(Entries().empty()) << "signal " << signal << (named ? ", named" : "");
+    for (int round = 0; round < 6; ++round)
+        for (bool named : {false, true}) {
+            const bool hasName = named || !unnamedHere;
+            for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+                // Nothing removes a named file after SIGKILL, which could end a busy thread's write anywhere.
+                if (signal == SIGKILL && (hasName || round > 0)) continue;
+                const bool others = signal != SIGKILL;
+                const pid_t child =
+                    StartStuckWriter(out + "/out.png", named, false, others ? busy : "", others ? 4 + 8 * round : 0);
+                if (child < 0 && named) GTEST_SKIP() << "seccomp is not permitted";
+                ASSERT_GT(child, 0);
+                EXPECT_EQ(Entries(out).size(), hasName ? 1u : 0u) << "midway, only a named temporary file is seen";
+                kill(child, signal);
+                EXPECT_EQ(EndingSignal(child), signal) << named;
+                EXPECT_TRUE(Entries(out).empty()) << "signal " << signal << (named ? ", named" : "");
+                for (const std::string& name : Entries(busy))
+                    EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
+            }
         }
-    }
-    // Under nohup SIGHUP stays ignored; the write goes on.
-    const pid_t child = StartStuckWriter(dir + "/out.png", true, true);
+    const pid_t child = StartStuckWriter(out + "/out.png", true, true);
     ASSERT_GT(child, 0);
     kill(child, SIGHUP);
     kill(child, SIGTERM);
     EXPECT_EQ(EndingSignal(child), SIGTERM);
-    EXPECT_TRUE(Entries().empty());
+    EXPECT_TRUE(Entries(out).empty());
 }
 
-// Threads that write all the time, ended by a signal once they have made
-// more and more files between them: no temporary file is left, named or
-// not, whichever thread takes the signal.
-TEST_F(SafeFile, SignalsWhileThreadsWriteLeaveNothing) {
-    for (bool named : {false, true})
-        for (int round = 0; round < 12; ++round) {
-            int busy[2];
-            ASSERT_EQ(pipe(busy), 0);
-            const pid_t child = fork();
-            if (child == 0) {
-                close(busy[0]);
-                if (named && !RefuseUnnamedFiles()) _exit(77);
-                RemoveTemporaryFilesOnSignals();
-                static std::atomic<int> written{0};
-                for (int t = 0; t < 4; ++t)
-                    std::thread([path = dir + "/w" + std::to_string(t)] {
-                        for (;;) written += static_cast<bool>(WriteText(path, "x"));
-                    }).detach();
-                while (written < 4 + 8 * round) sched_yield();
-                if (write(busy[1], "!", 1) != 1) _exit(1);
-                for (;;) pause();
-            }
-            close(busy[1]);
-            char byte = 0;
-            const bool writing = read(busy[0], &byte, 1) == 1;
-            close(busy[0]);
-            if (writing) kill(child, SIGTERM);
-            int status = 0;
-            waitpid(child, &status, 0);
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "seccomp is not permitted";
-            EXPECT_TRUE(writing && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-            for (const std::string& name : Entries())
-                EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name << (named ? ", named" : "");
-        }
-}
-
-TEST_F(SafeFile, ReplacementKeepsOwnerGroupAndMode) {
-    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
-    for (mode_t mode : {0640, 02750}) {  // a change of owner after the mode would clear the set-gid bit
-        const std::string path = Keep("owned.png");
-        ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
-        ASSERT_EQ(chmod(path.c_str(), mode), 0);
-        ASSERT_TRUE(WriteText(path, "new"));
-        struct stat info {};
-        ASSERT_EQ(stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_uid, 1234u);
-        EXPECT_EQ(info.st_gid, 1234u);
-        EXPECT_EQ(info.st_mode & 07777, mode);
-        EXPECT_EQ(Read(path), "new");
-    }
-}
-
-// Permission bits that cannot be kept fail the write, since the new file
-// would be more open than the old one; an owner that cannot be kept (this
-// user may not give files away) is told in one line that names both.
-TEST_F(SafeFile, ModeThatCannotBeKeptFailsAndOwnerThatCannotBeKeptIsTold) {
+// A mode that cannot be kept fails the write, since the new file would be more open than the old one; owner,
+// group and mode are kept, and an owner that cannot be (this user may not give files away) is told in one line.
+TEST_F(SafeFile, ReplacementKeepsOwnerAndModeOrSaysWhy) {
     const std::string path = Keep("kept.png");
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     const auto writeFailing = [&](long call) {
         return InChild([&] {
-            if (!FailSystemCalls({call}, EPERM)) _exit(77);
+            if (!InstallFilter({BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(call), 0, 1),
+                                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM)}))
+                _exit(77);
             Warnings warnings;
             const Status written = WriteFileSafely(path, std::string_view("new"), &warnings);
             std::string lines = written ? "written\n" : written.reason() + "\n";
@@ -222,14 +184,20 @@ TEST_F(SafeFile, ModeThatCannotBeKeptFailsAndOwnerThatCannotBeKeptIsTold) {
     EXPECT_EQ(Read(path), "precious");
     EXPECT_EQ(Entries(), std::set<std::string>{"kept.png"});
 
-    if (geteuid() != 0) GTEST_SKIP() << "only root can give the file to another user first";
-    ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
-    EXPECT_EQ(writeFailing(SYS_fchown),
-              "written\n" + path +
-                  " belonged to 1234:1234 and now belongs to root:root: this user may not give a file "
-                  "away\n");
-    EXPECT_EQ(Read(path), "new");
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
     struct stat info {};
+    for (mode_t kept : {0640, 02750, 0600}) {  // a change of owner after the mode would clear the set-gid bit
+        ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
+        ASSERT_EQ(chmod(path.c_str(), kept), 0);
+        ASSERT_TRUE(WriteText(path, "new"));
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 1234u);
+        EXPECT_EQ(info.st_gid, 1234u);
+        EXPECT_EQ(info.st_mode & 07777, kept);
+    }
+    EXPECT_EQ(writeFailing(SYS_fchown), "written\n" + path +
+                                            " belonged to 1234:1234 and now belongs to root:root: this user may not "
+                                            "give a file away\n");
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
 }

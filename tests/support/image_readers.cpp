@@ -21,26 +21,20 @@ namespace glyphrun::testing {
 
 void FillRandom(GrImage& image, uint32_t width, uint32_t height, uint32_t bpp, uint32_t seed, int colors) {
     std::mt19937 rng(seed);
+    const auto byte = [&] { return static_cast<uint8_t>(rng()); };
     image.Create(width, height, bpp);
     for (uint32_t i = 0; i < image.GetNumColors(); ++i)
-        image.SetPaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
-                              static_cast<uint8_t>(rng()));
-    std::vector<RGBQUAD> palette;
-    for (int i = 0; i < colors; ++i)
-        palette.push_back({static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), 0});
+        image.SetPaletteColor(static_cast<uint8_t>(i), byte(), byte(), byte());
+    std::vector<uint8_t> palette(3 * static_cast<size_t>(colors));
+    for (uint8_t& b : palette) b = byte();
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
             if (image.IsIndexed()) {
                 image.SetPixelIndex(x, y, static_cast<uint8_t>(rng() % image.GetNumColors()));
                 continue;
             }
-            const RGBQUAD c = colors ? palette[rng() % palette.size()]
-                                     : RGBQUAD{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
-                                               static_cast<uint8_t>(rng()), 0};
-            uint8_t* pixel = image.GetBits(y) + 3 * x;
-            pixel[0] = c.rgbBlue;
-            pixel[1] = c.rgbGreen;
-            pixel[2] = c.rgbRed;
+            const uint8_t* colour = colors ? &palette[3 * (rng() % colors)] : nullptr;
+            for (int i = 0; i < 3; ++i) image.GetBits(y)[3 * x + i] = colour ? colour[i] : byte();
         }
 }
 
@@ -126,18 +120,10 @@ bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
     facts.bitDepth = png_get_bit_depth(png, info);
     facts.interlace = png_get_interlace_type(png, info);
     png_colorp palette = nullptr;
-    if (png_get_PLTE(png, info, &palette, &facts.paletteLength) != PNG_INFO_PLTE) facts.paletteLength = 0;
+    png_get_PLTE(png, info, &palette, &facts.paletteLength);  // each left as it was when the file has no such chunk
     png_bytep alphas = nullptr;
     png_color_16p transparentColor = nullptr;
-    if (png_get_tRNS(png, info, &alphas, &facts.transparencyCount, &transparentColor) != PNG_INFO_tRNS)
-        facts.transparencyCount = 0;
-    png_color_16p background = nullptr;
-    if (png_get_bKGD(png, info, &background) == PNG_INFO_bKGD) {
-        facts.hasBackground = true;
-        facts.backgroundIndex = background->index;
-        facts.backgroundRed = background->red;
-        facts.backgroundBlue = background->blue;
-    }
+    png_get_tRNS(png, info, &alphas, &facts.transparencyCount, &transparentColor);
     png_get_pHYs(png, info, &facts.xPixelsPerUnit, &facts.yPixelsPerUnit, &facts.unit);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;

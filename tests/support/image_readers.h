@@ -46,8 +46,6 @@ std::optional<Picture> ReadWithStb(const Bytes& file);
 struct PngFacts {
     int colorType = -1, bitDepth = 0, interlace = -1;
     int paletteLength = 0, transparencyCount = 0;
-    bool hasBackground = false;
-    int backgroundIndex = -1, backgroundRed = -1, backgroundBlue = -1;
     uint32_t xPixelsPerUnit = 0, yPixelsPerUnit = 0;
     int unit = -1;
 };

@@ -21,13 +21,7 @@ int RunProgram(const std::string& command) {
     static const std::map<std::string, std::string> packages = {
         {"rsvg-convert", "librsvg2-bin"}, {"gs", "ghostscript"}, {"xmllint", "libxml2-utils"}};
     const std::string program = command.substr(0, command.find(' '));
-    static std::map<std::string, bool> installed;  // tests run one at a time on one thread
-    auto known = installed.find(program);
-    if (known == installed.end())
-        known = installed
-                    .emplace(program, std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) == 0)
-                    .first;
-    if (!known->second) {
+    if (std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) != 0) {
         const auto package = packages.find(program);
         SkipTest(program + " is not installed (Debian package " +
                  (package == packages.end() ? program : package->second) + ")");
