@@ -121,7 +121,9 @@ TEST(Eci, TextInItsCharacterSetOrRefused) {
         ASSERT_TRUE(reading) << eci;
         EXPECT_TRUE(reading->hasEci) << eci;
         EXPECT_EQ(reading->bytes, bytes) << eci;
-        if (eci < 31 || eci > 35) EXPECT_EQ(reading->text, text) << eci;  // the reader knows no set of 31 to 35
+        if (eci < 31 || eci > 35) {  // the reader knows no set of 31 to 35
+            EXPECT_EQ(reading->text, text) << eci;
+        }
     }
     const std::tuple<int32_t, const char*, std::string> refusals[] = {
         {29, "中😀", "the character U+1F600 at position 2 is not in ECI 29's character set (GB2312)"},
