@@ -120,8 +120,11 @@ TEST(FrontEnd, PixelsAreTheFileRoads) {
         GrImage screen, file;
         ASSERT_TRUE(screen.CreateFromHBITMAP(EncodeToBitmap(&options)));
         ReleaseBarcodeBitmap();
-        const Style style{
-            .moduleSize = moduleSize, .marginPixels = margin, .foreground = foreground, .background = background};
+        Style style;
+        style.moduleSize = moduleSize;
+        style.marginPixels = margin;
+        style.foreground = foreground;
+        style.background = background;
         ASSERT_TRUE(RenderSymbol(symbol, style, file));
         EXPECT_EQ(file.GetBpp(), 1);
         const Picture fromScreen = PictureOf(screen), fromFile = PictureOf(file);
