@@ -61,7 +61,7 @@ class Symbol:
     def save(self, path: StrPath, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
              bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None,
              xdim_mm: Optional[float] = None) -> None:
-        """Writes .png, .gif, .bmp, .svg or .eps by the name's extension. An
+        """Writes .png, .gif, .bmp, .pgm, .svg or .eps by the name's extension. An
         existing file is replaced only once the new one is complete; a
         failed write raises OSError and leaves it as it was. A path with a
         NUL raises ValueError, as open() does."""
