@@ -118,9 +118,7 @@ constexpr bool kSanitized = false;
 // with --codewords, else the size and its use; the table of sizes.
 TEST_F(Cli, PrintsCodewordsAndSize) {
     const std::string text = "ABCDEFGHIJKLMNOPQ";  // 17 codewords in ASCII: 12x36 holds 22, 8x48 18
-    const std::string macro = "[)>\x1e"
-                              "05\x1d"
-                              "AB\x1e\x04";
+    const std::string macro = "[)>\03605\035AB\036\004";
     const std::pair<std::string, std::string> cases[] = {
         {"--codewords 123456", "142 164 186\n10x10\n"},
         {"--codewords ABCDEFGHIJ", "230 89 233 109 36 128 95 75\n14x14\n"},  // minimal by default

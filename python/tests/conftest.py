@@ -27,5 +27,8 @@ def cli():
     path = os.environ.get("GLYPHRUN_CLI") or str(SOURCE_DIR / "build" / "bin" / "glyphrun-cli")
     if not os.access(path, os.X_OK):
         pytest.skip("glyphrun-cli is not built (GLYPHRUN_CLI names it)")
-    return lambda *args: (lambda done: (done.returncode, done.stdout, done.stderr.decode()))(
-        subprocess.run([path, *args], capture_output=True))
+
+    def run(*args):
+        done = subprocess.run([path, *args], capture_output=True)
+        return done.returncode, done.stdout, done.stderr.decode()
+    return run
