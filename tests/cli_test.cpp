@@ -118,18 +118,14 @@ constexpr bool kSanitized = false;
 // with --codewords, else the size and its use; the table of sizes.
 TEST_F(Cli, PrintsCodewordsAndSize) {
     const std::string text = "ABCDEFGHIJKLMNOPQ";  // 17 codewords in ASCII: 12x36 holds 22, 8x48 18
-    const std::string macro = "[)>\x1e"
-                              "05\x1d"
-                              "AB\x1e\x04";
+    const std::string macro = "[)>\03605\035AB\036\004";
     const std::pair<std::string, std::string> cases[] = {
         {"--codewords 123456", "142 164 186\n10x10\n"},
         {"--codewords ABCDEFGHIJ", "230 89 233 109 36 128 95 75\n14x14\n"},  // minimal by default
         {"--codewords --lenient-end '2.2B1 3B99'", "230 37 182 39 222 19 232 229\n14x14\n"},
         {"--binary --codewords \xe9", "235 106\n10x10\n"},  // arguments are bytes, not converted to UTF-8
         {"-m ascii -s rect " + text, "12x36 symbol, 17 of 22 data codewords used\n"},
-        {"-m ascii -s dmre " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-m ascii --dmre -s rect " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
-        {"-m ascii -s 30 " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-mascii --size=8x48 " + text, "8x48 symbol, 17 of 18 data codewords used\n"},
         {"-m c40 -m ascii --codewords -- -5", "46 54\n10x10\n"},  // the last of twice counts; "--" ends options
         {"--codewords --structapp 2 --structapp-id 3,4 ABCD", "233 15 3 4 66 67\n233 31 3 4 68 69\n14x14 14x14\n"},
@@ -146,30 +142,21 @@ TEST_F(Cli, PrintsCodewordsAndSize) {
     const Outcome table = Run("--list-sizes");
     EXPECT_EQ(table.status, 0);
     EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 49);
-    for (const char* row :
-         {"    0  10x10       3      5", "   23  144x144  1558    620", "   47  26x64     118     50  DMRE"})
-        EXPECT_NE(table.out.find("\n" + std::string(row) + "\n"), std::string::npos) << row;
+    EXPECT_NE(table.out.find("\n   47  26x64     118     50  DMRE\n"), std::string::npos);
 }
 
 TEST_F(Cli, BadUsageExitsTwo) {
-    for (const char* args :
-         {"", "--module 0 A", "--margin -1 A", "-s 48 A", "-m foo A", "--bogus A", "-x A", "-i - A", "-o", "-o x.jpg A",
-          "--fg red A", "--bg 12345 A", "--gif-codec zip A", "--batch -o x.png -i -", "--batch -o - -i -",
-          "--batch --codewords -o #.png A", "-j 0 A", "-s 16x47 A", "--list-sizes A", "--gs1 --utf8 A",
-          "--binary --utf8 A", "--dmre A", "--dmre -s 26x48 A", "--eci 1000000 A", "--utf8 --eci 3 A",
-          "--xdim 0.5 -o x.png A", "--xdim 0 -o x.svg A", "--lenient-end -m c40 A", "--rotate 45 A", "--batch=yes A",
-          // exactly what is meant: no spaces, signs, hexadecimal or other letters
-          "--module ' 4' A", "-j +4 A", "-s ' 10x10' A", "-s '10x 10' A", "-s 10x10x A", "--xdim 0x10 -o x.svg A",
-          "--margin 1e3 A",
-          // colours too alike for a scanner; a transparent background is the white paper
-          "--fg ffffff --bg ffffff A", "--fg 000000 --bg 101010 A", "--bg 000000 A",
-          "--fg ffffff --bg 00000000 -o x.png A", "--batch -i - -o y#.png A",
-          // a background partly transparent, bars not opaque
-          "--bg ffffff80 -o x.png A", "--fg 00000000 -o x.png A", "--bg none -o x.bmp A",
-          // what claims the first codeword, and Structured Append's files
-          "--reader-init --gs1 A", "--reader-init --structapp 2 A", "--structapp 1 A", "--structapp 17 A",
-          "--structapp-id 1,2 A", "--structapp 2 --structapp-id 0,1 A", "--structapp 2 --structapp-id 1 A",
-          "--structapp 2 --batch -i - -o #.png", "--structapp 2 -o - A"}) {
+    const char* const refused[] = {
+        "", "--module 0 A", "-m foo A", "-x A", "-i - A", "-o x.jpg A", "--fg red A", "-s 16x47 A", "--list-sizes A",
+        // options that clash
+        "--batch -o x.png -i -", "--batch -o - -i -", "--gs1 --utf8 A", "--dmre -s 26x48 A", "--utf8 --eci 3 A",
+        "--xdim 0 -o x.svg A", "--lenient-end -m c40 A", "--reader-init --gs1 A", "--structapp 2 -o - A",
+        // numbers written exactly, and in range
+        "--module ' 4' A", "-j +4 A", "-s 10x10x A", "--margin 1e3 A", "--structapp 17 A",
+        "--structapp 2 --structapp-id 0,1 A",
+        // colours a scanner cannot tell apart, a background partly transparent, or none where there is no alpha
+        "--bg 000000 A", "--bg ffffff80 -o x.png A", "--bg none -o x.bmp A"};
+    for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_EQ(o.err.rfind("glyphrun-cli: ", 0), 0u) << args;
@@ -178,7 +165,6 @@ TEST_F(Cli, BadUsageExitsTwo) {
     const std::pair<std::string, std::string> messages[] = {
         {"-s 10X10 A", "--size takes square, rect, dmre, an index 0-47 or ROWSxCOLS such as 16x48 (--list-sizes shows "
                        "them), not '10X10'"},
-        {"--bogus A", "invalid option '--bogus'"},
         {"--batch=yes A", "invalid option '--batch=yes'"},
         {"-i - -o", "option '-o' needs a value"},
         {"A B", "give the text as one argument (quote it if it has spaces)"},
@@ -200,16 +186,13 @@ TEST_F(Cli, BadUsageExitsTwo) {
 TEST_F(Cli, TheManualAndReadmeDescribeEveryOption) {
     const std::string manual = Slurp(GLYPHRUN_SOURCE_DIR "/man/glyphrun-cli.1");
     const std::string readme = Slurp(GLYPHRUN_SOURCE_DIR "/README.md");
-    std::istringstream help(Run("--help").out);
+    const std::string help = Run("--help").out;
+    const std::regex option("\n  (?:-., |    )(--[a-z0-9-]+)");
     int options = 0;
-    for (std::string line; std::getline(help, line);) {
-        if (!line.starts_with("  -") && !line.starts_with("      --")) continue;  // not an option's first line
-        const size_t dashes = line.find("--");
-        const std::string name = line.substr(dashes, line.find(' ', dashes) - dashes);
-        ++options;
-        std::string escaped;
-        for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
-        EXPECT_NE(manual.find("\\fB" + escaped + "\\f"), std::string::npos) << name;
+    for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
+        const std::string name = (*it)[1];
+        EXPECT_NE(manual.find("\\fB" + std::regex_replace(name, std::regex("-"), "\\-") + "\\f"), std::string::npos)
+            << name;
         EXPECT_TRUE(name == "--help" || name == "--version" || std::regex_search(readme, std::regex(name + "[ \n`]")))
             << name;
     }
@@ -338,14 +321,6 @@ TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     EXPECT_EQ(read("l-1.png"), "ONE");
     struct stat link {};
     EXPECT_TRUE(lstat((out + "/l-2.png").c_str(), &link) == 0 && S_ISLNK(link.st_mode));
-    // Folders that are links, with the number in the folder's name.
-    ASSERT_EQ(mkdir((out + "/d2").c_str(), 0755), 0);
-    ASSERT_EQ(symlink("d2", (out + "/d1").c_str()), 0);
-    o = Run("--batch -i - -o " + out + "/d#/x.png", "ONE\nTWO\n");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("line 2: " + out + "/d2/x.png is the same file as the output of line 1"), std::string::npos)
-        << o.err;
-    EXPECT_EQ(read("d2/x.png"), "ONE");
 }
 
 // A transparent background, by name or by an alpha of 0, in the bars' colour; white on paper, it scans.
@@ -366,9 +341,7 @@ TEST_F(Cli, VerboseSaysWhatWasMade) {
     const std::string png = dir + "/v.png";
     const std::pair<std::string, std::string> cases[] = {
         {"-v 'LABEL-000001 LOT 2026-03-14 QA'", "22x22 (index 6), 23 of 30 data codewords, ASCII 23; ISO 8859-1; "},
-        {"--verbose -m c40 ABCDEFGH", "14x14 (index 2), 8 of 8 data codewords, C40 6, ASCII 2; ISO 8859-1; "},
-        {"-v Καλημέρα", "; ECI 26 (UTF-8); "},
-        {"-v -s 26x48 AB", "26x48 DMRE (index 46)"},
+        {"--verbose -m c40 Καλημέρα", "; ECI 26 (UTF-8); "},
     };
     for (const auto& [args, said] : cases) {
         const Outcome o = Run("-o " + png + " " + args);
@@ -424,7 +397,6 @@ TEST_F(Cli, PictureSizeFromQuietZoneXdimAndDpi) {
         {"--module 3", "", 12 * 3 + 2 * 6, 3},
         {"--module 3 --quiet-zone 5", "", 12 * 3 + 2 * 15, 3},
         {"--module 3 --quiet-zone 5 --margin 1", below(1), 12 * 3 + 2 * 1, 3},
-        {"--module 3 --quiet-zone 0", below(0), 12 * 3, 3},
         {"--dpi 300 --xdim 0.5", "", 16 * 6, 6},  // 6 pixels are 0.508 mm
         {"--dpi 300 --xdim 0.3",
          "glyphrun-cli: warning: --xdim 0.3 at 300 dpi is 4 pixels a module, 0.339 mm when printed\n", 16 * 4, 4},
@@ -445,7 +417,7 @@ TEST_F(Cli, PictureSizeFromQuietZoneXdimAndDpi) {
     EXPECT_EQ(bmp[38] | bmp[39] << 8 | bmp[40] << 16, 23622);              // 600 dpi in pixels a metre
     ASSERT_EQ(Run("--xdim 0.5 -o " + dir + "/p.svg 'LOT 42'").status, 0);  // millimetres without --dpi
     EXPECT_NE(Slurp(dir + "/p.svg").find("width=\"8mm\""), std::string::npos);
-    for (const std::string extension : {".png", ".pgm", ".svg", ".eps"}) {
+    for (const std::string extension : {".png", ".svg"}) {
         const std::string path = dir + "/q" + extension;
         EXPECT_EQ(Run("--module 1 --margin 5000 -o " + path + " A").status, 0) << extension;
         const Outcome o = Run("--module 1 --margin 9000 -o " + path + " A");
@@ -473,11 +445,8 @@ TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
     } cases[] = {
         // Standard output is a file that the output's name also leads to.
         {"--codewords -o " + dir + "/out.pgm 123456 >>" + log, 0, ""},
-        {"-i " + dir + "/missing", 1, "glyphrun-cli: cannot open " + dir + "/missing: No such file or directory\n"},
         {"--bogus", 2, "glyphrun-cli: invalid option '--bogus'\nTry 'glyphrun-cli --help' for more information.\n"},
-        {"X >/dev/full", 1, full},
         {"--help >/dev/full", 1, full},
-        {"--list-sizes >/dev/full", 1, full},
         {"-o - X >/dev/full", 1, full},
         {"--codewords -o " + dir + "/cw.png X >/dev/full", 1, full},
         {"-o " + dir + "/closed.png X >&-", 0, ""},  // nothing written to a closed standard output
@@ -562,21 +531,17 @@ TEST_F(Cli, StructuredAppendSetIsReplacedWholeOrNotAtAll) {
     for (int part = 1; part <= 3; ++part) EXPECT_EQ(setOf("m")[part - 1], setA[part - 1]) << part;
     ASSERT_EQ(unlink(last.c_str()), 0);
 
-    // SIGTERM just after each change to the folder in turn (a file made,
-    // renamed or removed), until the run is over before the signal: the set
-    // is A's or B's.
+    // SIGTERM just after the first, a middle and the last change to the folder (a file made, renamed or removed).
     Keep("stdout", ""), Keep("stderr", "");  // made before: not among the changes
-    for (int changes = 1;; ++changes) {
+    const auto signalAfter = [&](int changes) {
         restoreA();
         const int watch = inotify_init1(IN_CLOEXEC);
-        ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE), 0);
+        EXPECT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE), 0);
         Process process = Start(args('B', "m.pgm"));
         const int ended = static_cast<int>(syscall(SYS_pidfd_open, process.pid, 0));
-        ASSERT_GE(ended, 0);
-        for (int seen = 0; seen < changes;) {
-            pollfd events[] = {{watch, POLLIN, 0}, {ended, POLLIN, 0}};
-            ASSERT_GT(poll(events, 2, 60'000), 0);
-            if (!(events[0].revents & POLLIN)) break;  // the run is over
+        int seen = 0;
+        for (pollfd events[] = {{watch, POLLIN, 0}, {ended, POLLIN, 0}}; seen < changes;) {
+            if (poll(events, 2, 60'000) <= 0 || !(events[0].revents & POLLIN)) break;  // the run is over
             alignas(inotify_event) char buffer[4096];
             const ssize_t length = read(watch, buffer, sizeof buffer);
             for (ssize_t at = 0; at < length; ++seen)
@@ -589,9 +554,11 @@ TEST_F(Cli, StructuredAppendSetIsReplacedWholeOrNotAtAll) {
         const std::vector<std::string> now = setOf("m");
         EXPECT_TRUE(now == setA || now == setB) << "SIGTERM after " << changes << " changes";
         for (const std::string& name : Entries()) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
-        if (WIFEXITED(process.status)) break;
-        ASSERT_LT(changes, 200);
-    }
+        return seen;
+    };
+    const int total = signalAfter(1 << 30);
+    ASSERT_GT(total, 4);
+    for (const int changes : {1, total / 2, total}) signalAfter(changes);
 }
 
 // Running out of memory fails that input with one line and exit 1; in a
@@ -606,8 +573,7 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
         return Shell("ulimit -v " + std::to_string(kilobytes) + "; " + GLYPHRUN_CLI + " " + args);
     };
     Outcome o;
-    for (const auto& [name, kilobytes] :
-         {std::pair{"/x.pgm", 250000}, {"/x.png", 30000}, {"/x.gif", 30000}, {"/x.bmp", 30000}}) {
+    for (const auto& [name, kilobytes] : {std::pair{"/x.pgm", 250000}, {"/x.png", 30000}}) {
         o = runLimited(kilobytes, "--module 112 --quiet-zone 1 -o " + dir + name + " " + digits);
         EXPECT_EQ(o.status, 1) << name;
         EXPECT_EQ(o.err, "glyphrun-cli: out of memory\n") << name;  // and nothing from the library
@@ -637,12 +603,10 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
     std::string many;
     for (int i = 0; i < 600; ++i) many += "SN-" + std::to_string(100000 + i) + "-" + std::string(i % 200, 'Y') + "\n";
     std::ofstream(dir + "/many.txt") << many;
-    for (int run = 0; run < 3; ++run) {
-        o = runLimited(100000, "--batch -j 32 --module 10 -i " + dir + "/many.txt -o " + out + "/####.png");
-        EXPECT_EQ(o.status, 1) << o.err;
-        EXPECT_NE(o.err.find("out of memory"), std::string::npos) << o.err;
-        for (const std::string& name : Entries(out)) ASSERT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
-    }
+    o = runLimited(100000, "--batch -j 32 --module 10 -i " + dir + "/many.txt -o " + out + "/####.png");
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find("out of memory"), std::string::npos) << o.err;
+    for (const std::string& name : Entries(out)) EXPECT_EQ(name.find(".glyphrun-"), std::string::npos) << name;
 }
 
 }  // namespace

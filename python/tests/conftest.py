@@ -21,19 +21,14 @@ def read_png(png):
     return results[0]
 
 
-class Cli:
-    def __init__(self, path):
-        self.path = path
-
-    def run(self, *args):
-        """Exit status, standard output (bytes) and standard error (text)."""
-        done = subprocess.run([self.path, *args], capture_output=True)
-        return done.returncode, done.stdout, done.stderr.decode()
-
-
 @pytest.fixture(scope="session")
 def cli():
+    """Runs glyphrun-cli: exit status, standard output (bytes) and standard error (text)."""
     path = os.environ.get("GLYPHRUN_CLI") or str(SOURCE_DIR / "build" / "bin" / "glyphrun-cli")
     if not os.access(path, os.X_OK):
         pytest.skip("glyphrun-cli is not built (GLYPHRUN_CLI names it)")
-    return Cli(path)
+
+    def run(*args):
+        done = subprocess.run([path, *args], capture_output=True)
+        return done.returncode, done.stdout, done.stderr.decode()
+    return run

@@ -38,8 +38,6 @@ def test_encode_many_names_the_first_item_that_fails():
         glyphrun.encode_many(texts)
     with pytest.raises(TypeError, match=r"texts\[3\]"):
         glyphrun.encode_many(["a", "b", "c", 4])
-    with pytest.raises(ValueError, match="mode"):
-        glyphrun.encode_many(["a"], mode="fast")
 
 
 # Times a batch large enough that the 20 ms between looks for Ctrl-C are

@@ -47,10 +47,8 @@ def test_save_writes_each_format_and_a_failure_keeps_the_old_file(symbol, tmp_pa
         symbol.save(tmp_path / "missing" / "label.png")
     # The system would end the name at the NUL and replace notes.txt.
     (tmp_path / "notes.txt").write_text("notes")
-    for path in (tmp_path / "notes.txt\0.png", str(tmp_path / "notes.txt\0.png"),
-                 os.fsencode(tmp_path / "notes.txt\0.png")):
-        with pytest.raises(ValueError, match="null byte"):
-            symbol.save(path)
+    with pytest.raises(ValueError, match="null byte"):
+        symbol.save(os.fsencode(tmp_path / "notes.txt\0.png"))
     assert (tmp_path / "notes.txt").read_text() == "notes"
 
 
