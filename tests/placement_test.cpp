@@ -1,10 +1,13 @@
+// Symbol sizes, Reed-Solomon checks and module placement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/ecc200_stages.h"
+#include "reader.h"
 
 namespace glyphrun {
 namespace {
@@ -102,6 +105,78 @@ TEST(Placement, FixedCornerAndRegionBorders) {
     EXPECT_EQ(ModuleStatus(message, 48, 0, 0), -1);
     EXPECT_EQ(PlaceCodewords(message, 24, ModuleDarkBits), 0);  // not this message's size
     FreeMessage(message);
+}
+
+// A block, data then checks, highest power first, is a codeword when it is 0 at each root a^1 .. a^checks.
+bool HasZeroSyndromes(const std::vector<uint8_t>& block, int checks) {
+    for (int i = 1; i <= checks; ++i) {
+        uint8_t s = 0;
+        for (uint8_t c : block) s = GfMultiplyPower(s, i) ^ c;
+        if (s != 0) return false;
+    }
+    return true;
+}
+
+TEST(ReedSolomon, TenByTenExample) {
+    Ecc200Message* message = AllocMessage(0);
+    const uint8_t data[] = {142, 164, 186};
+    std::copy(data, data + 3, message->codewords);
+    EXPECT_EQ(ComputeEcc(message, 0), 1);
+    const std::vector<int> expected = {142, 164, 186, 114, 25, 5, 88, 102};
+    EXPECT_EQ(std::vector<int>(message->codewords, message->codewords + 8), expected);
+    EXPECT_EQ(ComputeEcc(message, 1), 0);  // a message of another size is refused
+    FreeMessage(message);
+}
+
+// Every size, random data: each interleaved block is a codeword of the
+// generator, its checks where its data interleaves (in 144 x 144 the two
+// shorter blocks' checks come first).
+TEST(ReedSolomon, EveryBlockOfEverySizeHasZeroSyndromes) {
+    uint32_t seed = 12345;
+    for (int size = 0; size < kAllSymbolSizeCount; ++size) {
+        SCOPED_TRACE(size);
+        Ecc200Message* message = AllocMessage(size);
+        const int nd = QuerySymbolAttribute(SymbolAttribute::AttrDataCodewords, size);
+        const int nb = QuerySymbolAttribute(SymbolAttribute::AttrBlocks, size);
+        const int ne = QuerySymbolAttribute(SymbolAttribute::AttrEccPerBlock, size);
+        for (int i = 0; i < nd; ++i)
+            message->codewords[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+        ComputeEcc(message, size);
+        for (int b = 0; b < nb; ++b) {
+            std::vector<uint8_t> block;
+            for (int p = b; p < nd; p += nb) block.push_back(message->codewords[p]);
+            for (int q = DataCodewordsInBlock(size, b) * nb + b; q < message->codewordCount; q += nb)
+                block.push_back(message->codewords[q]);
+            ASSERT_EQ(static_cast<int>(block.size()), DataCodewordsInBlock(size, b) + ne);
+            ASSERT_TRUE(HasZeroSyndromes(block, ne)) << "block " << b;
+        }
+        FreeMessage(message);
+    }
+}
+
+// The iso144 layout puts check j of block b at 10 j + b past the data: the same data, its blocks right in that
+// interleaving. zxing-cpp reads the default layout; no other size has a second one.
+TEST(ReedSolomon, LargestSymbolInEitherBlockLayout) {
+    std::string text;
+    for (int i = 0; i < kMaxDataCodewords; ++i) text += static_cast<char>('A' + i % 23);
+    const auto encode = [&](int32_t size, bool iso144, size_t length) {
+        const std::string data = text.substr(0, length);
+        return Encode({reinterpret_cast<const uint8_t*>(data.data()), data.size()},
+                      {.scheme = EncodeScheme::Ascii, .size = size, .iso144 = iso144})
+            .value();
+    };
+    const Symbol common = encode(23, false, text.size()), iso = encode(23, true, text.size());
+    EXPECT_EQ(testing::ReadSymbol(common), text);
+    const std::vector<uint8_t>&c = common.codewords(), &i = iso.codewords();
+    EXPECT_TRUE(std::equal(i.begin(), i.begin() + kMaxDataCodewords, c.begin()));
+    EXPECT_NE(i, c);
+    for (int b = 0; b < 10; ++b) {
+        std::vector<uint8_t> block;
+        for (int p = b; p < kMaxDataCodewords; p += 10) block.push_back(i[p]);
+        for (int j = 0; j < 62; ++j) block.push_back(i[kMaxDataCodewords + 10 * j + b]);
+        EXPECT_TRUE(HasZeroSyndromes(block, 62)) << "block " << b;
+    }
+    for (int size : {22, 35}) EXPECT_EQ(encode(size, false, 60).modules(), encode(size, true, 60).modules());
 }
 
 }  // namespace
