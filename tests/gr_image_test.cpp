@@ -129,21 +129,6 @@ TEST(GrImage, OutsideThePixelsAndThePalette) {
     EXPECT_EQ(small.GetPaletteColor(20).rgbRed, 0);
 }
 
-TEST(GrImage, AlphaChannel) {
-    GrImage image(3, 2, 24);
-    EXPECT_EQ(image.AlphaGet(0, 0), 0);
-    image.AlphaCreate();
-    EXPECT_EQ(image.AlphaGet(2, 1), 255);
-    image.AlphaSet(2, 1, 7);
-    EXPECT_EQ(image.AlphaGet(2, 1), 7);
-    image.AlphaSet(3, 1, 9);  // outside: nothing
-    EXPECT_EQ(image.GetColorType(), 4);
-    image.AlphaDelete();
-    EXPECT_EQ(image.GetColorType(), 2);
-    EXPECT_TRUE(image.Destroy());
-    EXPECT_EQ(image.GetWidth(), 3u);  // the header outlives the storage
-}
-
 TEST(Bmp, OnePixelFileByteForByte) {
     GrImage image(1, 1, 24);
     std::fill(image.GetBits(0), image.GetBits(0) + 3, 0xFF);

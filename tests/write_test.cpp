@@ -133,7 +133,6 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
     // "12345" is 12 x 12 modules with the quiet zone: 3 pixels are 3 points each (36 points); 0.5 mm are 6 mm
     // (17.0079 points).
     const Case cases[] = {
-        {VectorFormat::Svg, coloured, "Glyphrun 2026-12-07", kSmallestSquare, 0, 2, 4, colours},
         {VectorFormat::Svg, coloured, "LOT 12345678", kSmallestRectangle, 0, 2, 4, colours},
         {VectorFormat::Svg, mm, "12345", kSmallestSquare, 254, 1, 5, sixMm},
         {VectorFormat::Eps, black, "12345", kSmallestSquare, 144, 1, 6, points},
