@@ -17,8 +17,12 @@ namespace {
 using V = std::vector<int>;
 using testing::ReadSymbolFully;
 
+std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
 Result<Symbol> EncodeSymbol(const std::string& data, EncodeOptions options) {
-    return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
+    return glyphrun::Encode(BytesOf(data), options);
 }
 
 struct Encoded {
@@ -202,10 +206,6 @@ TEST(ReaderProgramming, FlagReadBackAndRefusedWithGs1) {
     EXPECT_FALSE(ReadSymbolFully(EncodeSymbol("SETUP 1234", {}).value())->readerInit);
     EXPECT_EQ(EncodeSymbol("01", {.meaning = {.gs1 = true, .readerInit = true}}).reason(),
               "a reader programming symbol cannot carry GS1 data");
-}
-
-std::span<const uint8_t> BytesOf(const std::string& text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 // The bytes (or text) of all the symbols in order, each checked for its place.
