@@ -149,21 +149,6 @@ TEST(Bmp, OnePixelFileByteForByte) {
     EXPECT_EQ(EncodeToMemory(image, TypeBmp), expected);
 }
 
-TEST(Bmp, EveryDepthAndOddWidthReadsBack) {
-    for (uint32_t bpp : {1u, 4u, 8u, 24u})
-        for (uint32_t width : {1u, 3u, 17u, 301u}) {
-            GrImage image;
-            FillRandom(image, width, width == 1 ? 1 : 7, bpp, width * bpp);  // 1 x 1 too
-            const Bytes file = EncodeToMemory(image, TypeBmp);
-            const uint32_t offset = file[10] | file[11] << 8;
-            EXPECT_EQ(offset, 54u + 4 * image.GetNumColors());
-            EXPECT_EQ(file[28], bpp);  // bits per pixel as the image has them: 1 stays 1
-            const auto read = ReadWithStb(file);
-            ASSERT_TRUE(read) << bpp << "/" << width;
-            EXPECT_TRUE(SamePixels(*read, PictureOf(image))) << bpp << "/" << width;
-        }
-}
-
 Bytes Compact(const GrImage& image) {
     std::string file;
     const Status written = EncodeCompactPng(image, file);
@@ -179,23 +164,6 @@ PngFacts ExpectReadsBack(GrImage& image, const std::string& what, bool compact =
     const auto stb = ReadWithStb(file);
     EXPECT_TRUE(libpng && stb && SamePixels(*libpng, PictureOf(image)) && SamePixels(*stb, PictureOf(image))) << what;
     return facts;
-}
-
-TEST(Png, EveryDepthWidthAndInterlace) {
-    for (uint32_t bpp : {1u, 4u, 8u, 24u})
-        for (uint32_t width : {1u, 3u, 17u, 301u})
-            for (uint32_t interlace : {0u, 1u}) {
-                GrImage image;
-                FillRandom(image, width, width == 1 ? 1 : 9, bpp, width + bpp);  // 1 x 1 too
-                image.SetCodecOption(interlace, TypePng);
-                const PngFacts facts = ExpectReadsBack(image, std::to_string(bpp) + "/" + std::to_string(width));
-                EXPECT_EQ(facts.interlace, interlace == 1 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE);
-                EXPECT_EQ(facts.colorType, bpp == 24 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE);
-                EXPECT_EQ(facts.bitDepth, bpp == 24 ? 8 : static_cast<int>(bpp));
-            }
-    GrImage large;
-    FillRandom(large, 1999, 1201, 24, 5);
-    ExpectReadsBack(large, "large");
 }
 
 // A small image's palette holds only the entries its pixels use.
@@ -366,26 +334,6 @@ GifFacts ExpectGifReadsBack(GrImage& image, const std::string& what) {
     return facts;
 }
 
-TEST(Gif, EveryDepthWidthAndCompressor) {
-    for (uint32_t bpp : {1u, 4u, 8u})
-        for (uint32_t width : {1u, 3u, 17u, 301u})
-            for (uint32_t codec : {0u, 1u, 2u}) {
-                GrImage image;
-                FillRandom(image, width, width == 1 ? 1 : 40, bpp, width * 3 + codec);  // 1 x 1 too
-                image.SetCodecOption(codec, TypeGif);
-                ExpectGifReadsBack(image,
-                                   std::to_string(bpp) + "/" + std::to_string(width) + "/" + std::to_string(codec));
-            }
-    // Long runs and a table that fills up and clears, in every compressor.
-    for (uint32_t codec : {0u, 1u, 2u}) {
-        GrImage runs(700, 300, 8);
-        for (uint32_t y = 0; y < 300; ++y)
-            for (uint32_t x = 0; x < 700; ++x) runs.SetPixelIndex(x, y, static_cast<uint8_t>((x / (y % 37 + 1)) % 256));
-        runs.SetCodecOption(codec, TypeGif);
-        ExpectGifReadsBack(runs, "runs " + std::to_string(codec));
-    }
-}
-
 // True colour of at most 256 colours (a symbol's two) is one image under a global palette; more colours are
 // tiled into images (0: several) of their own palettes. A transparent colour reads as such either way.
 TEST(Gif, TrueColourIsOneImageOrTiles) {
@@ -429,6 +377,45 @@ TEST(Gif, TransparencyCommentAndWidth) {
     refused.Open();
     EXPECT_FALSE(wide.Encode(&refused, TypeGif));
     EXPECT_EQ(refused.Size(), 0);
+}
+
+// Every depth, odd widths and 1 x 1, in every writer with each of its options (PNG interlace, GIF compressor);
+// then GIF's long runs and a table that fills up and clears.
+TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
+    for (auto [type, options] : {std::pair{TypeBmp, 1u}, {TypePng, 2u}, {TypeGif, 3u}})
+        for (uint32_t bpp : {1u, 4u, 8u, 24u})
+            for (uint32_t width : {1u, 3u, 17u, 301u})
+                for (uint32_t option = 0; option < options && !(type == TypeGif && bpp == 24); ++option) {
+                    const std::string what = std::to_string(type) + ": " + std::to_string(bpp) + "/" +
+                                             std::to_string(width) + "/" + std::to_string(option);
+                    GrImage image;
+                    FillRandom(image, width, width == 1 ? 1 : 9, bpp, width * 3 + bpp + option);  // 1 x 1 too
+                    image.SetCodecOption(option, type);
+                    if (type == TypeGif) {
+                        ExpectGifReadsBack(image, what);
+                    } else if (type == TypePng) {
+                        const PngFacts facts = ExpectReadsBack(image, what);
+                        EXPECT_EQ(facts.interlace, option == 1 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE);
+                        EXPECT_EQ(facts.colorType, bpp == 24 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE);
+                        EXPECT_EQ(facts.bitDepth, bpp == 24 ? 8 : static_cast<int>(bpp));
+                    } else {
+                        const Bytes file = EncodeToMemory(image, TypeBmp);
+                        EXPECT_EQ(file[10] | file[11] << 8, static_cast<int>(54 + 4 * image.GetNumColors())) << what;
+                        EXPECT_EQ(file[28], bpp) << what;  // bits per pixel as the image has them: 1 stays 1
+                        const auto read = ReadWithStb(file);
+                        EXPECT_TRUE(read && SamePixels(*read, PictureOf(image))) << what;
+                    }
+                }
+    GrImage large;
+    FillRandom(large, 1999, 1201, 24, 5);
+    ExpectReadsBack(large, "large");
+    for (uint32_t codec : {0u, 1u, 2u}) {
+        GrImage runs(700, 300, 8);
+        for (uint32_t y = 0; y < 300; ++y)
+            for (uint32_t x = 0; x < 700; ++x) runs.SetPixelIndex(x, y, static_cast<uint8_t>((x / (y % 37 + 1)) % 256));
+        runs.SetCodecOption(codec, TypeGif);
+        ExpectGifReadsBack(runs, "runs " + std::to_string(codec));
+    }
 }
 
 }  // namespace
