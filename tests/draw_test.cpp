@@ -1,11 +1,100 @@
-// Import of a platform bitmap, and drawing an image onto a device.
+// The drawing layer (handles, colours, transfers, import, drawing an image) and the front end on it:
+// options in, a screen bitmap of the symbol out.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
+#include "glyphrun/gdi.h"
 #include "glyphrun/gr_image.h"
+#include "glyphrun/write.h"
 #include "guarded_buffer.h"
+#include "image_readers.h"
+#include "screen_depth.h"
 
 namespace glyphrun {
 namespace {
+
+using namespace testing;
+
+// Handles and bitmap sizes are checked, and nothing leaks.
+TEST(Gdi, HandlesAndSizesAreCheckedAndNothingLeaks) {
+    const int before = CountGdiObjects();
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ASSERT_TRUE(screen && memory && bitmap);
+    const HGDIOBJ stock = SelectObject(memory, bitmap);
+    EXPECT_NE(stock, nullptr);
+    EXPECT_EQ(DeleteObject(bitmap), 0);  // still selected
+    EXPECT_EQ(DeleteObject(stock), 0);   // stock objects stay
+    const HDC other = CreateCompatibleDC(screen);
+    EXPECT_EQ(SelectObject(other, bitmap), nullptr);  // selected elsewhere
+    EXPECT_EQ(SelectObject(memory, stock), bitmap);
+    EXPECT_EQ(DeleteObject(bitmap), 1);
+    EXPECT_EQ(DeleteObject(bitmap), 0);                                         // stale now
+    EXPECT_EQ(SetPixel(memory, 0, 0, RGB(200, 200, 200)), RGB(255, 255, 255));  // the 1 x 1 monochrome stock bitmap
+    EXPECT_EQ(SelectObject(memory, bitmap), nullptr);
+    BITMAP description;
+    EXPECT_EQ(GetObject(bitmap, sizeof description, &description), 0);
+    EXPECT_EQ(SetPixel(nullptr, 0, 0, 0), CLR_INVALID);
+    EXPECT_EQ(SetPixel(reinterpret_cast<HDC>(bitmap), 0, 0, 0), CLR_INVALID);  // not a context
+    EXPECT_EQ(GetDIBits(screen, nullptr, 0, 1, nullptr, nullptr, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(SetDIBitsToDevice(memory, 0, 0, 1, 1, 0, 0, 0, 1, nullptr, nullptr, DIB_RGB_COLORS), 0);
+    for (auto [w, h] : {std::pair{0, 5}, {5, -1}, {100000, 100000}, {2147483647, 2}})
+        EXPECT_EQ(CreateCompatibleBitmap(screen, w, h), nullptr) << w << "x" << h;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 70000, 70000, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = &info;
+    EXPECT_EQ(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    EXPECT_EQ(bits, nullptr);
+    EXPECT_EQ(DeleteDC(other), 1);
+    EXPECT_EQ(DeleteDC(memory), 1);
+    EXPECT_EQ(DeleteDC(memory), 0);
+    EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
+    EXPECT_EQ(ReleaseDC(nullptr, screen), 0);
+    EXPECT_EQ(CountGdiObjects(), before);
+}
+
+TEST(Gdi, ColoursAtEveryScreenDepth) {
+    const COLORREF orange = RGB(250, 130, 7);
+    for (auto [depth, expected] :
+         {std::pair{32, orange}, {24, orange}, {16, RGB(255, 132, 0)}, {8, RGB(255, 153, 0)}}) {
+        ScreenDepth screenDepth(depth);
+        const HDC screen = GetDC(nullptr);
+        const HDC memory = CreateCompatibleDC(screen);
+        const HBITMAP bitmap = CreateCompatibleBitmap(screen, 3, 2);
+        SelectObject(memory, bitmap);
+        EXPECT_EQ(SetPixel(memory, 2, 1, orange), expected) << depth;
+        EXPECT_EQ(GetPixel(memory, 2, 1), expected) << depth;
+        EXPECT_EQ(SetPixel(memory, 3, 1, orange), CLR_INVALID);
+        EXPECT_EQ(SetPixel(memory, 0, 0, RGB(255, 255, 255)), RGB(255, 255, 255));
+        DeleteDC(memory);
+
+        // To a 24-bit block, bottom-up, rows padded to 4 bytes, blue-green-red.
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<uint8_t> rows(2 * 12, 0xEE);
+        EXPECT_EQ(GetDIBits(screen, bitmap, 0, 2, rows.data(), &info, DIB_RGB_COLORS), 2);
+        EXPECT_EQ(RGB(rows[8], rows[7], rows[6]), expected);               // bottom row first: pixel (2, 1)
+        EXPECT_EQ(RGB(rows[14], rows[13], rows[12]), RGB(255, 255, 255));  // top row: pixel (0, 0)
+        DeleteObject(bitmap);
+        ReleaseDC(nullptr, screen);
+    }
+}
+
+// Only the lines handed over are read, even when more are asked for. (The
+// surface's edges and clip regions are met by every Draw below.)
+TEST(Gdi, DibTransferReadsOnlyTheLinesHandedOver) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> line(16, 7);  // one line of the 5 x 4 block, alone in its buffer
+    GuardedBuffer device(6, 6);
+    EXPECT_EQ(SetDIBitsToDevice(device.dc, 0, 0, 5, 4, 0, 0, 2, 1, line.data(), &info, DIB_RGB_COLORS), 1);
+    EXPECT_TRUE(device.GuardsIntact());
+}
 
 // A 5 x 4 24-bit image whose pixel (x, y from the top) is RGB(10x, 10y, 99).
 void MakeImage(GrImage& image) {
@@ -81,8 +170,7 @@ TEST(Draw, NothingToDoAndTransparency) {
     EXPECT_TRUE(device.GuardsIntact());
 }
 
-// The pixels an import gives are checked against a straight rendering in
-// render_test, at every screen depth in frontend_test.
+// The pixels an import gives are checked at every screen depth by FrontEnd below.
 TEST(Import, ScreenBitmapBecomesA24BitImageAndStaleHandlesFail) {
     const HDC screen = GetDC(nullptr);
     const HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 30);
@@ -97,6 +185,147 @@ TEST(Import, ScreenBitmapBecomesA24BitImageAndStaleHandlesFail) {
     EXPECT_FALSE(image.IsValid());
     EXPECT_FALSE(image.CreateFromHBITMAP(bitmap));  // deleted: stale
     EXPECT_FALSE(image.IsValid());
+}
+
+struct Options : BarcodeOptions {
+    explicit Options(const std::string& bytes, int32_t scheme = -1, int32_t size = kSmallestSquare) : BarcodeOptions{} {
+        SetDefaultBarcodeOptions(this);
+        std::memcpy(text, bytes.data(), bytes.size());
+        length = static_cast<int32_t>(bytes.size());
+        mode = scheme;
+        sizeIndex = size;
+    }
+};
+
+// The colour of a pixel of a bitmap, y counted downward.
+COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    const COLORREF color = GetPixel(memory, x, y);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+// The smallest symbol in the default style; the bitmap held between calls is deleted by the next one, and by a
+// failure.
+TEST(FrontEnd, DefaultBitmapIsHeldNeverLeaked) {
+    const int before = CountGdiObjects();
+    Options options("123456");
+    const HBITMAP bitmap = EncodeToBitmap(&options);
+    BITMAP description;
+    ASSERT_EQ(GetObject(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 28);
+    EXPECT_EQ(description.bmHeight, 28);
+    EXPECT_EQ(PixelOf(bitmap, 4, 23), RGB(0, 0, 0));  // the corner of the finder lines, past the margin
+    EXPECT_EQ(PixelOf(bitmap, 3, 23), RGB(255, 255, 255));
+    ASSERT_NE(EncodeToBitmap(&options), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before + 1);
+    options.sizeIndex = 48;
+    EXPECT_EQ(EncodeToBitmap(&options), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before);
+    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
+}
+
+TEST(FrontEnd, OnlyChannelZeroDecides) {
+    ModuleImage* image = CreateModuleImage(2, 1);
+    const uint8_t pixels[] = {0, 255, 255, 1, 0, 0};
+    std::memcpy(image->pixels, pixels, sizeof pixels);
+    const HBITMAP bitmap = RenderModuleImage(image, 2, 1, RGB(9, 9, 9), RGB(1, 2, 3));
+    EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(1, 2, 3));
+    EXPECT_EQ(PixelOf(bitmap, 1, 0), RGB(9, 9, 9));
+    DeleteObject(bitmap);
+    FreeModuleImage(image);
+    EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);
+}
+
+TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
+    EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
+    EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status().Is(BarcodeError::NoOptions));
+    const struct {
+        const char* text;
+        int32_t BarcodeOptions::*field;
+        int32_t value;
+        const char* reason;
+    } cases[] = {
+        {"A", &BarcodeOptions::length, 3301, "the length 3301 is outside 0 to 3300"},
+        {"A", &BarcodeOptions::moduleSize, 0, "the module size 0 is below 1"},
+        {"A", &BarcodeOptions::margin, -1, "the margin -1 is negative"},
+        {"A", &BarcodeOptions::moduleSize, 2000, "the image would be 20008x20008 pixels; each side must be 1 to 16384"},
+        {"A", &BarcodeOptions::sizeIndex, -4,
+         "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)"},
+        {"", &BarcodeOptions::length, 0, "the input is empty"},
+        {"a", &BarcodeOptions::mode, 4, "X12 cannot encode byte 0x61 at position 1"},
+    };
+    for (const auto& c : cases) {
+        Options options(c.text);
+        options.*c.field = c.value;
+        const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
+        EXPECT_FALSE(bitmap) << c.reason;
+        EXPECT_EQ(bitmap.reason(), c.reason);
+    }
+    Options unterminated("");
+    std::memset(unterminated.text, 'x', sizeof unterminated.text);
+    EXPECT_EQ(EncodeBarcodeBitmap(&unterminated).reason(), "the text has no terminating zero byte in its 3300 bytes");
+
+    Options measured("AB");
+    measured.text[1] = 0;
+    measured.length = 0;
+    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(measured.length, 1);  // written back
+    ReleaseBarcodeBitmap();
+}
+
+// The screen bitmap has the pixels of the file road's raster, in any style.
+TEST(FrontEnd, PixelsAreTheFileRoads) {
+    const std::string text = "LABEL-000001 LOT 2026-03-14 QA";
+    const Symbol symbol =
+        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal}).value();
+    for (auto [moduleSize, margin, background, foreground] :
+         {std::tuple{4, 8, 0xFFFFFFu, 0x000000u}, {1, 0, 0xFFF0E0u, 0x203080u}, {37, 3, 0xFFFFFFu, 0x000000u}}) {
+        Options options(text, kModeMinimal);
+        options.moduleSize = moduleSize;
+        options.margin = margin;
+        options.backgroundColor = FromRrggbb(background);
+        options.barColor = FromRrggbb(foreground);
+        GrImage screen, file;
+        ASSERT_TRUE(screen.CreateFromHBITMAP(EncodeToBitmap(&options)));
+        ReleaseBarcodeBitmap();
+        Style style;
+        style.moduleSize = moduleSize;
+        style.marginPixels = margin;
+        style.foreground = foreground;
+        style.background = background;
+        ASSERT_TRUE(RenderSymbol(symbol, style, file));
+        EXPECT_EQ(file.GetBpp(), 1);
+        const Picture fromScreen = PictureOf(screen), fromFile = PictureOf(file);
+        EXPECT_TRUE(fromScreen.width == fromFile.width && fromScreen.height == fromFile.height &&
+                    fromScreen.pixels == fromFile.pixels)
+            << moduleSize;
+    }
+}
+
+// The window's road end to end: options, bitmap, import, PNG, reader.
+TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
+    const std::string text = "GLYPH 0123456789";
+    for (int depth : {32, 16, 8}) {
+        const ScreenDepth screenDepth(depth);
+        for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
+            for (int32_t size : {kSmallestSquare, kSmallestRectangle}) {
+                Options options(text, mode, size);
+                const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
+                ASSERT_TRUE(bitmap) << bitmap.reason();
+                GrImage image;
+                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap.value())) << image.GetLastError();
+                ReleaseBarcodeBitmap();
+                EXPECT_EQ(image.GetBpp(), depth > 8 ? 24 : 8);
+                const auto picture = ReadWithStb(EncodeToMemory(image, TypePng));
+                ASSERT_TRUE(picture);
+                EXPECT_EQ(ReadSymbolIn(*picture, 2), text) << "depth " << depth << " mode " << mode << " size " << size;
+            }
+    }
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ file(WRITE ${WORK}/outer/CMakeLists.txt "
 cmake_minimum_required(VERSION 3.25)
 project(Outer LANGUAGES CXX)
 add_subdirectory(${SOURCE_DIR} glyphrun)
-foreach(target symbol_size_test glyphrun-bench glyphrun glyphrun_python)
+foreach(target ecc200_test glyphrun-bench glyphrun glyphrun_python)
   if(TARGET \${target})
     message(FATAL_ERROR \"\${target} is built inside another project\")
   endif()

@@ -1,5 +1,5 @@
-// GS1 data, ECI designators, Macro 05/06 and reader programming in the
-// symbol, as a reader we did not write sees them.
+// What the data means, as a reader we did not write sees it: GS1 (and its bracketed syntax), ECI,
+// Macro 05/06, reader programming, and messages over several symbols.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/gs1.h"
+#include "glyphrun/symbol.h"
 #include "glyphrun/text_input.h"
 #include "reader.h"
 
@@ -16,8 +17,12 @@ namespace {
 using V = std::vector<int>;
 using testing::ReadSymbolFully;
 
+std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
 Result<Symbol> EncodeSymbol(const std::string& data, EncodeOptions options) {
-    return glyphrun::Encode(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), options);
+    return glyphrun::Encode(BytesOf(data), options);
 }
 
 struct Encoded {
@@ -104,7 +109,6 @@ Prepared Prepare(std::string_view text, const InputRule& rule) {
 TEST(Eci, TextInItsCharacterSetOrRefused) {
     const std::tuple<int32_t, const char*, std::string> cases[] = {
         {3, "Köln", "K\xf6ln"},
-        {7, "Привет", "\xbf\xe0\xd8\xd2\xd5\xe2"},
         {20, "日本語", "\x93\xfa\x96\x7b\x8c\xea"},
         {25, "Ω😀", std::string("\x03\xa9\xd8\x3d\xde\x00", 6)},
         {26, "Grüße 😀", "Grüße 😀"},
@@ -202,6 +206,195 @@ TEST(ReaderProgramming, FlagReadBackAndRefusedWithGs1) {
     EXPECT_FALSE(ReadSymbolFully(EncodeSymbol("SETUP 1234", {}).value())->readerInit);
     EXPECT_EQ(EncodeSymbol("01", {.meaning = {.gs1 = true, .readerInit = true}}).reason(),
               "a reader programming symbol cannot carry GS1 data");
+}
+
+// The bytes (or text) of all the symbols in order, each checked for its place.
+std::string ReadMessage(const Result<std::vector<Symbol>>& result, StructuredAppendOptions append, bool text = false) {
+    std::string joined;
+    const int count = static_cast<int>(result.value().size());
+    for (int i = 0; i < count; ++i) {
+        const std::optional<testing::Reading> reading =
+            testing::ReadSymbolFully(result.value()[static_cast<size_t>(i)]);
+        if (!reading) return "symbol " + std::to_string(i + 1) + " does not read";
+        EXPECT_EQ(reading->sequenceIndex, i);
+        EXPECT_EQ(reading->sequenceSize, count);
+        EXPECT_EQ(reading->sequenceId, std::to_string(256 * append.fileId1 + append.fileId2));
+        joined += text ? reading->text : reading->bytes;
+    }
+    return joined;
+}
+
+std::string LongText(size_t length) {
+    std::string text;
+    for (int i = 0; text.size() < length; ++i)
+        text += "LOT " + std::to_string(i * 7919 % 10007) + " batch/ACME Corp. x";
+    return text.substr(0, length);
+}
+
+TEST(StructuredAppend, AutoTakesTheFewestSymbolsAndReadsBack) {
+    const std::string input = LongText(5000);
+    const StructuredAppendOptions append{0, 17, 200};
+    const EncodeOptions largest{.size = 23};  // 144 x 144
+    ASSERT_FALSE(glyphrun::Encode(BytesOf(input), largest));
+    const Result<std::vector<Symbol>> result = EncodeStructuredAppend(BytesOf(input), largest, append);
+    ASSERT_TRUE(result) << result.reason();
+    ASSERT_GE(result.value().size(), 2u);
+    for (const Symbol& symbol : result.value()) EXPECT_EQ(symbol.rows(), 144);
+    EXPECT_EQ(ReadMessage(result, append), input);
+    const auto fewer = static_cast<int32_t>(result.value().size()) - 1;
+    EXPECT_EQ(EncodeStructuredAppend(BytesOf(input), largest, {fewer, 17, 200}).reason(),
+              "the input needs more than " + std::to_string(fewer) + " symbols of the requested size 144x144");
+    // A message that one symbol holds is that symbol alone, even where the
+    // Structured Append codewords would not fit beside it.
+    for (const std::string& alone : {std::string("SHORT"), std::string(3116, '7')}) {
+        const Result<std::vector<Symbol>> one = EncodeStructuredAppend(BytesOf(alone), largest, {});
+        ASSERT_TRUE(one && one.value().size() == 1u) << alone.size();
+        EXPECT_NE(one.value()[0].codewords()[0], 233);  // no Structured Append codeword
+    }
+}
+
+// Every scheme, Base 256 (randomised by codeword position) too, with the count given.
+TEST(StructuredAppend, GivenCountInEverySchemeAndSize) {
+    const std::string text = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    for (EncodeScheme scheme : {EncodeScheme::AutoMinimal, EncodeScheme::AutoBest, EncodeScheme::Ascii,
+                                EncodeScheme::C40, EncodeScheme::X12, EncodeScheme::Edifact, EncodeScheme::Base256})
+        for (int32_t count : {2, 5, 16}) {
+            const StructuredAppendOptions append{count, 1, 254};
+            const Result<std::vector<Symbol>> result =
+                EncodeStructuredAppend(BytesOf(text), {.scheme = scheme}, append);
+            ASSERT_TRUE(result) << SchemeName(scheme) << " " << count << ": " << result.reason();
+            ASSERT_EQ(result.value().size(), static_cast<size_t>(count));
+            EXPECT_EQ(ReadMessage(result, append), text) << SchemeName(scheme) << " " << count;
+        }
+    std::string binary;
+    for (int i = 0; i < 800; ++i) binary += static_cast<char>(i * 37 % 256);
+    EXPECT_EQ(EncodeStructuredAppend(BytesOf(binary), {.size = kSmallestRectangle}, {0, 9, 9}).reason(),
+              "the input needs more than 16 symbols of the largest rectangular symbol (16x48)");
+    const StructuredAppendOptions append{3, 9, 9};
+    const Result<std::vector<Symbol>> result = EncodeStructuredAppend(BytesOf(binary), {}, append);
+    ASSERT_TRUE(result) << result.reason();
+    EXPECT_EQ(ReadMessage(result, append), binary);
+}
+
+// An ECI in every symbol, no UTF-8 character cut in two; GS1's FNC1 only in
+// the first, and no separator where a reader would take it for a leading FNC1.
+TEST(StructuredAppend, EciInEverySymbolAndGs1InTheFirst) {
+    const std::string utf8 = "Grüße aus Köln, Καλημέρα κόσμε, 日本語のテキスト, 😀 emoji 🚀";
+    const StructuredAppendOptions append{6, 3, 4};
+    const Result<std::vector<Symbol>> text =
+        EncodeStructuredAppend(BytesOf(utf8), {.meaning = DataMeaning{false, true, 26}}, append);
+    ASSERT_TRUE(text) << text.reason();
+    EXPECT_EQ(ReadMessage(text, append, true), utf8);
+
+    const Result<std::string> gs1 =
+        ParseGs1("(01)09506000134352(10)A1(21)B2(22)C3(90)D4(91)E5(92)F6(93)G7(94)H8(95)I9");
+    ASSERT_TRUE(gs1);
+    const StructuredAppendOptions parts{8, 5, 6};
+    const Result<std::vector<Symbol>> result =
+        EncodeStructuredAppend(BytesOf(gs1.value()), {.meaning = DataMeaning{true, false, 0}}, parts);
+    ASSERT_TRUE(result) << result.reason();
+    EXPECT_EQ(ReadMessage(result, parts), gs1.value());
+    for (size_t i = 0; i < result.value().size(); ++i)
+        EXPECT_EQ(testing::ReadSymbolFully(result.value()[i])->symbologyIdentifier, i == 0 ? "]d2" : "]d1") << i;
+}
+
+TEST(StructuredAppend, RefusesWhatCannotBeSplit) {
+    const auto reason = [](const std::string& data, const EncodeOptions& options, StructuredAppendOptions append) {
+        return EncodeStructuredAppend(BytesOf(data), options, append).reason();
+    };
+    EXPECT_EQ(reason("ABC", {}, {1, 1, 1}), "Structured Append takes 2 to 16 symbols, not 1");
+    EXPECT_EQ(reason("ABC", {}, {2, 0, 1}), "a Structured Append file identification is 1 to 254, not 0");
+    EXPECT_EQ(reason("ABC", {}, {4, 1, 1}), "4 symbols need a byte each but the input has 3");
+    EXPECT_EQ(reason("ABC", {.meaning = {.readerInit = true}}, {}),
+              "a reader programming symbol cannot be part of a Structured Append message");
+    EXPECT_EQ(reason("", {}, {}), "the input is empty");
+    // The four Structured Append codewords leave no room in a 10 x 10 symbol.
+    EXPECT_EQ(reason("ABC", {.size = 0}, {2, 1, 1}),
+              "the input needs 5 data codewords but the requested size 10x10 holds 3");
+    EXPECT_EQ(reason("ABCDEFGHIJKLMNOPQRSTUVWXYZ", {.size = 1}, {2, 1, 1}),
+              "the input needs more than 2 symbols of the requested size 12x12");
+}
+
+std::string ElementString(const char* bracketed) {
+    const Result<std::string> data = ParseGs1(bracketed);
+    EXPECT_TRUE(data) << bracketed << ": " << data.reason();
+    return data.value();
+}
+
+// \035 is the separator, GS.
+TEST(Gs1, SeparatorsFollowOnlyElementsOfUnknownLength) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"(01)09506000134352(17)261231(10)ABC123", "01095060001343521726123110ABC123"},
+        {"(01)09506000134352(10)ABC123(17)261231", "010950600013435210ABC123\03517261231"},
+        {"(10)ABC(21)XYZ", "10ABC\03521XYZ"},
+        {"(3103)000123(402)12345678901234560(91)x", "310300012340212345678901234560\03591x"},
+        {"(00)095060001343521281", "00095060001343521281"},
+        // A serial or further country codes may be left out.
+        {"(253)9506000134352(8008)26123112", "2539506000134352\035800826123112"},
+        {"(253)9506000134352A1(423)040", "2539506000134352A1\035423040"},
+    };
+    for (const auto& [bracketed, elements] : cases) EXPECT_EQ(ElementString(bracketed), elements);
+}
+
+// Each is one element, carried as it was written without the brackets.
+TEST(Gs1, RealDatesTimesAndNewerAisAreAccepted) {
+    const char* const cases[] = {// Dates (day 00 where the AI allows it), alone and with times.
+                                 "(17)280229", "(17)260200", "(7003)2612312359", "(8008)26123100", "(7007)260101260131",
+                                 "(7011)2612311430", "(4325)2612319999",
+                                 // Measures, flags, codes and check characters.
+                                 "(3105)001234", "(4321)0", "(4330)001234-", "(8013)1987654Ad4X4bL5ttr2310c2K",
+                                 "(8010)AB#12-3/4", "(99)x"};
+    for (const char* input : cases) {
+        std::string expected(input);
+        expected.erase(expected.find(')'), 1);
+        expected.erase(0, 1);
+        EXPECT_EQ(ElementString(input), expected);
+    }
+}
+
+TEST(Gs1, RefusalsNameTheElementAndTheFault) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"01095060001343", "GS1 data starts with an Application Identifier in brackets, such as (01)"},
+        {"(01)09506000134353", "(01): the check digit is 3 but should be 2"},
+        {"(02)0950600013435", "(02): the data must be 14 digits, not 13"},
+        {"(17)261331", "(17): '261331' is not a date YYMMDD"},
+        {"(11)26A231", "(11): 'A' is not a digit"},
+        {"(10)AB\xe2\x82\xac", "(10): byte 0xE2 is outside the GS1 character set"},
+        {"(10)", "(10): the data must be 1 to 20 characters, not 0"},
+        {"(123)4", "(123): unknown Application Identifier"},
+        {"(1A)4", "(1A): an Application Identifier is 2 to 4 digits"},
+        {"(10)A(21", "an Application Identifier's bracket is not closed"},
+        {"(421)07", "(421): the data is too short"},
+        {"(253)9506000134352ABCDEFGHIJKLMNOPQR", "(253): the data must be 13 to 30 characters, not 31"},
+        // Dates that do not exist; day 00 names a month only where the AI allows it.
+        {"(17)260229", "(17): '260229' is not a date YYMMDD"},
+        {"(7006)260200", "(7006): '260200' is not a date YYMMDD"},
+        {"(7007)260101260231", "(7007): '260231' is not a date YYMMDD"},
+        // Times, and times that may be partly left out.
+        {"(7003)2612312500", "(7003): '2612312500' has hour 25"},
+        {"(8008)261231235960", "(8008): '261231235960' has second 60"},
+        {"(8008)261231121", "(8008): the data must be 8, 10 or 12 digits, not 9"},
+        {"(7011)2612312400", "(7011): '2612312400' has hour 24"},
+        {"(4325)2612319930", "(4325): '2612319930' is not YYMMDDHHMM or YYMMDD9999"},
+        // Decimal point positions, flags, check characters and character sets.
+        {"(3106)001234", "(3106): unknown Application Identifier; 310n takes n from 0 to 5"},
+        {"(4321)2", "(4321): '2' is not 0 or 1"},
+        {"(4307)NLD", "(4307): the data must be 2 characters, not 3"},
+        {"(8013)1987654Ad4X4bL5ttr2310c2L", "(8013): the check characters are 2L but should be 2K"},
+        {"(8013)2K", "(8013): the data is too short for its two check characters"},
+        {"(8010)AB#1a", "(8010): 'a' is not a digit, a capital, '#', '-' or '/'"},
+        // An AI may repeat only with its value; some pairs contradict each other;
+        // a measure's decimal point digit does not make it another quantity.
+        {"(01)09506000134352(17)261231(10)ABC(21)S1", ""},
+        {"(10)ABC(21)S1(10)ABC", ""},
+        {"(02)09506000134352(37)12(00)095060001343521281", ""},
+        {"(3100)000123(3200)000271(7030)276ABC(7031)276DEF", ""},
+        {"(10)ABC(21)S1(10)ABD", "(10) appears twice with different values"},
+        {"(3100)000123(3102)012300", "(3100) and (3102) give the same quantity with different values"},
+        {"(01)09506000134352(02)09506000134352", "(01) and (02) may not appear together"},
+        {"(3902)123(3910)978123", "(3902) and (3910) may not appear together"},
+    };
+    for (const auto& [input, reason] : cases) EXPECT_EQ(ParseGs1(input).reason(), reason) << input;
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
-// The public road from a symbol to a file: every format reads back in every
-// rotation, and a style outside its range is refused with a line that names it.
+// The public road from a symbol to a file: every raster format reads back in every rotation, the
+// vector documents render module by module, and a style outside its range is refused naming it.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "glyphrun/symbol.h"
+#include "glyphrun/vector.h"
 #include "glyphrun/write.h"
 #include "image_readers.h"
+#include "temp_folder.h"
 
 namespace glyphrun {
 namespace {
 
 using namespace testing;
+using Vector = TempFolderTest;
 
 Symbol Made(const std::string& text, int32_t size) {
     return Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal, size})
@@ -76,6 +82,118 @@ TEST(Write, RefusesAStyleOutsideItsRange) {
         EXPECT_TRUE(file.Is(WriteError::BadStyle) || file.Is(WriteError::TooLarge)) << c.reason;
         EXPECT_EQ(file.reason(), c.reason);
     }
+}
+
+// The symbol's modules.
+ModuleGrid GridOf(const std::string& text, int32_t requestedSize = kSmallestSquare) {
+    const Result<Symbol> result = Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
+                                         EncodeOptions{EncodeScheme::AutoBest, requestedSize});
+    if (!result) return {};
+    const Symbol& symbol = result.value();
+    return ModuleGrid{symbol.rows(), symbol.cols(), {symbol.modules().begin(), symbol.modules().end()}};
+}
+
+bool DarkAt(const ModuleGrid& grid, int row, int col) {
+    return row >= 0 && col >= 0 && row < grid.rows && col < grid.cols && grid.dark[row * grid.cols + col];
+}
+
+// The rendering is the grid with its quiet zone, `scale` pixels per module,
+// top row first: the centre of every module is as dark as the grid says.
+void ExpectModules(const Picture& picture, const ModuleGrid& grid, int quietZone, int scale) {
+    ASSERT_EQ(picture.width, (grid.cols + 2 * quietZone) * scale);
+    ASSERT_EQ(picture.height, (grid.rows + 2 * quietZone) * scale);
+    int wrong = 0;
+    for (int row = -quietZone; row < grid.rows + quietZone; ++row)
+        for (int col = -quietZone; col < grid.cols + quietZone; ++col) {
+            const Rgba& p = picture.at((col + quietZone) * scale + scale / 2, (row + quietZone) * scale + scale / 2);
+            wrong += (p.r + p.g + p.b < 3 * 128) != DarkAt(grid, row, col);
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+// Each document, rendered at `dpi` (0: the renderer's default), has every module as the grid says and scans, in
+// the chosen colours and at the chosen size.
+TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
+    struct Case {
+        VectorFormat format;
+        VectorStyle style;
+        const char* text;
+        int32_t size;
+        int dpi, quietZone, pixelsPerModule;
+        std::vector<std::string> parts;
+    };
+    const VectorStyle coloured{4, VectorUnit::Pixel, 2, 0x203080, 0xFFF8E0}, mm{0.5, VectorUnit::Millimetre, 1},
+        black{3, VectorUnit::Pixel, 1, 0x000000, 0xFFFFFF},
+        mmColoured{0.5, VectorUnit::Millimetre, 1, 0x402000, 0xE0F0FF};
+    const std::vector<std::string> colours = {"fill=\"#203080\"", "fill=\"#fff8e0\""},
+                                   sixMm = {"width=\"6mm\" height=\"6mm\" viewBox=\"0 0 12 12\""},
+                                   points = {"\n%%BoundingBox: 0 0 36 36\n", "\n%%HiResBoundingBox: 0 0 36 36\n"},
+                                   mmPoints = {"\n%%BoundingBox: 0 0 18 18\n",
+                                               "\n%%HiResBoundingBox: 0 0 17.0079 17.0079\n"};
+    // "12345" is 12 x 12 modules with the quiet zone: 3 pixels are 3 points each (36 points); 0.5 mm are 6 mm
+    // (17.0079 points).
+    const Case cases[] = {
+        {VectorFormat::Svg, coloured, "LOT 12345678", kSmallestRectangle, 0, 2, 4, colours},
+        {VectorFormat::Svg, mm, "12345", kSmallestSquare, 254, 1, 5, sixMm},
+        {VectorFormat::Eps, black, "12345", kSmallestSquare, 144, 1, 6, points},
+        {VectorFormat::Eps, mmColoured, "12345", kSmallestSquare, 254, 1, 5, mmPoints},
+    };
+    for (const Case& c : cases) {
+        const bool svg = c.format == VectorFormat::Svg;
+        SCOPED_TRACE(std::string(svg ? "svg " : "eps ") + c.text + " at " + std::to_string(c.dpi));
+        const ModuleGrid grid = GridOf(c.text, c.size);
+        const std::string file = dir + (svg ? "/symbol.svg" : "/symbol.eps"), png = dir + "/symbol.png";
+        const Status written = WriteVectorFile(file, c.format, grid, c.style);
+        ASSERT_TRUE(written) << written.reason();
+        const std::string dpi = std::to_string(c.dpi);
+        ASSERT_EQ(RunProgram(svg ? "rsvg-convert " + (c.dpi ? "--dpi-x " + dpi + " --dpi-y " + dpi : "") + " -o " +
+                                       png + " " + file
+                                 : "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r" + dpi +
+                                       " -sOutputFile=" + png + " " + file),
+                  0);
+        const auto picture = ReadWithStb(ReadFile(png));
+        ASSERT_TRUE(picture);
+        ExpectModules(*picture, grid, c.quietZone, c.pixelsPerModule);
+        EXPECT_EQ(ReadSymbolIn(*picture, c.pixelsPerModule), c.text);
+
+        const std::string document = Slurp(file);
+        for (const std::string& part : c.parts) EXPECT_NE(document.find(part), std::string::npos) << part;
+        if (!svg) {
+            EXPECT_EQ(document.rfind("%!PS-Adobe-3.0 EPSF-3.0\n", 0), 0u);
+            EXPECT_EQ(document.substr(document.size() - 6), "%%EOF\n");
+        }
+    }
+    const Result<std::string> fine =
+        VectorDocument(VectorFormat::Svg, GridOf("12345"), {0.33, VectorUnit::Millimetre, 1});
+    EXPECT_NE(fine.value().find("width=\"3.96mm\""), std::string::npos) << fine.value();
+}
+
+TEST_F(Vector, RefusesWhatCannotBeDrawnOrWrittenAndLeavesTheFile) {
+    const ModuleGrid grid = GridOf("12345");
+    const ModuleGrid tooWide{1, kMaxGridSide + 1, std::vector<uint8_t>(kMaxGridSide + 1)};
+    const VectorStyle fine;
+    const std::pair<ModuleGrid, VectorStyle> refused[] = {
+        {ModuleGrid{}, fine},
+        {tooWide, fine},
+        {grid, {0, VectorUnit::Pixel}},
+        {grid, {std::nan(""), VectorUnit::Pixel}},
+        {grid, {4, VectorUnit::Pixel, -1}},
+        {grid, {4, VectorUnit::Pixel, 2, 0x1000000}},
+    };
+    const std::string path = Keep("keep.svg");
+    for (const auto& [badGrid, badStyle] : refused)
+        for (VectorFormat format : {VectorFormat::Svg, VectorFormat::Eps}) {
+            const Status result = WriteVectorFile(path, format, badGrid, badStyle);
+            EXPECT_FALSE(result);
+            EXPECT_FALSE(result.reason().empty());
+        }
+    EXPECT_EQ(Slurp(path), "precious");
+    EXPECT_EQ(VectorDocument(VectorFormat::Svg, grid, {0, VectorUnit::Pixel}).reason(),
+              "the module size must be 0.001 to 1000");
+    // A write that fails says why. (One that stops midway keeps the old file:
+    // cli_test's FileSizeLimitFailsCleanly, through the same safe write of bytes.)
+    const Status missing = WriteVectorFile(dir + "/missing/x.svg", VectorFormat::Svg, grid, {});
+    EXPECT_NE(missing.reason().find("No such file or directory"), std::string::npos) << missing.reason();
 }
 
 }  // namespace

@@ -229,8 +229,7 @@ std::optional<Reading> ReadSymbolFullyIn(const Picture& picture, int moduleSize)
 
 std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize) {
     const std::optional<Reading> reading = ReadSymbolFullyIn(picture, moduleSize);
-    if (!reading) return std::nullopt;
-    return reading->bytes;
+    return reading ? std::optional(reading->bytes) : std::nullopt;
 }
 
 std::optional<Reading> ReadSymbolInFile(const std::string& path, int moduleSize) {

@@ -35,29 +35,6 @@ std::optional<Reading> ReadGray(const std::vector<uint8_t>& gray, int width, int
 #endif
 }
 
-std::optional<std::string> BytesOf(const std::optional<Reading>& reading) {
-    if (!reading) return std::nullopt;
-    return reading->bytes;
-}
-
-// A symbol drawn at three pixels per module with a four-module light
-// border, one byte per pixel, top row first, 255 light.
-struct GrayPicture {
-    int width, height;
-    std::vector<uint8_t> pixels;
-};
-
-GrayPicture Drawn(const Symbol& symbol) {
-    constexpr int kScale = 3, kBorder = 4;
-    GrayPicture picture{(symbol.cols() + 2 * kBorder) * kScale, (symbol.rows() + 2 * kBorder) * kScale, {}};
-    picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 255);
-    for (int y = 0; y < symbol.rows() * kScale; ++y)
-        for (int x = 0; x < symbol.cols() * kScale; ++x)
-            if (symbol.dark(y / kScale, x / kScale))
-                picture.pixels[static_cast<size_t>(y + kBorder * kScale) * picture.width + x + kBorder * kScale] = 0;
-    return picture;
-}
-
 }  // namespace
 
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
@@ -75,12 +52,21 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
     return ReadGray(gray, width, height);
 }
 
+// Drawn at three pixels per module with a four-module light border.
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
-    const GrayPicture picture = Drawn(symbol);
-    return ReadGray(picture.pixels, picture.width, picture.height);
+    constexpr int kScale = 3, kBorder = 4 * kScale;
+    const int width = symbol.cols() * kScale + 2 * kBorder, height = symbol.rows() * kScale + 2 * kBorder;
+    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
+    for (int y = 0; y < symbol.rows() * kScale; ++y)
+        for (int x = 0; x < symbol.cols() * kScale; ++x)
+            if (symbol.dark(y / kScale, x / kScale)) gray[static_cast<size_t>(y + kBorder) * width + x + kBorder] = 0;
+    return ReadGray(gray, width, height);
 }
 
-std::optional<std::string> ReadSymbol(const Symbol& symbol) { return BytesOf(ReadSymbolFully(symbol)); }
+std::optional<std::string> ReadSymbol(const Symbol& symbol) {
+    const std::optional<Reading> reading = ReadSymbolFully(symbol);
+    return reading ? std::optional(reading->bytes) : std::nullopt;
+}
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
     const Result<Symbol> result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),

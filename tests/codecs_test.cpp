@@ -1,0 +1,422 @@
+// The image library (memory files, images) and its writers read back: BMP, PNG (libpng's and the compact
+// one for 1-bit symbols) and GIF.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "glyphrun/codecs.h"
+#include "glyphrun/frontend.h"
+#include "glyphrun/gr_file.h"
+#include "glyphrun/gr_image.h"
+#include "image_readers.h"
+
+namespace glyphrun {
+namespace {
+
+using namespace testing;
+
+TEST(GrMemFile, GrowsReadsAndSeeks) {
+    GrMemFile file;
+    ASSERT_TRUE(file.Open());
+    EXPECT_EQ(file.Size(), 0);
+    EXPECT_TRUE(file.Eof());
+    EXPECT_EQ(file.GetC(), -1);
+    EXPECT_TRUE(file.PutC('a'));
+    EXPECT_EQ(file.Write("bcde", 1, 4), 4u);
+    EXPECT_EQ(file.Size(), 5);
+
+    ASSERT_TRUE(file.Seek(0, SEEK_SET));
+    char items[12] = {};
+    EXPECT_EQ(file.Read(items, 4, 3), 1u);  // five bytes: one whole item of four
+    EXPECT_STREQ(items, "abcde");
+    EXPECT_TRUE(file.Eof());
+
+    EXPECT_TRUE(file.Seek(-10, SEEK_SET));
+    EXPECT_EQ(file.Tell(), 0);
+    EXPECT_FALSE(file.Seek(1, 3));
+    ASSERT_TRUE(file.Seek(2, SEEK_SET));
+    EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
+    EXPECT_EQ(file.Tell(), 2);
+    ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
+    EXPECT_EQ(file.Error(), 1);
+    EXPECT_EQ(file.GetC(), -1);
+    EXPECT_EQ(file.Write("z", 1, 1), 1u);
+    EXPECT_EQ(file.Size(), 9);
+    const unsigned char* bytes = file.GetBuffer(false);
+    EXPECT_EQ(std::memcmp(bytes, "abcde\0\0\0z", 9), 0);  // the gap holds zeros, not old heap bytes
+}
+
+TEST(GrMemFile, HandedOverBufferIsNeverTouchedAgain) {
+    unsigned char* buffer = nullptr;
+    {
+        GrMemFile file;
+        ASSERT_TRUE(file.Open());
+        std::string big(5000, 'x');
+        EXPECT_EQ(file.Write(big.data(), 1, big.size()), big.size());
+        buffer = file.GetBuffer(true);
+        // A write past the capacity would have to move the buffer it gave away.
+        EXPECT_EQ(file.Write(big.data(), 1, big.size()), 0u);
+        EXPECT_EQ(file.GetBuffer(false), buffer);
+    }
+    EXPECT_EQ(buffer[4999], 'x');  // still ours after the stream is gone
+    std::free(buffer);
+}
+
+TEST(GrIOFile, CallersStreamStaysOpen) {
+    FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    {
+        GrIOFile file(stream);
+        EXPECT_FALSE(file.Open("/dev/null", "wb"));  // already attached
+        EXPECT_TRUE(file.PutC('q'));
+        EXPECT_TRUE(file.Close());
+        EXPECT_EQ(file.Size(), 1);
+    }
+    EXPECT_EQ(std::fseek(stream, 0, SEEK_SET), 0);
+    EXPECT_EQ(std::fgetc(stream), 'q');
+    std::fclose(stream);
+    GrIOFile none;
+    EXPECT_EQ(none.Tell(), 0);
+    EXPECT_EQ(none.Size(), -1);
+    EXPECT_EQ(none.Write("a", 1, 1), 0u);
+}
+
+TEST(GrImage, CreateRoundsDepthAndSizesRows) {
+    GrImage image;
+    ASSERT_NE(image.Create(10, 1, 32), nullptr);
+    EXPECT_EQ(image.GetBpp(), 24);
+    EXPECT_EQ(image.GetEffWidth(), 32u);
+    EXPECT_EQ(image.GetSize(), 72);
+    ASSERT_NE(image.Create(10, 1, 1), nullptr);
+    EXPECT_EQ(image.GetEffWidth(), 4u);
+    EXPECT_EQ(image.GetSize(), 52);
+    ASSERT_NE(image.Create(3, 2, 5), nullptr);
+    EXPECT_EQ(image.GetBpp(), 8);
+    EXPECT_EQ(image.GetNumColors(), 256u);
+    // The whole block is zeroed: row padding reaches BMP files.
+    for (int64_t i = 40; i < image.GetSize(); ++i) ASSERT_EQ(image.GetDIB()[i], 0) << i;
+
+    EXPECT_EQ(image.Create(0, 5, 8), nullptr);
+    EXPECT_STREQ(image.GetLastError(), "GrImage::Create : width and height must be greater than zero");
+    EXPECT_FALSE(image.IsValid());
+    for (auto [w, h, bpp] : {std::tuple{65536u, 65537u, 8u}, {4000000000u, 1u, 24u}, {100000u, 100000u, 24u}}) {
+        EXPECT_EQ(image.Create(w, h, bpp), nullptr);
+        EXPECT_STREQ(image.GetLastError(), "GRIMAGE_MAX_MEMORY exceeded");
+    }
+    EXPECT_EQ(image.GetXDPI(), 96);
+    EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 3780);
+    image.SetXDPI(300);
+    EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 11811);
+    image.SetXDPI(0);
+    EXPECT_EQ(image.GetXDPI(), 96);
+}
+
+// Pixels reach files in every depth (the writers' tests); here what lies outside them. A palette write
+// empties the nearest-colour cache; a swap of entries keeps the colours.
+TEST(GrImage, OutsideThePixelsAndThePalette) {
+    GrImage image(4, 1, 8);
+    EXPECT_EQ(image.GetPixelIndex(-1, 0), image.GetBits(0)[0]);
+    image.SetTransIndex(1);
+    EXPECT_EQ(image.GetPixelIndex(-1, 0), 1);
+    image.SetGrayPalette();
+    EXPECT_EQ(image.GetNearestIndex(RGBQUAD{10, 10, 11, 0}), 10);
+    image.SetPaletteColor(3, 10, 10, 10);
+    EXPECT_EQ(image.GetNearestIndex(RGBQUAD{10, 10, 11, 0}), 3);
+    image.SetPixelIndex(1, 0, 3);
+    image.SwapIndex(3, 5);  // entries and pixels alike: the colours stay
+    EXPECT_EQ(image.GetPixelIndex(1, 0), 5);
+    EXPECT_EQ(image.GetPixelColor(1, 0).rgbRed, 10);
+    GrImage small(2, 2, 4);
+    EXPECT_EQ(small.GetPaletteColor(20).rgbRed, 0);
+}
+
+TEST(Bmp, OnePixelFileByteForByte) {
+    GrImage image(1, 1, 24);
+    std::fill(image.GetBits(0), image.GetBits(0) + 3, 0xFF);
+    const Bytes expected = {
+        0x42, 0x4D, 0x3A, 0, 0,    0,    0, 0, 0,    0,    0x36, 0, 0, 0,  // file header
+        0x28, 0,    0,    0, 1,    0,    0, 0, 1,    0,    0,    0, 1, 0, 0x18, 0, 0, 0, 0, 0,
+        4,    0,    0,    0, 0xC4, 0x0E, 0, 0, 0xC4, 0x0E, 0,    0, 0, 0, 0,    0, 0, 0, 0, 0,  // info header
+        0xFF, 0xFF, 0xFF, 0};  // one white pixel and zero padding
+    EXPECT_EQ(EncodeToMemory(image, TypeBmp), expected);
+}
+
+Bytes Compact(const GrImage& image) {
+    std::string file;
+    const Status written = EncodeCompactPng(image, file);
+    EXPECT_TRUE(written) << written.reason();
+    return Bytes(file.begin(), file.end());
+}
+
+// Both independent readers see exactly the image's pixels in the file `image` makes with libpng, or compact.
+PngFacts ExpectReadsBack(GrImage& image, const std::string& what, bool compact = false) {
+    PngFacts facts;
+    const Bytes file = compact ? Compact(image) : EncodeToMemory(image, TypePng);
+    const auto libpng = ReadWithLibpng(file, &facts);
+    const auto stb = ReadWithStb(file);
+    EXPECT_TRUE(libpng && stb && SamePixels(*libpng, PictureOf(image)) && SamePixels(*stb, PictureOf(image))) << what;
+    return facts;
+}
+
+// A small image's palette holds only the entries its pixels use.
+TEST(Png, PaletteLengthFollowsThePixelsOfSmallImages) {
+    for (auto [side, expected] : {std::pair{10u, 5}, {300u, 256}}) {
+        GrImage image(side, side, 8);
+        image.SetGrayPalette();
+        for (uint32_t y = 0; y < side; ++y)
+            for (uint32_t x = 0; x < side; ++x) image.SetPixelIndex(x, y, static_cast<uint8_t>((x + y) % 5));
+        EXPECT_EQ(ExpectReadsBack(image, "palette").paletteLength, expected);
+    }
+}
+
+// A transparent index, one outside the palette, a transparent colour and an alpha plane read as they are, and
+// the saved image stays as it was.
+TEST(Png, Transparency) {
+    GrImage image;
+    FillRandom(image, 12, 12, 8, 3);
+    image.SetPixelIndex(0, 0, 7);
+    image.SetTransIndex(7);
+    const Picture before = PictureOf(image);
+    const Bytes file = EncodeToMemory(image, TypePng);
+    EXPECT_EQ(ExpectReadsBack(image, "transparent index").transparencyCount, 1);
+    EXPECT_EQ(ReadWithLibpng(file)->at(0, 11).a, 0);
+    EXPECT_EQ(image.GetTransIndex(), 7);
+    EXPECT_TRUE(PictureOf(image).pixels == before.pixels);
+    EXPECT_EQ(EncodeToMemory(image, TypePng), file);
+    image.SetTransIndex(300);
+    EXPECT_EQ(ExpectReadsBack(image, "index outside").transparencyCount, 0);
+
+    GrImage colour;
+    FillRandom(colour, 8, 8, 24, 4, 3);
+    colour.SetTransIndex(0);
+    colour.SetTransColor(colour.GetPixelColor(2, 2, false));
+    EXPECT_EQ(ExpectReadsBack(colour, "transparent colour").colorType, PNG_COLOR_TYPE_RGB_ALPHA);
+    EXPECT_FALSE(colour.AlphaIsValid());  // the plane made for the save is gone
+    GrMemFile closed;                     // after a failed save too
+    EXPECT_FALSE(colour.Encode(&closed, TypePng));
+    EXPECT_FALSE(colour.AlphaIsValid());
+
+    GrImage alpha;
+    FillRandom(alpha, 5, 4, 24, 8);
+    alpha.AlphaCreate();
+    alpha.AlphaSet(1, 1, 100);
+    alpha.AlphaSet(5, 0, 9);  // outside: nothing
+    alpha.AlphaSetMax(128);
+    ExpectReadsBack(alpha, "alpha plane");
+    const auto read = ReadWithLibpng(EncodeToMemory(alpha, TypePng));
+    EXPECT_EQ(read->at(1, 2).a, 50);
+    EXPECT_EQ(read->at(0, 0).a, 128);
+}
+
+// Compact files are 1-bit palette files at the image's resolution.
+PngFacts ExpectCompactReadsBack(GrImage& image, const std::string& what) {
+    const PngFacts f = ExpectReadsBack(image, what, true);
+    EXPECT_TRUE(f.colorType == PNG_COLOR_TYPE_PALETTE && f.bitDepth == 1 && f.paletteLength == 2 &&
+                f.unit == PNG_RESOLUTION_METER && f.xPixelsPerUnit == uint32_t(image.GetHeader().biXPelsPerMeter) &&
+                f.yPixelsPerUnit == uint32_t(image.GetHeader().biYPelsPerMeter))
+        << what;
+    return f;
+}
+
+TEST(CompactPng, EverySizeColourAndTransparencyReadsBack) {
+    const RGBQUAD palettes[][2] = {{{0, 0, 0, 0}, {255, 255, 255, 0}}, {{0x80, 0x30, 0x20, 0}, {0xE0, 0xF0, 0xFF, 0}}};
+    for (auto [width, height, palette, trans] : {std::tuple{1u, 1u, 0, -1},
+                                                 {17u, 9u, 1, 0},
+                                                 {20001u, 2u, 0, 1},
+                                                 {17u, 9u, 0, 5}}) {  // 5: no such entry, so nothing is transparent
+        GrImage image;
+        FillRandom(image, width, height, 1, width * 7 + height + trans);
+        image.SetPalette(palettes[palette], 2);
+        image.SetTransIndex(trans);
+        const PngFacts facts = ExpectCompactReadsBack(image, std::to_string(width) + " trans " + std::to_string(trans));
+        EXPECT_EQ(facts.transparencyCount, trans == 0 || trans == 1 ? trans + 1 : 0) << width;
+    }
+    // The resolution as set, and bits past the last pixel do not reach the file.
+    GrImage image;
+    FillRandom(image, 13, 4, 1, 1);
+    image.SetXDPI(300);
+    image.SetYDPI(600);
+    ExpectCompactReadsBack(image, "300 x 600 dpi");
+    const Bytes clean = Compact(image);
+    for (uint32_t row = 0; row < image.GetHeight(); ++row) image.GetBits(row)[1] |= 0x07;
+    EXPECT_EQ(Compact(image), clean);
+}
+
+// Symbols scan, in files smaller than libpng's, and threads writing at once each get the same file.
+TEST(CompactPng, SymbolsScanAndAreSmallerThanLibpngsFiles) {
+    std::string largest;
+    for (int i = 0; largest.size() < 1556; ++i) largest += static_cast<char>('A' + i % 26);
+    for (auto [text, scheme, moduleSize] :
+         {std::tuple{std::string("LOT 2026-12-07/A SN 0042 qty 12"), EncodeScheme::AutoBest, 4},
+          {largest, EncodeScheme::Ascii, 1}}) {
+        Style style;
+        style.moduleSize = moduleSize;
+        GrImage image;
+        ASSERT_TRUE(RenderSymbol(
+            glyphrun::Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {scheme}).value(), style,
+            image));
+        ExpectCompactReadsBack(image, text.substr(0, 10));
+        const Bytes file = Compact(image);
+        EXPECT_EQ(ReadSymbolIn(*ReadWithLibpng(file), moduleSize), text);
+        EXPECT_LT(file.size(), EncodeToMemory(image, TypePng).size());
+
+        std::vector<Bytes> files(4);
+        std::vector<std::thread> threads;
+        for (Bytes& out : files)
+            threads.emplace_back([&image, &out] {
+                for (int i = 0; i < 20; ++i) out = Compact(image);
+            });
+        for (std::thread& thread : threads) thread.join();
+        for (const Bytes& out : files) EXPECT_EQ(out, file);
+    }
+}
+
+// Appended to what the string holds; an image that is not 1-bit without alpha is refused in one line.
+TEST(CompactPng, AppendsOrRefusesLeavingTheStringAsItWas) {
+    GrImage image;
+    FillRandom(image, 9, 9, 1, 3);
+    std::string file = "kept";
+    ASSERT_TRUE(EncodeCompactPng(image, file));
+    const Bytes alone = Compact(image);
+    EXPECT_EQ(file, "kept" + std::string(alone.begin(), alone.end()));
+
+    GrImage trueColour, eightBit, withAlpha, empty;
+    FillRandom(trueColour, 9, 9, 24, 4, 2);
+    FillRandom(eightBit, 9, 9, 8, 5);
+    FillRandom(withAlpha, 9, 9, 1, 6);
+    withAlpha.AlphaCreate();
+    for (const GrImage* refused : {&trueColour, &eightBit, &withAlpha, &empty}) {
+        std::string kept = "kept";
+        const Status why = EncodeCompactPng(*refused, kept);
+        EXPECT_FALSE(why);
+        EXPECT_EQ(kept, "kept");
+        EXPECT_TRUE(!why.reason().empty() && why.reason().find('\n') == std::string::npos) << why.reason();
+    }
+}
+
+// The image data of a one-row palette image written with `codec`: the bytes after the minimum code size, up
+// to the block terminator.
+Bytes ImageData(const std::vector<int>& indexes, uint32_t bpp, uint32_t codec) {
+    GrImage image(static_cast<uint32_t>(indexes.size()), 1, bpp);
+    for (size_t x = 0; x < indexes.size(); ++x)
+        image.SetPixelIndex(static_cast<int64_t>(x), 0, static_cast<uint8_t>(indexes[x]));
+    image.SetCodecOption(codec, TypeGif);
+    const Bytes file = EncodeToMemory(image, TypeGif);
+    return Bytes(file.begin() + static_cast<long>(13 + 3 * image.GetNumColors() + 8 + 10 + 1), file.end() - 2);
+}
+
+TEST(Gif, CompressorsByteForByte) {
+    const std::vector<int> eight = {1, 0, 1, 1, 0, 0, 1, 0};
+    EXPECT_EQ(ImageData(eight, 1, 0), (Bytes{4, 0x0C, 0x62, 0x07, 0x05}));
+    EXPECT_EQ(ImageData(eight, 1, 1), (Bytes{5, 0x0C, 0x12, 0x00, 0x01, 0x05}));
+    // Five equal pixels: the pixel, then runs of 2 and 2 from the decoder's table.
+    EXPECT_EQ(ImageData({1, 1, 1, 1, 1}, 1, 2), (Bytes{2, 0x8C, 0x5D}));
+    // 1000 equal pixels: runs of 1 to 44 from the decoder's own table, 47 codes of 9 bits.
+    EXPECT_EQ(ImageData(std::vector<int>(1000, 7), 8, 2).size(), 1u + 53u);
+}
+
+// Both readers see exactly the image: giflib composing every block, and stb_image files of one block.
+GifFacts ExpectGifReadsBack(GrImage& image, const std::string& what) {
+    const Bytes file = EncodeToMemory(image, TypeGif);
+    GifFacts facts;
+    const auto giflib = ReadWithGiflib(file, &facts);
+    EXPECT_TRUE(giflib && SamePixels(*giflib, PictureOf(image))) << what;
+    const auto stb = facts.images == 1 ? ReadWithStb(file) : giflib;
+    EXPECT_TRUE(stb && SamePixels(*stb, PictureOf(image))) << what;
+    return facts;
+}
+
+// True colour of at most 256 colours (a symbol's two) is one image under a global palette; more colours are
+// tiled into images (0: several) of their own palettes. A transparent colour reads as such either way.
+TEST(Gif, TrueColourIsOneImageOrTiles) {
+    for (auto [colors, width, height, images, transparent] :
+         {std::tuple{2, 596, 596, 1, true}, {256, 40, 30, 1, false}, {0, 18, 16, 4, false}, {0, 300, 200, 0, true}}) {
+        GrImage image;
+        FillRandom(image, width, height, 24, colors + 1, colors);
+        image.SetTransIndex(transparent ? 0 : -1);
+        image.SetTransColor(image.GetPixelColor(3, 3, false));
+        const GifFacts facts = ExpectGifReadsBack(image, std::to_string(colors) + " colours");
+        EXPECT_TRUE(images ? facts.images == images : facts.images > 1) << colors;
+        EXPECT_EQ(facts.hasGlobalColorMap, facts.images == 1) << colors;
+    }
+}
+
+// A transparent index, one outside the palette and an offset; a comment before its image's graphic control
+// extension; a width past the format's refused.
+TEST(Gif, TransparencyCommentAndWidth) {
+    GrImage image;
+    FillRandom(image, 30, 20, 8, 5);
+    image.SetTransIndex(3);
+    ExpectGifReadsBack(image, "transparent index");
+    image.SetTransIndex(300);  // no such entry: no transparency
+    image.SetOffset(5, 5);     // a frame setting: a file of one image fills its screen whatever it says
+    ExpectGifReadsBack(image, "index outside, offset");
+
+    GrImageGIF writer;
+    writer.Create(4, 4, 8);
+    writer.SetComment(std::string(300, 'c').c_str());
+    GrMemFile memory;
+    memory.Open();
+    ASSERT_TRUE(writer.Encode(&memory));
+    const Bytes file(memory.GetBuffer(false), memory.GetBuffer(false) + memory.Size());
+    GifFacts facts;
+    ASSERT_TRUE(ReadWithGiflib(file, &facts));
+    EXPECT_EQ(facts.blockTypes, (std::vector<int>{COMMENT_EXT_FUNC_CODE, GRAPHICS_EXT_FUNC_CODE, 'I'}));
+    EXPECT_EQ(file[13 + 768 + 2], 255);  // the comment keeps 255 characters
+
+    GrImage wide(65536, 1, 1);
+    GrMemFile refused;
+    refused.Open();
+    EXPECT_FALSE(wide.Encode(&refused, TypeGif));
+    EXPECT_EQ(refused.Size(), 0);
+}
+
+// Every depth, odd widths and 1 x 1, in every writer with each of its options (PNG interlace, GIF compressor);
+// then GIF's long runs and a table that fills up and clears.
+TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
+    for (auto [type, options] : {std::pair{TypeBmp, 1u}, {TypePng, 2u}, {TypeGif, 3u}})
+        for (uint32_t bpp : {1u, 4u, 8u, 24u})
+            for (uint32_t width : {1u, 3u, 17u, 301u})
+                for (uint32_t option = 0; option < options && !(type == TypeGif && bpp == 24); ++option) {
+                    const std::string what = std::to_string(type) + ": " + std::to_string(bpp) + "/" +
+                                             std::to_string(width) + "/" + std::to_string(option);
+                    GrImage image;
+                    FillRandom(image, width, width == 1 ? 1 : 9, bpp, width * 3 + bpp + option);  // 1 x 1 too
+                    image.SetCodecOption(option, type);
+                    if (type == TypeGif) {
+                        ExpectGifReadsBack(image, what);
+                    } else if (type == TypePng) {
+                        const PngFacts facts = ExpectReadsBack(image, what);
+                        EXPECT_EQ(facts.interlace, option == 1 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE);
+                        EXPECT_EQ(facts.colorType, bpp == 24 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE);
+                        EXPECT_EQ(facts.bitDepth, bpp == 24 ? 8 : static_cast<int>(bpp));
+                    } else {
+                        const Bytes file = EncodeToMemory(image, TypeBmp);
+                        EXPECT_EQ(file[10] | file[11] << 8, static_cast<int>(54 + 4 * image.GetNumColors())) << what;
+                        EXPECT_EQ(file[28], bpp) << what;  // bits per pixel as the image has them: 1 stays 1
+                        const auto read = ReadWithStb(file);
+                        EXPECT_TRUE(read && SamePixels(*read, PictureOf(image))) << what;
+                    }
+                }
+    GrImage large;
+    FillRandom(large, 1999, 1201, 24, 5);
+    ExpectReadsBack(large, "large");
+    for (uint32_t codec : {0u, 1u, 2u}) {
+        GrImage runs(700, 300, 8);
+        for (uint32_t y = 0; y < 300; ++y)
+            for (uint32_t x = 0; x < 700; ++x) runs.SetPixelIndex(x, y, static_cast<uint8_t>((x / (y % 37 + 1)) % 256));
+        runs.SetCodecOption(codec, TypeGif);
+        ExpectGifReadsBack(runs, "runs " + std::to_string(codec));
+    }
+}
+
+}  // namespace
+}  // namespace glyphrun
