@@ -28,7 +28,6 @@ TEST(Schemes, WorkedExamples) {
         {C40, "AIMAIMAIM", {230, 91, 11, 91, 11, 91, 11, 254}},
         {C40, "AB", {230, 89, 217}},
         {C40, "A", {230, 254, 66}},
-        {C40, "ABCD", {230, 89, 233, 254, 69}},
         {C40, "AB!", {230, 89, 218, 254, 34}},
         {C40, "\xc1", {230, 10, 255}},
         {C40, "\351ABC", {230, 10, 243, 58, 128, 254, 68}},
@@ -38,10 +37,8 @@ TEST(Schemes, WorkedExamples) {
         {X12, "AB", {238, 254, 66, 67}},  // X12 has no pad: the rest is ASCII
         {Edifact, "ABCD", {240, 4, 32, 196}},
         {Edifact, "ABCDE", {240, 4, 32, 196, 70}},
-        {Edifact, "ABD15", {240, 4, 33, 49, 54}},
         {Edifact, "ABC", {240, 4, 32, 223}},
-        // One or two codewords left after the latch are read as ASCII, so the data goes there in ASCII.
-        {Edifact, "AB", {240, 66, 67}},
+        {Edifact, "AB", {240, 66, 67}},                         // one or two codewords left after the latch are ASCII
         {Edifact, "ABCDEFGH", {240, 4, 32, 196, 20, 97, 200}},  // no unlatch with one codeword left
     };
     for (const auto& [scheme, input, codewords] : cases)
@@ -49,8 +46,7 @@ TEST(Schemes, WorkedExamples) {
     const auto failed = EncodeBytes("ABa", X12);
     EXPECT_EQ(failed.failure.error, EncodeError::NotEncodable);
     EXPECT_EQ(DescribeEncodeFailure(failed.failure), "X12 cannot encode byte 0x61 at position 3");
-    EXPECT_EQ(EncodeBytes("Ab", Edifact).failure.position, 2);
-    EXPECT_EQ(EncodeBytes("ABCD\xc8", Edifact).failure.error, EncodeError::NotEncodable);
+    EXPECT_EQ(EncodeBytes("ABCD\xc8", Edifact).failure.position, 5);
 }
 
 TEST(Base256, LengthFieldAndRandomising) {
@@ -65,8 +61,7 @@ TEST(Base256, LengthFieldAndRandomising) {
     }
 }
 
-// The end of the data is shaped for the symbol that will hold it (a larger
-// fixed size, a rectangle) and counted in codewords, not characters.
+// The end is shaped for the symbol that will hold it (a larger fixed size, a rectangle), counted in codewords.
 TEST(EndOfData, ReadsBackInTheRequestedSize) {
     const std::tuple<std::string, EncodeScheme, int32_t> cases[] = {
         {"ABC", C40, 1},
@@ -88,8 +83,7 @@ TEST(EndOfData, ReadsBackInTheRequestedSize) {
     EXPECT_EQ(EncodeBytes("ABCDEFGHIJ", C40, 0).failure.error, EncodeError::DoesNotFit);
 }
 
-// A complete EDIFACT group needs no unlatch at the end of the symbol, and a
-// Base 256 segment that runs to the end has the length 0.
+// A complete EDIFACT group needs no unlatch at the symbol's end; a Base 256 segment running to the end has length 0.
 TEST(EndOfData, ExactFillsReachFullCapacity) {
     EXPECT_EQ(Codewords("ABCDEFGHIJKL", Edifact, 25).size(), 10u);
     EXPECT_EQ(EncodeAndRead("ABCDEFGHIJKL", Edifact, 25), "ABCDEFGHIJKL");
@@ -115,11 +109,9 @@ TEST(Ascii, DigitPairsAndUpperShift) {
 
 TEST(Ascii, FirstDigitAfterAChangeIntoAsciiNeverPairsBackwards) {
     EncodationState state;
-    const std::string input = "5";
-    InitEncodationState(state, reinterpret_cast<const uint8_t*>(input.data()), 1);
-    // Pretend a Base 256 segment ended in a codeword that looks like a digit.
+    InitEncodationState(state, reinterpret_cast<const uint8_t*>("5"), 1);
     ChangeScheme(state, EncodeScheme::Base256, false);
-    state.codewords[1] = '4' + 1;
+    state.codewords[1] = '4' + 1;  // a Base 256 segment that ended in what looks like a digit
     EncodeStep(state, EncodeScheme::Ascii);
     ASSERT_EQ(state.error, EncodationError::None);
     EXPECT_EQ(state.written / 12, 3);
@@ -182,11 +174,7 @@ TEST(Encodation, BadArgumentsFailWithoutLooping) {
 
 int32_t Attr(SymbolAttribute a, int32_t i) { return QuerySymbolAttribute(a, i); }
 
-// {data codewords, request, size chosen or -1}. With the DMRE sizes, the
-// smallest by area that holds the data: 17 codewords take 8 x 48 (384
-// modules) rather than 12 x 36 (432), 33 take 20 x 36 (720) rather than
-// 8 x 96 (768), which holds fewer, and 45 take 16 x 48 rather than 8 x 120,
-// which holds as many. A rectangle request gets no DMRE size unless it asks.
+// {data codewords, request, size or -1}: with DMRE the smallest area that holds the data (17 take 8 x 48, not 12 x 36).
 TEST(SymbolSize, SelectsSmallestFittingSizeOfTheFamily) {
     constexpr int32_t kSquare = kSmallestSquare, kRect = kSmallestRectangle, kDmre = kSmallestRectangleOrDmre;
     const int32_t cases[][3] = {{3, kSquare, 0},  {4, kSquare, 1}, {1558, kSquare, 23}, {1559, kSquare, -1},
@@ -198,22 +186,22 @@ TEST(SymbolSize, SelectsSmallestFittingSizeOfTheFamily) {
         EXPECT_EQ(SelectSymbolSize(codewords, request), size) << codewords << " for " << request;
 }
 
-TEST(SymbolSize, InvalidIndexAndAttributeReadAsMinusOne) {
+// {size, block, data codewords or -1}: 8 x 144 has one block, like every DMRE size; bad queries read -1.
+TEST(SymbolSize, DataCodewordsPerBlockAndBadQueries) {
+    const int32_t cases[][3] = {{23, 7, 156}, {23, 8, 155}, {14, 1, 102}, {35, 0, 63},
+                                {23, 10, -1}, {23, -1, -1}, {0, 1, -1},   {48, 0, -1}};
+    for (const auto& [size, block, codewords] : cases) EXPECT_EQ(DataCodewordsInBlock(size, block), codewords);
     for (auto [id, index] : {std::pair{0, 48}, {13, -1}, {14, 0}, {-1, 0}})
         EXPECT_EQ(Attr(static_cast<SymbolAttribute>(id), index), -1) << id << " " << index;
 }
 
-// {size, block, data codewords or -1}: 8 x 144 has one block, like every DMRE size.
-TEST(SymbolSize, DataCodewordsPerBlock) {
-    const int32_t cases[][3] = {{23, 7, 156}, {23, 8, 155}, {14, 1, 102}, {35, 0, 63},
-                                {23, 10, -1}, {23, -1, -1}, {0, 1, -1},   {48, 0, -1}};
-    for (const auto& [size, block, codewords] : cases) EXPECT_EQ(DataCodewordsInBlock(size, block), codewords);
-}
-
 TEST(Placement, TenByTenExample) {
     Ecc200Message* message = AllocMessage(0);
-    const uint8_t codewords[] = {142, 164, 186, 114, 25, 5, 88, 102};
-    std::copy(codewords, codewords + 8, message->codewords);
+    const uint8_t data[] = {142, 164, 186};
+    std::copy(data, data + 3, message->codewords);
+    EXPECT_EQ(ComputeEcc(message, 0), 1);
+    EXPECT_EQ(std::vector<int>(message->codewords, message->codewords + 8), (V{142, 164, 186, 114, 25, 5, 88, 102}));
+    EXPECT_EQ(ComputeEcc(message, 1), 0);  // a message of another size is refused
     EXPECT_EQ(PlaceCodewords(message, 0, ModuleDarkBits), 8);
     const std::vector<std::string> expected = {"1010101010", "1100101101", "1100000100", "1100011101", "1100001000",
                                                "1000001111", "1110110000", "1111011001", "1001110100", "1111111111"};
@@ -226,9 +214,7 @@ TEST(Placement, TenByTenExample) {
     FreeMessage(message);
 }
 
-// With every codeword 0xFF a module is dark exactly when a codeword bit or
-// the fixed corner pattern reached it: each size covers its mapping matrix
-// once but for the fixed corner, and has its finder and clock lines.
+// All codewords 0xFF: each size covers its mapping matrix once but for the fixed corner, inside finder and clock lines.
 TEST(Placement, EverySizeCoversItsMappingMatrixInsideItsPatterns) {
     for (int size = 0; size < kAllSymbolSizeCount; ++size) {
         SCOPED_TRACE(size);
@@ -285,20 +271,7 @@ bool HasZeroSyndromes(const std::vector<uint8_t>& block, int checks) {
     return true;
 }
 
-TEST(ReedSolomon, TenByTenExample) {
-    Ecc200Message* message = AllocMessage(0);
-    const uint8_t data[] = {142, 164, 186};
-    std::copy(data, data + 3, message->codewords);
-    EXPECT_EQ(ComputeEcc(message, 0), 1);
-    const std::vector<int> expected = {142, 164, 186, 114, 25, 5, 88, 102};
-    EXPECT_EQ(std::vector<int>(message->codewords, message->codewords + 8), expected);
-    EXPECT_EQ(ComputeEcc(message, 1), 0);  // a message of another size is refused
-    FreeMessage(message);
-}
-
-// Every size, random data: each interleaved block is a codeword of the
-// generator, its checks where its data interleaves (in 144 x 144 the two
-// shorter blocks' checks come first).
+// Every size, random data: each interleaved block is a codeword, its checks interleaved like its data.
 TEST(ReedSolomon, EveryBlockOfEverySizeHasZeroSyndromes) {
     uint32_t seed = 12345;
     for (int size = 0; size < kAllSymbolSizeCount; ++size) {
@@ -328,9 +301,8 @@ TEST(ReedSolomon, LargestSymbolInEitherBlockLayout) {
     std::string text;
     for (int i = 0; i < kMaxDataCodewords; ++i) text += static_cast<char>('A' + i % 23);
     const auto encode = [&](int32_t size, bool iso144, size_t length) {
-        const std::string data = text.substr(0, length);
-        return Encode({reinterpret_cast<const uint8_t*>(data.data()), data.size()},
-                      {.scheme = EncodeScheme::Ascii, .size = size, .iso144 = iso144})
+        return testing::EncodeText(text.substr(0, length),
+                                   {.scheme = EncodeScheme::Ascii, .size = size, .iso144 = iso144})
             .value();
     };
     const Symbol common = encode(23, false, text.size()), iso = encode(23, true, text.size());
@@ -347,8 +319,7 @@ TEST(ReedSolomon, LargestSymbolInEitherBlockLayout) {
     for (int size : {22, 35}) EXPECT_EQ(encode(size, false, 60).modules(), encode(size, true, 60).modules());
 }
 
-// The first pad is 129, the later ones randomised by their position; a full
-// or negative count is left alone, nothing written past or before the buffer.
+// The first pad is 129, later ones randomised; a full or negative count is left alone, nothing written outside.
 TEST(Records, PaddingFillsToCapacityWithRandomisedPads) {
     uint8_t codewords[6] = {66};
     int32_t count = 1;
@@ -402,14 +373,11 @@ struct Encoder {
 
 TEST(Driver, RecordDescribesTheSymbolOrWhyNot) {
     Encoder e;
-    const std::string invalid =
-        "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)";
     const std::tuple<std::string, int32_t, std::string> failures[] = {
         {"", kSmallestSquare, "the input is empty"},
         {std::string(50, 'A'), kSmallestRectangle,
          "the input needs 50 data codewords but the largest rectangular symbol (16x48) holds 49"},
-        {"A", -4, invalid},
-        {"A", 48, invalid}};
+        {"A", 48, "invalid symbol size index (use 0-47, -1 for square, -2 for rectangle or -3 for rectangle or DMRE)"}};
     for (const auto& [input, size, reason] : failures) {
         EXPECT_EQ(e.Run(input, size), 0);
         EXPECT_EQ(DescribeEncodeFailure(e.record.failure), reason) << size;
@@ -468,11 +436,8 @@ TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClipped) {
     EXPECT_EQ(image->pixels[5], 30);
     EXPECT_EQ(SetModuleImagePixel(image, 0, 0, 7, 7, 7), 1);  // bottom row: stored last
     EXPECT_EQ(image->pixels[3 * 8], 7);
-    EXPECT_EQ(SetModuleImagePixel(image, 4, 0, 1, 1, 1), 0);
-    EXPECT_EQ(SetModuleImagePixel(image, 0, -1, 1, 1, 1), 0);
-    // A clip rectangle widened past the pixels still writes nothing outside.
-    image->clipXMax = 100;
-    EXPECT_EQ(SetModuleImagePixel(image, 50, 0, 1, 1, 1), 0);
+    image->clipXMax = 100;  // a clip rectangle widened past the pixels still writes nothing outside
+    for (auto [x, y] : {std::pair{4, 0}, {0, -1}, {50, 0}}) EXPECT_EQ(SetModuleImagePixel(image, x, y, 1, 1, 1), 0);
     EXPECT_EQ(FreeModuleImage(image), 1);
     EXPECT_EQ(image, nullptr);
     EXPECT_EQ(FreeModuleImage(image), 0);
@@ -480,9 +445,7 @@ TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClipped) {
 }
 
 TEST(ModuleImage, RefusesSidesOutsideTheLimitAndDegenerateTransforms) {
-    EXPECT_EQ(CreateModuleImage(0, 5), nullptr);
-    EXPECT_EQ(CreateModuleImage(5, -1), nullptr);
-    EXPECT_EQ(CreateModuleImage(kMaxImageSide + 1, 1), nullptr);
+    for (auto [w, h] : {std::pair{0, 5}, {5, -1}, {kMaxImageSide + 1, 1}}) EXPECT_EQ(CreateModuleImage(w, h), nullptr);
     ModuleImage* edge = CreateModuleImage(kMaxImageSide, 1);
     EXPECT_NE(edge, nullptr);
     FreeModuleImage(edge);

@@ -35,32 +35,33 @@ std::optional<Reading> ReadGray(const std::vector<uint8_t>& gray, int width, int
 #endif
 }
 
+// A picture of `cols` x `rows` cells at `scale` pixels each inside a light `border`, each cell's grey from `grey`.
+template <typename Grey>
+std::optional<Reading> ReadCells(int cols, int rows, int scale, int border, Grey grey) {
+    const int width = cols * scale + 2 * border, height = rows * scale + 2 * border;
+    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
+    for (int y = 0; y < rows * scale; ++y)
+        for (int x = 0; x < cols * scale; ++x)
+            gray[static_cast<size_t>(y + border) * width + x + border] = grey(y / scale, x / scale);
+    return ReadGray(gray, width, height);
+}
+
 }  // namespace
 
+// The module image stores its top row first, like the reader's buffer.
 std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize) {
     const int scale = moduleSize >= 3 ? 1 : (moduleSize == 2 ? 2 : 3);
-    const int border = 4 * scale * (moduleSize > 0 ? moduleSize : 1);
-    const int width = image.width * scale + 2 * border;
-    const int height = image.height * scale + 2 * border;
-    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
-    // The module image stores its top row first, like the reader's buffer.
-    for (int y = 0; y < image.height * scale; ++y)
-        for (int x = 0; x < image.width * scale; ++x) {
-            const uint8_t* p = image.pixels + 3 * (static_cast<size_t>(y / scale) * image.width + x / scale);
-            gray[static_cast<size_t>(y + border) * width + x + border] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
-        }
-    return ReadGray(gray, width, height);
+    return ReadCells(image.width, image.height, scale, 4 * scale * (moduleSize > 0 ? moduleSize : 1),
+                     [&](int y, int x) {
+                         const uint8_t* p = image.pixels + 3 * (static_cast<size_t>(y) * image.width + x);
+                         return static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
+                     });
 }
 
 // Drawn at three pixels per module with a four-module light border.
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
-    constexpr int kScale = 3, kBorder = 4 * kScale;
-    const int width = symbol.cols() * kScale + 2 * kBorder, height = symbol.rows() * kScale + 2 * kBorder;
-    std::vector<uint8_t> gray(static_cast<size_t>(width) * height, 255);
-    for (int y = 0; y < symbol.rows() * kScale; ++y)
-        for (int x = 0; x < symbol.cols() * kScale; ++x)
-            if (symbol.dark(y / kScale, x / kScale)) gray[static_cast<size_t>(y + kBorder) * width + x + kBorder] = 0;
-    return ReadGray(gray, width, height);
+    return ReadCells(symbol.cols(), symbol.rows(), 3, 12,
+                     [&](int y, int x) { return static_cast<uint8_t>(symbol.dark(y, x) ? 0 : 255); });
 }
 
 std::optional<std::string> ReadSymbol(const Symbol& symbol) {
@@ -69,8 +70,7 @@ std::optional<std::string> ReadSymbol(const Symbol& symbol) {
 }
 
 std::optional<std::string> EncodeAndRead(const std::string& bytes, EncodeScheme scheme, int32_t requestedSize) {
-    const Result<Symbol> result = Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-                                         EncodeOptions{scheme, requestedSize});
+    const Result<Symbol> result = EncodeText(bytes, {scheme, requestedSize});
     if (!result) return std::nullopt;
     return ReadSymbol(result.value());
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
 // A symbol drawn at three pixels per module with a four-module light border.
 std::optional<std::string> ReadSymbol(const Symbol& symbol);
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol);
+
+inline std::span<const uint8_t> BytesOf(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+inline Result<Symbol> EncodeText(const std::string& text, const EncodeOptions& options = {}) {
+    return Encode(BytesOf(text), options);
+}
 
 // Encodes `bytes` with `scheme` at `requestedSize` and decodes the symbol.
 // Nothing when encoding or reading fails.
