@@ -228,16 +228,10 @@ TEST(Placement, EverySizeCoversItsMappingMatrixInsideItsPatterns) {
         EXPECT_EQ(fixedCorner, size == 1 || size == 3 || size == 5 || size == 7);
         const int rows = Attr(SymbolAttribute::AttrSymbolRows, size);
         const int cols = Attr(SymbolAttribute::AttrSymbolCols, size);
-        for (int c = 0; c < cols; ++c) {
-            EXPECT_EQ(ModuleStatus(message, size, 0, c), 7);
-            EXPECT_EQ(ModuleStatus(message, size, rows - 1, c), c % 2 == 0 ? 7 : 0);
-        }
-        for (int r = 0; r < rows; ++r) {
-            EXPECT_EQ(ModuleStatus(message, size, r, 0), 7);
-            EXPECT_EQ(ModuleStatus(message, size, r, cols - 1), r % 2 == 0 ? 7 : 0);
-        }
-        for (auto [r, c] : {std::pair{-1, 0}, {0, -1}, {rows, 0}, {0, cols}})
-            EXPECT_EQ(ModuleStatus(message, size, r, c), -1);
+        const auto at = [&](int r, int c) { return ModuleStatus(message, size, r, c); };
+        for (int c = 0; c < cols; ++c) EXPECT_EQ(std::pair(at(0, c), at(rows - 1, c)), std::pair(7, c % 2 ? 0 : 7));
+        for (int r = 0; r < rows; ++r) EXPECT_EQ(std::pair(at(r, 0), at(r, cols - 1)), std::pair(7, r % 2 ? 0 : 7));
+        for (auto [r, c] : {std::pair{-1, 0}, {0, -1}, {rows, 0}, {0, cols}}) EXPECT_EQ(at(r, c), -1);
         FreeMessage(message);
     }
 }
@@ -252,10 +246,9 @@ TEST(Placement, FixedCornerAndRegionBorders) {
     FreeMessage(message);
     message = AllocMessage(25);
     PlaceCodewords(message, 25, ModuleDarkBits);
-    for (int r = 0; r < 8; ++r) {
-        EXPECT_EQ(ModuleStatus(message, 25, r, 16), 7);
-        EXPECT_EQ(ModuleStatus(message, 25, r, 15), r % 2 == 0 ? 7 : 0);
-    }
+    for (int r = 0; r < 8; ++r)
+        EXPECT_EQ(std::pair(ModuleStatus(message, 25, r, 16), ModuleStatus(message, 25, r, 15)),
+                  std::pair(7, r % 2 ? 0 : 7));
     EXPECT_EQ(ModuleStatus(message, 48, 0, 0), -1);
     EXPECT_EQ(PlaceCodewords(message, 24, ModuleDarkBits), 0);  // not this message's size
     FreeMessage(message);
@@ -337,9 +330,7 @@ TEST(Records, Randomize255IsInvertedForEveryByteAndPosition) {
     for (int p = 1; p <= 1558; ++p)
         for (int v = 0; v < 256; ++v) ASSERT_EQ(Unrandomize255(Randomize255(v, p), p), v) << v << " at " << p;
     for (int p : {1, 2, 1558, -7, 2147483647, -2147483647 - 1}) {
-        const int r = Randomize253(129, p);
-        EXPECT_GE(r, 1);
-        EXPECT_LE(r, 254);
+        EXPECT_TRUE(Randomize253(129, p) >= 1 && Randomize253(129, p) <= 254) << p;
         EXPECT_EQ(Unrandomize255(Randomize255(200, p), p), 200);
     }
 }
@@ -399,9 +390,8 @@ TEST(Driver, RecordDescribesTheSymbolOrWhyNot) {
 
 TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     Encoder e;
-    // 3783 wraps 32 bits as width * height * 3.
     const std::tuple<int32_t, int32_t, EncodeError> refused[] = {
-        {3783, 10, EncodeError::ImageSizeOutOfRange},
+        {3783, 10, EncodeError::ImageSizeOutOfRange},  // wraps 32 bits as width * height * 3
         {2147483647, 2147483647, EncodeError::ImageSizeOutOfRange},
         {-1, 10, EncodeError::InvalidArgument}};
     for (const auto& [moduleSize, margin, error] : refused) {
@@ -427,7 +417,8 @@ TEST(Driver, ImageSizesAreCheckedIn64Bits) {
     EXPECT_TRUE(std::equal(painted.begin(), painted.end(), e.record.image->pixels));
 }
 
-TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClipped) {
+// Pixels are stored top row first and clipped; sides outside the limit and degenerate transforms are refused.
+TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClippedOrRefused) {
     ModuleImage* image = CreateModuleImage(4, 3);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(ModuleImagePixelCount(image), 12);
@@ -442,15 +433,12 @@ TEST(ModuleImage, PixelsAreStoredTopRowFirstAndClipped) {
     EXPECT_EQ(image, nullptr);
     EXPECT_EQ(FreeModuleImage(image), 0);
     EXPECT_EQ(ModuleImagePixelCount(nullptr), -1);
-}
-
-TEST(ModuleImage, RefusesSidesOutsideTheLimitAndDegenerateTransforms) {
     for (auto [w, h] : {std::pair{0, 5}, {5, -1}, {kMaxImageSide + 1, 1}}) EXPECT_EQ(CreateModuleImage(w, h), nullptr);
     ModuleImage* edge = CreateModuleImage(kMaxImageSide, 1);
     EXPECT_NE(edge, nullptr);
     FreeModuleImage(edge);
     Point2 p;
-    EXPECT_EQ(TransformPoint(p, {1, 1}, Matrix3{}), 0);  // a degenerate transform fails
+    EXPECT_EQ(TransformPoint(p, {1, 1}, Matrix3{}), 0);
 }
 
 }  // namespace
