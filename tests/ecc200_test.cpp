@@ -72,7 +72,6 @@ TEST(EndOfData, ReadsBackInTheRequestedSize) {
         {"ABCDEFGH", Edifact, 26},
         {"ABCDE", Edifact, kSmallestRectangle},
         {"AB", X12, 1},
-        {"AB", X12, kSmallestSquare},
         {"AAAAAAAA\xc1", C40, kSmallestSquare},
         {"AAAAA\xc1", C40, kSmallestSquare},
         {"aaaaaaaa\xe1", Text, kSmallestSquare},
