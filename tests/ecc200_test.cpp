@@ -43,10 +43,9 @@ TEST(Schemes, WorkedExamples) {
     };
     for (const auto& [scheme, input, codewords] : cases)
         EXPECT_EQ(Codewords(input, scheme), codewords) << SchemeName(scheme) << " " << input;
-    const auto failed = EncodeBytes("ABa", X12);
-    EXPECT_EQ(failed.failure.error, EncodeError::NotEncodable);
-    EXPECT_EQ(DescribeEncodeFailure(failed.failure), "X12 cannot encode byte 0x61 at position 3");
-    EXPECT_EQ(EncodeBytes("ABCD\xc8", Edifact).failure.position, 5);
+    EXPECT_EQ(DescribeEncodeFailure(EncodeBytes("ABa", X12).failure), "X12 cannot encode byte 0x61 at position 3");
+    const EncodeFailure edifact = EncodeBytes("ABCD\xc8", Edifact).failure;
+    EXPECT_EQ(std::pair(edifact.error, edifact.position), std::pair(EncodeError::NotEncodable, 5));
 }
 
 TEST(Base256, LengthFieldAndRandomising) {
