@@ -162,14 +162,10 @@ TEST(Draw, NothingToDoAndTransparency) {
     GrImage indexed(3, 1, 8);
     indexed.SetPaletteColor(1, 200, 0, 0);
     indexed.SetPaletteColor(2, 0, 200, 0);
-    indexed.SetPixelIndex(0, 0, 1);
-    indexed.SetPixelIndex(1, 0, 2);
-    indexed.SetPixelIndex(2, 0, 1);
+    for (int x = 0; x < 3; ++x) indexed.SetPixelIndex(x, 0, x == 1 ? 2 : 1);
     indexed.SetTransIndex(2);
     EXPECT_EQ(indexed.Draw(device.dc, 1, 1), 1);
-    EXPECT_EQ(device.At(1, 1), RGB(200, 0, 0));
-    EXPECT_EQ(device.At(2, 1), kUntouched);  // the transparent index shows what was there
-    EXPECT_EQ(device.At(3, 1), RGB(200, 0, 0));
+    for (int x = 1; x < 4; ++x) EXPECT_EQ(device.At(x, 1), x == 2 ? kUntouched : RGB(200, 0, 0)) << x;  // see-through
     EXPECT_TRUE(device.GuardsIntact());
 }
 
@@ -182,18 +178,6 @@ struct Options : BarcodeOptions {
         sizeIndex = size;
     }
 };
-
-// The colour of a pixel of a bitmap, y counted downward.
-COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    const COLORREF color = GetPixel(memory, x, y);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return color;
-}
 
 // The default style's 10 x 10 symbol; the bitmap held is deleted by the next call, and by a failure.
 TEST(FrontEnd, DefaultBitmapIsHeldNeverLeaked) {
@@ -217,8 +201,9 @@ TEST(FrontEnd, OnlyChannelZeroDecides) {
     const uint8_t pixels[] = {0, 255, 255, 1, 0, 0};
     std::memcpy(image->pixels, pixels, sizeof pixels);
     const HBITMAP bitmap = RenderModuleImage(image, 2, 1, RGB(9, 9, 9), RGB(1, 2, 3));
-    EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(1, 2, 3));
-    EXPECT_EQ(PixelOf(bitmap, 1, 0), RGB(9, 9, 9));
+    GrImage read;
+    ASSERT_TRUE(read.CreateFromHBITMAP(bitmap));
+    EXPECT_EQ(PictureOf(read).pixels, (std::vector<Rgba>{{1, 2, 3, 255}, {9, 9, 9, 255}}));
     DeleteObject(bitmap);
     FreeModuleImage(image);
     EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);

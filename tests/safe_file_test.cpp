@@ -37,8 +37,6 @@ using namespace testing;
 using SafeFile = TempFolderTest;
 using Save = TempFolderTest;
 
-std::string Read(const std::string& path) { return testing::Slurp(path); }
-
 Status WriteText(const std::string& path, const std::string& text) {
     return WriteFileSafely(path, [&](FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); });
 }
@@ -175,7 +173,7 @@ TEST_F(SafeFile, ReplacementKeepsOwnerAndModeOrSaysWhy) {
     const std::optional<std::string> mode = writeFailing(SYS_fchmod);
     if (!mode) GTEST_SKIP() << "seccomp is not permitted";
     EXPECT_EQ(*mode, "cannot keep the permissions of " + path + ": Operation not permitted\n");
-    EXPECT_EQ(Read(path), "precious");
+    EXPECT_EQ(Slurp(path), "precious");
     EXPECT_EQ(Entries(), std::set<std::string>{"kept.png"});
 
     if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
@@ -216,16 +214,16 @@ TEST_F(SafeFile, FileMountedOnItsOwnIsRefused) {
         for (const std::string& path : {first, mounted, dir + "/new.png"})
             if (!set.Add(path, "new")) _exit(1);
         const Status result = set.PutInPlace();
-        return told + (result ? "written" : result.reason()) + "\n" + Read(mounted);
+        return told + (result ? "written" : result.reason()) + "\n" + Slurp(mounted);
     });
     if (!lines) GTEST_SKIP() << "cannot make a mount namespace here";
     const std::string refusal =
         " by renaming (Device or resource busy; it may be a file mounted on its own): write to another path\n";
     EXPECT_EQ(*lines, "cannot replace " + mounted + refusal + "cannot replace " + link + refusal + "cannot replace " +
                           mounted + refusal + "over");
-    EXPECT_EQ(Read(mounted), "under");
-    EXPECT_EQ(Read(source), "over");
-    EXPECT_EQ(Read(first), "precious");
+    EXPECT_EQ(Slurp(mounted), "under");
+    EXPECT_EQ(Slurp(source), "over");
+    EXPECT_EQ(Slurp(first), "precious");
     EXPECT_EQ(Entries(), (std::set<std::string>{"first.png", "mounted.png", "source.png", "link.png"}));
 }
 
@@ -311,9 +309,7 @@ TEST_F(Save, FailuresSayWhyAndLeaveTheFile) {
         EXPECT_FALSE(image.Encode(&closed, type)) << message;
         EXPECT_STREQ(image.GetLastError(), message);
         GrImage empty;
-        GrMemFile memory;
-        memory.Open();
-        EXPECT_FALSE(empty.Encode(&memory, type)) << type;
+        EXPECT_TRUE(EncodeToMemory(empty, type).empty()) << type;
         EXPECT_STREQ(empty.GetLastError(), "null image!!!");
     }
 

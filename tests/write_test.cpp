@@ -60,11 +60,7 @@ TEST(Write, RefusesAStyleOutsideItsRange) {
     const Case cases[] = {
         {Format::Png, [](Style& s) { s.moduleSize = 0; }, "the module size 0 is below 1"},
         {Format::Svg, [](Style& s) { s.quietZone = -1; }, "the quiet zone -1 is outside 0 to 16384 modules"},
-        {Format::Png,
-         [](Style& s) {
-             s.marginPixels = 9000;
-             s.moduleSize = 1;
-         },
+        {Format::Png, [](Style& s) { s.marginPixels = 9000, s.moduleSize = 1; },
          "the image would be 18010x18010 pixels; each side must be 1 to 16384"},
         {Format::Gif, [](Style& s) { s.backgroundAlpha = 128; },
          "the background is opaque (alpha 255) or transparent (alpha 0), not alpha 128"},
