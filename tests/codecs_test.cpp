@@ -292,9 +292,8 @@ Bytes ImageData(const std::vector<int>& indexes, uint32_t bpp, uint32_t codec) {
 }
 
 TEST(Gif, CompressorsByteForByte) {
-    const std::vector<int> eight = {1, 0, 1, 1, 0, 0, 1, 0};
-    EXPECT_EQ(ImageData(eight, 1, 0), (Bytes{4, 0x0C, 0x62, 0x07, 0x05}));
-    EXPECT_EQ(ImageData(eight, 1, 1), (Bytes{5, 0x0C, 0x12, 0x00, 0x01, 0x05}));
+    EXPECT_EQ(ImageData({1, 0, 1, 1, 0, 0, 1, 0}, 1, 0), (Bytes{4, 0x0C, 0x62, 0x07, 0x05}));
+    EXPECT_EQ(ImageData({1, 0, 1, 1, 0, 0, 1, 0}, 1, 1), (Bytes{5, 0x0C, 0x12, 0x00, 0x01, 0x05}));
     // Five equal pixels: the pixel, then runs of 2 and 2 from the decoder's table.
     EXPECT_EQ(ImageData({1, 1, 1, 1, 1}, 1, 2), (Bytes{2, 0x8C, 0x5D}));
     // 1000 equal pixels: runs of 1 to 44 from the decoder's own table, 47 codes of 9 bits.

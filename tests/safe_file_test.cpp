@@ -298,7 +298,8 @@ TEST_F(Save, EveryTypeReplacesTheFileWhole) {
     }
 }
 
-// Each writer fails with its message on a closed stream, no pixels, a full device or a size limit; the file stays.
+// Each writer fails with its message on a closed stream, no pixels, a full device, a size limit or a used buffer;
+// the file stays.
 TEST_F(Save, FailuresSayWhyAndLeaveTheFile) {
     for (auto [type, message] : {std::pair{TypeBmp, "Write Error in BMP file"},
                                  {TypeGif, "Write Error in GIF file"},
@@ -340,12 +341,8 @@ TEST_F(Save, FailuresSayWhyAndLeaveTheFile) {
     EXPECT_EQ(limited, "");
     EXPECT_EQ(Slurp(path), "precious");
     EXPECT_EQ(Entries(), (std::set<std::string>{"full.gif", "keep.png"}));  // no temporary file left
-}
 
-// A buffer that already holds a file is neither overwritten nor leaked.
-TEST_F(Save, EncodeToMemoryWantsAnEmptyBuffer) {
-    GrImage image(3, 3, 8);
-    uint8_t* buffer = nullptr;
+    uint8_t* buffer = nullptr;  // one that already holds a file is neither overwritten nor leaked
     int32_t size = 0;
     ASSERT_TRUE(image.Encode(buffer, size, TypeGif));
     EXPECT_FALSE(image.Encode(buffer, size, TypeGif));
