@@ -179,23 +179,6 @@ struct Options : BarcodeOptions {
     }
 };
 
-// The default style's 10 x 10 symbol; the bitmap held is deleted by the next call, and by a failure.
-TEST(FrontEnd, DefaultBitmapIsHeldNeverLeaked) {
-    const int before = CountGdiObjects();
-    Options options("123456");
-    const HBITMAP bitmap = EncodeToBitmap(&options);
-    BITMAP description;
-    ASSERT_EQ(GetObject(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
-    EXPECT_EQ(description.bmWidth, 28);
-    EXPECT_EQ(description.bmHeight, 28);
-    ASSERT_NE(EncodeToBitmap(&options), nullptr);
-    EXPECT_EQ(CountGdiObjects(), before + 1);
-    options.sizeIndex = 48;
-    EXPECT_EQ(EncodeToBitmap(&options), nullptr);
-    EXPECT_EQ(CountGdiObjects(), before);
-    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
-}
-
 TEST(FrontEnd, OnlyChannelZeroDecides) {
     ModuleImage* image = CreateModuleImage(2, 1);
     const uint8_t pixels[] = {0, 255, 255, 1, 0, 0};
@@ -209,7 +192,7 @@ TEST(FrontEnd, OnlyChannelZeroDecides) {
     EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);
 }
 
-TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
+TEST(FrontEnd, BadOptionsAreRefusedAndTheBitmapHeldNeverLeaks) {
     EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
     EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status().Is(BarcodeError::NoOptions));
     const struct {
@@ -238,12 +221,23 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
     std::memset(unterminated.text, 'x', sizeof unterminated.text);
     EXPECT_EQ(EncodeBarcodeBitmap(&unterminated).reason(), "the text has no terminating zero byte in its 3300 bytes");
 
+    // The default style's 10 x 10 symbol; the bitmap held is deleted by the next call, and by a failure.
+    const int before = CountGdiObjects();
     Options measured("AB");
     measured.text[1] = 0;
     measured.length = 0;
-    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    BITMAP description;
+    ASSERT_EQ(GetObject(EncodeToBitmap(&measured), sizeof description, &description),
+              static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 28);
+    EXPECT_EQ(description.bmHeight, 28);
     EXPECT_EQ(measured.length, 1);  // written back
-    ReleaseBarcodeBitmap();
+    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before + 1);
+    measured.sizeIndex = 48;
+    EXPECT_EQ(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before);
+    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
 }
 
 // The window's road (options, screen bitmap, import) has the file road's pixels in every mode, size, style and

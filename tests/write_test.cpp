@@ -84,25 +84,7 @@ ModuleGrid GridOf(const std::string& text, int32_t size = kSmallestSquare) {
     return ModuleGrid{symbol.rows(), symbol.cols(), {symbol.modules().begin(), symbol.modules().end()}};
 }
 
-bool DarkAt(const ModuleGrid& grid, int row, int col) {
-    return row >= 0 && col >= 0 && row < grid.rows && col < grid.cols && grid.dark[row * grid.cols + col];
-}
-
-// The rendering is the grid with its quiet zone, `scale` pixels per module: each module's centre as dark as said.
-void ExpectModules(const Picture& picture, const ModuleGrid& grid, int quietZone, int scale) {
-    ASSERT_EQ(picture.width, (grid.cols + 2 * quietZone) * scale);
-    ASSERT_EQ(picture.height, (grid.rows + 2 * quietZone) * scale);
-    int wrong = 0;
-    for (int row = -quietZone; row < grid.rows + quietZone; ++row)
-        for (int col = -quietZone; col < grid.cols + quietZone; ++col) {
-            const Rgba& p = picture.at((col + quietZone) * scale + scale / 2, (row + quietZone) * scale + scale / 2);
-            wrong += (p.r + p.g + p.b < 3 * 128) != DarkAt(grid, row, col);
-        }
-    EXPECT_EQ(wrong, 0);
-}
-
-// Each document, rendered at `dpi` (0: the renderer's default), has every module as the grid says and scans, in
-// the chosen colours and at the chosen size.
+// Each document, rendered at `dpi` (0: the renderer's default), scans, in the chosen colours and at its size.
 TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
     struct Case {
         VectorFormat format;
@@ -142,7 +124,8 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
                   0);
         const auto picture = ReadWithStb(ReadFile(png));
         ASSERT_TRUE(picture);
-        ExpectModules(*picture, grid, c.quietZone, c.pixelsPerModule);
+        EXPECT_EQ(picture->width, (grid.cols + 2 * c.quietZone) * c.pixelsPerModule);
+        EXPECT_EQ(picture->height, (grid.rows + 2 * c.quietZone) * c.pixelsPerModule);
         EXPECT_EQ(ReadSymbolIn(*picture, c.pixelsPerModule), c.text);
 
         const std::string document = Slurp(file);
