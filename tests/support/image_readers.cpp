@@ -173,12 +173,6 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
     bool ok = true;
     for (int i = 0; i < gif->ImageCount && ok; ++i) {
         const SavedImage& saved = gif->SavedImages[i];
-        if (facts) {
-            for (int e = 0; e < saved.ExtensionBlockCount; ++e)
-                if (saved.ExtensionBlocks[e].Function != CONTINUE_EXT_FUNC_CODE)
-                    facts->blockTypes.push_back(saved.ExtensionBlocks[e].Function);
-            facts->blockTypes.push_back('I');
-        }
         GraphicsControlBlock control{};
         control.TransparentColor = NO_TRANSPARENT_COLOR;
         DGifSavedExtensionToGCB(gif, i, &control);
