@@ -23,50 +23,43 @@ namespace {
 
 using namespace testing;
 
-TEST(GrMemFile, GrowsReadsAndSeeks) {
-    GrMemFile file;
-    ASSERT_TRUE(file.Open());
-    EXPECT_EQ(file.Size(), 0);
-    EXPECT_TRUE(file.Eof());
-    EXPECT_EQ(file.GetC(), -1);
-    EXPECT_TRUE(file.PutC('a'));
-    EXPECT_EQ(file.Write("bcde", 1, 4), 4u);
-    EXPECT_EQ(file.Size(), 5);
-
-    ASSERT_TRUE(file.Seek(0, SEEK_SET));
-    char items[12] = {};
-    EXPECT_EQ(file.Read(items, 4, 3), 1u);  // five bytes: one whole item of four
-    EXPECT_STREQ(items, "abcde");
-    EXPECT_TRUE(file.Eof());
-
-    EXPECT_TRUE(file.Seek(-10, SEEK_SET));
-    EXPECT_EQ(file.Tell(), 0);
-    EXPECT_FALSE(file.Seek(1, 3));
-    ASSERT_TRUE(file.Seek(2, SEEK_SET));
-    EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
-    EXPECT_EQ(file.Tell(), 2);
-    ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
-    EXPECT_EQ(file.Error(), 1);
-    EXPECT_EQ(file.GetC(), -1);
-    EXPECT_EQ(file.Write("z", 1, 1), 1u);
-    EXPECT_EQ(file.Size(), 9);
-    const unsigned char* bytes = file.GetBuffer(false);
-    EXPECT_EQ(std::memcmp(bytes, "abcde\0\0\0z", 9), 0);  // the gap holds zeros, not old heap bytes
-}
-
-TEST(GrMemFile, HandedOverBufferIsNeverTouchedAgain) {
-    unsigned char* buffer = nullptr;
+TEST(GrMemFile, GrowsReadsSeeksAndHandsOver) {
+    unsigned char* given = nullptr;
     {
         GrMemFile file;
         ASSERT_TRUE(file.Open());
-        std::string big(5000, 'x');
-        EXPECT_EQ(file.Write(big.data(), 1, big.size()), big.size());
-        buffer = file.GetBuffer(true);
+        EXPECT_EQ(file.Size(), 0);
+        EXPECT_TRUE(file.Eof());
+        EXPECT_EQ(file.GetC(), -1);
+        EXPECT_TRUE(file.PutC('a'));
+        EXPECT_EQ(file.Write("bcde", 1, 4), 4u);
+        EXPECT_EQ(file.Size(), 5);
+
+        ASSERT_TRUE(file.Seek(0, SEEK_SET));
+        char items[12] = {};
+        EXPECT_EQ(file.Read(items, 4, 3), 1u);  // five bytes: one whole item of four
+        EXPECT_STREQ(items, "abcde");
+        EXPECT_TRUE(file.Eof());
+
+        EXPECT_TRUE(file.Seek(-10, SEEK_SET));
+        EXPECT_EQ(file.Tell(), 0);
+        EXPECT_FALSE(file.Seek(1, 3));
+        ASSERT_TRUE(file.Seek(2, SEEK_SET));
+        EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
+        EXPECT_EQ(file.Tell(), 2);
+        ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
+        EXPECT_EQ(file.Error(), 1);
+        EXPECT_EQ(file.GetC(), -1);
+        EXPECT_EQ(file.Write("z", 1, 1), 1u);
+        EXPECT_EQ(file.Size(), 9);
+        given = file.GetBuffer(true);
+        EXPECT_EQ(std::memcmp(given, "abcde\0\0\0z", 9), 0);  // the gap holds zeros, not old heap bytes
+        const std::string big(5000, 'x');
         EXPECT_EQ(file.Write(big.data(), 1, big.size()), 0u);  // it would move the buffer given away
-        EXPECT_EQ(file.GetBuffer(false), buffer);
+        EXPECT_EQ(file.GetBuffer(false), given);
     }
-    EXPECT_EQ(buffer[4999], 'x');  // still ours after the stream is gone
-    std::free(buffer);
+    EXPECT_EQ(given[8], 'z');  // still ours after the stream is gone
+    std::free(given);
 }
 
 TEST(GrIOFile, CallersStreamStaysOpen) {
