@@ -89,16 +89,6 @@ TEST(Gdi, ColoursAtEveryScreenDepth) {
     }
 }
 
-// Only the lines handed over are read, even when more are asked for.
-TEST(Gdi, DibTransferReadsOnlyTheLinesHandedOver) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<uint8_t> line(16, 7);  // one line of the 5 x 4 block, alone in its buffer
-    GuardedBuffer device(6, 6);
-    EXPECT_EQ(SetDIBitsToDevice(device.dc, 0, 0, 5, 4, 0, 0, 2, 1, line.data(), &info, DIB_RGB_COLORS), 1);
-    EXPECT_TRUE(device.GuardsIntact());
-}
-
 // A 5 x 4 24-bit image whose pixel (x, y from the top) is RGB(10x, 10y, 99).
 void MakeImage(GrImage& image) {
     image.Create(5, 4, 24);
@@ -147,7 +137,7 @@ TEST(Draw, PlacedClippedAndScaledWithinTheDevice) {
     EXPECT_TRUE(wide.GuardsIntact());
 }
 
-TEST(Draw, NothingToDoAndTransparency) {
+TEST(Draw, NothingToDoTransparencyAndShortTransfers) {
     GrImage image;
     MakeImage(image);
     GuardedBuffer device(6, 6);
@@ -155,8 +145,7 @@ TEST(Draw, NothingToDoAndTransparency) {
     EXPECT_EQ(image.Draw(device.dc, 0, 0, 0, 5), 0);
     image.Enable(false);
     EXPECT_EQ(image.Draw(device.dc, 0, 0), 0);
-    GrImage empty;
-    EXPECT_EQ(empty.Draw(device.dc, 0, 0), 0);
+    EXPECT_EQ(GrImage().Draw(device.dc, 0, 0), 0);
     EXPECT_EQ(device.At(0, 0), kUntouched);
 
     GrImage indexed(3, 1, 8);
@@ -166,6 +155,11 @@ TEST(Draw, NothingToDoAndTransparency) {
     indexed.SetTransIndex(2);
     EXPECT_EQ(indexed.Draw(device.dc, 1, 1), 1);
     for (int x = 1; x < 4; ++x) EXPECT_EQ(device.At(x, 1), x == 2 ? kUntouched : RGB(200, 0, 0)) << x;  // see-through
+
+    BITMAPINFO info{};  // a transfer reads only the lines handed over, even when more are asked for
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> line(16, 7);  // one line of the 5 x 4 block, alone in its buffer
+    EXPECT_EQ(SetDIBitsToDevice(device.dc, 0, 0, 5, 4, 0, 0, 2, 1, line.data(), &info, DIB_RGB_COLORS), 1);
     EXPECT_TRUE(device.GuardsIntact());
 }
 

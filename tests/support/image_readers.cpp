@@ -140,11 +140,9 @@ std::optional<Picture> ReadWithLibpng(const Bytes& file, PngFacts* facts) {
     image.format = PNG_FORMAT_RGBA;
     Picture picture{static_cast<int>(image.width), static_cast<int>(image.height), {}};
     picture.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return std::nullopt;
-    }
-    return picture;
+    const bool read = png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr) != 0;
+    png_image_free(&image);  // nothing left to free once a read has run to its end
+    return read ? std::optional(picture) : std::nullopt;
 }
 
 std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
