@@ -130,10 +130,7 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
 
         const std::string document = Slurp(file);
         for (const std::string& part : c.parts) EXPECT_NE(document.find(part), std::string::npos) << part;
-        if (!svg) {
-            EXPECT_EQ(document.rfind("%!PS-Adobe-3.0 EPSF-3.0\n", 0), 0u);
-            EXPECT_EQ(document.substr(document.size() - 6), "%%EOF\n");
-        }
+        EXPECT_TRUE(svg || (document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n") && document.ends_with("%%EOF\n")));
     }
     const Result<std::string> fine =
         VectorDocument(VectorFormat::Svg, GridOf("12345"), {0.33, VectorUnit::Millimetre, 1});
