@@ -123,8 +123,7 @@ TEST(GrImage, OutsideThePixelsAndThePalette) {
     image.SwapIndex(3, 5);  // entries and pixels alike: the colours stay
     EXPECT_EQ(image.GetPixelIndex(1, 0), 5);
     EXPECT_EQ(image.GetPixelColor(1, 0).rgbRed, 10);
-    GrImage small(2, 2, 4);
-    EXPECT_EQ(small.GetPaletteColor(20).rgbRed, 0);
+    EXPECT_EQ(GrImage(2, 2, 4).GetPaletteColor(20).rgbRed, 0);
 }
 
 TEST(Bmp, OnePixelFileByteForByte) {
