@@ -164,10 +164,7 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
         return std::nullopt;
     }
     Picture picture{gif->SWidth, gif->SHeight, std::vector<Rgba>(static_cast<size_t>(gif->SWidth) * gif->SHeight)};
-    if (facts) {
-        facts->images = gif->ImageCount;
-        facts->hasGlobalColorMap = gif->SColorMap != nullptr;
-    }
+    if (facts) *facts = {gif->ImageCount, gif->SColorMap != nullptr};
     bool ok = true;
     for (int i = 0; i < gif->ImageCount && ok; ++i) {
         const SavedImage& saved = gif->SavedImages[i];
