@@ -23,51 +23,43 @@ namespace {
 
 using namespace testing;
 
-TEST(GrMemFile, GrowsReadsAndSeeks) {
-    GrMemFile file;
-    ASSERT_TRUE(file.Open());
-    EXPECT_EQ(file.Size(), 0);
-    EXPECT_TRUE(file.Eof());
-    EXPECT_EQ(file.GetC(), -1);
-    EXPECT_TRUE(file.PutC('a'));
-    EXPECT_EQ(file.Write("bcde", 1, 4), 4u);
-    EXPECT_EQ(file.Size(), 5);
-
-    ASSERT_TRUE(file.Seek(0, SEEK_SET));
-    char items[12] = {};
-    EXPECT_EQ(file.Read(items, 4, 3), 1u);  // five bytes: one whole item of four
-    EXPECT_STREQ(items, "abcde");
-    EXPECT_TRUE(file.Eof());
-
-    EXPECT_TRUE(file.Seek(-10, SEEK_SET));
-    EXPECT_EQ(file.Tell(), 0);
-    EXPECT_FALSE(file.Seek(1, 3));
-    ASSERT_TRUE(file.Seek(2, SEEK_SET));
-    EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
-    EXPECT_EQ(file.Tell(), 2);
-    ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
-    EXPECT_EQ(file.Error(), 1);
-    EXPECT_EQ(file.GetC(), -1);
-    EXPECT_EQ(file.Write("z", 1, 1), 1u);
-    EXPECT_EQ(file.Size(), 9);
-    const unsigned char* bytes = file.GetBuffer(false);
-    EXPECT_EQ(std::memcmp(bytes, "abcde\0\0\0z", 9), 0);  // the gap holds zeros, not old heap bytes
-}
-
-TEST(GrMemFile, HandedOverBufferIsNeverTouchedAgain) {
-    unsigned char* buffer = nullptr;
+TEST(GrMemFile, GrowsReadsSeeksAndHandsOver) {
+    unsigned char* given = nullptr;
     {
         GrMemFile file;
         ASSERT_TRUE(file.Open());
-        std::string big(5000, 'x');
-        EXPECT_EQ(file.Write(big.data(), 1, big.size()), big.size());
-        buffer = file.GetBuffer(true);
-        // A write past the capacity would have to move the buffer it gave away.
-        EXPECT_EQ(file.Write(big.data(), 1, big.size()), 0u);
-        EXPECT_EQ(file.GetBuffer(false), buffer);
+        EXPECT_EQ(file.Size(), 0);
+        EXPECT_TRUE(file.Eof());
+        EXPECT_EQ(file.GetC(), -1);
+        EXPECT_TRUE(file.PutC('a'));
+        EXPECT_EQ(file.Write("bcde", 1, 4), 4u);
+        EXPECT_EQ(file.Size(), 5);
+
+        ASSERT_TRUE(file.Seek(0, SEEK_SET));
+        char items[12] = {};
+        EXPECT_EQ(file.Read(items, 4, 3), 1u);  // five bytes: one whole item of four
+        EXPECT_STREQ(items, "abcde");
+        EXPECT_TRUE(file.Eof());
+
+        EXPECT_TRUE(file.Seek(-10, SEEK_SET));
+        EXPECT_EQ(file.Tell(), 0);
+        EXPECT_FALSE(file.Seek(1, 3));
+        ASSERT_TRUE(file.Seek(2, SEEK_SET));
+        EXPECT_FALSE(file.Seek(LONG_MAX, SEEK_CUR));  // past what a position can hold
+        EXPECT_EQ(file.Tell(), 2);
+        ASSERT_TRUE(file.Seek(3, SEEK_END));  // past the end
+        EXPECT_EQ(file.Error(), 1);
+        EXPECT_EQ(file.GetC(), -1);
+        EXPECT_EQ(file.Write("z", 1, 1), 1u);
+        EXPECT_EQ(file.Size(), 9);
+        given = file.GetBuffer(true);
+        EXPECT_EQ(std::memcmp(given, "abcde\0\0\0z", 9), 0);  // the gap holds zeros, not old heap bytes
+        const std::string big(5000, 'x');
+        EXPECT_EQ(file.Write(big.data(), 1, big.size()), 0u);  // it would move the buffer given away
+        EXPECT_EQ(file.GetBuffer(false), given);
     }
-    EXPECT_EQ(buffer[4999], 'x');  // still ours after the stream is gone
-    std::free(buffer);
+    EXPECT_EQ(given[8], 'z');  // still ours after the stream is gone
+    std::free(given);
 }
 
 TEST(GrIOFile, CallersStreamStaysOpen) {
@@ -101,8 +93,7 @@ TEST(GrImage, CreateRoundsDepthAndSizesRows) {
     ASSERT_NE(image.Create(3, 2, 5), nullptr);
     EXPECT_EQ(image.GetBpp(), 8);
     EXPECT_EQ(image.GetNumColors(), 256u);
-    // The whole block is zeroed: row padding reaches BMP files.
-    for (int64_t i = 40; i < image.GetSize(); ++i) ASSERT_EQ(image.GetDIB()[i], 0) << i;
+    for (int64_t i = 40; i < image.GetSize(); ++i) ASSERT_EQ(image.GetDIB()[i], 0) << i;  // padding reaches files
 
     EXPECT_EQ(image.Create(0, 5, 8), nullptr);
     EXPECT_STREQ(image.GetLastError(), "GrImage::Create : width and height must be greater than zero");
@@ -111,8 +102,6 @@ TEST(GrImage, CreateRoundsDepthAndSizesRows) {
         EXPECT_EQ(image.Create(w, h, bpp), nullptr);
         EXPECT_STREQ(image.GetLastError(), "GRIMAGE_MAX_MEMORY exceeded");
     }
-    EXPECT_EQ(image.GetXDPI(), 96);
-    EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 3780);
     image.SetXDPI(300);
     EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 11811);
     image.SetXDPI(0);
@@ -134,8 +123,7 @@ TEST(GrImage, OutsideThePixelsAndThePalette) {
     image.SwapIndex(3, 5);  // entries and pixels alike: the colours stay
     EXPECT_EQ(image.GetPixelIndex(1, 0), 5);
     EXPECT_EQ(image.GetPixelColor(1, 0).rgbRed, 10);
-    GrImage small(2, 2, 4);
-    EXPECT_EQ(small.GetPaletteColor(20).rgbRed, 0);
+    EXPECT_EQ(GrImage(2, 2, 4).GetPaletteColor(20).rgbRed, 0);
 }
 
 TEST(Bmp, OnePixelFileByteForByte) {
@@ -156,14 +144,20 @@ Bytes Compact(const GrImage& image) {
     return Bytes(file.begin(), file.end());
 }
 
-// Both independent readers see exactly the image's pixels in the file `image` makes with libpng, or compact.
+// Both independent readers see exactly the image's pixels in the file `image` makes with libpng, or compact: a
+// 1-bit palette file at the image's resolution.
 PngFacts ExpectReadsBack(GrImage& image, const std::string& what, bool compact = false) {
-    PngFacts facts;
+    PngFacts f;
     const Bytes file = compact ? Compact(image) : EncodeToMemory(image, TypePng);
-    const auto libpng = ReadWithLibpng(file, &facts);
+    const auto libpng = ReadWithLibpng(file, &f);
     const auto stb = ReadWithStb(file);
     EXPECT_TRUE(libpng && stb && SamePixels(*libpng, PictureOf(image)) && SamePixels(*stb, PictureOf(image))) << what;
-    return facts;
+    EXPECT_TRUE(!compact ||
+                (f.colorType == PNG_COLOR_TYPE_PALETTE && f.bitDepth == 1 && f.paletteLength == 2 &&
+                 f.unit == PNG_RESOLUTION_METER && f.xPixelsPerUnit == uint32_t(image.GetHeader().biXPelsPerMeter) &&
+                 f.yPixelsPerUnit == uint32_t(image.GetHeader().biYPelsPerMeter)))
+        << what;
+    return f;
 }
 
 // A small image's palette holds only the entries its pixels use.
@@ -177,22 +171,15 @@ TEST(Png, PaletteLengthFollowsThePixelsOfSmallImages) {
     }
 }
 
-// A transparent index, one outside the palette, a transparent colour and an alpha plane read as they are, and
-// the saved image stays as it was.
+// A transparent index, a transparent colour and an alpha plane read as they are (more indexes: Writers).
 TEST(Png, Transparency) {
     GrImage image;
     FillRandom(image, 12, 12, 8, 3);
     image.SetPixelIndex(0, 0, 7);
     image.SetTransIndex(7);
-    const Picture before = PictureOf(image);
     const Bytes file = EncodeToMemory(image, TypePng);
     EXPECT_EQ(ExpectReadsBack(image, "transparent index").transparencyCount, 1);
-    EXPECT_EQ(ReadWithLibpng(file)->at(0, 11).a, 0);
-    EXPECT_EQ(image.GetTransIndex(), 7);
-    EXPECT_TRUE(PictureOf(image).pixels == before.pixels);
-    EXPECT_EQ(EncodeToMemory(image, TypePng), file);
-    image.SetTransIndex(300);
-    EXPECT_EQ(ExpectReadsBack(image, "index outside").transparencyCount, 0);
+    EXPECT_EQ(EncodeToMemory(image, TypePng), file);  // the saved image stays as it was
 
     GrImage colour;
     FillRandom(colour, 8, 8, 24, 4, 3);
@@ -211,19 +198,7 @@ TEST(Png, Transparency) {
     alpha.AlphaSet(5, 0, 9);  // outside: nothing
     alpha.AlphaSetMax(128);
     ExpectReadsBack(alpha, "alpha plane");
-    const auto read = ReadWithLibpng(EncodeToMemory(alpha, TypePng));
-    EXPECT_EQ(read->at(1, 2).a, 50);
-    EXPECT_EQ(read->at(0, 0).a, 128);
-}
-
-// Compact files are 1-bit palette files at the image's resolution.
-PngFacts ExpectCompactReadsBack(GrImage& image, const std::string& what) {
-    const PngFacts f = ExpectReadsBack(image, what, true);
-    EXPECT_TRUE(f.colorType == PNG_COLOR_TYPE_PALETTE && f.bitDepth == 1 && f.paletteLength == 2 &&
-                f.unit == PNG_RESOLUTION_METER && f.xPixelsPerUnit == uint32_t(image.GetHeader().biXPelsPerMeter) &&
-                f.yPixelsPerUnit == uint32_t(image.GetHeader().biYPelsPerMeter))
-        << what;
-    return f;
+    EXPECT_EQ(ReadWithLibpng(EncodeToMemory(alpha, TypePng))->at(1, 2).a, 50);  // 100 of 255 scaled to 128
 }
 
 TEST(CompactPng, EverySizeColourAndTransparencyReadsBack) {
@@ -231,23 +206,19 @@ TEST(CompactPng, EverySizeColourAndTransparencyReadsBack) {
     for (auto [width, height, palette, trans] : {std::tuple{1u, 1u, 0, -1},
                                                  {17u, 9u, 1, 0},
                                                  {20001u, 2u, 0, 1},
-                                                 {17u, 9u, 0, 5}}) {  // 5: no such entry, so nothing is transparent
+                                                 {13u, 4u, 0, 5}}) {  // 5: no such entry, so nothing is transparent
         GrImage image;
         FillRandom(image, width, height, 1, width * 7 + height + trans);
         image.SetPalette(palettes[palette], 2);
         image.SetTransIndex(trans);
-        const PngFacts facts = ExpectCompactReadsBack(image, std::to_string(width) + " trans " + std::to_string(trans));
+        image.SetXDPI(width);
+        image.SetYDPI(2 * width);
+        const PngFacts facts = ExpectReadsBack(image, std::to_string(width) + " trans " + std::to_string(trans), true);
         EXPECT_EQ(facts.transparencyCount, trans == 0 || trans == 1 ? trans + 1 : 0) << width;
+        const Bytes clean = Compact(image);  // bits past the last pixel do not reach the file
+        for (uint32_t row = 0; row < height && width % 8; ++row) image.GetBits(row)[width / 8] |= 0xFF >> width % 8;
+        EXPECT_EQ(Compact(image), clean) << width;
     }
-    // The resolution as set, and bits past the last pixel do not reach the file.
-    GrImage image;
-    FillRandom(image, 13, 4, 1, 1);
-    image.SetXDPI(300);
-    image.SetYDPI(600);
-    ExpectCompactReadsBack(image, "300 x 600 dpi");
-    const Bytes clean = Compact(image);
-    for (uint32_t row = 0; row < image.GetHeight(); ++row) image.GetBits(row)[1] |= 0x07;
-    EXPECT_EQ(Compact(image), clean);
 }
 
 // Symbols scan, in files smaller than libpng's, and threads writing at once each get the same file.
@@ -263,7 +234,7 @@ TEST(CompactPng, SymbolsScanAndAreSmallerThanLibpngsFiles) {
         ASSERT_TRUE(RenderSymbol(
             glyphrun::Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {scheme}).value(), style,
             image));
-        ExpectCompactReadsBack(image, text.substr(0, 10));
+        ExpectReadsBack(image, text.substr(0, 10), true);
         const Bytes file = Compact(image);
         EXPECT_EQ(ReadSymbolIn(*ReadWithLibpng(file), moduleSize), text);
         EXPECT_LT(file.size(), EncodeToMemory(image, TypePng).size());
@@ -288,12 +259,9 @@ TEST(CompactPng, AppendsOrRefusesLeavingTheStringAsItWas) {
     const Bytes alone = Compact(image);
     EXPECT_EQ(file, "kept" + std::string(alone.begin(), alone.end()));
 
-    GrImage trueColour, eightBit, withAlpha, empty;
-    FillRandom(trueColour, 9, 9, 24, 4, 2);
-    FillRandom(eightBit, 9, 9, 8, 5);
-    FillRandom(withAlpha, 9, 9, 1, 6);
+    GrImage eightBit(9, 9, 8), withAlpha(9, 9, 1), empty;
     withAlpha.AlphaCreate();
-    for (const GrImage* refused : {&trueColour, &eightBit, &withAlpha, &empty}) {
+    for (const GrImage* refused : {&eightBit, &withAlpha, &empty}) {
         std::string kept = "kept";
         const Status why = EncodeCompactPng(*refused, kept);
         EXPECT_FALSE(why);
@@ -314,9 +282,8 @@ Bytes ImageData(const std::vector<int>& indexes, uint32_t bpp, uint32_t codec) {
 }
 
 TEST(Gif, CompressorsByteForByte) {
-    const std::vector<int> eight = {1, 0, 1, 1, 0, 0, 1, 0};
-    EXPECT_EQ(ImageData(eight, 1, 0), (Bytes{4, 0x0C, 0x62, 0x07, 0x05}));
-    EXPECT_EQ(ImageData(eight, 1, 1), (Bytes{5, 0x0C, 0x12, 0x00, 0x01, 0x05}));
+    EXPECT_EQ(ImageData({1, 0, 1, 1, 0, 0, 1, 0}, 1, 0), (Bytes{4, 0x0C, 0x62, 0x07, 0x05}));
+    EXPECT_EQ(ImageData({1, 0, 1, 1, 0, 0, 1, 0}, 1, 1), (Bytes{5, 0x0C, 0x12, 0x00, 0x01, 0x05}));
     // Five equal pixels: the pixel, then runs of 2 and 2 from the decoder's table.
     EXPECT_EQ(ImageData({1, 1, 1, 1, 1}, 1, 2), (Bytes{2, 0x8C, 0x5D}));
     // 1000 equal pixels: runs of 1 to 44 from the decoder's own table, 47 codes of 9 bits.
@@ -349,17 +316,8 @@ TEST(Gif, TrueColourIsOneImageOrTiles) {
     }
 }
 
-// A transparent index, one outside the palette and an offset; a comment before its image's graphic control
-// extension; a width past the format's refused.
-TEST(Gif, TransparencyCommentAndWidth) {
-    GrImage image;
-    FillRandom(image, 30, 20, 8, 5);
-    image.SetTransIndex(3);
-    ExpectGifReadsBack(image, "transparent index");
-    image.SetTransIndex(300);  // no such entry: no transparency
-    image.SetOffset(5, 5);     // a frame setting: a file of one image fills its screen whatever it says
-    ExpectGifReadsBack(image, "index outside, offset");
-
+// A comment before its image's graphic control extension; a width past the format's refused.
+TEST(Gif, CommentAndWidth) {
     GrImageGIF writer;
     writer.Create(4, 4, 8);
     writer.SetComment(std::string(300, 'c').c_str());
@@ -367,10 +325,10 @@ TEST(Gif, TransparencyCommentAndWidth) {
     memory.Open();
     ASSERT_TRUE(writer.Encode(&memory));
     const Bytes file(memory.GetBuffer(false), memory.GetBuffer(false) + memory.Size());
-    GifFacts facts;
-    ASSERT_TRUE(ReadWithGiflib(file, &facts));
-    EXPECT_EQ(facts.blockTypes, (std::vector<int>{COMMENT_EXT_FUNC_CODE, GRAPHICS_EXT_FUNC_CODE, 'I'}));
+    ASSERT_TRUE(ReadWithGiflib(file));
+    EXPECT_EQ(file[13 + 768 + 1], COMMENT_EXT_FUNC_CODE);
     EXPECT_EQ(file[13 + 768 + 2], 255);  // the comment keeps 255 characters
+    EXPECT_EQ(file[13 + 768 + 3 + 255 + 2], GRAPHICS_EXT_FUNC_CODE);
 
     GrImage wide(65536, 1, 1);
     GrMemFile refused;
@@ -379,8 +337,8 @@ TEST(Gif, TransparencyCommentAndWidth) {
     EXPECT_EQ(refused.Size(), 0);
 }
 
-// Every depth, odd widths and 1 x 1, in every writer with each of its options (PNG interlace, GIF compressor);
-// then GIF's long runs and a table that fills up and clears.
+// Every depth, odd widths and 1 x 1, a transparent index (300: none) or not, in every writer with each of its options
+// (PNG interlace, GIF compressor); then GIF's long runs and a table that fills up and clears.
 TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
     for (auto [type, options] : {std::pair{TypeBmp, 1u}, {TypePng, 2u}, {TypeGif, 3u}})
         for (uint32_t bpp : {1u, 4u, 8u, 24u})
@@ -391,6 +349,8 @@ TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
                     GrImage image;
                     FillRandom(image, width, width == 1 ? 1 : 9, bpp, width * 3 + bpp + option);  // 1 x 1 too
                     image.SetCodecOption(option, type);
+                    if (type != TypeBmp && bpp < 24) image.SetTransIndex(width == 17 ? 1 : width == 301 ? 300 : -1);
+                    image.SetOffset(width, width);  // a frame's place: a GIF of one image fills its screen anyway
                     if (type == TypeGif) {
                         ExpectGifReadsBack(image, what);
                     } else if (type == TypePng) {
@@ -400,7 +360,6 @@ TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
                         EXPECT_EQ(facts.bitDepth, bpp == 24 ? 8 : static_cast<int>(bpp));
                     } else {
                         const Bytes file = EncodeToMemory(image, TypeBmp);
-                        EXPECT_EQ(file[10] | file[11] << 8, static_cast<int>(54 + 4 * image.GetNumColors())) << what;
                         EXPECT_EQ(file[28], bpp) << what;  // bits per pixel as the image has them: 1 stays 1
                         const auto read = ReadWithStb(file);
                         EXPECT_TRUE(read && SamePixels(*read, PictureOf(image))) << what;

@@ -19,7 +19,7 @@ namespace {
 
 using namespace testing;
 
-// Handles and bitmap sizes are checked, and nothing leaks.
+// Handles, stale ones included, and bitmap sizes are checked, and nothing leaks.
 TEST(Gdi, HandlesAndSizesAreCheckedAndNothingLeaks) {
     const int before = CountGdiObjects();
     const HDC screen = GetDC(nullptr);
@@ -39,6 +39,10 @@ TEST(Gdi, HandlesAndSizesAreCheckedAndNothingLeaks) {
     EXPECT_EQ(SelectObject(memory, bitmap), nullptr);
     BITMAP description;
     EXPECT_EQ(GetObject(bitmap, sizeof description, &description), 0);
+    GrImage image;
+    EXPECT_FALSE(image.CreateFromHBITMAP(bitmap));  // stale
+    EXPECT_FALSE(image.CreateFromHBITMAP(nullptr));
+    EXPECT_FALSE(image.IsValid());
     EXPECT_EQ(SetPixel(nullptr, 0, 0, 0), CLR_INVALID);
     EXPECT_EQ(SetPixel(reinterpret_cast<HDC>(bitmap), 0, 0, 0), CLR_INVALID);  // not a context
     EXPECT_EQ(GetDIBits(screen, nullptr, 0, 1, nullptr, nullptr, DIB_RGB_COLORS), 0);
@@ -83,17 +87,6 @@ TEST(Gdi, ColoursAtEveryScreenDepth) {
         DeleteObject(bitmap);
         ReleaseDC(nullptr, screen);
     }
-}
-
-// Only the lines handed over are read, even when more are asked for. (The
-// surface's edges and clip regions are met by every Draw below.)
-TEST(Gdi, DibTransferReadsOnlyTheLinesHandedOver) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<uint8_t> line(16, 7);  // one line of the 5 x 4 block, alone in its buffer
-    GuardedBuffer device(6, 6);
-    EXPECT_EQ(SetDIBitsToDevice(device.dc, 0, 0, 5, 4, 0, 0, 2, 1, line.data(), &info, DIB_RGB_COLORS), 1);
-    EXPECT_TRUE(device.GuardsIntact());
 }
 
 // A 5 x 4 24-bit image whose pixel (x, y from the top) is RGB(10x, 10y, 99).
@@ -144,7 +137,7 @@ TEST(Draw, PlacedClippedAndScaledWithinTheDevice) {
     EXPECT_TRUE(wide.GuardsIntact());
 }
 
-TEST(Draw, NothingToDoAndTransparency) {
+TEST(Draw, NothingToDoTransparencyAndShortTransfers) {
     GrImage image;
     MakeImage(image);
     GuardedBuffer device(6, 6);
@@ -152,39 +145,22 @@ TEST(Draw, NothingToDoAndTransparency) {
     EXPECT_EQ(image.Draw(device.dc, 0, 0, 0, 5), 0);
     image.Enable(false);
     EXPECT_EQ(image.Draw(device.dc, 0, 0), 0);
-    GrImage empty;
-    EXPECT_EQ(empty.Draw(device.dc, 0, 0), 0);
+    EXPECT_EQ(GrImage().Draw(device.dc, 0, 0), 0);
     EXPECT_EQ(device.At(0, 0), kUntouched);
 
     GrImage indexed(3, 1, 8);
     indexed.SetPaletteColor(1, 200, 0, 0);
     indexed.SetPaletteColor(2, 0, 200, 0);
-    indexed.SetPixelIndex(0, 0, 1);
-    indexed.SetPixelIndex(1, 0, 2);
-    indexed.SetPixelIndex(2, 0, 1);
+    for (int x = 0; x < 3; ++x) indexed.SetPixelIndex(x, 0, x == 1 ? 2 : 1);
     indexed.SetTransIndex(2);
     EXPECT_EQ(indexed.Draw(device.dc, 1, 1), 1);
-    EXPECT_EQ(device.At(1, 1), RGB(200, 0, 0));
-    EXPECT_EQ(device.At(2, 1), kUntouched);  // the transparent index shows what was there
-    EXPECT_EQ(device.At(3, 1), RGB(200, 0, 0));
-    EXPECT_TRUE(device.GuardsIntact());
-}
+    for (int x = 1; x < 4; ++x) EXPECT_EQ(device.At(x, 1), x == 2 ? kUntouched : RGB(200, 0, 0)) << x;  // see-through
 
-// The pixels an import gives are checked at every screen depth by FrontEnd below.
-TEST(Import, ScreenBitmapBecomesA24BitImageAndStaleHandlesFail) {
-    const HDC screen = GetDC(nullptr);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 30);
-    ReleaseDC(nullptr, screen);
-    GrImage image(TypePng);
-    ASSERT_TRUE(image.CreateFromHBITMAP(bitmap));
-    EXPECT_EQ(image.GetBpp(), 24);
-    EXPECT_EQ(image.GetWidth(), 40u);
-    EXPECT_EQ(image.GetHeight(), 30u);
-    DeleteObject(bitmap);
-    EXPECT_FALSE(image.CreateFromHBITMAP(nullptr));
-    EXPECT_FALSE(image.IsValid());
-    EXPECT_FALSE(image.CreateFromHBITMAP(bitmap));  // deleted: stale
-    EXPECT_FALSE(image.IsValid());
+    BITMAPINFO info{};  // a transfer reads only the lines handed over, even when more are asked for
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> line(16, 7);  // one line of the 5 x 4 block, alone in its buffer
+    EXPECT_EQ(SetDIBitsToDevice(device.dc, 0, 0, 5, 4, 0, 0, 2, 1, line.data(), &info, DIB_RGB_COLORS), 1);
+    EXPECT_TRUE(device.GuardsIntact());
 }
 
 struct Options : BarcodeOptions {
@@ -197,51 +173,20 @@ struct Options : BarcodeOptions {
     }
 };
 
-// The colour of a pixel of a bitmap, y counted downward.
-COLORREF PixelOf(HBITMAP bitmap, int x, int y) {
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    const COLORREF color = GetPixel(memory, x, y);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return color;
-}
-
-// The smallest symbol in the default style; the bitmap held between calls is deleted by the next one, and by a
-// failure.
-TEST(FrontEnd, DefaultBitmapIsHeldNeverLeaked) {
-    const int before = CountGdiObjects();
-    Options options("123456");
-    const HBITMAP bitmap = EncodeToBitmap(&options);
-    BITMAP description;
-    ASSERT_EQ(GetObject(bitmap, sizeof description, &description), static_cast<int>(sizeof description));
-    EXPECT_EQ(description.bmWidth, 28);
-    EXPECT_EQ(description.bmHeight, 28);
-    EXPECT_EQ(PixelOf(bitmap, 4, 23), RGB(0, 0, 0));  // the corner of the finder lines, past the margin
-    EXPECT_EQ(PixelOf(bitmap, 3, 23), RGB(255, 255, 255));
-    ASSERT_NE(EncodeToBitmap(&options), nullptr);
-    EXPECT_EQ(CountGdiObjects(), before + 1);
-    options.sizeIndex = 48;
-    EXPECT_EQ(EncodeToBitmap(&options), nullptr);
-    EXPECT_EQ(CountGdiObjects(), before);
-    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
-}
-
 TEST(FrontEnd, OnlyChannelZeroDecides) {
     ModuleImage* image = CreateModuleImage(2, 1);
     const uint8_t pixels[] = {0, 255, 255, 1, 0, 0};
     std::memcpy(image->pixels, pixels, sizeof pixels);
     const HBITMAP bitmap = RenderModuleImage(image, 2, 1, RGB(9, 9, 9), RGB(1, 2, 3));
-    EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(1, 2, 3));
-    EXPECT_EQ(PixelOf(bitmap, 1, 0), RGB(9, 9, 9));
+    GrImage read;
+    ASSERT_TRUE(read.CreateFromHBITMAP(bitmap));
+    EXPECT_EQ(PictureOf(read).pixels, (std::vector<Rgba>{{1, 2, 3, 255}, {9, 9, 9, 255}}));
     DeleteObject(bitmap);
     FreeModuleImage(image);
     EXPECT_EQ(RenderModuleImage(nullptr, 2, 1, 0, 0), nullptr);
 }
 
-TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
+TEST(FrontEnd, BadOptionsAreRefusedAndTheBitmapHeldNeverLeaks) {
     EXPECT_EQ(EncodeToBitmap(nullptr), nullptr);
     EXPECT_TRUE(EncodeBarcodeBitmap(nullptr).status().Is(BarcodeError::NoOptions));
     const struct {
@@ -263,68 +208,73 @@ TEST(FrontEnd, BadOptionsAreRefusedWithAReason) {
         Options options(c.text);
         options.*c.field = c.value;
         const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
-        EXPECT_FALSE(bitmap) << c.reason;
         EXPECT_EQ(bitmap.reason(), c.reason);
     }
     Options unterminated("");
     std::memset(unterminated.text, 'x', sizeof unterminated.text);
     EXPECT_EQ(EncodeBarcodeBitmap(&unterminated).reason(), "the text has no terminating zero byte in its 3300 bytes");
 
+    // The default style's 10 x 10 symbol; the bitmap held is deleted by the next call, and by a failure.
+    const int before = CountGdiObjects();
     Options measured("AB");
     measured.text[1] = 0;
     measured.length = 0;
-    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    BITMAP description;
+    ASSERT_EQ(GetObject(EncodeToBitmap(&measured), sizeof description, &description),
+              static_cast<int>(sizeof description));
+    EXPECT_EQ(description.bmWidth, 28);
+    EXPECT_EQ(description.bmHeight, 28);
     EXPECT_EQ(measured.length, 1);  // written back
-    ReleaseBarcodeBitmap();
+    ASSERT_NE(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before + 1);
+    measured.sizeIndex = 48;
+    EXPECT_EQ(EncodeToBitmap(&measured), nullptr);
+    EXPECT_EQ(CountGdiObjects(), before);
+    EXPECT_EQ(ReleaseBarcodeBitmap(), 1);
 }
 
-// The screen bitmap has the pixels of the file road's raster, in any style.
-TEST(FrontEnd, PixelsAreTheFileRoads) {
-    const std::string text = "LABEL-000001 LOT 2026-03-14 QA";
-    const Symbol symbol =
-        Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {EncodeScheme::AutoMinimal}).value();
-    for (auto [moduleSize, margin, background, foreground] :
-         {std::tuple{4, 8, 0xFFFFFFu, 0x000000u}, {1, 0, 0xFFF0E0u, 0x203080u}, {37, 3, 0xFFFFFFu, 0x000000u}}) {
-        Options options(text, kModeMinimal);
-        options.moduleSize = moduleSize;
-        options.margin = margin;
-        options.backgroundColor = FromRrggbb(background);
-        options.barColor = FromRrggbb(foreground);
-        GrImage screen, file;
-        ASSERT_TRUE(screen.CreateFromHBITMAP(EncodeToBitmap(&options)));
-        ReleaseBarcodeBitmap();
-        Style style;
-        style.moduleSize = moduleSize;
-        style.marginPixels = margin;
-        style.foreground = foreground;
-        style.background = background;
-        ASSERT_TRUE(RenderSymbol(symbol, style, file));
-        EXPECT_EQ(file.GetBpp(), 1);
-        const Picture fromScreen = PictureOf(screen), fromFile = PictureOf(file);
-        EXPECT_TRUE(fromScreen.width == fromFile.width && fromScreen.height == fromFile.height &&
-                    fromScreen.pixels == fromFile.pixels)
-            << moduleSize;
-    }
-}
-
-// The window's road end to end: options, bitmap, import, PNG, reader.
-TEST(FrontEnd, EveryModeScansThroughImportAndSave) {
+// The window's road (options, screen bitmap, import) has the file road's pixels in every mode, size, style and
+// screen depth, and the imported image saved as PNG scans.
+TEST(FrontEnd, WindowRoadHasTheFileRoadsPixelsAndScans) {
     const std::string text = "GLYPH 0123456789";
-    for (int depth : {32, 16, 8}) {
-        const ScreenDepth screenDepth(depth);
-        for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
-            for (int32_t size : {kSmallestSquare, kSmallestRectangle}) {
-                Options options(text, mode, size);
-                const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
-                ASSERT_TRUE(bitmap) << bitmap.reason();
-                GrImage image;
-                ASSERT_TRUE(image.CreateFromHBITMAP(bitmap.value())) << image.GetLastError();
-                ReleaseBarcodeBitmap();
-                EXPECT_EQ(image.GetBpp(), depth > 8 ? 24 : 8);
-                const auto picture = ReadWithStb(EncodeToMemory(image, TypePng));
-                ASSERT_TRUE(picture);
-                EXPECT_EQ(ReadSymbolIn(*picture, 2), text) << "depth " << depth << " mode " << mode << " size " << size;
-            }
+    struct Row {
+        int depth;
+        int32_t mode, size, moduleSize = 2, margin = 4;
+        uint32_t background = 0xFFFFFF, foreground = 0x000000;
+    };
+    std::vector<Row> rows = {{16, -1, kSmallestSquare},
+                             {8, kModeMinimal, kSmallestRectangle},
+                             {32, kModeMinimal, kSmallestSquare, 1, 0, 0xFFF0E0, 0x203080},
+                             {32, -1, kSmallestSquare, 37, 3}};
+    for (int32_t mode : {-1, 0, 1, 2, 3, 4, 5, kModeMinimal})
+        for (int32_t size : {kSmallestSquare, kSmallestRectangle}) rows.push_back({32, mode, size});
+    for (const Row& r : rows) {
+        SCOPED_TRACE("depth " + std::to_string(r.depth) + " mode " + std::to_string(r.mode) + " size " +
+                     std::to_string(r.size) + " module " + std::to_string(r.moduleSize));
+        const ScreenDepth screenDepth(r.depth);
+        Options options(text, r.mode, r.size);
+        options.moduleSize = r.moduleSize;
+        options.margin = r.margin;
+        options.backgroundColor = FromRrggbb(r.background);
+        options.barColor = FromRrggbb(r.foreground);
+        const Result<HBITMAP> bitmap = EncodeBarcodeBitmap(&options);
+        ASSERT_TRUE(bitmap) << bitmap.reason();
+        GrImage screen, file;
+        ASSERT_TRUE(screen.CreateFromHBITMAP(bitmap.value())) << screen.GetLastError();
+        ReleaseBarcodeBitmap();
+        EXPECT_EQ(screen.GetBpp(), r.depth > 8 ? 24 : 8);
+        Style style;
+        style.moduleSize = r.moduleSize;
+        style.marginPixels = r.margin;
+        style.foreground = r.foreground;
+        style.background = r.background;
+        const auto symbol =
+            Encode({reinterpret_cast<const uint8_t*>(text.data()), text.size()}, {SchemeForMode(r.mode), r.size});
+        ASSERT_TRUE(symbol && RenderSymbol(symbol.value(), style, file));
+        EXPECT_TRUE(SamePixels(PictureOf(screen), PictureOf(file)));
+        const auto picture = ReadWithStb(EncodeToMemory(screen, TypePng));
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(ReadSymbolIn(*picture, r.moduleSize), text);
     }
 }
 

@@ -2,6 +2,7 @@
 // that drawing never touches memory outside the surface.
 #pragma once
 
+#include <cstring>
 #include <vector>
 
 #include "glyphrun/gdi.h"
@@ -21,17 +22,13 @@ struct GuardedBuffer {
         dc = CreateDCForBuffer(memory.data() + kGuard * stride + kGuard * 4, w, h, stride);
     }
     ~GuardedBuffer() { DeleteDC(dc); }
-    COLORREF At(int x, int y) const {
-        const uint8_t* p = memory.data() + (y + kGuard) * stride + (x + kGuard) * 4;
-        return RGB(p[2], p[1], p[0]);
-    }
+    const uint8_t* Pixel(int x, int y) const { return memory.data() + (y + kGuard) * stride + (x + kGuard) * 4; }
+    COLORREF At(int x, int y) const { return RGB(Pixel(x, y)[2], Pixel(x, y)[1], Pixel(x, y)[0]); }
     bool GuardsIntact() const {
         for (int y = -kGuard; y < height + kGuard; ++y)
-            for (int x = -kGuard; x < width + kGuard; ++x) {
-                if (x >= 0 && y >= 0 && x < width && y < height) continue;
-                const uint8_t* p = memory.data() + (y + kGuard) * stride + (x + kGuard) * 4;
-                if (p[0] != 0x5A || p[1] != 0x5A || p[2] != 0x5A || p[3] != 0x5A) return false;
-            }
+            for (int x = -kGuard; x < width + kGuard; ++x)
+                if ((x < 0 || y < 0 || x >= width || y >= height) && std::memcmp(Pixel(x, y), "\x5A\x5A\x5A\x5A", 4))
+                    return false;
         return true;
     }
 };

@@ -8,14 +8,12 @@
 #include <stb_image.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 
-#include "reader.h"
-#include "skip.h"
+#include "temp_folder.h"
 
 namespace glyphrun::testing {
 
@@ -94,17 +92,17 @@ std::optional<Picture> ReadWithStb(const Bytes& file) {
 
 namespace {
 
+// What is left of a file in memory; Take gives up to `length` bytes of it.
 struct MemoryReader {
     const Bytes* file;
     size_t position;
+    size_t Take(void* out, size_t length) {
+        const size_t n = std::min(length, file->size() - position);
+        std::memcpy(out, file->data() + position, n);
+        position += n;
+        return n;
+    }
 };
-
-void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
-    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (reader->position + length > reader->file->size()) png_error(png, "past the end");
-    std::memcpy(out, reader->file->data() + reader->position, length);
-    reader->position += length;
-}
 
 bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -114,7 +112,10 @@ bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
-    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_set_read_fn(png, &reader, [](png_structp png, png_bytep out, size_t length) {
+        if (static_cast<MemoryReader*>(png_get_io_ptr(png))->Take(out, length) != length)
+            png_error(png, "past the end");
+    });
     png_read_info(png, info);
     facts.colorType = png_get_color_type(png, info);
     facts.bitDepth = png_get_bit_depth(png, info);
@@ -139,28 +140,10 @@ std::optional<Picture> ReadWithLibpng(const Bytes& file, PngFacts* facts) {
     image.format = PNG_FORMAT_RGBA;
     Picture picture{static_cast<int>(image.width), static_cast<int>(image.height), {}};
     picture.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return std::nullopt;
-    }
-    return picture;
+    const bool read = png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr) != 0;
+    png_image_free(&image);  // nothing left to free once a read has run to its end
+    return read ? std::optional(picture) : std::nullopt;
 }
-
-#if GLYPHRUN_HAVE_GIFLIB
-namespace {
-
-int ReadGifBytes(GifFileType* gif, GifByteType* out, int length) {
-    auto* reader = static_cast<MemoryReader*>(gif->UserData);
-    const size_t left = reader->file->size() - reader->position;
-    const size_t n = static_cast<size_t>(length) < left ? static_cast<size_t>(length) : left;
-    std::memcpy(out, reader->file->data() + reader->position, n);
-    reader->position += n;
-    return static_cast<int>(n);
-}
-
-}  // namespace
-
-#endif
 
 std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
 #if !GLYPHRUN_HAVE_GIFLIB
@@ -169,36 +152,29 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
 #else
     MemoryReader reader{&file, 0};
     int error = 0;
-    GifFileType* gif = DGifOpen(&reader, ReadGifBytes, &error);
+    GifFileType* gif = DGifOpen(
+        &reader,
+        [](GifFileType* gif, GifByteType* out, int length) {
+            return static_cast<int>(static_cast<MemoryReader*>(gif->UserData)->Take(out, length));
+        },
+        &error);
     if (!gif) return std::nullopt;
     if (DGifSlurp(gif) != GIF_OK) {
         DGifCloseFile(gif, &error);
         return std::nullopt;
     }
     Picture picture{gif->SWidth, gif->SHeight, std::vector<Rgba>(static_cast<size_t>(gif->SWidth) * gif->SHeight)};
-    if (facts) {
-        facts->images = gif->ImageCount;
-        facts->hasGlobalColorMap = gif->SColorMap != nullptr;
-    }
+    if (facts) *facts = {gif->ImageCount, gif->SColorMap != nullptr};
     bool ok = true;
     for (int i = 0; i < gif->ImageCount && ok; ++i) {
         const SavedImage& saved = gif->SavedImages[i];
-        if (facts) {
-            for (int e = 0; e < saved.ExtensionBlockCount; ++e)
-                if (saved.ExtensionBlocks[e].Function != CONTINUE_EXT_FUNC_CODE)
-                    facts->blockTypes.push_back(saved.ExtensionBlocks[e].Function);
-            facts->blockTypes.push_back('I');
-        }
         GraphicsControlBlock control{};
         control.TransparentColor = NO_TRANSPARENT_COLOR;
         DGifSavedExtensionToGCB(gif, i, &control);
         const GifImageDesc& d = saved.ImageDesc;
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
-        if (!map || d.Left + d.Width > gif->SWidth || d.Top + d.Height > gif->SHeight) {
-            ok = false;
-            break;
-        }
-        for (int y = 0; y < d.Height; ++y)
+        ok = map && d.Left + d.Width <= gif->SWidth && d.Top + d.Height <= gif->SHeight;
+        for (int y = 0; y < d.Height && ok; ++y)
             for (int x = 0; x < d.Width; ++x) {
                 const int index = saved.RasterBits[static_cast<size_t>(y) * d.Width + x];
                 if (index == control.TransparentColor) continue;
@@ -209,8 +185,7 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
             }
     }
     DGifCloseFile(gif, &error);
-    if (!ok) return std::nullopt;
-    return picture;
+    return ok ? std::optional(picture) : std::nullopt;
 #endif
 }
 
@@ -239,8 +214,8 @@ std::optional<Reading> ReadSymbolInFile(const std::string& path, int moduleSize)
 }
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string file = Slurp(path);
+    return Bytes(file.begin(), file.end());
 }
 
 }  // namespace glyphrun::testing

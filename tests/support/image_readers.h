@@ -54,7 +54,6 @@ std::optional<Picture> ReadWithLibpng(const Bytes& file, PngFacts* facts = nullp
 struct GifFacts {
     int images = 0;
     bool hasGlobalColorMap = false;
-    std::vector<int> blockTypes;  // record types in file order: 'E' extension code, 'I' image
 };
 // All image blocks composed on the logical screen, as a viewer shows them.
 std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts = nullptr);
