@@ -127,6 +127,10 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
         EXPECT_EQ(picture->width, (grid.cols + 2 * c.quietZone) * c.pixelsPerModule);
         EXPECT_EQ(picture->height, (grid.rows + 2 * c.quietZone) * c.pixelsPerModule);
         EXPECT_EQ(ReadSymbolIn(*picture, c.pixelsPerModule), c.text);
+        const int ppm = c.pixelsPerModule, q = c.quietZone;
+        for (int32_t i = 0; i < grid.rows * grid.cols; ++i)  // every module, sampled at its centre
+            ASSERT_EQ(picture->at((i % grid.cols + q) * ppm + ppm / 2, (i / grid.cols + q) * ppm + ppm / 2).r < 128,
+                      grid.dark[static_cast<size_t>(i)] != 0) << i;
 
         const std::string document = Slurp(file);
         for (const std::string& part : c.parts) EXPECT_NE(document.find(part), std::string::npos) << part;

@@ -28,11 +28,11 @@ def test_png_and_pil_image_open_at_their_size_and_resolution(symbol):
 
 
 def test_save_writes_each_format_and_a_failure_keeps_the_old_file(symbol, tmp_path):
-    for extension in ("png", "gif", "bmp"):
+    for extension, format in (("png", "PNG"), ("gif", "GIF"), ("bmp", "BMP"), ("pgm", "PPM")):
         path = tmp_path / f"label.{extension.upper()}"
         symbol.save(path, module=3)
         with Image.open(path) as image:
-            assert image.format == extension.upper()
+            assert image.format == format
             assert image.size == ((symbol.cols + 4) * 3,) * 2
     symbol.save(str(tmp_path / "label.svg"), xdim_mm=0.5)
     assert (tmp_path / "label.svg").read_text() == symbol.to_svg(xdim_mm=0.5)
