@@ -130,7 +130,8 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
         const int ppm = c.pixelsPerModule, q = c.quietZone;
         for (int32_t i = 0; i < grid.rows * grid.cols; ++i)  // every module, sampled at its centre
             ASSERT_EQ(picture->at((i % grid.cols + q) * ppm + ppm / 2, (i / grid.cols + q) * ppm + ppm / 2).r < 128,
-                      grid.dark[static_cast<size_t>(i)] != 0) << i;
+                      grid.dark[static_cast<size_t>(i)] != 0)
+                << i;
 
         const std::string document = Slurp(file);
         for (const std::string& part : c.parts) EXPECT_NE(document.find(part), std::string::npos) << part;
