@@ -23,9 +23,6 @@ struct Picture {
     int64_t Side(int32_t modules) const { return int64_t{moduleSize} * modules + 2 * int64_t{margin}; }
 };
 
-// The style's picture, or why the style is refused.
-Result<Picture> PictureOf(const Style& style);
-
 // The symbol turned clockwise by `degrees` (0, 90, 180 or 270) as a grid.
 ModuleGrid TurnedGrid(const Symbol& symbol, int32_t degrees);
 

@@ -1,6 +1,7 @@
 #include "glyphrun/write.h"
 
-#include <cctype>
+#include <strings.h>
+
 #include <cmath>
 #include <new>
 #include <utility>
@@ -38,6 +39,20 @@ Status CheckStyle(const Style& style) {
     if (style.rotation != 0 && style.rotation != 90 && style.rotation != 180 && style.rotation != 270)
         return BadStyle("the rotation " + std::to_string(style.rotation) + " is not 0, 90, 180 or 270 degrees");
     return {};
+}
+
+// The style's picture, every size in pixels, or why the style is refused.
+Result<Picture> PictureOf(const Style& style) {
+    if (Status checked = CheckStyle(style); !checked) return checked;
+    const int32_t module = ModulePixels(style);
+    if (module < 1 || module > kMaxImageSide)
+        return BadStyle("an X-dimension of " + std::to_string(*style.xdimMillimetres) + " mm at " +
+                        std::to_string(style.dpi) + " dpi is not 1 to " + std::to_string(kMaxImageSide) +
+                        " pixels a module");
+    const int64_t margin = style.marginPixels ? *style.marginPixels : int64_t{style.quietZone} * module;
+    if (margin > kMaxImageSide) return Status::Failed(WriteError::TooLarge, "the quiet zone is wider than an image");
+    return Picture{module,           static_cast<int32_t>(margin), style.foreground,
+                   style.background, style.backgroundAlpha == 0,   style.dpi};
 }
 
 Result<std::string> Raster(const ModuleGrid& grid, Format format, const Style& style) {
@@ -95,29 +110,12 @@ Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& s
 
 }  // namespace
 
-Result<Picture> PictureOf(const Style& style) {
-    if (Status checked = CheckStyle(style); !checked) return checked;
-    const int32_t module = ModulePixels(style);
-    if (module < 1 || module > kMaxImageSide)
-        return BadStyle("an X-dimension of " + std::to_string(*style.xdimMillimetres) + " mm at " +
-                        std::to_string(style.dpi) + " dpi is not 1 to " + std::to_string(kMaxImageSide) +
-                        " pixels a module");
-    const int64_t margin = style.marginPixels ? *style.marginPixels : int64_t{style.quietZone} * module;
-    if (margin > kMaxImageSide) return Status::Failed(WriteError::TooLarge, "the quiet zone is wider than an image");
-    return Picture{module,           static_cast<int32_t>(margin), style.foreground,
-                   style.background, style.backgroundAlpha == 0,   style.dpi};
-}
-
 std::optional<Format> FormatOfPath(std::string_view path) {
     const size_t dot = path.rfind('.');
     if (dot == std::string_view::npos) return std::nullopt;
-    std::string extension(path.substr(dot + 1));
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (Format format : {Format::Png, Format::Gif, Format::Bmp, Format::Pgm, Format::Svg, Format::Eps}) {
-        std::string name = FormatName(format);
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (extension == name) return format;
-    }
+    const std::string extension(path.substr(dot + 1));
+    for (Format format : {Format::Png, Format::Gif, Format::Bmp, Format::Pgm, Format::Svg, Format::Eps})
+        if (::strcasecmp(extension.c_str(), FormatName(format)) == 0) return format;
     return std::nullopt;
 }
 
