@@ -274,7 +274,6 @@ void CMainDialog::RefuseText(const QString& message) {
 // UTF-8 under ECI 26; with "GS1" element strings in brackets, checked.
 // False after telling what is wrong.
 bool CMainDialog::ReadData(std::string& bytes, DataMeaning& meaning) {
-    constexpr int32_t kUtf8Eci = 26;
     const bool gs1 = m_checkGs1->isChecked(), utf8 = m_checkUtf8->isChecked();
     if (gs1 && utf8) {
         RefuseText(QStringLiteral("GS1 data carries no ECI: tick GS1 or UTF-8, not both."));

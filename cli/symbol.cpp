@@ -68,7 +68,6 @@ Status SaveSet(const std::vector<Symbol>& symbols, const Options& options, const
 // says the bytes stand as they are; --eci (and --utf8, which is --eci 26)
 // converts it to that ECI's character set.
 Status PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
-    constexpr int32_t kUtf8Eci = 26;
     const InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
     const Status prepared =
         glyphrun::PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);

@@ -4,8 +4,6 @@
 namespace glyphrun {
 namespace {
 
-constexpr int32_t kLongLength = 250;  // from here the length field takes two codewords
-
 // The codeword at `index` randomised for its own 1-based position.
 void StoreRandomised(EncodationState& state, int32_t index, int32_t value) {
     StoreCodeword(state, index, Randomize255(value, index + 1));
@@ -22,9 +20,10 @@ void Base256Step(EncodationState& state) {
     if (IsFnc1(state, *state.cursor)) return FailNotEncodable(state, state.cursor);
     const int32_t field = state.schemeStart / 12;
     const int32_t first = ReadUnrandomised(state, field);
-    const int32_t stored = first < kLongLength ? first : (first - 249) * 250 + ReadUnrandomised(state, field + 1);
+    const int32_t stored =
+        Base256LengthOf(first, Base256FieldTakesTwo(first) ? ReadUnrandomised(state, field + 1) : 0);
     const int32_t length = stored + 1;
-    if (length == kLongLength) {
+    if (length == kLongBase256Length) {
         // The field grows to two codewords: move the data up by one,
         // randomised anew for the new positions.
         for (int32_t i = state.consumed / 12 - 1; i > field; --i)
@@ -32,7 +31,7 @@ void Base256Step(EncodationState& state) {
         AdvanceConsumed(state, 12);
         state.written += 12;
     }
-    if (length >= kLongLength && state.cursor + 1 == state.end &&
+    if (length >= kLongBase256Length && state.cursor + 1 == state.end &&
         CapacityFor(state, state.consumed / 12) == state.consumed / 12) {
         // The segment ends the data and fills the symbol: a length of 0
         // says "to the end" in one codeword, and the data moves down by one.
@@ -41,11 +40,10 @@ void Base256Step(EncodationState& state) {
             StoreRandomised(state, i, ReadUnrandomised(state, i + 1));
         AdvanceConsumed(state, -12);
         state.written -= 12;
-    } else if (length < kLongLength) {
-        StoreRandomised(state, field, length);
     } else {
-        StoreRandomised(state, field, length / 250 + 249);
-        StoreRandomised(state, field + 1, length % 250);
+        uint8_t values[2];
+        const int count = Base256LengthField(length, values);
+        for (int i = 0; i < count; ++i) StoreRandomised(state, field + i, values[i]);
     }
     PutValue(state, Randomize255(*state.cursor, state.consumed / 12 + 1));
     AdvanceConsumed(state, 12);

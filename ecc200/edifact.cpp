@@ -6,8 +6,6 @@
 namespace glyphrun {
 namespace {
 
-bool IsEdifactByte(uint8_t c) { return c >= 32 && c <= 94; }
-
 // After a complete group, a reader takes the last one or two codewords of
 // the symbol as ASCII by itself; a tail of as many characters needs no
 // unlatch, one codeword each (no digit pair). The tail holds only bytes

@@ -10,32 +10,24 @@ namespace {
 
 bool IsConcreteScheme(EncodeScheme scheme) { return scheme >= EncodeScheme::Ascii && scheme <= EncodeScheme::Base256; }
 
-bool IsTripletScheme(EncodeScheme scheme) {
-    return scheme == EncodeScheme::C40 || scheme == EncodeScheme::Text || scheme == EncodeScheme::X12;
-}
-
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-
-// Four 6-bit values share three codewords as one 24-bit number, most
-// significant first; a slot beyond the values written so far is zero.
+// The value goes into its slot of the open group, read back from the
+// codewords; a slot beyond the values written so far is zero.
 void PutEdifactValue(EncodationState& state, int32_t value) {
     const int32_t slot = state.consumed % 4;
     const int32_t first = (state.consumed + 9) / 12 - slot;
-    const uint32_t packed =
-        ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 | ReadCodeword(state, first + 2);
-    uint32_t values[4] = {packed >> 18 & 63, packed >> 12 & 63, packed >> 6 & 63, packed & 63};
-    values[slot] = static_cast<uint32_t>(value) & 63;
+    uint8_t values[4];
+    UnpackEdifactGroup(
+        ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 | ReadCodeword(state, first + 2), values);
+    values[slot] = static_cast<uint8_t>(value & 63);
     for (int32_t later = slot + 1; later < 4; ++later) values[later] = 0;
-    const uint32_t repacked = values[0] << 18 | values[1] << 12 | values[2] << 6 | values[3];
-    // Slot 0 touches one codeword, slot 1 two, slots 2 and 3 all three.
-    const int32_t touched = slot < 2 ? slot + 1 : 3;
-    for (int32_t i = 0; i < touched; ++i) StoreCodeword(state, first + i, repacked >> (16 - 8 * i) & 0xFF);
+    const uint32_t packed = PackEdifactGroup(values);
+    for (int32_t i = 0; i < EdifactGroupCodewords(slot + 1); ++i)
+        StoreCodeword(state, first + i, EdifactGroupCodeword(packed, i));
 }
 
 void WriteLatch(EncodationState& state, EncodeScheme target) {
-    static constexpr uint8_t kLatches[] = {0, kLatchC40, kLatchText, kLatchX12, kLatchEdifact, kLatchBase256};
     if (target == EncodeScheme::Ascii) return;
-    PutValue(state, kLatches[static_cast<int>(target)]);
+    PutValue(state, LatchCodeword(target));
     AdvanceConsumed(state, 12);
     if (target == EncodeScheme::Base256) {
         // The length field starts as 0, randomised at its own 1-based position.
@@ -235,7 +227,7 @@ void AsciiStep(EncodationState& state) {
         const bool pairable = single >= '0' + 1 && single <= '9' + 1 &&
                               (previous == state.schemeStart / 12 || ReadCodeword(state, previous - 1) != kUpperShift);
         if (pairable) {
-            StoreCodeword(state, previous, 130 + 10 * (single - ('0' + 1)) + (c - '0'));
+            StoreCodeword(state, previous, DigitPairCodeword(static_cast<uint8_t>(single - 1), c));
             ++state.cursor;
             return;
         }

@@ -1,7 +1,7 @@
 // Internal: what the scheme steps share.
 #pragma once
 
-#include "glyphrun/ecc200_stages.h"
+#include "encodation_blocks.h"
 
 namespace glyphrun {
 
@@ -30,12 +30,6 @@ void AsciiStepsToEnd(EncodationState& state);
 // plain: no digit pairs.
 void PlainAsciiToEnd(EncodationState& state);
 
-// The C40, Text and X12 values of one byte (up to four); 0 when it has none.
-// With `fnc1`, the byte is FNC1 (Shift 2 and 27 in C40 and Text).
-// Writes all four entries of `values`, those past the count included.
-int MapTripletChar(uint8_t byte, EncodeScheme scheme, uint8_t values[4], bool fnc1 = false);
-// Only the number of values.
-int TripletValueCount(uint8_t byte, EncodeScheme scheme, bool fnc1 = false);
 void PutTriplet(EncodationState& state, const uint8_t values[3]);
 
 void TripletStep(EncodationState& state);

@@ -51,11 +51,10 @@ enum State : int8_t {
 enum class Move : uint8_t { None, Char, DigitPair, Leave, LeaveToSymbolEnd, ImpliedLeave, Latch };
 
 constexpr int32_t kNever = 1 << 30;
-constexpr int32_t kLongSegment = 250;  // Base 256 bytes from which the length takes two codewords
 
 struct Node {
     int32_t cost;
-    int16_t segmentBytes;  // Base 256 only, counted up to kLongSegment
+    int16_t segmentBytes;  // Base 256 only, counted up to kLongBase256Length
     int8_t from;           // the state this one was reached from
     Move move;             // Char comes from the position before, DigitPair from two before
 };
@@ -82,8 +81,6 @@ EncodeScheme SchemeOf(int state) {
     if (state < kBase256) return EncodeScheme::Edifact;
     return EncodeScheme::Base256;
 }
-
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // A byte of `count` values (1-4) takes an open triple of `from` values to
 // one of `pending` values, completing triples of `codewords` codewords:
@@ -123,7 +120,7 @@ int32_t EdifactLeaveCost(int32_t capacity, int32_t groupStart, int k) {
 // At equal cost the one that has paid already, or will pay later, wins.
 bool Base256Better(int32_t cost, int bytes, const Node& than) {
     if (cost != than.cost) return cost < than.cost;
-    const auto key = [](int n) { return n >= kLongSegment ? -1 : n; };
+    const auto key = [](int n) { return n >= kLongBase256Length ? -1 : n; };
     return key(bytes) < key(than.segmentBytes);
 }
 
@@ -290,7 +287,7 @@ private:
             if (Fits(segment.cost)) Relax(ascii, segment.cost, kBase256, Move::Leave);
             // A length of 0 spares the second length codeword when the
             // segment ends the data and fills the symbol.
-            if (i == length_ && segment.segmentBytes >= kLongSegment && segment.cost == capacity_ + 1)
+            if (i == length_ && segment.segmentBytes >= kLongBase256Length && segment.cost == capacity_ + 1)
                 Relax(ascii, capacity_, kBase256, Move::LeaveToSymbolEnd);
         }
         const int32_t latched = ascii.cost + 1;
@@ -310,7 +307,7 @@ private:
         // and Base 256 cannot hold it.
         const bool fnc1 = gs1_ && byte == kGroupSeparator;
         const int32_t ascii = at[kAscii].cost;
-        const int32_t cost = ascii + (byte >= 128 && !fnc1 ? 2 : 1);
+        const int32_t cost = ascii + AsciiCodewords(byte, fnc1);
         if (Fits(cost)) Relax(next[kAscii], cost, kAscii, Move::Char);
         if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
             Relax(At(i + 2, kAscii), ascii + 1, kAscii, Move::DigitPair);
@@ -346,7 +343,7 @@ private:
         triplet(kText, TripletValueCount(byte, EncodeScheme::Text, fnc1));
         triplet(kX12, TripletValueCount(byte, EncodeScheme::X12, fnc1));
         if (fnc1) return;
-        if (byte >= 32 && byte <= 94) {
+        if (IsEdifactByte(byte)) {
             // A reader reads a group only where three codewords remain.
             const auto edifact = [&](int k) {
                 const int32_t group = at[kEdifact + k].cost;
@@ -362,8 +359,8 @@ private:
             edifact(3);
         }
         const Node& segment = at[kBase256];
-        const int bytes = std::min(segment.segmentBytes + 1, static_cast<int>(kLongSegment));
-        const int32_t segmentCost = segment.cost + 1 + (segment.segmentBytes + 1 == kLongSegment ? 1 : 0);
+        const int bytes = std::min(segment.segmentBytes + 1, static_cast<int>(kLongBase256Length));
+        const int32_t segmentCost = segment.cost + 1 + (segment.segmentBytes + 1 == kLongBase256Length ? 1 : 0);
         // One codeword over may still end as a length-0 segment.
         if (segmentCost <= capacity_ + 1) RelaxSegment(next[kBase256], segmentCost, bytes, kBase256, Move::Char);
     }
@@ -421,11 +418,10 @@ public:
         }
     }
 
-    void DigitPair(uint8_t first, uint8_t second) { Put(130 + 10 * (first - '0') + (second - '0')); }
+    void DigitPair(uint8_t first, uint8_t second) { Put(DigitPairCodeword(first, second)); }
 
     void Latch(int state) {
-        static constexpr uint8_t kLatches[] = {0, kLatchC40, kLatchText, kLatchX12, kLatchEdifact, kLatchBase256};
-        Put(kLatches[static_cast<int>(SchemeOf(state))]);
+        Put(LatchCodeword(SchemeOf(state)));
         segmentLength_ = 0;
     }
 
@@ -460,7 +456,7 @@ private:
     void AddTripletValue(uint8_t value) {
         triplet_[tripletCount_++] = value;
         if (tripletCount_ < 3) return;
-        const int v = 1600 * triplet_[0] + 40 * triplet_[1] + triplet_[2] + 1;
+        const int32_t v = PackTriple(triplet_);
         Put(v / 256);
         Put(v % 256);
         tripletCount_ = 0;
@@ -473,10 +469,9 @@ private:
 
     // k values take k codewords (three for a full group), the rest zero bits.
     void FlushEdifactGroup() {
-        uint32_t packed = 0;
-        for (int i = 0; i < 4; ++i) packed = packed << 6 | (i < edifactCount_ ? edifact_[i] : 0);
-        const int codewords = std::min(edifactCount_, 3);
-        for (int i = 0; i < codewords; ++i) Put(packed >> (16 - 8 * i) & 0xFF);
+        for (int i = edifactCount_; i < 4; ++i) edifact_[i] = 0;
+        const uint32_t packed = PackEdifactGroup(edifact_);
+        for (int i = 0; i < EdifactGroupCodewords(edifactCount_); ++i) Put(EdifactGroupCodeword(packed, i));
         edifactCount_ = 0;
     }
 
@@ -484,14 +479,9 @@ private:
 
     void FlushSegment(bool toSymbolEnd) {
         const int n = segmentLength_;
-        if (toSymbolEnd) {
-            PutRandomised(0);
-        } else if (n < kLongSegment) {
-            PutRandomised(n);
-        } else {
-            PutRandomised(n / 250 + 249);
-            PutRandomised(n % 250);
-        }
+        uint8_t field[2] = {0, 0};
+        const int fieldCodewords = toSymbolEnd ? 1 : Base256LengthField(n, field);
+        for (int i = 0; i < fieldCodewords; ++i) PutRandomised(field[i]);
         for (int i = 0; i < n; ++i) PutRandomised(segment_[i]);
         segmentLength_ = 0;
     }

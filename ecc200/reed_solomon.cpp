@@ -92,8 +92,6 @@ uint64_t Load(const uint8_t* bytes) {
     return word;
 }
 
-constexpr int32_t k144x144 = 23;
-
 }  // namespace
 
 bool FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
@@ -118,7 +116,7 @@ bool FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
         // shorter blocks' checks come first, right after the last data
         // codeword (in 144 x 144 blocks 8 and 9); the ISO layout of
         // 144 x 144 starts with block 0's.
-        int32_t q0 = (iso144 && sizeIndex == k144x144) ? dataCount + block
+        int32_t q0 = (iso144 && sizeIndex == kLargestSquareSize) ? dataCount + block
                                                        : DataCodewordsInBlock(sizeIndex, block) * blocks + block;
         for (int32_t i = 0; i < eccCount && q0 < total; ++i, q0 += blocks) codewords[q0] = q[i];
     }

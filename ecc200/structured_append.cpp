@@ -125,7 +125,6 @@ private:
     // UTF-8 text begin inside a character, which a reader that decodes
     // each symbol on its own would not understand.
     bool MayBeginAt(int32_t at) const {
-        constexpr int32_t kUtf8Eci = 26;
         if (at == length_) return true;
         const DataMeaning& meaning = options_.meaning;
         if (meaning.gs1) {

@@ -6,8 +6,8 @@
 #include <new>
 #include <string_view>
 
+#include "encodation_blocks.h"
 #include "failure.h"
-#include "glyphrun/ecc200_stages.h"
 #include "symbol_internal.h"
 
 namespace glyphrun {
@@ -156,9 +156,9 @@ int32_t Base256Field(std::span<const uint8_t> data, int32_t at, int32_t end) {
     if (at + 1 >= end) return end - at;
     const int32_t first = Unrandomize255(data[static_cast<size_t>(at + 1)], at + 2);
     if (first == 0) return end - at;  // to the end of the data
-    if (first < 250) return std::min(2 + first, end - at);
+    if (!Base256FieldTakesTwo(first)) return std::min(2 + first, end - at);
     if (at + 2 >= end) return end - at;
-    const int32_t length = (first - 249) * 250 + Unrandomize255(data[static_cast<size_t>(at + 2)], at + 3);
+    const int32_t length = Base256LengthOf(first, Unrandomize255(data[static_cast<size_t>(at + 2)], at + 3));
     return std::min(3 + length, end - at);
 }
 
@@ -168,10 +168,12 @@ int32_t Base256Field(std::span<const uint8_t> data, int32_t at, int32_t end) {
 int32_t EdifactRun(std::span<const uint8_t> data, int32_t at, int32_t end) {
     int32_t i = at + 1;
     while (end - i >= 3) {
-        const uint32_t bits = data[static_cast<size_t>(i)] << 16 | data[static_cast<size_t>(i + 1)] << 8 |
-                              data[static_cast<size_t>(i + 2)];
+        uint8_t values[4];
+        UnpackEdifactGroup(data[static_cast<size_t>(i)] << 16 | data[static_cast<size_t>(i + 1)] << 8 |
+                               data[static_cast<size_t>(i + 2)],
+                           values);
         for (int value = 0; value < 4; ++value)
-            if ((bits >> (18 - 6 * value) & 0x3F) == 31) return i - at + (6 * value + 6 + 7) / 8;
+            if (values[value] == kUnlatchEdifact) return i - at + EdifactGroupCodewords(value + 1);
         i += 3;
     }
     return i - at;

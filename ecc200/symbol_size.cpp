@@ -63,7 +63,6 @@ constexpr SymbolSize kSizes[kAllSymbolSizeCount] = {
 // clang-format on
 
 constexpr int kFirstRectangle = 24;
-constexpr int kLargestSquare = 23;
 
 // Each family in the order a request searches it, which is increasing size
 // (so the first that fits is the smallest), and every index once for the
@@ -109,7 +108,7 @@ constexpr bool ConsistentTable() {
         if (s.correctablePerBlock != s.eccPerBlock / 2) return false;
         if ((s.dataCodewords + s.blocks - 1) / s.blocks + s.eccPerBlock > 255) return false;
     }
-    return kSizes[kLargestSquare].dataCodewords == kMaxDataCodewords;
+    return kSizes[kLargestSquareSize].dataCodewords == kMaxDataCodewords;
 }
 static_assert(ConsistentTable());
 
@@ -120,7 +119,7 @@ constexpr bool IsSizeIndex(int32_t sizeIndex) { return sizeIndex >= 0 && sizeInd
 std::span<const int32_t> SizesOf(int32_t requestedSize) {
     const std::span<const int32_t> every(kEveryIndex);
     switch (requestedSize) {
-        case kSmallestSquare: return every.first(kLargestSquare + 1);
+        case kSmallestSquare: return every.first(kLargestSquareSize + 1);
         case kSmallestRectangle: return every.subspan(kFirstRectangle, kSymbolSizeCount - kFirstRectangle);
         case kSmallestRectangleOrDmre: return kRectanglesAndDmre;
         default: return IsSizeIndex(requestedSize) ? every.subspan(requestedSize, 1) : std::span<const int32_t>();

@@ -4,8 +4,6 @@
 namespace glyphrun {
 namespace {
 
-constexpr uint8_t kShift1 = 0, kShift2 = 1, kShift3 = 2, kUpperShiftValue = 30, kFnc1Value = 27;
-
 constexpr int MapX12(uint8_t byte, uint8_t values[4]) {
     if (byte == 13)
         values[0] = 0;
@@ -149,12 +147,10 @@ int TripletValueCount(uint8_t byte, EncodeScheme scheme, bool fnc1) {
 }
 
 void PutTriplet(EncodationState& state, const uint8_t values[3]) {
-    const int32_t v = 1600 * values[0] + 40 * values[1] + values[2] + 1;
-    const bool triplet =
-        state.scheme == EncodeScheme::C40 || state.scheme == EncodeScheme::Text || state.scheme == EncodeScheme::X12;
+    const int32_t v = PackTriple(values);
     // Both codewords at once where both fit; PutValue records a failure.
     const int32_t index = state.written / 12;
-    if (triplet && state.error == EncodationError::None && index + 1 < kMaxDataCodewords) {
+    if (IsTripletScheme(state.scheme) && state.error == EncodationError::None && index + 1 < kMaxDataCodewords) {
         state.codewords[index] = static_cast<uint8_t>(v / 256);
         state.codewords[index + 1] = static_cast<uint8_t>(v % 256);
         state.written += 24;

@@ -13,7 +13,6 @@
 namespace glyphrun {
 namespace {
 
-constexpr int32_t kUtf8Eci = 26;
 
 struct EciCharset {
     int32_t eci;

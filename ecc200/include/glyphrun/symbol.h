@@ -28,7 +28,8 @@ inline constexpr int kSymbolSizeCount = 30;
 inline constexpr int kDmreSizeCount = 18;
 inline constexpr int kFirstDmreSize = kSymbolSizeCount;
 inline constexpr int kAllSymbolSizeCount = kSymbolSizeCount + kDmreSizeCount;
-inline constexpr int kMaxDataCodewords = 1558;  // 144 x 144, the largest symbol
+inline constexpr int kLargestSquareSize = 23;    // 144 x 144, the largest symbol
+inline constexpr int kMaxDataCodewords = 1558;  // its capacity
 
 constexpr bool IsDmreSize(int32_t sizeIndex) { return sizeIndex >= kFirstDmreSize && sizeIndex < kAllSymbolSizeCount; }
 
@@ -122,7 +123,7 @@ struct DataMeaning {
     bool gs1 = false;       // GS1 data: FNC1 in first position, and every GS byte
                             // (0x1D) an FNC1 separator rather than a character
     bool eciGiven = false;  // an ECI designator comes before the data
-    int32_t eci = 0;        // its number, 0-999999 (26 is UTF-8)
+    int32_t eci = 0;        // its number, 0-999999 (kUtf8Eci is UTF-8)
     // 5 or 6: the bytes are the body of a Macro 05 or 06 message, whose
     // header "[)>" RS "05" GS and trailer RS EOT the one codeword stands for.
     int32_t macro = 0;
@@ -130,6 +131,7 @@ struct DataMeaning {
     StructuredAppend append{};  // GS1's FNC1 goes only into the first symbol of a message
 };
 
+inline constexpr int32_t kUtf8Eci = 26;
 inline constexpr uint8_t kGroupSeparator = 0x1D;
 inline constexpr int32_t kMaxAppendSymbols = 16;
 GLYPHRUN_ERROR_ENUM(EncodeError)
