@@ -221,8 +221,9 @@ const Declaration kDeclarations[] = {
      [](Parsing& p, const std::string& v) { p.line.options.scheme = ParseMode(v); }},
     {"--lenient-end", nullptr,
      "minimal only: where the reader returns to ASCII by itself after\n"
-     "C40, Text, X12 or EDIFACT, the last codewords may hold a digit pair\n"
-     "or an Upper Shift too; now and then a smaller symbol that common\n"
+     "C40, Text, X12 or EDIFACT, the last codewords may hold any ASCII that\n"
+     "fits (a digit pair or a shifted character after a triple, three or four\n"
+     "characters after EDIFACT); now and then a smaller symbol that common\n"
      "readers decode, but outside the standard's end rules",
      [](Parsing& p, const std::string&) { p.line.options.lenientEnd = true; }},
     {"-s,--size", "SIZE",

@@ -117,6 +117,10 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
     if (const EncodeError error = CheckRequest(output, input, length, requestedSize, meaning);
         error != EncodeError::None)
         return FailRequest(failure, error, EncodeScheme::AutoBest, meaning);
+    // A macro's message with no body: its codewords before the data are all.
+    if (length == 0)
+        return EncodeSingleScheme(output, outputCapacity, input, 0, EncodeScheme::Ascii, requestedSize, failure,
+                                  meaning);
 
     // Two sets of channels, the finished ones and a scratch state: kept off
     // the stack of callers that have little.

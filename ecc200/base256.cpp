@@ -20,8 +20,7 @@ void Base256Step(EncodationState& state) {
     if (IsFnc1(state, *state.cursor)) return FailNotEncodable(state, state.cursor);
     const int32_t field = state.schemeStart / 12;
     const int32_t first = ReadUnrandomised(state, field);
-    const int32_t stored =
-        Base256LengthOf(first, Base256FieldTakesTwo(first) ? ReadUnrandomised(state, field + 1) : 0);
+    const int32_t stored = Base256LengthOf(first, Base256FieldTakesTwo(first) ? ReadUnrandomised(state, field + 1) : 0);
     const int32_t length = stored + 1;
     if (length == kLongBase256Length) {
         // The field grows to two codewords: move the data up by one,

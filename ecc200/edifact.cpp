@@ -7,11 +7,11 @@ namespace glyphrun {
 namespace {
 
 // After a complete group, a reader takes the last one or two codewords of
-// the symbol as ASCII by itself; a tail of as many characters needs no
-// unlatch, one codeword each (no digit pair). The tail holds only bytes
-// EDIFACT could take, so that a forced EDIFACT never carries what its
-// reading system does not expect. Otherwise the data ends with the unlatch
-// in the group it closes.
+// the symbol as ASCII by itself; a tail of one or two characters that
+// fits them in ASCII (a digit pair included) needs no unlatch. The tail
+// holds only bytes EDIFACT could take, so that a forced EDIFACT never
+// carries what its reading system does not expect. Otherwise the data ends
+// with the unlatch in the group it closes.
 void EdifactEndOfData(EncodationState& state) {
     const int32_t remaining = static_cast<int32_t>(state.end - state.cursor);
     if (remaining > 4) return;
@@ -23,9 +23,10 @@ void EdifactEndOfData(EncodationState& state) {
     // grown symbol.
     if (state.consumed % 12 == 0 && room == 0 && remaining == 1) room = CapacityFor(state, used + 2) - used;
     if (state.consumed % 12 == 0 && (room == 1 || room == 2)) {
-        if (remaining <= room && std::all_of(state.cursor, state.end, IsEdifactByte)) {
+        if (remaining <= 2 && std::all_of(state.cursor, state.end, IsEdifactByte) &&
+            AsciiCodewordsOf(state.cursor, state.end) <= room) {
             ChangeScheme(state, EncodeScheme::Ascii, true);
-            PlainAsciiToEnd(state);
+            AsciiStepsToEnd(state);
         }
         return;
     }

@@ -17,7 +17,8 @@ void PutEdifactValue(EncodationState& state, int32_t value) {
     const int32_t first = (state.consumed + 9) / 12 - slot;
     uint8_t values[4];
     UnpackEdifactGroup(
-        ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 | ReadCodeword(state, first + 2), values);
+        ReadCodeword(state, first) << 16 | ReadCodeword(state, first + 1) << 8 | ReadCodeword(state, first + 2),
+        values);
     values[slot] = static_cast<uint8_t>(value & 63);
     for (int32_t later = slot + 1; later < 4; ++later) values[later] = 0;
     const uint32_t packed = PackEdifactGroup(values);
@@ -62,13 +63,6 @@ int32_t CapacityFor(const EncodationState& state, int32_t codewords) {
 
 void AsciiStepsToEnd(EncodationState& state) {
     while (state.cursor < state.end && state.error == EncodationError::None) AsciiStep(state);
-}
-
-void PlainAsciiToEnd(EncodationState& state) {
-    for (; state.cursor < state.end; ++state.cursor) {
-        PutValue(state, *state.cursor + 1);
-        AdvanceConsumed(state, 12);
-    }
 }
 
 namespace {

@@ -34,6 +34,18 @@ constexpr uint8_t DigitPairCodeword(uint8_t first, uint8_t second) {
 // Shift before a byte from 128 up. An FNC1 is one codeword.
 constexpr int AsciiCodewords(uint8_t byte, bool fnc1) { return byte >= 128 && !fnc1 ? 2 : 1; }
 
+// Codewords of `from` to `to` in ASCII, digits paired from the first.
+constexpr int32_t AsciiCodewordsOf(const uint8_t* from, const uint8_t* to) {
+    int32_t codewords = 0;
+    for (; from < to; ++from, ++codewords) {
+        if (IsDigit(*from) && from + 1 < to && IsDigit(from[1]))
+            ++from;
+        else if (*from >= 128)
+            ++codewords;
+    }
+    return codewords;
+}
+
 // ---------------------------------------------------------------- latches
 
 // The ASCII codeword that enters `scheme`; 0 for ASCII itself, which is

@@ -26,9 +26,6 @@ inline bool IsPlainAscii(uint8_t byte, bool fnc1) { return byte < 128 && !fnc1; 
 // Capacity of the smallest symbol of the request that holds `codewords`.
 int32_t CapacityFor(const EncodationState& state, int32_t codewords);
 void AsciiStepsToEnd(EncodationState& state);
-// The rest of the input in ASCII, one codeword for each byte, which must be
-// plain: no digit pairs.
-void PlainAsciiToEnd(EncodationState& state);
 
 void PutTriplet(EncodationState& state, const uint8_t values[3]);
 

@@ -64,10 +64,11 @@ inline EncodeError CheckFirstPlace(const DataMeaning& meaning) {
 inline EncodeError CheckRequest(const uint8_t* output, const uint8_t* input, int32_t length, int32_t requestedSize,
                                 const DataMeaning& meaning = {}) {
     if (!output || length < 0 || (!input && length > 0)) return EncodeError::InvalidArgument;
-    if (length == 0) return EncodeError::EmptyInput;
+    // A macro's codeword stands for a whole message, one with no body too.
+    if (length == 0 && meaning.macro == 0) return EncodeError::EmptyInput;
     if (meaning.eciGiven && (meaning.eci < 0 || meaning.eci > kMaxEci)) return EncodeError::InvalidEci;
     if (meaning.eciGiven && meaning.gs1) return EncodeError::Gs1WithEci;
-    if (meaning.gs1 && input[0] == kGroupSeparator) return EncodeError::Gs1LeadingSeparator;
+    if (meaning.gs1 && length > 0 && input[0] == kGroupSeparator) return EncodeError::Gs1LeadingSeparator;
     if (const EncodeError error = CheckFirstPlace(meaning); error != EncodeError::None) return error;
     return IsValidRequest(requestedSize) ? EncodeError::None : EncodeError::InvalidSize;
 }

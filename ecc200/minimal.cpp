@@ -7,22 +7,25 @@
 //   C40/Text/X12, v = 0-2  codewords before the open triple, v values in it
 //   EDIFACT, k = 0-3       codewords before the open group, k values in it
 //   Base 256               codewords so far: latch, length field, bytes
-//   ASCII tail             codewords so far, after an implied unlatch
+//   ASCII tail             codewords so far, after an implied unlatch, and
+//                          whether one character or all of them are in
 // A reader's rules that depend on C shape the moves: at a triple boundary
 // with one codeword left, and at a group boundary with one or two left, it
 // returns to ASCII by itself; it reads an EDIFACT group only where three
 // codewords remain; a Base 256 length of 0 means "to the end of the symbol".
 // Those implied unlatches are taken only as the standard lays them down:
-// after C40, Text or X12 for the data's last character, after EDIFACT for
-// its last one or two, each character one codeword of its own (no digit
-// pair, no Upper Shift, no FNC1). That is the ASCII tail; leaving it ends
-// the data. Where the data ends with no character for the implied unlatch
-// after a triple, the unlatch codeword fills the last codeword.
+// after C40, Text or X12 for the data's last character, one that is a
+// single value of that scheme; after EDIFACT for its last one or two
+// characters in ASCII, a digit pair or an Upper Shift pair among them (no
+// FNC1). That is the ASCII tail; leaving it ends the data. Where the data
+// ends on a triple boundary one codeword before the end, the pad follows:
+// no unlatch is written where the reader has left the triples already.
 //
 // The lenient end lets any ASCII follow an implied unlatch instead, as far
-// as the codewords left hold it: a digit pair, an Upper Shift pair after
-// EDIFACT. Common readers decode it and it now and then spares a symbol
-// size, but a reader that keeps to the standard's end rules need not.
+// as the codewords left hold it: a digit pair or a shifted character after
+// a triple, three or four characters after EDIFACT. Common readers decode
+// it and it now and then spares a symbol size, but a reader that keeps to
+// the standard's end rules need not.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -43,8 +46,10 @@ enum State : int8_t {
     kX12 = 7,
     kEdifact = 10,  // + values in the open group
     kBase256 = 14,
-    kAsciiTail = 15,
-    kStateCount = 16,
+    kAsciiTail = 15,      // after an implied unlatch: no character yet
+    kAsciiTailOne = 16,   // one character of one codeword
+    kAsciiTailDone = 17,  // the tail is complete: the data ends here
+    kStateCount = 18,
 };
 
 // ImpliedLeave takes the character after a triple as the last codeword.
@@ -74,7 +79,7 @@ constexpr UnreachedRow kUnreachedRow = [] {
 constexpr State kTriplets[] = {kC40, kText, kX12};
 
 EncodeScheme SchemeOf(int state) {
-    if (state == kAscii || state == kAsciiTail) return EncodeScheme::Ascii;
+    if (state == kAscii || state >= kAsciiTail) return EncodeScheme::Ascii;
     if (state < kText) return EncodeScheme::C40;
     if (state < kX12) return EncodeScheme::Text;
     if (state < kEdifact) return EncodeScheme::X12;
@@ -103,11 +108,9 @@ constexpr auto kTripletMoves = [] {
 }();
 
 // Codewords that closing a triplet segment at a boundary costs: none where
-// the segment fills the symbol, or in the lenient end where one codeword
-// is left (the reader returns to ASCII by itself).
-int32_t TripletLeaveCost(int32_t capacity, int32_t position, bool lenient) {
-    return capacity - position <= (lenient ? 1 : 0) ? 0 : 1;
-}
+// the segment fills the symbol or one codeword is left (the reader returns
+// to ASCII by itself).
+int32_t TripletLeaveCost(int32_t capacity, int32_t position) { return capacity - position <= 1 ? 0 : 1; }
 
 // Codewords that closing an EDIFACT group with k values (and the unlatch) takes.
 int32_t EdifactLeaveCost(int32_t capacity, int32_t groupStart, int k) {
@@ -225,8 +228,10 @@ private:
                 const Node* at = &At(i, 0);
                 const auto cost = [&](int state) { return at[state].cost & (kNever - 1); };
                 const auto pair = [&](int state) { return std::max(cost(state), cost(state + 1)); };
-                const int32_t highest = std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
-                                                 std::max(std::max(pair(8), pair(10)), std::max(pair(12), pair(14))));
+                const int32_t highest =
+                    std::max(std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
+                                      std::max(std::max(pair(8), pair(10)), std::max(pair(12), pair(14)))),
+                             pair(16));
                 highest_[static_cast<size_t>(i)] = std::max(highest, i > 0 ? highest_[static_cast<size_t>(i) - 1] : 0);
             }
             if (i + 2 <= length_) MarkUnreached(i + 2);
@@ -260,12 +265,23 @@ private:
         const int32_t boundary = at[kEdifact].cost;
         const bool edifactEndsImplied = !lenient_ && (capacity_ - boundary == 1 || capacity_ - boundary == 2);
         if (edifactEndsImplied) Relax(at[kAsciiTail], boundary, kEdifact, Move::Leave);
-        if (i == length_) Relax(ascii, at[kAsciiTail].cost, kAsciiTail, Move::Leave);
+        const auto endTail = [&](int tail) {
+            if (i == length_) Relax(ascii, at[tail].cost, tail, Move::Leave);
+        };
+        endTail(kAsciiTail);
+        endTail(kAsciiTailOne);
+        endTail(kAsciiTailDone);
         // C40 and Text may close a triple of two values with a Shift 1 on
-        // the way out; it shifts nothing, as no value follows.
+        // the way out; it shifts nothing, as no value follows. With one
+        // codeword left the reader returns to ASCII by itself: in the
+        // standard's end nothing more than the pad may follow.
         const auto leaveTriplet = [&](int state, int32_t closing) {
             const int32_t closed = at[state].cost + closing;
-            const int32_t cost = closed + TripletLeaveCost(capacity_, closed, lenient_);
+            if (!lenient_ && capacity_ - closed == 1) {
+                if (i == length_) Relax(ascii, closed, state, Move::Leave);
+                return;
+            }
+            const int32_t cost = closed + TripletLeaveCost(capacity_, closed);
             if (Fits(cost)) Relax(ascii, cost, state, Move::Leave);
         };
         leaveTriplet(kC40, 0);
@@ -299,6 +315,38 @@ private:
         RelaxSegment(at[kBase256], latched + 1, 0, kAscii, Move::Latch);
     }
 
+    // The standard's ends after an implied unlatch. After EDIFACT: one or
+    // two characters in ASCII, a digit pair or an Upper Shift pair among
+    // them, as far as the codewords left hold them. After C40, Text or X12
+    // (a triple boundary one codeword before the end, reached with a triple
+    // of its own or two values and a Shift 1): one character that is a
+    // single value of that scheme.
+    void RelaxTail(int32_t i, bool fnc1) {
+        const uint8_t byte = input_[i];
+        const Node* const at = &At(i, 0);
+        Node* const next = &At(i + 1, 0);
+        const auto relax = [&](Node& node, int from, int32_t codewords, Move move) {
+            if (Fits(at[from].cost + codewords)) Relax(node, at[from].cost + codewords, from, move);
+        };
+        if (IsPlainAscii(byte, fnc1)) {
+            relax(next[kAsciiTailOne], kAsciiTail, 1, Move::Char);
+            relax(next[kAsciiTailDone], kAsciiTailOne, 1, Move::Char);
+        } else if (!fnc1) {
+            relax(next[kAsciiTailDone], kAsciiTail, 2, Move::Char);
+        }
+        if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]))
+            relax(At(i + 2, kAsciiTailDone), kAsciiTail, 1, Move::DigitPair);
+        const auto impliedLeave = [&](int state, int32_t closing) {
+            if (at[state].cost + closing == capacity_ - 1 && TripletValueCount(byte, SchemeOf(state), fnc1) == 1)
+                Relax(next[kAsciiTailDone], capacity_, state, Move::ImpliedLeave);
+        };
+        impliedLeave(kC40, 0);
+        impliedLeave(kC40 + 2, 2);
+        impliedLeave(kText, 0);
+        impliedLeave(kText + 2, 2);
+        impliedLeave(kX12, 0);
+    }
+
     void RelaxCharacter(int32_t i) {
         const uint8_t byte = input_[i];
         const Node* const at = &At(i, 0);
@@ -311,20 +359,7 @@ private:
         if (Fits(cost)) Relax(next[kAscii], cost, kAscii, Move::Char);
         if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
             Relax(At(i + 2, kAscii), ascii + 1, kAscii, Move::DigitPair);
-        if (!lenient_ && IsPlainAscii(byte, fnc1)) {
-            if (Fits(at[kAsciiTail].cost + 1)) Relax(next[kAsciiTail], at[kAsciiTail].cost + 1, kAsciiTail, Move::Char);
-            // A triple boundary one codeword before the end, reached with a
-            // triple of its own or two values and a Shift 1.
-            const auto impliedLeave = [&](int state, int32_t closing) {
-                if (at[state].cost + closing == capacity_ - 1)
-                    Relax(next[kAsciiTail], capacity_, state, Move::ImpliedLeave);
-            };
-            impliedLeave(kC40, 0);
-            impliedLeave(kC40 + 2, 2);
-            impliedLeave(kText, 0);
-            impliedLeave(kText + 2, 2);
-            impliedLeave(kX12, 0);
-        }
+        if (!lenient_) RelaxTail(i, fnc1);
         // Each open triple after the byte comes from one before it.
         const auto triplet = [&](int t, int count) {
             if (count == 0) return;
@@ -381,8 +416,8 @@ private:
 // group and Base 256 segment as they fill.
 class CodewordWriter {
 public:
-    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity, bool gs1, bool lenientEnd)
-        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity), gs1_(gs1), lenient_(lenientEnd) {}
+    CodewordWriter(uint8_t* output, int32_t capacity, int32_t symbolCapacity, bool gs1)
+        : output_(output), capacity_(capacity), symbolCapacity_(symbolCapacity), gs1_(gs1) {}
 
     int32_t count() const { return overflow_ ? 0 : count_; }
 
@@ -439,7 +474,7 @@ public:
             case EncodeScheme::Ascii: return;
             default:
                 if (tripletCount_ > 0) AddTripletValue(0);  // two values and a Shift 1
-                if (move != Move::ImpliedLeave && symbolCapacity_ - count_ > (lenient_ ? 1 : 0)) Put(kUnlatchTriplet);
+                if (move != Move::ImpliedLeave && symbolCapacity_ - count_ > 1) Put(kUnlatchTriplet);
                 return;
         }
     }
@@ -490,7 +525,6 @@ private:
     int32_t capacity_;
     int32_t symbolCapacity_;
     bool gs1_;
-    bool lenient_;
     int32_t count_ = 0;
     bool overflow_ = false;
     uint8_t triplet_[3] = {};
@@ -518,7 +552,7 @@ int32_t MinimalSearch::Emit(uint8_t* output, int32_t outputCapacity, const uint8
         i -= node.move == Move::Char || node.move == Move::ImpliedLeave ? 1 : node.move == Move::DigitPair ? 2 : 0;
         state = node.from;
     }
-    CodewordWriter writer(output, outputCapacity, capacity_, gs1_, lenient_);
+    CodewordWriter writer(output, outputCapacity, capacity_, gs1_);
     writer.Prefix(prefix, prefix_);
     int32_t position = 0;
     for (auto step = path.rbegin(); step != path.rend(); ++step) {

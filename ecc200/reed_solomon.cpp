@@ -116,8 +116,9 @@ bool FillCheckCodewords(uint8_t* codewords, int32_t sizeIndex, bool iso144) {
         // shorter blocks' checks come first, right after the last data
         // codeword (in 144 x 144 blocks 8 and 9); the ISO layout of
         // 144 x 144 starts with block 0's.
-        int32_t q0 = (iso144 && sizeIndex == kLargestSquareSize) ? dataCount + block
-                                                       : DataCodewordsInBlock(sizeIndex, block) * blocks + block;
+        int32_t q0 = (iso144 && sizeIndex == kLargestSquareSize)
+                         ? dataCount + block
+                         : DataCodewordsInBlock(sizeIndex, block) * blocks + block;
         for (int32_t i = 0; i < eccCount && q0 < total; ++i, q0 += blocks) codewords[q0] = q[i];
     }
     return true;

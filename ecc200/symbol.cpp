@@ -21,10 +21,10 @@ constexpr std::string_view kMacroHeaderStart = "[)>\x1e"
 constexpr std::string_view kMacroTrailer = "\x1e\x04";
 constexpr size_t kMacroHeaderLength = kMacroHeaderStart.size() + 2;
 
-// 5 or 6 for a whole Macro 05 or 06 message that has a body, else 0.
+// 5 or 6 for a whole Macro 05 or 06 message, else 0.
 int32_t MacroOf(std::span<const uint8_t> data) {
     const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
-    if (text.size() <= kMacroHeaderLength + kMacroTrailer.size() || !text.starts_with(kMacroHeaderStart) ||
+    if (text.size() < kMacroHeaderLength + kMacroTrailer.size() || !text.starts_with(kMacroHeaderStart) ||
         text[kMacroHeaderLength - 1] != kGroupSeparator || !text.ends_with(kMacroTrailer))
         return 0;
     const char number = text[kMacroHeaderStart.size()];

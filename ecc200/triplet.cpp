@@ -92,11 +92,41 @@ void ConsumeOneChar(EncodationState& state) {
     ++state.cursor;
 }
 
+// A character's values never straddle the way out of the scheme: a reader
+// would take the values left in the triple for a character that never
+// comes. When the last character's values begin in a stored triple and
+// one value of them would be left over, the triples are cut back to the latest
+// character boundary where they close, at a triple's end or after two
+// values and a Shift 1; the read-ahead began on a triple boundary, so one
+// is found. `stored`: the values of the character at the cursor that the
+// triples hold.
+void CutBackToClosingBoundary(EncodationState& state, int32_t stored) {
+    int32_t back = stored;  // values from the boundary before the cursor to the triples' end
+    while (back % 3 == 2) {
+        --state.cursor;
+        back += ValueCount(state, *state.cursor);
+    }
+    // One value past the boundary becomes the Shift 1 that pads its triple.
+    const int32_t padded = back % 3 == 1 ? 1 : 0;
+    state.written -= 8 * (back - padded);
+    state.consumed = state.written;
+    if (padded) {
+        const int32_t first = state.written / 12 - 2;
+        uint8_t values[3];
+        UnpackTriple(state.codewords[first], state.codewords[first + 1], values);
+        values[2] = kShift1;
+        const int32_t v = PackTriple(values);
+        state.codewords[first] = static_cast<uint8_t>(v / 256);
+        state.codewords[first + 1] = static_cast<uint8_t>(v % 256);
+    }
+}
+
 // Settles the end of the data once the read-ahead has reached it. `pending`
 // holds the values not yet stored, of the characters from the cursor on.
 void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
     while (state.consumed < state.written) ConsumeOneChar(state);
-    if (state.consumed > state.written) {
+    const int32_t unstored = (state.consumed - state.written) / 8;
+    if (unstored > 0) {
         // The last character's values were only partly stored: it counts
         // as not consumed, and its remaining values are pending.
         state.consumed = state.written;
@@ -107,21 +137,31 @@ void TripletEndOfData(EncodationState& state, uint8_t pending[3], int count) {
     const int32_t least = remaining == 3 ? 2 : remaining;
     const int32_t room = CapacityFor(state, used + least) - used;
 
-    if (remaining == 1 && room == 1 && IsPlainAscii(*state.cursor, IsFnc1(state, *state.cursor))) {
+    if (remaining == 1 && room == 1 && ValueCount(state, *state.cursor) == 1) {
         // A reader returns to ASCII by itself when one codeword is left,
-        // which then holds the last character, alone.
+        // which then holds the last character, alone: one that the scheme
+        // holds in a single value.
         ChangeScheme(state, EncodeScheme::Ascii, true);
-        PlainAsciiToEnd(state);
-    } else if (room == 2 && (count == 3 || (count == 2 && state.scheme != EncodeScheme::X12))) {
-        // A last triple that fills the symbol needs no unlatch; two values
-        // are completed with a Shift 1, which X12 lacks (its 0 is CR).
+        AsciiStepsToEnd(state);
+    } else if ((room == 2 || unstored > 0) && (count == 3 || (count == 2 && state.scheme != EncodeScheme::X12))) {
+        // The pending values close a last triple, two of them with a Shift
+        // 1, which X12 lacks (its 0 is CR): where it fills the symbol, and
+        // where the triples hold part of the last character already. No
+        // unlatch where the reader returns to ASCII by itself.
         if (count == 2) pending[2] = kShift1;
         PutTriplet(state, pending);
         AdvanceConsumed(state, 24);
-        state.scheme = EncodeScheme::Ascii;
         state.cursor = state.end;
-    } else if (room >= 1) {
+        const int32_t closed = state.consumed / 12;
+        ChangeScheme(state, EncodeScheme::Ascii, CapacityFor(state, closed) - closed <= 1);
+    } else if (unstored > 0) {
+        CutBackToClosingBoundary(state, ValueCount(state, *state.cursor) - unstored);
         ChangeScheme(state, EncodeScheme::Ascii, false);
+        AsciiStepsToEnd(state);
+    } else if (room >= 1) {
+        // With one codeword left after the data the reader is back in
+        // ASCII already: no unlatch, the pad follows.
+        ChangeScheme(state, EncodeScheme::Ascii, remaining == 0 && room == 1);
         AsciiStepsToEnd(state);
     }
     // room 0: the data fills the symbol exactly and nothing remains.

@@ -25,14 +25,16 @@ constexpr EncodeScheme C40 = EncodeScheme::C40, Text = EncodeScheme::Text, X12 =
 
 TEST(Schemes, WorkedExamples) {
     const std::tuple<EncodeScheme, std::string, V> cases[] = {
-        {C40, "AIMAIMAIM", {230, 91, 11, 91, 11, 91, 11, 254}},
+        {C40, "AIMAIMAIM", {230, 91, 11, 91, 11, 91, 11}},            // one codeword left: the reader is in ASCII again
+        {C40, "AIMAIMAIMa", {230, 91, 11, 91, 11, 91, 11, 254, 98}},  // 'a' is two C40 values: not alone there
         {C40, "AB", {230, 89, 217}},
         {C40, "A", {230, 254, 66}},
-        {C40, "AB!", {230, 89, 218, 254, 34}},
+        {C40, "AB!", {230, 89, 217, 254, 34}},  // a Shift 1 pads the triple: '!' is never split
         {C40, "\xc1", {230, 10, 255}},
         {C40, "\351ABC", {230, 10, 243, 58, 128, 254, 68}},
         {Text, "ab", {239, 89, 217}},
-        {Text, "AB", {239, 12, 171, 254, 67}},  // Shift 3 for each letter
+        {Text, "AB", {239, 12, 169, 254, 67}},  // Shift 3 for each letter
+        {Text, "\xd9", {239, 254, 235, 90}},    // four values: none stays behind in a triple
         {X12, "ABC", {238, 89, 233}},
         {X12, "AB", {238, 254, 66, 67}},  // X12 has no pad: the rest is ASCII
         {Edifact, "ABCD", {240, 4, 32, 196}},
@@ -40,6 +42,7 @@ TEST(Schemes, WorkedExamples) {
         {Edifact, "ABC", {240, 4, 32, 223}},
         {Edifact, "AB", {240, 66, 67}},                         // one or two codewords left after the latch are ASCII
         {Edifact, "ABCDEFGH", {240, 4, 32, 196, 20, 97, 200}},  // no unlatch with one codeword left
+        {Edifact, "ABCD12", {240, 4, 32, 196, 142}},            // the last codeword in ASCII: a digit pair
     };
     for (const auto& [scheme, input, codewords] : cases)
         EXPECT_EQ(Codewords(input, scheme), codewords) << SchemeName(scheme) << " " << input;

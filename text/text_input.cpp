@@ -13,7 +13,6 @@
 namespace glyphrun {
 namespace {
 
-
 struct EciCharset {
     int32_t eci;
     const char* charset;         // as iconv names it

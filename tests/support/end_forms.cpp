@@ -8,14 +8,25 @@
 namespace glyphrun::testing {
 namespace {
 
-constexpr int kPad = 129, kUnlatch = 254;
+constexpr int kPad = 129, kUnlatch = 254, kFirstDigitPair = 130, kLastDigitPair = 229;
 
 bool IsOneCharacter(int codeword) { return codeword >= 1 && codeword <= 128; }
+bool IsDigitPair(int codeword) { return codeword >= kFirstDigitPair && codeword <= kLastDigitPair; }
+
+// Whether `byte` is one value in the scheme that `latch` enters.
+bool IsOneValue(int latch, int byte) {
+    const bool digitOrSpace = byte == ' ' || (byte >= '0' && byte <= '9');
+    switch (latch) {
+        case kLatchC40: return digitOrSpace || (byte >= 'A' && byte <= 'Z');
+        case kLatchText: return digitOrSpace || (byte >= 'a' && byte <= 'z');
+        default: return digitOrSpace || (byte >= 'A' && byte <= 'Z') || byte == '\r' || byte == '*' || byte == '>';
+    }
+}
 
 std::string Describe(int codeword) {
     if (IsOneCharacter(codeword)) return "a character";
     if (codeword == kPad) return "a pad";
-    if (codeword >= 130 && codeword <= 229) return "a digit pair";
+    if (IsDigitPair(codeword)) return "a digit pair";
     if (codeword == kUpperShift) return "an Upper Shift";
     return "codeword " + std::to_string(codeword);
 }
@@ -31,9 +42,9 @@ public:
             std::string fault;
             switch (codeword) {
                 case kPad: return EndsAt(at_);
-                case kLatchC40: fault = Triplets("C40"); break;
-                case kLatchText: fault = Triplets("Text"); break;
-                case kLatchX12: fault = Triplets("X12"); break;
+                case kLatchC40: fault = Triplets("C40", codeword); break;
+                case kLatchText: fault = Triplets("Text", codeword); break;
+                case kLatchX12: fault = Triplets("X12", codeword); break;
                 case kLatchEdifact: fault = Edifact(); break;
                 case kLatchBase256: fault = Base256(); break;
                 case kUpperShift:
@@ -72,23 +83,41 @@ private:
     }
 
     // Pairs of codewords up to the unlatch; one codeword left at a triple
-    // boundary is ASCII again and must be the unlatch or one character.
-    std::string Triplets(const char* scheme) {
+    // boundary is ASCII again and must be a pad or one character that the
+    // scheme holds in a single value. The values are followed as a reader
+    // takes them, so that no shift is left without its value.
+    std::string Triplets(const char* scheme, int latch) {
         int32_t i = at_ + 1;
-        for (; i < capacity_ && Get(i) != kUnlatch; i += 2) {
-            if (capacity_ - i == 1 && !IsOneCharacter(Get(i)))
-                return At(i, std::string("after ") + scheme + " the last codeword is " + Describe(Get(i)) +
-                                 ", not the unlatch or one character");
-            if (capacity_ - i > 1 && 256 * Get(i) + Get(i + 1) - 1 >= 64000)
-                return At(i, std::string("no ") + scheme + " triple");
+        int shift = 0;  // the set the next value is in: 0 basic, 1-3 after a shift
+        bool upper = false, padded = false;
+        for (; capacity_ - i >= 2 && Get(i) != kUnlatch; i += 2) {
+            const int v = 256 * Get(i) + Get(i + 1) - 1;
+            if (v >= 64000) return At(i, std::string("no ") + scheme + " triple");
+            const int values[3] = {v / 1600, v / 40 % 40, v % 40};
+            for (int k = 0; k < 3; ++k) {
+                padded = shift == 0 && values[k] == 0 && k == 2;
+                if (latch == kLatchX12) continue;
+                if (shift == 0 && values[k] <= 2) {
+                    shift = values[k] + 1;
+                } else {
+                    upper = shift == 2 && values[k] == 30 && !upper;
+                    shift = 0;
+                }
+            }
         }
-        at_ = i < capacity_ ? i + 1 : capacity_;
+        if ((shift != 0 && !padded) || upper)
+            return At(i - 1, std::string("a ") + scheme + (upper ? " Upper Shift" : " shift") +
+                                 " without its value at the end of the segment");
+        if (capacity_ - i == 1 && Get(i) != kPad && !IsOneValue(latch, Get(i) - 1))
+            return At(i, std::string("after ") + scheme + " the last codeword is " + Describe(Get(i)) +
+                             ", not a pad or one character of one " + scheme + " value");
+        at_ = i < capacity_ && Get(i) == kUnlatch ? i + 1 : i;
         return "";
     }
 
     // Groups of three codewords up to the unlatch value; one or two
-    // codewords left at a group boundary are ASCII again, one character or
-    // a pad each.
+    // codewords left at a group boundary are ASCII again: at most two
+    // characters, then pads.
     std::string Edifact() {
         int32_t i = at_ + 1;
         for (; capacity_ - i >= 3; i += 3) {
@@ -99,9 +128,21 @@ private:
                     return "";
                 }
         }
-        for (at_ = i; at_ < capacity_ && Get(at_) != kPad; ++at_)
-            if (!IsOneCharacter(Get(at_)))
-                return At(at_, "after EDIFACT " + Describe(Get(at_)) + " where only one character may stand");
+        int characters = 0;
+        for (at_ = i; at_ < capacity_ && Get(at_) != kPad; ++at_) {
+            const int codeword = Get(at_);
+            if (IsOneCharacter(codeword)) {
+                characters += 1;
+            } else if (IsDigitPair(codeword)) {
+                characters += 2;
+            } else if (codeword == kUpperShift && at_ + 1 < capacity_ && IsOneCharacter(Get(at_ + 1))) {
+                characters += 1;
+                ++at_;
+            } else {
+                return At(at_, "after EDIFACT " + Describe(codeword) + " where only characters in ASCII may stand");
+            }
+            if (characters > 2) return At(at_, "after EDIFACT a third character in ASCII");
+        }
         return "";
     }
 

@@ -2,11 +2,15 @@
 // data codewords as a reader does and refuses every end that the
 // standard's end rules do not lay down, although common readers may
 // decode it:
-// - where a reader returns to ASCII by itself after C40, Text or X12 (one
-//   codeword left at a triple boundary), that codeword is the unlatch or
-//   one character alone: no digit pair, no pad;
+// - C40, Text and X12 end with the unlatch, with a last triple that fills
+//   the symbol, or where one codeword is left at a triple boundary: the
+//   reader is in ASCII again, and that codeword is a pad or one character
+//   that is a single value of the scheme (no unlatch, no digit pair);
+// - no triple leaves a shift or an Upper Shift without its value at the
+//   end of its segment, except a Shift 1 as the last value, which pads;
 // - after EDIFACT (one or two codewords left at a group boundary), they
-//   hold one character each or pad: no digit pair, no Upper Shift.
+//   hold at most two characters in ASCII: one each, a digit pair, or an
+//   Upper Shift and its character; a pad fills the rest.
 // It also checks that the data ends where the symbol says it does: the pad
 // comes exactly after `dataCodewords`, in ASCII.
 #pragma once

@@ -28,7 +28,7 @@ inline constexpr int kSymbolSizeCount = 30;
 inline constexpr int kDmreSizeCount = 18;
 inline constexpr int kFirstDmreSize = kSymbolSizeCount;
 inline constexpr int kAllSymbolSizeCount = kSymbolSizeCount + kDmreSizeCount;
-inline constexpr int kLargestSquareSize = 23;    // 144 x 144, the largest symbol
+inline constexpr int kLargestSquareSize = 23;   // 144 x 144, the largest symbol
 inline constexpr int kMaxDataCodewords = 1558;  // its capacity
 
 constexpr bool IsDmreSize(int32_t sizeIndex) { return sizeIndex >= kFirstDmreSize && sizeIndex < kAllSymbolSizeCount; }
@@ -152,10 +152,11 @@ struct EncodeOptions {
     // the two shorter blocks' that most readers expect.
     bool iso144 = false;
     // The minimal encodation only: after C40, Text, X12 or EDIFACT the last
-    // codewords may also be any ASCII that fits once the reader returns to
-    // ASCII by itself (a digit pair, an Upper Shift pair), not only one
-    // character per codeword as the standard's end rules have it. Now and
-    // then a size smaller; common readers decode it, strict ones need not.
+    // codewords may be any ASCII that fits once the reader returns to ASCII
+    // by itself (a digit pair or a shifted character after a triple, three
+    // or four characters after EDIFACT), not only what the standard's end
+    // rules allow. Now and then a size smaller; common readers decode it,
+    // strict ones need not.
     bool lenientEnd = false;
 };
 
