@@ -20,13 +20,16 @@
 # that they agree. Both tools choose their own encodation.
 #
 # Places: a tmpfs folder (/dev/shm) and a folder on the file system of the
-# repository (DISK_DIR, default the repository itself). Each timed run writes
-# into a folder made afresh before it, so no run replaces the files of the
-# one before. The file-system floor is one python3 process writing the
-# bytes of one J1 PNG to 1000 files, through a named temporary file and a
-# rename (as glyphrun-cli writes) and straight to the final names (the
-# least any writer does), with python3's own start-up (timed alone in the
-# same run) taken off: it measures the file system, not process start-up.
+# repository (DISK_DIR, default the repository itself). Each job is timed
+# twice in each place: into a new folder, made afresh before every run, and
+# into a full one, which already holds the files (a batch run again): there
+# the folder is made once and each command's warm-up run writes its files,
+# so that every timed run replaces them. The file-system floor is one
+# python3 process writing the bytes of one J1 PNG to 1000 files, through a
+# named temporary file and a rename (as glyphrun-cli writes) and straight
+# to the final names (the least any writer does), with python3's own
+# start-up (timed alone in the same run) taken off: it measures the file
+# system, not process start-up.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -125,41 +128,50 @@ j2_zint_png=$(png_info "$sample/zint2/b-01.png")
 results=$shm/results
 mkdir "$results"
 
-# time NAME FOLDER COMMAND...: the commands in one hyperfine run, each with
-# FOLDER/out made afresh before every run.
+# time NAME FOLDER new|full COMMAND...: the commands in one hyperfine run,
+# with FOLDER/out made afresh before every run (new) or once before them
+# all, the warm-up run of each command filling it (full).
 time_commands() {
-    name=$1 folder=$2
-    shift 2
-    echo "== $name" >&2
-    hyperfine --style basic --warmup 1 --runs "$runs" \
-        --prepare "rm -rf '$folder/out' && mkdir '$folder/out'" \
-        --export-json "$results/$name.json" "$@" >&2
+    name=$1 folder=$2 how=$3
+    shift 3
+    echo "== $name-$how" >&2
+    rm -rf "$folder/out" && mkdir "$folder/out"
+    if [ "$how" = new ]; then
+        hyperfine --style basic --warmup 1 --runs "$runs" \
+            --prepare "rm -rf '$folder/out' && mkdir '$folder/out'" \
+            --export-json "$results/$name-$how.json" "$@" >&2
+    else
+        hyperfine --style basic --warmup 1 --runs "$runs" \
+            --export-json "$results/$name-$how.json" "$@" >&2
+    fi
 }
 
 for place in tmpfs disk; do
     if [ "$place" = tmpfs ]; then folder=$shm; else folder=$disk; fi
     out=$folder/out
-    time_commands "J1-$place" "$folder" \
-        "$(at "$out" "$j1_us") -j 1" \
-        "$(at "$out" "$j1_us") -j $cores" \
-        "$(at "$out" "$j1_zint")"
-    time_commands "J2-$place" "$folder" \
-        "$(at "$out" "$j2_us") -j 1" \
-        "$(at "$out" "$j2_zint")"
     cp "$sample/us1/l-000001.png" "$folder/sample.png"
-    time_commands "floor-$place" "$folder" \
-        "$py -c ''" \
-        "$py -c \"
+    for how in new full; do
+        time_commands "J1-$place" "$folder" "$how" \
+            "$(at "$out" "$j1_us") -j 1" \
+            "$(at "$out" "$j1_us") -j $cores" \
+            "$(at "$out" "$j1_zint")"
+        time_commands "J2-$place" "$folder" "$how" \
+            "$(at "$out" "$j2_us") -j 1" \
+            "$(at "$out" "$j2_zint")"
+        time_commands "floor-$place" "$folder" "$how" \
+            "$py -c ''" \
+            "$py -c \"
 import os
 data = open('$folder/sample.png', 'rb').read()
 for i in range(1, 1001):
     tmp = '$out/.tmp-%d' % i
     with open(tmp, 'wb') as f: f.write(data)
     os.rename(tmp, '$out/l-%06d.png' % i)\"" \
-        "$py -c \"
+            "$py -c \"
 data = open('$folder/sample.png', 'rb').read()
 for i in range(1, 1001):
     with open('$out/l-%06d.png' % i, 'wb') as f: f.write(data)\""
+    done
 done
 
 "$py" - "$results" "$cores" <<EOF
@@ -172,20 +184,24 @@ print()
 print(f"glyphrun-cli: $cli")
 print(f"zint: $(zint --version | head -1); hyperfine medians of $runs runs; {cores} cores")
 print()
-print(f"{'job':<18} {'place':<6} {'glyphrun ms':>12} {'zint ms':>9} {'ratio':>6}")
-def row(job, place, ours, zint):
-    print(f"{job:<18} {place:<6} {ours:>12.1f} {zint:>9.1f} {ours / zint:>6.2f}")
+print("folder: new, made afresh before each run; full, holding the files already")
+print()
+print(f"{'job':<18} {'place':<6} {'folder':<6} {'glyphrun ms':>12} {'zint ms':>9} {'ratio':>6}")
+def row(job, place, how, ours, zint):
+    print(f"{job:<18} {place:<6} {how:<6} {ours:>12.1f} {zint:>9.1f} {ours / zint:>6.2f}")
 for place in ("tmpfs", "disk"):
-    j1_one, j1_all, j1_zint = medians(f"J1-{place}")
-    row("J1 -j 1", place, j1_one, j1_zint)
-    row(f"J1 -j {cores}", place, j1_all, j1_zint)
-    j2_one, j2_zint = medians(f"J2-{place}")
-    row("J2 -j 1", place, j2_one, j2_zint)
+    for how in ("new", "full"):
+        j1_one, j1_all, j1_zint = medians(f"J1-{place}-{how}")
+        row("J1 -j 1", place, how, j1_one, j1_zint)
+        row(f"J1 -j {cores}", place, how, j1_all, j1_zint)
+        j2_one, j2_zint = medians(f"J2-{place}-{how}")
+        row("J2 -j 1", place, how, j2_one, j2_zint)
 print()
 print("file-system floor, 1000 files of one J1 PNG from one process, start-up taken off:")
 for place in ("tmpfs", "disk"):
-    start, renamed, direct = medians(f"floor-{place}")
-    print(f"  {place:<6} temp + rename {renamed - start:7.1f} ms   straight to the name {direct - start:7.1f} ms")
+    for how in ("new", "full"):
+        start, renamed, direct = medians(f"floor-{place}-{how}")
+        print(f"  {place:<6} {how:<4}  temp + rename {renamed - start:7.1f} ms   straight to the name {direct - start:7.1f} ms")
 print()
 print("one PNG of each:")
 print("  J1 glyphrun $j1_us_png;  zint $j1_zint_png")

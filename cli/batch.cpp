@@ -194,7 +194,8 @@ private:
     struct Slot {
         enum class State { Free, Waiting, Writing, Done };
         State state = State::Free;
-        std::string line, output;
+        std::string line;
+        OutputLook output;
         Status outcome;
         std::vector<std::string> notes;  // warnings, then with --verbose what was made
     };
@@ -208,9 +209,9 @@ private:
             if (result == LineReader::Result::End) return {};
             if (result == LineReader::Result::Failed)
                 return Failure("cannot read " + inputName_ + ": " + std::strerror(reader.Errno()));
-            std::string output;
+            OutputLook output;
             Status early = FailOnOutOfMemory([&]() -> Status {
-                output = BatchOutputName(pattern_, number);
+                output.path = BatchOutputName(pattern_, number);
                 if (result == LineReader::Result::TooLong)
                     return Failure("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
                 return ClaimOutput(output, number);
@@ -225,11 +226,14 @@ private:
     // outputs reached through a link are remembered, so memory stays flat;
     // with the number in the folder, where a folder may be a link to
     // another, every output is. A device (links to /dev/null, say) is
-    // written into, not replaced.
-    Status ClaimOutput(const std::string& output, int64_t number) {
+    // written into, not replaced. The look at the output is the write's
+    // own: no other line writes that file meanwhile.
+    Status ClaimOutput(OutputLook& look, int64_t number) {
+        look = run_.Look(look.path);
+        const std::string& output = look.path;
         // A plain file with nothing remembered yet meets no other line: the
         // folder need not be resolved then, which is most of the cost.
-        const OutputTarget followed = FollowOutputLinks(output);
+        const OutputTarget& followed = look.target;
         if (followed.inPlace || (!followed.throughLink && !numberInFolder_ && claimed_.empty())) return {};
         const OutputTarget target = ResolveOutputTarget(output);
         auto claimed = claimed_.find(target.path);
@@ -258,7 +262,7 @@ private:
     // false when the batch has stopped. A line that failed already is
     // reported at once: the next read may take long (the rest of a line too
     // long to hold is still skipped).
-    bool Add(std::string line, std::string output, Status early) {
+    bool Add(std::string line, OutputLook output, Status early) {
         for (;;) {
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
@@ -347,7 +351,7 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, slot.output, slot.notes, console_);
+        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, run_, slot.output, slot.notes);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -437,6 +441,7 @@ private:
     const std::string pattern_;
     const bool numberInFolder_;
     std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
+    const WriteRun run_;                      // the standard streams looked at once, as the batch starts
 
     std::mutex mutex_;
     std::condition_variable workReady_, slotDone_;

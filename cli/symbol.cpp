@@ -131,13 +131,17 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, 
     return written;
 }
 
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes,
-                      Console& console) {
+Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& run, const OutputLook& output,
+                      std::vector<std::string>& notes) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
-        if (Status written = WriteSymbols(symbols, options, {path}, notes, console); !written) return written;
-        if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, path));
+        std::string file;
+        if (Status drawn = DrawSymbol(symbols.front(), options, file); !drawn) return drawn;
+        Warnings warnings;
+        if (const Status written = run.Write(output, file, &warnings); !written) return WriteFailure(written);
+        AddWarnings(warnings, notes);
+        if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, output.path));
         return {};
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "glyphrun/safe_file.h"
 #include "glyphrun/symbol.h"
 #include "options.h"
 #include "report.h"
@@ -33,9 +34,10 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
                     std::vector<std::string>& notes, Console& console);
 
-// Both for one symbol, where memory that runs out is this input's failure;
-// with --verbose the line on what was made is added to `notes` last.
-Status EncodeAndWrite(ByteSpan input, const Options& options, const std::string& path, std::vector<std::string>& notes,
-                      Console& console);
+// Both for a line of a batch, written by the batch's run to the output it
+// looked at, where memory that runs out is this input's failure; with
+// --verbose the line on what was made is added to `notes` last.
+Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& run, const OutputLook& output,
+                      std::vector<std::string>& notes);
 
 }  // namespace glyphrun::cli

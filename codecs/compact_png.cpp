@@ -3,7 +3,6 @@
 // bit order, so they are copied with a filter byte of 0 in front and the
 // whole image is deflated in one call.
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <mutex>
@@ -93,11 +92,11 @@ void PutBigEndian(std::string& file, uint32_t value) {
 // `file`: its length goes in front and its check value after.
 void CloseChunk(std::string& file, size_t typeAt) {
     const size_t dataLength = file.size() - typeAt - 4;
-    const auto* start = reinterpret_cast<const Bytef*>(file.data() + typeAt);
-    const uLong crc = crc32_z(crc32(0, nullptr, 0), start, dataLength + 4);
+    // libdeflate's CRC-32 is zlib's, folded with carry-less multiplies.
+    const uint32_t crc = libdeflate_crc32(0, file.data() + typeAt, dataLength + 4);
     for (int shift = 24, i = 0; shift >= 0; shift -= 8, ++i)
         file[typeAt - 4 + i] = static_cast<char>(dataLength >> shift);
-    PutBigEndian(file, static_cast<uint32_t>(crc));
+    PutBigEndian(file, crc);
 }
 
 // Leaves room for the length and writes the type; returns where the type is.

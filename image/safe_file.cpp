@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace glyphrun {
@@ -103,16 +104,42 @@ std::string FolderOf(const std::string& path) {
 // to /proc/self/fd/1): what they lead to is written into, never replaced.
 bool IsProcessEntry(const std::string& path) { return path.rfind("/proc/", 0) == 0; }
 
-// Standard output or error when `named` is the file it goes to; -1 otherwise.
-// Such a file is written through the descriptor the shell gave us, so that
-// its offset and append mode hold (">> log" must not be overwritten).
-int StandardStreamFor(const struct stat& named) {
-    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-        struct stat open {};
-        if (::fstat(fd, &open) == 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino) return fd;
+// The files that standard output and error go to, looked at when first
+// needed and then kept for as long as this lives: writes that share one
+// (a run, a set) ask once, rather than twice for every file.
+class StandardFiles {
+public:
+    // Looks at them now: a run shared between threads only reads them after.
+    void Look() {
+        for (int i = 0; i < 2; ++i) {
+            struct stat open {};
+            files_[i] = ::fstat(kStreams[i], &open) == 0 ? File{true, open.st_dev, open.st_ino} : File{};
+        }
+        looked_ = true;
     }
-    return -1;
-}
+
+    // Standard output or error when `named` is the file it goes to; -1
+    // otherwise. Such a file is written through the descriptor the shell
+    // gave us, so that its offset and append mode hold (">> log" must not
+    // be overwritten).
+    int StreamFor(const struct stat& named) {
+        if (!looked_) Look();
+        for (int i = 0; i < 2; ++i)
+            if (files_[i].open && files_[i].device == named.st_dev && files_[i].inode == named.st_ino)
+                return kStreams[i];
+        return -1;
+    }
+
+private:
+    static constexpr int kStreams[2] = {STDOUT_FILENO, STDERR_FILENO};
+    struct File {
+        bool open = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+    bool looked_ = false;
+    File files_[2];
+};
 
 struct Destination {
     std::string path;          // the file to write or to replace
@@ -126,7 +153,7 @@ struct Destination {
 // Follows symbolic links one by one, so that a dangling link still names
 // the file to create and a link into /dev or /proc is never replaced.
 // Returns 0, or the errno that stopped it at destination.path.
-int Resolve(const std::string& path, Destination& destination) {
+int Resolve(const std::string& path, Destination& destination, StandardFiles& streams) {
     destination = {path};
     std::string& current = destination.path;
     for (int hop = 0; hop < 40; ++hop) {
@@ -144,7 +171,7 @@ int Resolve(const std::string& path, Destination& destination) {
             // Only a file that exists can be the one a standard stream goes
             // to; anything but a regular file is written in place anyway.
             destination.exists = true;
-            if (S_ISREG(info.st_mode)) destination.stream = StandardStreamFor(info);
+            if (S_ISREG(info.st_mode)) destination.stream = streams.StreamFor(info);
             destination.inPlace = !S_ISREG(info.st_mode) || destination.stream >= 0;
             return 0;
         }
@@ -261,14 +288,14 @@ Status Outcome(const Filled& filled, const std::string& path) {
     return Status::Failed(filled.byWriter ? FileWriteError::Writer : FileWriteError::System, "cannot write " + path);
 }
 
-Status WriteInPlace(Destination& destination, const std::string& path, const Fill& fill) {
+Status WriteInPlace(Destination& destination, const std::string& path, const Fill& fill, StandardFiles& streams) {
     // /proc's entries were not looked at on the way (what a link there
     // leads to is never replaced); where they lead is looked at now.
     if (!destination.exists) destination.exists = ::stat(destination.path.c_str(), &destination.info) == 0;
     if (destination.exists && S_ISDIR(destination.info.st_mode))
         return Status::Failed(FileWriteError::System, "cannot write " + path + ": it is a folder");
     // A regular file written in place is a standard stream's, known already.
-    if (destination.exists && destination.stream < 0) destination.stream = StandardStreamFor(destination.info);
+    if (destination.exists && destination.stream < 0) destination.stream = streams.StreamFor(destination.info);
     // A duplicate of the standard stream keeps it open after our close.
     Descriptor file(destination.stream >= 0 ? ::fcntl(destination.stream, F_DUPFD_CLOEXEC, 0)
                                             : ::open(destination.path.c_str(), O_WRONLY | O_CLOEXEC));
@@ -336,13 +363,25 @@ std::string OwnerName(uid_t uid, gid_t gid) {
     return name + ":" + (grouped ? team.gr_name : std::to_string(gid));
 }
 
+// The owner, group and permission bits a new file was made with.
+struct Born {
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+};
+
 // Owner and group before the permission bits, since a change of owner
 // clears the set-id bits. A process that may not give the file away keeps
 // at least the group when it belongs to it; otherwise the file is its own,
 // which is told as a warning. Permission bits that cannot be kept fail the
-// write: the new file would be more open than the old one.
-Status KeepOwnerAndMode(int fd, const struct stat& existing, const std::string& path, Warnings* warnings) {
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+// write: the new file would be more open than the old one. A new file
+// known to be `born` with the old one's owner, group or bits (as in a
+// folder of one user's files) is left as it is, without system calls.
+Status KeepOwnerAndMode(int fd, const struct stat& existing, const std::string& path, Warnings* warnings,
+                        const Born* born) {
+    const bool sameOwner = born && born->owner == existing.st_uid && born->group == existing.st_gid;
+    if (sameOwner && born->mode == (existing.st_mode & 07777)) return {};
+    if (!sameOwner && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
         if (::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
             // The group cannot be kept either.
         }
@@ -360,6 +399,48 @@ Status KeepOwnerAndMode(int fd, const struct stat& existing, const std::string& 
     if (::fstat(fd, &made) == 0 && (made.st_mode & 07777 & ~existing.st_mode) == 0) return {};
     return Failure("cannot keep the permissions of", path, error);
 }
+
+// What a run of writes knows without asking each time (see WriteRun).
+class RunFacts {
+public:
+    RunFacts() : user_(::getuid()) { streams.Look(); }
+
+    StandardFiles streams;
+
+    // Whether access(W_OK) would say yes without asking it: the real user,
+    // whom it asks about, owns the file and may write it. Anything else
+    // (an ACL, another owner, a read-only bit) is left to access itself.
+    bool OwnerMayWrite(const struct stat& file) const { return file.st_uid == user_ && (file.st_mode & S_IWUSR); }
+
+    // What `fd`, a file just made in `folder`, was born with: told by the
+    // kernel the first time, since the folder's set-group bit, its default
+    // ACL and the umask all take part, then the same for every file made
+    // there. False when the kernel cannot say.
+    bool BornIn(const std::string& folder, int fd, Born& born) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (known_ && folder_ == folder) {
+                born = born_;
+                return true;
+            }
+        }
+        struct stat made {};
+        if (::fstat(fd, &made) != 0) return false;
+        born = {made.st_uid, made.st_gid, static_cast<mode_t>(made.st_mode & 07777)};
+        const std::lock_guard lock(mutex_);
+        folder_ = folder;
+        born_ = born;
+        known_ = true;
+        return true;
+    }
+
+private:
+    const uid_t user_;
+    std::mutex mutex_;
+    bool known_ = false;  // born_ is what a file made in folder_ gets
+    std::string folder_;
+    Born born_;
+};
 
 // rename cannot put a file where something is mounted, as a single file
 // is in containers; writing into it instead would let a failed write
@@ -404,13 +485,15 @@ struct Staged {
 // batch writes thousands of labels and a sync costs milliseconds each; the
 // rename still guarantees that a failed run leaves the old file. With
 // `linkNewIn`, a new file goes straight in under its own name.
+// A run's `facts` spare the system calls whose answers it knows already.
 Status Stage(const Destination& destination, const std::string& path, const Fill& fill, bool linkNewIn, Staged& staged,
-             Warnings* warnings) {
+             Warnings* warnings, RunFacts* facts = nullptr) {
     staged.path = path;
     staged.target = destination.path;
     staged.existed = destination.exists;
     const std::string& target = staged.target;
-    if (staged.existed && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
+    const bool mayWrite = facts && facts->OwnerMayWrite(destination.info);
+    if (staged.existed && !mayWrite && ::access(target.c_str(), W_OK) != 0) return Failure("cannot write", path, errno);
 
     const std::string folder = FolderOf(target);
     Temporary& temporary = staged.temporary;
@@ -425,8 +508,13 @@ Status Stage(const Destination& destination, const std::string& path, const Fill
         status.code = make_error_code(FileWriteError::Place);  // no file can be made in that folder now
         return status;
     }
-    if (staged.existed)
-        if (Status kept = KeepOwnerAndMode(temporary.file.fd, destination.info, path, warnings); !kept) return kept;
+    if (staged.existed) {
+        Born born;
+        const bool known = facts && facts->BornIn(folder, temporary.file.fd, born);
+        const Status kept =
+            KeepOwnerAndMode(temporary.file.fd, destination.info, path, warnings, known ? &born : nullptr);
+        if (!kept) return kept;
+    }
     const Status filled = Outcome(fill(temporary.file.fd), path);
     if (!filled) return filled;
     if (temporary.unnamed) {
@@ -454,9 +542,11 @@ Status Stage(const Destination& destination, const std::string& path, const Fill
     return {};
 }
 
-Status WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill, Warnings* warnings) {
+Status WriteAndReplace(const Destination& destination, const std::string& path, const Fill& fill, Warnings* warnings,
+                       RunFacts* facts = nullptr) {
     Staged staged;
-    if (Status written = Stage(destination, path, fill, /*linkNewIn=*/true, staged, warnings); !written) return written;
+    if (Status written = Stage(destination, path, fill, /*linkNewIn=*/true, staged, warnings, facts); !written)
+        return written;
     if (staged.linkedIn) return {};
     if (::rename(staged.temporary.name.c_str(), staged.target.c_str()) != 0) return ReplaceFailure(path, errno);
     staged.temporary.name.clear();  // it is the target now
@@ -465,8 +555,9 @@ Status WriteAndReplace(const Destination& destination, const std::string& path, 
 
 Status WriteSafely(const std::string& path, const Fill& fill, Warnings* warnings) {
     Destination destination;
-    if (const int error = Resolve(path, destination)) return Failure("cannot write", path, error);
-    if (destination.inPlace) return WriteInPlace(destination, path, fill);
+    StandardFiles streams;
+    if (const int error = Resolve(path, destination, streams)) return Failure("cannot write", path, error);
+    if (destination.inPlace) return WriteInPlace(destination, path, fill, streams);
     return WriteAndReplace(destination, path, fill, warnings);
 }
 
@@ -525,6 +616,7 @@ std::string PutBack(Staged& staged, Placed placed) {
 
 struct FileSet::Parts {
     std::vector<std::unique_ptr<Staged>> staged;
+    StandardFiles streams;  // looked at once for the set
 };
 
 FileSet::FileSet() : parts_(std::make_unique<Parts>()) {}
@@ -533,9 +625,9 @@ FileSet::~FileSet() = default;
 Status FileSet::Add(const std::string& path, std::string_view bytes, Warnings* warnings) {
     const Fill fill = [bytes](int fd) { return FillWithBytes(fd, bytes); };
     Destination destination;
-    if (const int error = Resolve(path, destination)) return Failure("cannot write", path, error);
+    if (const int error = Resolve(path, destination, parts_->streams)) return Failure("cannot write", path, error);
     // A device or pipe is written into, which cannot wait: before anything is replaced.
-    if (destination.inPlace) return WriteInPlace(destination, path, fill);
+    if (destination.inPlace) return WriteInPlace(destination, path, fill, parts_->streams);
     auto staged = std::make_unique<Staged>();
     if (Status written = Stage(destination, path, fill, /*linkNewIn=*/false, *staged, warnings); !written)
         return written;
@@ -584,8 +676,42 @@ Status WriteFileSafely(const std::string& path, std::string_view bytes, Warnings
 
 OutputTarget FollowOutputLinks(const std::string& path) {
     Destination destination;
-    Resolve(path, destination);  // where it stops, the write stops too
+    StandardFiles streams;
+    Resolve(path, destination, streams);  // where it stops, the write stops too
     return OutputTarget{destination.path, destination.throughLink, destination.inPlace};
+}
+
+struct WriteRun::Parts {
+    RunFacts facts;
+};
+
+WriteRun::WriteRun() : parts_(std::make_unique<Parts>()) {}
+WriteRun::~WriteRun() = default;
+
+OutputLook WriteRun::Look(const std::string& path) const {
+    Destination destination;
+    OutputLook look;
+    look.path = path;
+    look.error = Resolve(path, destination, parts_->facts.streams);
+    look.target = OutputTarget{std::move(destination.path), destination.throughLink, destination.inPlace};
+    look.exists = destination.exists;
+    look.info = destination.info;
+    look.stream = destination.stream;
+    return look;
+}
+
+Status WriteRun::Write(const OutputLook& look, std::string_view bytes, Warnings* warnings) const {
+    if (look.error != 0) return Failure("cannot write", look.path, look.error);
+    Destination destination;
+    destination.path = look.target.path;
+    destination.inPlace = look.target.inPlace;
+    destination.throughLink = look.target.throughLink;
+    destination.exists = look.exists;
+    destination.info = look.info;
+    destination.stream = look.stream;
+    const Fill fill = [bytes](int fd) { return FillWithBytes(fd, bytes); };
+    if (destination.inPlace) return WriteInPlace(destination, look.path, fill, parts_->facts.streams);
+    return WriteAndReplace(destination, look.path, fill, warnings, &parts_->facts);
 }
 
 OutputTarget ResolveOutputTarget(const std::string& path) {

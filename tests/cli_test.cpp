@@ -433,6 +433,7 @@ TEST_F(Cli, PictureSizeFromQuietZoneXdimAndDpi) {
 TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
     const std::string full = "glyphrun-cli: cannot write to standard output: No space left on device\n";
     const std::string cli = GLYPHRUN_CLI, log = Keep("log", "earlier line\n"), quiet = dir + "/quiet";
+    const std::string batchLog = Keep("b-1.pgm", "earlier line\n"), one = Keep("one.txt", "X\n");
     ASSERT_EQ(symlink("/dev/stdout", (dir + "/out.pgm").c_str()), 0);
     ASSERT_EQ(mkdir(quiet.c_str(), 0755), 0);
     std::string mixed;
@@ -445,6 +446,7 @@ TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
     } cases[] = {
         // Standard output is a file that the output's name also leads to.
         {"--codewords -o " + dir + "/out.pgm 123456 >>" + log, 0, ""},
+        {"--batch -i " + one + " -o " + dir + "/b-#.pgm >>" + batchLog, 0, "glyphrun-cli: 1 of 1 symbols written\n"},
         {"--bogus", 2, "glyphrun-cli: invalid option '--bogus'\nTry 'glyphrun-cli --help' for more information.\n"},
         {"--help >/dev/full", 1, full},
         {"-o - X >/dev/full", 1, full},
@@ -460,6 +462,7 @@ TEST_F(Cli, TheProgramExitsZeroOneOrTwoAndMindsItsStandardStreams) {
     }
     // What was in the file stays, and the text comes before the picture.
     EXPECT_EQ(Slurp(log).rfind("earlier line\n142 164 186\n10x10\nP5\n", 0), 0u) << Slurp(log).substr(0, 40);
+    EXPECT_EQ(Slurp(batchLog).rfind("earlier line\nP5\n", 0), 0u) << Slurp(batchLog).substr(0, 40);
     EXPECT_EQ(Entries(quiet).size(), 100u);
     for (const std::string& name : Entries(quiet)) {
         const std::string pgm = Slurp(quiet + "/" + name);

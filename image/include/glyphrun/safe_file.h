@@ -1,6 +1,8 @@
 // Writing a file so that a failure never leaves a damaged one behind.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -92,6 +94,44 @@ OutputTarget ResolveOutputTarget(const std::string& path);
 // The same with the links followed but the folder left as it is written:
 // no more than a look at the file (and its links).
 OutputTarget FollowOutputLinks(const std::string& path);
+
+// What one look at an output saw, for the write that follows it (WriteRun).
+struct OutputLook {
+    std::string path;     // as given, for messages
+    OutputTarget target;  // where the write goes, as FollowOutputLinks tells
+    int error = 0;        // the errno that stopped the look, which the write reports
+    bool exists = false;  // `info` describes the file at target.path
+    struct stat info {};
+    int stream = -1;  // standard output or error, when the file is the one it goes to
+};
+
+// Writes that follow one another, such as a batch's, asking the system once
+// for what each write would otherwise ask again. The files that standard
+// output and error go to are looked at when the run is made; a file that
+// the process's real user owns and may write is not asked about again; and
+// the owner, group and permission bits that a file made in a folder gets
+// are learnt from the first file replaced there, so that a replacement
+// already born with the old file's needs no change. Its writes are
+// WriteFileSafely's as long as the standard streams, the process's users,
+// umask and working folder, and the folders' own defaults stay as they were
+// when the run began. It may be used from several threads at once.
+class WriteRun {
+public:
+    WriteRun();
+    ~WriteRun();
+    WriteRun(const WriteRun&) = delete;
+    WriteRun& operator=(const WriteRun&) = delete;
+
+    // One look at `path`, its links followed as the write follows them.
+    OutputLook Look(const std::string& path) const;
+    // Writes `bytes` as WriteFileSafely does, to what `look` saw, without
+    // looking again: for a file that nothing else writes between the two.
+    Status Write(const OutputLook& look, std::string_view bytes, Warnings* warnings = nullptr) const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // Programs call this first thing: each of descriptors 0-2 that is closed
 // gets /dev/null, opened so that it fails as a closed one does (standard
