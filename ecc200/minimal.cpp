@@ -107,11 +107,6 @@ constexpr auto kTripletMoves = [] {
     return table;
 }();
 
-// Codewords that closing a triplet segment at a boundary costs: none where
-// the segment fills the symbol or one codeword is left (the reader returns
-// to ASCII by itself).
-int32_t TripletLeaveCost(int32_t capacity, int32_t position) { return capacity - position <= 1 ? 0 : 1; }
-
 // Codewords that closing an EDIFACT group with k values (and the unlatch) takes.
 int32_t EdifactLeaveCost(int32_t capacity, int32_t groupStart, int k) {
     if (k == 0) return capacity - groupStart <= 2 ? 0 : 1;
@@ -228,10 +223,9 @@ private:
                 const Node* at = &At(i, 0);
                 const auto cost = [&](int state) { return at[state].cost & (kNever - 1); };
                 const auto pair = [&](int state) { return std::max(cost(state), cost(state + 1)); };
-                const int32_t highest =
-                    std::max(std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
-                                      std::max(std::max(pair(8), pair(10)), std::max(pair(12), pair(14)))),
-                             pair(16));
+                // (The tail states after kAsciiTail are never reached without a capacity.)
+                const int32_t highest = std::max(std::max(std::max(pair(0), pair(2)), std::max(pair(4), pair(6))),
+                                                 std::max(std::max(pair(8), pair(10)), std::max(pair(12), pair(14))));
                 highest_[static_cast<size_t>(i)] = std::max(highest, i > 0 ? highest_[static_cast<size_t>(i) - 1] : 0);
             }
             if (i + 2 <= length_) MarkUnreached(i + 2);
@@ -265,24 +259,18 @@ private:
         const int32_t boundary = at[kEdifact].cost;
         const bool edifactEndsImplied = !lenient_ && (capacity_ - boundary == 1 || capacity_ - boundary == 2);
         if (edifactEndsImplied) Relax(at[kAsciiTail], boundary, kEdifact, Move::Leave);
-        const auto endTail = [&](int tail) {
-            if (i == length_) Relax(ascii, at[tail].cost, tail, Move::Leave);
-        };
-        endTail(kAsciiTail);
-        endTail(kAsciiTailOne);
-        endTail(kAsciiTailDone);
+        if (i == length_)
+            for (int tail : {kAsciiTail, kAsciiTailOne, kAsciiTailDone}) Relax(ascii, at[tail].cost, tail, Move::Leave);
         // C40 and Text may close a triple of two values with a Shift 1 on
         // the way out; it shifts nothing, as no value follows. With one
         // codeword left the reader returns to ASCII by itself: in the
         // standard's end nothing more than the pad may follow.
         const auto leaveTriplet = [&](int state, int32_t closing) {
             const int32_t closed = at[state].cost + closing;
-            if (!lenient_ && capacity_ - closed == 1) {
-                if (i == length_) Relax(ascii, closed, state, Move::Leave);
-                return;
-            }
-            const int32_t cost = closed + TripletLeaveCost(capacity_, closed);
-            if (Fits(cost)) Relax(ascii, cost, state, Move::Leave);
+            if (closed < capacity_ - 1) return Relax(ascii, closed + 1, state, Move::Leave);  // the unlatch
+            // Filled, or one codeword left: the reader returns by itself.
+            if (closed <= capacity_ && (lenient_ || closed == capacity_ || i == length_))
+                Relax(ascii, closed, state, Move::Leave);
         };
         leaveTriplet(kC40, 0);
         leaveTriplet(kC40 + 2, 2);
@@ -359,7 +347,8 @@ private:
         if (Fits(cost)) Relax(next[kAscii], cost, kAscii, Move::Char);
         if (i + 1 < length_ && IsDigit(byte) && IsDigit(input_[i + 1]) && Fits(ascii + 1))
             Relax(At(i + 2, kAscii), ascii + 1, kAscii, Move::DigitPair);
-        if (!lenient_) RelaxTail(i, fnc1);
+        // The tail is reached only near a capacity, so never without one.
+        if (!lenient_ && capacity_ != kUnboundedCapacity) RelaxTail(i, fnc1);
         // Each open triple after the byte comes from one before it.
         const auto triplet = [&](int t, int count) {
             if (count == 0) return;
