@@ -109,8 +109,13 @@ const char* CharsetOfEci(int32_t eci) {
 
 Status EncodeText(std::string_view text, std::string& bytes, DataMeaning& meaning) {
     if (Status utf8 = CheckUtf8(text); !utf8) return utf8;
-    bytes.clear();
-    for (size_t at = 0; at < text.size();) {
+    // ASCII is the same byte in both: characters are taken one by one only
+    // from the first byte above it on.
+    const size_t ascii = static_cast<size_t>(
+        std::find_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
+        text.begin());
+    bytes.assign(text.substr(0, ascii));
+    for (size_t at = ascii; at < text.size();) {
         const Utf8Character character = Utf8CharacterAt(text, at);
         if (character.code > 0xFF) {
             bytes.assign(text);
