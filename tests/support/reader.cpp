@@ -58,10 +58,15 @@ std::optional<Reading> ReadSymbolFully(const ModuleImage& image, int moduleSize)
                      });
 }
 
-// Drawn at three pixels per module with a four-module light border.
+// Drawn at three pixels per module with a four-module light border, then at five: now and then
+// the reader's detector misses a sound symbol at one scale only.
 std::optional<Reading> ReadSymbolFully(const Symbol& symbol) {
-    return ReadCells(symbol.cols(), symbol.rows(), 3, 12,
-                     [&](int y, int x) { return static_cast<uint8_t>(symbol.dark(y, x) ? 0 : 255); });
+    for (int scale : {3, 5})
+        if (std::optional<Reading> reading =
+                ReadCells(symbol.cols(), symbol.rows(), scale, 4 * scale,
+                          [&](int y, int x) { return static_cast<uint8_t>(symbol.dark(y, x) ? 0 : 255); }))
+            return reading;
+    return std::nullopt;
 }
 
 std::optional<std::string> ReadSymbol(const Symbol& symbol) {
