@@ -592,8 +592,11 @@ TEST_F(Cli, OutOfMemoryFailsTheInputNotTheRun) {
     // "out of memory": it never aborts, even where the limit leaves the C++
     // runtime no memory of its own for throwing.
     int written = 0;
+    bool mapped = false;  // below some limit the kernel cannot map the program and kills it (status 139)
     for (int kilobytes = 4000; written < 20 && kilobytes < 64000; kilobytes += 8) {
         o = runLimited(kilobytes, "-o " + dir + "/small.png LABEL");
+        if (o.status == 139 && !mapped) continue;
+        mapped = true;
         if (o.status == 127) continue;  // the loader's own failure: the program never started
         EXPECT_TRUE(o.status == 0 || (o.status == 1 && o.err == "glyphrun-cli: out of memory\n"))
             << kilobytes << " kB: " << o.status << " " << o.err;
