@@ -93,7 +93,7 @@ GifCodes ParseGifCodec(const std::string& text) {
 Format FormatOfOutput(const std::string& path) {
     if (path == "-") return Format::Png;
     if (const std::optional<Format> format = FormatOfPath(path)) return *format;
-    UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps or .pgm");
+    UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps, .pdf or .pgm");
 }
 
 int32_t ParseRotation(const std::string& text) {
@@ -154,7 +154,7 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.lenientEnd && options.scheme != EncodeScheme::AutoMinimal)
         UsageError("--lenient-end shapes the minimal encodation only: leave out --mode or give -m minimal");
     if (options.transparentBackground && (options.format == Format::Bmp || options.format == Format::Pgm))
-        UsageError("a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have no transparency");
+        UsageError("a transparent background needs .png, .gif, .svg, .eps or .pdf; BMP and PGM have no transparency");
     if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
         UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
     if (options.xdimMillimetres && !options.outputPath) UsageError("--xdim sizes the output: give --output");
@@ -210,9 +210,9 @@ const Declaration kDeclarations[] = {
     {"-i,--input", "FILE", "read the input from FILE ('-' standard input) instead of TEXT",
      [](Parsing& p, const std::string& v) { p.line.options.inputPath = v; }},
     {"-o,--output", "FILE",
-     "write the symbol as .png, .gif or .bmp, as vector graphics .svg or\n"
-     ".eps, or the module image as binary .pgm (P5, 255 = light); '-'\n"
-     "writes PNG to standard output",
+     "write the symbol as .png, .gif or .bmp, as vector graphics .svg,\n"
+     ".eps or .pdf (one page the size of the symbol), or the module image\n"
+     "as binary .pgm (P5, 255 = light); '-' writes PNG to standard output",
      [](Parsing& p, const std::string& v) {
          p.line.options.outputPath = v;
          p.line.options.format = FormatOfOutput(v);
@@ -314,7 +314,7 @@ const Declaration kDeclarations[] = {
     {"-v,--verbose", nullptr, "say what was made: size, codewords, schemes, character set, file",
      [](Parsing& p, const std::string&) { p.line.options.verbose = true; }},
     {"--xdim", "MM",
-     "module width in millimetres: the unit of .svg and .eps (which otherwise\n"
+     "module width in millimetres: the unit of .svg, .eps and .pdf (which otherwise\n"
      "take --module in pixels), and with --dpi a raster module's pixels",
      [](Parsing& p, const std::string& v) { p.line.options.xdimMillimetres = ParseMillimetres(v); }},
     {"-h,--help", nullptr, "show this help",

@@ -5,82 +5,19 @@
 #include <libdeflate.h>
 
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "deflate.h"
 #include "glyphrun/codecs.h"
 
 namespace glyphrun {
 namespace {
 
-// Level 5 was measured against 3 to 9 on labels and on the largest symbol
-// at 1 and 4 pixels a module (bench/README.md): within two bytes of the
-// smallest of levels 3 to 6 on each, and up to twice as fast as level 6.
-// Levels 7 to 9 save a few bytes on labels but take several times as long
-// on large symbols.
-constexpr int kLevel = 5;
-
 // A chunk's length field is a signed 31-bit count.
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
-
-// Compressors are kept for the next image: making one for each image
-// added about 3 µs to a label's 10. They wait in a pool rather than one in
-// each thread, since a thread_local of a library loaded later (the Python
-// extension) is allocated on a thread's first use, and an allocation that
-// fails there ends the process.
-class CompressorPool {
-public:
-    ~CompressorPool() {
-        for (libdeflate_compressor* compressor : idle_) libdeflate_free_compressor(compressor);
-    }
-    // A compressor of its own for the caller, or null when memory ran out.
-    libdeflate_compressor* Take() {
-        {
-            std::lock_guard lock(mutex_);
-            if (!idle_.empty()) {
-                libdeflate_compressor* compressor = idle_.back();
-                idle_.pop_back();
-                return compressor;
-            }
-        }
-        return libdeflate_alloc_compressor(kLevel);
-    }
-    void Give(libdeflate_compressor* compressor) {
-        std::lock_guard lock(mutex_);
-        try {
-            idle_.push_back(compressor);
-        } catch (const std::bad_alloc&) {
-            libdeflate_free_compressor(compressor);
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<libdeflate_compressor*> idle_;
-};
-
-CompressorPool& Compressors() {
-    static CompressorPool pool;
-    return pool;
-}
-
-// A compressor taken from the pool and given back however the image ends.
-class BorrowedCompressor {
-public:
-    BorrowedCompressor() : compressor_(Compressors().Take()) {}
-    ~BorrowedCompressor() {
-        if (compressor_) Compressors().Give(compressor_);
-    }
-    BorrowedCompressor(const BorrowedCompressor&) = delete;
-    BorrowedCompressor& operator=(const BorrowedCompressor&) = delete;
-    libdeflate_compressor* Get() const { return compressor_; }
-
-private:
-    libdeflate_compressor* compressor_;
-};
 
 void PutBigEndian(std::string& file, uint32_t value) {
     const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
+#include "deflate.h"
 #include "glyphrun/safe_file.h"
 
 namespace glyphrun {
@@ -107,10 +109,13 @@ std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
     return svg + "</svg>\n";
 }
 
-std::string PostScriptColour(uint32_t rgb) {
+// "r g b", each 0 to 1, as PostScript and PDF take a colour.
+std::string RgbNumbers(uint32_t rgb) {
     return Number((rgb >> 16 & 0xFF) / 255.0) + " " + Number((rgb >> 8 & 0xFF) / 255.0) + " " +
-           Number((rgb & 0xFF) / 255.0) + " setrgbcolor\n";
+           Number((rgb & 0xFF) / 255.0);
 }
+
+std::string PostScriptColour(uint32_t rgb) { return RgbNumbers(rgb) + " setrgbcolor\n"; }
 
 // "0 0 W H" of the bounding box, whole points rounded up or to 1/10000 point.
 std::string BoundingBox(double width, double height, bool whole) {
@@ -151,11 +156,77 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
     return eps + "end\nrestore\nshowpage\n%%EOF\n";
 }
 
+// PDF's colour operator for fills.
+std::string PdfColour(uint32_t rgb) { return RgbNumbers(rgb) + " rg\n"; }
+
+// The page's drawing, one unit per module with the y axis going up as in
+// PostScript: the background, then one rectangle per dark run, all filled
+// at once.
+std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double pointsPerModule) {
+    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
+    const std::string scale = Number(pointsPerModule, 6);
+    std::string content = "q\n" + scale + " 0 0 " + scale + " 0 0 cm\n";
+    if (style.drawBackground)
+        content +=
+            PdfColour(style.background) + "0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
+    const std::vector<DarkRun> runs = DarkRuns(grid);
+    if (!runs.empty()) {
+        content += PdfColour(style.foreground);
+        for (const DarkRun& run : runs)
+            content += std::to_string(style.quietZone + run.col) + " " +
+                       std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) +
+                       " 1 re\n";
+        content += "f\n";
+    }
+    return content + "Q\n";
+}
+
+// A one-page PDF 1.4 document exactly the size of the symbol and its quiet
+// zone, its drawing a compressed content stream: catalog, page tree, page,
+// content, then the cross-reference table that gives each object's offset.
+Result<std::string> Pdf(const ModuleGrid& grid, const VectorStyle& style) {
+    const double pointsPerModule =
+        style.moduleSize * (style.unit == VectorUnit::Millimetre ? kPointsPerMillimetre : 1.0);
+    std::string stream;
+    if (!DeflateZlib(PdfContent(grid, style, pointsPerModule), stream))
+        return Status::Failed(VectorError::Refused, "out of memory while compressing the PDF page");
+    const std::string mediaBox =
+        "[" + BoundingBox(FullWidth(grid, style) * pointsPerModule, FullHeight(grid, style) * pointsPerModule, false) +
+        "]";
+    const std::string objects[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " /Resources << >> /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream",
+    };
+    std::string pdf = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";  // the second line marks the file as binary
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < std::size(objects); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 }  // namespace
 
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     if (Status problem = Problem(grid, style); !problem) return problem;
-    return format == VectorFormat::Svg ? Svg(grid, style) : Eps(grid, style);
+    switch (format) {
+        case VectorFormat::Svg: return Svg(grid, style);
+        case VectorFormat::Eps: return Eps(grid, style);
+        case VectorFormat::Pdf: return Pdf(grid, style);
+    }
+    return Status::Failed(VectorError::Refused, "unknown vector format");
 }
 
 Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {

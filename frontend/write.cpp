@@ -102,8 +102,10 @@ Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& s
     vector.foreground = style.foreground;
     vector.background = style.background;
     vector.drawBackground = !picture->transparentBackground;
-    Result<std::string> document =
-        VectorDocument(format == Format::Svg ? VectorFormat::Svg : VectorFormat::Eps, grid, vector);
+    const VectorFormat vectorFormat = format == Format::Svg   ? VectorFormat::Svg
+                                      : format == Format::Eps ? VectorFormat::Eps
+                                                              : VectorFormat::Pdf;
+    Result<std::string> document = VectorDocument(vectorFormat, grid, vector);
     if (!document) return Status::Failed(WriteError::Writer, document.reason());
     return document;
 }
@@ -114,7 +116,7 @@ std::optional<Format> FormatOfPath(std::string_view path) {
     const size_t dot = path.rfind('.');
     if (dot == std::string_view::npos) return std::nullopt;
     const std::string extension(path.substr(dot + 1));
-    for (Format format : {Format::Png, Format::Gif, Format::Bmp, Format::Pgm, Format::Svg, Format::Eps})
+    for (Format format : {Format::Png, Format::Gif, Format::Bmp, Format::Pgm, Format::Svg, Format::Eps, Format::Pdf})
         if (::strcasecmp(extension.c_str(), FormatName(format)) == 0) return format;
     return std::nullopt;
 }
@@ -127,11 +129,12 @@ const char* FormatName(Format format) {
         case Format::Pgm: return "PGM";
         case Format::Svg: return "SVG";
         case Format::Eps: return "EPS";
+        case Format::Pdf: return "PDF";
     }
     return "?";
 }
 
-bool IsVector(Format format) { return format == Format::Svg || format == Format::Eps; }
+bool IsVector(Format format) { return format == Format::Svg || format == Format::Eps || format == Format::Pdf; }
 
 int32_t ModulePixels(const Style& style) {
     if (!style.xdimMillimetres) return style.moduleSize;
@@ -165,7 +168,7 @@ Status SaveSymbol(const Symbol& symbol, const std::string& path, const Style& st
     const std::optional<Format> format = FormatOfPath(path);
     if (!format)
         return Status::Failed(WriteError::UnknownFormat,
-                              "the file name '" + path + "' must end in .png, .gif, .bmp, .pgm, .svg or .eps");
+                              "the file name '" + path + "' must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf");
     Result<std::string> file = WriteSymbol(symbol, *format, style);
     if (!file) return file.status();
     return WriteFileSafely(path, std::string_view(file.value()));

@@ -23,6 +23,8 @@ PACKAGES="
   qt6-base-dev
   librsvg2-bin
   ghostscript
+  qpdf
+  poppler-utils
   libxml2-utils
   clang-format
   python3-dev

@@ -167,7 +167,7 @@ TEST(Window, SavesEveryFamilyAndSaysWhyNot) {
     EXPECT_TRUE(fromSvg && fromSvg->bytes == "SAVE 2026");
     EXPECT_EQ(Slurp(save("f.EPS")).substr(0, 10), "%!PS-Adobe");
     save("noext");
-    told("must end in .png, .gif, .bmp, .pgm, .svg or .eps");
+    told("must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf");
     save("missing/kept.bmp");
     told("No such file or directory");
 }

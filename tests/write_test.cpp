@@ -44,8 +44,9 @@ TEST(Write, EveryRasterFormatAndRotationReadsBack) {
 
 TEST(Write, FormatOfPath) {
     const std::pair<const char*, std::optional<Format>> cases[] = {
-        {"a.png", Format::Png}, {"DIR.X/A.GIF", Format::Gif}, {"b.Bmp", Format::Bmp},  {"c.pgm", Format::Pgm},
-        {"d.svg", Format::Svg}, {"e.EPS", Format::Eps},       {"f.jpg", std::nullopt}, {"png", std::nullopt},
+        {"a.png", Format::Png},  {"DIR.X/A.GIF", Format::Gif}, {"b.Bmp", Format::Bmp},
+        {"c.pgm", Format::Pgm},  {"d.svg", Format::Svg},       {"e.EPS", Format::Eps},
+        {"f.jpg", std::nullopt}, {"png", std::nullopt},        {"g.pdf", Format::Pdf},
     };
     for (const auto& [path, format] : cases) EXPECT_EQ(FormatOfPath(path), format) << path;
 }
@@ -102,18 +103,23 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
                                    sixMm = {"width=\"6mm\" height=\"6mm\" viewBox=\"0 0 12 12\""},
                                    points = {"\n%%BoundingBox: 0 0 36 36\n", "\n%%HiResBoundingBox: 0 0 36 36\n"},
                                    mmPoints = {"\n%%BoundingBox: 0 0 18 18\n",
-                                               "\n%%HiResBoundingBox: 0 0 17.0079 17.0079\n"};
+                                               "\n%%HiResBoundingBox: 0 0 17.0079 17.0079\n"},
+                                   mmPage = {"/MediaBox [0 0 17.0079 17.0079]", "/Filter /FlateDecode"};
     const Case cases[] = {
         {VectorFormat::Svg, coloured, "LOT 12345678", kSmallestRectangle, 0, 2, 4, colours},
         {VectorFormat::Svg, mm, "12345", kSmallestSquare, 254, 1, 5, sixMm},
         {VectorFormat::Eps, black, "12345", kSmallestSquare, 144, 1, 6, points},
         {VectorFormat::Eps, mmColoured, "12345", kSmallestSquare, 254, 1, 5, mmPoints},
+        {VectorFormat::Pdf, black, "LOT 12345678", kSmallestRectangle, 144, 1, 6, {}},
+        {VectorFormat::Pdf, mmColoured, "12345", kSmallestSquare, 254, 1, 5, mmPage},
     };
+    const char* const extensions[] = {".svg", ".eps", ".pdf"};
     for (const Case& c : cases) {
         const bool svg = c.format == VectorFormat::Svg;
-        SCOPED_TRACE(std::string(svg ? "svg " : "eps ") + c.text + " at " + std::to_string(c.dpi));
+        const char* extension = extensions[static_cast<int>(c.format)];
+        SCOPED_TRACE(std::string(extension) + " " + c.text + " at " + std::to_string(c.dpi));
         const ModuleGrid grid = GridOf(c.text, c.size);
-        const std::string file = dir + (svg ? "/symbol.svg" : "/symbol.eps"), png = dir + "/symbol.png";
+        const std::string file = dir + "/symbol" + extension, png = dir + "/symbol.png";
         const Status written = WriteVectorFile(file, c.format, grid, c.style);
         ASSERT_TRUE(written) << written.reason();
         const std::string dpi = std::to_string(c.dpi);
@@ -135,7 +141,14 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
 
         const std::string document = Slurp(file);
         for (const std::string& part : c.parts) EXPECT_NE(document.find(part), std::string::npos) << part;
-        EXPECT_TRUE(svg || (document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n") && document.ends_with("%%EOF\n")));
+        if (c.format == VectorFormat::Eps) {
+            EXPECT_TRUE(document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n"));
+        }
+        if (c.format == VectorFormat::Pdf) {
+            EXPECT_TRUE(document.starts_with("%PDF-1.4\n"));
+            EXPECT_EQ(RunProgram("qpdf --check " + file + " >/dev/null"), 0);  // the structure, offsets and stream
+        }
+        EXPECT_TRUE(svg || document.ends_with("%%EOF\n"));
     }
     const Result<std::string> fine =
         VectorDocument(VectorFormat::Svg, GridOf("12345"), {0.33, VectorUnit::Millimetre, 1});
@@ -156,7 +169,7 @@ TEST_F(Vector, RefusesWhatCannotBeDrawnOrWrittenAndLeavesTheFile) {
     };
     const std::string path = Keep("keep.svg");
     for (const auto& [badGrid, badStyle] : refused)
-        for (VectorFormat format : {VectorFormat::Svg, VectorFormat::Eps}) {
+        for (VectorFormat format : {VectorFormat::Svg, VectorFormat::Eps, VectorFormat::Pdf}) {
             const Status result = WriteVectorFile(path, format, badGrid, badStyle);
             EXPECT_TRUE(!result && !result.reason().empty());
         }

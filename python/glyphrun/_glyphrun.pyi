@@ -55,13 +55,16 @@ class Symbol:
     def to_eps(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", xdim_mm: Optional[float] = None) -> str:
         """An EPS document, a module `module` points, or `xdim_mm` millimetres when given."""
+    def to_pdf(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
+               bg: Optional[Colour] = "#ffffff", xdim_mm: Optional[float] = None) -> bytes:
+        """A one-page PDF the size of the symbol, a module `module` points, or `xdim_mm` millimetres when given."""
     def to_pil(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None) -> "PIL.Image.Image":  # type: ignore[name-defined]
         """The PNG opened by Pillow (which must be installed)."""
     def save(self, path: StrPath, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
              bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None,
              xdim_mm: Optional[float] = None) -> None:
-        """Writes .png, .gif, .bmp, .pgm, .svg or .eps by the name's extension. An
+        """Writes .png, .gif, .bmp, .pgm, .svg, .eps or .pdf by the name's extension. An
         existing file is replaced only once the new one is complete; a
         failed write raises OSError and leaves it as it was. A path with a
         NUL raises ValueError, as open() does."""

@@ -223,12 +223,13 @@ void Save(const Symbol& symbol, const py::object& path, Style style, std::option
     const std::string name = FileNameOf(path);
     const std::optional<Format> format = FormatOfPath(name);
     if (!format)
-        throw py::value_error("path must end in .png, .gif, .bmp, .pgm, .svg or .eps, not " +
+        throw py::value_error("path must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf, not " +
                               py::repr(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>());
     if (moduleMillimetres && !IsVector(*format))
-        throw py::value_error("xdim_mm sizes .svg and .eps files; a raster file's module is `module` pixels");
+        throw py::value_error("xdim_mm sizes .svg, .eps and .pdf files; a raster file's module is `module` pixels");
     if (style.backgroundAlpha == 0 && (format == Format::Bmp || format == Format::Pgm))
-        throw py::value_error("bg: a transparent background needs .png, .gif, .svg or .eps; BMP and PGM have none");
+        throw py::value_error(
+            "bg: a transparent background needs .png, .gif, .svg, .eps or .pdf; BMP and PGM have none");
     style.xdimMillimetres = moduleMillimetres;
     const std::string file = Draw(symbol, *format, style);
     Status written;
@@ -275,7 +276,7 @@ PYBIND11_MODULE(_glyphrun, m) {
                           const py::object& bg,
                           const py::object& dpi) { return ReadStyle(module, quietZone, fg, bg, dpi); };
     const py::none none;  // the default of the keywords that may be left out
-    // to_svg and to_eps: the same keywords, one format each.
+    // to_svg, to_eps and to_pdf: the same keywords, one format each.
     const auto vectorMethod = [style](Format format) {
         return [style, format](const Symbol& s, const py::object& module, const py::object& quietZone,
                                const py::object& fg, const py::object& bg, const py::object& xdimMm) {
@@ -310,6 +311,14 @@ PYBIND11_MODULE(_glyphrun, m) {
              "bg"_a = "#ffffff", "xdim_mm"_a = none)
         .def("to_eps", vectorMethod(Format::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
              "bg"_a = "#ffffff", "xdim_mm"_a = none)
+        .def(
+            "to_pdf",
+            [pdf = vectorMethod(Format::Pdf)](const Symbol& s, const py::object& module, const py::object& quietZone,
+                                              const py::object& fg, const py::object& bg, const py::object& xdimMm) {
+                return BytesOf(pdf(s, module, quietZone, fg, bg, xdimMm));
+            },
+            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
+            "xdim_mm"_a = none)
         .def(
             "to_pil",
             [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,

@@ -50,11 +50,14 @@ def test_the_same_options_write_the_same_bytes_as_glyphrun_cli(cli, tmp_path):
     cli(*style, "--dpi", "300", "-o", str(tmp_path / "l.png"), "LOT 2026-12-07")
     cli(*style, "--xdim", "0.5", "-o", str(tmp_path / "l.svg"), "LOT 2026-12-07")
     cli(*style, "--bg", "none", "-o", str(tmp_path / "l.eps"), "LOT 2026-12-07")
+    cli(*style, "--xdim", "0.5", "-o", str(tmp_path / "l.pdf"), "LOT 2026-12-07")
     assert symbol.to_png(module=3, quiet_zone=3, fg="#203080", bg="#fff8e0", dpi=300) == \
         (tmp_path / "l.png").read_bytes()
     assert symbol.to_svg(module=3, quiet_zone=3, fg="#203080", bg="fff8e0", xdim_mm=0.5) == \
         (tmp_path / "l.svg").read_text()
     assert symbol.to_eps(module=3, quiet_zone=3, fg="#203080", bg=None) == (tmp_path / "l.eps").read_text()
+    assert symbol.to_pdf(module=3, quiet_zone=3, fg="#203080", bg="fff8e0", xdim_mm=0.5) == \
+        (tmp_path / "l.pdf").read_bytes()
 
 
 @pytest.mark.parametrize("data, options, args", [

@@ -1,4 +1,4 @@
-// The vector writers: a grid of modules as an SVG or EPS document. Dark
+// The vector writers: a grid of modules as an SVG, EPS or PDF document. Dark
 // modules are drawn as merged rectangles, one per horizontal run, so that
 // the file stays small and renderers leave no seams between neighbours.
 #pragma once
@@ -22,7 +22,7 @@ struct ModuleGrid {
     std::vector<uint8_t> dark;
 };
 
-enum class VectorFormat { Svg, Eps };
+enum class VectorFormat { Svg, Eps, Pdf };
 enum class VectorUnit { Pixel, Millimetre };
 
 struct VectorStyle {

@@ -19,13 +19,13 @@
 GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
-enum class Format { Png, Gif, Bmp, Pgm, Svg, Eps };
+enum class Format { Png, Gif, Bmp, Pgm, Svg, Eps, Pdf };
 
 // The format a file name's extension names, in any case: .png, .gif, .bmp,
-// .pgm, .svg or .eps; nothing for another.
+// .pgm, .svg, .eps or .pdf; nothing for another.
 std::optional<Format> FormatOfPath(std::string_view path);
 const char* FormatName(Format format);  // "PNG", "GIF", ...
-bool IsVector(Format format);           // SVG and EPS
+bool IsVector(Format format);           // SVG, EPS and PDF
 
 enum class GifCodes { Lzw, Plain, RunLength };  // how a GIF's pixels are coded
 
