@@ -103,6 +103,11 @@ int32_t ParseRotation(const std::string& text) {
 }
 
 // Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
+PageSize ParsePage(const std::string& text) {
+    if (const std::optional<PageSize> page = PageSizeOfName(text)) return *page;
+    UsageError("--page takes " + std::string(kPageNames) + ", each side at most 5 m, not '" + text + "'");
+}
+
 double ParseMillimetres(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
@@ -158,6 +163,8 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.dmre && options.size != kSmallestRectangle && options.size != kSmallestRectangleOrDmre)
         UsageError("--dmre goes with -s rect: it lets the smallest rectangle be a DMRE size too");
     if (options.xdimMillimetres && !options.outputPath) UsageError("--xdim sizes the output: give --output");
+    if (options.page && (!options.outputPath || options.format != Format::Pdf))
+        UsageError("--page is the page of a .pdf output");
     if (options.xdimMillimetres && !IsVector(options.format) && !options.dpi)
         UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
 }
@@ -317,6 +324,10 @@ const Declaration kDeclarations[] = {
      "module width in millimetres: the unit of .svg, .eps and .pdf (which otherwise\n"
      "take --module in pixels), and with --dpi a raster module's pixels",
      [](Parsing& p, const std::string& v) { p.line.options.xdimMillimetres = ParseMillimetres(v); }},
+    {"--page", "SIZE",
+     "the .pdf page the symbol is centred on: A4, A5, A6, Letter, or WxH in\n"
+     "mm, in or pt (50x30mm, 4x6in); default: the symbol and its quiet zone",
+     [](Parsing& p, const std::string& v) { p.line.options.page = ParsePage(v); }},
     {"-h,--help", nullptr, "show this help",
      [](Parsing& p, const std::string&) { p.line.command = Command::Help; }},
     {"--version", nullptr, "show the version",

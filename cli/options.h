@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "glyphrun/ecc200.h"
+#include "glyphrun/names.h"
 #include "glyphrun/write.h"
 #include "report.h"
 
@@ -39,6 +40,7 @@ struct Options {
     bool binary = false;   // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
+    std::optional<PageSize> page;             // PDF: the page the symbol is centred on
     std::optional<int32_t> dpi;               // raster resolution recorded in the file (PNG, BMP)
     int32_t rotate = 0;                       // degrees clockwise: 0, 90, 180 or 270
     bool detectMacro = true;                  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes

@@ -25,6 +25,10 @@ Style StyleOf(const Options& options) {
     style.rotation = options.rotate;
     style.interlace = options.pngInterlace;
     style.gifCodes = options.gifCodes;
+    if (options.page) {
+        style.pageWidth = options.page->width;
+        style.pageHeight = options.page->height;
+    }
     return style;
 }
 

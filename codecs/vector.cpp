@@ -68,6 +68,12 @@ Status Problem(const ModuleGrid& grid, const VectorStyle& style) {
     return {};
 }
 
+double PointsPerModule(const VectorStyle& style) {
+    return style.moduleSize * (style.unit == VectorUnit::Millimetre ? kPointsPerMillimetre : 1.0);
+}
+
+std::string Millimetres(double points) { return Number(points / kPointsPerMillimetre, 1); }
+
 // Sides in modules, quiet zone included.
 int32_t FullWidth(const ModuleGrid& grid, const VectorStyle& style) { return grid.cols + 2 * style.quietZone; }
 int32_t FullHeight(const ModuleGrid& grid, const VectorStyle& style) { return grid.rows + 2 * style.quietZone; }
@@ -131,8 +137,7 @@ std::string BoundingBox(double width, double height, bool whole) {
 std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
     // A pixel is taken as one point, the size most programs give a pixel
     // that has no resolution of its own.
-    const double pointsPerModule =
-        style.moduleSize * (style.unit == VectorUnit::Millimetre ? kPointsPerMillimetre : 1.0);
+    const double pointsPerModule = PointsPerModule(style);
     const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
     const double widthPoints = width * pointsPerModule, heightPoints = height * pointsPerModule;
     std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Glyphrun\n";
@@ -162,10 +167,13 @@ std::string PdfColour(uint32_t rgb) { return RgbNumbers(rgb) + " rg\n"; }
 // The page's drawing, one unit per module with the y axis going up as in
 // PostScript: the background, then one rectangle per dark run, all filled
 // at once.
-std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double pointsPerModule) {
+std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double pageWidth, double pageHeight) {
     const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
+    const double pointsPerModule = PointsPerModule(style);
     const std::string scale = Number(pointsPerModule, 6);
-    std::string content = "q\n" + scale + " 0 0 " + scale + " 0 0 cm\n";
+    const std::string left = Number((pageWidth - width * pointsPerModule) / 2),
+                      bottom = Number((pageHeight - height * pointsPerModule) / 2);
+    std::string content = "q\n" + scale + " 0 0 " + scale + " " + left + " " + bottom + " cm\n";
     if (style.drawBackground)
         content +=
             PdfColour(style.background) + "0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
@@ -181,18 +189,24 @@ std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double 
     return content + "Q\n";
 }
 
-// A one-page PDF 1.4 document exactly the size of the symbol and its quiet
-// zone, its drawing a compressed content stream: catalog, page tree, page,
-// content, then the cross-reference table that gives each object's offset.
+// A one-page PDF 1.4 document, the page the symbol and its quiet zone or
+// the style's page with the symbol centred, its drawing a compressed
+// content stream: catalog, page tree, page, content, then the
+// cross-reference table that gives each object's offset.
 Result<std::string> Pdf(const ModuleGrid& grid, const VectorStyle& style) {
-    const double pointsPerModule =
-        style.moduleSize * (style.unit == VectorUnit::Millimetre ? kPointsPerMillimetre : 1.0);
+    const double labelWidth = FullWidth(grid, style) * PointsPerModule(style),
+                 labelHeight = FullHeight(grid, style) * PointsPerModule(style);
+    const bool page = style.pageWidth > 0 || style.pageHeight > 0;
+    const double pageWidth = page ? style.pageWidth : labelWidth, pageHeight = page ? style.pageHeight : labelHeight;
+    if (!(pageWidth >= labelWidth && pageHeight >= labelHeight))
+        return Status::Failed(VectorError::Refused, "the label is " + Millimetres(labelWidth) + " x " +
+                                                        Millimetres(labelHeight) + " mm, larger than the page, " +
+                                                        Millimetres(pageWidth) + " x " + Millimetres(pageHeight) +
+                                                        " mm");
     std::string stream;
-    if (!DeflateZlib(PdfContent(grid, style, pointsPerModule), stream))
+    if (!DeflateZlib(PdfContent(grid, style, pageWidth, pageHeight), stream))
         return Status::Failed(VectorError::Refused, "out of memory while compressing the PDF page");
-    const std::string mediaBox =
-        "[" + BoundingBox(FullWidth(grid, style) * pointsPerModule, FullHeight(grid, style) * pointsPerModule, false) +
-        "]";
+    const std::string mediaBox = "[" + BoundingBox(pageWidth, pageHeight, false) + "]";
     const std::string objects[] = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -221,6 +235,8 @@ Result<std::string> Pdf(const ModuleGrid& grid, const VectorStyle& style) {
 
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     if (Status problem = Problem(grid, style); !problem) return problem;
+    if (format != VectorFormat::Pdf && (style.pageWidth > 0 || style.pageHeight > 0))
+        return Status::Failed(VectorError::Refused, "a page size is for PDF only");
     switch (format) {
         case VectorFormat::Svg: return Svg(grid, style);
         case VectorFormat::Eps: return Eps(grid, style);

@@ -102,6 +102,8 @@ Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& s
     vector.foreground = style.foreground;
     vector.background = style.background;
     vector.drawBackground = !picture->transparentBackground;
+    vector.pageWidth = style.pageWidth;
+    vector.pageHeight = style.pageHeight;
     const VectorFormat vectorFormat = format == Format::Svg   ? VectorFormat::Svg
                                       : format == Format::Eps ? VectorFormat::Eps
                                                               : VectorFormat::Pdf;

@@ -155,7 +155,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         "--module ' 4' A", "-j +4 A", "-s 10x10x A", "--margin 1e3 A", "--structapp 17 A",
         "--structapp 2 --structapp-id 0,1 A",
         // colours a scanner cannot tell apart, a background partly transparent, or none where there is no alpha
-        "--bg 000000 A", "--bg ffffff80 -o x.png A", "--bg none -o x.bmp A"};
+        "--bg 000000 A", "--bg ffffff80 -o x.png A", "--bg none -o x.bmp A",
+        // pages: an unknown name, over 5 m, or not a PDF
+        "--page A9 -o x.pdf A", "--page 6000x10mm -o x.pdf A", "--page A4 -o x.png A"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;

@@ -150,6 +150,25 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
         }
         EXPECT_TRUE(svg || document.ends_with("%%EOF\n"));
     }
+    // On an A6 page the symbol is centred; a page smaller than the label is refused with both sizes.
+    VectorStyle onPage = mmColoured;
+    onPage.pageWidth = 105 * 72 / 25.4;
+    onPage.pageHeight = 148 * 72 / 25.4;
+    const std::string pdf = dir + "/page.pdf", png = dir + "/page.png";
+    ASSERT_TRUE(WriteVectorFile(pdf, VectorFormat::Pdf, GridOf("12345"), onPage));
+    ASSERT_EQ(RunProgram("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r254 -sOutputFile=" + png + " " + pdf), 0);
+    const auto page = ReadWithStb(ReadFile(png));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(std::pair(page->width, page->height), std::pair(1050, 1480));
+    EXPECT_EQ(ReadSymbolIn(*page, 5), "12345");
+    int left = page->width, right = 0;
+    for (int x = 0; x < page->width; ++x)
+        if (page->at(x, page->height / 2).r < 128) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_NEAR(left + right + 1, page->width, 2);  // as much paper on either side
+    onPage.pageWidth = onPage.pageHeight = 5 * 72 / 25.4;
+    EXPECT_EQ(VectorDocument(VectorFormat::Pdf, GridOf("12345"), onPage).reason(),
+              "the label is 6 x 6 mm, larger than the page, 5 x 5 mm");
+    EXPECT_EQ(VectorDocument(VectorFormat::Svg, GridOf("12345"), onPage).reason(), "a page size is for PDF only");
     const Result<std::string> fine =
         VectorDocument(VectorFormat::Svg, GridOf("12345"), {0.33, VectorUnit::Millimetre, 1});
     EXPECT_NE(fine.value().find("width=\"3.96mm\""), std::string::npos) << fine.value();

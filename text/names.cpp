@@ -1,6 +1,8 @@
 #include "glyphrun/names.h"
 
+#include <cctype>
 #include <charconv>
+#include <string>
 #include <utility>
 
 namespace glyphrun {
@@ -46,6 +48,40 @@ std::optional<int32_t> SizeRequestOfName(std::string_view name) {
                    : std::nullopt;
     if (ReadWhole(name, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount))
         return static_cast<int32_t>(index);
+    return std::nullopt;
+}
+
+std::optional<PageSize> PageSizeOfName(std::string_view name) {
+    constexpr double kPointsPerMillimetre = 72 / 25.4;
+    static constexpr std::pair<std::string_view, PageSize> kNamed[] = {
+        {"a4", {210 * kPointsPerMillimetre, 297 * kPointsPerMillimetre}},
+        {"a5", {148 * kPointsPerMillimetre, 210 * kPointsPerMillimetre}},
+        {"a6", {105 * kPointsPerMillimetre, 148 * kPointsPerMillimetre}},
+        {"letter", {612, 792}},
+    };
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& [known, page] : kNamed)
+        if (lower == known) return page;
+    static constexpr std::pair<std::string_view, double> kUnits[] = {
+        {"mm", kPointsPerMillimetre}, {"in", 72}, {"pt", 1}};
+    for (const auto& [unit, points] : kUnits) {
+        if (!lower.ends_with(unit)) continue;
+        const std::string_view sides = std::string_view(lower).substr(0, lower.size() - unit.size());
+        const size_t x = sides.find('x');
+        double width = 0, height = 0;
+        const auto read = [](std::string_view text, double& value) {
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+            return !text.empty() && error == std::errc() && stop == end;
+        };
+        if (x == std::string_view::npos || !read(sides.substr(0, x), width) || !read(sides.substr(x + 1), height))
+            return std::nullopt;
+        const PageSize page{width * points, height * points};
+        if (!(page.width > 0 && page.height > 0 && page.width <= kMaxPageSide && page.height <= kMaxPageSide))
+            return std::nullopt;
+        return page;
+    }
     return std::nullopt;
 }
 

@@ -31,6 +31,9 @@ struct VectorStyle {
     int32_t quietZone = 2;                                  // modules of background on each side
     uint32_t foreground = 0x000000, background = 0xFFFFFF;  // 0xRRGGBB
     bool drawBackground = true;                             // false: the page shows through the light modules
+    // PDF only: the page's sides in points, the symbol centred on it; 0 for
+    // a page exactly the symbol and its quiet zone.
+    double pageWidth = 0, pageHeight = 0;
 };
 
 enum class VectorError { None = 0, Refused };

@@ -48,6 +48,9 @@ struct Style {
     int32_t rotation = 0;    // degrees clockwise: 0, 90, 180 or 270
     bool interlace = false;  // PNG: Adam7
     GifCodes gifCodes = GifCodes::Lzw;
+    // PDF only: the page's sides in points, the symbol centred on it; 0 for
+    // a page exactly the symbol and its quiet zone.
+    double pageWidth = 0, pageHeight = 0;
 };
 
 // The refusals of a style, and the failures of drawing it.

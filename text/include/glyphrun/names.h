@@ -27,5 +27,14 @@ struct HexColour {
 };
 std::optional<HexColour> HexColourOf(std::string_view text);
 
+// A page's sides in points (1/72 inch).
+struct PageSize {
+    double width, height;
+};
+inline constexpr double kMaxPageSide = 5000 * 72 / 25.4;  // 5 m
+inline constexpr char kPageNames[] = "A4, A5, A6, Letter, or WxH in mm, in or pt such as 50x30mm or 4x6in";
+// A named page (any case) or WxH with its unit; each side more than 0 and at most 5 m.
+std::optional<PageSize> PageSizeOfName(std::string_view name);
+
 }  // namespace glyphrun
 GLYPHRUN_API_END
