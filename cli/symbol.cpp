@@ -25,6 +25,9 @@ Style StyleOf(const Options& options) {
     style.rotation = options.rotate;
     style.interlace = options.pngInterlace;
     style.gifCodes = options.gifCodes;
+    style.cmyk = options.cmyk;
+    style.foregroundInks = options.foregroundInks;
+    style.backgroundInks = options.backgroundInks;
     if (options.page) {
         style.pageWidth = options.page->width;
         style.pageHeight = options.page->height;

@@ -1,5 +1,6 @@
 #include "glyphrun/vector.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -65,6 +66,10 @@ Status Problem(const ModuleGrid& grid, const VectorStyle& style) {
     if (style.quietZone < 0 || style.quietZone > kMaxQuietZone)
         return refuse("the quiet zone must be 0 to " + std::to_string(kMaxQuietZone) + " modules");
     if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return refuse("a colour must be 0xRRGGBB");
+    for (const std::optional<CmykColour>& inks : {style.foregroundInks, style.backgroundInks})
+        if (inks && !(inks->cyan >= 0 && inks->cyan <= 1 && inks->magenta >= 0 && inks->magenta <= 1 &&
+                      inks->yellow >= 0 && inks->yellow <= 1 && inks->black >= 0 && inks->black <= 1))
+            return refuse("an ink must be 0 to 1");
     return {};
 }
 
@@ -121,7 +126,22 @@ std::string RgbNumbers(uint32_t rgb) {
            Number((rgb & 0xFF) / 255.0);
 }
 
-std::string PostScriptColour(uint32_t rgb) { return RgbNumbers(rgb) + " setrgbcolor\n"; }
+std::string CmykNumbers(const CmykColour& inks) {
+    return Number(inks.cyan) + " " + Number(inks.magenta) + " " + Number(inks.yellow) + " " + Number(inks.black);
+}
+
+// A colour for PostScript (`setrgbcolor` or `setcmykcolor`) or PDF (`rg`
+// or `k`), as inks when the style asks for CMYK.
+std::string Colour(const VectorStyle& style, bool foreground, const char* rgbOperator, const char* cmykOperator) {
+    const uint32_t rgb = foreground ? style.foreground : style.background;
+    if (!style.cmyk) return RgbNumbers(rgb) + " " + rgbOperator + "\n";
+    const std::optional<CmykColour>& inks = foreground ? style.foregroundInks : style.backgroundInks;
+    return CmykNumbers(inks.value_or(CmykOf(rgb))) + " " + cmykOperator + "\n";
+}
+
+std::string PostScriptColour(const VectorStyle& style, bool foreground) {
+    return Colour(style, foreground, "setrgbcolor", "setcmykcolor");
+}
 
 // "0 0 W H" of the bounding box, whole points rounded up or to 1/10000 point.
 std::string BoundingBox(double width, double height, bool whole) {
@@ -148,10 +168,10 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
     eps += "save\n1 dict begin\n/R { 1 rectfill } bind def\n";
     eps += Number(pointsPerModule, 6) + " " + Number(pointsPerModule, 6) + " scale\n";
     if (style.drawBackground) {
-        eps += PostScriptColour(style.background);
+        eps += PostScriptColour(style, false);
         eps += "0 0 " + std::to_string(width) + " " + std::to_string(height) + " rectfill\n";
     }
-    eps += PostScriptColour(style.foreground);
+    eps += PostScriptColour(style, true);
     // One rectfill per run rather than one path of all: a path of thousands
     // of points exceeds the limits of some interpreters.
     for (const DarkRun& run : DarkRuns(grid))
@@ -162,7 +182,7 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
 }
 
 // PDF's colour operator for fills.
-std::string PdfColour(uint32_t rgb) { return RgbNumbers(rgb) + " rg\n"; }
+std::string PdfColour(const VectorStyle& style, bool foreground) { return Colour(style, foreground, "rg", "k"); }
 
 // The page's drawing, one unit per module with the y axis going up as in
 // PostScript: the background, then one rectangle per dark run, all filled
@@ -175,11 +195,10 @@ std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double 
                       bottom = Number((pageHeight - height * pointsPerModule) / 2);
     std::string content = "q\n" + scale + " 0 0 " + scale + " " + left + " " + bottom + " cm\n";
     if (style.drawBackground)
-        content +=
-            PdfColour(style.background) + "0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
+        content += PdfColour(style, false) + "0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
     const std::vector<DarkRun> runs = DarkRuns(grid);
     if (!runs.empty()) {
-        content += PdfColour(style.foreground);
+        content += PdfColour(style, true);
         for (const DarkRun& run : runs)
             content += std::to_string(style.quietZone + run.col) + " " +
                        std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) +
@@ -233,10 +252,20 @@ Result<std::string> Pdf(const ModuleGrid& grid, const VectorStyle& style) {
 
 }  // namespace
 
+CmykColour CmykOf(uint32_t rgb) {
+    const double red = (rgb >> 16 & 0xFF) / 255.0, green = (rgb >> 8 & 0xFF) / 255.0, blue = (rgb & 0xFF) / 255.0;
+    const double black = 1 - std::max({red, green, blue});
+    if (black >= 1) return {0, 0, 0, 1};
+    return {(1 - red - black) / (1 - black), (1 - green - black) / (1 - black), (1 - blue - black) / (1 - black),
+            black};
+}
+
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     if (Status problem = Problem(grid, style); !problem) return problem;
     if (format != VectorFormat::Pdf && (style.pageWidth > 0 || style.pageHeight > 0))
         return Status::Failed(VectorError::Refused, "a page size is for PDF only");
+    if (format == VectorFormat::Svg && style.cmyk)
+        return Status::Failed(VectorError::Refused, "CMYK colours are for EPS and PDF; SVG has RGB only");
     switch (format) {
         case VectorFormat::Svg: return Svg(grid, style);
         case VectorFormat::Eps: return Eps(grid, style);

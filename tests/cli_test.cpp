@@ -157,7 +157,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // colours a scanner cannot tell apart, a background partly transparent, or none where there is no alpha
         "--bg 000000 A", "--bg ffffff80 -o x.png A", "--bg none -o x.bmp A",
         // pages: an unknown name, over 5 m, or not a PDF
-        "--page A9 -o x.pdf A", "--page 6000x10mm -o x.pdf A", "--page A4 -o x.png A"};
+        "--page A9 -o x.pdf A", "--page 6000x10mm -o x.pdf A", "--page A4 -o x.png A",
+        // inks: only in EPS and PDF, only with --cmyk, four percentages
+        "--cmyk -o x.png A", "--fg cmyk:0,0,0,100 -o x.pdf A", "--cmyk --fg cmyk:1,2,3 -o x.pdf A"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;

@@ -1,5 +1,6 @@
 #include "glyphrun/names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <string>
@@ -49,6 +50,26 @@ std::optional<int32_t> SizeRequestOfName(std::string_view name) {
     if (ReadWhole(name, index) && index < static_cast<uint32_t>(kAllSymbolSizeCount))
         return static_cast<int32_t>(index);
     return std::nullopt;
+}
+
+std::optional<std::array<double, 4>> InksOf(std::string_view text) {
+    constexpr std::string_view kPrefix = "cmyk:";
+    if (!text.starts_with(kPrefix)) return std::nullopt;
+    text.remove_prefix(kPrefix.size());
+    std::array<double, 4> inks{};
+    for (size_t i = 0; i < inks.size(); ++i) {
+        const size_t comma = i + 1 < inks.size() ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) return std::nullopt;
+        const std::string_view part = text.substr(0, comma);
+        const char* end = part.data() + part.size();
+        double percent = 0;
+        const auto [stop, error] = std::from_chars(part.data(), end, percent, std::chars_format::fixed);
+        if (part.empty() || error != std::errc() || stop != end || !(percent >= 0 && percent <= 100))
+            return std::nullopt;
+        inks[i] = percent / 100;
+        text.remove_prefix(std::min(comma + 1, text.size()));
+    }
+    return inks;
 }
 
 std::optional<PageSize> PageSizeOfName(std::string_view name) {

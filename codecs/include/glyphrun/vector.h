@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ struct ModuleGrid {
 enum class VectorFormat { Svg, Eps, Pdf };
 enum class VectorUnit { Pixel, Millimetre };
 
+// Inks from 0 to 1 each.
+struct CmykColour {
+    double cyan = 0, magenta = 0, yellow = 0, black = 0;
+};
+// The inks of an RGB colour: its darkness in black ink alone, the rest in
+// the three colours, so that pure black is printed as black only.
+CmykColour CmykOf(uint32_t rgb);
+
 struct VectorStyle {
     double moduleSize = 4;  // one module's side in `unit`, 0.001 to 1000
     VectorUnit unit = VectorUnit::Pixel;
@@ -34,6 +43,10 @@ struct VectorStyle {
     // PDF only: the page's sides in points, the symbol centred on it; 0 for
     // a page exactly the symbol and its quiet zone.
     double pageWidth = 0, pageHeight = 0;
+    // EPS and PDF: the colours as inks, the exact ones when given, else
+    // CmykOf the RGB colours. SVG refuses it.
+    bool cmyk = false;
+    std::optional<CmykColour> foregroundInks{}, backgroundInks{};
 };
 
 enum class VectorError { None = 0, Refused };

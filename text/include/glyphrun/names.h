@@ -2,6 +2,7 @@
 // sizes and colours, read one way; each caller words its own refusal.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -26,6 +27,9 @@ struct HexColour {
     uint8_t alpha;
 };
 std::optional<HexColour> HexColourOf(std::string_view text);
+
+// "cmyk:C,M,Y,K", each ink a percentage 0-100, as inks 0 to 1 in that order.
+std::optional<std::array<double, 4>> InksOf(std::string_view text);
 
 // A page's sides in points (1/72 inch).
 struct PageSize {
