@@ -54,23 +54,15 @@ EncodeScheme ParseMode(const std::string& text) {
     UsageError("unknown mode '" + text + "' (use " + kSchemeNames + ")");
 }
 
-// Inks given as cmyk:C,M,Y,K: the colour they print, for the contrast
-// check, and the inks themselves.
-uint32_t RgbOfInks(const CmykColour& inks) {
-    const auto channel = [&](double ink) {
-        return static_cast<uint32_t>(std::lround(255 * (1 - ink) * (1 - inks.black)));
-    };
-    return channel(inks.cyan) << 16 | channel(inks.magenta) << 8 | channel(inks.yellow);
-}
-
 // RRGGBB, or RRGGBBAA with alpha ff (opaque) or, for the background, 00
 // (transparent); the palette of a two-colour file has no partial alpha.
-// With `inks`, cmyk:C,M,Y,K too.
+// With `inks`, cmyk:C,M,Y,K too: the inks, and the colour they print for
+// the contrast check.
 uint32_t ParseColor(const char* option, const std::string& text, bool* transparent = nullptr,
                     std::optional<CmykColour>* inks = nullptr) {
     if (const std::optional<std::array<double, 4>> given = InksOf(text); given && inks) {
         *inks = CmykColour{(*given)[0], (*given)[1], (*given)[2], (*given)[3]};
-        return RgbOfInks(**inks);
+        return RgbOf(**inks);
     }
     const std::optional<HexColour> colour = HexColourOf(text);
     if (!colour)
@@ -117,12 +109,12 @@ int32_t ParseRotation(const std::string& text) {
     UsageError("--rotate takes 0, 90, 180 or 270 degrees, not '" + text + "'");
 }
 
-// Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
 PageSize ParsePage(const std::string& text) {
     if (const std::optional<PageSize> page = PageSizeOfName(text)) return *page;
     UsageError("--page takes " + std::string(kPageNames) + ", each side at most 5 m, not '" + text + "'");
 }
 
+// Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
 double ParseMillimetres(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
@@ -180,9 +172,10 @@ void CheckMeaningAndSize(const Options& options) {
     if (options.xdimMillimetres && !options.outputPath) UsageError("--xdim sizes the output: give --output");
     if (options.page && (!options.outputPath || options.format != Format::Pdf))
         UsageError("--page is the page of a .pdf output");
-    if (options.cmyk && (!options.outputPath || (options.format != Format::Eps && options.format != Format::Pdf)))
+    if (options.inks.cmyk && (!options.outputPath || (options.format != Format::Eps && options.format != Format::Pdf)))
         UsageError("--cmyk colours an .eps or .pdf output; PNG, GIF, BMP, PGM and SVG have RGB only");
-    if ((options.foregroundInks || options.backgroundInks) && !options.cmyk) UsageError("cmyk: colours need --cmyk");
+    if ((options.inks.foreground || options.inks.background) && !options.inks.cmyk)
+        UsageError("cmyk: colours need --cmyk");
     if (options.xdimMillimetres && !IsVector(options.format) && !options.dpi)
         UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
 }
@@ -271,7 +264,7 @@ const Declaration kDeclarations[] = {
      [](Parsing& p, const std::string& v) { p.margin = ParseBounded("--margin", v, 0, kMaxImageSide); }},
     {"--fg", "RRGGBB", "bar colour (default 000000), or cmyk:C,M,Y,K in percent with --cmyk",
      [](Parsing& p, const std::string& v) {
-         p.line.options.foreground = ParseColor("--fg", v, nullptr, &p.line.options.foregroundInks);
+         p.line.options.foreground = ParseColor("--fg", v, nullptr, &p.line.options.inks.foreground);
      }},
     {"--bg", "RRGGBB",
      "background colour (default ffffff), RRGGBB00 or none for a transparent\n"
@@ -281,12 +274,12 @@ const Declaration kDeclarations[] = {
          Options& options = p.line.options;
          options.transparentBackground = v == "none";
          if (!options.transparentBackground)
-             options.background = ParseColor("--bg", v, &options.transparentBackground, &options.backgroundInks);
+             options.background = ParseColor("--bg", v, &options.transparentBackground, &options.inks.background);
      }},
     {"--cmyk", nullptr,
      ".eps and .pdf: the colours as CMYK inks, pure black as black ink alone\n"
      "(0 0 0 100), an RRGGBB colour converted",
-     [](Parsing& p, const std::string&) { p.line.options.cmyk = true; }},
+     [](Parsing& p, const std::string&) { p.line.options.inks.cmyk = true; }},
     {"--gif-codec", "lzw|plain|rle", "GIF compression (default lzw)",
      [](Parsing& p, const std::string& v) { p.line.options.gifCodes = ParseGifCodec(v); }},
     {"--png-interlace", nullptr, "write PNG with Adam7 interlacing",

@@ -39,12 +39,11 @@ struct Options {
     bool utf8 = false;     // the text stays UTF-8, announced by ECI 26
     bool binary = false;   // the bytes as they are: no conversion
     std::optional<int32_t> eci;
-    std::optional<double> xdimMillimetres;  // module width for print: vector units, or pixels at the resolution
-    std::optional<PageSize> page;           // PDF: the page the symbol is centred on
-    bool cmyk = false;                      // EPS and PDF: the colours as inks
-    std::optional<CmykColour> foregroundInks, backgroundInks;  // given as cmyk:C,M,Y,K
-    std::optional<int32_t> dpi;                                // raster resolution recorded in the file (PNG, BMP)
-    int32_t rotate = 0;                                        // degrees clockwise: 0, 90, 180 or 270
+    std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
+    std::optional<PageSize> page;             // PDF: the page the symbol is centred on
+    Inks inks;                                // EPS and PDF: --cmyk, and colours given as cmyk:C,M,Y,K
+    std::optional<int32_t> dpi;               // raster resolution recorded in the file (PNG, BMP)
+    int32_t rotate = 0;                       // degrees clockwise: 0, 90, 180 or 270
     bool detectMacro = true;                  // off: --no-macro keeps a Macro 05/06 header and trailer as bytes
     bool readerInit = false;                  // a reader programming symbol
     std::optional<int32_t> structuredAppend;  // symbols of the message, 2-16; 0: as few as hold it

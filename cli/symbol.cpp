@@ -25,9 +25,7 @@ Style StyleOf(const Options& options) {
     style.rotation = options.rotate;
     style.interlace = options.pngInterlace;
     style.gifCodes = options.gifCodes;
-    style.cmyk = options.cmyk;
-    style.foregroundInks = options.foregroundInks;
-    style.backgroundInks = options.backgroundInks;
+    style.inks = options.inks;
     if (options.page) {
         style.pageWidth = options.page->width;
         style.pageHeight = options.page->height;

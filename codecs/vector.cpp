@@ -66,7 +66,7 @@ Status Problem(const ModuleGrid& grid, const VectorStyle& style) {
     if (style.quietZone < 0 || style.quietZone > kMaxQuietZone)
         return refuse("the quiet zone must be 0 to " + std::to_string(kMaxQuietZone) + " modules");
     if (style.foreground > 0xFFFFFF || style.background > 0xFFFFFF) return refuse("a colour must be 0xRRGGBB");
-    for (const std::optional<CmykColour>& inks : {style.foregroundInks, style.backgroundInks})
+    for (const std::optional<CmykColour>& inks : {style.inks.foreground, style.inks.background})
         if (inks && !(inks->cyan >= 0 && inks->cyan <= 1 && inks->magenta >= 0 && inks->magenta <= 1 &&
                       inks->yellow >= 0 && inks->yellow <= 1 && inks->black >= 0 && inks->black <= 1))
             return refuse("an ink must be 0 to 1");
@@ -134,8 +134,8 @@ std::string CmykNumbers(const CmykColour& inks) {
 // or `k`), as inks when the style asks for CMYK.
 std::string Colour(const VectorStyle& style, bool foreground, const char* rgbOperator, const char* cmykOperator) {
     const uint32_t rgb = foreground ? style.foreground : style.background;
-    if (!style.cmyk) return RgbNumbers(rgb) + " " + rgbOperator + "\n";
-    const std::optional<CmykColour>& inks = foreground ? style.foregroundInks : style.backgroundInks;
+    if (!style.inks.cmyk) return RgbNumbers(rgb) + " " + rgbOperator + "\n";
+    const std::optional<CmykColour>& inks = foreground ? style.inks.foreground : style.inks.background;
     return CmykNumbers(inks.value_or(CmykOf(rgb))) + " " + cmykOperator + "\n";
 }
 
@@ -260,11 +260,18 @@ CmykColour CmykOf(uint32_t rgb) {
             black};
 }
 
+uint32_t RgbOf(const CmykColour& inks) {
+    const auto channel = [&](double ink) {
+        return static_cast<uint32_t>(std::lround(255 * (1 - ink) * (1 - inks.black)));
+    };
+    return channel(inks.cyan) << 16 | channel(inks.magenta) << 8 | channel(inks.yellow);
+}
+
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {
     if (Status problem = Problem(grid, style); !problem) return problem;
     if (format != VectorFormat::Pdf && (style.pageWidth > 0 || style.pageHeight > 0))
         return Status::Failed(VectorError::Refused, "a page size is for PDF only");
-    if (format == VectorFormat::Svg && style.cmyk)
+    if (format == VectorFormat::Svg && style.inks.cmyk)
         return Status::Failed(VectorError::Refused, "CMYK colours are for EPS and PDF; SVG has RGB only");
     switch (format) {
         case VectorFormat::Svg: return Svg(grid, style);

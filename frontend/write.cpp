@@ -104,9 +104,7 @@ Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& s
     vector.drawBackground = !picture->transparentBackground;
     vector.pageWidth = style.pageWidth;
     vector.pageHeight = style.pageHeight;
-    vector.cmyk = style.cmyk;
-    vector.foregroundInks = style.foregroundInks;
-    vector.backgroundInks = style.backgroundInks;
+    vector.inks = style.inks;
     const VectorFormat vectorFormat = format == Format::Svg   ? VectorFormat::Svg
                                       : format == Format::Eps ? VectorFormat::Eps
                                                               : VectorFormat::Pdf;
@@ -162,7 +160,7 @@ double ScanContrast(const Style& style) {
 Result<std::string> WriteSymbol(const Symbol& symbol, Format format, const Style& style) {
     try {
         if (Status checked = CheckStyle(style); !checked) return checked;
-        if (style.cmyk && format != Format::Eps && format != Format::Pdf)
+        if (style.inks.cmyk && format != Format::Eps && format != Format::Pdf)
             return Status::Failed(WriteError::BadStyle,
                                   std::string("CMYK colours are for EPS and PDF, not ") + FormatName(format));
         const ModuleGrid grid = TurnedGrid(symbol, style.rotation);

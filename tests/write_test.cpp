@@ -98,8 +98,8 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
     const VectorStyle coloured{4, VectorUnit::Pixel, 2, 0x203080, 0xFFF8E0}, mm{0.5, VectorUnit::Millimetre, 1},
         black{3, VectorUnit::Pixel, 1, 0x000000, 0xFFFFFF},
         mmColoured{0.5, VectorUnit::Millimetre, 1, 0x402000, 0xE0F0FF};
-    VectorStyle inks = black;  // pure black as black ink alone
-    inks.cmyk = true;
+    VectorStyle inked = black;  // pure black as black ink alone
+    inked.inks.cmyk = true;
     // "12345" is 12 x 12 modules with the quiet zone: 36 points at 3 pixels; 6 mm (17.0079 points) at 0.5 mm.
     const std::vector<std::string> colours = {"fill=\"#203080\"", "fill=\"#fff8e0\""},
                                    sixMm = {"width=\"6mm\" height=\"6mm\" viewBox=\"0 0 12 12\""},
@@ -113,7 +113,7 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
         {VectorFormat::Eps, black, "12345", kSmallestSquare, 144, 1, 6, points},
         {VectorFormat::Eps, mmColoured, "12345", kSmallestSquare, 254, 1, 5, mmPoints},
         {VectorFormat::Eps,
-         inks,
+         inked,
          "12345",
          kSmallestSquare,
          144,
@@ -180,13 +180,13 @@ TEST_F(Vector, DocumentsRenderTheSymbolAtTheirSize) {
               "the label is 6 x 6 mm, larger than the page, 5 x 5 mm");
     EXPECT_EQ(VectorDocument(VectorFormat::Svg, GridOf("12345"), onPage).reason(), "a page size is for PDF only");
     // Inks as given, in the page's own operators, which qpdf shows uncompressed.
-    inks.foregroundInks = CmykColour{1, 0, 0, 0.2};
-    ASSERT_TRUE(WriteVectorFile(pdf, VectorFormat::Pdf, GridOf("12345"), inks));
+    inked.inks.foreground = CmykColour{1, 0, 0, 0.2};
+    ASSERT_TRUE(WriteVectorFile(pdf, VectorFormat::Pdf, GridOf("12345"), inked));
     ASSERT_EQ(RunProgram("qpdf --stream-data=uncompress " + pdf + " " + dir + "/plain.pdf"), 0);
     const std::string plain = Slurp(dir + "/plain.pdf");
     EXPECT_NE(plain.find("\n1 0 0 0.2 k\n"), std::string::npos);
     EXPECT_NE(plain.find("\n0 0 0 0 k\n"), std::string::npos);
-    EXPECT_EQ(VectorDocument(VectorFormat::Svg, GridOf("12345"), inks).reason(),
+    EXPECT_EQ(VectorDocument(VectorFormat::Svg, GridOf("12345"), inked).reason(),
               "CMYK colours are for EPS and PDF; SVG has RGB only");
     const Result<std::string> fine =
         VectorDocument(VectorFormat::Svg, GridOf("12345"), {0.33, VectorUnit::Millimetre, 1});

@@ -33,6 +33,15 @@ struct CmykColour {
 // The inks of an RGB colour: its darkness in black ink alone, the rest in
 // the three colours, so that pure black is printed as black only.
 CmykColour CmykOf(uint32_t rgb);
+// The colour that inks print, as 0xRRGGBB.
+uint32_t RgbOf(const CmykColour& inks);
+
+// EPS and PDF: whether the colours are given as inks, the exact ones when
+// given, else CmykOf the RGB colours.
+struct Inks {
+    bool cmyk = false;
+    std::optional<CmykColour> foreground{}, background{};
+};
 
 struct VectorStyle {
     double moduleSize = 4;  // one module's side in `unit`, 0.001 to 1000
@@ -43,10 +52,7 @@ struct VectorStyle {
     // PDF only: the page's sides in points, the symbol centred on it; 0 for
     // a page exactly the symbol and its quiet zone.
     double pageWidth = 0, pageHeight = 0;
-    // EPS and PDF: the colours as inks, the exact ones when given, else
-    // CmykOf the RGB colours. SVG refuses it.
-    bool cmyk = false;
-    std::optional<CmykColour> foregroundInks{}, backgroundInks{};
+    Inks inks{};  // SVG refuses CMYK
 };
 
 enum class VectorError { None = 0, Refused };

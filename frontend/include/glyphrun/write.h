@@ -52,10 +52,7 @@ struct Style {
     // PDF only: the page's sides in points, the symbol centred on it; 0 for
     // a page exactly the symbol and its quiet zone.
     double pageWidth = 0, pageHeight = 0;
-    // EPS and PDF only: the colours as inks, pure black as black ink alone;
-    // the exact inks when given, else converted from the RGB colours.
-    bool cmyk = false;
-    std::optional<CmykColour> foregroundInks{}, backgroundInks{};
+    Inks inks{};  // EPS and PDF only: the colours as CMYK inks, pure black as black ink alone
 };
 
 // The refusals of a style, and the failures of drawing it.
