@@ -153,8 +153,12 @@ size_t WorkerCount(const Options& options) {
 
 class Batch {
 public:
-    Batch(const std::string& inputName, const Options& options, size_t workers, Console& console)
+    // With `document`, every line's label goes into it, in line order,
+    // rather than to a file of its own.
+    Batch(const std::string& inputName, const Options& options, size_t workers, Console& console,
+          LabelDocument* document = nullptr)
         : console_(console),
+          document_(document),
           inputName_(inputName),
           options_(options),
           pattern_(*options.outputPath),
@@ -190,6 +194,8 @@ public:
         return Summarise(read);
     }
 
+    uint64_t Added() const { return added_; }
+
 private:
     struct Slot {
         enum class State { Free, Waiting, Writing, Done };
@@ -198,6 +204,7 @@ private:
         OutputLook output;
         Status outcome;
         std::vector<std::string> notes;  // warnings, then with --verbose what was made
+        PdfLabel label;                  // a document's: the line's label, drawn
     };
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
@@ -211,9 +218,10 @@ private:
                 return Failure("cannot read " + inputName_ + ": " + std::strerror(reader.Errno()));
             OutputLook output;
             Status early = FailOnOutOfMemory([&]() -> Status {
-                output.path = BatchOutputName(pattern_, number);
                 if (result == LineReader::Result::TooLong)
                     return Failure("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+                if (document_) return {};
+                output.path = BatchOutputName(pattern_, number);
                 return ClaimOutput(output, number);
             });
             if (!Add(std::move(line), std::move(output), std::move(early))) return {};
@@ -351,7 +359,8 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Status written = EncodeAndWrite({bytes, slot.line.size()}, options_, run_, slot.output, slot.notes);
+        Status written = document_ ? EncodeAndDraw({bytes, slot.line.size()}, slot)
+                                   : EncodeAndWrite({bytes, slot.line.size()}, options_, run_, slot.output, slot.notes);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -365,6 +374,31 @@ private:
         slot.state = Slot::State::Done;
         ++done_;
         if (RefillNow() || stopped_) slotDone_.notify_all();
+    }
+
+    Status EncodeAndDraw(ByteSpan input, Slot& slot) {
+        return FailOnOutOfMemory([&]() -> Status {
+            std::vector<Symbol> symbols;
+            if (Status encoded = EncodeInput(input, options_, symbols); !encoded) return encoded;
+            Result<PdfLabel> label = document_->Draw(symbols.front(), LabelText(input, options_));
+            if (!label) return Failure(label.reason());
+            slot.label = std::move(label).value();
+            if (options_.verbose) slot.notes.push_back(DescribeSymbol(symbols.front(), options_, pattern_));
+            return {};
+        });
+    }
+
+    // A drawn line's label goes into the document; a failure there (a label
+    // larger than its cell, the file refusing bytes) ends the run, and the
+    // document is not kept.
+    void AddToDocument(Slot& slot, uint64_t line) {
+        if (!document_ || !slot.outcome) return;
+        if (Status added = document_->Add(slot.label); !added) {
+            documentFailure_ = Failure("line " + std::to_string(line) + ": " + added.reason());
+            stopped_ = true;
+            stoppingLine_ = line;
+            workReady_.notify_all();
+        }
     }
 
     // Reports the finished lines at the front of the window in line order
@@ -381,6 +415,7 @@ private:
                 Slot& slot = SlotOf(reported_);
                 const uint64_t line = ++reported_;
                 if (slot.state == Slot::State::Done) --done_;
+                if (slot.state == Slot::State::Done && documentFailure_) AddToDocument(slot, line);
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
                 // neither written nor reported: the fault is said once.
@@ -423,11 +458,20 @@ private:
     // batch's failure.
     Status Summarise(const Status& read) {
         if (added_ == 0 && read) return Failure(inputName_ + " has no lines: no symbol was written");
+        if (!documentFailure_) return Failure(documentFailure_.message + ": " + pattern_ + " was not written");
         const std::string counts = std::to_string(written_) + " symbol" + (written_ == 1 ? "" : "s") + " written";
         if (stopped_)
             return Status::Failed(CliError::Place, "stopped at line " + std::to_string(stoppingLine_) +
                                                        ", whose failure every later line would meet: " + counts + "; " +
                                                        std::to_string(failed_) + " failed");
+        if (document_) {
+            // A document is whole or not at all: a sheet with a label left
+            // out would put every later one in the wrong place.
+            if (failed_ || !read)
+                return Failure(std::to_string(failed_) + " of " + std::to_string(added_) +
+                               " labels failed: " + pattern_ + " was not written");
+            return {};
+        }
         const std::string summary = std::to_string(written_) + " of " + std::to_string(added_) + " symbols written" +
                                     (failed_ ? "; " + std::to_string(failed_) + " failed" : "");
         if (failed_ || !read) return Failure(summary);
@@ -436,6 +480,8 @@ private:
     }
 
     Console& console_;  // its error stream for messages and progress
+    LabelDocument* const document_;
+    Status documentFailure_;  // what ended a document's run
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;
@@ -465,8 +511,25 @@ private:
 Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console) {
     LineReader reader(input);
     const size_t workers = WorkerCount(options);
-    Batch batch(inputName, options, workers, console);
-    return batch.Run(reader, workers);
+    if (!OneDocument(options)) {
+        Batch batch(inputName, options, workers, console);
+        return batch.Run(reader, workers);
+    }
+    // The run happens while the document is written: the file appears only
+    // once the last label is in it, and not at all when the run fails.
+    Status outcome;
+    uint64_t labels = 0;
+    const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
+        Batch batch(inputName, options, workers, console, &document);
+        outcome = batch.Run(reader, workers);
+        labels = batch.Added();
+        return outcome;
+    });
+    if (!outcome) return outcome;
+    if (written)
+        console.Report(std::to_string(labels) + " label" + (labels == 1 ? "" : "s") + " written to " +
+                       *options.outputPath);
+    return written;
 }
 
 }  // namespace glyphrun::cli

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -109,19 +110,38 @@ int32_t ParseRotation(const std::string& text) {
     UsageError("--rotate takes 0, 90, 180 or 270 degrees, not '" + text + "'");
 }
 
-PageSize ParsePage(const std::string& text) {
+PageSize ParsePage(const std::string& text, const char* option = "--page") {
     if (const std::optional<PageSize> page = PageSizeOfName(text)) return *page;
-    UsageError("--page takes " + std::string(kPageNames) + ", each side at most 5 m, not '" + text + "'");
+    UsageError(std::string(option) + " takes " + std::string(kPageNames) + ", each side at most 5 m, not '" + text +
+               "'");
 }
 
 // Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
-double ParseMillimetres(const std::string& text) {
+double ParseDecimal(const char* option, const char* what, const std::string& text, double low, double high) {
     double value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-    if (error != std::errc() || stop != end || !(value >= 0.001 && value <= 1000))
-        UsageError("--xdim takes a module width in millimetres from 0.001 to 1000, not '" + text + "'");
+    if (error != std::errc() || stop != end || !(value >= low && value <= high)) {
+        char range[64];
+        std::snprintf(range, sizeof range, " from %g to %g", low, high);
+        UsageError(std::string(option) + " takes " + what + range + ", not '" + text + "'");
+    }
     return value;
+}
+
+double ParseMillimetres(const std::string& text) {
+    return ParseDecimal("--xdim", "a module width in millimetres", text, 0.001, 1000);
+}
+
+// COLSxROWS, each 1 to 100.
+std::pair<int32_t, int32_t> ParseGrid(const std::string& text) {
+    const size_t x = text.find('x');
+    int32_t columns = 0, rows = 0;
+    if (x == std::string::npos || !ParseWhole(std::string_view(text).substr(0, x), columns) ||
+        !ParseWhole(std::string_view(text).substr(x + 1), rows) || columns < 1 || rows < 1 || columns > 100 ||
+        rows > 100)
+        UsageError("--grid takes COLSxROWS, labels across and down, each 1 to 100, such as 3x8, not '" + text + "'");
+    return {columns, rows};
 }
 
 int32_t ParseSymbolCount(const std::string& text) {
@@ -180,6 +200,27 @@ void CheckMeaningAndSize(const Options& options) {
         UsageError("--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels");
 }
 
+void CheckLabel(const Options& options) {
+    const bool text = options.hri || options.caption;
+    if (text && !options.outputPath) UsageError("--hri and --caption print text on the label: give --output");
+    if (text && options.format == Format::Pgm)
+        UsageError("--hri and --caption print text on a label; .pgm is the module image alone");
+    if ((options.fontSize > 0 || !options.fontFile.empty()) && !text)
+        UsageError("--font-size and --font size the text of --hri or --caption; give one of those");
+    if (!options.fontFile.empty() && IsVector(options.format))
+        UsageError("--font is the font of .png, .gif and .bmp text; .pdf and .eps use Helvetica and .svg the "
+                   "viewer's");
+    if (options.hri && options.structuredAppend)
+        UsageError("--hri prints a symbol's data, but each symbol of --structapp holds a piece of it: use --caption");
+    const bool document = options.outputPath && OneDocument(options);
+    if (options.sheet && !document)
+        UsageError("--sheet lays out the labels of --batch or --structapp in one .pdf named without '#'");
+    if (options.sheet && options.page) UsageError("--page gives each label a page, --sheet a grid of them: give one");
+    if (!options.sheet &&
+        (options.gridColumns != 1 || options.gridRows != 1 || options.sheetMargin > 0 || options.gap > 0))
+        UsageError("--grid, --sheet-margin and --gap lay out a --sheet; give that too");
+}
+
 // The module's pixels for --xdim at --dpi on a raster output, refused below
 // one; a warning when rounding moves the printed width by more than 5 %.
 std::string PixelsForXdim(Options& options) {
@@ -202,8 +243,10 @@ std::string PixelsForXdim(Options& options) {
 void CheckBatch(const Options& options) {
     if (options.text)
         UsageError("--batch reads a symbol from each line of --input FILE ('-': standard input), not TEXT");
-    if (!options.outputPath || *options.outputPath == "-" || options.outputPath->find('#') == std::string::npos)
-        UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png");
+    if (!options.outputPath || *options.outputPath == "-" ||
+        (options.outputPath->find('#') == std::string::npos && options.format != Format::Pdf))
+        UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png, or one "
+                   ".pdf for all");
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
 }
 
@@ -313,7 +356,9 @@ const Declaration kDeclarations[] = {
      [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
     {"--binary", nullptr, "take the bytes as they are: no conversion, no ECI of our own",
      [](Parsing& p, const std::string&) { p.line.options.binary = true; }},
-    {"--dpi", "N", "the resolution that PNG and BMP files record (default 96)",
+    {"--dpi", "N",
+     "the printer's resolution: PNG and BMP record it (default 96), and\n"
+     "every format, .pdf, .eps and .svg too, makes a module whole dots at it",
      [](Parsing& p, const std::string& v) { p.line.options.dpi = ParseBounded("--dpi", v, 1, 100000); }},
     {"--rotate", "DEG", "turn the symbol clockwise by 0, 90, 180 or 270 degrees",
      [](Parsing& p, const std::string& v) { p.line.options.rotate = ParseRotation(v); }},
@@ -346,6 +391,32 @@ const Declaration kDeclarations[] = {
      "the .pdf page the symbol is centred on: A4, A5, A6, Letter, or WxH in\n"
      "mm, in or pt (50x30mm, 4x6in); default: the symbol and its quiet zone",
      [](Parsing& p, const std::string& v) { p.line.options.page = ParsePage(v); }},
+    {"--sheet", "SIZE",
+     "put the labels of --batch (or --structapp) into one .pdf named\n"
+     "without '#', a sheet of them on each page: A4, Letter or WxH as --page:\n"
+     "--batch -i serials.txt --sheet A4 --grid 3x8 --hri -o labels.pdf",
+     [](Parsing& p, const std::string& v) { p.line.options.sheet = ParsePage(v, "--sheet"); }},
+    {"--grid", "COLSxROWS", "labels across and down a --sheet (default 1x1), each centred in its cell",
+     [](Parsing& p, const std::string& v) {
+         std::tie(p.line.options.gridColumns, p.line.options.gridRows) = ParseGrid(v);
+     }},
+    {"--sheet-margin", "MM", "millimetres around a --sheet's grid (default 0)",
+     [](Parsing& p, const std::string& v) {
+         p.line.options.sheetMargin = ParseDecimal("--sheet-margin", "millimetres", v, 0, 1000);
+     }},
+    {"--gap", "MM", "millimetres between a --sheet's cells (default 0)",
+     [](Parsing& p, const std::string& v) { p.line.options.gap = ParseDecimal("--gap", "millimetres", v, 0, 1000); }},
+    {"--hri", nullptr,
+     "print the data under the symbol: GS1 element strings with their AIs\n"
+     "in brackets, other text as given with control characters escaped (\\G\n"
+     "for GS, \\xHH); real text in .pdf, .eps (Latin-1) and .svg",
+     [](Parsing& p, const std::string&) { p.line.options.hri = true; }},
+    {"--caption", "TEXT", "a line of text under the symbol (and under the data of --hri)",
+     [](Parsing& p, const std::string& v) { p.line.options.caption = v; }},
+    {"--font-size", "PT", "the text's size in points (default: to fit the symbol, at least 6)",
+     [](Parsing& p, const std::string& v) { p.line.options.fontSize = ParseDecimal("--font-size", "points", v, 1, 1000); }},
+    {"--font", "FILE", "the font of .png, .gif and .bmp text (default: DejaVu Sans, found by fontconfig)",
+     [](Parsing& p, const std::string& v) { p.line.options.fontFile = v; }},
     {"-h,--help", nullptr, "show this help",
      [](Parsing& p, const std::string&) { p.line.command = Command::Help; }},
     {"--version", nullptr, "show the version",
@@ -477,6 +548,7 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
                                  " pixels is less than one module (" + std::to_string(options.moduleSize) +
                                  " pixels); readers need at least one";
     CheckContrast(options);
+    CheckLabel(options);
     if (options.batch) CheckBatch(options);
     return line;
 }
@@ -492,6 +564,11 @@ CommandLine ParseOptions(std::span<const std::string> arguments) {
 
 std::string HelpText() { return Grammar().Help(); }
 const char* VersionText() { return "glyphrun-cli " GLYPHRUN_VERSION "\n"; }
+
+bool OneDocument(const Options& options) {
+    return options.format == Format::Pdf && (options.batch || options.structuredAppend) && options.outputPath &&
+           options.outputPath->find('#') == std::string::npos;
+}
 
 std::string BatchOutputName(const std::string& pattern, int64_t line) {
     const std::string number = std::to_string(line);

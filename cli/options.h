@@ -40,7 +40,14 @@ struct Options {
     bool binary = false;   // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
-    std::optional<PageSize> page;             // PDF: the page the symbol is centred on
+    std::optional<PageSize> page;             // PDF: the page the symbol is centred on (each label's, in a document)
+    std::optional<PageSize> sheet;            // PDF: a sheet of labels in a grid
+    int32_t gridColumns = 1, gridRows = 1;    // the sheet's labels across and down
+    double sheetMargin = 0, gap = 0;          // millimetres around the grid and between its cells
+    bool hri = false;                         // the data printed under the symbol
+    std::optional<std::string> caption;       // a line of free text under the symbol (and the data)
+    double fontSize = 0;                      // points; 0: to fit the symbol
+    std::string fontFile;                     // raster text: a font file instead of DejaVu Sans
     Inks inks;                                // EPS and PDF: --cmyk, and colours given as cmyk:C,M,Y,K
     std::optional<int32_t> dpi;               // raster resolution recorded in the file (PNG, BMP)
     int32_t rotate = 0;                       // degrees clockwise: 0, 90, 180 or 270
@@ -54,6 +61,10 @@ struct Options {
 };
 
 inline constexpr int32_t kMaxJobs = 256;
+
+// Whether the output is one PDF of many labels: a batch's or the symbols of
+// a Structured Append message, the output named without a '#'.
+bool OneDocument(const Options& options);
 
 enum class Command { Encode, ListSizes, Help, Version };
 

@@ -105,6 +105,14 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
             if (Status flushed = console.FlushOut(); !flushed) return flushed;
         }
         if (!options.outputPath) return {};
+        if (OneDocument(options)) {
+            const Status written = WriteLabelDocument(
+                options, [&](LabelDocument& document) { return AddLabels(document, symbols, input, options); });
+            if (written && options.verbose)
+                for (const Symbol& symbol : symbols)
+                    console.Report(DescribeSymbol(symbol, options, *options.outputPath));
+            return written;
+        }
         // Structured Append names every file by its symbol's number, also
         // when one symbol holds the message.
         std::vector<std::string> paths;
@@ -112,7 +120,7 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
             paths.push_back(options.structuredAppend ? PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
                                                      : *options.outputPath);
         std::vector<std::string> notes;
-        if (Status written = WriteSymbols(symbols, options, paths, notes, console); !written) return written;
+        if (Status written = WriteSymbols(symbols, input, options, paths, notes, console); !written) return written;
         if (!options.pictureWarning.empty()) console.Report(options.pictureWarning);
         for (const std::string& note : notes) console.Report(note);
         if (options.verbose)

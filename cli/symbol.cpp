@@ -22,19 +22,40 @@ Style StyleOf(const Options& options) {
     style.backgroundAlpha = options.transparentBackground ? 0 : 255;
     style.dpi = options.dpi.value_or(96);
     if (IsVector(options.format)) style.xdimMillimetres = options.xdimMillimetres;
+    style.wholeDots = options.dpi.has_value();
     style.rotation = options.rotate;
     style.interlace = options.pngInterlace;
     style.gifCodes = options.gifCodes;
     style.inks = options.inks;
-    if (options.page) {
+    if (options.page && !OneDocument(options)) {
         style.pageWidth = options.page->width;
         style.pageHeight = options.page->height;
     }
+    style.fontSize = options.fontSize;
+    style.fontFile = options.fontFile;
     return style;
 }
 
-Status DrawSymbol(const Symbol& symbol, const Options& options, std::string& file) {
-    Result<std::string> drawn = WriteSymbol(symbol, options.format, StyleOf(options));
+constexpr double kPointsPerMillimetre = 72 / 25.4;
+
+// One label a page (--page, or each its own size), or a sheet of them.
+Sheet SheetOf(const Options& options) {
+    Sheet sheet;
+    if (const std::optional<PageSize>& page = options.sheet ? options.sheet : options.page) {
+        sheet.pageWidth = page->width;
+        sheet.pageHeight = page->height;
+    }
+    sheet.columns = options.gridColumns;
+    sheet.rows = options.gridRows;
+    sheet.margin = options.sheetMargin * kPointsPerMillimetre;
+    sheet.gap = options.gap * kPointsPerMillimetre;
+    return sheet;
+}
+
+Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file) {
+    Style style = StyleOf(options);
+    style.text = LabelText(input, options);
+    Result<std::string> drawn = WriteSymbol(symbol, options.format, style);
     if (!drawn) return Failure(drawn.reason());
     file = std::move(drawn).value();
     return {};
@@ -57,12 +78,12 @@ Status Save(const std::string& path, const std::string& file, Warnings& warnings
 
 // The symbols of one message: each drawn and written to its temporary file
 // in turn, so that one picture at a time is in memory, then all put in place.
-Status SaveSet(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-               Warnings& warnings) {
+Status SaveSet(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
+               const std::vector<std::string>& paths, Warnings& warnings) {
     FileSet set;
     for (size_t i = 0; i < symbols.size(); ++i) {
         std::string file;
-        if (const Status drawn = DrawSymbol(symbols[i], options, file); !drawn) return drawn;
+        if (const Status drawn = DrawSymbol(symbols[i], input, options, file); !drawn) return drawn;
         if (const Status written = set.Add(paths[i], file, &warnings); !written) return WriteFailure(written);
     }
     const Status written = set.PutInPlace();
@@ -95,6 +116,31 @@ void AddWarnings(const Warnings& warnings, std::vector<std::string>& notes) {
     for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
 }
 
+// What a printer makes of the symbol: "module 0.508 mm (6 dots at 300 dpi;
+// 0.500 mm asked), symbol 11.18 × 11.18 mm with its quiet zone".
+std::string PrintedSize(const Symbol& symbol, const Options& options) {
+    const Style style = StyleOf(options);
+    const double module = ModuleMillimetres(style, options.format);
+    const bool turned = options.rotate == 90 || options.rotate == 270;
+    const int32_t cols = turned ? symbol.rows() : symbol.cols(), rows = turned ? symbol.cols() : symbol.rows();
+    // Vector files round a quiet zone in pixels up to whole modules of --module pixels.
+    const double quietZone = IsVector(options.format)
+                                 ? module * ((options.margin + options.moduleSize - 1) / options.moduleSize)
+                                 : options.margin * 25.4 / style.dpi;
+    char text[200];
+    int used = std::snprintf(text, sizeof text, "module %.3f mm", module);
+    if (options.dpi)
+        used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), " (%d dots at %d dpi%s",
+                              ModulePixels(style), *options.dpi, options.xdimMillimetres ? "; " : ")");
+    if (options.dpi && options.xdimMillimetres)
+        used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), "%.3f mm asked)",
+                              *options.xdimMillimetres);
+    std::snprintf(text + used, sizeof text - static_cast<size_t>(used),
+                  ", symbol %.2f \u00d7 %.2f mm with its quiet zone", cols * module + 2 * quietZone,
+                  rows * module + 2 * quietZone);
+    return text;
+}
+
 }  // namespace
 
 Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
@@ -121,15 +167,15 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
     return {};
 }
 
-Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-                    std::vector<std::string>& notes, Console& console) {
+Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
+                    const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console) {
     Warnings warnings;
     Status written;
     if (options.structuredAppend) {
-        written = SaveSet(symbols, options, paths, warnings);
+        written = SaveSet(symbols, input, options, paths, warnings);
     } else {
         std::string file;
-        written = DrawSymbol(symbols.front(), options, file);
+        written = DrawSymbol(symbols.front(), input, options, file);
         if (written) written = Save(paths.front(), file, warnings, console);
     }
     if (written) AddWarnings(warnings, notes);
@@ -142,13 +188,54 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
         std::string file;
-        if (Status drawn = DrawSymbol(symbols.front(), options, file); !drawn) return drawn;
+        if (Status drawn = DrawSymbol(symbols.front(), input, options, file); !drawn) return drawn;
         Warnings warnings;
         if (const Status written = run.Write(output, file, &warnings); !written) return WriteFailure(written);
         AddWarnings(warnings, notes);
         if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, output.path));
         return {};
     });
+}
+
+std::vector<std::string> LabelText(ByteSpan input, const Options& options) {
+    std::vector<std::string> lines;
+    if (options.hri) lines.push_back(HumanReadable({reinterpret_cast<const char*>(input.data()), input.size()}));
+    if (options.caption) lines.push_back(*options.caption);
+    return lines;
+}
+
+Status WriteLabelDocument(const Options& options, const std::function<Status(LabelDocument&)>& fill) {
+    Status outcome;
+    const auto write = [&](FILE* file) {
+        // Pages go out in large writes rather than stdio's 4 KiB ones.
+        std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+        Result<LabelDocument> document =
+            LabelDocument::Make(StyleOf(options), SheetOf(options), [file](std::string_view bytes) {
+                return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+            });
+        if (!document) {
+            outcome = Failure(document.reason());
+            return false;
+        }
+        outcome = fill(document.value());
+        if (outcome) {
+            const Status finished = document.value().Finish();
+            if (!finished) outcome = Failure(finished.reason());
+        }
+        return static_cast<bool>(outcome);
+    };
+    const Status written = WriteFileSafely(*options.outputPath, write);
+    if (!outcome) return outcome;
+    return written ? Status{} : WriteFailure(written);
+}
+
+Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options) {
+    for (const Symbol& symbol : symbols) {
+        const Result<PdfLabel> label = document.Draw(symbol, LabelText(input, options));
+        if (!label) return Failure(label.reason());
+        if (Status added = document.Add(label.value()); !added) return Failure(added.reason());
+    }
+    return {};
 }
 
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path) {
@@ -173,6 +260,7 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
     if (const StructuredAppend& append = meaning.append; append.count)
         line += "; symbol " + std::to_string(append.index + 1) + " of " + std::to_string(append.count) + ", file id " +
                 std::to_string(append.fileId1) + "," + std::to_string(append.fileId2);
+    if (options.dpi || options.xdimMillimetres) line += "; " + PrintedSize(symbol, options);
     return line + "; " + (path == "-" ? "standard output" : Printable(path));
 }
 

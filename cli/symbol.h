@@ -2,12 +2,14 @@
 // line of a batch.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "glyphrun/safe_file.h"
 #include "glyphrun/symbol.h"
+#include "glyphrun/write.h"
 #include "options.h"
 #include "report.h"
 
@@ -31,8 +33,19 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 // all together or not at all. CliError::Place when the output's folder or
 // file system failed. Lines to report once they are written (a replaced
 // file whose owner could not be kept) are added to `notes`.
-Status WriteSymbols(const std::vector<Symbol>& symbols, const Options& options, const std::vector<std::string>& paths,
-                    std::vector<std::string>& notes, Console& console);
+Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
+                    const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
+
+// Lines of text under the symbol of `input`: its data with --hri, then the caption.
+std::vector<std::string> LabelText(ByteSpan input, const Options& options);
+
+// One PDF of labels (OneDocument), written safely: `fill` adds the labels
+// to the document made for the options, and the file is kept only when it
+// and the document's end succeed.
+Status WriteLabelDocument(const Options& options, const std::function<Status(LabelDocument&)>& fill);
+
+// The document's label of each symbol of `input`, added in order.
+Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options);
 
 // Both for a line of a batch, written by the batch's run to the output it
 // looked at, where memory that runs out is this input's failure; with

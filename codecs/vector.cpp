@@ -8,11 +8,14 @@
 
 #include "deflate.h"
 #include "glyphrun/safe_file.h"
+#include "glyphrun/utf8.h"
+#include "helvetica.h"
 
 namespace glyphrun {
 namespace {
 
 constexpr double kMinModuleSize = 0.001, kMaxModuleSize = 1000;
+constexpr double kMaxFontPoints = 1000;
 constexpr double kPointsPerMillimetre = 72 / 25.4;
 
 struct DarkRun {
@@ -70,6 +73,16 @@ Status Problem(const ModuleGrid& grid, const VectorStyle& style) {
         if (inks && !(inks->cyan >= 0 && inks->cyan <= 1 && inks->magenta >= 0 && inks->magenta <= 1 &&
                       inks->yellow >= 0 && inks->yellow <= 1 && inks->black >= 0 && inks->black <= 1))
             return refuse("an ink must be 0 to 1");
+    if (!(style.fontSize >= 0 && style.fontSize <= kMaxFontPoints))
+        return refuse("the font size must be 0 (chosen to fit) to " + Number(kMaxFontPoints) + " points");
+    for (const std::string& line : style.text)
+        for (size_t at = 0; at < line.size();) {
+            const Utf8Character character = Utf8CharacterAt(line, at);
+            if (character.length == 0) return refuse("the text under the symbol is not UTF-8");
+            if (character.code < 0x20 || (character.code >= 0x7F && character.code < 0xA0))
+                return refuse("the text under the symbol has a control character, which no font shows");
+            at += character.length;
+        }
     return {};
 }
 
@@ -83,6 +96,93 @@ std::string Millimetres(double points) { return Number(points / kPointsPerMillim
 int32_t FullWidth(const ModuleGrid& grid, const VectorStyle& style) { return grid.cols + 2 * style.quietZone; }
 int32_t FullHeight(const ModuleGrid& grid, const VectorStyle& style) { return grid.rows + 2 * style.quietZone; }
 
+// A line's baseline sits this many font sizes above the bottom of its
+// line: room for Helvetica's descenders (0.21), with its capitals and
+// accents (up to 0.93) clear of the line above or the quiet zone.
+constexpr double kBaselineLift = 0.25;
+
+struct TextLine {
+    std::string_view text;
+    double left, baseline;  // modules from the label's left and top
+};
+
+// The label in modules: the symbol with its quiet zone, and its text
+// lines centred below.
+struct Label {
+    double width = 0, height = 0;
+    double symbolLeft = 0;
+    double fontSize = 0;
+    std::vector<TextLine> lines;
+};
+
+Label LayOut(const ModuleGrid& grid, const VectorStyle& style) {
+    Label label;
+    const int32_t symbolWidth = FullWidth(grid, style), symbolHeight = FullHeight(grid, style);
+    label.width = symbolWidth;
+    label.height = symbolHeight;
+    if (style.text.empty()) return label;
+    double widest = 0;
+    for (const std::string& line : style.text) widest = std::max(widest, HelveticaTextWidth(line));
+    const double pointsPerModule = PointsPerModule(style);
+    label.fontSize = style.fontSize > 0 ? style.fontSize / pointsPerModule
+                                        : DefaultFontSize(grid.cols, widest, kLeastFontPoints / pointsPerModule);
+    // A line wider than the symbol keeps a quarter of its size clear on each side.
+    label.width = std::max(label.width, (widest + 0.5) * label.fontSize);
+    label.symbolLeft = (label.width - symbolWidth) / 2;
+    const double lineHeight = kLineSpacing * label.fontSize;
+    for (const std::string& line : style.text) {
+        label.height += lineHeight;
+        label.lines.push_back({line, (label.width - HelveticaTextWidth(line) * label.fontSize) / 2,
+                               label.height - kBaselineLift * label.fontSize});
+    }
+    return label;
+}
+
+// The text lines as the bytes of the standard font, or the first that it cannot show.
+Result<std::vector<std::string>> Latin1Lines(const VectorStyle& style) {
+    std::vector<std::string> lines;
+    std::string reason;
+    for (const std::string& line : style.text) {
+        std::optional<std::string> bytes = HelveticaBytes(line, reason);
+        if (!bytes) return Status::Failed(VectorError::Refused, reason);
+        lines.push_back(std::move(*bytes));
+    }
+    return lines;
+}
+
+// A PostScript or PDF string: the delimiters and backslash escaped, bytes
+// past ASCII in octal so that the file stays plain text.
+std::string LiteralString(std::string_view bytes) {
+    std::string literal = "(";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '(' || c == ')' || c == '\\') {
+            literal += '\\';
+            literal += c;
+        } else if (byte >= 0x80) {
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "\\%03o", byte);
+            literal += octal;
+        } else {
+            literal += c;
+        }
+    }
+    return literal + ")";
+}
+
+std::string XmlText(std::string_view text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 std::string SvgColour(uint32_t rgb) {
     char text[8];
     std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb));
@@ -95,8 +195,9 @@ std::string SvgLength(double length, VectorUnit unit) {
 }
 
 std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
-    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
-    const std::string viewWidth = std::to_string(width), viewHeight = std::to_string(height);
+    const Label label = LayOut(grid, style);
+    const double width = label.width, height = label.height;
+    const std::string viewWidth = Number(width), viewHeight = Number(height);
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"";
     svg += " width=\"" + SvgLength(width * style.moduleSize, style.unit) + "\"";
@@ -112,11 +213,16 @@ std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
         svg += "<path fill=\"" + SvgColour(style.foreground) + "\" d=\"";
         for (const DarkRun& run : runs) {
             const std::string length = std::to_string(run.length);
-            svg += "M" + std::to_string(style.quietZone + run.col) + " " + std::to_string(style.quietZone + run.row) +
-                   "h" + length + "v1h-" + length + "z";
+            svg += "M" + Number(label.symbolLeft + style.quietZone + run.col) + " " +
+                   std::to_string(style.quietZone + run.row) + "h" + length + "v1h-" + length + "z";
         }
         svg += "\"/>\n";
     }
+    for (const TextLine& line : label.lines)
+        svg += "<text x=\"" + Number(width / 2) + "\" y=\"" + Number(line.baseline) + "\" font-size=\"" +
+               Number(label.fontSize) +
+               "\" font-family=\"Helvetica, Arial, sans-serif\" text-anchor=\"middle\" fill=\"" +
+               SvgColour(style.foreground) + "\">" + XmlText(line.text) + "</text>\n";
     return svg + "</svg>\n";
 }
 
@@ -152,14 +258,40 @@ std::string BoundingBox(double width, double height, bool whole) {
     return "0 0 " + side(width) + " " + side(height);
 }
 
-// Drawn in a coordinate system of one unit per module. PostScript's y axis
-// goes up, so the grid's top row is drawn at the highest y.
-std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
+// The dark runs as PostScript or PDF rectangles, one unit per module with
+// the y axis going up, so the grid's top row is drawn at the highest y:
+// "x y length" and then `close`.
+std::string RunRectangles(const ModuleGrid& grid, const VectorStyle& style, const char* close) {
+    const int32_t height = FullHeight(grid, style);
+    std::string rectangles;
+    for (const DarkRun& run : DarkRuns(grid))
+        rectangles += std::to_string(style.quietZone + run.col) + " " +
+                      std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) + close;
+    return rectangles;
+}
+
+// Where the symbol's box starts in the label, as "x y" from its lower left corner.
+std::string SymbolOrigin(const Label& label, const ModuleGrid& grid, const VectorStyle& style) {
+    return Number(label.symbolLeft) + " " + Number(label.height - FullHeight(grid, style));
+}
+
+// The standard Helvetica with Latin-1 codes, the quote and grave accent
+// upright as in PDF's text, so that both files show the same characters.
+constexpr char kPostScriptLatin1Font[] =
+    "/Helvetica findfont dup length dict begin\n"
+    "{ 1 index /FID ne { def } { pop pop } ifelse } forall\n"
+    "/Encoding ISOLatin1Encoding 256 array copy dup 39 /quotesingle put dup 96 /grave put def\n"
+    "currentdict end /Glyphrun-Helvetica-Latin1 exch definefont\n";
+
+// Drawn in a coordinate system of one unit per module.
+Result<std::string> Eps(const ModuleGrid& grid, const VectorStyle& style) {
+    const Result<std::vector<std::string>> text = Latin1Lines(style);
+    if (!text) return text.status();
+    const Label label = LayOut(grid, style);
     // A pixel is taken as one point, the size most programs give a pixel
     // that has no resolution of its own.
     const double pointsPerModule = PointsPerModule(style);
-    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
-    const double widthPoints = width * pointsPerModule, heightPoints = height * pointsPerModule;
+    const double widthPoints = label.width * pointsPerModule, heightPoints = label.height * pointsPerModule;
     std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Glyphrun\n";
     eps += "%%BoundingBox: " + BoundingBox(widthPoints, heightPoints, true) + "\n";
     eps += "%%HiResBoundingBox: " + BoundingBox(widthPoints, heightPoints, false) + "\n";
@@ -169,14 +301,19 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
     eps += Number(pointsPerModule, 6) + " " + Number(pointsPerModule, 6) + " scale\n";
     if (style.drawBackground) {
         eps += PostScriptColour(style, false);
-        eps += "0 0 " + std::to_string(width) + " " + std::to_string(height) + " rectfill\n";
+        eps += "0 0 " + Number(label.width) + " " + Number(label.height) + " rectfill\n";
     }
     eps += PostScriptColour(style, true);
+    if (!label.lines.empty()) {
+        eps += kPostScriptLatin1Font + Number(label.fontSize) + " scalefont setfont\n";
+        for (size_t i = 0; i < label.lines.size(); ++i)
+            eps += Number(label.lines[i].left) + " " + Number(label.height - label.lines[i].baseline) + " moveto " +
+                   LiteralString(text.value()[i]) + " show\n";
+        eps += SymbolOrigin(label, grid, style) + " translate\n";
+    }
     // One rectfill per run rather than one path of all: a path of thousands
     // of points exceeds the limits of some interpreters.
-    for (const DarkRun& run : DarkRuns(grid))
-        eps += std::to_string(style.quietZone + run.col) + " " +
-               std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) + " R\n";
+    eps += RunRectangles(grid, style, " R\n");
     // showpage lets the file print on its own; importers disable it.
     return eps + "end\nrestore\nshowpage\n%%EOF\n";
 }
@@ -184,69 +321,53 @@ std::string Eps(const ModuleGrid& grid, const VectorStyle& style) {
 // PDF's colour operator for fills.
 std::string PdfColour(const VectorStyle& style, bool foreground) { return Colour(style, foreground, "rg", "k"); }
 
-// The page's drawing, one unit per module with the y axis going up as in
-// PostScript: the background, then one rectangle per dark run, all filled
-// at once.
-std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, double pageWidth, double pageHeight) {
-    const int32_t width = FullWidth(grid, style), height = FullHeight(grid, style);
-    const double pointsPerModule = PointsPerModule(style);
-    const std::string scale = Number(pointsPerModule, 6);
-    const std::string left = Number((pageWidth - width * pointsPerModule) / 2),
-                      bottom = Number((pageHeight - height * pointsPerModule) / 2);
-    std::string content = "q\n" + scale + " 0 0 " + scale + " " + left + " " + bottom + " cm\n";
+// PDF's name of the shared font in every page's resources.
+constexpr char kPdfFontName[] = "/F1";
+
+// The label's drawing, one unit per module with the y axis going up as in
+// PostScript: the background, the text, then one rectangle per dark run,
+// all filled at once.
+std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, const Label& label,
+                       const std::vector<std::string>& text) {
+    const std::string scale = Number(PointsPerModule(style), 6);
+    std::string content = scale + " 0 0 " + scale + " 0 0 cm\n";
     if (style.drawBackground)
-        content += PdfColour(style, false) + "0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
-    const std::vector<DarkRun> runs = DarkRuns(grid);
-    if (!runs.empty()) {
-        content += PdfColour(style, true);
-        for (const DarkRun& run : runs)
-            content += std::to_string(style.quietZone + run.col) + " " +
-                       std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) +
-                       " 1 re\n";
-        content += "f\n";
-    }
-    return content + "Q\n";
+        content += PdfColour(style, false) + "0 0 " + Number(label.width) + " " + Number(label.height) + " re f\n";
+    content += PdfColour(style, true);
+    for (size_t i = 0; i < label.lines.size(); ++i)
+        content += std::string("BT ") + kPdfFontName + " " + Number(label.fontSize) + " Tf " +
+                   Number(label.lines[i].left) + " " + Number(label.height - label.lines[i].baseline) + " Td " +
+                   LiteralString(text[i]) + " Tj ET\n";
+    if (!label.lines.empty()) content += "1 0 0 1 " + SymbolOrigin(label, grid, style) + " cm\n";
+    const std::string rectangles = RunRectangles(grid, style, " 1 re\n");
+    if (!rectangles.empty()) content += rectangles + "f\n";
+    return content;
 }
 
-// A one-page PDF 1.4 document, the page the symbol and its quiet zone or
-// the style's page with the symbol centred, its drawing a compressed
-// content stream: catalog, page tree, page, content, then the
-// cross-reference table that gives each object's offset.
+std::string Millimetres(double width, double height) {
+    return Millimetres(width) + " x " + Millimetres(height) + " mm";
+}
+
+// A one-page document: the page the label, or the style's page with the
+// label centred.
 Result<std::string> Pdf(const ModuleGrid& grid, const VectorStyle& style) {
-    const double labelWidth = FullWidth(grid, style) * PointsPerModule(style),
-                 labelHeight = FullHeight(grid, style) * PointsPerModule(style);
+    const Result<PdfLabel> label = DrawPdfLabel(grid, style);
+    if (!label) return label.status();
     const bool page = style.pageWidth > 0 || style.pageHeight > 0;
-    const double pageWidth = page ? style.pageWidth : labelWidth, pageHeight = page ? style.pageHeight : labelHeight;
-    if (!(pageWidth >= labelWidth && pageHeight >= labelHeight))
-        return Status::Failed(VectorError::Refused, "the label is " + Millimetres(labelWidth) + " x " +
-                                                        Millimetres(labelHeight) + " mm, larger than the page, " +
-                                                        Millimetres(pageWidth) + " x " + Millimetres(pageHeight) +
-                                                        " mm");
-    std::string stream;
-    if (!DeflateZlib(PdfContent(grid, style, pageWidth, pageHeight), stream))
-        return Status::Failed(VectorError::Refused, "out of memory while compressing the PDF page");
-    const std::string mediaBox = "[" + BoundingBox(pageWidth, pageHeight, false) + "]";
-    const std::string objects[] = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " /Resources << >> /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream",
-    };
-    std::string pdf = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";  // the second line marks the file as binary
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < std::size(objects); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char entry[24];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    const double pageWidth = page ? style.pageWidth : label->width,
+                 pageHeight = page ? style.pageHeight : label->height;
+    if (!(pageWidth >= label->width && pageHeight >= label->height))
+        return Status::Failed(VectorError::Refused, "the label is " + Millimetres(label->width, label->height) +
+                                                        ", larger than the page, " +
+                                                        Millimetres(pageWidth, pageHeight));
+    std::string pdf;
+    PdfWriter writer([&pdf](std::string_view bytes) {
+        pdf += bytes;
+        return true;
+    });
+    if (Status started = writer.NewPage(pageWidth, pageHeight); !started) return started;
+    writer.Place(label.value(), (pageWidth - label->width) / 2, (pageHeight - label->height) / 2);
+    if (Status finished = writer.Finish(); !finished) return finished;
     return pdf;
 }
 
@@ -265,6 +386,120 @@ uint32_t RgbOf(const CmykColour& inks) {
         return static_cast<uint32_t>(std::lround(255 * (1 - ink) * (1 - inks.black)));
     };
     return channel(inks.cyan) << 16 | channel(inks.magenta) << 8 | channel(inks.yellow);
+}
+
+double DefaultFontSize(double symbolWidth, double widestLine, double least) {
+    const double fitting = widestLine > 0 ? symbolWidth / widestLine : symbolWidth;
+    return std::max(least, std::min(fitting, symbolWidth / 4));
+}
+
+Result<PdfLabel> DrawPdfLabel(const ModuleGrid& grid, const VectorStyle& style) {
+    if (Status problem = Problem(grid, style); !problem) return problem;
+    const Result<std::vector<std::string>> text = Latin1Lines(style);
+    if (!text) return text.status();
+    const Label label = LayOut(grid, style);
+    const double pointsPerModule = PointsPerModule(style);
+    return PdfLabel{PdfContent(grid, style, label, text.value()), label.width * pointsPerModule,
+                    label.height * pointsPerModule};
+}
+
+// Objects 1 to 4 are the catalog, the page tree (written last, when its
+// pages are known), the shared resources and their font; page n (from 0)
+// is object 5 + 2n and its content the object after it.
+struct PdfWriter::Parts {
+    std::function<bool(std::string_view)> sink;
+    uint64_t written = 0;
+    std::vector<uint64_t> offsets;  // of objects 1, 2, ... as they go out (the page tree's filled in at the end)
+    bool failed = false, pageOpen = false;
+    double pageWidth = 0, pageHeight = 0;
+    std::string content;
+    uint64_t pages = 0;
+
+    void Put(std::string_view bytes) {
+        if (!failed && !sink(bytes)) failed = true;
+        written += bytes.size();
+    }
+    void PutObject(uint64_t number, std::string_view body) {
+        if (offsets.size() < number) offsets.resize(number);
+        offsets[number - 1] = written;
+        Put(std::to_string(number) + " 0 obj\n");
+        Put(body);
+        Put("\nendobj\n");
+    }
+    Status Sunk() const {
+        return failed ? Status::Failed(VectorError::Refused, "the PDF document could not be written") : Status{};
+    }
+    Status EndPage() {
+        if (!pageOpen) return {};
+        pageOpen = false;
+        std::string stream;
+        if (!DeflateZlib(content, stream))
+            return Status::Failed(VectorError::Refused, "out of memory while compressing a PDF page");
+        content.clear();
+        const uint64_t page = 5 + 2 * pages++;
+        PutObject(page, "<< /Type /Page /Parent 2 0 R /MediaBox [" + BoundingBox(pageWidth, pageHeight, false) +
+                            "] /Resources 3 0 R /Contents " + std::to_string(page + 1) + " 0 R >>");
+        PutObject(page + 1, "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" +
+                                stream + "\nendstream");
+        return Sunk();
+    }
+};
+
+PdfWriter::PdfWriter(std::function<bool(std::string_view)> sink) : parts_(std::make_unique<Parts>()) {
+    parts_->sink = std::move(sink);
+    parts_->Put("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");  // the second line marks the file as binary
+    parts_->PutObject(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    parts_->PutObject(3, std::string("<< /Font << ") + kPdfFontName + " 4 0 R >> >>");
+    parts_->PutObject(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+}
+
+PdfWriter::~PdfWriter() = default;
+
+Status PdfWriter::NewPage(double width, double height) {
+    if (Status ended = parts_->EndPage(); !ended) return ended;
+    if (!(width > 0 && height > 0 && width <= 14400 * 72 && height <= 14400 * 72))
+        return Status::Failed(VectorError::Refused, "a PDF page's side must be more than 0 and at most 200 inches");
+    parts_->pageOpen = true;
+    parts_->pageWidth = width;
+    parts_->pageHeight = height;
+    return {};
+}
+
+void PdfWriter::Place(const PdfLabel& label, double left, double bottom) {
+    parts_->content += "q 1 0 0 1 " + Number(left) + " " + Number(bottom) + " cm\n" + label.content + "Q\n";
+}
+
+Status PdfWriter::Finish() {
+    Parts& parts = *parts_;
+    if (Status ended = parts.EndPage(); !ended) return ended;
+    if (parts.pages == 0) return Status::Failed(VectorError::Refused, "a PDF document needs a page");
+    // The page tree lists every page; a long one goes out in pieces.
+    parts.offsets[1] = parts.written;
+    std::string tree = "2 0 obj\n<< /Type /Pages /Count " + std::to_string(parts.pages) + " /Kids [";
+    for (uint64_t page = 0; page < parts.pages; ++page) {
+        tree += std::to_string(5 + 2 * page) + " 0 R ";
+        if (tree.size() >= 1 << 16) {
+            parts.Put(tree);
+            tree.clear();
+        }
+    }
+    parts.Put(tree + "] >>\nendobj\n");
+    const uint64_t xref = parts.written;
+    parts.Put("xref\n0 " + std::to_string(parts.offsets.size() + 1) + "\n0000000000 65535 f \n");
+    std::string entries;
+    for (const uint64_t offset : parts.offsets) {
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offset));
+        entries += entry;
+        if (entries.size() >= 1 << 16) {
+            parts.Put(entries);
+            entries.clear();
+        }
+    }
+    parts.Put(entries);
+    parts.Put("trailer\n<< /Size " + std::to_string(parts.offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+              std::to_string(xref) + "\n%%EOF\n");
+    return parts.Sunk();
 }
 
 Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, const VectorStyle& style) {

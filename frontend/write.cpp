@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <utility>
 
@@ -86,18 +87,29 @@ Result<std::string> Raster(const ModuleGrid& grid, Format format, const Style& s
     return file;
 }
 
-// The same picture as the raster files: the quiet zone keeps its width in
-// modules (a margin in pixels rounded up to whole modules), and
-// xdimMillimetres only changes the unit of the module's side.
-Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& style) {
+constexpr double kMillimetresPerInch = 25.4, kPointsPerInch = 72;
+
+// The vector writers' style for the same picture as the raster files: the
+// quiet zone keeps its width in modules (a margin in pixels rounded up to
+// whole modules), and xdimMillimetres only changes the unit of the
+// module's side, unless the module is to be whole dots at dpi.
+Result<VectorStyle> VectorStyleOf(const ModuleGrid& grid, const Style& style) {
     Style inPixels = style;  // the picture the raster files would have, whose quiet zone this one keeps
     inPixels.xdimMillimetres.reset();
     const Result<Picture> picture = PictureOf(inPixels);
     if (!picture) return picture.status();
     if (Status sides = CheckSides(grid, picture.value()); !sides) return sides;
     VectorStyle vector;
-    vector.moduleSize = style.xdimMillimetres.value_or(picture->moduleSize);
-    vector.unit = style.xdimMillimetres ? VectorUnit::Millimetre : VectorUnit::Pixel;
+    vector.moduleSize = picture->moduleSize;
+    if (style.wholeDots) {
+        const Result<Picture> dots = PictureOf(style);
+        if (!dots) return dots.status();
+        vector.moduleSize = dots->moduleSize * kMillimetresPerInch / style.dpi;
+        vector.unit = VectorUnit::Millimetre;
+    } else if (style.xdimMillimetres) {
+        vector.moduleSize = *style.xdimMillimetres;
+        vector.unit = VectorUnit::Millimetre;
+    }
     vector.quietZone = (picture->margin + picture->moduleSize - 1) / picture->moduleSize;
     vector.foreground = style.foreground;
     vector.background = style.background;
@@ -105,13 +117,37 @@ Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& s
     vector.pageWidth = style.pageWidth;
     vector.pageHeight = style.pageHeight;
     vector.inks = style.inks;
+    vector.text = style.text;
+    vector.fontSize = style.fontSize;
+    return vector;
+}
+
+Result<std::string> Vector(const ModuleGrid& grid, Format format, const Style& style) {
+    const Result<VectorStyle> vector = VectorStyleOf(grid, style);
+    if (!vector) return vector.status();
     const VectorFormat vectorFormat = format == Format::Svg   ? VectorFormat::Svg
                                       : format == Format::Eps ? VectorFormat::Eps
                                                               : VectorFormat::Pdf;
-    Result<std::string> document = VectorDocument(vectorFormat, grid, vector);
+    Result<std::string> document = VectorDocument(vectorFormat, grid, vector.value());
     if (!document) return Status::Failed(WriteError::Writer, document.reason());
     return document;
 }
+
+Status CheckFormat(const Style& style, Format format) {
+    if (Status checked = CheckStyle(style); !checked) return checked;
+    if (style.inks.cmyk && format != Format::Eps && format != Format::Pdf)
+        return Status::Failed(WriteError::BadStyle,
+                              std::string("CMYK colours are for EPS and PDF, not ") + FormatName(format));
+    return {};
+}
+
+std::string Millimetres(double points) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", points / kPointsPerInch * kMillimetresPerInch);
+    return text;
+}
+
+std::string Sides(double width, double height) { return Millimetres(width) + " x " + Millimetres(height) + " mm"; }
 
 }  // namespace
 
@@ -145,6 +181,12 @@ int32_t ModulePixels(const Style& style) {
     return pixels > kMaxImageSide ? kMaxImageSide + 1 : static_cast<int32_t>(pixels);
 }
 
+double ModuleMillimetres(const Style& style, Format format) {
+    if (IsVector(format) && !style.wholeDots)
+        return style.xdimMillimetres.value_or(style.moduleSize * kMillimetresPerInch / kPointsPerInch);
+    return ModulePixels(style) * kMillimetresPerInch / style.dpi;
+}
+
 double ScanContrast(const Style& style) {
     const auto reflectance = [](uint32_t rrggbb) {
         const auto linear = [](uint32_t channel) {
@@ -159,10 +201,7 @@ double ScanContrast(const Style& style) {
 
 Result<std::string> WriteSymbol(const Symbol& symbol, Format format, const Style& style) {
     try {
-        if (Status checked = CheckStyle(style); !checked) return checked;
-        if (style.inks.cmyk && format != Format::Eps && format != Format::Pdf)
-            return Status::Failed(WriteError::BadStyle,
-                                  std::string("CMYK colours are for EPS and PDF, not ") + FormatName(format));
+        if (Status checked = CheckFormat(style, format); !checked) return checked;
         const ModuleGrid grid = TurnedGrid(symbol, style.rotation);
         return IsVector(format) ? Vector(grid, format, style) : Raster(grid, format, style);
     } catch (const std::bad_alloc&) {
@@ -188,6 +227,96 @@ Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image) {
     } catch (const std::bad_alloc&) {
         return Status::Failed(WriteError::OutOfMemory, "out of memory");
     }
+}
+
+struct LabelDocument::Parts {
+    Parts(const Style& labelStyle, const Sheet& pages, double width, double height,
+          std::function<bool(std::string_view)> sink)
+        : style(labelStyle), sheet(pages), cellWidth(width), cellHeight(height), writer(std::move(sink)) {
+        style.text.clear();
+        style.pageWidth = style.pageHeight = 0;
+    }
+
+    Style style;  // the labels' own, without text or page
+    Sheet sheet;
+    double cellWidth, cellHeight;
+    PdfWriter writer;
+    uint64_t added = 0;
+};
+
+Result<LabelDocument> LabelDocument::Make(const Style& style, const Sheet& sheet,
+                                          std::function<bool(std::string_view)> sink) {
+    if (Status checked = CheckFormat(style, Format::Pdf); !checked) return checked;
+    constexpr int32_t kMaxCells = 1000;
+    if (sheet.columns < 1 || sheet.rows < 1 || sheet.columns > kMaxCells || sheet.rows > kMaxCells)
+        return BadStyle("a sheet's grid is 1 to " + std::to_string(kMaxCells) + " labels each way, not " +
+                        std::to_string(sheet.columns) + "x" + std::to_string(sheet.rows));
+    if (!(sheet.margin >= 0 && sheet.gap >= 0)) return BadStyle("a sheet's margin and gap are 0 or more");
+    const bool sized = sheet.pageWidth > 0 || sheet.pageHeight > 0;
+    const double cellWidth = (sheet.pageWidth - 2 * sheet.margin - (sheet.columns - 1) * sheet.gap) / sheet.columns,
+                 cellHeight = (sheet.pageHeight - 2 * sheet.margin - (sheet.rows - 1) * sheet.gap) / sheet.rows;
+    if (sized && !(cellWidth > 0 && cellHeight > 0))
+        return BadStyle("the margin and gaps leave no room for a label on a page of " +
+                        Sides(sheet.pageWidth, sheet.pageHeight));
+    if (!sized && (sheet.columns != 1 || sheet.rows != 1)) return BadStyle("a grid of labels needs a page size");
+    return LabelDocument(std::make_unique<Parts>(style, sheet, cellWidth, cellHeight, std::move(sink)));
+}
+
+LabelDocument::LabelDocument(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+LabelDocument::LabelDocument(LabelDocument&&) noexcept = default;
+LabelDocument::~LabelDocument() = default;
+
+Result<PdfLabel> LabelDocument::Draw(const Symbol& symbol, std::vector<std::string> text) const {
+    try {
+        Style style = parts_->style;
+        style.text = std::move(text);
+        const ModuleGrid grid = TurnedGrid(symbol, style.rotation);
+        const Result<VectorStyle> vector = VectorStyleOf(grid, style);
+        if (!vector) return vector.status();
+        Result<PdfLabel> label = DrawPdfLabel(grid, vector.value());
+        if (!label) return Status::Failed(WriteError::Writer, label.reason());
+        return label;
+    } catch (const std::bad_alloc&) {
+        return Status::Failed(WriteError::OutOfMemory, "out of memory");
+    }
+}
+
+Status LabelDocument::Add(const PdfLabel& label) {
+    Parts& parts = *parts_;
+    const Sheet& sheet = parts.sheet;
+    PdfWriter& writer = parts.writer;
+    if (sheet.pageWidth == 0 && sheet.pageHeight == 0) {
+        if (Status page = writer.NewPage(label.width, label.height); !page) return page;
+        writer.Place(label, 0, 0);
+        ++parts.added;
+        return {};
+    }
+    // A hair of tolerance: a label made to fill its cell exactly may come
+    // out larger by the rounding of millimetres to points.
+    constexpr double kTolerance = 1e-6;
+    if (label.width > parts.cellWidth + kTolerance || label.height > parts.cellHeight + kTolerance) {
+        const bool onePerPage = sheet.columns == 1 && sheet.rows == 1 && sheet.margin == 0;
+        return Status::Failed(WriteError::TooLarge, "the label is " + Sides(label.width, label.height) +
+                                                        ", larger than " + (onePerPage ? "the page, " : "its cell, ") +
+                                                        Sides(parts.cellWidth, parts.cellHeight));
+    }
+    const uint64_t perPage = static_cast<uint64_t>(sheet.columns) * static_cast<uint64_t>(sheet.rows);
+    const uint64_t cell = parts.added % perPage;
+    if (cell == 0)
+        if (Status page = writer.NewPage(sheet.pageWidth, sheet.pageHeight); !page) return page;
+    const auto column = static_cast<double>(cell % static_cast<uint64_t>(sheet.columns)),
+               row = static_cast<double>(cell / static_cast<uint64_t>(sheet.columns));
+    const double left = sheet.margin + column * (parts.cellWidth + sheet.gap),
+                 top = sheet.margin + row * (parts.cellHeight + sheet.gap);
+    writer.Place(label, left + (parts.cellWidth - label.width) / 2,
+                 sheet.pageHeight - top - parts.cellHeight + (parts.cellHeight - label.height) / 2);
+    ++parts.added;
+    return {};
+}
+
+Status LabelDocument::Finish() {
+    const Status finished = parts_->writer.Finish();
+    return finished ? finished : Status::Failed(WriteError::Writer, finished.reason());
 }
 
 GLYPHRUN_DEFINE_ERROR_CATEGORY(WriteError, "glyphrun.write")

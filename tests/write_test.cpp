@@ -2,7 +2,10 @@
 // vector documents render module by module, and a style outside its range is refused naming it.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <fstream>
+#include <tuple>
 
 #include "glyphrun/symbol.h"
 #include "glyphrun/vector.h"
@@ -216,6 +219,157 @@ TEST_F(Vector, RefusesWhatCannotBeDrawnOrWrittenAndLeavesTheFile) {
               "the module size must be 0.001 to 1000");
     const Status missing = WriteVectorFile(dir + "/missing/x.svg", VectorFormat::Svg, grid, {});
     EXPECT_NE(missing.reason().find("No such file or directory"), std::string::npos) << missing.reason();
+}
+
+constexpr double kPointsPerMm = 72 / 25.4;
+
+Picture Crop(const Picture& picture, int left, int top, int width, int height) {
+    Picture part{width, height, {}};
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) part.pixels.push_back(picture.at(x, y));
+    return part;
+}
+
+// pdftotext's words with their boxes (points from the page's top left), "word x0 y0 x1 y1" per line.
+std::vector<std::pair<std::string, std::array<double, 4>>> Words(const std::string& pdf, int page) {
+    const std::string text = pdf + ".txt";
+    EXPECT_EQ(RunProgram("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " " + pdf +
+                         " " + text),
+              0);
+    std::vector<std::pair<std::string, std::array<double, 4>>> words;
+    const std::string html = Slurp(text);
+    for (size_t at = html.find("<word "); at != std::string::npos; at = html.find("<word ", at + 1)) {
+        std::array<double, 4> box{};
+        const char* names[] = {"xMin=\"", "yMin=\"", "xMax=\"", "yMax=\""};
+        for (size_t i = 0; i < 4; ++i) box[i] = std::stod(html.substr(html.find(names[i], at) + 6));
+        const size_t start = html.find('>', at) + 1;
+        words.emplace_back(html.substr(start, html.find('<', start) - start), box);
+    }
+    return words;
+}
+
+// The text under a symbol is real text in each vector format, found where it was put: under the
+// symbol, which still scans; a character the standard font lacks is refused by name.
+TEST_F(Vector, TextUnderTheSymbolIsRealText) {
+    const std::string data = "(01)09506000134352(17)261231(10)ABC123";
+    Style style;
+    style.xdimMillimetres = 0.5;
+    style.text = {data, "Lot 42 \xc3\xa0 r\xc3\xa9gler"};  // "Lot 42 à régler": Latin-1 past ASCII
+    const Symbol symbol = Made(data, kSmallestSquare);
+    const std::string pdf = dir + "/label.pdf", eps = dir + "/label.eps", svg = dir + "/label.svg";
+    for (const std::string& path : {pdf, eps, svg}) ASSERT_TRUE(SaveSymbol(symbol, path, style)) << path;
+    // Poppler finds both lines, centred under the symbol and below its quiet zone.
+    const double symbolBottom = (symbol.rows() + 4) * 0.5 * kPointsPerMm;
+    const auto words = Words(pdf, 1);
+    ASSERT_EQ(words.size(), 5u);
+    EXPECT_EQ(words[0].first, data);
+    EXPECT_EQ(words[3].first, "\xc3\xa0");
+    const auto& [left, top, right, bottom] = words[0].second;
+    EXPECT_GT(top, symbolBottom);
+    std::ignore = bottom;
+    ASSERT_EQ(RunProgram("pdftoppm -r 254 -png -singlefile " + pdf + " " + dir + "/pdf"), 0);
+    const auto page = ReadWithStb(ReadFile(dir + "/pdf.png"));
+    ASSERT_TRUE(page);
+    EXPECT_NEAR(left + right, page->width * 72 / 254.0, 1);  // centred
+    EXPECT_EQ(ReadSymbolIn(Crop(*page, 0, 0, page->width, static_cast<int>(symbolBottom * 254 / 72)), 5), data);
+    // Ghostscript reads the same text out of the EPS file, and rsvg draws the SVG's under its symbol.
+    ASSERT_EQ(RunProgram("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=" + dir + "/eps.txt " + eps),
+              0);
+    EXPECT_NE(Slurp(dir + "/eps.txt").find(data), std::string::npos);
+    EXPECT_NE(Slurp(dir + "/eps.txt").find("Lot 42 \xc3\xa0 r\xc3\xa9gler"), std::string::npos);
+    ASSERT_EQ(RunProgram("rsvg-convert --dpi-x 254 --dpi-y 254 -o " + dir + "/svg.png " + svg), 0);
+    const auto drawn = ReadWithStb(ReadFile(dir + "/svg.png"));
+    ASSERT_TRUE(drawn);
+    const int symbolRows = static_cast<int>(symbolBottom * 254 / 72);
+    EXPECT_EQ(ReadSymbolIn(Crop(*drawn, 0, 0, drawn->width, symbolRows), 5), data);
+    int inkedRows = 0;
+    for (int y = symbolRows; y < drawn->height; ++y)
+        for (int x = 0; x < drawn->width; ++x)
+            if (drawn->at(x, y).r < 128) {
+                ++inkedRows;
+                break;
+            }
+    EXPECT_GT(inkedRows, 10);
+    // PDF and EPS take Latin-1; SVG any character.
+    style.text = {"\xd0\x96"};
+    for (Format format : {Format::Pdf, Format::Eps})
+        EXPECT_EQ(WriteSymbol(symbol, format, style).reason(),
+                  "the character '\xd0\x96' (U+0416), character 1 of the text, is not in the standard font of PDF and "
+                  "EPS text, which shows Latin-1; SVG shows any character");
+    EXPECT_TRUE(WriteSymbol(symbol, Format::Svg, style));
+}
+
+// With the printer's resolution, the module of a vector file is whole dots: 0.5 mm at 300 dpi is 6 dots.
+TEST_F(Vector, AModuleIsWholeDotsAtThePrintersResolution) {
+    Style style;
+    style.xdimMillimetres = 0.5;
+    style.dpi = 300;
+    style.wholeDots = true;
+    const Symbol symbol = Made("12345", kSmallestSquare);  // 10 x 10, 14 x 14 with its quiet zone
+    EXPECT_NEAR(ModuleMillimetres(style, Format::Pdf), 6 * 25.4 / 300, 1e-9);
+    const std::string pdf = dir + "/dots.pdf";
+    ASSERT_TRUE(SaveSymbol(symbol, pdf, style));
+    EXPECT_NE(Slurp(pdf).find("/MediaBox [0 0 20.16 20.16]"), std::string::npos);  // 14 x 6 dots of 1/300 inch
+    ASSERT_EQ(RunProgram("pdftoppm -r 600 -png -singlefile " + pdf + " " + dir + "/dots"), 0);
+    const auto page = ReadWithStb(ReadFile(dir + "/dots.png"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->width, 14 * 12);  // a module is 12 device pixels at 600 dpi
+    EXPECT_EQ(ReadSymbolIn(*page, 12), "12345");
+    style.wholeDots = false;
+    EXPECT_NEAR(ModuleMillimetres(style, Format::Pdf), 0.5, 1e-9);
+    EXPECT_NEAR(ModuleMillimetres(style, Format::Png), 6 * 25.4 / 300, 1e-9);
+}
+
+// A sheet: every label in its own cell of the grid, in reading order over as many pages as they
+// need, each scanning to its text with its data line under it; a label larger than its cell and a
+// grid without cells are refused.
+TEST_F(Vector, SheetsPutEachLabelInItsCell) {
+    Style style;
+    style.xdimMillimetres = 0.5;
+    const Sheet sheet{210 * kPointsPerMm, 297 * kPointsPerMm, 3, 8, 10 * kPointsPerMm, 2 * kPointsPerMm};
+    std::string bytes;
+    Result<LabelDocument> document = LabelDocument::Make(style, sheet, [&](std::string_view b) {
+        bytes += b;
+        return true;
+    });
+    ASSERT_TRUE(document);
+    const auto textOf = [](int i) { return "SHEET-" + std::to_string(100 + i); };
+    for (int i = 0; i < 30; ++i) {
+        const Result<PdfLabel> label = document->Draw(Made(textOf(i), kSmallestSquare), {textOf(i)});
+        ASSERT_TRUE(label) << label.reason();
+        ASSERT_TRUE(document.value().Add(label.value()));
+    }
+    ASSERT_TRUE(document.value().Finish());
+    const std::string pdf = dir + "/sheet.pdf";
+    std::ofstream(pdf, std::ios::binary) << bytes;
+    EXPECT_EQ(RunProgram("qpdf --check " + pdf + " >/dev/null"), 0);
+    EXPECT_EQ(RunProgram("pdfinfo " + pdf + " | grep -q '^Pages: *2$'"), 0);
+    // Cells of (210 - 20 - 4) / 3 = 62 mm by (297 - 20 - 14) / 8 = 32.875 mm, at 100 dpi.
+    ASSERT_EQ(RunProgram("pdftoppm -r 100 -png -f 1 -singlefile " + pdf + " " + dir + "/one"), 0);
+    const auto page = ReadWithStb(ReadFile(dir + "/one.png"));
+    ASSERT_TRUE(page);
+    const double dots = 100 / 25.4, cellWidth = 62, cellHeight = 32.875;
+    const auto words = Words(pdf, 1);
+    ASSERT_EQ(words.size(), 24u);
+    for (int cell = 0; cell < 24; ++cell) {
+        const double left = 10 + (cell % 3) * (cellWidth + 2), top = 10 + (cell / 3) * (cellHeight + 2);
+        const Picture part = Crop(*page, static_cast<int>(left * dots), static_cast<int>(top * dots),
+                                  static_cast<int>(cellWidth * dots), static_cast<int>(cellHeight * dots));
+        EXPECT_EQ(ReadSymbolIn(part, 2), textOf(cell)) << cell;
+        const auto& [word, box] = words[static_cast<size_t>(cell)];
+        EXPECT_EQ(word, textOf(cell));
+        EXPECT_NEAR((box[0] + box[2]) / 2, (left + cellWidth / 2) * kPointsPerMm, 0.5) << cell;
+        EXPECT_GT(box[1], (top + cellHeight / 2) * kPointsPerMm) << cell;  // in the lower half, under the symbol
+        EXPECT_LT(box[3], (top + cellHeight) * kPointsPerMm) << cell;
+    }
+    const Sheet tiny{50 * kPointsPerMm, 30 * kPointsPerMm, 10, 10};
+    Result<LabelDocument> crowded = LabelDocument::Make(style, tiny, [](std::string_view) { return true; });
+    ASSERT_TRUE(crowded);
+    const Status added = crowded.value().Add(crowded->Draw(Made("12345", kSmallestSquare), {}).value());
+    EXPECT_TRUE(added.Is(WriteError::TooLarge));
+    EXPECT_EQ(added.reason(), "the label is 7.0 x 7.0 mm, larger than its cell, 5.0 x 3.0 mm");
+    const Sheet none{50 * kPointsPerMm, 30 * kPointsPerMm, 0, 3};
+    EXPECT_TRUE(LabelDocument::Make(style, none, [](std::string_view) { return true; }).Is(WriteError::BadStyle));
 }
 
 }  // namespace

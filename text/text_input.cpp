@@ -167,4 +167,33 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
 
 GLYPHRUN_DEFINE_ERROR_CATEGORY(InputError, "glyphrun.input")
 
+std::string HumanReadable(std::string_view input) {
+    std::string text;
+    for (size_t at = 0; at < input.size();) {
+        const Utf8Character character = Utf8CharacterAt(input, at);
+        const uint32_t code = character.length ? character.code : static_cast<unsigned char>(input[at]);
+        if (character.length && code >= 0x20 && code != 0x7F && (code < 0x80 || code >= 0xA0)) {
+            text.append(input.substr(at, character.length));
+            at += character.length;
+            continue;
+        }
+        switch (code) {
+            case '\n': text += "\\n"; break;
+            case '\r': text += "\\r"; break;
+            case '\t': text += "\\t"; break;
+            case 29: text += "\\G"; break;
+            case 30: text += "\\R"; break;
+            case 4: text += "\\E"; break;
+            default: {
+                char escaped[16];
+                std::snprintf(escaped, sizeof escaped, code < 0x80 || character.length == 0 ? "\\x%02X" : "\\u%04X",
+                              code);
+                text += escaped;
+            }
+        }
+        at += character.length ? character.length : 1;
+    }
+    return text;
+}
+
 }  // namespace glyphrun

@@ -19,7 +19,10 @@ void SkipTest(const std::string& why) {
 
 int RunProgram(const std::string& command) {
     static const std::map<std::string, std::string> packages = {
-        {"rsvg-convert", "librsvg2-bin"}, {"gs", "ghostscript"}, {"xmllint", "libxml2-utils"}, {"qpdf", "qpdf"}};
+        {"rsvg-convert", "librsvg2-bin"}, {"gs", "ghostscript"},
+        {"xmllint", "libxml2-utils"},     {"qpdf", "qpdf"},
+        {"pdftoppm", "poppler-utils"},    {"pdftotext", "poppler-utils"},
+        {"pdfinfo", "poppler-utils"}};
     const std::string program = command.substr(0, command.find(' '));
     if (std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) != 0) {
         const auto package = packages.find(program);

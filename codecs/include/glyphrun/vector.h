@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "glyphrun/export.h"
@@ -53,7 +56,22 @@ struct VectorStyle {
     // a page exactly the symbol and its quiet zone.
     double pageWidth = 0, pageHeight = 0;
     Inks inks{};  // SVG refuses CMYK
+    // Lines of UTF-8 text centred under the symbol and its quiet zone, in
+    // the foreground colour: real text in the standard Helvetica in EPS and
+    // PDF (Latin-1; another character is refused by name), any character in
+    // SVG. A line wider than the symbol widens the label.
+    std::vector<std::string> text{};
+    double fontSize = 0;  // points (a pixel counting as a point); 0: DefaultFontSize
 };
+
+// The text's size when none is given, in the unit of `symbolWidth` (the
+// symbol without its quiet zone): the longest line as wide as the symbol,
+// `widestLine` being its width at size 1, but no more than a quarter of the
+// symbol's width, and never below `least`.
+double DefaultFontSize(double symbolWidth, double widestLine, double least);
+inline constexpr double kLeastFontPoints = 6;
+// A line of text takes this many times the font size, top to bottom.
+inline constexpr double kLineSpacing = 1.2;
 
 enum class VectorError { None = 0, Refused };
 GLYPHRUN_ERROR_ENUM(VectorError)
@@ -66,6 +84,40 @@ Result<std::string> VectorDocument(VectorFormat format, const ModuleGrid& grid, 
 // file at `path` as it was. A refused document is the writer's failure
 // (FileWriteError::Writer); the others are the write's own.
 Status WriteVectorFile(const std::string& path, VectorFormat format, const ModuleGrid& grid, const VectorStyle& style);
+
+// One label's drawing for a PDF page, in points, its lower left corner at
+// the origin.
+struct PdfLabel {
+    std::string content;
+    double width = 0, height = 0;
+};
+// The label of `grid` in `style` (whose page is not looked at), or its refusal.
+Result<PdfLabel> DrawPdfLabel(const ModuleGrid& grid, const VectorStyle& style);
+
+// A PDF document written as it is made, so that a run of a million labels
+// takes no more memory than one page: each page goes to `sink` when the
+// next begins, and only the objects' offsets are kept for the
+// cross-reference table at the end. The pages share one resource
+// dictionary (the text's font).
+class PdfWriter {
+public:
+    // `sink` takes the document's bytes in order; false: it could not.
+    explicit PdfWriter(std::function<bool(std::string_view)> sink);
+    ~PdfWriter();
+    PdfWriter(const PdfWriter&) = delete;
+    PdfWriter& operator=(const PdfWriter&) = delete;
+
+    // A new page, its sides in points; the one before goes out.
+    Status NewPage(double width, double height);
+    // `label` on the current page, its lower left corner at (left, bottom).
+    void Place(const PdfLabel& label, double left, double bottom);
+    // The last page and the document's end. A document without pages is refused.
+    Status Finish();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 }  // namespace glyphrun
 GLYPHRUN_API_END

@@ -8,9 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "glyphrun/export.h"
 #include "glyphrun/status.h"
@@ -53,6 +56,16 @@ struct Style {
     // a page exactly the symbol and its quiet zone.
     double pageWidth = 0, pageHeight = 0;
     Inks inks{};  // EPS and PDF only: the colours as CMYK inks, pure black as black ink alone
+    // With a printer's resolution: every format, vector ones too, gives the
+    // module a whole number of dots at `dpi`, as that printer prints it.
+    bool wholeDots = false;
+    // Lines of UTF-8 text centred under the symbol and its quiet zone (the
+    // human-readable data, a caption), in the foreground colour: real text
+    // in PDF, EPS (Latin-1) and SVG; drawn at 1 bit in the raster files by
+    // FreeType, the picture staying two-colour.
+    std::vector<std::string> text{};
+    double fontSize = 0;   // points; 0: to fit the symbol's width, at least 6
+    std::string fontFile;  // raster text: a font file; empty: DejaVu Sans, found by fontconfig
 };
 
 // The refusals of a style, and the failures of drawing it.
@@ -69,6 +82,10 @@ GLYPHRUN_ERROR_ENUM(WriteError)
 // The pixels of a module for the style: moduleSize, or the nearest whole
 // number to xdimMillimetres at dpi (at least 1).
 int32_t ModulePixels(const Style& style);
+
+// The printed side of a module in millimetres, as the style draws it: the
+// exact X-dimension in a vector file, else the whole pixels (dots) at dpi.
+double ModuleMillimetres(const Style& style, Format format);
 
 // Scanners grade a symbol by the difference of light and dark reflectance
 // and fail it below 20 %, so a pair of colours closer than that makes a
@@ -88,6 +105,42 @@ Result<std::string> WriteSymbol(const Symbol& symbol, Format format, const Style
 // without one of the extensions above is refused (UnknownFormat); a
 // failed write is the FileWriteError of WriteFileSafely (safe_file.h).
 Status SaveSymbol(const Symbol& symbol, const std::string& path, const Style& style);
+
+// The pages of a PDF of many labels: each label in a cell of a grid,
+// centred at its true size, the cells filled in reading order and the
+// pages as many as the labels need.
+struct Sheet {
+    double pageWidth = 0, pageHeight = 0;  // points; 0: each page its label's own size
+    int32_t columns = 1, rows = 1;
+    double margin = 0;  // points around the grid
+    double gap = 0;     // points between neighbouring cells
+};
+
+// A PDF of many labels, in the style given but for its text (each label's
+// own) and page (the sheet's), written as the labels come, so that memory
+// stays flat however many there are.
+class LabelDocument {
+public:
+    // Refused (BadStyle) when the sheet leaves no room for a cell.
+    static Result<LabelDocument> Make(const Style& style, const Sheet& sheet,
+                                      std::function<bool(std::string_view)> sink);
+    LabelDocument(LabelDocument&&) noexcept;
+    ~LabelDocument();
+
+    // A label's drawing with its own lines of text. Safe to call from
+    // several threads at once; the order of the pages is Add's.
+    Result<PdfLabel> Draw(const Symbol& symbol, std::vector<std::string> text) const;
+    // The next label, in the next cell. A label larger than its cell is
+    // refused (TooLarge) with both sizes, before any of it is written.
+    Status Add(const PdfLabel& label);
+    // The last page and the document's end; refused when no label was added.
+    Status Finish();
+
+private:
+    struct Parts;
+    explicit LabelDocument(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
+};
 
 }  // namespace glyphrun
 GLYPHRUN_API_END

@@ -49,5 +49,14 @@ struct InputRule {
 // bytes as they are, then text converted to the ECI's set, else EncodeText.
 Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
 
+// The line of text printed under a symbol for people to read (its
+// human-readable interpretation), as UTF-8: GS1 element strings with each
+// AI in brackets, as they are given; anything else as it is, with what
+// does not print shown escaped as a reader of labels expects: \n \r \t,
+// \G \R \E for the GS, RS and EOT of structured messages, \xHH for any
+// other control character or byte that is not UTF-8, \uHHHH for the
+// control characters past ASCII.
+std::string HumanReadable(std::string_view input);
+
 }  // namespace glyphrun
 GLYPHRUN_API_END
