@@ -394,7 +394,7 @@ private:
     void AddToDocument(Slot& slot, uint64_t line) {
         if (!document_ || !slot.outcome) return;
         if (Status added = document_->Add(slot.label); !added) {
-            documentFailure_ = Failure("line " + std::to_string(line) + ": " + added.reason());
+            documentFailure_ = Failure(inputName_ + " line " + std::to_string(line) + ": " + added.reason());
             stopped_ = true;
             stoppingLine_ = line;
             workReady_.notify_all();

@@ -159,7 +159,11 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // pages: an unknown name, over 5 m, or not a PDF
         "--page A9 -o x.pdf A", "--page 6000x10mm -o x.pdf A", "--page A4 -o x.png A",
         // inks: only in EPS and PDF, only with --cmyk, four percentages
-        "--cmyk -o x.png A", "--fg cmyk:0,0,0,100 -o x.pdf A", "--cmyk --fg cmyk:1,2,3 -o x.pdf A"};
+        "--cmyk -o x.png A", "--fg cmyk:0,0,0,100 -o x.pdf A", "--cmyk --fg cmyk:1,2,3 -o x.pdf A",
+        // labels: a sheet only for a document of many, a grid with cells, text where a label has room for it
+        "--sheet A4 -o x.pdf A", "--batch -i - --sheet A4 -o x-#.pdf", "--batch -i - --sheet A4 --grid 0x3 -o x.pdf",
+        "--grid 3x8 -o x.pdf A", "--hri -o x.pgm A", "--hri --structapp 2 -o x.png A", "--font-size 8 -o x.pdf A",
+        "--hri --font f.ttf -o x.pdf A", "--batch -i - --sheet A4 --page A5 -o x.pdf"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
@@ -177,6 +181,8 @@ TEST_F(Cli, BadUsageExitsTwo) {
          "background counts as the white it is printed on)"},
         {"--xdim 0.5 -o p.png A", "--xdim with a raster output needs --dpi: a module is then xdim x dpi / 25.4 pixels"},
         {"--dpi 10 --xdim 0.5 -o p.png A", "--xdim 0.5 at 10 dpi is 0.20 pixels a module; it must come to 1 to 16384"},
+        {"--batch -i - --sheet A4 --grid 3x0 -o x.pdf",
+         "--grid takes COLSxROWS, labels across and down, each 1 to 100, such as 3x8, not '3x0'"},
     };
     for (const auto& [args, message] : messages)
         EXPECT_EQ(Run(args).err.substr(0, message.size() + 15), "glyphrun-cli: " + message + "\n") << args;
@@ -346,6 +352,8 @@ TEST_F(Cli, VerboseSaysWhatWasMade) {
     const std::pair<std::string, std::string> cases[] = {
         {"-v 'LABEL-000001 LOT 2026-03-14 QA'", "22x22 (index 6), 23 of 30 data codewords, ASCII 23; ISO 8859-1; "},
         {"--verbose -m c40 Καλημέρα", "; ECI 26 (UTF-8); "},
+        {"-v --dpi 300 --xdim 0.5 'SERIAL000001 LOT 42'",
+         "; module 0.508 mm (6 dots at 300 dpi; 0.500 mm asked), symbol 11.18 × 11.18 mm with its quiet zone; "},
     };
     for (const auto& [args, said] : cases) {
         const Outcome o = Run("-o " + png + " " + args);
@@ -357,6 +365,42 @@ TEST_F(Cli, VerboseSaysWhatWasMade) {
     EXPECT_EQ(o.err, "glyphrun-cli: standard input line 1: 10x10 (index 0), 2 of 3 data codewords, ASCII 2; "
                      "ISO 8859-1; " +
                          dir + "/l-1.png\nglyphrun-cli: 1 of 1 symbols written\n");
+}
+
+// A batch into one PDF: every label on its page or in its cell, the file there only when every
+// line made its label; Structured Append parts are consecutive labels of one document.
+TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
+    const std::string lines = dir + "/lines.txt", pdf = dir + "/labels.pdf";
+    std::ofstream(lines) << "SERIAL-1\nSERIAL-2\nSERIAL-3\nSERIAL-4\n";
+    const auto pages = [&](const std::string& file) {
+        const std::string text = Shell("pdfinfo " + file + " | grep '^Pages:' >&2").err;
+        return text.empty() ? -1 : std::stoi(text.substr(6));
+    };
+    for (const std::string jobs : {"1", "3"}) {
+        const Outcome o = Run("--batch -j " + jobs + " -i " + lines + " --sheet A6 --grid 1x3 --xdim 0.5 --hri -o " + pdf);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err, "glyphrun-cli: 4 labels written to " + pdf + "\n");
+        EXPECT_EQ(pages(pdf), 2);
+        EXPECT_EQ(Shell("pdftotext " + pdf + " - | grep -c SERIAL- | grep -qx 4").status, 0);
+    }
+    EXPECT_EQ(Run("--batch -i " + lines + " --page 50x30mm --xdim 0.5 -o " + pdf).status, 0);
+    EXPECT_EQ(pages(pdf), 4);
+    // A bad line, or a label larger than its cell: no document, the old one kept.
+    const std::string kept = Keep("kept.pdf");
+    std::ofstream(lines, std::ios::app) << "\n";
+    Outcome o = Run("--batch -i " + lines + " --sheet A6 --grid 1x3 -o " + kept);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: 1 of 5 labels failed: " + kept + " was not written\n")) << o.err;
+    o = Run("--batch -i " + lines + " --sheet A6 --grid 10x10 --xdim 1 -o " + kept);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: " + lines +
+                                " line 1: the label is 18.0 x 18.0 mm, larger than its cell, 10.5 x 14.8 mm: " + kept +
+                                " was not written\n"))
+        << o.err;
+    EXPECT_EQ(Slurp(kept), "precious");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt"}));
+    EXPECT_EQ(Run("--structapp 3 --caption PART -o " + pdf + " 'ONE MESSAGE OVER THREE SYMBOLS'").status, 0);
+    EXPECT_EQ(pages(pdf), 3);
 }
 
 // A message over several files, each read back in its place.

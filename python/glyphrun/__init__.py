@@ -3,6 +3,7 @@
     import glyphrun
     symbol = glyphrun.encode("LOT 2026-12-07")
     png = symbol.to_png(module=4)
+    glyphrun.write_labels("labels.pdf", serials, sheet="A4", grid="3x8", hri=True, xdim_mm=0.5)
 
 A str is read as glyphrun-cli reads text: ISO 8859-1 bytes when every
 character is at most U+00FF, else UTF-8 under ECI 26; bytes are encoded as
@@ -11,6 +12,6 @@ ValueError) with glyphrun-cli's one-line reason; memory that runs short
 raises MemoryError.
 """
 
-from ._glyphrun import EncodeError, Symbol, __version__, encode, encode_many
+from ._glyphrun import EncodeError, Symbol, __version__, encode, encode_many, write_labels
 
-__all__ = ["EncodeError", "Symbol", "encode", "encode_many", "__version__"]
+__all__ = ["EncodeError", "Symbol", "encode", "encode_many", "write_labels", "__version__"]

@@ -45,25 +45,46 @@ class Symbol:
     def modules(self) -> npt.NDArray[np.bool_]:
         """rows x cols, row 0 at the top, True dark: a read-only view of the
         symbol's own modules, not a copy."""
+    # Every drawing method takes the same keywords. module: pixels a module
+    # (points in EPS and PDF); quiet_zone: modules of background on each side;
+    # dpi: the resolution raster files record, and with it every format makes
+    # the module whole dots; xdim_mm: the module in millimetres (raster files
+    # need dpi for it); hri: the data printed under the symbol (GS1 with AIs in
+    # brackets); caption: a line of text below; font_size: points (default:
+    # to fit the symbol, at least 6); font: the font file of raster text
+    # (default DejaVu Sans); cmyk: EPS and PDF colours as inks, black as K
+    # alone; page: PDF only, "A4", "Letter", "50x30mm" and the like, the
+    # label centred on it. A keyword a format has no use for raises ValueError.
     def to_png(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None) -> bytes:
-        """A two-colour PNG file: `module` pixels a module, `quiet_zone`
-        modules of background on each side, `dpi` recorded (96 when None)."""
+               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+               hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> bytes:
+        """A two-colour PNG file."""
     def to_svg(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-               bg: Optional[Colour] = "#ffffff", xdim_mm: Optional[float] = None) -> str:
-        """An SVG document, a module `module` pixels, or `xdim_mm` millimetres when given."""
+               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+               hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> str:
+        """An SVG document."""
     def to_eps(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-               bg: Optional[Colour] = "#ffffff", xdim_mm: Optional[float] = None) -> str:
-        """An EPS document, a module `module` points, or `xdim_mm` millimetres when given."""
+               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+               hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> str:
+        """An EPS document."""
     def to_pdf(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-               bg: Optional[Colour] = "#ffffff", xdim_mm: Optional[float] = None) -> bytes:
-        """A one-page PDF the size of the symbol, a module `module` points, or `xdim_mm` millimetres when given."""
+               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+               hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> bytes:
+        """A one-page PDF document, the page the label's size or `page`."""
     def to_pil(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None) -> "PIL.Image.Image":  # type: ignore[name-defined]
+               bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+               hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+               font: Optional[StrPath] = None, cmyk: bool = False,
+               page: Optional[str] = None) -> "PIL.Image.Image":  # type: ignore[name-defined]
         """The PNG opened by Pillow (which must be installed)."""
     def save(self, path: StrPath, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
-             bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None,
-             xdim_mm: Optional[float] = None) -> None:
+             bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
+             hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
+             font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> None:
         """Writes .png, .gif, .bmp, .pgm, .svg, .eps or .pdf by the name's extension. An
         existing file is replaced only once the new one is complete; a
         failed write raises OSError and leaves it as it was. A path with a
@@ -81,3 +102,17 @@ def encode_many(texts: Iterable[Data], *, mode: Mode = "minimal", size: Size = "
     the items' order. The first item that fails raises EncodeError, its
     message starting with "texts[INDEX]: ". Ctrl-C stops the batch within
     moments (KeyboardInterrupt)."""
+
+def write_labels(path: StrPath, items: Iterable[Union[Data, Symbol]], *, sheet: Optional[str] = None,
+                 grid: Union[str, Tuple[int, int]] = "1x1", sheet_margin_mm: float = 0, gap_mm: float = 0,
+                 mode: Mode = "minimal", size: Size = "square", gs1: bool = False, eci: Optional[int] = None,
+                 dmre: bool = False, **style: object) -> int:
+    """One PDF of a label for each item (a Symbol, or data encoded with
+    mode, size, gs1, eci and dmre), taken from any iterable as the pages are
+    written, so memory stays flat. sheet: a page size with `grid` cells a
+    page inside sheet_margin_mm and gap_mm, the labels in reading order; else
+    a label a page (`page`, or each the label's own size). `style` takes the
+    drawing keywords of Symbol.to_pdf, hri printing each item's own data.
+    The file appears only when every item made its label: the first that
+    fails raises EncodeError ("items[INDEX]: ...") and an existing file is
+    left as it was. Returns the number of labels."""

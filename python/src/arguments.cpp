@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -131,32 +132,92 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
     return input;
 }
 
-Style ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
-                const py::object& dpi) {
+py::object& StyleArgument(StyleArguments& a, size_t index) {
+    py::object* fields[] = {&a.module, &a.quietZone, &a.fg,       &a.bg,   &a.dpi,  &a.xdimMm,
+                            &a.hri,    &a.caption,   &a.fontSize, &a.font, &a.cmyk, &a.page};
+    return *fields[index];
+}
+
+PageSize ReadPage(const py::object& page, const char* name) {
+    const std::string expected = std::string(kPageNames) + ", each side at most 5 m";
+    if (const std::optional<PageSize> size = PageSizeOfName(ReadText(page, name, expected))) return *size;
+    throw py::value_error(std::string(name) + " takes " + expected + ", not " + Repr(page));
+}
+
+double ReadMillimetres(const py::object& value, const char* name) {
+    const std::string range = std::string(name) + " takes millimetres from 0 to 1000, not " + Repr(value);
+    if (!(py::isinstance<py::float_>(value) || IsWhole(value))) throw py::type_error(range);
+    const double millimetres = value.cast<double>();
+    if (!(millimetres >= 0 && millimetres <= 1000)) throw py::value_error(range);
+    return millimetres * 72 / 25.4;
+}
+
+namespace {
+
+bool ReadFlag(const py::object& value, const char* name) {
+    if (!py::isinstance<py::bool_>(value)) throw py::type_error(std::string(name) + " takes True or False, not " + Repr(value));
+    return value.cast<bool>();
+}
+
+double ReadDecimal(const py::object& value, const char* name, double low, double high) {
+    char range[96];
+    std::snprintf(range, sizeof range, " takes a number from %g to %g, not ", low, high);
+    if (!(py::isinstance<py::float_>(value) || IsWhole(value))) throw py::type_error(name + (range + Repr(value)));
+    const double number = value.cast<double>();
+    if (!(number >= low && number <= high)) throw py::value_error(name + (range + Repr(value)));
+    return number;
+}
+
+// A keyword given where the format has no use for it.
+void Refuse(bool given, const char* name, const std::string& why) {
+    if (given) throw py::value_error(std::string(name) + " " + why);
+}
+
+}  // namespace
+
+Style ReadStyle(const StyleArguments& a, Format format, std::string_view data) {
     Style style;
-    style.moduleSize = static_cast<int32_t>(ReadWhole(module, "module", 1, kMaxImageSide));
-    style.quietZone = static_cast<int32_t>(ReadWhole(quietZone, "quiet_zone", 0, kMaxImageSide));
-    style.foreground = ReadColour(fg, "fg", nullptr);
+    style.moduleSize = static_cast<int32_t>(ReadWhole(a.module, "module", 1, kMaxImageSide));
+    style.quietZone = static_cast<int32_t>(ReadWhole(a.quietZone, "quiet_zone", 0, kMaxImageSide));
+    style.foreground = ReadColour(a.fg, "fg", nullptr);
     bool transparent = false;
-    style.background = ReadColour(bg, "bg", &transparent);
+    style.background = ReadColour(a.bg, "bg", &transparent);
     style.backgroundAlpha = transparent ? 0 : 255;
-    if (!dpi.is_none()) style.dpi = static_cast<int32_t>(ReadWhole(dpi, "dpi", 1, 100000));
+    if (!a.dpi.is_none()) {
+        style.dpi = static_cast<int32_t>(ReadWhole(a.dpi, "dpi", 1, 100000));
+        style.wholeDots = true;
+    }
+    if (!a.xdimMm.is_none()) style.xdimMillimetres = ReadDecimal(a.xdimMm, "xdim_mm", 0.001, 1000);
     const double contrast = ScanContrast(style);
     if (contrast < kLeastContrast)
         throw py::value_error("fg and bg are too close for a scanner: their contrast is " +
                               std::to_string(static_cast<int>(contrast * 100)) + "%, at least " +
                               std::to_string(static_cast<int>(kLeastContrast * 100)) + "% is needed" +
                               (transparent ? " (a transparent background counts as the white it is printed on)" : ""));
+    const bool vector = IsVector(format), pdf = format == Format::Pdf;
+    Refuse(transparent && (format == Format::Bmp || format == Format::Pgm), "bg",
+           "None (transparent) needs .png, .gif, .svg, .eps or .pdf; BMP and PGM have no transparency");
+    Refuse(style.xdimMillimetres && !vector && a.dpi.is_none(), "xdim_mm",
+           "sizes a raster file's module with dpi: give both, or module in pixels");
+    if (ReadFlag(a.hri, "hri")) style.text.push_back(HumanReadable(data));
+    if (!a.caption.is_none()) style.text.push_back(ReadText(a.caption, "caption", "a str"));
+    Refuse(!style.text.empty() && format == Format::Pgm, "hri", "and caption print text on a label; PGM is the module image alone");
+    if (!a.fontSize.is_none()) style.fontSize = ReadDecimal(a.fontSize, "font_size", 1, 1000);
+    if (!a.font.is_none()) {
+        Refuse(vector, "font", "is the font of PNG, GIF and BMP text; PDF and EPS use Helvetica, SVG the viewer's");
+        PyObject* name = nullptr;
+        if (!PyUnicode_FSConverter(a.font.ptr(), &name)) throw py::error_already_set();
+        style.fontFile = std::string(py::reinterpret_steal<py::bytes>(name));
+    }
+    style.inks.cmyk = ReadFlag(a.cmyk, "cmyk");
+    Refuse(style.inks.cmyk && format != Format::Eps && !pdf, "cmyk", "colours EPS and PDF only; the others have RGB");
+    if (!a.page.is_none()) {
+        Refuse(!pdf, "page", "is the page of a PDF");
+        const PageSize page = ReadPage(a.page, "page");
+        style.pageWidth = page.width;
+        style.pageHeight = page.height;
+    }
     return style;
-}
-
-std::optional<double> ReadModuleMillimetres(const py::object& xdimMm) {
-    if (xdimMm.is_none()) return std::nullopt;
-    const std::string range = "xdim_mm takes a module width in millimetres from 0.001 to 1000, not " + Repr(xdimMm);
-    if (!(py::isinstance<py::float_>(xdimMm) || IsWhole(xdimMm))) throw py::type_error(range);
-    const double value = xdimMm.cast<double>();
-    if (!(value >= 0.001 && value <= 1000)) throw py::value_error(range);
-    return value;
 }
 
 }  // namespace glyphrun::python

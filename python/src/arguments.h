@@ -11,6 +11,7 @@
 
 #include "glyphrun/symbol.h"
 #include "glyphrun/text_input.h"
+#include "glyphrun/names.h"
 #include "glyphrun/write.h"
 
 namespace glyphrun::python {
@@ -37,9 +38,26 @@ struct InputBytes {
 };
 InputBytes ReadInput(const py::handle& data, const char* name);
 
-// The picture's settings shared by every output.
-Style ReadStyle(const py::object& module, const py::object& quietZone, const py::object& fg, const py::object& bg,
-                const py::object& dpi);
-std::optional<double> ReadModuleMillimetres(const py::object& xdimMm);
+// The drawing keywords every output takes, as given.
+struct StyleArguments {
+    py::object module = py::int_(4), quietZone = py::int_(2), fg = py::str("#000000"), bg = py::str("#ffffff");
+    py::object dpi = py::none(), xdimMm = py::none();
+    py::object hri = py::bool_(false), caption = py::none(), fontSize = py::none(), font = py::none();
+    py::object cmyk = py::bool_(false), page = py::none();
+};
+// Their names in that order, for the methods' signatures and write_labels.
+inline constexpr const char* kStyleKeywords[] = {"module", "quiet_zone", "fg",        "bg",   "dpi",  "xdim_mm",
+                                                 "hri",    "caption",    "font_size", "font", "cmyk", "page"};
+py::object& StyleArgument(StyleArguments& arguments, size_t index);
+
+// The style for a file of `format`, the text under the symbol made from
+// `data` (the symbol's input as given) with hri. A keyword that `format`
+// has no use for is refused by name.
+Style ReadStyle(const StyleArguments& arguments, Format format, std::string_view data);
+
+// A page's sides in points, from "A4", "50x30mm" and the like.
+PageSize ReadPage(const py::object& page, const char* name);
+// A number of millimetres from 0 to 1000, as points.
+double ReadMillimetres(const py::object& value, const char* name);
 
 }  // namespace glyphrun::python

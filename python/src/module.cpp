@@ -70,17 +70,23 @@ Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request
     }
 }
 
-Symbol EncodeOne(const py::object& data, const py::object& mode, const py::object& size, bool gs1,
-                 const py::object& eci, bool dmre) {
+// A symbol and its input as given, for the text printed under it.
+struct PySymbol {
+    Symbol symbol;
+    std::string data;
+};
+
+PySymbol EncodeOne(const py::object& data, const py::object& mode, const py::object& size, bool gs1,
+                   const py::object& eci, bool dmre) {
     const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
-    const InputBytes input = ReadInput(data, "data");
+    InputBytes input = ReadInput(data, "data");
     std::optional<Result<Symbol>> encoded;
     {
         py::gil_scoped_release unlocked;
         encoded.emplace(EncodeInput(input, request));
     }
     if (!*encoded) RaiseFailure(encoded->status());
-    return std::move(*encoded).value();
+    return {std::move(*encoded).value(), std::move(input.bytes)};
 }
 
 // Whether a signal handler has raised, Ctrl-C's KeyboardInterrupt above
@@ -169,16 +175,18 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
     for (size_t i = 0; i < encoded.size(); ++i)
         if (!*encoded[i]) RaiseFailure(encoded[i]->status(), "texts[" + std::to_string(i) + "]: ");
     py::list result(encoded.size());
-    for (size_t i = 0; i < encoded.size(); ++i) result[i] = py::cast(std::move(*encoded[i]).value());
+    for (size_t i = 0; i < encoded.size(); ++i)
+        result[i] = py::cast(PySymbol{std::move(*encoded[i]).value(), std::move(inputs[i].bytes)});
     return result;
 }
 
 // The file's bytes, drawn without the GIL.
-std::string Draw(const Symbol& symbol, Format format, const Style& style) {
+std::string Draw(const PySymbol& symbol, Format format, const StyleArguments& arguments) {
+    const Style style = ReadStyle(arguments, format, symbol.data);
     std::optional<Result<std::string>> file;
     {
         py::gil_scoped_release unlocked;
-        file.emplace(WriteSymbol(symbol, format, style));
+        file.emplace(WriteSymbol(symbol.symbol, format, style));
     }
     if (!*file) RaiseFailure(file->status());
     return std::move(*file).value();
@@ -186,14 +194,14 @@ std::string Draw(const Symbol& symbol, Format format, const Style& style) {
 
 // A read-only view of the modules, kept alive by the Symbol that owns them.
 py::array ModulesOf(const py::object& self) {
-    const Symbol& symbol = self.cast<const Symbol&>();
+    const Symbol& symbol = self.cast<const PySymbol&>().symbol;
     py::array view(py::dtype::of<bool>(), {symbol.rows(), symbol.cols()}, {symbol.cols(), 1}, symbol.modules().data(),
                    self);
     view.attr("setflags")(py::arg("write") = false);
     return view;
 }
 
-py::object ToPil(const Symbol& symbol, const Style& style) {
+py::object ToPil(const PySymbol& symbol, const StyleArguments& style) {
     py::module_ image;
     try {
         image = py::module_::import("PIL.Image");
@@ -219,19 +227,23 @@ std::string FileNameOf(const py::object& path) {
     return std::string(py::reinterpret_steal<py::bytes>(name));
 }
 
-void Save(const Symbol& symbol, const py::object& path, Style style, std::optional<double> moduleMillimetres) {
-    const std::string name = FileNameOf(path);
+std::optional<Format> PathFormat(const py::object& path, const std::string& name) {
     const std::optional<Format> format = FormatOfPath(name);
     if (!format)
         throw py::value_error("path must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf, not " +
                               py::repr(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>());
-    if (moduleMillimetres && !IsVector(*format))
-        throw py::value_error("xdim_mm sizes .svg, .eps and .pdf files; a raster file's module is `module` pixels");
-    if (style.backgroundAlpha == 0 && (format == Format::Bmp || format == Format::Pgm))
-        throw py::value_error(
-            "bg: a transparent background needs .png, .gif, .svg, .eps or .pdf; BMP and PGM have none");
-    style.xdimMillimetres = moduleMillimetres;
-    const std::string file = Draw(symbol, *format, style);
+    return format;
+}
+
+// A replaced file whose owner could not be kept.
+void Warn(const Warnings& warnings) {
+    for (const std::string& warning : warnings)
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
+}
+
+void Save(const PySymbol& symbol, const py::object& path, const StyleArguments& style) {
+    const std::string name = FileNameOf(path);
+    const std::string file = Draw(symbol, *PathFormat(path, name), style);
     Status written;
     Warnings warnings;
     {
@@ -239,12 +251,113 @@ void Save(const Symbol& symbol, const py::object& path, Style style, std::option
         written = WriteFileSafely(name, std::string_view(file), &warnings);
     }
     if (!written) RaiseOsError(written, path);
-    // A replaced file whose owner could not be kept.
-    for (const std::string& warning : warnings)
-        if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
+    Warn(warnings);
 }
 
-std::string Describe(const Symbol& symbol) {
+// The keywords of write_labels beside the drawing's: how the items are
+// encoded and how the pages are laid out.
+struct LabelArguments {
+    StyleArguments style;
+    py::object mode = py::str("minimal"), size = py::str("square"), gs1 = py::bool_(false), eci = py::none(),
+               dmre = py::bool_(false);
+    py::object sheet = py::none(), grid = py::str("1x1"), sheetMargin = py::int_(0), gap = py::int_(0);
+};
+
+LabelArguments ReadLabelArguments(const py::kwargs& keywords) {
+    LabelArguments a;
+    const std::pair<const char*, py::object*> own[] = {
+        {"mode", &a.mode},   {"size", &a.size}, {"gs1", &a.gs1},   {"eci", &a.eci},
+        {"dmre", &a.dmre},   {"sheet", &a.sheet}, {"grid", &a.grid}, {"sheet_margin_mm", &a.sheetMargin},
+        {"gap_mm", &a.gap},
+    };
+    for (const auto& [key, value] : keywords) {
+        const std::string name = py::str(key);
+        py::object* field = nullptr;
+        for (size_t i = 0; i < std::size(kStyleKeywords); ++i)
+            if (name == kStyleKeywords[i]) field = &StyleArgument(a.style, i);
+        for (const auto& [ownName, ownField] : own)
+            if (name == ownName) field = ownField;
+        if (!field) throw py::type_error("write_labels() got an unexpected keyword argument '" + name + "'");
+        *field = py::reinterpret_borrow<py::object>(value);
+    }
+    return a;
+}
+
+Sheet ReadSheet(const LabelArguments& a) {
+    Sheet sheet;
+    const py::object& page = a.sheet.is_none() ? a.style.page : a.sheet;
+    if (!page.is_none()) {
+        const PageSize size = ReadPage(page, a.sheet.is_none() ? "page" : "sheet");
+        sheet.pageWidth = size.width;
+        sheet.pageHeight = size.height;
+    }
+    const std::string expected = "'COLSxROWS' such as '3x8', or (cols, rows)";
+    if (py::isinstance<py::tuple>(a.grid) && py::len(a.grid) == 2) {
+        sheet.columns = py::cast<int32_t>(a.grid[py::int_(0)]);
+        sheet.rows = py::cast<int32_t>(a.grid[py::int_(1)]);
+    } else if (py::isinstance<py::str>(a.grid)) {
+        const std::string text = a.grid.cast<std::string>();
+        if (std::sscanf(text.c_str(), "%dx%d", &sheet.columns, &sheet.rows) != 2)
+            throw py::value_error("grid takes " + expected + ", not " + py::repr(a.grid).cast<std::string>());
+    } else {
+        throw py::type_error("grid takes " + expected + ", not " + py::repr(a.grid).cast<std::string>());
+    }
+    sheet.margin = ReadMillimetres(a.sheetMargin, "sheet_margin_mm");
+    sheet.gap = ReadMillimetres(a.gap, "gap_mm");
+    return sheet;
+}
+
+// One PDF of a label for each item, a Symbol or data to encode, taken from
+// the iterable as the pages are written; the file is kept only when every
+// item made its label.
+size_t WriteLabels(const py::object& path, const py::iterable& items, const py::kwargs& keywords) {
+    const std::string name = FileNameOf(path);
+    if (PathFormat(path, name) != Format::Pdf) throw py::value_error("path: write_labels writes one .pdf");
+    LabelArguments arguments = ReadLabelArguments(keywords);
+    const EncodeRequest request =
+        ReadEncodeRequest(arguments.mode, arguments.size, arguments.gs1.cast<bool>(), arguments.eci,
+                          arguments.dmre.cast<bool>());
+    const Sheet sheet = ReadSheet(arguments);
+    arguments.style.page = py::none();  // the sheet's
+    const bool hri = arguments.style.hri.cast<bool>();
+    arguments.style.hri = py::bool_(false);  // each item's own data, below
+    const Style style = ReadStyle(arguments.style, Format::Pdf, {});
+    size_t count = 0;
+    const auto write = [&](FILE* file) {
+        Result<LabelDocument> document = LabelDocument::Make(style, sheet, [file](std::string_view bytes) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        });
+        if (!document) RaiseFailure(document.status());
+        for (const py::handle item : items) {
+            const std::string context = "items[" + std::to_string(count) + "]: ";
+            std::optional<PySymbol> made;
+            if (py::isinstance<PySymbol>(item)) {
+                made = item.cast<PySymbol>();
+            } else {
+                InputBytes input = ReadInput(item, context.substr(0, context.size() - 2).c_str());
+                Result<Symbol> encoded = EncodeInput(input, request);
+                if (!encoded) RaiseFailure(encoded.status(), context);
+                made = PySymbol{std::move(encoded).value(), std::move(input.bytes)};
+            }
+            std::vector<std::string> text = style.text;
+            if (hri) text.insert(text.begin(), HumanReadable(made->data));
+            const Result<PdfLabel> label = document->Draw(made->symbol, std::move(text));
+            if (!label) RaiseFailure(label.status(), context);
+            if (Status added = document.value().Add(label.value()); !added) RaiseFailure(added, context);
+            ++count;
+        }
+        if (Status finished = document.value().Finish(); !finished) RaiseFailure(finished);
+        return true;
+    };
+    Warnings warnings;
+    const Status written = WriteFileSafely(name, write, &warnings);
+    if (!written) RaiseOsError(written, path);
+    Warn(warnings);
+    return count;
+}
+
+std::string Describe(const PySymbol& labelled) {
+    const Symbol& symbol = labelled.symbol;
     return "<glyphrun.Symbol " + std::to_string(symbol.rows()) + "x" + std::to_string(symbol.cols()) + ", " +
            std::to_string(symbol.dataCodewords()) + " of " + std::to_string(symbol.capacity()) + " data codewords>";
 }
@@ -271,75 +384,68 @@ PYBIND11_MODULE(_glyphrun, m) {
     m.attr("__version__") = GLYPHRUN_VERSION;
     py::register_exception<EncodeFailed>(m, "EncodeError", PyExc_ValueError);
 
-    // The picture's keywords, shared by every output.
-    const auto style = [](const py::object& module, const py::object& quietZone, const py::object& fg,
-                          const py::object& bg,
-                          const py::object& dpi) { return ReadStyle(module, quietZone, fg, bg, dpi); };
-    const py::none none;  // the default of the keywords that may be left out
-    // to_svg, to_eps and to_pdf: the same keywords, one format each.
-    const auto vectorMethod = [style](Format format) {
-        return [style, format](const Symbol& s, const py::object& module, const py::object& quietZone,
-                               const py::object& fg, const py::object& bg, const py::object& xdimMm) {
-            Style vector = style(module, quietZone, fg, bg, py::none());
-            vector.xdimMillimetres = ReadModuleMillimetres(xdimMm);
-            return Draw(s, format, vector);
+    // Every drawing method takes the same keywords, after the path for save.
+    const auto drawing = [](auto method) {
+        return [method](const PySymbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
+                        const py::object& bg, const py::object& dpi, const py::object& xdimMm, const py::object& hri,
+                        const py::object& caption, const py::object& fontSize, const py::object& font,
+                        const py::object& cmyk, const py::object& page) {
+            return method(s, StyleArguments{module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk,
+                                            page});
         };
+    };
+    const py::none none;  // the default of the keywords that may be left out
+    const auto define = [&](auto& type, const char* name, auto function, const char* doc) {
+        type.def(name, drawing(function), doc, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
+                 "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false, "caption"_a = none,
+                 "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
+    };
+    const auto text = [](Format format) {
+        return [format](const PySymbol& s, const StyleArguments& style) { return Draw(s, format, style); };
+    };
+    const auto bytes = [](Format format) {
+        return [format](const PySymbol& s, const StyleArguments& style) { return BytesOf(Draw(s, format, style)); };
     };
 
     // Final: a subclass would be another way to a Symbol that encode() did not make.
-    py::class_<Symbol> symbolType(m, "Symbol", "A finished symbol: its size, codewords and modules.", py::is_final());
+    py::class_<PySymbol> symbolType(m, "Symbol", "A finished symbol: its size, codewords and modules.", py::is_final());
     reinterpret_cast<PyTypeObject*>(symbolType.ptr())->tp_new = RefuseNewSymbol;
-    symbolType.def_property_readonly("rows", &Symbol::rows)
-        .def_property_readonly("cols", &Symbol::cols)
-        .def_property_readonly("size_index", &Symbol::sizeIndex)
-        .def_property_readonly("data_codewords", &Symbol::dataCodewords)
-        .def_property_readonly("capacity", [](const Symbol& s) { return s.capacity(); })
-        .def_property_readonly(
-            "codewords",
-            [](const Symbol& s) {
-                return BytesOf({reinterpret_cast<const char*>(s.codewords().data()), s.codewords().size()});
-            })
+    symbolType.def_property_readonly("rows", [](const PySymbol& s) { return s.symbol.rows(); })
+        .def_property_readonly("cols", [](const PySymbol& s) { return s.symbol.cols(); })
+        .def_property_readonly("size_index", [](const PySymbol& s) { return s.symbol.sizeIndex(); })
+        .def_property_readonly("data_codewords", [](const PySymbol& s) { return s.symbol.dataCodewords(); })
+        .def_property_readonly("capacity", [](const PySymbol& s) { return s.symbol.capacity(); })
+        .def_property_readonly("codewords",
+                               [](const PySymbol& s) {
+                                   const auto codewords = s.symbol.codewords();
+                                   return BytesOf({reinterpret_cast<const char*>(codewords.data()), codewords.size()});
+                               })
         .def_property_readonly("modules", &ModulesOf)
-        .def(
-            "to_png",
-            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg, const py::object& dpi) {
-                return BytesOf(Draw(s, Format::Png, style(module, quietZone, fg, bg, dpi)));
-            },
-            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
-        .def("to_svg", vectorMethod(Format::Svg), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
-             "bg"_a = "#ffffff", "xdim_mm"_a = none)
-        .def("to_eps", vectorMethod(Format::Eps), py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
-             "bg"_a = "#ffffff", "xdim_mm"_a = none)
-        .def(
-            "to_pdf",
-            [pdf = vectorMethod(Format::Pdf)](const Symbol& s, const py::object& module, const py::object& quietZone,
-                                              const py::object& fg, const py::object& bg, const py::object& xdimMm) {
-                return BytesOf(pdf(s, module, quietZone, fg, bg, xdimMm));
-            },
-            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
-            "xdim_mm"_a = none)
-        .def(
-            "to_pil",
-            [style](const Symbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
-                    const py::object& bg,
-                    const py::object& dpi) { return ToPil(s, style(module, quietZone, fg, bg, dpi)); },
-            py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none)
-        .def(
-            "save",
-            [style](const Symbol& s, const py::object& path, const py::object& module, const py::object& quietZone,
-                    const py::object& fg, const py::object& bg, const py::object& dpi, const py::object& xdimMm) {
-                Save(s, path, style(module, quietZone, fg, bg, dpi), ReadModuleMillimetres(xdimMm));
-            },
-            "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000", "bg"_a = "#ffffff",
-            "dpi"_a = none, "xdim_mm"_a = none)
         .def("__repr__", &Describe)
         .def(
-            "__eq__", [](const Symbol& a, const Symbol& b) { return a == b; }, py::is_operator());
+            "__eq__", [](const PySymbol& a, const PySymbol& b) { return a.symbol == b.symbol; }, py::is_operator());
+    define(symbolType, "to_png", bytes(Format::Png), "A two-colour PNG file.");
+    define(symbolType, "to_svg", text(Format::Svg), "An SVG document.");
+    define(symbolType, "to_eps", text(Format::Eps), "An EPS document.");
+    define(symbolType, "to_pdf", bytes(Format::Pdf), "A one-page PDF document.");
+    define(symbolType, "to_pil", ToPil, "The PNG opened by Pillow.");
+    symbolType.def(
+        "save",
+        [](const PySymbol& s, const py::object& path, const py::object& module, const py::object& quietZone,
+           const py::object& fg, const py::object& bg, const py::object& dpi, const py::object& xdimMm,
+           const py::object& hri, const py::object& caption, const py::object& fontSize, const py::object& font,
+           const py::object& cmyk, const py::object& page) {
+            Save(s, path, {module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page});
+        },
+        "Writes the file the path's extension names.", "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
+        "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false,
+        "caption"_a = none, "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
 
     m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);
     m.def("encode_many", &EncodeMany, "encode() for each item, on every core; the symbols in the items' order.",
           "texts"_a, py::kw_only(), "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none,
           "dmre"_a = false);
+    m.def("write_labels", &WriteLabels, "One PDF of a label for each item, streamed from any iterable.", "path"_a,
+          "items"_a);
 }

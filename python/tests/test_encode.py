@@ -93,6 +93,12 @@ def test_a_picture_too_large_and_a_lone_surrogate_are_encode_errors():
     (lambda: glyphrun.encode("x").to_svg(xdim_mm=0), ValueError, "xdim_mm"),
     (lambda: glyphrun.encode("x").save("label.jpg"), ValueError, "path"),
     (lambda: glyphrun.encode("x").save("label.bmp", bg=None), ValueError, "bg"),
+    (lambda: glyphrun.encode("x").to_png(cmyk=True), ValueError, "cmyk"),
+    (lambda: glyphrun.encode("x").to_svg(page="A4"), ValueError, "page"),
+    (lambda: glyphrun.encode("x").to_pdf(page="A9"), ValueError, "page"),
+    (lambda: glyphrun.encode("x").to_pdf(font="f.ttf", hri=True), ValueError, "font"),
+    (lambda: glyphrun.write_labels("x.pdf", [], grid="3 by 8"), ValueError, "grid"),
+    (lambda: glyphrun.write_labels("x.pdf", [], colour="red"), TypeError, "colour"),
 ])
 def test_bad_options_are_refused_by_name(call, error, name):
     with pytest.raises(error, match=name) as raised:

@@ -4,6 +4,8 @@ import gc
 import importlib.metadata
 import io
 import os
+import shutil
+import subprocess
 
 import numpy as np
 import pytest
@@ -59,3 +61,24 @@ def test_modules_are_a_read_only_view_that_outlives_the_symbol():
     assert modules.dtype == np.bool_ and not modules.flags.writeable and modules.base is not None
     with pytest.raises(ValueError):
         modules[0, 0] = False
+
+
+@pytest.mark.skipif(not shutil.which("pdftotext"), reason="pdftotext is not installed (Debian package poppler-utils)")
+def test_labels_carry_their_text_and_write_labels_streams_one_pdf(tmp_path):
+    data = "(01)09506000134352(17)261231(10)ABC123"
+    one = tmp_path / "one.pdf"
+    one.write_bytes(glyphrun.encode(data, gs1=True).to_pdf(hri=True, caption="Lot 42", cmyk=True, page="A6"))
+    text = subprocess.run(["pdftotext", one, "-"], capture_output=True, text=True, check=True).stdout
+    assert text.split("\n")[:2] == [data, "Lot 42"]
+    assert "<text" in glyphrun.encode("LOT").to_svg(hri=True)
+    sheet = tmp_path / "sheet.pdf"
+    serials = (f"SN{i:05}" for i in range(30))  # a generator, taken as the pages are written
+    assert glyphrun.write_labels(sheet, serials, sheet="A4", grid="3x8", hri=True, xdim_mm=0.5) == 30
+    info = subprocess.run(["pdfinfo", sheet], capture_output=True, text=True, check=True).stdout
+    assert "Pages:           2" in info
+    text = subprocess.run(["pdftotext", sheet, "-"], capture_output=True, text=True, check=True).stdout
+    assert all(f"SN{i:05}" in text for i in range(30))
+    before = sheet.read_bytes()
+    with pytest.raises(glyphrun.EncodeError, match=r"items\[1\]: the input is empty"):
+        glyphrun.write_labels(sheet, [glyphrun.encode("A"), ""], sheet="A4")
+    assert sheet.read_bytes() == before and sorted(os.listdir(tmp_path)) == ["one.pdf", "sheet.pdf"]
