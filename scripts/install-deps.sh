@@ -17,6 +17,9 @@ PACKAGES="
   pkg-config
   libpng-dev
   libdeflate-dev
+  libfreetype-dev
+  libfontconfig-dev
+  fonts-dejavu-core
   pngcheck
   libgif-dev
   libstb-dev

@@ -1,9 +1,10 @@
 // The image library (memory files, images) and its writers read back: BMP, PNG (libpng's and the compact
-// one for 1-bit symbols) and GIF.
+// one for 1-bit symbols) and GIF; the text under a symbol drawn in 1 bit.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "glyphrun/frontend.h"
 #include "glyphrun/gr_file.h"
 #include "glyphrun/gr_image.h"
+#include "glyphrun/raster_text.h"
 #include "image_readers.h"
 
 namespace glyphrun {
@@ -375,6 +377,133 @@ TEST(Writers, EveryDepthWidthAndOptionReadsBack) {
         runs.SetCodecOption(codec, TypeGif);
         ExpectGifReadsBack(runs, "runs " + std::to_string(codec));
     }
+}
+
+// The text under a symbol, in DejaVu Sans as fontconfig finds it or in a font file.
+class RasterTextTest : public ::testing::Test {
+protected:
+    static constexpr const char* kBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+
+    void SetUp() override {
+        if (RasterText("a", 10).Is(TextError::NoFont))
+            testing::SkipTest("DejaVu Sans is not installed (Debian package fonts-dejavu-core)");
+    }
+    // The picture, which must be whole, 1 bit and as wide as the width alone says.
+    static TextBitmap Draw(std::string_view text, int32_t size, const std::string& font = {}) {
+        const Result<TextBitmap> drawn = RasterText(text, size, font);
+        if (!drawn) {
+            ADD_FAILURE() << drawn.reason();
+            return {};
+        }
+        const TextBitmap& bitmap = drawn.value();
+        EXPECT_EQ(bitmap.ink.size(), static_cast<size_t>(bitmap.width) * static_cast<size_t>(bitmap.height)) << text;
+        EXPECT_TRUE(std::all_of(bitmap.ink.begin(), bitmap.ink.end(), [](uint8_t ink) { return ink <= 1; })) << text;
+        const Result<int32_t> width = RasterTextWidth(text, size, font);
+        EXPECT_TRUE(width && width.value() == bitmap.width) << text;
+        return bitmap;
+    }
+    static int Inks(const TextBitmap& bitmap) {
+        return static_cast<int>(std::count(bitmap.ink.begin(), bitmap.ink.end(), 1));
+    }
+    // The first and last rows and columns with ink among rows `from` to `to`, -1 for none.
+    struct Box {
+        int top = -1, bottom = -1, left = -1, right = -1;
+    };
+    static Box InkBox(const TextBitmap& bitmap, int from = 0, int to = INT_MAX) {
+        Box box;
+        for (int y = std::max(from, 0); y < bitmap.height && y <= to; ++y)
+            for (int x = 0; x < bitmap.width; ++x)
+                if (bitmap.ink[static_cast<size_t>(y * bitmap.width + x)]) {
+                    if (box.top < 0) box.top = y, box.left = x;
+                    box.bottom = y, box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+                }
+        return box;
+    }
+};
+
+// The width is the advances (a space's too, with no ink), the height the font's line whatever the text, and
+// twice the size is about twice both; a font given by its file (bold) inks more.
+TEST_F(RasterTextTest, WidthIsTheAdvancesAndHeightTheLine) {
+    const TextBitmap none = Draw("", 20), narrow = Draw("I", 20), wide = Draw("W", 20), line = Draw("I W", 20);
+    EXPECT_EQ(none.width, 1);
+    EXPECT_EQ(Inks(none), 0);
+    EXPECT_LT(narrow.width, wide.width);
+    EXPECT_GT(line.width, narrow.width + wide.width);
+    EXPECT_EQ(Inks(line), Inks(narrow) + Inks(wide));
+    for (const TextBitmap* bitmap : {&narrow, &wide, &line}) {
+        EXPECT_EQ(bitmap->height, none.height);
+        EXPECT_EQ(bitmap->baseline, none.baseline);
+    }
+    EXPECT_NEAR(none.baseline, 0.93 * 20, 1);  // DejaVu Sans's ascender and descender, in ems
+    EXPECT_NEAR(none.height - none.baseline, 0.24 * 20, 1);
+    const TextBitmap twice = Draw("I W", 40);
+    EXPECT_NEAR(twice.width, 2 * line.width, 3);  // each glyph's advance rounded to a pixel
+    EXPECT_NEAR(twice.height, 2 * line.height, 2);
+    const TextBitmap bold = Draw("I W", 20, kBold);
+    EXPECT_GT(Inks(bold), Inks(line));
+    EXPECT_GE(bold.width, line.width);
+}
+
+// Each glyph's ink lies where it belongs about the baseline (in ems, up negative), and the pen moves right: the
+// apostrophe's ink lies left of the full stop's.
+TEST_F(RasterTextTest, InkLiesAboutTheBaselineInTextOrder) {
+    for (int32_t size : {12, 48}) {
+        for (auto [text, highest, lowest] : {std::tuple{".", -0.25, 0.0}, {"'", -0.85, -0.45}, {"x", -0.6, 0.0}}) {
+            const TextBitmap bitmap = Draw(text, size);
+            const Box box = InkBox(bitmap);
+            const auto rows = [&](double ems) { return bitmap.baseline + ems * size; };
+            EXPECT_GE(box.top, rows(highest) - 1) << text << " at " << size;
+            EXPECT_LE(box.bottom, rows(lowest)) << text << " at " << size;
+        }
+        const TextBitmap descends = Draw("g", size);
+        EXPECT_GT(InkBox(descends).bottom, descends.baseline + 0.1 * size);
+        const TextBitmap both = Draw("'.", size);
+        const int xHeight = static_cast<int>(both.baseline - 0.45 * size);
+        EXPECT_LT(InkBox(both, 0, xHeight).right, InkBox(both, xHeight + 1).left) << size;
+    }
+}
+
+// Each refusal says what and where, and the width alone refuses alike.
+TEST_F(RasterTextTest, RefusalsNameTheCharacterOrTheFile) {
+    const std::string tooWide(2000, 'W');
+    for (auto [text, size, font, way, words] : {
+             std::tuple{std::string_view("ab\u3042"), 20, "", TextError::MissingGlyph,
+                        "the font DejaVu Sans has no glyph for '\u3042' (U+3042), character 3 of the text"},
+             {"a\xC3", 20, "", TextError::BadText, "byte 2"},
+             {"\xED\xA0\x80", 20, "", TextError::BadText, "byte 1"},  // a surrogate
+             {"\xC0\xAF", 20, "", TextError::BadText, "byte 1"},      // overlong
+             {"a\nb", 20, "", TextError::BadText, "U+000A, character 2"},
+             {"a", 0, "", TextError::BadSize, "0 pixels"},
+             {"a", 2001, "", TextError::BadSize, "2001 pixels"},
+             {tooWide, 100, "", TextError::BadSize, "16384"},
+             {"a", 20, "/nonexistent/Font.ttf", TextError::NoFont, "'/nonexistent/Font.ttf'"},
+         }) {
+        const Result<TextBitmap> drawn = RasterText(text, size, font);
+        EXPECT_TRUE(drawn.Is(way)) << words << ": " << drawn.reason();
+        EXPECT_NE(drawn.reason().find(words), std::string::npos) << drawn.reason();
+        EXPECT_TRUE(RasterTextWidth(text, size, font).Is(way)) << words;
+    }
+}
+
+// Threads each keep their fonts and glyphs: every one draws what one thread alone does.
+TEST_F(RasterTextTest, ThreadsDrawAsOneThreadDoes) {
+    const std::vector<std::tuple<std::string, int32_t, std::string>> lines = {
+        {"0123456789", 11, ""}, {"Label W-42", 23, kBold}, {"\u00c5ngstr\u00f6m", 30, ""}};
+    std::vector<TextBitmap> alone;
+    for (const auto& [text, size, font] : lines) alone.push_back(Draw(text, size, font));
+    std::vector<std::thread> threads;
+    std::vector<int> differences(4, 0);
+    for (size_t t = 0; t < differences.size(); ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round)
+                for (size_t i = 0; i < lines.size(); ++i) {
+                    const auto& [text, size, font] = lines[(i + t) % lines.size()];
+                    const Result<TextBitmap> drawn = RasterText(text, size, font);
+                    differences[t] += !drawn || drawn->ink != alone[(i + t) % lines.size()].ink;
+                }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(differences, std::vector<int>(4, 0));
 }
 
 }  // namespace

@@ -112,9 +112,9 @@ bool ReadPngFacts(const Bytes& file, PngFacts& facts) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
-    png_set_read_fn(png, &reader, [](png_structp png, png_bytep out, size_t length) {
-        if (static_cast<MemoryReader*>(png_get_io_ptr(png))->Take(out, length) != length)
-            png_error(png, "past the end");
+    png_set_read_fn(png, &reader, [](png_structp reading, png_bytep out, size_t length) {
+        if (static_cast<MemoryReader*>(png_get_io_ptr(reading))->Take(out, length) != length)
+            png_error(reading, "past the end");
     });
     png_read_info(png, info);
     facts.colorType = png_get_color_type(png, info);
@@ -154,8 +154,8 @@ std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts) {
     int error = 0;
     GifFileType* gif = DGifOpen(
         &reader,
-        [](GifFileType* gif, GifByteType* out, int length) {
-            return static_cast<int>(static_cast<MemoryReader*>(gif->UserData)->Take(out, length));
+        [](GifFileType* reading, GifByteType* out, int length) {
+            return static_cast<int>(static_cast<MemoryReader*>(reading->UserData)->Take(out, length));
         },
         &error);
     if (!gif) return std::nullopt;
