@@ -13,6 +13,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "glyphrun/utf8.h"
+
 namespace glyphrun {
 namespace {
 
@@ -30,34 +32,6 @@ std::string CodePointName(char32_t point) {
     char name[16];
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(point));
     return name;
-}
-
-// The character that begins at `text[at]`, moving `at` past it; -1 for
-// bytes that are not UTF-8: a stray continuation byte, a cut sequence, an
-// overlong form, a surrogate or a value past U+10FFFF.
-int32_t NextCharacter(std::string_view text, size_t& at) {
-    const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-    const uint8_t lead = byte(at);
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    }
-    // The sequence's length, and the bits of the value its lead byte holds.
-    const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                          : lead >= 0xE0 && lead <= 0xEF ? 3
-                          : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                         : 0;
-    if (length == 0) return -1;
-    int32_t point = lead & (0x7F >> length);
-    if (text.size() - at < length) return -1;
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return -1;
-        point = point << 6 | (byte(at + i) & 0x3F);
-    }
-    constexpr int32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (point < kLeast[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return -1;
-    at += length;
-    return point;
 }
 
 // One character drawn at one size.
@@ -287,9 +261,11 @@ Result<Line> Lay(std::string_view text, int32_t pixelSize, const std::string& fo
     int64_t width = 0;
     for (size_t at = 0, place = 1; at < text.size(); ++place) {
         const size_t start = at;
-        const int32_t point = NextCharacter(text, at);
-        if (point < 0)
+        const Utf8Character character = Utf8CharacterAt(text, at);
+        if (character.length == 0)
             return Status::Failed(TextError::BadText, "the text is not UTF-8 at byte " + std::to_string(start + 1));
+        at += character.length;
+        const auto point = static_cast<int32_t>(character.code);
         if (point < 0x20 || (point >= 0x7F && point < 0xA0))
             return Status::Failed(TextError::BadText, "the text holds the control character " + CodePointName(point) +
                                                           ", character " + std::to_string(place));

@@ -56,8 +56,24 @@ Result<Picture> PictureOf(const Style& style) {
                    style.background, style.backgroundAlpha == 0,   style.dpi};
 }
 
+constexpr double kPointsPerInch = 72;
+
+// The style's picture with its text, for the grid.
+Result<Picture> LabelPictureOf(const ModuleGrid& grid, const Style& style) {
+    Result<Picture> picture = PictureOf(style);
+    if (!picture) return picture.status();
+    const auto pixels = [&](double points) {
+        return static_cast<int32_t>(std::lround(std::min(points * style.dpi / kPointsPerInch, 1e6)));
+    };
+    if (Status text = AddText(grid, style.text, style.fontSize > 0 ? std::max(1, pixels(style.fontSize)) : 0,
+                              std::max(1, pixels(kLeastFontPoints)), style.fontFile, picture.value());
+        !text)
+        return text;
+    return picture;
+}
+
 Result<std::string> Raster(const ModuleGrid& grid, Format format, const Style& style) {
-    const Result<Picture> picture = PictureOf(style);
+    const Result<Picture> picture = LabelPictureOf(grid, style);
     if (!picture) return picture.status();
     if (picture->transparentBackground && (format == Format::Bmp || format == Format::Pgm))
         return BadStyle(std::string(FormatName(format)) + " has no transparency: a transparent background needs "
@@ -87,7 +103,7 @@ Result<std::string> Raster(const ModuleGrid& grid, Format format, const Style& s
     return file;
 }
 
-constexpr double kMillimetresPerInch = 25.4, kPointsPerInch = 72;
+constexpr double kMillimetresPerInch = 25.4;
 
 // The vector writers' style for the same picture as the raster files: the
 // quiet zone keeps its width in modules (a margin in pixels rounded up to
@@ -221,9 +237,10 @@ Status SaveSymbol(const Symbol& symbol, const std::string& path, const Style& st
 
 Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image) {
     try {
-        const Result<Picture> picture = PictureOf(style);
+        const ModuleGrid grid = TurnedGrid(symbol, style.rotation);
+        const Result<Picture> picture = LabelPictureOf(grid, style);
         if (!picture) return picture.status();
-        return RenderGrid(TurnedGrid(symbol, style.rotation), picture.value(), image);
+        return RenderGrid(grid, picture.value(), image);
     } catch (const std::bad_alloc&) {
         return Status::Failed(WriteError::OutOfMemory, "out of memory");
     }

@@ -299,6 +299,45 @@ TEST_F(Vector, TextUnderTheSymbolIsRealText) {
     EXPECT_TRUE(WriteSymbol(symbol, Format::Svg, style));
 }
 
+// In the raster formats the text is drawn in the bars' colour under the symbol, which still scans:
+// each line's ink centred and below the one before, the picture two-colour.
+TEST(Write, RasterTextLiesCentredUnderTheSymbol) {
+    const Symbol symbol = Made("SERIAL000001", kSmallestSquare);
+    Style style;
+    style.moduleSize = 4;
+    style.text = {"SERIAL000001", "W"};
+    for (Format format : {Format::Png, Format::Gif, Format::Bmp}) {
+        SCOPED_TRACE(FormatName(format));
+        const Result<std::string> file = WriteSymbol(symbol, format, style);
+        ASSERT_TRUE(file) << file.reason();
+        const std::optional<Picture> read = ReadWithStb(Bytes(file.value().begin(), file.value().end()));
+        ASSERT_TRUE(read);
+        const int symbolSide = (symbol.rows() + 4) * 4;
+        EXPECT_EQ(ReadSymbolIn(Crop(*read, (read->width - symbolSide) / 2, 0, symbolSide, symbolSide), 4),
+                  "SERIAL000001");
+        // The ink of each row band below the symbol: its first and last columns.
+        std::vector<std::pair<int, int>> inkedRows;
+        for (int y = symbolSide; y < read->height; ++y) {
+            int left = read->width, right = -1;
+            for (int x = 0; x < read->width; ++x) {
+                const Rgba& pixel = read->at(x, y);
+                ASSERT_TRUE(pixel == (Rgba{0, 0, 0, 255}) || pixel == (Rgba{255, 255, 255, 255}));
+                if (pixel.r == 0) left = std::min(left, x), right = std::max(right, x);
+            }
+            if (right >= 0) inkedRows.emplace_back(left, right);
+        }
+        ASSERT_GT(inkedRows.size(), 8u);
+        const auto [firstLeft, firstRight] = inkedRows.front();
+        const auto [lastLeft, lastRight] = inkedRows.back();
+        EXPECT_NEAR(firstLeft + firstRight, read->width, 3);  // the data line centred
+        EXPECT_NEAR(lastLeft + lastRight, read->width, 3);    // and the W below it
+        EXPECT_LT(lastRight - lastLeft, (firstRight - firstLeft) / 4);
+    }
+    style.text = {"\xe6\x97\xa5"};
+    EXPECT_EQ(WriteSymbol(symbol, Format::Png, style).reason(),
+              "the font DejaVu Sans has no glyph for '\xe6\x97\xa5' (U+65E5), character 1 of the text");
+}
+
 // With the printer's resolution, the module of a vector file is whole dots: 0.5 mm at 300 dpi is 6 dots.
 TEST_F(Vector, AModuleIsWholeDotsAtThePrintersResolution) {
     Style style;

@@ -155,7 +155,8 @@ double ReadMillimetres(const py::object& value, const char* name) {
 namespace {
 
 bool ReadFlag(const py::object& value, const char* name) {
-    if (!py::isinstance<py::bool_>(value)) throw py::type_error(std::string(name) + " takes True or False, not " + Repr(value));
+    if (!py::isinstance<py::bool_>(value))
+        throw py::type_error(std::string(name) + " takes True or False, not " + Repr(value));
     return value.cast<bool>();
 }
 
@@ -201,7 +202,8 @@ Style ReadStyle(const StyleArguments& a, Format format, std::string_view data) {
            "sizes a raster file's module with dpi: give both, or module in pixels");
     if (ReadFlag(a.hri, "hri")) style.text.push_back(HumanReadable(data));
     if (!a.caption.is_none()) style.text.push_back(ReadText(a.caption, "caption", "a str"));
-    Refuse(!style.text.empty() && format == Format::Pgm, "hri", "and caption print text on a label; PGM is the module image alone");
+    Refuse(!style.text.empty() && format == Format::Pgm, "hri",
+           "and caption print text on a label; PGM is the module image alone");
     if (!a.fontSize.is_none()) style.fontSize = ReadDecimal(a.fontSize, "font_size", 1, 1000);
     if (!a.font.is_none()) {
         Refuse(vector, "font", "is the font of PNG, GIF and BMP text; PDF and EPS use Helvetica, SVG the viewer's");

@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "glyphrun/names.h"
 #include "glyphrun/symbol.h"
 #include "glyphrun/text_input.h"
-#include "glyphrun/names.h"
 #include "glyphrun/write.h"
 
 namespace glyphrun::python {

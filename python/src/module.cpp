@@ -266,8 +266,8 @@ struct LabelArguments {
 LabelArguments ReadLabelArguments(const py::kwargs& keywords) {
     LabelArguments a;
     const std::pair<const char*, py::object*> own[] = {
-        {"mode", &a.mode},   {"size", &a.size}, {"gs1", &a.gs1},   {"eci", &a.eci},
-        {"dmre", &a.dmre},   {"sheet", &a.sheet}, {"grid", &a.grid}, {"sheet_margin_mm", &a.sheetMargin},
+        {"mode", &a.mode},  {"size", &a.size},   {"gs1", &a.gs1},   {"eci", &a.eci},
+        {"dmre", &a.dmre},  {"sheet", &a.sheet}, {"grid", &a.grid}, {"sheet_margin_mm", &a.sheetMargin},
         {"gap_mm", &a.gap},
     };
     for (const auto& [key, value] : keywords) {
@@ -314,9 +314,8 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
     const std::string name = FileNameOf(path);
     if (PathFormat(path, name) != Format::Pdf) throw py::value_error("path: write_labels writes one .pdf");
     LabelArguments arguments = ReadLabelArguments(keywords);
-    const EncodeRequest request =
-        ReadEncodeRequest(arguments.mode, arguments.size, arguments.gs1.cast<bool>(), arguments.eci,
-                          arguments.dmre.cast<bool>());
+    const EncodeRequest request = ReadEncodeRequest(arguments.mode, arguments.size, arguments.gs1.cast<bool>(),
+                                                    arguments.eci, arguments.dmre.cast<bool>());
     const Sheet sheet = ReadSheet(arguments);
     arguments.style.page = py::none();  // the sheet's
     const bool hri = arguments.style.hri.cast<bool>();
@@ -390,8 +389,8 @@ PYBIND11_MODULE(_glyphrun, m) {
                         const py::object& bg, const py::object& dpi, const py::object& xdimMm, const py::object& hri,
                         const py::object& caption, const py::object& fontSize, const py::object& font,
                         const py::object& cmyk, const py::object& page) {
-            return method(s, StyleArguments{module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk,
-                                            page});
+            return method(
+                s, StyleArguments{module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page});
         };
     };
     const py::none none;  // the default of the keywords that may be left out
@@ -438,8 +437,8 @@ PYBIND11_MODULE(_glyphrun, m) {
             Save(s, path, {module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page});
         },
         "Writes the file the path's extension names.", "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
-        "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false,
-        "caption"_a = none, "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
+        "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false, "caption"_a = none,
+        "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
 
     m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);

@@ -7,11 +7,10 @@ import re
 from conftest import SOURCE_DIR, read_png
 
 
-def test_the_readmes_five_line_example_runs_verbatim(tmp_path, monkeypatch):
+def test_the_readmes_example_runs_verbatim(tmp_path, monkeypatch):
     readme = (SOURCE_DIR / "README.md").read_text()
     section = readme[readme.index("\n## Python\n"):]
     example = re.search(r"```python\n(.*?)```", section, re.S).group(1)
-    assert len(example.splitlines()) == 5
 
     monkeypatch.chdir(tmp_path)
     printed = io.StringIO()
@@ -22,3 +21,4 @@ def test_the_readmes_five_line_example_runs_verbatim(tmp_path, monkeypatch):
     assert printed.getvalue().strip() == re.search(r"print\(.*# (.*)", example).group(1)
     assert read_png((tmp_path / "label.png").read_bytes()).text == "LOT 2026-12-07"
     assert len(names["pngs"]) == 1000
+    assert all((tmp_path / name).read_bytes().startswith(b"%PDF-") for name in ("label.pdf", "labels.pdf"))
