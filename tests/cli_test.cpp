@@ -377,7 +377,8 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
         return text.empty() ? -1 : std::stoi(text.substr(6));
     };
     for (const std::string jobs : {"1", "3"}) {
-        const Outcome o = Run("--batch -j " + jobs + " -i " + lines + " --sheet A6 --grid 1x3 --xdim 0.5 --hri -o " + pdf);
+        const Outcome o =
+            Run("--batch -j " + jobs + " -i " + lines + " --sheet A6 --grid 1x3 --xdim 0.5 --hri -o " + pdf);
         EXPECT_EQ(o.status, 0) << o.err;
         EXPECT_EQ(o.err, "glyphrun-cli: 4 labels written to " + pdf + "\n");
         EXPECT_EQ(pages(pdf), 2);
