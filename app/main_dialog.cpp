@@ -121,6 +121,12 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     m_checkDmre->setToolTip(QStringLiteral("The DMRE rectangles too: sizePattern 30-47 picks one, and -2 the smallest "
                                            "rectangle of all (not every reader reads DMRE)"));
     m_checkDmre->setGeometry(ControlRect(356, 250, 40, 12));
+    // A label's text, beside the buttons that save and copy it.
+    m_checkHri = new QCheckBox(QStringLiteral("Text under the symbol"), controls);
+    m_checkHri->setObjectName("hriCheck");
+    m_checkHri->setToolTip(QStringLiteral("Print the data under the symbol for people to read, as GS1 and pharma "
+                                          "labels require; in the preview, in Copy and in every saved file"));
+    m_checkHri->setGeometry(ControlRect(12, 297, 110, 12));
 
     // A line between the preview and the controls.
     m_status = new QLabel(controls);
@@ -129,7 +135,7 @@ CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
 
     QWidget* order[] = {encode,          exit,          save,       m_comboMode,       m_editModuleSize, m_editMargin,
                         m_btnBackground, m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1,       m_checkUtf8,
-                        m_checkDmre};
+                        m_checkDmre,     m_checkHri};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     m_btnBackground->SetColor(RGB(255, 255, 255));
@@ -173,6 +179,7 @@ void CMainDialog::LoadSettings() {
     m_checkGs1->setChecked(settings.value(QStringLiteral("gs1"), false).toBool());
     m_checkUtf8->setChecked(settings.value(QStringLiteral("utf8"), false).toBool());
     m_checkDmre->setChecked(settings.value(QStringLiteral("dmre"), false).toBool());
+    m_checkHri->setChecked(settings.value(QStringLiteral("hri"), false).toBool());
     m_lastFolder = settings.value(QStringLiteral("folder")).toString();
 }
 
@@ -187,6 +194,7 @@ void CMainDialog::SaveSettings() {
     settings.setValue(QStringLiteral("gs1"), m_checkGs1->isChecked());
     settings.setValue(QStringLiteral("utf8"), m_checkUtf8->isChecked());
     settings.setValue(QStringLiteral("dmre"), m_checkDmre->isChecked());
+    settings.setValue(QStringLiteral("hri"), m_checkHri->isChecked());
     settings.setValue(QStringLiteral("folder"), m_lastFolder);
 }
 
@@ -257,6 +265,7 @@ void CMainDialog::OnEncode() {
     m_style.marginPixels = margin;  // the Margin field counts pixels, not modules
     m_style.foreground = ToRrggbb(m_btnBarColor->GetColor());
     m_style.background = ToRrggbb(m_btnBackground->GetColor());
+    if (m_checkHri->isChecked()) m_style.text = {HumanReadable(m_editText->text().toStdString())};
     m_status->setText(StatusOf(*m_symbol));
     SaveSettings();  // choices that made a symbol are kept for the next run
     if (const Status drawn = RenderSymbol(*m_symbol, m_style, m_image); !drawn)

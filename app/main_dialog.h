@@ -68,6 +68,7 @@ private:
     QLineEdit* m_editText;
     QCheckBox* m_checkGs1;
     QCheckBox* m_checkUtf8;
+    QCheckBox* m_checkHri;           // the data printed under the symbol
     QCheckBox* m_checkDmre;          // sizePattern may be a DMRE size, and -2 may choose one
     QWidget* m_controls;             // everything under the preview
     QLabel* m_status;                // under the preview: what the last Encode made, or why it failed

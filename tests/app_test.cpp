@@ -166,6 +166,12 @@ TEST(Window, SavesEveryFamilyAndSaysWhyNot) {
     const std::optional<Reading> fromSvg = ReadSymbolInFile(rendered, 8);
     EXPECT_TRUE(fromSvg && fromSvg->bytes == "SAVE 2026");
     EXPECT_EQ(Slurp(save("f.EPS")).substr(0, 10), "%!PS-Adobe");
+    // A PDF, with the data as real text under the symbol when the box is ticked.
+    window.Check("hriCheck", true);
+    window.Encode();
+    const std::string pdf = save("g.pdf");
+    ASSERT_EQ(RunProgram("pdftotext '" + pdf + "' '" + pdf + ".txt'"), 0);
+    EXPECT_EQ(Slurp(pdf + ".txt").substr(0, 10), "SAVE 2026\n");
     save("noext");
     told("must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf");
     save("missing/kept.bmp");
