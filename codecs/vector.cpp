@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <iterator>
 
 #include "deflate.h"
@@ -22,9 +23,9 @@ struct DarkRun {
     int32_t row, col, length;
 };
 
-// Top row first, each row left to right.
-std::vector<DarkRun> DarkRuns(const ModuleGrid& grid) {
-    std::vector<DarkRun> runs;
+// Calls visit(run) for each dark run, top row first, each row left to right.
+template <typename Visit>
+void ForEachDarkRun(const ModuleGrid& grid, const Visit& visit) {
     for (int32_t row = 0; row < grid.rows; ++row) {
         const uint8_t* cells = grid.dark.data() + static_cast<size_t>(row) * grid.cols;
         int32_t col = 0;
@@ -35,10 +36,9 @@ std::vector<DarkRun> DarkRuns(const ModuleGrid& grid) {
             }
             const int32_t start = col;
             while (col < grid.cols && cells[col]) ++col;
-            runs.push_back({row, start, col - start});
+            visit(DarkRun{row, start, col - start});
         }
     }
-    return runs;
 }
 
 // Fixed notation without trailing zeros; to_chars ignores the locale, so a
@@ -206,18 +206,15 @@ std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
     if (style.drawBackground)
         svg += "<rect width=\"" + viewWidth + "\" height=\"" + viewHeight + "\" fill=\"" + SvgColour(style.background) +
                "\"/>\n";
-    const std::vector<DarkRun> runs = DarkRuns(grid);
+    std::string path;
+    ForEachDarkRun(grid, [&](const DarkRun& run) {
+        const std::string length = std::to_string(run.length);
+        path += "M" + Number(label.symbolLeft + style.quietZone + run.col) + " " +
+                std::to_string(style.quietZone + run.row) + "h" + length + "v1h-" + length + "z";
+    });
     // An empty path is not valid in every renderer, so a grid without dark
     // modules has none.
-    if (!runs.empty()) {
-        svg += "<path fill=\"" + SvgColour(style.foreground) + "\" d=\"";
-        for (const DarkRun& run : runs) {
-            const std::string length = std::to_string(run.length);
-            svg += "M" + Number(label.symbolLeft + style.quietZone + run.col) + " " +
-                   std::to_string(style.quietZone + run.row) + "h" + length + "v1h-" + length + "z";
-        }
-        svg += "\"/>\n";
-    }
+    if (!path.empty()) svg += "<path fill=\"" + SvgColour(style.foreground) + "\" d=\"" + path + "\"/>\n";
     for (const TextLine& line : label.lines)
         svg += "<text x=\"" + Number(width / 2) + "\" y=\"" + Number(line.baseline) + "\" font-size=\"" +
                Number(label.fontSize) +
@@ -258,16 +255,27 @@ std::string BoundingBox(double width, double height, bool whole) {
     return "0 0 " + side(width) + " " + side(height);
 }
 
+// Appends `value` in decimal, without the temporary strings of to_string:
+// a sheet of labels writes millions of these numbers.
+void AppendWhole(std::string& text, int32_t value) {
+    char digits[16];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, written.ptr);
+}
+
 // The dark runs as PostScript or PDF rectangles, one unit per module with
 // the y axis going up, so the grid's top row is drawn at the highest y:
-// "x y length" and then `close`.
-std::string RunRectangles(const ModuleGrid& grid, const VectorStyle& style, const char* close) {
+// "x y length" and then `close`, appended to `out`.
+void AppendRunRectangles(const ModuleGrid& grid, const VectorStyle& style, std::string_view close, std::string& out) {
     const int32_t height = FullHeight(grid, style);
-    std::string rectangles;
-    for (const DarkRun& run : DarkRuns(grid))
-        rectangles += std::to_string(style.quietZone + run.col) + " " +
-                      std::to_string(height - 1 - style.quietZone - run.row) + " " + std::to_string(run.length) + close;
-    return rectangles;
+    ForEachDarkRun(grid, [&](const DarkRun& run) {
+        AppendWhole(out, style.quietZone + run.col);
+        out += ' ';
+        AppendWhole(out, height - 1 - style.quietZone - run.row);
+        out += ' ';
+        AppendWhole(out, run.length);
+        out += close;
+    });
 }
 
 // Where the symbol's box starts in the label, as "x y" from its lower left corner.
@@ -313,7 +321,7 @@ Result<std::string> Eps(const ModuleGrid& grid, const VectorStyle& style) {
     }
     // One rectfill per run rather than one path of all: a path of thousands
     // of points exceeds the limits of some interpreters.
-    eps += RunRectangles(grid, style, " R\n");
+    AppendRunRectangles(grid, style, " R\n", eps);
     // showpage lets the file print on its own; importers disable it.
     return eps + "end\nrestore\nshowpage\n%%EOF\n";
 }
@@ -339,8 +347,9 @@ std::string PdfContent(const ModuleGrid& grid, const VectorStyle& style, const L
                    Number(label.lines[i].left) + " " + Number(label.height - label.lines[i].baseline) + " Td " +
                    LiteralString(text[i]) + " Tj ET\n";
     if (!label.lines.empty()) content += "1 0 0 1 " + SymbolOrigin(label, grid, style) + " cm\n";
-    const std::string rectangles = RunRectangles(grid, style, " 1 re\n");
-    if (!rectangles.empty()) content += rectangles + "f\n";
+    const size_t before = content.size();
+    AppendRunRectangles(grid, style, " 1 re\n", content);
+    if (content.size() > before) content += "f\n";
     return content;
 }
 
@@ -409,7 +418,9 @@ Result<PdfLabel> DrawPdfLabel(const ModuleGrid& grid, const VectorStyle& style) 
 struct PdfWriter::Parts {
     std::function<bool(std::string_view)> sink;
     uint64_t written = 0;
-    std::vector<uint64_t> offsets;  // of objects 1, 2, ... as they go out (the page tree's filled in at the end)
+    // Of objects 1, 2, ... as they go out (the page tree's filled in at the
+    // end): a deque grows by blocks, never copying the whole.
+    std::deque<uint64_t> offsets;
     bool failed = false, pageOpen = false;
     double pageWidth = 0, pageHeight = 0;
     std::string content;
@@ -433,14 +444,18 @@ struct PdfWriter::Parts {
         if (!pageOpen) return {};
         pageOpen = false;
         std::string stream;
-        if (!DeflateZlib(content, stream))
+        if (!DeflateZlib(content, stream, kPageLevel))
             return Status::Failed(VectorError::Refused, "out of memory while compressing a PDF page");
-        content.clear();
+        content.clear();  // keeps its memory for the next page
         const uint64_t page = 5 + 2 * pages++;
         PutObject(page, "<< /Type /Page /Parent 2 0 R /MediaBox [" + BoundingBox(pageWidth, pageHeight, false) +
                             "] /Resources 3 0 R /Contents " + std::to_string(page + 1) + " 0 R >>");
-        PutObject(page + 1, "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" +
-                                stream + "\nendstream");
+        offsets.resize(std::max<size_t>(offsets.size(), page + 1));
+        offsets[page] = written;
+        Put(std::to_string(page + 1) + " 0 obj\n<< /Length " + std::to_string(stream.size()) +
+            " /Filter /FlateDecode >>\nstream\n");
+        Put(stream);
+        Put("\nendstream\nendobj\n");
         return Sunk();
     }
 };
@@ -466,7 +481,14 @@ Status PdfWriter::NewPage(double width, double height) {
 }
 
 void PdfWriter::Place(const PdfLabel& label, double left, double bottom) {
-    parts_->content += "q 1 0 0 1 " + Number(left) + " " + Number(bottom) + " cm\n" + label.content + "Q\n";
+    std::string& content = parts_->content;
+    content += "q 1 0 0 1 ";
+    content += Number(left);
+    content += ' ';
+    content += Number(bottom);
+    content += " cm\n";
+    content += label.content;
+    content += "Q\n";
 }
 
 Status PdfWriter::Finish() {
