@@ -383,23 +383,33 @@ TEST_F(Vector, SheetsPutEachLabelInItsCell) {
     std::ofstream(pdf, std::ios::binary) << bytes;
     EXPECT_EQ(RunProgram("qpdf --check " + pdf + " >/dev/null"), 0);
     EXPECT_EQ(RunProgram("pdfinfo " + pdf + " | grep -q '^Pages: *2$'"), 0);
-    // Cells of (210 - 20 - 4) / 3 = 62 mm by (297 - 20 - 14) / 8 = 32.875 mm, at 100 dpi.
+    // Cells of (210 - 20 - 4) / 3 = 62 mm by (297 - 20 - 14) / 8 = 32.875 mm: the first page through
+    // poppler at 100 dpi, the second, with the last 6 labels, through Ghostscript at 200 dpi.
     ASSERT_EQ(RunProgram("pdftoppm -r 100 -png -f 1 -singlefile " + pdf + " " + dir + "/one"), 0);
-    const auto page = ReadWithStb(ReadFile(dir + "/one.png"));
-    ASSERT_TRUE(page);
-    const double dots = 100 / 25.4, cellWidth = 62, cellHeight = 32.875;
-    const auto words = Words(pdf, 1);
-    ASSERT_EQ(words.size(), 24u);
-    for (int cell = 0; cell < 24; ++cell) {
-        const double left = 10 + (cell % 3) * (cellWidth + 2), top = 10 + (cell / 3) * (cellHeight + 2);
-        const Picture part = Crop(*page, static_cast<int>(left * dots), static_cast<int>(top * dots),
-                                  static_cast<int>(cellWidth * dots), static_cast<int>(cellHeight * dots));
-        EXPECT_EQ(ReadSymbolIn(part, 2), textOf(cell)) << cell;
-        const auto& [word, box] = words[static_cast<size_t>(cell)];
-        EXPECT_EQ(word, textOf(cell));
-        EXPECT_NEAR((box[0] + box[2]) / 2, (left + cellWidth / 2) * kPointsPerMm, 0.5) << cell;
-        EXPECT_GT(box[1], (top + cellHeight / 2) * kPointsPerMm) << cell;  // in the lower half, under the symbol
-        EXPECT_LT(box[3], (top + cellHeight) * kPointsPerMm) << cell;
+    ASSERT_EQ(RunProgram("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r200 -dFirstPage=2 -dLastPage=2 "
+                         "-sOutputFile=" +
+                         dir + "/two.png " + pdf),
+              0);
+    const double cellWidth = 62, cellHeight = 32.875;
+    for (const int page : {1, 2}) {
+        const double dots = page * 100 / 25.4;
+        const auto picture = ReadWithStb(ReadFile(dir + (page == 1 ? "/one.png" : "/two.png")));
+        ASSERT_TRUE(picture);
+        const auto words = Words(pdf, page);
+        ASSERT_EQ(words.size(), page == 1 ? 24u : 6u);
+        for (size_t cell = 0; cell < words.size(); ++cell) {
+            const int label = static_cast<int>(cell) + (page - 1) * 24;
+            const double left = 10 + static_cast<double>(cell % 3) * (cellWidth + 2),
+                         top = 10 + static_cast<double>(cell / 3) * (cellHeight + 2);
+            const Picture part = Crop(*picture, static_cast<int>(left * dots), static_cast<int>(top * dots),
+                                      static_cast<int>(cellWidth * dots), static_cast<int>(cellHeight * dots));
+            EXPECT_EQ(ReadSymbolIn(part, 2 * page), textOf(label)) << label;
+            const auto& [word, box] = words[cell];
+            EXPECT_EQ(word, textOf(label));
+            EXPECT_NEAR((box[0] + box[2]) / 2, (left + cellWidth / 2) * kPointsPerMm, 0.5) << label;
+            EXPECT_GT(box[1], (top + cellHeight / 2) * kPointsPerMm) << label;  // in the lower half, under the symbol
+            EXPECT_LT(box[3], (top + cellHeight) * kPointsPerMm) << label;
+        }
     }
     const Sheet tiny{50 * kPointsPerMm, 30 * kPointsPerMm, 10, 10};
     Result<LabelDocument> crowded = LabelDocument::Make(style, tiny, [](std::string_view) { return true; });
