@@ -225,6 +225,8 @@ Status WriteLabelDocument(const Options& options, const std::function<Status(Lab
         return static_cast<bool>(outcome);
     };
     const Status written = WriteFileSafely(*options.outputPath, write);
+    // The system's own reason (a full disk) before what it made the labels meet.
+    if (!written && !written.Is(FileWriteError::Writer)) return WriteFailure(written);
     if (!outcome) return outcome;
     return written ? Status{} : WriteFailure(written);
 }
