@@ -383,6 +383,9 @@ TEST_F(Vector, SheetsPutEachLabelInItsCell) {
     std::ofstream(pdf, std::ios::binary) << bytes;
     EXPECT_EQ(RunProgram("qpdf --check " + pdf + " >/dev/null"), 0);
     EXPECT_EQ(RunProgram("pdfinfo " + pdf + " | grep -q '^Pages: *2$'"), 0);
+    EXPECT_EQ(RunProgram("pdfinfo -f 1 -l 2 " + pdf +
+                         " | grep -c '^Page *[12] size: *595.276 x 841.89 pts (A4)' | grep -qx 2"),
+              0);
     // Cells of (210 - 20 - 4) / 3 = 62 mm by (297 - 20 - 14) / 8 = 32.875 mm: the first page through
     // poppler at 100 dpi, the second, with the last 6 labels, through Ghostscript at 200 dpi.
     ASSERT_EQ(RunProgram("pdftoppm -r 100 -png -f 1 -singlefile " + pdf + " " + dir + "/one"), 0);
