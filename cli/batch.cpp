@@ -8,114 +8,26 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "glyphrun/safe_file.h"
+#include "records.h"
+#include "template.h"
+#include "text.h"
 
 namespace glyphrun::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-
-// Lines, each without its line end ("\n" or "\r\n"), read in blocks
-// straight from the descriptor so that a pipe's lines arrive as they come.
-// A last line without a line end counts; an empty end after one does not.
-class LineReader {
-public:
-    enum class Result { Line, TooLong, End, Failed };
-
-    explicit LineReader(FILE* stream) : fd_(fileno(stream)) {}
-
-    // A line longer than kMaxLineBytes is answered TooLong at once; the
-    // rest of it is skipped, unread into memory, by the next call.
-    Result Next(std::string& line) {
-        line.clear();
-        if (skipping_ && !SkipRestOfLine()) return Result::Failed;
-        bool started = false;
-        for (;;) {
-            if (begin_ == end_ && !Fill()) {
-                if (failed_) return Result::Failed;
-                if (!started) return Result::End;
-                return line.size() > kMaxLineBytes ? Result::TooLong : Result::Line;  // a last line without a line end
-            }
-            started = true;
-            const char* start = buffer_.data() + begin_;
-            const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-            const size_t length = newline ? static_cast<size_t>(newline - start) : end_ - begin_;
-            // One byte more than a line may hold: the '\r' of a line end.
-            if (line.size() + length > kMaxLineBytes + 1) {
-                begin_ += newline ? length + 1 : end_ - begin_;
-                skipping_ = !newline;
-                return Result::TooLong;
-            }
-            line.append(start, length);
-            begin_ += newline ? length + 1 : length;
-            if (newline) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return line.size() > kMaxLineBytes ? Result::TooLong : Result::Line;
-            }
-        }
-    }
-
-    int Errno() const { return errno_; }
-
-    // The lines still to come in a regular file, counted ahead so that
-    // progress can show the whole; nothing for a pipe or a terminal.
-    std::optional<uint64_t> CountAhead() const {
-        struct stat info {};
-        const off_t start = ::lseek(fd_, 0, SEEK_CUR);
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || start < 0) return std::nullopt;
-        uint64_t lines = 0;
-        char last = '\n';
-        std::vector<char> block(1 << 16);
-        for (ssize_t count; (count = ::read(fd_, block.data(), block.size())) > 0;) {
-            lines += static_cast<uint64_t>(std::count(block.data(), block.data() + count, '\n'));
-            last = block[static_cast<size_t>(count) - 1];
-        }
-        if (::lseek(fd_, start, SEEK_SET) != start) return std::nullopt;
-        return lines + (last != '\n' ? 1 : 0);
-    }
-
-private:
-    bool Fill() {
-        begin_ = end_ = 0;
-        ssize_t count;
-        while ((count = ::read(fd_, buffer_.data(), buffer_.size())) < 0 && errno == EINTR) {}
-        if (count < 0) {
-            failed_ = true;
-            errno_ = errno;
-        }
-        end_ = count > 0 ? static_cast<size_t>(count) : 0;
-        return end_ > 0;
-    }
-
-    // False when reading failed.
-    bool SkipRestOfLine() {
-        while (begin_ < end_ || Fill()) {
-            const auto* newline = static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
-            if (newline) {
-                begin_ = static_cast<size_t>(newline - buffer_.data()) + 1;
-                skipping_ = false;
-                return true;
-            }
-            begin_ = end_;
-        }
-        skipping_ = false;
-        return !failed_;
-    }
-
-    int fd_;
-    std::vector<char> buffer_ = std::vector<char>(1 << 16);
-    size_t begin_ = 0, end_ = 0;
-    bool skipping_ = false, failed_ = false;
-    int errno_ = 0;
-};
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -151,6 +63,83 @@ size_t WorkerCount(const Options& options) {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+// One input of a batch: the data to encode, a caption of its own (a CSV
+// row's), and its output's name.
+struct Item {
+    std::string data;
+    std::optional<std::string> caption;
+    std::string name;
+};
+
+// Where a batch's items come from: the lines of the input, or its CSV rows.
+class Source {
+public:
+    virtual ~Source() = default;
+    // The next item; a record that cannot be one (too long, not CSV, a
+    // value that cannot name a file) comes with its reason in `problem`.
+    virtual ReadResult Next(int64_t number, Item& item, Status& problem) = 0;
+    virtual std::optional<uint64_t> CountAhead() const { return std::nullopt; }
+    virtual const char* Unit() const = 0;  // what an item is called in messages
+    virtual int Errno() const = 0;
+};
+
+class LineSource : public Source {
+public:
+    LineSource(FILE* input, std::string pattern) : reader_(input), pattern_(std::move(pattern)) {}
+
+    ReadResult Next(int64_t number, Item& item, Status& problem) override {
+        const ReadResult result = reader_.Next(item.data);
+        if (result == ReadResult::TooLong)
+            problem = Failure("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+        item.name = BatchOutputName(pattern_, number);
+        return result;
+    }
+    std::optional<uint64_t> CountAhead() const override { return reader_.CountAhead(); }
+    const char* Unit() const override { return "line"; }
+    int Errno() const override { return reader_.Errno(); }
+
+private:
+    LineReader reader_;
+    std::string pattern_;
+};
+
+// The rows after the header, each composed by the templates.
+class CsvSource : public Source {
+public:
+    CsvSource(CsvReader& reader, size_t columns, Template data, std::optional<Template> caption, Template name)
+        : reader_(reader),
+          columns_(columns),
+          data_(std::move(data)),
+          caption_(std::move(caption)),
+          name_(std::move(name)) {}
+
+    ReadResult Next(int64_t number, Item& item, Status& problem) override {
+        const ReadResult result = reader_.Next(fields_);
+        if (result == ReadResult::TooLong)
+            problem = Failure("the row is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+        else if (result == ReadResult::Malformed)
+            problem = Failure("the row is not CSV: a quoted field is followed by more than a comma, or never closed");
+        else if (result == ReadResult::Record && fields_.size() != columns_)
+            problem = Failure("the row has " + std::to_string(fields_.size()) + " fields where the header has " +
+                              std::to_string(columns_));
+        if (result != ReadResult::Record || !problem) return result;
+        item.data = data_.Fill(fields_);
+        if (caption_) item.caption = caption_->Fill(fields_);
+        problem = name_.FillName(fields_, number, item.name);
+        return result;
+    }
+    const char* Unit() const override { return "row"; }
+    int Errno() const override { return reader_.Errno(); }
+
+private:
+    CsvReader& reader_;
+    const size_t columns_;
+    const Template data_;
+    const std::optional<Template> caption_;
+    const Template name_;
+    std::vector<std::string> fields_;
+};
+
 class Batch {
 public:
     // With `document`, every line's label goes into it, in line order,
@@ -162,14 +151,17 @@ public:
           inputName_(inputName),
           options_(options),
           pattern_(*options.outputPath),
-          // With the line number in the folder, one folder failing says
-          // nothing of the others, and folders may lead to one another.
-          numberInFolder_(FolderOf(pattern_).find('#') != std::string::npos),
+          // With the line number (or a row's value) in the folder, one
+          // folder failing says nothing of the others, and folders may lead
+          // to one another.
+          numberInFolder_(FolderOf(pattern_).find_first_of(options.csv ? "#{" : "#") != std::string::npos),
+          namesFromData_(options.csv && pattern_.find('{') != std::string::npos),
           slots_(std::max<size_t>(32, 8 * workers)),
           showProgress_(isatty(fileno(console.Err())) != 0) {}
 
-    Status Run(LineReader& reader, size_t workerCount) {
-        if (showProgress_) expected_ = reader.CountAhead();
+    Status Run(Source& source, size_t workerCount) {
+        unit_ = source.Unit();
+        if (showProgress_) expected_ = source.CountAhead();
         // One worker is the main thread itself: handing each line to another
         // thread and back would cost more than writing it.
         std::vector<std::jthread> workers;
@@ -185,7 +177,7 @@ public:
             Batch& batch;
             ~LetGo() { batch.Stop(); }
         } letGo{*this};
-        const Status read = ReadLines(reader);
+        const Status read = ReadItems(source);
         Close();
         for (std::jthread& worker : workers) worker.join();
         ReportFinished(/*all=*/true);
@@ -200,7 +192,7 @@ private:
     struct Slot {
         enum class State { Free, Waiting, Writing, Done };
         State state = State::Free;
-        std::string line;
+        Item item;
         OutputLook output;
         Status outcome;
         std::vector<std::string> notes;  // warnings, then with --verbose what was made
@@ -209,24 +201,36 @@ private:
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
 
-    Status ReadLines(LineReader& reader) {
-        std::string line;
+    Status ReadItems(Source& source) {
         for (int64_t number = 1;; ++number) {
-            const LineReader::Result result = reader.Next(line);
-            if (result == LineReader::Result::End) return {};
-            if (result == LineReader::Result::Failed)
-                return Failure("cannot read " + inputName_ + ": " + std::strerror(reader.Errno()));
+            Item item;
+            Status problem;
+            const ReadResult result = source.Next(number, item, problem);
+            if (result == ReadResult::End) return {};
+            if (result == ReadResult::Failed)
+                return Failure("cannot read " + inputName_ + ": " + std::strerror(source.Errno()));
             OutputLook output;
             Status early = FailOnOutOfMemory([&]() -> Status {
-                if (result == LineReader::Result::TooLong)
-                    return Failure("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
-                if (document_) return {};
-                output.path = BatchOutputName(pattern_, number);
+                if (!problem || document_) return problem;
+                output.path = item.name;
+                if (options_.makeFolders)
+                    if (Status made = MakeFolders(output.path); !made) return made;
                 return ClaimOutput(output, number);
             });
-            if (!Add(std::move(line), std::move(output), std::move(early))) return {};
-            line = std::string();
+            if (!Add(std::move(item), std::move(output), std::move(early))) return {};
         }
+    }
+
+    // With --mkdir, the folders an output needs; the last one made is
+    // remembered, since a run's outputs mostly share their folder.
+    Status MakeFolders(const std::string& path) {
+        const std::string folder = FolderOf(path);
+        if (folder.empty() || folder == madeFolder_) return {};
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) return Failure("cannot make the folder " + Printable(folder) + ": " + error.message());
+        madeFolder_ = folder;
+        return {};
     }
 
     // Two lines whose names lead through symbolic links to one file would
@@ -242,7 +246,16 @@ private:
         // A plain file with nothing remembered yet meets no other line: the
         // folder need not be resolved then, which is most of the cost.
         const OutputTarget& followed = look.target;
-        if (followed.inPlace || (!followed.throughLink && !numberInFolder_ && claimed_.empty())) return {};
+        if (followed.inPlace) return {};
+        // Names made from a row's values may repeat: each is remembered, by
+        // a hash of its path, so that a million rows take some megabytes.
+        if (namesFromData_ && !followed.throughLink && !numberInFolder_) {
+            const auto [earlier, fresh] = named_.emplace(std::hash<std::string>{}(output), number);
+            if (fresh) return {};
+            return Failure(output + " is the same file as the output of " + unit_ + " " +
+                           std::to_string(earlier->second));
+        }
+        if (!followed.throughLink && !numberInFolder_ && claimed_.empty()) return {};
         const OutputTarget target = ResolveOutputTarget(output);
         auto claimed = claimed_.find(target.path);
         std::optional<int64_t> earlier;
@@ -251,8 +264,8 @@ private:
         else if (target.throughLink)
             earlier = OwnOutputLine(target.path);
         if (earlier && *earlier < number)
-            return Failure(output + " is the same file as the output of line " + std::to_string(*earlier) + " (" +
-                           target.path + ")");
+            return Failure(output + " is the same file as the output of " + unit_ + " " + std::to_string(*earlier) +
+                           " (" + target.path + ")");
         if (target.throughLink || numberInFolder_) claimed_.emplace(target.path, number);
         return {};
     }
@@ -270,7 +283,7 @@ private:
     // false when the batch has stopped. A line that failed already is
     // reported at once: the next read may take long (the rest of a line too
     // long to hold is still skipped).
-    bool Add(std::string line, OutputLook output, Status early) {
+    bool Add(Item item, OutputLook output, Status early) {
         for (;;) {
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
@@ -281,7 +294,7 @@ private:
         {
             std::lock_guard lock(mutex_);
             Slot& slot = SlotOf(added_++);
-            slot.line = std::move(line);
+            slot.item = std::move(item);
             slot.output = std::move(output);
             slot.outcome = std::move(early);
             slot.state = slot.outcome ? Slot::State::Waiting : Slot::State::Done;
@@ -358,9 +371,17 @@ private:
         --waiting_;
         ++writing_;
         lock.unlock();
-        const auto* bytes = reinterpret_cast<const unsigned char*>(slot.line.data());
-        Status written = document_ ? EncodeAndDraw({bytes, slot.line.size()}, slot)
-                                   : EncodeAndWrite({bytes, slot.line.size()}, options_, run_, slot.output, slot.notes);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(slot.item.data.data());
+        const ByteSpan data(bytes, slot.item.data.size());
+        // A row's own caption, in a copy of the options: the labels draw theirs.
+        std::optional<Options> captioned;
+        if (slot.item.caption) {
+            captioned = options_;
+            captioned->caption = slot.item.caption;
+        }
+        const Options& options = captioned ? *captioned : options_;
+        Status written = document_ ? EncodeAndDraw(data, options, slot)
+                                   : EncodeAndWrite(data, options, run_, slot.output, slot.notes);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -376,14 +397,14 @@ private:
         if (RefillNow() || stopped_) slotDone_.notify_all();
     }
 
-    Status EncodeAndDraw(ByteSpan input, Slot& slot) {
+    Status EncodeAndDraw(ByteSpan input, const Options& options, Slot& slot) {
         return FailOnOutOfMemory([&]() -> Status {
             std::vector<Symbol> symbols;
-            if (Status encoded = EncodeInput(input, options_, symbols); !encoded) return encoded;
-            Result<PdfLabel> label = document_->Draw(symbols.front(), LabelText(input, options_));
+            if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
+            Result<PdfLabel> label = document_->Draw(symbols.front(), LabelText(input, options));
             if (!label) return Failure(label.reason());
             slot.label = std::move(label).value();
-            if (options_.verbose) slot.notes.push_back(DescribeSymbol(symbols.front(), options_, pattern_));
+            if (options.verbose) slot.notes.push_back(DescribeSymbol(symbols.front(), options, pattern_));
             return {};
         });
     }
@@ -394,7 +415,7 @@ private:
     void AddToDocument(Slot& slot, uint64_t line) {
         if (!document_ || !slot.outcome) return;
         if (Status added = document_->Add(slot.label); !added) {
-            documentFailure_ = Failure(inputName_ + " line " + std::to_string(line) + ": " + added.reason());
+            documentFailure_ = Failure(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + added.reason());
             stopped_ = true;
             stoppingLine_ = line;
             workReady_.notify_all();
@@ -407,7 +428,7 @@ private:
     void ReportFinished(bool all) {
         std::vector<std::string> messages;
         const auto addLine = [&](uint64_t line, std::string message) {
-            messages.push_back(inputName_ + " line " + std::to_string(line) + ": " + std::move(message));
+            messages.push_back(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + std::move(message));
         };
         {
             std::lock_guard lock(mutex_);
@@ -481,13 +502,17 @@ private:
 
     Console& console_;  // its error stream for messages and progress
     LabelDocument* const document_;
-    Status documentFailure_;  // what ended a document's run
+    const char* unit_ = "line";  // "line" or "row"
+    std::string madeFolder_;     // the last folder --mkdir made; main thread only
+    Status documentFailure_;     // what ended a document's run
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;
     const bool numberInFolder_;
-    std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
-    const WriteRun run_;                      // the standard streams looked at once, as the batch starts
+    const bool namesFromData_;                   // --csv with {column} in the output's name
+    std::unordered_map<size_t, int64_t> named_;  // their names' hashes, by the item that took each
+    std::map<std::string, int64_t> claimed_;     // outputs reached through links, by file; main thread only
+    const WriteRun run_;                         // the standard streams looked at once, as the batch starts
 
     std::mutex mutex_;
     std::condition_variable workReady_, slotDone_;
@@ -506,23 +531,59 @@ private:
     Clock::time_point lastProgress_ = Clock::now();
 };
 
+// The source of the items: lines, or the rows of a CSV input after its
+// header, which the templates are read against.
+Status RunWithSource(FILE* input, const std::string& inputName, const Options& options,
+                     const std::function<Status(Source&)>& run) {
+    if (!options.csv) {
+        LineSource lines(input, *options.outputPath);
+        return run(lines);
+    }
+    CsvReader reader(input);
+    std::vector<std::string> header;
+    const ReadResult result = reader.Next(header);
+    if (result == ReadResult::Failed) return Failure("cannot read " + inputName + ": " + std::strerror(reader.Errno()));
+    if (result != ReadResult::Record) return Failure(inputName + " has no header row of column names");
+    const auto parse = [&](const char* option, const std::string& text) {
+        std::string error;
+        std::optional<Template> parsed = Template::Parse(text, header, error);
+        if (!parsed)
+            throw Status::Failed(CliError::Usage,
+                                 std::string(option) + " '" + text + "': " + error + " of " + inputName);
+        return std::move(*parsed);
+    };
+    try {
+        Template data = parse("--data", options.dataTemplate.value_or("{" + header.front() + "}"));
+        std::optional<Template> caption;
+        if (options.caption) caption = parse("--caption", *options.caption);
+        Template name = parse("--output", *options.outputPath);
+        CsvSource rows(reader, header.size(), std::move(data), std::move(caption), std::move(name));
+        return run(rows);
+    } catch (const Status& usage) {
+        return usage;
+    }
+}
+
 }  // namespace
 
 Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console) {
-    LineReader reader(input);
     const size_t workers = WorkerCount(options);
-    if (!OneDocument(options)) {
-        Batch batch(inputName, options, workers, console);
-        return batch.Run(reader, workers);
-    }
+    if (!OneDocument(options))
+        return RunWithSource(input, inputName, options, [&](Source& source) {
+            Batch batch(inputName, options, workers, console);
+            return batch.Run(source, workers);
+        });
     // The run happens while the document is written: the file appears only
     // once the last label is in it, and not at all when the run fails.
     Status outcome;
     uint64_t labels = 0;
     const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
-        Batch batch(inputName, options, workers, console, &document);
-        outcome = batch.Run(reader, workers);
-        labels = batch.Added();
+        outcome = RunWithSource(input, inputName, options, [&](Source& source) {
+            Batch batch(inputName, options, workers, console, &document);
+            const Status ran = batch.Run(source, workers);
+            labels = batch.Added();
+            return ran;
+        });
         return outcome;
     });
     if (!outcome) return outcome;

@@ -1,17 +1,14 @@
-// --batch: one symbol per input line, read as a stream and written by
-// worker threads.
+// --batch: one symbol per input line (or CSV row), read as a stream and
+// written by worker threads.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "records.h"
 #include "symbol.h"
 
 namespace glyphrun::cli {
-
-// The longest line a batch takes (and the longest single input): more
-// than any symbol holds, with room for a message spread over 16 symbols.
-inline constexpr size_t kMaxLineBytes = 65536;
 
 // Writes every line's symbol. Memory stays flat however long the input:
 // only a bounded window of lines is in flight. Reports each failed line in

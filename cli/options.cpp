@@ -243,11 +243,17 @@ std::string PixelsForXdim(Options& options) {
 void CheckBatch(const Options& options) {
     if (options.text)
         UsageError("--batch reads a symbol from each line of --input FILE ('-': standard input), not TEXT");
-    if (!options.outputPath || *options.outputPath == "-" ||
-        (options.outputPath->find('#') == std::string::npos && options.format != Format::Pdf))
-        UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png, or one "
-                   ".pdf for all");
+    const bool named = options.outputPath && (options.outputPath->find('#') != std::string::npos ||
+                                              (options.csv && options.outputPath->find('{') != std::string::npos));
+    if (!options.outputPath || *options.outputPath == "-" || (!named && options.format != Format::Pdf))
+        UsageError("--batch needs --output with a run of '#' for the line number, such as label-####.png (with "
+                   "--csv, or a {column}), or one .pdf for all");
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
+}
+
+void CheckCsv(const Options& options) {
+    if (options.csv && !options.batch) UsageError("--csv reads the rows of a --batch input: give --batch too");
+    if (options.dataTemplate && !options.csv) UsageError("--data composes a CSV row's data: give --csv too");
 }
 
 // What the parse has read so far.
@@ -336,6 +342,19 @@ const Declaration kDeclarations[] = {
      "every run of '#' in the output name becomes the line number,\n"
      "zero-padded to the run's length (-o label-####.png)",
      [](Parsing& p, const std::string&) { p.line.options.batch = true; }},
+    {"--csv", nullptr,
+     "with --batch, the input is CSV (RFC 4180) with a header row of column\n"
+     "names: one symbol per row, its data from --data, and {NAME} in\n"
+     "--output and --caption a column's value ('#': the row number):\n"
+     "--batch --csv -i items.csv --data '{serial}' -o 'out/{serial}.png'",
+     [](Parsing& p, const std::string&) { p.line.options.csv = true; }},
+    {"--data", "TEMPLATE",
+     "with --csv, the symbol's data from the row's columns, such as\n"
+     "'{serial}' or, with --gs1, '(01){gtin}(21){serial}' (default: the\n"
+     "first column); '{{' and '}}' stand for braces",
+     [](Parsing& p, const std::string& v) { p.line.options.dataTemplate = v; }},
+    {"--mkdir", nullptr, "make the output's missing folders",
+     [](Parsing& p, const std::string&) { p.line.options.makeFolders = true; }},
     {"-j,--jobs", "N",
      "worker threads for --batch (default: one per core); the files\n"
      "are the same for any N",
@@ -549,6 +568,7 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
                                  " pixels); readers need at least one";
     CheckContrast(options);
     CheckLabel(options);
+    CheckCsv(options);
     if (options.batch) CheckBatch(options);
     return line;
 }
@@ -567,7 +587,8 @@ const char* VersionText() { return "glyphrun-cli " GLYPHRUN_VERSION "\n"; }
 
 bool OneDocument(const Options& options) {
     return options.format == Format::Pdf && (options.batch || options.structuredAppend) && options.outputPath &&
-           options.outputPath->find('#') == std::string::npos;
+           options.outputPath->find('#') == std::string::npos &&
+           !(options.csv && options.outputPath->find('{') != std::string::npos);
 }
 
 std::string BatchOutputName(const std::string& pattern, int64_t line) {

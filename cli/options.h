@@ -32,12 +32,15 @@ struct Options {
     GifCodes gifCodes = GifCodes::Lzw;
     bool pngInterlace = false;
     bool printCodewords = false;
-    bool verbose = false;  // a line on standard error for each symbol made
-    bool batch = false;    // one symbol per input line
-    int32_t jobs = 0;      // worker threads for a batch; 0: one per core
-    bool gs1 = false;      // the input is GS1 element strings in brackets
-    bool utf8 = false;     // the text stays UTF-8, announced by ECI 26
-    bool binary = false;   // the bytes as they are: no conversion
+    bool verbose = false;                     // a line on standard error for each symbol made
+    bool batch = false;                       // one symbol per input line
+    bool csv = false;                         // the batch's input is CSV with a header row: one symbol per row
+    std::optional<std::string> dataTemplate;  // --csv: the data from the row's columns; default the first
+    bool makeFolders = false;                 // --mkdir: the outputs' missing folders are made
+    int32_t jobs = 0;                         // worker threads for a batch; 0: one per core
+    bool gs1 = false;                         // the input is GS1 element strings in brackets
+    bool utf8 = false;                        // the text stays UTF-8, announced by ECI 26
+    bool binary = false;                      // the bytes as they are: no conversion
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
     std::optional<PageSize> page;             // PDF: the page the symbol is centred on (each label's, in a document)

@@ -200,7 +200,15 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
 std::vector<std::string> LabelText(ByteSpan input, const Options& options) {
     std::vector<std::string> lines;
     if (options.hri) lines.push_back(HumanReadable({reinterpret_cast<const char*>(input.data()), input.size()}));
-    if (options.caption) lines.push_back(*options.caption);
+    if (!options.caption) return lines;
+    // A caption of several lines (a CSV field may hold line ends) is as many
+    // lines of text.
+    std::string_view caption = *options.caption;
+    for (size_t end; (end = caption.find('\n')) != std::string_view::npos; caption.remove_prefix(end + 1)) {
+        const std::string_view line = caption.substr(0, end);
+        lines.emplace_back(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+    }
+    lines.emplace_back(caption);
     return lines;
 }
 

@@ -36,7 +36,8 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                     const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
 
-// Lines of text under the symbol of `input`: its data with --hri, then the caption.
+// Lines of text under the symbol of `input`: its data with --hri, then the
+// caption's lines.
 std::vector<std::string> LabelText(ByteSpan input, const Options& options);
 
 // One PDF of labels (OneDocument), written safely: `fill` adds the labels

@@ -29,6 +29,7 @@
 
 namespace {
 
+using glyphrun::testing::Crop;
 using glyphrun::testing::ReadFile;
 using glyphrun::testing::ReadSymbolIn;
 using glyphrun::testing::ReadSymbolInFile;
@@ -163,7 +164,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // labels: a sheet only for a document of many, a grid with cells, text where a label has room for it
         "--sheet A4 -o x.pdf A", "--batch -i - --sheet A4 -o x-#.pdf", "--batch -i - --sheet A4 --grid 0x3 -o x.pdf",
         "--grid 3x8 -o x.pdf A", "--hri -o x.pgm A", "--hri --structapp 2 -o x.png A", "--font-size 8 -o x.pdf A",
-        "--hri --font f.ttf -o x.pdf A", "--batch -i - --sheet A4 --page A5 -o x.pdf"};
+        "--hri --font f.ttf -o x.pdf A", "--batch -i - --sheet A4 --page A5 -o x.pdf",
+        // CSV: rows of a batch, their data composed only from them
+        "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
@@ -402,6 +405,64 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
     EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt"}));
     EXPECT_EQ(Run("--structapp 3 --caption PART -o " + pdf + " 'ONE MESSAGE OVER THREE SYMBOLS'").status, 0);
     EXPECT_EQ(pages(pdf), 3);
+}
+
+// CSV rows as a spreadsheet exports them, each a symbol named by its own value in a folder made for
+// them; a row that cannot be one, or whose value would name a file elsewhere (or twice), fails alone.
+TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
+    struct Row {
+        std::string csv;       // the row as written in the file
+        std::string expected;  // the serial read back from out/SERIAL.png, or the row's message
+    };
+    const Row rows[] = {
+        {"A1,\"Widget, large\"\r\n", "A1"},
+        {"\"A2\",\"He said \"\"hi\"\"\"\r\n", "A2"},
+        {"A3,\"two\r\nlines\"\r\n\r\n", "A3"},  // a line end inside quotes, then an empty line
+        {"A4\r\n", "the row has 1 fields where the header has 2"},
+        {"A5,\"" + std::string(70000, 'x') + "\"\r\n", "the row is longer than 65536 bytes"},
+        {"A6,\"open\"x\r\n", "the row is not CSV: a quoted field is followed by more than a comma, or never closed"},
+        {"../x,n\r\n", "the serial '../x' cannot name a file: it has a '/'"},
+        {"a\\b,n\r\n", "the serial 'a\\\\b' cannot name a file: it has a '\\\\'"},  // the console doubles a backslash
+        {"..,n\r\n", "the serial '..' cannot name a file: it names a folder, not a file"},
+        {"-rf,n\r\n", "the serial '-rf' cannot name a file: it starts with '-'"},
+        {std::string("a\0b,n\r\n", 7), "the serial 'a\\x00b' cannot name a file: it has a control character"},
+        {"\"a\nb\",n\r\n", "the serial 'a\\nb' cannot name a file: it has a control character"},
+        {std::string(300, 's') + ",n\r\n",
+         "the serial '" + std::string(300, 's') + "' cannot name a file: it is longer than 255 bytes"},
+        {"A1,again\r\n", dir + "/out/A1.png is the same file as the output of row 1"},
+    };
+    std::string csv = "\xEF\xBB\xBFserial,name\r\n", said;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        csv += rows[i].csv;
+        if (!rows[i].expected.starts_with('A') || rows[i].expected.size() > 2)
+            said += "glyphrun-cli: " + dir + "/items.csv row " + std::to_string(i + 1) + ": " + rows[i].expected + "\n";
+    }
+    std::ofstream(dir + "/items.csv", std::ios::binary) << csv;
+    const std::string run = "--batch --csv -i " + dir + "/items.csv --data {serial} --caption {name} --hri --mkdir -o ";
+    const Outcome o = Run(run + dir + "/out/{serial}.png");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, said + "glyphrun-cli: 3 of 14 symbols written; 11 failed\n");
+    EXPECT_EQ(Entries(dir + "/out"), (std::set<std::string>{"A1.png", "A2.png", "A3.png"}));
+    EXPECT_EQ(Entries(), (std::set<std::string>{"items.csv", "out"}));  // nothing outside the folder
+    for (const char* serial : {"A1", "A2", "A3"}) {
+        const auto picture = ReadWithStb(ReadFile(dir + "/out/" + serial + ".png"));
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(ReadSymbolIn(Crop(*picture, (picture->width - 56) / 2, 0, 56, 56), 4),
+                  serial);  // 10 x 10 and its quiet zone
+    }
+    // The same rows into one PDF: whole or not at all; a column the header lacks is bad usage.
+    EXPECT_EQ(Run(run + dir + "/sheet.pdf --sheet A4 --grid 3x8").status, 1);
+    EXPECT_EQ(Run(run + dir + "/{lot}.png").err,
+              "glyphrun-cli: --output '" + dir +
+                  "/{lot}.png': the column 'lot' is not in the header (serial, name) of " + dir +
+                  "/items.csv\nTry 'glyphrun-cli --help' for more information.\n");
+    std::ofstream(dir + "/good.csv") << "serial,name\nB1,\"first\nline\"\nB2,second\n";
+    EXPECT_EQ(Run("--batch --csv -i " + dir + "/good.csv --caption {name} --hri --sheet A6 --grid 1x2 -o " + dir +
+                  "/sheet.pdf")
+                  .status,
+              0);
+    EXPECT_EQ(Shell("pdftotext " + dir + "/sheet.pdf - | tr -s '\\n' ' ' | grep -q 'B1 first line B2 second'").status,
+              0);
 }
 
 // A message over several files, each read back in its place.

@@ -223,13 +223,6 @@ TEST_F(Vector, RefusesWhatCannotBeDrawnOrWrittenAndLeavesTheFile) {
 
 constexpr double kPointsPerMm = 72 / 25.4;
 
-Picture Crop(const Picture& picture, int left, int top, int width, int height) {
-    Picture part{width, height, {}};
-    for (int y = top; y < top + height; ++y)
-        for (int x = left; x < left + width; ++x) part.pixels.push_back(picture.at(x, y));
-    return part;
-}
-
 // pdftotext's words with their boxes (points from the page's top left), "word x0 y0 x1 y1" per line.
 std::vector<std::pair<std::string, std::array<double, 4>>> Words(const std::string& pdf, int page) {
     const std::string text = pdf + ".txt";

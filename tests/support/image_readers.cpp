@@ -213,6 +213,13 @@ std::optional<Reading> ReadSymbolInFile(const std::string& path, int moduleSize)
     return ReadSymbolFullyIn(*picture, moduleSize);
 }
 
+Picture Crop(const Picture& picture, int left, int top, int width, int height) {
+    Picture part{width, height, {}};
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) part.pixels.push_back(picture.at(x, y));
+    return part;
+}
+
 Bytes ReadFile(const std::string& path) {
     const std::string file = Slurp(path);
     return Bytes(file.begin(), file.end());

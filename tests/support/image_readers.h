@@ -58,6 +58,9 @@ struct GifFacts {
 // All image blocks composed on the logical screen, as a viewer shows them.
 std::optional<Picture> ReadWithGiflib(const Bytes& file, GifFacts* facts = nullptr);
 
+// The part of `picture` at (left, top), width x height, within it.
+Picture Crop(const Picture& picture, int left, int top, int width, int height);
+
 // Reads the Data Matrix symbol in a decoded picture.
 std::optional<std::string> ReadSymbolIn(const Picture& picture, int moduleSize);
 std::optional<Reading> ReadSymbolFullyIn(const Picture& picture, int moduleSize);
