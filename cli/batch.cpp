@@ -372,7 +372,8 @@ private:
         ++writing_;
         lock.unlock();
         const auto* bytes = reinterpret_cast<const unsigned char*>(slot.item.data.data());
-        const ByteSpan data(bytes, slot.item.data.size());
+        ByteSpan data(bytes, slot.item.data.size());
+        std::string escaped;
         // A row's own caption, in a copy of the options: the labels draw theirs.
         std::optional<Options> captioned;
         if (slot.item.caption) {
@@ -380,8 +381,10 @@ private:
             captioned->caption = slot.item.caption;
         }
         const Options& options = captioned ? *captioned : options_;
-        Status written = document_ ? EncodeAndDraw(data, options, slot)
-                                   : EncodeAndWrite(data, options, run_, slot.output, slot.notes);
+        Status written = ReadInputEscapes(data, options, escaped);
+        if (written)
+            written = document_ ? EncodeAndDraw(data, options, slot)
+                                : EncodeAndWrite(data, options, run_, slot.output, slot.notes);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is

@@ -41,6 +41,7 @@ struct Options {
     bool gs1 = false;                         // the input is GS1 element strings in brackets
     bool utf8 = false;                        // the text stays UTF-8, announced by ECI 26
     bool binary = false;                      // the bytes as they are: no conversion
+    bool escapes = false;                     // --esc: backslash escapes in the input are read
     std::optional<int32_t> eci;
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
     std::optional<PageSize> page;             // PDF: the page the symbol is centred on (each label's, in a document)

@@ -130,7 +130,9 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
 }
 
 Status RunOne(ByteSpan input, const Options& options, const std::string& inputName, Console& console) {
-    Status outcome = EncodeDescribeAndWrite(input, options, console);
+    std::string escaped;
+    Status outcome = ReadInputEscapes(input, options, escaped);
+    if (outcome) outcome = EncodeDescribeAndWrite(input, options, console);
     // A file's name says which input failed; TEXT is the only argument.
     if (!outcome && options.inputPath) outcome.message = inputName + ": " + outcome.message;
     return outcome;

@@ -197,6 +197,14 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
     });
 }
 
+Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage) {
+    if (!options.escapes) return {};
+    if (Status read = ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage); !read)
+        return Failure(read.reason());
+    input = {reinterpret_cast<const unsigned char*>(storage.data()), storage.size()};
+    return {};
+}
+
 std::vector<std::string> LabelText(ByteSpan input, const Options& options) {
     std::vector<std::string> lines;
     if (options.hri) lines.push_back(HumanReadable({reinterpret_cast<const char*>(input.data()), input.size()}));

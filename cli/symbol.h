@@ -36,6 +36,9 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                     const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
 
+// With --esc, `input` made to view its escapes read into `storage`.
+Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage);
+
 // Lines of text under the symbol of `input`: its data with --hri, then the
 // caption's lines.
 std::vector<std::string> LabelText(ByteSpan input, const Options& options);

@@ -343,5 +343,47 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
     for (const auto& [input, reason] : cases) EXPECT_EQ(ParseGs1(input).reason(), reason) << input;
 }
 
+// What cannot be typed, written with escapes: each read to its bytes, which the reader returns from
+// the symbol, and shown under a symbol in the same escaped form; a bad escape is refused with its place.
+TEST(Escapes, ReadToTheBytesAReaderReturnsAndShownTheSameWay) {
+    const std::tuple<std::string, std::string, std::string> read[] = {
+        // escaped, the bytes, as shown under the symbol
+        {"[)>\\R06\\G17V123\\R\\E",
+         "[)>\x1e"
+         "06\x1d"
+         "17V123\x1e\x04",
+         "[)>\\R06\\G17V123\\R\\E"},
+        {"a\\nb\\tc\\rd\\\\e", "a\nb\tc\rd\\e", "a\\nb\\tc\\rd\\e"},
+        {"\\x00\\xff\\x7F", std::string("\0\xff\x7f", 3), "\\x00\\xFF\\x7F"},
+        {"\\u00e9\\U0001F600\\0", std::string("\xc3\xa9\xf0\x9f\x98\x80\0", 7), "\xc3\xa9\xf0\x9f\x98\x80\\x00"},
+    };
+    for (const auto& [escaped, bytes, shown] : read) {
+        std::string made;
+        ASSERT_TRUE(ReadEscapes(escaped, made)) << escaped;
+        EXPECT_EQ(made, bytes) << escaped;
+        EXPECT_EQ(HumanReadable(made), shown) << escaped;
+        const Result<Symbol> symbol =
+            glyphrun::Encode({reinterpret_cast<const uint8_t*>(made.data()), made.size()}, {.detectMacro = false});
+        ASSERT_TRUE(symbol) << symbol.reason();
+        const auto reading = ReadSymbolFully(symbol.value());
+        ASSERT_TRUE(reading);
+        EXPECT_EQ(reading->bytes, bytes) << escaped;
+    }
+    const std::pair<std::string, std::string> refused[] = {
+        {"ab\\q", "the backslash at position 3 and 'q' are no escape (--help lists them: n r t 0 x u U G R E, and a "
+                  "second backslash)"},
+        {"ab\\", "the backslash at position 3 ends the text: a backslash itself is written twice"},
+        {"\\x4", "the backslash at position 1 and 'x' need 2 hexadecimal digits"},
+        {"\\uD800",
+         "the backslash at position 1 and 'u' name no character: U+D800 to U+DFFF and past U+10FFFF are none"},
+    };
+    for (const auto& [escaped, reason] : refused) {
+        std::string made;
+        const Status status = ReadEscapes(escaped, made);
+        EXPECT_TRUE(status.Is(InputError::BadEscape)) << escaped;
+        EXPECT_EQ(status.reason(), reason);
+    }
+}
+
 }  // namespace
 }  // namespace glyphrun

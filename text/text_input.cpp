@@ -167,6 +167,85 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
 
 GLYPHRUN_DEFINE_ERROR_CATEGORY(InputError, "glyphrun.input")
 
+namespace {
+
+// `digits` hexadecimal digits at `at`, or nothing.
+std::optional<uint32_t> HexAt(std::string_view text, size_t at, size_t digits) {
+    if (at + digits > text.size()) return std::nullopt;
+    uint32_t value = 0;
+    for (size_t i = at; i < at + digits; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return value;
+}
+
+void AppendUtf8(uint32_t code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+}  // namespace
+
+Status ReadEscapes(std::string_view text, std::string& bytes) {
+    bytes.clear();
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\\') {
+            bytes += text[at];
+            continue;
+        }
+        // Said without backslashes, which a console shows doubled.
+        const auto refuse = [&](const std::string& why) {
+            return Status::Failed(InputError::BadEscape,
+                                  "the backslash at position " + std::to_string(at + 1) + " " + why);
+        };
+        if (at + 1 == text.size()) return refuse("ends the text: a backslash itself is written twice");
+        const char kind = text[at + 1];
+        constexpr std::string_view kSingles = "nrt\\0GRE";
+        constexpr char kBytes[] = {'\n', '\r', '\t', '\\', '\0', 29, 30, 4};
+        if (const size_t single = kSingles.find(kind); single != std::string_view::npos) {
+            bytes += kBytes[single];
+            ++at;
+            continue;
+        }
+        const size_t digits = kind == 'x' ? 2 : kind == 'u' ? 4 : kind == 'U' ? 8 : 0;
+        if (digits == 0)
+            return refuse(std::string("and '") + kind +
+                          "' are no escape (--help lists them: n r t 0 x u U G R E, and a second backslash)");
+        const std::optional<uint32_t> value = HexAt(text, at + 2, digits);
+        if (!value)
+            return refuse(std::string("and '") + kind + "' need " + std::to_string(digits) + " hexadecimal digits");
+        if (kind == 'x') {
+            bytes += static_cast<char>(*value);
+        } else {
+            if (*value > 0x10FFFF || (*value >= 0xD800 && *value <= 0xDFFF))
+                return refuse(std::string("and '") + kind +
+                              "' name no character: U+D800 to U+DFFF and past U+10FFFF are none");
+            AppendUtf8(*value, bytes);
+        }
+        at += 1 + digits;
+    }
+    return {};
+}
+
 std::string HumanReadable(std::string_view input) {
     std::string text;
     for (size_t at = 0; at < input.size();) {

@@ -21,6 +21,7 @@ enum class InputError {
     NotConvertible,  // a character the ECI's character set lacks, or a set iconv cannot write
     NoCharset,       // text under an ECI that names no character set we convert to: only bytes may go under it
     BadGs1,          // GS1 element strings that do not check out
+    BadEscape,       // an escape that ReadEscapes does not know, or a number out of its range
 };
 GLYPHRUN_ERROR_ENUM(InputError)
 
@@ -48,6 +49,12 @@ struct InputRule {
 // The bytes to encode and what they mean, by `rule`: GS1 first, then the
 // bytes as they are, then text converted to the ECI's set, else EncodeText.
 Status PrepareInput(std::string_view input, const InputRule& rule, std::string& bytes, DataMeaning& meaning);
+
+// `text` with its escapes read, for data that cannot be typed: \n \r \t
+// \\ \0, \xHH (a byte), \uHHHH and \U00HHHHHH (a character, as UTF-8), and
+// \G \R \E for the GS, RS and EOT of ISO/IEC 15434 messages. Anything
+// else after a backslash is refused (BadEscape) with its position.
+Status ReadEscapes(std::string_view text, std::string& bytes);
 
 // The line of text printed under a symbol for people to read (its
 // human-readable interpretation), as UTF-8: GS1 element strings with each
