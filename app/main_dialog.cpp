@@ -265,7 +265,11 @@ void CMainDialog::OnEncode() {
     m_style.marginPixels = margin;  // the Margin field counts pixels, not modules
     m_style.foreground = ToRrggbb(m_btnBarColor->GetColor());
     m_style.background = ToRrggbb(m_btnBackground->GetColor());
-    if (m_checkHri->isChecked()) m_style.text = {HumanReadable(m_editText->text().toStdString())};
+    if (m_checkHri->isChecked()) {
+        InputRule rule;
+        rule.gs1 = m_checkGs1->isChecked();
+        m_style.text = {HumanReadable(m_editText->text().toStdString(), rule)};
+    }
     m_status->setText(StatusOf(*m_symbol));
     SaveSettings();  // choices that made a symbol are kept for the next run
     if (const Status drawn = RenderSymbol(*m_symbol, m_style, m_image); !drawn)

@@ -179,6 +179,8 @@ void CheckReaderInitAndStructuredAppend(const Options& options) {
 }
 
 void CheckMeaningAndSize(const Options& options) {
+    if ((options.gs1NoCheck || options.gs1Gs) && !options.gs1)
+        UsageError("--gs1-nocheck and --gs1-gs read --gs1 data: give --gs1 too");
     if (options.gs1 && (options.eci || options.utf8))
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
@@ -365,8 +367,17 @@ const Declaration kDeclarations[] = {
      [](Parsing& p, const std::string&) { p.line.command = Command::ListSizes; }},
     {"--gs1", nullptr,
      "the input is GS1 element strings in brackets, such as\n"
-     "(01)09506000134352(17)261231(10)ABC123; they are checked first",
+     "(01)09506000134352(17)261231(10)ABC123 or [01]09506000134352[10]A(1);\n"
+     "they are checked first; in the (01) form a bracket in the data is \\( or \\)",
      [](Parsing& p, const std::string&) { p.line.options.gs1 = true; }},
+    {"--gs1-nocheck", nullptr,
+     "with --gs1, check the syntax (AIs, characters, lengths) but not check\n"
+     "digits, dates or times",
+     [](Parsing& p, const std::string&) { p.line.options.gs1NoCheck = true; }},
+    {"--gs1-gs", nullptr,
+     "with --gs1, separate the fields of variable length by the GS character\n"
+     "rather than FNC1, as some national pharmacy rules ask",
+     [](Parsing& p, const std::string&) { p.line.options.gs1Gs = true; }},
     {"--eci", "N",
      "put the ECI designator N (0-999999) before the data, the text\n"
      "converted to its character set",

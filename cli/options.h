@@ -39,6 +39,8 @@ struct Options {
     bool makeFolders = false;                 // --mkdir: the outputs' missing folders are made
     int32_t jobs = 0;                         // worker threads for a batch; 0: one per core
     bool gs1 = false;                         // the input is GS1 element strings in brackets
+    bool gs1NoCheck = false;                  // GS1 syntax only: no check digits, dates or times
+    bool gs1Gs = false;                       // GS1 fields separated by the GS character, not FNC1
     bool utf8 = false;                        // the text stays UTF-8, announced by ECI 26
     bool binary = false;                      // the bytes as they are: no conversion
     bool escapes = false;                     // --esc: backslash escapes in the input are read

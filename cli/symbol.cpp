@@ -11,6 +11,14 @@
 namespace glyphrun::cli {
 namespace {
 
+// How TEXT, -i and batch input are read.
+InputRule InputRuleOf(const Options& options) {
+    InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
+    rule.gs1Rules.checkDigitsAndDates = !options.gs1NoCheck;
+    rule.gs1Gs = options.gs1Gs;
+    return rule;
+}
+
 // The margin stays in pixels: --margin may give one that is not a whole
 // number of modules, and --xdim has already made the module's pixels.
 Style StyleOf(const Options& options) {
@@ -94,7 +102,7 @@ Status SaveSet(const std::vector<Symbol>& symbols, ByteSpan input, const Options
 // says the bytes stand as they are; --eci (and --utf8, which is --eci 26)
 // converts it to that ECI's character set.
 Status PrepareInput(ByteSpan input, const Options& options, std::string& bytes, DataMeaning& meaning) {
-    const InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
+    const InputRule rule = InputRuleOf(options);
     const Status prepared =
         glyphrun::PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
     if (prepared) return {};
@@ -207,7 +215,9 @@ Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& st
 
 std::vector<std::string> LabelText(ByteSpan input, const Options& options) {
     std::vector<std::string> lines;
-    if (options.hri) lines.push_back(HumanReadable({reinterpret_cast<const char*>(input.data()), input.size()}));
+    if (options.hri)
+        lines.push_back(
+            HumanReadable({reinterpret_cast<const char*>(input.data()), input.size()}, InputRuleOf(options)));
     if (!options.caption) return lines;
     // A caption of several lines (a CSV field may hold line ends) is as many
     // lines of text.

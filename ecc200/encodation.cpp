@@ -138,7 +138,7 @@ void InitEncodationState(EncodationState& state, const uint8_t* input, int32_t l
     state.requestedSize = requestedSize;
     state.begin = input;
     state.cursor = input;
-    state.gs1 = meaning.gs1;
+    state.gs1 = GsIsFnc1(meaning);
     if (length < 0 || (!input && length > 0)) {
         state.error = EncodationError::InvalidInput;
         state.end = input;

@@ -315,7 +315,7 @@ struct Misfit {
 };
 
 // Whether data fits one pattern; `element` is all of the element's data, quoted for a bad time.
-bool Fits(std::string_view pattern, std::string_view data, std::string_view element, Misfit& misfit) {
+bool Fits(std::string_view pattern, std::string_view data, std::string_view element, bool checkDates, Misfit& misfit) {
     int year = -1, month = -1;
     size_t dateStart = 0;  // where the run of date fields that the current one belongs to starts
     bool inDate = false;
@@ -351,7 +351,7 @@ bool Fits(std::string_view pattern, std::string_view data, std::string_view elem
                            : field == "ss" && value > 59 ? "second"
                                                          : nullptr;
         if (unit) problem = "'" + std::string(element) + "' has " + unit + " " + std::string(data.substr(i, 2));
-        if (!problem.empty()) {
+        if (!problem.empty() && checkDates) {
             misfit = {i, false, problem};
             return false;
         }
@@ -362,14 +362,14 @@ bool Fits(std::string_view pattern, std::string_view data, std::string_view elem
 
 // Checks data against a part's patterns. When none fits, the one that fits
 // furthest tells what is wrong.
-Status CheckPatterns(std::string_view patterns, std::string_view data, std::string_view element) {
+Status CheckPatterns(std::string_view patterns, std::string_view data, std::string_view element, bool checkDates) {
     Misfit best;
     bool any = false;
     std::string all;
     for (std::string_view rest = patterns;;) {
         const std::string_view pattern = rest.substr(0, rest.find('|'));
         Misfit misfit;
-        if (Fits(pattern, data, element, misfit)) return {};
+        if (Fits(pattern, data, element, checkDates, misfit)) return {};
         if (!any || misfit.at > best.at) best = misfit;
         any = true;
         all += (all.empty() ? "" : " or ") + Describe(pattern);
@@ -380,7 +380,7 @@ Status CheckPatterns(std::string_view patterns, std::string_view data, std::stri
 }
 
 // Checks one part's characters, check characters and patterns.
-Status CheckPart(const Part& part, std::string_view data, std::string_view element) {
+Status CheckPart(const Part& part, std::string_view data, std::string_view element, const Gs1Rules& rules) {
     if (data.empty()) return {};  // an optional part left out
     for (size_t i = 0; i < data.size(); ++i) {
         const auto c = static_cast<unsigned char>(data[i]);
@@ -393,20 +393,20 @@ Status CheckPart(const Part& part, std::string_view data, std::string_view eleme
             return Refuse(std::string("byte ") + hex + " is outside the GS1 character set");
         }
     }
-    if (part.checkDigit) {
+    if (part.checkDigit && rules.checkDigitsAndDates) {
         const char expected = ExpectedCheckDigit(data.substr(0, data.size() - 1));
         if (data.back() != expected)
             return Refuse("the check digit is " + std::string(1, data.back()) + " but should be " +
                           std::string(1, expected));
     }
-    if (part.checkPair) {
+    if (part.checkPair && rules.checkDigitsAndDates) {
         if (data.size() < 3) return Refuse("the data is too short for its two check characters");
         const std::string expected = ExpectedCheckPair(data.substr(0, data.size() - 2));
         if (data.substr(data.size() - 2) != expected)
             return Refuse("the check characters are " + std::string(data.substr(data.size() - 2)) + " but should be " +
                           expected);
     }
-    return part.patterns.empty() ? Status{} : CheckPatterns(part.patterns, data, element);
+    return part.patterns.empty() ? Status{} : CheckPatterns(part.patterns, data, element, rules.checkDigitsAndDates);
 }
 
 // The lengths the whole data may have: a part left out ends the data.
@@ -446,7 +446,7 @@ std::string DescribeLengths(const std::vector<bool>& allowed, bool digits) {
 }
 
 // Checks an element's data against its format.
-Status CheckData(const AiEntry& entry, std::string_view data) {
+Status CheckData(const AiEntry& entry, std::string_view data, const Gs1Rules& rules) {
     const std::vector<Part> parts = PartsOf(entry.format);
     const std::vector<bool> allowed = AllowedLengths(parts);
     if (data.size() >= allowed.size() || !allowed[data.size()]) {
@@ -460,7 +460,7 @@ Status CheckData(const AiEntry& entry, std::string_view data) {
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string_view piece =
             i + 1 == parts.size() ? rest : rest.substr(0, std::min(parts[i].length, rest.size()));
-        if (Status part = CheckPart(parts[i], piece, data); !part) return part;
+        if (Status part = CheckPart(parts[i], piece, data, rules); !part) return part;
         rest.remove_prefix(piece.size());
     }
     return {};
@@ -482,16 +482,11 @@ constexpr std::pair<std::string_view, std::string_view> kExclusivePairs[] = {
     {"8006", "01"},   {"8006", "02"}, {"8006", "37"}, {"8018", "8017"},
 };
 
-struct Element {
-    std::string ai;
-    std::string_view data;
-};
-
 // Checks a new element against those before it: the same AI (or quantity)
 // again must repeat the same value, and no exclusive pair may meet.
-Status CheckAgainstEarlier(const std::vector<Element>& earlier, const Element& element) {
+Status CheckAgainstEarlier(const std::vector<Gs1Element>& earlier, const Gs1Element& element) {
     const std::string quantity = QuantityOf(element.ai);
-    for (const Element& before : earlier) {
+    for (const Gs1Element& before : earlier) {
         const std::string quantityBefore = QuantityOf(before.ai);
         if (quantity == quantityBefore && (element.ai != before.ai || element.data != before.data))
             return Refuse(element.ai == before.ai ? "(" + element.ai + ") appears twice with different values"
@@ -507,18 +502,31 @@ Status CheckAgainstEarlier(const std::vector<Element>& earlier, const Element& e
     return {};
 }
 
+// An element's data up to the next AI's bracket: in the (01) form a
+// bracket within the data is written \( or \), in the [01] form as it is.
+std::string DataUpTo(std::string_view& text, char open) {
+    std::string data;
+    size_t at = 0;
+    for (; at < text.size() && text[at] != open; ++at) {
+        if (open == '(' && text[at] == '\\' && at + 1 < text.size() && (text[at + 1] == '(' || text[at + 1] == ')'))
+            ++at;
+        data += text[at];
+    }
+    text.remove_prefix(at);
+    return data;
+}
+
 }  // namespace
 
-Result<std::string> ParseGs1(std::string_view text) {
-    if (text.empty() || text[0] != '(')
-        return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01)");
-    std::string elementString;
-    std::vector<Element> elements;
-    bool separatorOwed = false;
+Result<std::vector<Gs1Element>> ParseGs1Elements(std::string_view text, const Gs1Rules& rules) {
+    if (text.empty() || (text[0] != '(' && text[0] != '['))
+        return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01) or [01]");
+    const char open = text[0], close = open == '(' ? ')' : ']';
+    std::vector<Gs1Element> elements;
     while (!text.empty()) {
-        const size_t close = text.find(')');
-        if (close == std::string_view::npos) return Refuse("an Application Identifier's bracket is not closed");
-        const std::string ai(text.substr(1, close - 1));
+        const size_t end = text.find(close);
+        if (end == std::string_view::npos) return Refuse("an Application Identifier's bracket is not closed");
+        const std::string ai(text.substr(1, end - 1));
         const std::string name = "(" + ai + ")";
         if (ai.size() < 2 || ai.size() > 4 || !std::all_of(ai.begin(), ai.end(), [](char c) { return IsDigit(c); }))
             return Refuse(name + ": an Application Identifier is 2 to 4 digits");
@@ -532,18 +540,25 @@ Result<std::string> ParseGs1(std::string_view text) {
             }
             return Refuse(name + ": unknown Application Identifier");
         }
-        const AiEntry* entry = &*row;
-        text.remove_prefix(close + 1);
-        const size_t next = text.find('(');
-        const std::string_view data = text.substr(0, next);
-        if (Status checked = CheckData(*entry, data); !checked) return Refuse(name + ": " + checked.reason());
+        text.remove_prefix(end + 1);
+        std::string data = DataUpTo(text, open);
+        if (Status checked = CheckData(*row, data, rules); !checked) return Refuse(name + ": " + checked.reason());
         if (Status together = CheckAgainstEarlier(elements, {ai, data}); !together) return together;
-        elements.push_back({ai, data});
+        elements.push_back({ai, std::move(data)});
+    }
+    return elements;
+}
+
+Result<std::string> ParseGs1(std::string_view bracketed, const Gs1Rules& rules) {
+    const Result<std::vector<Gs1Element>> elements = ParseGs1Elements(bracketed, rules);
+    if (!elements) return elements.status();
+    std::string elementString;
+    bool separatorOwed = false;
+    for (const Gs1Element& element : elements.value()) {
         if (separatorOwed) elementString += static_cast<char>(kGroupSeparator);
-        elementString += ai;
-        elementString += data;
-        separatorOwed = !HasPredefinedLength(ai);
-        text.remove_prefix(data.size());
+        elementString += element.ai;
+        elementString += element.data;
+        separatorOwed = !HasPredefinedLength(element.ai);
     }
     return elementString;
 }

@@ -574,7 +574,7 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
                       int32_t requestedSize, const DataMeaning& meaning, bool lenientEnd, int32_t& sizeIndex,
                       EncodeFailure* failure) {
     uint8_t prefix[kMaxMeaningCodewords];
-    MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), meaning.gs1, lenientEnd);
+    MinimalSearch search(input, length, MeaningCodewords(meaning, prefix), GsIsFnc1(meaning), lenientEnd);
     const int32_t unbounded = search.SolveUnbounded();
 
     for (int32_t size : SizesOf(requestedSize)) {

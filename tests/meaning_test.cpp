@@ -299,6 +299,9 @@ TEST(Gs1, AcceptedElementsAndTheirSeparators) {
         {"(3103)000123(402)12345678901234560(91)x", "310300012340212345678901234560\03591x"},
         {"(253)9506000134352(8008)26123112", "2539506000134352\035800826123112"},
         {"(253)9506000134352A1(423)040", "2539506000134352A1\035423040"},
+        // a bracket in the data: escaped in the (01) form, as it is in the [01] form
+        {"(01)09506000134352(10)A\\(B\\)C(21)X", "010950600013435210A(B)C\03521X"},
+        {"[01]09506000134352[10]A(B)C[21]X", "010950600013435210A(B)C\03521X"},
     };
     for (const auto& [bracketed, elements] : cases) EXPECT_EQ(ElementString(bracketed), elements);
     for (const std::string input :
@@ -310,9 +313,35 @@ TEST(Gs1, AcceptedElementsAndTheirSeparators) {
     }
 }
 
+// The rules beside the syntax: without the check digits and dates, data for a test label passes
+// while its syntax is still checked; with GS between fields a reader gets the same element string,
+// the separator a GS character rather than FNC1; the long keys of AIs 91-99 take up to 90 characters.
+TEST(Gs1, ChecksOffAndGsSeparatorsReadBack) {
+    InputRule rule;
+    rule.gs1 = true;
+    const std::string untested = "(01)09506000134353(17)261332(10)A1";
+    std::string bytes;
+    DataMeaning meaning;
+    EXPECT_EQ(PrepareInput(untested, rule, bytes, meaning).reason(), "(01): the check digit is 3 but should be 2");
+    rule.gs1Rules.checkDigitsAndDates = false;
+    ASSERT_TRUE(PrepareInput(untested, rule, bytes, meaning));
+    EXPECT_EQ(bytes, "01095060001343531726133210A1");
+    EXPECT_EQ(PrepareInput("(01)0950600013435", rule, bytes, meaning).reason(),
+              "(01): the data must be 14 digits, not 13");
+    rule.gs1Gs = true;
+    ASSERT_TRUE(PrepareInput("(10)A1(21)B2", rule, bytes, meaning));
+    const Encoded gs = Encode(bytes, meaning);
+    EXPECT_EQ(gs.codewords, (V{232, 140, 66, 50, 30, 151, 67, 51}));  // FNC1 first, then GS (30) between
+    ASSERT_TRUE(gs.reading);
+    EXPECT_EQ(gs.reading->symbologyIdentifier, "]d2");
+    EXPECT_EQ(gs.reading->bytes, "10A1\03521B2");
+    EXPECT_TRUE(ParseGs1("(91)" + std::string(90, 'K')));
+    EXPECT_EQ(ParseGs1("(99)" + std::string(91, 'K')).reason(), "(99): the data must be 1 to 90 characters, not 91");
+}
+
 TEST(Gs1, RefusalsNameTheElementAndTheFault) {
     const std::pair<const char*, const char*> cases[] = {
-        {"01095060001343", "GS1 data starts with an Application Identifier in brackets, such as (01)"},
+        {"01095060001343", "GS1 data starts with an Application Identifier in brackets, such as (01) or [01]"},
         {"(01)09506000134353", "(01): the check digit is 3 but should be 2"},
         {"(02)0950600013435", "(02): the data must be 14 digits, not 13"},
         {"(11)26A231", "(11): 'A' is not a digit"},

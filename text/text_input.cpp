@@ -150,7 +150,8 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
     meaning = DataMeaning{};
     if (rule.gs1) {
         meaning.gs1 = true;
-        Result<std::string> data = ParseGs1(input);
+        meaning.gs1Gs = rule.gs1Gs;
+        Result<std::string> data = ParseGs1(input, rule.gs1Rules);
         if (!data) return Status::Failed(InputError::BadGs1, data.reason());
         bytes = std::move(data).value();
         return {};
@@ -246,7 +247,13 @@ Status ReadEscapes(std::string_view text, std::string& bytes) {
     return {};
 }
 
-std::string HumanReadable(std::string_view input) {
+std::string HumanReadable(std::string_view input, const InputRule& rule) {
+    if (rule.gs1)
+        if (const Result<std::vector<Gs1Element>> elements = ParseGs1Elements(input, rule.gs1Rules)) {
+            std::string text;
+            for (const Gs1Element& element : elements.value()) text += "(" + element.ai + ")" + element.data;
+            return text;
+        }
     std::string text;
     for (size_t at = 0; at < input.size();) {
         const Utf8Character character = Utf8CharacterAt(input, at);

@@ -176,7 +176,7 @@ void Refuse(bool given, const char* name, const std::string& why) {
 
 }  // namespace
 
-Style ReadStyle(const StyleArguments& a, Format format, std::string_view data) {
+Style ReadStyle(const StyleArguments& a, Format format, std::string_view data, bool gs1) {
     Style style;
     style.moduleSize = static_cast<int32_t>(ReadWhole(a.module, "module", 1, kMaxImageSide));
     style.quietZone = static_cast<int32_t>(ReadWhole(a.quietZone, "quiet_zone", 0, kMaxImageSide));
@@ -200,7 +200,11 @@ Style ReadStyle(const StyleArguments& a, Format format, std::string_view data) {
            "None (transparent) needs .png, .gif, .svg, .eps or .pdf; BMP and PGM have no transparency");
     Refuse(style.xdimMillimetres && !vector && a.dpi.is_none(), "xdim_mm",
            "sizes a raster file's module with dpi: give both, or module in pixels");
-    if (ReadFlag(a.hri, "hri")) style.text.push_back(HumanReadable(data));
+    if (ReadFlag(a.hri, "hri")) {
+        InputRule rule;
+        rule.gs1 = gs1;
+        style.text.push_back(HumanReadable(data, rule));
+    }
     if (!a.caption.is_none()) style.text.push_back(ReadText(a.caption, "caption", "a str"));
     Refuse(!style.text.empty() && format == Format::Pgm, "hri",
            "and caption print text on a label; PGM is the module image alone");

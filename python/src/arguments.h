@@ -51,9 +51,9 @@ inline constexpr const char* kStyleKeywords[] = {"module", "quiet_zone", "fg",  
 py::object& StyleArgument(StyleArguments& arguments, size_t index);
 
 // The style for a file of `format`, the text under the symbol made from
-// `data` (the symbol's input as given) with hri. A keyword that `format`
-// has no use for is refused by name.
-Style ReadStyle(const StyleArguments& arguments, Format format, std::string_view data);
+// `data` (the symbol's input as given; GS1 element strings with `gs1`) with
+// hri. A keyword that `format` has no use for is refused by name.
+Style ReadStyle(const StyleArguments& arguments, Format format, std::string_view data, bool gs1);
 
 // A page's sides in points, from "A4", "50x30mm" and the like.
 PageSize ReadPage(const py::object& page, const char* name);

@@ -182,7 +182,7 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
 
 // The file's bytes, drawn without the GIL.
 std::string Draw(const PySymbol& symbol, Format format, const StyleArguments& arguments) {
-    const Style style = ReadStyle(arguments, format, symbol.data);
+    const Style style = ReadStyle(arguments, format, symbol.data, symbol.symbol.meaning().gs1);
     std::optional<Result<std::string>> file;
     {
         py::gil_scoped_release unlocked;
@@ -320,7 +320,7 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
     arguments.style.page = py::none();  // the sheet's
     const bool hri = arguments.style.hri.cast<bool>();
     arguments.style.hri = py::bool_(false);  // each item's own data, below
-    const Style style = ReadStyle(arguments.style, Format::Pdf, {});
+    const Style style = ReadStyle(arguments.style, Format::Pdf, {}, false);
     size_t count = 0;
     const auto write = [&](FILE* file) {
         Result<LabelDocument> document = LabelDocument::Make(style, sheet, [file](std::string_view bytes) {
@@ -339,7 +339,11 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
                 made = PySymbol{std::move(encoded).value(), std::move(input.bytes)};
             }
             std::vector<std::string> text = style.text;
-            if (hri) text.insert(text.begin(), HumanReadable(made->data));
+            if (hri) {
+                InputRule rule;
+                rule.gs1 = made->symbol.meaning().gs1;
+                text.insert(text.begin(), HumanReadable(made->data, rule));
+            }
             const Result<PdfLabel> label = document->Draw(made->symbol, std::move(text));
             if (!label) RaiseFailure(label.status(), context);
             if (Status added = document.value().Add(label.value()); !added) RaiseFailure(added, context);

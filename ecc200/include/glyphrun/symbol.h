@@ -129,10 +129,15 @@ struct DataMeaning {
     int32_t macro = 0;
     bool readerInit = false;    // reader programming: the data sets up the reader
     StructuredAppend append{};  // GS1's FNC1 goes only into the first symbol of a message
+    // GS1 data whose fields are separated by the GS character itself, as
+    // some national pharmacy rules ask, rather than by FNC1.
+    bool gs1Gs = false;
 };
 
 inline constexpr int32_t kUtf8Eci = 26;
 inline constexpr uint8_t kGroupSeparator = 0x1D;
+// Whether a GS byte of the data is encoded as FNC1.
+inline bool GsIsFnc1(const DataMeaning& meaning) { return meaning.gs1 && !meaning.gs1Gs; }
 inline constexpr int32_t kMaxAppendSymbols = 16;
 GLYPHRUN_ERROR_ENUM(EncodeError)
 

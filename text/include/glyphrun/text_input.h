@@ -9,6 +9,7 @@
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/export.h"
+#include "glyphrun/gs1.h"
 #include "glyphrun/status.h"
 
 GLYPHRUN_API_BEGIN
@@ -44,6 +45,8 @@ struct InputRule {
     bool gs1 = false;            // GS1 element strings in brackets, checked and joined
     bool binary = false;         // the bytes as they are: no conversion, no ECI of our own
     std::optional<int32_t> eci;  // an ECI before the data; text is converted to its set
+    Gs1Rules gs1Rules{};         // what GS1 data is checked for beside its syntax
+    bool gs1Gs = false;          // GS1 fields separated by the GS character, not FNC1
 };
 
 // The bytes to encode and what they mean, by `rule`: GS1 first, then the
@@ -57,13 +60,14 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
 Status ReadEscapes(std::string_view text, std::string& bytes);
 
 // The line of text printed under a symbol for people to read (its
-// human-readable interpretation), as UTF-8: GS1 element strings with each
-// AI in brackets, as they are given; anything else as it is, with what
+// human-readable interpretation), as UTF-8: GS1 element strings (read by
+// `rule`) with each AI in round brackets and the data as it is; anything
+// else as it is, with what
 // does not print shown escaped as a reader of labels expects: \n \r \t,
 // \G \R \E for the GS, RS and EOT of structured messages, \xHH for any
 // other control character or byte that is not UTF-8, \uHHHH for the
 // control characters past ASCII.
-std::string HumanReadable(std::string_view input);
+std::string HumanReadable(std::string_view input, const InputRule& rule = {});
 
 }  // namespace glyphrun
 GLYPHRUN_API_END
