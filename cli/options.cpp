@@ -181,6 +181,9 @@ void CheckReaderInitAndStructuredAppend(const Options& options) {
 void CheckMeaningAndSize(const Options& options) {
     if ((options.gs1NoCheck || options.gs1Gs) && !options.gs1)
         UsageError("--gs1-nocheck and --gs1-gs read --gs1 data: give --gs1 too");
+    if (options.eciAuto && (options.gs1 || options.utf8 || options.binary || options.structuredAppend))
+        UsageError("--eci auto chooses the character set of text in one symbol: not with --gs1, --utf8, --binary "
+                   "or --structapp");
     if (options.gs1 && (options.eci || options.utf8))
         UsageError("GS1 data carries no ECI: --gs1 goes without --eci and --utf8");
     if (options.utf8 && options.eci) UsageError("--utf8 writes ECI 26 itself; leave out --eci");
@@ -380,8 +383,12 @@ const Declaration kDeclarations[] = {
      [](Parsing& p, const std::string&) { p.line.options.gs1Gs = true; }},
     {"--eci", "N",
      "put the ECI designator N (0-999999) before the data, the text\n"
-     "converted to its character set",
-     [](Parsing& p, const std::string& v) { p.line.options.eci = ParseBounded("--eci", v, 0, 999999); }},
+     "converted to its character set; auto: of the ECIs whose set holds the\n"
+     "text, the one that makes the smallest symbol (ties: no ECI, then UTF-8)",
+     [](Parsing& p, const std::string& v) {
+         p.line.options.eciAuto = v == "auto";
+         if (!p.line.options.eciAuto) p.line.options.eci = ParseBounded("--eci", v, 0, 999999);
+     }},
     {"--utf8", nullptr, "keep the text in UTF-8, announced by ECI 26 (as --eci 26)",
      [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
     {"--esc", nullptr,

@@ -45,6 +45,7 @@ struct Options {
     bool binary = false;                      // the bytes as they are: no conversion
     bool escapes = false;                     // --esc: backslash escapes in the input are read
     std::optional<int32_t> eci;
+    bool eciAuto = false;                     // --eci auto: the ECI of the smallest symbol
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
     std::optional<PageSize> page;             // PDF: the page the symbol is centred on (each label's, in a document)
     std::optional<PageSize> sheet;            // PDF: a sheet of labels in a grid

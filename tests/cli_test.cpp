@@ -465,6 +465,28 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
               0);
 }
 
+// --eci auto takes the character set that makes the smallest symbol, never a larger one than the
+// default rule, and a reader returns the text as typed.
+TEST_F(Cli, EciAutoMakesTheSmallestSymbolOfTheSameText) {
+    const std::pair<std::string, std::string> texts[] = {
+        {"LOT 42", "ISO 8859-1"},  // the default wins a tie
+        {"Größe 10", "ISO 8859-1"},
+        {"こんにちは世界、東京の商品名", "ECI 20 (SHIFT_JIS)"},
+        {"Привет мир", "ECI 7 (ISO-8859-5)"},
+    };
+    const std::string png = dir + "/eci.png";
+    for (const auto& [text, charset] : texts) {
+        const Outcome chosen = Run({"--eci", "auto", "-v", "-o", png, text});
+        ASSERT_EQ(chosen.status, 0) << chosen.err;
+        EXPECT_NE(chosen.err.find("; " + charset + "; "), std::string::npos) << chosen.err;
+        const auto reading = ReadSymbolInFile(png, 4);
+        ASSERT_TRUE(reading) << text;
+        EXPECT_EQ(reading->text, text);
+        const std::string size = Run(std::vector<std::string>{text}).out, smallest = Run({"--eci", "auto", text}).out;
+        EXPECT_LE(std::stoi(smallest), std::stoi(size)) << text;  // "24x24 symbol, ...": the rows
+    }
+}
+
 // A message over several files, each read back in its place.
 TEST_F(Cli, StructuredAppendOverSeveralFiles) {
     std::string input;

@@ -102,6 +102,12 @@ size_t Convert(iconv_t converter, std::string_view text, std::string& bytes) {
 
 }  // namespace
 
+std::vector<int32_t> TextEcis() {
+    std::vector<int32_t> ecis;
+    for (const EciCharset& entry : kCharsets) ecis.push_back(entry.eci);
+    return ecis;
+}
+
 const char* CharsetOfEci(int32_t eci) {
     const EciCharset* entry = EntryOfEci(eci);
     return entry ? entry->charset : nullptr;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/export.h"
@@ -29,6 +30,9 @@ GLYPHRUN_ERROR_ENUM(InputError)
 // The character set of an ECI, as iconv names it; null for an ECI that
 // names none we convert to (only bytes as they are may go under it).
 const char* CharsetOfEci(int32_t eci);
+
+// The ECIs whose character sets text is converted to, in the register's order.
+std::vector<int32_t> TextEcis();
 
 // UTF-8 `text` as readers expect it with no ECI told: ISO 8859-1 bytes when
 // every character is at most U+00FF, else the UTF-8 bytes under ECI 26.
