@@ -145,9 +145,10 @@ public:
     // With `document`, every line's label goes into it, in line order,
     // rather than to a file of its own.
     Batch(const std::string& inputName, const Options& options, size_t workers, Console& console,
-          LabelDocument* document = nullptr)
+          LabelDocument* document, AuditFile* audit)
         : console_(console),
           document_(document),
+          audit_(audit),
           inputName_(inputName),
           options_(options),
           pattern_(*options.outputPath),
@@ -197,6 +198,8 @@ private:
         Status outcome;
         std::vector<std::string> notes;  // warnings, then with --verbose what was made
         PdfLabel label;                  // a document's: the line's label, drawn
+        std::optional<Symbol> symbol;    // what was made, for the report
+        LabelDocument::Placement placement{};
     };
 
     Slot& SlotOf(uint64_t index) { return slots_[index % slots_.size()]; }
@@ -384,7 +387,7 @@ private:
         Status written = ReadInputEscapes(data, options, escaped);
         if (written)
             written = document_ ? EncodeAndDraw(data, options, slot)
-                                : EncodeAndWrite(data, options, run_, slot.output, slot.notes);
+                                : EncodeAndWrite(data, options, run_, slot.output, slot.notes, slot.symbol);
         lock.lock();
         --writing_;
         // The first line, in line order, to meet the place's failure is
@@ -408,6 +411,7 @@ private:
             if (!label) return Failure(label.reason());
             slot.label = std::move(label).value();
             if (options.verbose) slot.notes.push_back(DescribeSymbol(symbols.front(), options, pattern_));
+            slot.symbol = std::move(symbols.front());
             return {};
         });
     }
@@ -417,7 +421,7 @@ private:
     // document is not kept.
     void AddToDocument(Slot& slot, uint64_t line) {
         if (!document_ || !slot.outcome) return;
-        if (Status added = document_->Add(slot.label); !added) {
+        if (Status added = document_->Add(slot.label, &slot.placement); !added) {
             documentFailure_ = Failure(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + added.reason());
             stopped_ = true;
             stoppingLine_ = line;
@@ -429,7 +433,24 @@ private:
     // and frees their slots; with `all`, every line left once the workers
     // are gone (a line never taken after a stop was not tried).
     void ReportFinished(bool all) {
-        std::vector<std::string> messages;
+        std::vector<std::string> messages, audited;
+        // The report's line of a finished item: what was made, or why not.
+        const auto audit = [&](uint64_t line, const Slot& slot) {
+            if (!audit_) return;
+            AuditPlace place;
+            place.number = static_cast<int64_t>(line);
+            place.unit = unit_;
+            place.data = slot.item.data;
+            place.output = slot.output.path;
+            if (document_) {
+                place.output = pattern_;
+                place.page = slot.placement.page;
+                place.cell = slot.placement.cell;
+            }
+            audited.push_back(slot.outcome && slot.symbol
+                                  ? AuditLine(place, &*slot.symbol, options_, false)
+                                  : AuditLine(place, nullptr, options_, false, slot.outcome.message));
+        };
         const auto addLine = [&](uint64_t line, std::string message) {
             messages.push_back(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + std::move(message));
         };
@@ -448,13 +469,16 @@ private:
                     if (written_++ == 0 && !options_.pictureWarning.empty())
                         messages.push_back(options_.pictureWarning);
                     for (std::string& note : slot.notes) addLine(line, std::move(note));
+                    audit(line, slot);
                 } else if (slot.state == Slot::State::Done && !sameStop) {
                     ++failed_;
+                    audit(line, slot);
                     addLine(line, std::move(slot.outcome.message));
                 }
                 slot = Slot{};
             }
         }
+        for (const std::string& line : audited) audit_->Write(line);
         if (!messages.empty()) ClearProgress();
         for (const std::string& message : messages) console_.Report(message);
         ShowProgress();
@@ -505,6 +529,7 @@ private:
 
     Console& console_;  // its error stream for messages and progress
     LabelDocument* const document_;
+    AuditFile* const audit_;
     const char* unit_ = "line";  // "line" or "row"
     std::string madeFolder_;     // the last folder --mkdir made; main thread only
     Status documentFailure_;     // what ended a document's run
@@ -569,11 +594,11 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
 
 }  // namespace
 
-Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console) {
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console, AuditFile* audit) {
     const size_t workers = WorkerCount(options);
     if (!OneDocument(options))
         return RunWithSource(input, inputName, options, [&](Source& source) {
-            Batch batch(inputName, options, workers, console);
+            Batch batch(inputName, options, workers, console, nullptr, audit);
             return batch.Run(source, workers);
         });
     // The run happens while the document is written: the file appears only
@@ -582,7 +607,7 @@ Status RunBatch(FILE* input, const std::string& inputName, const Options& option
     uint64_t labels = 0;
     const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
         outcome = RunWithSource(input, inputName, options, [&](Source& source) {
-            Batch batch(inputName, options, workers, console, &document);
+            Batch batch(inputName, options, workers, console, &document, audit);
             const Status ran = batch.Run(source, workers);
             labels = batch.Added();
             return ran;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "audit.h"
 #include "records.h"
 #include "symbol.h"
 
@@ -17,6 +18,8 @@ namespace glyphrun::cli {
 // file system fails. When every line was written the summary is reported
 // here; otherwise it is the failure returned, for the caller to report.
 // `input` is read through its descriptor.
-Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console);
+// With `audit`, a line for each symbol made or input failed, in input order.
+Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console,
+                AuditFile* audit = nullptr);
 
 }  // namespace glyphrun::cli

@@ -257,6 +257,8 @@ void CheckBatch(const Options& options) {
 }
 
 void CheckCsv(const Options& options) {
+    if (options.reportPath && *options.reportPath == "-" && options.outputPath && *options.outputPath == "-")
+        UsageError("--report - and --output - would share standard output: give one a file");
     if (options.csv && !options.batch) UsageError("--csv reads the rows of a --batch input: give --batch too");
     if (options.dataTemplate && !options.csv) UsageError("--data composes a CSV row's data: give --csv too");
 }
@@ -358,6 +360,12 @@ const Declaration kDeclarations[] = {
      "'{serial}' or, with --gs1, '(01){gtin}(21){serial}' (default: the\n"
      "first column); '{{' and '}}' stand for braces",
      [](Parsing& p, const std::string& v) { p.line.options.dataTemplate = v; }},
+    {"--report", "FILE",
+     "write a JSON line for each symbol, in input order as the run goes ('-':\n"
+     "standard output): its line or row, data, file (page and cell in a PDF),\n"
+     "size, codewords, schemes, character set or GS1 elements, printed size,\n"
+     "or the failure",
+     [](Parsing& p, const std::string& v) { p.line.options.reportPath = v; }},
     {"--mkdir", nullptr, "make the output's missing folders",
      [](Parsing& p, const std::string&) { p.line.options.makeFolders = true; }},
     {"-j,--jobs", "N",

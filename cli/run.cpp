@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audit.h"
 #include "batch.h"
 #include "glyphrun/cli.h"
 #include "options.h"
@@ -95,8 +96,16 @@ std::string SizeText(const std::vector<Symbol>& symbols) {
     return text;
 }
 
+// A single input's place in the report: no line number.
+AuditPlace PlaceOf(std::string_view data, std::string output) {
+    AuditPlace place;
+    place.data = data;
+    place.output = std::move(output);
+    return place;
+}
+
 // The text goes first, and is flushed, when the file is the output too.
-Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& console) {
+Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& console, AuditFile* audit) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
@@ -105,12 +114,21 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
             if (Status flushed = console.FlushOut(); !flushed) return flushed;
         }
         if (!options.outputPath) return {};
+        const std::string_view data(reinterpret_cast<const char*>(input.data()), input.size());
         if (OneDocument(options)) {
-            const Status written = WriteLabelDocument(
-                options, [&](LabelDocument& document) { return AddLabels(document, symbols, input, options); });
-            if (written && options.verbose)
-                for (const Symbol& symbol : symbols)
-                    console.Report(DescribeSymbol(symbol, options, *options.outputPath));
+            std::vector<LabelDocument::Placement> placements;
+            const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
+                return AddLabels(document, symbols, input, options, &placements);
+            });
+            if (!written) return written;
+            for (size_t i = 0; i < symbols.size(); ++i) {
+                if (options.verbose) console.Report(DescribeSymbol(symbols[i], options, *options.outputPath));
+                if (!audit) continue;
+                AuditPlace place = PlaceOf(data, *options.outputPath);
+                place.page = placements[i].page;
+                place.cell = placements[i].cell;
+                audit->Write(AuditLine(place, &symbols[i], options, false));
+            }
             return written;
         }
         // Structured Append names every file by its symbol's number, also
@@ -123,32 +141,49 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         if (Status written = WriteSymbols(symbols, input, options, paths, notes, console); !written) return written;
         if (!options.pictureWarning.empty()) console.Report(options.pictureWarning);
         for (const std::string& note : notes) console.Report(note);
-        if (options.verbose)
-            for (size_t i = 0; i < symbols.size(); ++i) console.Report(DescribeSymbol(symbols[i], options, paths[i]));
+        for (size_t i = 0; i < symbols.size(); ++i) {
+            if (options.verbose) console.Report(DescribeSymbol(symbols[i], options, paths[i]));
+            if (audit) audit->Write(AuditLine(PlaceOf(data, paths[i]), &symbols[i], options, false));
+        }
         return {};
     });
 }
 
-Status RunOne(ByteSpan input, const Options& options, const std::string& inputName, Console& console) {
+Status RunOne(ByteSpan input, const Options& options, const std::string& inputName, Console& console,
+              AuditFile* audit) {
     std::string escaped;
     Status outcome = ReadInputEscapes(input, options, escaped);
-    if (outcome) outcome = EncodeDescribeAndWrite(input, options, console);
+    if (outcome) outcome = EncodeDescribeAndWrite(input, options, console, audit);
+    if (!outcome && audit)
+        audit->Write(AuditLine(PlaceOf({reinterpret_cast<const char*>(input.data()), input.size()}, {}), nullptr,
+                               options, false, outcome.message));
     // A file's name says which input failed; TEXT is the only argument.
     if (!outcome && options.inputPath) outcome.message = inputName + ": " + outcome.message;
     return outcome;
 }
 
-Status Encode(const Options& options, FILE* standardInput, Console& console) {
+Status EncodeAll(const Options& options, FILE* standardInput, Console& console, AuditFile* audit) {
     if (!options.inputPath) {
         const std::string& text = *options.text;
-        return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT", console);
+        return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT", console,
+                      audit);
     }
     const Input input(*options.inputPath, standardInput);
     if (Status opened = input.Opened(); !opened) return opened;
-    if (options.batch) return RunBatch(input.Stream(), input.Name(), options, console);
+    if (options.batch) return RunBatch(input.Stream(), input.Name(), options, console, audit);
     std::string bytes;
     if (Status read = ReadAll(input, bytes); !read) return read;
-    return RunOne({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, options, input.Name(), console);
+    return RunOne({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, options, input.Name(), console,
+                  audit);
+}
+
+// With --report, its file is open for the whole run and closed after it.
+Status Encode(const Options& options, FILE* standardInput, Console& console) {
+    Result<std::unique_ptr<AuditFile>> audit = AuditFile::Open(options, console);
+    if (!audit) return audit.status();
+    const Status outcome = EncodeAll(options, standardInput, console, audit->get());
+    const Status closed = audit.value() ? audit.value()->Close() : Status{};
+    return outcome ? closed : outcome;
 }
 
 // What was asked for; a failure is reported by the caller, once.

@@ -124,28 +124,20 @@ void AddWarnings(const Warnings& warnings, std::vector<std::string>& notes) {
     for (const std::string& warning : warnings) notes.push_back("warning: " + warning);
 }
 
-// What a printer makes of the symbol: "module 0.508 mm (6 dots at 300 dpi;
-// 0.500 mm asked), symbol 11.18 × 11.18 mm with its quiet zone".
+// "module 0.508 mm (6 dots at 300 dpi; 0.500 mm asked), symbol 11.18 ×
+// 11.18 mm with its quiet zone".
 std::string PrintedSize(const Symbol& symbol, const Options& options) {
-    const Style style = StyleOf(options);
-    const double module = ModuleMillimetres(style, options.format);
-    const bool turned = options.rotate == 90 || options.rotate == 270;
-    const int32_t cols = turned ? symbol.rows() : symbol.cols(), rows = turned ? symbol.cols() : symbol.rows();
-    // Vector files round a quiet zone in pixels up to whole modules of --module pixels.
-    const double quietZone = IsVector(options.format)
-                                 ? module * ((options.margin + options.moduleSize - 1) / options.moduleSize)
-                                 : options.margin * 25.4 / style.dpi;
+    const PrintSize size = PrintSizeOf(symbol, options);
     char text[200];
-    int used = std::snprintf(text, sizeof text, "module %.3f mm", module);
+    int used = std::snprintf(text, sizeof text, "module %.3f mm", size.moduleMillimetres);
     if (options.dpi)
         used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), " (%d dots at %d dpi%s",
-                              ModulePixels(style), *options.dpi, options.xdimMillimetres ? "; " : ")");
+                              size.modulePixels, *options.dpi, options.xdimMillimetres ? "; " : ")");
     if (options.dpi && options.xdimMillimetres)
         used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), "%.3f mm asked)",
                               *options.xdimMillimetres);
     std::snprintf(text + used, sizeof text - static_cast<size_t>(used),
-                  ", symbol %.2f \u00d7 %.2f mm with its quiet zone", cols * module + 2 * quietZone,
-                  rows * module + 2 * quietZone);
+                  ", symbol %.2f \u00d7 %.2f mm with its quiet zone", size.widthMillimetres, size.heightMillimetres);
     return text;
 }
 
@@ -213,7 +205,7 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Op
 }
 
 Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& run, const OutputLook& output,
-                      std::vector<std::string>& notes) {
+                      std::vector<std::string>& notes, std::optional<Symbol>& made) {
     return FailOnOutOfMemory([&]() -> Status {
         std::vector<Symbol> symbols;  // one: a batch has no Structured Append
         if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
@@ -223,6 +215,7 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
         if (const Status written = run.Write(output, file, &warnings); !written) return WriteFailure(written);
         AddWarnings(warnings, notes);
         if (options.verbose) notes.push_back(DescribeSymbol(symbols.front(), options, output.path));
+        made = std::move(symbols.front());
         return {};
     });
 }
@@ -279,13 +272,28 @@ Status WriteLabelDocument(const Options& options, const std::function<Status(Lab
     return written ? Status{} : WriteFailure(written);
 }
 
-Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options) {
+Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
+                 std::vector<LabelDocument::Placement>* placements) {
     for (const Symbol& symbol : symbols) {
         const Result<PdfLabel> label = document.Draw(symbol, LabelText(input, options));
         if (!label) return Failure(label.reason());
-        if (Status added = document.Add(label.value()); !added) return Failure(added.reason());
+        LabelDocument::Placement where;
+        if (Status added = document.Add(label.value(), &where); !added) return Failure(added.reason());
+        if (placements) placements->push_back(where);
     }
     return {};
+}
+
+PrintSize PrintSizeOf(const Symbol& symbol, const Options& options) {
+    const Style style = StyleOf(options);
+    const double module = ModuleMillimetres(style, options.format);
+    const bool turned = options.rotate == 90 || options.rotate == 270;
+    const int32_t cols = turned ? symbol.rows() : symbol.cols(), rows = turned ? symbol.cols() : symbol.rows();
+    // Vector files round a quiet zone in pixels up to whole modules of --module pixels.
+    const double quietZone = IsVector(options.format)
+                                 ? module * ((options.margin + options.moduleSize - 1) / options.moduleSize)
+                                 : options.margin * 25.4 / style.dpi;
+    return {ModulePixels(style), module, cols * module + 2 * quietZone, rows * module + 2 * quietZone};
 }
 
 std::string DescribeSymbol(const Symbol& symbol, const Options& options, const std::string& path) {

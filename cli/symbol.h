@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,14 @@ using ByteSpan = std::span<const unsigned char>;
 // size and meaning. One symbol, or with --structapp those of the message
 // in order.
 Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols);
+
+// The symbol as printed: a module's pixels (dots) and millimetres, and the
+// sides of the symbol with its quiet zone.
+struct PrintSize {
+    int32_t modulePixels;
+    double moduleMillimetres, widthMillimetres, heightMillimetres;
+};
+PrintSize PrintSizeOf(const Symbol& symbol, const Options& options);
 
 // One line on what was made, for --verbose: "22x22 (index 6), 23 of 30
 // data codewords, ASCII 23; ISO 8859-1; label.png", with the symbol's
@@ -49,12 +58,13 @@ std::vector<std::string> LabelText(ByteSpan input, const Options& options);
 Status WriteLabelDocument(const Options& options, const std::function<Status(LabelDocument&)>& fill);
 
 // The document's label of each symbol of `input`, added in order.
-Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options);
+Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
+                 std::vector<LabelDocument::Placement>* placements = nullptr);
 
 // Both for a line of a batch, written by the batch's run to the output it
 // looked at, where memory that runs out is this input's failure; with
 // --verbose the line on what was made is added to `notes` last.
 Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& run, const OutputLook& output,
-                      std::vector<std::string>& notes);
+                      std::vector<std::string>& notes, std::optional<Symbol>& made);
 
 }  // namespace glyphrun::cli

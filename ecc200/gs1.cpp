@@ -549,6 +549,27 @@ Result<std::vector<Gs1Element>> ParseGs1Elements(std::string_view text, const Gs
     return elements;
 }
 
+std::string_view Gs1Title(std::string_view ai) {
+    // clang-format off
+    constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
+        {"00", "SSCC"}, {"01", "GTIN"}, {"02", "CONTENT"}, {"10", "BATCH/LOT"}, {"11", "PROD DATE"},
+        {"12", "DUE DATE"}, {"13", "PACK DATE"}, {"15", "BEST BEFORE or BEST BY"}, {"16", "SELL BY"},
+        {"17", "USE BY OR EXPIRY"}, {"20", "VARIANT"}, {"21", "SERIAL"}, {"22", "CPV"}, {"235", "TPX"},
+        {"240", "ADDITIONAL ID"}, {"241", "CUST. PART No."}, {"242", "MTO VARIANT"}, {"243", "PCN"},
+        {"250", "SECONDARY SERIAL"}, {"251", "REF. TO SOURCE"}, {"253", "GDTI"}, {"254", "GLN EXTENSION COMPONENT"},
+        {"255", "GCN"}, {"30", "VAR. COUNT"}, {"37", "COUNT"}, {"400", "ORDER NUMBER"}, {"401", "GINC"},
+        {"402", "GSIN"}, {"403", "ROUTE"}, {"410", "SHIP TO LOC"}, {"414", "LOC No."}, {"420", "SHIP TO POST"},
+        {"422", "ORIGIN"}, {"7003", "EXPIRY TIME"}, {"710", "NHRN PZN"}, {"711", "NHRN CIP"}, {"712", "NHRN CN"},
+        {"713", "NHRN DRN"}, {"714", "NHRN AIM"}, {"8004", "GIAI"}, {"8006", "ITIP"}, {"8008", "PROD TIME"},
+        {"8017", "GSRN - PROVIDER"}, {"8018", "GSRN - RECIPIENT"}, {"8020", "REF No."}, {"90", "INTERNAL"},
+    };
+    // clang-format on
+    for (const auto& [code, title] : kTitles)
+        if (code == ai) return title;
+    if (ai.size() == 2 && ai[0] == '9') return "INTERNAL";
+    return {};
+}
+
 Result<std::string> ParseGs1(std::string_view bracketed, const Gs1Rules& rules) {
     const Result<std::vector<Gs1Element>> elements = ParseGs1Elements(bracketed, rules);
     if (!elements) return elements.status();

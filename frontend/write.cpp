@@ -298,14 +298,14 @@ Result<PdfLabel> LabelDocument::Draw(const Symbol& symbol, std::vector<std::stri
     }
 }
 
-Status LabelDocument::Add(const PdfLabel& label) {
+Status LabelDocument::Add(const PdfLabel& label, Placement* where) {
     Parts& parts = *parts_;
     const Sheet& sheet = parts.sheet;
     PdfWriter& writer = parts.writer;
     if (sheet.pageWidth == 0 && sheet.pageHeight == 0) {
         if (Status page = writer.NewPage(label.width, label.height); !page) return page;
         writer.Place(label, 0, 0);
-        ++parts.added;
+        if (where) *where = {++parts.added, 1};
         return {};
     }
     // A hair of tolerance: a label made to fill its cell exactly may come
@@ -327,6 +327,7 @@ Status LabelDocument::Add(const PdfLabel& label) {
                  top = sheet.margin + row * (parts.cellHeight + sheet.gap);
     writer.Place(label, left + (parts.cellWidth - label.width) / 2,
                  sheet.pageHeight - top - parts.cellHeight + (parts.cellHeight - label.height) / 2);
+    if (where) *where = {parts.added / perPage + 1, cell + 1};
     ++parts.added;
     return {};
 }

@@ -12,6 +12,7 @@ PACKAGES="
   libgtest-dev
   libgmock-dev
   libcli11-dev
+  nlohmann-json3-dev
   libbenchmark-dev
   libzxing-dev
   pkg-config

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "glyphrun/cli.h"
 #include "image_readers.h"
 #include "reader.h"
@@ -484,6 +486,45 @@ TEST_F(Cli, EciAutoMakesTheSmallestSymbolOfTheSameText) {
         EXPECT_EQ(reading->text, text);
         const std::string size = Run(std::vector<std::string>{text}).out, smallest = Run({"--eci", "auto", text}).out;
         EXPECT_LE(std::stoi(smallest), std::stoi(size)) << text;  // "24x24 symbol, ...": the rows
+    }
+}
+
+// The report: a JSON line for every input in input order, each field what the reader finds in the
+// file it names, or the failure of the input that made none.
+TEST_F(Cli, ReportSaysWhatEachFileHolds) {
+    std::ofstream(dir + "/lines.txt") << "(01)09506000134352(21)SN1\n(01)09506000134353\n(01)09506000134352(21)SN3\n";
+    const std::string report = dir + "/report.jsonl";
+    const Outcome o = Run("--batch -j 2 --gs1 -i " + dir + "/lines.txt --dpi 300 --xdim 0.5 --report " + report +
+                          " -o " + dir + "/l-#.png");
+    EXPECT_EQ(o.status, 1);
+    std::ifstream in(report);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1]["line"], 2);
+    EXPECT_EQ(lines[1]["error"], "(01): the check digit is 3 but should be 2");
+    for (const size_t i : {0u, 2u}) {
+        const nlohmann::json& line = lines[i];
+        EXPECT_EQ(line["line"], i + 1);
+        const auto picture = ReadWithStb(ReadFile(line["output"]));
+        ASSERT_TRUE(picture);
+        const int module = line["module_px"], rows = line["rows"], cols = line["cols"];
+        EXPECT_EQ(module, 6);
+        EXPECT_EQ(picture->width, (cols + 4) * module);
+        EXPECT_EQ(picture->height, (rows + 4) * module);
+        EXPECT_DOUBLE_EQ(line["symbol_mm"][0], (cols + 4) * 6 * 25.4 / 300);
+        const auto reading = glyphrun::testing::ReadSymbolFullyIn(*picture, module);
+        ASSERT_TRUE(reading);
+        EXPECT_EQ(reading->symbologyIdentifier, "]d2");
+        std::string elements;
+        for (const auto& element : line["gs1"])
+            elements += element["ai"].get<std::string>() + element["value"].get<std::string>();
+        EXPECT_EQ(reading->bytes, elements);
+        EXPECT_EQ(line["gs1"][1]["title"], "SERIAL");
+        EXPECT_EQ(line["data"], i == 0 ? "(01)09506000134352(21)SN1" : "(01)09506000134352(21)SN3");
+        EXPECT_EQ(line["schemes"][0]["scheme"], "ASCII");
+        EXPECT_EQ(line["family"], "square");
+        EXPECT_EQ(line["verified"], false);
     }
 }
 

@@ -38,5 +38,9 @@ struct Gs1Element {
 };
 Result<std::vector<Gs1Element>> ParseGs1Elements(std::string_view bracketed, const Gs1Rules& rules = {});
 
+// The data title GS1 gives an AI, such as "GTIN" for 01 or "BATCH/LOT" for
+// 10, for the AIs most labels carry; empty for the others.
+std::string_view Gs1Title(std::string_view ai);
+
 }  // namespace glyphrun
 GLYPHRUN_API_END

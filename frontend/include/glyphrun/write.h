@@ -130,9 +130,13 @@ public:
     // A label's drawing with its own lines of text. Safe to call from
     // several threads at once; the order of the pages is Add's.
     Result<PdfLabel> Draw(const Symbol& symbol, std::vector<std::string> text) const;
+    // Where a label went: its page and cell, both from 1.
+    struct Placement {
+        uint64_t page = 0, cell = 0;
+    };
     // The next label, in the next cell. A label larger than its cell is
     // refused (TooLarge) with both sizes, before any of it is written.
-    Status Add(const PdfLabel& label);
+    Status Add(const PdfLabel& label, Placement* where = nullptr);
     // The last page and the document's end; refused when no label was added.
     Status Finish();
 

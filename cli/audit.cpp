@@ -1,0 +1,131 @@
+#include "audit.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "glyphrun/gs1.h"
+#include "glyphrun/text_input.h"
+#include "glyphrun/utf8.h"
+#include "symbol.h"
+
+namespace glyphrun::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}
+
+const char* FamilyOf(const Symbol& symbol) {
+    if (IsDmreSize(symbol.sizeIndex())) return "DMRE";
+    return symbol.rows() == symbol.cols() ? "square" : "rectangle";
+}
+
+// What the symbol's bytes mean: GS1, an ECI and its character set, or
+// the readers' default.
+void AddMeaning(Json& line, const Symbol& symbol, const Options& options, std::string_view data) {
+    const DataMeaning& meaning = symbol.meaning();
+    if (meaning.gs1) {
+        InputRule rule;
+        rule.gs1 = true;
+        rule.gs1Rules.checkDigitsAndDates = !options.gs1NoCheck;
+        Json elements = Json::array();
+        if (const Result<std::vector<Gs1Element>> parsed = ParseGs1Elements(data, rule.gs1Rules))
+            for (const Gs1Element& element : parsed.value())
+                elements.push_back({{"ai", element.ai}, {"title", Gs1Title(element.ai)}, {"value", element.data}});
+        line["gs1"] = elements;
+    } else if (meaning.eciGiven) {
+        line["eci"] = meaning.eci;
+        if (const char* charset = CharsetOfEci(meaning.eci); charset && !options.binary) line["charset"] = charset;
+    } else {
+        line["charset"] = options.binary ? "bytes as given" : "ISO 8859-1";
+    }
+}
+
+}  // namespace
+
+std::string AuditLine(const AuditPlace& place, const Symbol* symbol, const Options& options, bool verified,
+                      std::string_view failure) {
+    Json line;
+    if (place.number) line[place.unit] = *place.number;
+    if (FirstInvalidUtf8(place.data) == std::string_view::npos)
+        line["data"] = place.data;
+    else
+        line["data_hex"] = Hex(place.data);
+    if (!symbol) {
+        line["error"] = failure;
+        return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    }
+    line["output"] = place.output;
+    if (place.page) line["page"] = *place.page;
+    if (place.cell) line["cell"] = *place.cell;
+    line["rows"] = symbol->rows();
+    line["cols"] = symbol->cols();
+    line["size_index"] = symbol->sizeIndex();
+    line["family"] = FamilyOf(*symbol);
+    line["data_codewords"] = symbol->dataCodewords();
+    line["capacity"] = symbol->capacity();
+    line["ecc_codewords"] = static_cast<int64_t>(symbol->codewords().size()) - symbol->capacity();
+    Json schemes = Json::array();
+    for (const SchemeRun& run : SchemeRunsOf(*symbol))
+        schemes.push_back({{"scheme", SchemeName(run.scheme)}, {"codewords", run.codewords}});
+    line["schemes"] = schemes;
+    AddMeaning(line, *symbol, options, place.data);
+    const PrintSize size = PrintSizeOf(*symbol, options);
+    line["module_px"] = size.modulePixels;
+    line["module_mm"] = std::round(size.moduleMillimetres * 1e4) / 1e4;
+    line["symbol_mm"] = {std::round(size.widthMillimetres * 1e3) / 1e3, std::round(size.heightMillimetres * 1e3) / 1e3};
+    if (const StructuredAppend& append = symbol->meaning().append; append.count)
+        line["structured_append"] = {
+            {"index", append.index + 1}, {"count", append.count}, {"file_id", {append.fileId1, append.fileId2}}};
+    line["verified"] = verified;
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+Result<std::unique_ptr<AuditFile>> AuditFile::Open(const Options& options, Console& console) {
+    if (!options.reportPath) return std::unique_ptr<AuditFile>();
+    const std::string& path = *options.reportPath;
+    if (path == "-") return std::unique_ptr<AuditFile>(new AuditFile(-1, "standard output", &console));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return Failure("cannot write the report " + path + ": " + std::strerror(errno));
+    return std::unique_ptr<AuditFile>(new AuditFile(fd, path, nullptr));
+}
+
+AuditFile::~AuditFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void AuditFile::Write(const std::string& line) {
+    if (console_) {
+        console_->WriteOut(line);
+        return;
+    }
+    for (size_t done = 0; done < line.size() && errno_ == 0;) {
+        const ssize_t count = ::write(fd_, line.data() + done, line.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) errno_ = errno;
+        done += count > 0 ? static_cast<size_t>(count) : 0;
+    }
+}
+
+Status AuditFile::Close() {
+    if (console_) return console_->FlushOut();
+    const int closed = ::close(fd_);
+    if (errno_ == 0 && closed != 0) errno_ = errno;
+    fd_ = -1;
+    if (errno_) return Failure("cannot write the report " + name_ + ": " + std::strerror(errno_));
+    return {};
+}
+
+}  // namespace glyphrun::cli
