@@ -22,6 +22,7 @@
 #include "records.h"
 #include "template.h"
 #include "text.h"
+#include "verify.h"
 
 namespace glyphrun::cli {
 namespace {
@@ -407,6 +408,8 @@ private:
         return FailOnOutOfMemory([&]() -> Status {
             std::vector<Symbol> symbols;
             if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
+            if (options.verify)
+                if (Status verified = Verify(symbols.front(), input, options); !verified) return verified;
             Result<PdfLabel> label = document_->Draw(symbols.front(), LabelText(input, options));
             if (!label) return Failure(label.reason());
             slot.label = std::move(label).value();
@@ -448,7 +451,7 @@ private:
                 place.cell = slot.placement.cell;
             }
             audited.push_back(slot.outcome && slot.symbol
-                                  ? AuditLine(place, &*slot.symbol, options_, false)
+                                  ? AuditLine(place, &*slot.symbol, options_, options_.verify)
                                   : AuditLine(place, nullptr, options_, false, slot.outcome.message));
         };
         const auto addLine = [&](uint64_t line, std::string message) {

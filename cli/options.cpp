@@ -16,6 +16,7 @@
 #include "glyphrun/names.h"
 #include "glyphrun/version.h"
 #include "glyphrun/write.h"
+#include "verify.h"
 
 namespace glyphrun::cli {
 namespace {
@@ -256,6 +257,14 @@ void CheckBatch(const Options& options) {
     if (options.printCodewords) UsageError("--codewords prints one symbol; it cannot be used with --batch");
 }
 
+void CheckVerify(const Options& options) {
+    if (!options.verify) return;
+    if (!options.outputPath) UsageError("--verify reads back the symbols written: give --output");
+    if (options.structuredAppend)
+        UsageError("--verify reads one symbol's whole message; the symbols of --structapp each hold a piece");
+    if (const Status ready = VerifierReady(); !ready) UsageError(ready.reason());
+}
+
 void CheckCsv(const Options& options) {
     if (options.reportPath && *options.reportPath == "-" && options.outputPath && *options.outputPath == "-")
         UsageError("--report - and --output - would share standard output: give one a file");
@@ -366,6 +375,10 @@ const Declaration kDeclarations[] = {
      "size, codewords, schemes, character set or GS1 elements, printed size,\n"
      "or the failure",
      [](Parsing& p, const std::string& v) { p.line.options.reportPath = v; }},
+    {"--verify", nullptr,
+     "read each symbol back, with an independent reader (zxing-cpp), from the\n"
+     "picture about to be written, and write it only when it reads as meant",
+     [](Parsing& p, const std::string&) { p.line.options.verify = true; }},
     {"--mkdir", nullptr, "make the output's missing folders",
      [](Parsing& p, const std::string&) { p.line.options.makeFolders = true; }},
     {"-j,--jobs", "N",
@@ -600,6 +613,7 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
     CheckContrast(options);
     CheckLabel(options);
     CheckCsv(options);
+    CheckVerify(options);
     if (options.batch) CheckBatch(options);
     return line;
 }

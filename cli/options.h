@@ -37,6 +37,7 @@ struct Options {
     bool csv = false;                         // the batch's input is CSV with a header row: one symbol per row
     std::optional<std::string> dataTemplate;  // --csv: the data from the row's columns; default the first
     bool makeFolders = false;                 // --mkdir: the outputs' missing folders are made
+    bool verify = false;                      // --verify: each symbol read back before its file is kept
     std::optional<std::string> reportPath;    // --report: a JSON line for each symbol; "-": standard output
     int32_t jobs = 0;                         // worker threads for a batch; 0: one per core
     bool gs1 = false;                         // the input is GS1 element strings in brackets

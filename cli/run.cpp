@@ -127,7 +127,7 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
                 AuditPlace place = PlaceOf(data, *options.outputPath);
                 place.page = placements[i].page;
                 place.cell = placements[i].cell;
-                audit->Write(AuditLine(place, &symbols[i], options, false));
+                audit->Write(AuditLine(place, &symbols[i], options, options.verify));
             }
             return written;
         }
@@ -143,7 +143,7 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         for (const std::string& note : notes) console.Report(note);
         for (size_t i = 0; i < symbols.size(); ++i) {
             if (options.verbose) console.Report(DescribeSymbol(symbols[i], options, paths[i]));
-            if (audit) audit->Write(AuditLine(PlaceOf(data, paths[i]), &symbols[i], options, false));
+            if (audit) audit->Write(AuditLine(PlaceOf(data, paths[i]), &symbols[i], options, options.verify));
         }
         return {};
     });

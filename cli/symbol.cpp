@@ -7,10 +7,9 @@
 #include "glyphrun/text_input.h"
 #include "glyphrun/write.h"
 #include "text.h"
+#include "verify.h"
 
 namespace glyphrun::cli {
-namespace {
-
 // How TEXT, -i and batch input are read.
 InputRule InputRuleOf(const Options& options) {
     InputRule rule{options.gs1, options.binary, options.utf8 ? kUtf8Eci : options.eci};
@@ -44,6 +43,8 @@ Style StyleOf(const Options& options) {
     return style;
 }
 
+namespace {
+
 constexpr double kPointsPerMillimetre = 72 / 25.4;
 
 // One label a page (--page, or each its own size), or a sheet of them.
@@ -61,6 +62,8 @@ Sheet SheetOf(const Options& options) {
 }
 
 Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file) {
+    if (options.verify)
+        if (Status verified = Verify(symbol, input, options); !verified) return verified;
     Style style = StyleOf(options);
     style.text = LabelText(input, options);
     Result<std::string> drawn = WriteSymbol(symbol, options.format, style);
@@ -275,6 +278,8 @@ Status WriteLabelDocument(const Options& options, const std::function<Status(Lab
 Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                  std::vector<LabelDocument::Placement>* placements) {
     for (const Symbol& symbol : symbols) {
+        if (options.verify)
+            if (Status verified = Verify(symbol, input, options); !verified) return verified;
         const Result<PdfLabel> label = document.Draw(symbol, LabelText(input, options));
         if (!label) return Failure(label.reason());
         LabelDocument::Placement where;

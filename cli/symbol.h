@@ -10,6 +10,7 @@
 
 #include "glyphrun/safe_file.h"
 #include "glyphrun/symbol.h"
+#include "glyphrun/text_input.h"
 #include "glyphrun/write.h"
 #include "options.h"
 #include "report.h"
@@ -44,6 +45,10 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 // file whose owner could not be kept) are added to `notes`.
 Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                     const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
+
+// How TEXT, -i and batch input are read, and how the options draw a symbol.
+InputRule InputRuleOf(const Options& options);
+Style StyleOf(const Options& options);
 
 // With --esc, `input` made to view its escapes read into `storage`.
 Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage);

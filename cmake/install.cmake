@@ -28,6 +28,9 @@ set_target_properties(glyphrun_library PROPERTIES EXPORT_NAME glyphrun)
 add_library(Glyphrun::glyphrun ALIAS glyphrun_library)
 
 install(TARGETS glyphrun-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET glyphrun-reader)
+  install(TARGETS glyphrun-reader LIBRARY DESTINATION lib/glyphrun)  # where the program looks, beside bin
+endif()
 if(TARGET glyphrun)
   install(TARGETS glyphrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -28,6 +28,7 @@
 #include "image_readers.h"
 #include "reader.h"
 #include "temp_folder.h"
+#include "verify.h"
 
 namespace {
 
@@ -525,6 +526,31 @@ TEST_F(Cli, ReportSaysWhatEachFileHolds) {
         EXPECT_EQ(line["schemes"][0]["scheme"], "ASCII");
         EXPECT_EQ(line["family"], "square");
         EXPECT_EQ(line["verified"], false);
+    }
+}
+
+// --verify reads each symbol back from the picture about to be written: one that says something
+// else than was meant is refused, naming what was read; every format and meaning that does passes,
+// and the report says it was verified.
+TEST_F(Cli, VerifyKeepsOnlyWhatReadsAsMeant) {
+    const std::string png = dir + "/label.png";
+    const glyphrun::cli::CommandLine line = glyphrun::cli::ParseOptions(Words("--verify -o " + png + " ABC"));
+    ASSERT_TRUE(line.status) << line.status.reason();
+    const auto bytes = [](const std::string& text) {
+        return glyphrun::cli::ByteSpan(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    };
+    const glyphrun::Symbol wrong = glyphrun::Encode({reinterpret_cast<const uint8_t*>("ABD"), 3}).value();
+    EXPECT_EQ(glyphrun::cli::Verify(wrong, bytes("ABC"), line.options).reason(),
+              "verification failed: the reader read 'ABD' (no ECI) where 'ABC' (no ECI) was meant; nothing was "
+              "written");
+    EXPECT_TRUE(glyphrun::cli::Verify(wrong, bytes("ABD"), line.options));
+    for (const std::string args :
+         {"-o " + png + " 'LOT 42'", "--fg ffffff --bg 000000 -o " + png + " LOT",
+          "--gs1 --hri -o " + dir + "/l.pdf --xdim 0.5 (01)09506000134352(10)AB",
+          "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1"}) {
+        const Outcome o = Run("--verify --report - " + args);
+        EXPECT_EQ(o.status, 0) << args << o.err;
+        EXPECT_NE(o.out.find("\"verified\":true"), std::string::npos) << args;
     }
 }
 
