@@ -544,7 +544,7 @@ TEST_F(Cli, VerifyKeepsOnlyWhatReadsAsMeant) {
               "verification failed: the reader read 'ABD' (no ECI) where 'ABC' (no ECI) was meant; nothing was "
               "written");
     EXPECT_TRUE(glyphrun::cli::Verify(wrong, bytes("ABD"), line.options));
-    for (const std::string args :
+    for (const std::string& args :
          {"-o " + png + " 'LOT 42'", "--fg ffffff --bg 000000 -o " + png + " LOT",
           "--gs1 --hri -o " + dir + "/l.pdf --xdim 0.5 (01)09506000134352(10)AB",
           "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1"}) {
