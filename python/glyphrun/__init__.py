@@ -12,6 +12,13 @@ ValueError) with glyphrun-cli's one-line reason; memory that runs short
 raises MemoryError.
 """
 
+from . import _glyphrun
 from ._glyphrun import EncodeError, Symbol, __version__, encode, encode_many, write_labels
+
+
+def _symbol_of_state(state):
+    """A Symbol made again, by the encoder, from what pickle kept of it."""
+    return _glyphrun._symbol_of_state(state)
+
 
 __all__ = ["EncodeError", "Symbol", "encode", "encode_many", "write_labels", "__version__"]

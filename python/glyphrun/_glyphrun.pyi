@@ -81,6 +81,13 @@ class Symbol:
                font: Optional[StrPath] = None, cmyk: bool = False,
                page: Optional[str] = None) -> "PIL.Image.Image":  # type: ignore[name-defined]
         """The PNG opened by Pillow (which must be installed)."""
+    def report(self) -> dict:
+        """The fields glyphrun-cli --report writes: rows, cols, size_index,
+        family, data_codewords, capacity, ecc_codewords, schemes, and gs1, eci
+        or charset, and structured_append for a part of a message."""
+    def _repr_png_(self) -> bytes: ...
+    def _repr_svg_(self) -> str: ...
+    def __hash__(self) -> int: ...
     def save(self, path: StrPath, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
              bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
              hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
@@ -97,11 +104,14 @@ def encode(data: Data, *, mode: Mode = "minimal", size: Size = "square", gs1: bo
     0-999999 before the data; a str is converted to its character set."""
 
 def encode_many(texts: Iterable[Data], *, mode: Mode = "minimal", size: Size = "square",
-                gs1: bool = False, eci: Optional[int] = None, dmre: bool = False) -> list[Symbol]:
+                gs1: bool = False, eci: Optional[int] = None, dmre: bool = False,
+                errors: Literal["raise", "return"] = "raise") -> list[Union[Symbol, EncodeError]]:
     """encode() for every item, on all cores, without the GIL; the symbols in
     the items' order. The first item that fails raises EncodeError, its
-    message starting with "texts[INDEX]: ". Ctrl-C stops the batch within
-    moments (KeyboardInterrupt)."""
+    message starting with "texts[INDEX]: "; with errors="return" each failure
+    takes its item's place as an EncodeError instead. A bare str is refused
+    (TypeError) rather than split into characters. Ctrl-C stops the batch
+    within moments (KeyboardInterrupt)."""
 
 def write_labels(path: StrPath, items: Iterable[Union[Data, Symbol]], *, sheet: Optional[str] = None,
                  grid: Union[str, Tuple[int, int]] = "1x1", sheet_margin_mm: float = 0, gap_mm: float = 0,

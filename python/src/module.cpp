@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "glyphrun/gs1.h"
 #include "glyphrun/safe_file.h"
 
 namespace glyphrun::python {
@@ -70,10 +71,13 @@ Result<Symbol> EncodeInput(const InputBytes& input, const EncodeRequest& request
     }
 }
 
-// A symbol and its input as given, for the text printed under it.
+// A symbol, its input as given (for the text printed under it) and how it
+// was asked for (to make it again when unpickled).
 struct PySymbol {
     Symbol symbol;
     std::string data;
+    EncodeRequest request;
+    bool text = false;  // the data was a str
 };
 
 PySymbol EncodeOne(const py::object& data, const py::object& mode, const py::object& size, bool gs1,
@@ -86,7 +90,31 @@ PySymbol EncodeOne(const py::object& data, const py::object& mode, const py::obj
         encoded.emplace(EncodeInput(input, request));
     }
     if (!*encoded) RaiseFailure(encoded->status());
-    return {std::move(*encoded).value(), std::move(input.bytes)};
+    return {std::move(*encoded).value(), std::move(input.bytes), request, input.text};
+}
+
+// What pickle keeps of a symbol: its input and how it was asked for; the
+// symbol is made again from them, by the encoder as every symbol is.
+py::tuple StateOf(const PySymbol& s) {
+    const EncodeRequest& r = s.request;
+    return py::make_tuple(BytesOf(s.data), s.text, static_cast<int>(r.options.scheme), r.options.size, r.rule.gs1,
+                          r.rule.eci ? py::object(py::int_(*r.rule.eci)) : py::object(py::none()), r.options.dmre);
+}
+
+PySymbol SymbolOfState(const py::tuple& state) {
+    if (state.size() != 7) throw py::value_error("not the state of a glyphrun.Symbol");
+    EncodeRequest request;
+    request.options.scheme = static_cast<EncodeScheme>(state[2].cast<int>());
+    request.options.size = state[3].cast<int32_t>();
+    request.rule.gs1 = state[4].cast<bool>();
+    if (!state[5].is_none()) request.rule.eci = state[5].cast<int32_t>();
+    request.options.dmre = state[6].cast<bool>();
+    InputBytes input;
+    input.bytes = state[0].cast<std::string>();
+    input.text = state[1].cast<bool>();
+    Result<Symbol> encoded = EncodeInput(input, request);
+    if (!encoded) RaiseFailure(encoded.status());
+    return {std::move(encoded).value(), std::move(input.bytes), request, input.text};
 }
 
 // Whether a signal handler has raised, Ctrl-C's KeyboardInterrupt above
@@ -156,7 +184,12 @@ bool ForEachInParallel(size_t count, const Work& work) {
 }
 
 py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py::object& size, bool gs1,
-                    const py::object& eci, bool dmre) {
+                    const py::object& eci, bool dmre, const std::string& errors) {
+    if (py::isinstance<py::str>(texts))
+        throw py::type_error("texts takes an iterable of str or bytes, not one str, which would be split into "
+                             "its characters");
+    if (errors != "raise" && errors != "return")
+        throw py::value_error("errors takes 'raise' or 'return', not '" + errors + "'");
     const EncodeRequest request = ReadEncodeRequest(mode, size, gs1, eci, dmre);
     std::vector<InputBytes> inputs;
     for (const py::handle item : texts) {
@@ -172,11 +205,20 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
             ForEachInParallel(inputs.size(), [&](size_t i) { encoded[i].emplace(EncodeInput(inputs[i], request)); });
     }
     if (!finished) throw py::error_already_set();
-    for (size_t i = 0; i < encoded.size(); ++i)
-        if (!*encoded[i]) RaiseFailure(encoded[i]->status(), "texts[" + std::to_string(i) + "]: ");
+    // With errors="return" a failure takes its item's place as an EncodeError
+    // (memory that ran out is still raised).
+    const py::object encodeError = py::module_::import("glyphrun._glyphrun").attr("EncodeError");
     py::list result(encoded.size());
-    for (size_t i = 0; i < encoded.size(); ++i)
-        result[i] = py::cast(PySymbol{std::move(*encoded[i]).value(), std::move(inputs[i].bytes)});
+    for (size_t i = 0; i < encoded.size(); ++i) {
+        const std::string context = "texts[" + std::to_string(i) + "]: ";
+        if (*encoded[i])
+            result[i] =
+                py::cast(PySymbol{std::move(*encoded[i]).value(), std::move(inputs[i].bytes), request, inputs[i].text});
+        else if (errors == "raise" || encoded[i]->reason() == kOutOfMemory)
+            RaiseFailure(encoded[i]->status(), context);
+        else
+            result[i] = encodeError(context + encoded[i]->reason());
+    }
     return result;
 }
 
@@ -336,7 +378,7 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
                 InputBytes input = ReadInput(item, context.substr(0, context.size() - 2).c_str());
                 Result<Symbol> encoded = EncodeInput(input, request);
                 if (!encoded) RaiseFailure(encoded.status(), context);
-                made = PySymbol{std::move(encoded).value(), std::move(input.bytes)};
+                made = PySymbol{std::move(encoded).value(), std::move(input.bytes), request, input.text};
             }
             std::vector<std::string> text = style.text;
             if (hri) {
@@ -357,6 +399,45 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
     if (!written) RaiseOsError(written, path);
     Warn(warnings);
     return count;
+}
+
+// The report's fields of a symbol, as glyphrun-cli --report writes them.
+py::dict ReportOf(const PySymbol& s) {
+    const Symbol& symbol = s.symbol;
+    const DataMeaning& meaning = symbol.meaning();
+    py::dict report;
+    report["rows"] = symbol.rows();
+    report["cols"] = symbol.cols();
+    report["size_index"] = symbol.sizeIndex();
+    report["family"] = IsDmreSize(symbol.sizeIndex())   ? "DMRE"
+                       : symbol.rows() == symbol.cols() ? "square"
+                                                        : "rectangle";
+    report["data_codewords"] = symbol.dataCodewords();
+    report["capacity"] = symbol.capacity();
+    report["ecc_codewords"] = static_cast<int64_t>(symbol.codewords().size()) - symbol.capacity();
+    py::list schemes;
+    for (const SchemeRun& run : SchemeRunsOf(symbol))
+        schemes.append(py::dict(py::arg("scheme") = SchemeName(run.scheme), py::arg("codewords") = run.codewords));
+    report["schemes"] = schemes;
+    if (meaning.gs1) {
+        py::list elements;
+        if (const Result<std::vector<Gs1Element>> parsed = ParseGs1Elements(s.data))
+            for (const Gs1Element& element : parsed.value())
+                elements.append(py::dict(py::arg("ai") = element.ai,
+                                         py::arg("title") = std::string(Gs1Title(element.ai)),
+                                         py::arg("value") = element.data));
+        report["gs1"] = elements;
+    } else if (meaning.eciGiven) {
+        report["eci"] = meaning.eci;
+        if (const char* charset = CharsetOfEci(meaning.eci); charset && s.text) report["charset"] = charset;
+    } else {
+        report["charset"] = s.text ? "ISO 8859-1" : "bytes as given";
+    }
+    if (meaning.append.count)
+        report["structured_append"] =
+            py::dict(py::arg("index") = meaning.append.index + 1, py::arg("count") = meaning.append.count,
+                     py::arg("file_id") = py::make_tuple(meaning.append.fileId1, meaning.append.fileId2));
+    return report;
 }
 
 std::string Describe(const PySymbol& labelled) {
@@ -426,7 +507,28 @@ PYBIND11_MODULE(_glyphrun, m) {
         .def_property_readonly("modules", &ModulesOf)
         .def("__repr__", &Describe)
         .def(
-            "__eq__", [](const PySymbol& a, const PySymbol& b) { return a.symbol == b.symbol; }, py::is_operator());
+            "__eq__", [](const PySymbol& a, const PySymbol& b) { return a.symbol == b.symbol; }, py::is_operator())
+        .def("__hash__",
+             [](const PySymbol& s) {
+                 const auto codewords = s.symbol.codewords();
+                 return py::hash(
+                     py::make_tuple(s.symbol.rows(), s.symbol.cols(),
+                                    BytesOf({reinterpret_cast<const char*>(codewords.data()), codewords.size()})));
+             })
+        .def("__reduce__",
+             [](const PySymbol& s) {
+                 // A function of the package's Python, which pickle finds by its
+                 // name (a builtin's is bound to an object pickle cannot keep).
+                 return py::make_tuple(py::module_::import("glyphrun").attr("_symbol_of_state"),
+                                       py::make_tuple(StateOf(s)));
+             })
+        .def("report", &ReportOf, "The fields glyphrun-cli --report writes for the symbol, as a dict.")
+        .def(
+            "_repr_png_", [](const PySymbol& s) { return BytesOf(Draw(s, Format::Png, {})); },
+            "The symbol as PNG, for notebooks.")
+        .def(
+            "_repr_svg_", [](const PySymbol& s) { return Draw(s, Format::Svg, {}); },
+            "The symbol as SVG, for notebooks.");
     define(symbolType, "to_png", bytes(Format::Png), "A two-colour PNG file.");
     define(symbolType, "to_svg", text(Format::Svg), "An SVG document.");
     define(symbolType, "to_eps", text(Format::Eps), "An EPS document.");
@@ -448,7 +550,8 @@ PYBIND11_MODULE(_glyphrun, m) {
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);
     m.def("encode_many", &EncodeMany, "encode() for each item, on every core; the symbols in the items' order.",
           "texts"_a, py::kw_only(), "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none,
-          "dmre"_a = false);
+          "dmre"_a = false, "errors"_a = "raise");
+    m.def("_symbol_of_state", &SymbolOfState, "A Symbol made again from what pickle kept of it.");
     m.def("write_labels", &WriteLabels, "One PDF of a label for each item, streamed from any iterable.", "path"_a,
           "items"_a);
 }

@@ -2,6 +2,8 @@
 and messages as glyphrun-cli, refusals of bad options by name, and no
 Symbol made any other way."""
 
+import copy
+import pickle
 import subprocess
 import sys
 
@@ -110,11 +112,33 @@ def test_bad_options_are_refused_by_name(call, error, name):
     "glyphrun.Symbol()",
     "glyphrun.Symbol.__new__(glyphrun.Symbol)",
     "glyphrun.Symbol.__new__(type('Sub', (glyphrun.Symbol,), {}))",
-    "copy.copy(glyphrun.encode('x'))",
-    "pickle.loads(pickle.dumps(glyphrun.encode('x')))",
 ])
 def test_a_symbol_comes_only_from_encode(make):
     # A Symbol with nothing in it crashes whatever reads it, so in a child.
     script = f"import copy, pickle, glyphrun\ns = {make}\nprint(repr(s), s.rows, s.modules)"
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
     assert done.returncode == 1 and done.stderr.splitlines()[-1].startswith("TypeError"), done
+
+
+def test_a_symbol_pickles_hashes_and_reports_what_it_holds():
+    symbol = glyphrun.encode("(01)09506000134352(10)AB", gs1=True, mode="c40")
+    again = pickle.loads(pickle.dumps(symbol))  # made again by the encoder, as for multiprocessing and Dask
+    assert again == symbol and hash(again) == hash(symbol) and again.codewords == symbol.codewords
+    assert copy.copy(symbol) == symbol and len({symbol, again, glyphrun.encode("x")}) == 2
+    report = symbol.report()
+    assert (report["rows"], report["cols"], report["family"]) == (symbol.rows, symbol.cols, "square")
+    assert report["gs1"] == [{"ai": "01", "title": "GTIN", "value": "09506000134352"},
+                             {"ai": "10", "title": "BATCH/LOT", "value": "AB"}]
+    assert glyphrun.encode("Привет").report()["eci"] == 26
+    assert read_png(symbol._repr_png_()).bytes == b"0109506000134352" + b"10AB"
+    assert symbol._repr_svg_().startswith("<?xml")
+
+
+def test_encode_many_can_return_failures_in_place_and_refuses_a_bare_str():
+    made = glyphrun.encode_many(["A", "", "B"], errors="return")
+    assert [type(item) for item in made] == [glyphrun.Symbol, glyphrun.EncodeError, glyphrun.Symbol]
+    assert str(made[1]) == "texts[1]: the input is empty"
+    with pytest.raises(TypeError, match="one str"):
+        glyphrun.encode_many("ABC")
+    with pytest.raises(ValueError, match="errors"):
+        glyphrun.encode_many(["A"], errors="ignore")
