@@ -105,6 +105,15 @@ Format FormatOfOutput(const std::string& path) {
     UsageError("the output '" + path + "' must end in .png, .gif, .bmp, .svg, .eps, .pdf or .pgm");
 }
 
+std::pair<int32_t, std::string> ParseSegment(const std::string& text) {
+    const size_t colon = text.find(':');
+    int32_t eci = -1;
+    if (colon == std::string::npos || !ParseWhole(std::string_view(text).substr(0, colon), eci) || eci < 0 ||
+        eci > 999999)
+        UsageError("--seg takes ECI:TEXT, an ECI number 0-999999 and its text, such as 7:Привет, not '" + text + "'");
+    return {eci, text.substr(colon + 1)};
+}
+
 int32_t ParseRotation(const std::string& text) {
     for (int32_t degrees : {0, 90, 180, 270})
         if (text == std::to_string(degrees)) return degrees;
@@ -410,6 +419,11 @@ const Declaration kDeclarations[] = {
          p.line.options.eciAuto = v == "auto";
          if (!p.line.options.eciAuto) p.line.options.eci = ParseBounded("--eci", v, 0, 999999);
      }},
+    {"--seg", "ECI:TEXT",
+     "a segment of a symbol of several character sets, the text converted to\n"
+     "that ECI's set after its designator; repeat it for each, in order, in\n"
+     "place of TEXT: --seg 7:Привет --seg 20:こんにちは -o hello.png",
+     [](Parsing& p, const std::string& v) { p.line.options.segments.push_back(ParseSegment(v)); }},
     {"--utf8", nullptr, "keep the text in UTF-8, announced by ECI 26 (as --eci 26)",
      [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
     {"--esc", nullptr,
@@ -599,6 +613,15 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
     if (line.command == Command::ListSizes) {
         if (options.text || options.inputPath) UsageError("--list-sizes takes no input");
         return line;
+    }
+    if (!options.segments.empty()) {
+        if (options.text || options.inputPath || options.batch)
+            UsageError("--seg gives the whole input: no TEXT, --input or --batch");
+        if (options.gs1 || options.eci || options.eciAuto || options.utf8 || options.binary ||
+            options.structuredAppend || options.readerInit)
+            UsageError("--seg sets each segment's ECI itself: not with --gs1, --eci, --utf8, --binary, --structapp or "
+                       "--reader-init");
+        options.text = "";  // the segments are the input
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");
     if (!options.text && !options.inputPath) UsageError("no input: give TEXT or --input FILE");

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/names.h"
@@ -47,7 +48,10 @@ struct Options {
     bool binary = false;                      // the bytes as they are: no conversion
     bool escapes = false;                     // --esc: backslash escapes in the input are read
     std::optional<int32_t> eci;
-    bool eciAuto = false;                     // --eci auto: the ECI of the smallest symbol
+    bool eciAuto = false;  // --eci auto: the ECI of the smallest symbol
+    // --seg ECI:TEXT: the parts of a symbol of several character sets, each
+    // text (UTF-8) converted to its ECI's set.
+    std::vector<std::pair<int32_t, std::string>> segments;
     std::optional<double> xdimMillimetres;    // module width for print: vector units, or pixels at the resolution
     std::optional<PageSize> page;             // PDF: the page the symbol is centred on (each label's, in a document)
     std::optional<PageSize> sheet;            // PDF: a sheet of labels in a grid

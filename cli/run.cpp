@@ -164,7 +164,9 @@ Status RunOne(ByteSpan input, const Options& options, const std::string& inputNa
 
 Status EncodeAll(const Options& options, FILE* standardInput, Console& console, AuditFile* audit) {
     if (!options.inputPath) {
-        const std::string& text = *options.text;
+        // Segments are read as one text: the text under the symbol and the report's data.
+        std::string text = *options.text;
+        for (const auto& [eci, segment] : options.segments) text += segment;
         return RunOne({reinterpret_cast<const unsigned char*>(text.data()), text.size()}, options, "TEXT", console,
                       audit);
     }

@@ -167,8 +167,31 @@ Status EncodeUnderSmallestEci(ByteSpan input, const Options& options, std::vecto
 
 }  // namespace
 
+Status SegmentBytes(const Options& options, std::vector<std::string>& bytes) {
+    for (const auto& [eci, text] : options.segments) {
+        bytes.emplace_back();
+        if (Status converted = ConvertToEci(text, eci, bytes.back()); !converted)
+            return Failure("--seg " + std::to_string(eci) + ": " + converted.reason());
+    }
+    return {};
+}
+
 Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
     if (options.eciAuto) return EncodeUnderSmallestEci(input, options, symbols);
+    if (!options.segments.empty()) {
+        std::vector<std::string> bytes;
+        if (Status converted = SegmentBytes(options, bytes); !converted) return converted;
+        std::vector<Segment> segments;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            segments.push_back(
+                {options.segments[i].first, {reinterpret_cast<const uint8_t*>(bytes[i].data()), bytes[i].size()}});
+        EncodeOptions encode{options.scheme, options.size};
+        encode.dmre = options.dmre;
+        Result<Symbol> result = EncodeSegments(segments, encode);
+        if (!result) return Failure(result.reason());
+        symbols.push_back(std::move(result).value());
+        return {};
+    }
     std::string bytes;
     DataMeaning meaning;
     if (Status prepared = PrepareInput(input, options, bytes, meaning); !prepared) return prepared;

@@ -50,6 +50,9 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Op
 InputRule InputRuleOf(const Options& options);
 Style StyleOf(const Options& options);
 
+// --seg: each segment's text converted to its ECI's character set.
+Status SegmentBytes(const Options& options, std::vector<std::string>& bytes);
+
 // With --esc, `input` made to view its escapes read into `storage`.
 Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage);
 

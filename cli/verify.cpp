@@ -104,10 +104,17 @@ Status Verify(const Symbol& symbol, ByteSpan input, const Options& options) {
     if (options.eciAuto && symbol.meaning().eciGiven) rule.eci = symbol.meaning().eci;
     std::string bytes;
     DataMeaning meaning;
-    if (Status prepared =
-            PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
-        !prepared)
-        return Failure(prepared.reason());
+    if (options.segments.empty()) {
+        if (Status prepared =
+                PrepareInput({reinterpret_cast<const char*>(input.data()), input.size()}, rule, bytes, meaning);
+            !prepared)
+            return Failure(prepared.reason());
+    } else {  // each segment in its own set, one after the other
+        std::vector<std::string> segments;
+        if (Status converted = SegmentBytes(options, segments); !converted) return converted;
+        for (const std::string& segment : segments) bytes += segment;
+        meaning.eciGiven = true;
+    }
     int width = 0, height = 0;
     const Result<std::vector<uint8_t>> picture = GreyPicture(symbol, options, width, height);
     if (!picture) return Failure(picture.reason());

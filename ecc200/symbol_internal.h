@@ -16,6 +16,10 @@ struct SymbolMaker {
     // detail (byte, position, capacity) that Encode turns into one line.
     static std::optional<Symbol> Make(std::span<const uint8_t> data, const EncodeOptions& options,
                                       EncodeFailure& failure);
+    // The symbol of data codewords already made, in the smallest size of
+    // the request that holds them.
+    static std::optional<Symbol> MakeOfCodewords(std::span<const uint8_t> codewords, const EncodeOptions& options,
+                                                 const DataMeaning& meaning, EncodeFailure& failure);
 
 private:
     static bool Build(Symbol& symbol, const uint8_t* data, int32_t count, int32_t sizeIndex, bool iso144);

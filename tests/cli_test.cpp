@@ -169,7 +169,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         "--grid 3x8 -o x.pdf A", "--hri -o x.pgm A", "--hri --structapp 2 -o x.png A", "--font-size 8 -o x.pdf A",
         "--hri --font f.ttf -o x.pdf A", "--batch -i - --sheet A4 --page A5 -o x.pdf",
         // CSV: rows of a batch, their data composed only from them
-        "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt"};
+        "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt",
+        // segments: the whole input, each with its own ECI
+        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
@@ -469,8 +471,8 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
 }
 
 // --eci auto takes the character set that makes the smallest symbol, never a larger one than the
-// default rule, and a reader returns the text as typed.
-TEST_F(Cli, EciAutoMakesTheSmallestSymbolOfTheSameText) {
+// default rule, and --seg one for each segment; a reader returns the text as typed.
+TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
     const std::pair<std::string, std::string> texts[] = {
         {"LOT 42", "ISO 8859-1"},  // the default wins a tie
         {"Größe 10", "ISO 8859-1"},
@@ -488,6 +490,15 @@ TEST_F(Cli, EciAutoMakesTheSmallestSymbolOfTheSameText) {
         const std::string size = Run(std::vector<std::string>{text}).out, smallest = Run({"--eci", "auto", text}).out;
         EXPECT_LE(std::stoi(smallest), std::stoi(size)) << text;  // "24x24 symbol, ...": the rows
     }
+    // Segments, each in its own character set after its designator, read back as one text.
+    ASSERT_EQ(Run({"--seg", "7:Привет, ", "--seg", "20:東京", "--seg", "3:Größe", "-o", png}).status, 0);
+    const auto reading = ReadSymbolInFile(png, 4);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->text, "Привет, 東京Größe");
+    EXPECT_TRUE(reading->hasEci);
+    EXPECT_EQ(Run({"--seg", "3:Привет", "-o", png}).err,
+              "glyphrun-cli: --seg 3: the character U+041F at position 1 is not in ECI 3's character set "
+              "(ISO-8859-1)\n");
 }
 
 // The report: a JSON line for every input in input order, each field what the reader finds in the
