@@ -3,6 +3,7 @@ and messages as glyphrun-cli, refusals of bad options by name, and no
 Symbol made any other way."""
 
 import copy
+import inspect
 import pickle
 import subprocess
 import sys
@@ -142,3 +143,11 @@ def test_encode_many_can_return_failures_in_place_and_refuses_a_bare_str():
         glyphrun.encode_many("ABC")
     with pytest.raises(ValueError, match="errors"):
         glyphrun.encode_many(["A"], errors="ignore")
+
+
+def test_help_and_inspect_show_every_argument():
+    for function, first in ((glyphrun.encode, "data"), (glyphrun.encode_many, "texts"), (glyphrun.write_labels, "path"),
+                            (glyphrun.Symbol.to_png, "self"), (glyphrun.Symbol.save, "self")):
+        parameters = inspect.signature(function).parameters
+        assert next(iter(parameters)) == first and function.__doc__, function
+    assert {"hri", "caption", "cmyk", "page", "dpi"} <= set(inspect.signature(glyphrun.Symbol.to_pdf).parameters)
