@@ -47,40 +47,6 @@ const Reader& LoadedReader() {
     return reader;
 }
 
-// The picture the reader is shown: the raster file's own pixels, or a
-// vector file's module grid at --module pixels, without the text under it.
-Result<std::vector<uint8_t>> GreyPicture(const Symbol& symbol, const Options& options, int& width, int& height) {
-    Style style = StyleOf(options);
-    if (IsVector(options.format)) {
-        style.xdimMillimetres.reset();
-        style.wholeDots = false;
-    }
-    style.text.clear();
-    GrImage image;
-    if (Status drawn = RenderSymbol(symbol, style, image); !drawn) return drawn;
-    width = static_cast<int>(image.GetWidth());
-    height = static_cast<int>(image.GetHeight());
-    uint8_t grey[2];
-    for (uint8_t index : {0, 1}) {
-        const RGBQUAD colour = image.GetPaletteColor(index);
-        const bool paper = image.GetTransIndex() == index;  // a transparent background is the paper's white
-        grey[index] =
-            paper ? 255
-                  : static_cast<uint8_t>((colour.rgbRed * 299 + colour.rgbGreen * 587 + colour.rgbBlue * 114) / 1000);
-    }
-    // Light modules on a dark ground (reflectance reversed), which scanners
-    // read by turning the picture over: so does the reader here.
-    if (grey[0] < grey[1]) grey[0] = 255 - grey[0], grey[1] = 255 - grey[1];
-    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = image.GetBits(static_cast<uint32_t>(height - 1 - y));
-        for (int x = 0; x < width; ++x)
-            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-                grey[row[x >> 3] >> (7 - (x & 7)) & 1];
-    }
-    return pixels;
-}
-
 std::string Shown(std::string_view bytes) {
     constexpr size_t kShown = 60;
     const std::string text = HumanReadable(bytes);
@@ -115,11 +81,10 @@ Status Verify(const Symbol& symbol, ByteSpan input, const Options& options) {
         for (const std::string& segment : segments) bytes += segment;
         meaning.eciGiven = true;
     }
-    int width = 0, height = 0;
-    const Result<std::vector<uint8_t>> picture = GreyPicture(symbol, options, width, height);
+    const Result<GreyPicture> picture = PictureToRead(symbol, options.format, StyleOf(options));
     if (!picture) return Failure(picture.reason());
     auto reading = std::make_unique<GlyphrunReading>();
-    if (!reader.read(picture->data(), width, height, reading.get()))
+    if (!reader.read(picture->pixels.data(), picture->width, picture->height, reading.get()))
         return Failure("verification failed: the reader found no symbol in the picture; nothing was written");
     const std::string_view read(reinterpret_cast<const char*>(reading->bytes), reading->length);
     if (read != bytes || reading->hasEci != meaning.eciGiven || reading->gs1 != meaning.gs1 ||

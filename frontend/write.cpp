@@ -246,6 +246,34 @@ Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image) {
     }
 }
 
+Result<GreyPicture> PictureToRead(const Symbol& symbol, Format format, Style style) {
+    if (IsVector(format)) {
+        style.xdimMillimetres.reset();
+        style.wholeDots = false;
+        style.inks = {};
+    }
+    style.text.clear();
+    GrImage image;
+    if (Status drawn = RenderSymbol(symbol, style, image); !drawn) return drawn;
+    GreyPicture picture{static_cast<int32_t>(image.GetWidth()), static_cast<int32_t>(image.GetHeight()), {}};
+    uint8_t grey[2];
+    for (uint8_t index : {0, 1}) {
+        const RGBQUAD colour = image.GetPaletteColor(index);
+        grey[index] =
+            image.GetTransIndex() == index
+                ? 255
+                : static_cast<uint8_t>((colour.rgbRed * 299 + colour.rgbGreen * 587 + colour.rgbBlue * 114) / 1000);
+    }
+    if (grey[0] < grey[1]) grey[0] = static_cast<uint8_t>(255 - grey[0]), grey[1] = static_cast<uint8_t>(255 - grey[1]);
+    picture.pixels.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height));
+    for (int32_t y = 0; y < picture.height; ++y) {
+        const uint8_t* row = image.GetBits(static_cast<uint32_t>(picture.height - 1 - y));
+        uint8_t* out = picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width);
+        for (int32_t x = 0; x < picture.width; ++x) out[x] = grey[row[x >> 3] >> (7 - (x & 7)) & 1];
+    }
+    return picture;
+}
+
 struct LabelDocument::Parts {
     Parts(const Style& labelStyle, const Sheet& pages, double width, double height,
           std::function<bool(std::string_view)> sink)

@@ -56,14 +56,14 @@ def _drawing_method(name, doc, with_path=False):
     method = getattr(Symbol, name)
 
     def draw(self, *, module=4, quiet_zone=2, fg="#000000", bg="#ffffff", dpi=None, xdim_mm=None, hri=False,
-             caption=None, font_size=None, font=None, cmyk=False, page=None):
+             caption=None, font_size=None, font=None, cmyk=False, page=None, verify=False):
         return method(self, module=module, quiet_zone=quiet_zone, fg=fg, bg=bg, dpi=dpi, xdim_mm=xdim_mm, hri=hri,
-                      caption=caption, font_size=font_size, font=font, cmyk=cmyk, page=page)
+                      caption=caption, font_size=font_size, font=font, cmyk=cmyk, page=page, verify=verify)
 
     def save(self, path, *, module=4, quiet_zone=2, fg="#000000", bg="#ffffff", dpi=None, xdim_mm=None, hri=False,
-             caption=None, font_size=None, font=None, cmyk=False, page=None):
+             caption=None, font_size=None, font=None, cmyk=False, page=None, verify=False):
         return method(self, path, module=module, quiet_zone=quiet_zone, fg=fg, bg=bg, dpi=dpi, xdim_mm=xdim_mm,
-                      hri=hri, caption=caption, font_size=font_size, font=font, cmyk=cmyk, page=page)
+                      hri=hri, caption=caption, font_size=font_size, font=font, cmyk=cmyk, page=page, verify=verify)
 
     function = save if with_path else draw
     function.__name__, function.__qualname__, function.__doc__ = name, f"Symbol.{name}", doc
@@ -74,7 +74,8 @@ _KEYWORDS = """module: pixels a module (points in EPS and PDF); quiet_zone: modu
 fg, bg: "#RRGGBB" (bg None: transparent); dpi: the printer's resolution, which raster files record and
 every format makes the module whole dots of; xdim_mm: the module in millimetres; hri: the data printed
 under the symbol; caption: a line of text below it; font_size: points; font: the font file of raster
-text; cmyk: EPS and PDF colours as inks; page: the PDF page, such as "A4" or "50x30mm"."""
+text; cmyk: EPS and PDF colours as inks; page: the PDF page, such as "A4" or "50x30mm"; verify: read the
+symbol back with an independent reader (zxing-cpp) first, EncodeError when it says something else."""
 for _name, _what in (("to_png", "A two-colour PNG file (bytes)."), ("to_svg", "An SVG document (str)."),
                      ("to_eps", "An EPS document (str)."), ("to_pdf", "A one-page PDF document (bytes)."),
                      ("to_pil", "The PNG opened by Pillow.")):

@@ -54,32 +54,34 @@ class Symbol:
     # to fit the symbol, at least 6); font: the font file of raster text
     # (default DejaVu Sans); cmyk: EPS and PDF colours as inks, black as K
     # alone; page: PDF only, "A4", "Letter", "50x30mm" and the like, the
-    # label centred on it. A keyword a format has no use for raises ValueError.
+    # label centred on it; verify: read the symbol back with an independent
+    # reader (zxing-cpp) first, EncodeError when it says something else. A
+    # keyword a format has no use for raises ValueError.
     def to_png(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
                hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
-               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> bytes:
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None, verify: bool = False) -> bytes:
         """A two-colour PNG file."""
     def to_svg(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
                hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
-               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> str:
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None, verify: bool = False) -> str:
         """An SVG document."""
     def to_eps(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
                hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
-               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> str:
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None, verify: bool = False) -> str:
         """An EPS document."""
     def to_pdf(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
                hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
-               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> bytes:
+               font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None, verify: bool = False) -> bytes:
         """A one-page PDF document, the page the label's size or `page`."""
     def to_pil(self, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
                bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
                hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
                font: Optional[StrPath] = None, cmyk: bool = False,
-               page: Optional[str] = None) -> "PIL.Image.Image":  # type: ignore[name-defined]
+               page: Optional[str] = None, verify: bool = False) -> "PIL.Image.Image":  # type: ignore[name-defined]
         """The PNG opened by Pillow (which must be installed)."""
     def report(self) -> dict:
         """The fields glyphrun-cli --report writes: rows, cols, size_index,
@@ -91,7 +93,7 @@ class Symbol:
     def save(self, path: StrPath, *, module: int = 4, quiet_zone: int = 2, fg: Colour = "#000000",
              bg: Optional[Colour] = "#ffffff", dpi: Optional[int] = None, xdim_mm: Optional[float] = None,
              hri: bool = False, caption: Optional[str] = None, font_size: Optional[float] = None,
-             font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None) -> None:
+             font: Optional[StrPath] = None, cmyk: bool = False, page: Optional[str] = None, verify: bool = False) -> None:
         """Writes .png, .gif, .bmp, .pgm, .svg, .eps or .pdf by the name's extension. An
         existing file is replaced only once the new one is complete; a
         failed write raises OSError and leaves it as it was. A path with a

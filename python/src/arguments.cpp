@@ -133,8 +133,8 @@ InputBytes ReadInput(const py::handle& data, const char* name) {
 }
 
 py::object& StyleArgument(StyleArguments& a, size_t index) {
-    py::object* fields[] = {&a.module, &a.quietZone, &a.fg,       &a.bg,   &a.dpi,  &a.xdimMm,
-                            &a.hri,    &a.caption,   &a.fontSize, &a.font, &a.cmyk, &a.page};
+    py::object* fields[] = {&a.module,  &a.quietZone, &a.fg,   &a.bg,   &a.dpi,  &a.xdimMm, &a.hri,
+                            &a.caption, &a.fontSize,  &a.font, &a.cmyk, &a.page, &a.verify};
     return *fields[index];
 }
 

@@ -44,10 +44,11 @@ struct StyleArguments {
     py::object dpi = py::none(), xdimMm = py::none();
     py::object hri = py::bool_(false), caption = py::none(), fontSize = py::none(), font = py::none();
     py::object cmyk = py::bool_(false), page = py::none();
+    py::object verify = py::bool_(false);  // read back by an independent reader before it is answered
 };
 // Their names in that order, for the methods' signatures and write_labels.
-inline constexpr const char* kStyleKeywords[] = {"module", "quiet_zone", "fg",        "bg",   "dpi",  "xdim_mm",
-                                                 "hri",    "caption",    "font_size", "font", "cmyk", "page"};
+inline constexpr const char* kStyleKeywords[] = {"module",  "quiet_zone", "fg",   "bg",   "dpi",  "xdim_mm", "hri",
+                                                 "caption", "font_size",  "font", "cmyk", "page", "verify"};
 py::object& StyleArgument(StyleArguments& arguments, size_t index);
 
 // The style for a file of `format`, the text under the symbol made from

@@ -17,6 +17,11 @@
 #include <vector>
 
 #include "arguments.h"
+#if GLYPHRUN_HAVE_READER
+#include "reader_module.h"
+extern "C" int glyphrun_read_data_matrix(const uint8_t* grey, int width, int height, GlyphrunReading* reading);
+#endif
+#include "glyphrun/frontend.h"
 #include "glyphrun/gs1.h"
 #include "glyphrun/safe_file.h"
 
@@ -222,9 +227,38 @@ py::list EncodeMany(const py::iterable& texts, const py::object& mode, const py:
     return result;
 }
 
+// verify=True: the symbol read back by an independent reader (zxing-cpp)
+// from the picture about to be answered, as glyphrun-cli --verify does;
+// EncodeError with what was read when it does not say what was meant.
+void Verify(const PySymbol& symbol, Format format, const Style& style) {
+#if GLYPHRUN_HAVE_READER
+    InputRule rule = symbol.request.rule;
+    rule.binary = !symbol.text;
+    std::string bytes;
+    DataMeaning meaning;
+    if (Status prepared = PrepareInput(symbol.data, rule, bytes, meaning); !prepared) RaiseFailure(prepared);
+    const Result<GreyPicture> picture = PictureToRead(symbol.symbol, format, style);
+    if (!picture) RaiseFailure(picture.status());
+    auto reading = std::make_unique<GlyphrunReading>();
+    if (!glyphrun_read_data_matrix(picture->pixels.data(), picture->width, picture->height, reading.get()))
+        throw EncodeFailed("verification failed: the reader found no symbol in the picture");
+    const std::string_view read(reinterpret_cast<const char*>(reading->bytes), reading->length);
+    if (read != bytes || reading->hasEci != meaning.eciGiven || reading->gs1 != meaning.gs1)
+        throw EncodeFailed("verification failed: the reader read '" + HumanReadable(read) + "' where '" +
+                           HumanReadable(bytes) + "' was meant");
+#else
+    (void)symbol, (void)format, (void)style;
+    throw py::value_error("verify needs zxing-cpp, which this build of glyphrun was made without (Debian package "
+                          "libzxing-dev)");
+#endif
+}
+
 // The file's bytes, drawn without the GIL.
 std::string Draw(const PySymbol& symbol, Format format, const StyleArguments& arguments) {
     const Style style = ReadStyle(arguments, format, symbol.data, symbol.symbol.meaning().gs1);
+    if (!py::isinstance<py::bool_>(arguments.verify))
+        throw py::type_error("verify takes True or False, not " + py::repr(arguments.verify).cast<std::string>());
+    if (arguments.verify.cast<bool>()) Verify(symbol, format, style);
     std::optional<Result<std::string>> file;
     {
         py::gil_scoped_release unlocked;
@@ -363,6 +397,7 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
     const bool hri = arguments.style.hri.cast<bool>();
     arguments.style.hri = py::bool_(false);  // each item's own data, below
     const Style style = ReadStyle(arguments.style, Format::Pdf, {}, false);
+    const bool verify = py::isinstance<py::bool_>(arguments.style.verify) && arguments.style.verify.cast<bool>();
     size_t count = 0;
     const auto write = [&](FILE* file) {
         Result<LabelDocument> document = LabelDocument::Make(style, sheet, [file](std::string_view bytes) {
@@ -380,6 +415,7 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
                 if (!encoded) RaiseFailure(encoded.status(), context);
                 made = PySymbol{std::move(encoded).value(), std::move(input.bytes), request, input.text};
             }
+            if (verify) Verify(*made, Format::Pdf, style);
             std::vector<std::string> text = style.text;
             if (hri) {
                 InputRule rule;
@@ -473,16 +509,16 @@ PYBIND11_MODULE(_glyphrun, m) {
         return [method](const PySymbol& s, const py::object& module, const py::object& quietZone, const py::object& fg,
                         const py::object& bg, const py::object& dpi, const py::object& xdimMm, const py::object& hri,
                         const py::object& caption, const py::object& fontSize, const py::object& font,
-                        const py::object& cmyk, const py::object& page) {
-            return method(
-                s, StyleArguments{module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page});
+                        const py::object& cmyk, const py::object& page, const py::object& verify) {
+            return method(s, StyleArguments{module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk,
+                                            page, verify});
         };
     };
     const py::none none;  // the default of the keywords that may be left out
     const auto define = [&](auto& type, const char* name, auto function, const char* doc) {
         type.def(name, drawing(function), doc, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2, "fg"_a = "#000000",
                  "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false, "caption"_a = none,
-                 "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
+                 "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none, "verify"_a = false);
     };
     const auto text = [](Format format) {
         return [format](const PySymbol& s, const StyleArguments& style) { return Draw(s, format, style); };
@@ -539,12 +575,12 @@ PYBIND11_MODULE(_glyphrun, m) {
         [](const PySymbol& s, const py::object& path, const py::object& module, const py::object& quietZone,
            const py::object& fg, const py::object& bg, const py::object& dpi, const py::object& xdimMm,
            const py::object& hri, const py::object& caption, const py::object& fontSize, const py::object& font,
-           const py::object& cmyk, const py::object& page) {
-            Save(s, path, {module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page});
+           const py::object& cmyk, const py::object& page, const py::object& verify) {
+            Save(s, path, {module, quietZone, fg, bg, dpi, xdimMm, hri, caption, fontSize, font, cmyk, page, verify});
         },
         "Writes the file the path's extension names.", "path"_a, py::kw_only(), "module"_a = 4, "quiet_zone"_a = 2,
         "fg"_a = "#000000", "bg"_a = "#ffffff", "dpi"_a = none, "xdim_mm"_a = none, "hri"_a = false, "caption"_a = none,
-        "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none);
+        "font_size"_a = none, "font"_a = none, "cmyk"_a = false, "page"_a = none, "verify"_a = false);
 
     m.def("encode", &EncodeOne, "Encodes one text (str) or bytes into a symbol.", "data"_a, py::kw_only(),
           "mode"_a = "minimal", "size"_a = "square", "gs1"_a = false, "eci"_a = none, "dmre"_a = false);

@@ -12,6 +12,7 @@ import pytest
 from PIL import Image
 
 import glyphrun
+from conftest import read_png
 
 LABEL = "LOT 2026-12-07"
 
@@ -82,3 +83,12 @@ def test_labels_carry_their_text_and_write_labels_streams_one_pdf(tmp_path):
     with pytest.raises(glyphrun.EncodeError, match=r"items\[1\]: the input is empty"):
         glyphrun.write_labels(sheet, [glyphrun.encode("A"), ""], sheet="A4")
     assert sheet.read_bytes() == before and sorted(os.listdir(tmp_path)) == ["one.pdf", "sheet.pdf"]
+
+
+def test_verify_reads_each_picture_back_before_answering(symbol, tmp_path):
+    assert read_png(symbol.to_png(verify=True)).text == LABEL
+    for colours in ({"fg": "#ffffff", "bg": "#000000"}, {"bg": None}):  # light on dark is turned over, as scanners do
+        assert symbol.to_png(verify=True, **colours).startswith(b"\x89PNG")
+    for name in ("v.svg", "v.pdf", "v.gif"):
+        symbol.save(tmp_path / name, verify=True, hri=True)
+    assert glyphrun.write_labels(tmp_path / "sheet.pdf", [symbol, "SN 2"], sheet="A6", grid="1x2", verify=True) == 2

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/export.h"
@@ -70,6 +71,18 @@ Result<HBITMAP> EncodeBarcodeBitmap(BarcodeOptions* options);
 // and of EncodeToBitmap's screen bitmap for the same options. What the
 // window shows and copies.
 Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image);
+
+// One grey byte a pixel, top row first, 0 black.
+struct GreyPicture {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+// The symbol as a reader checking a file about to be written should see
+// it: a raster format's own pixels, or a vector format's module grid at
+// moduleSize pixels, without the text under it, the background a
+// transparent one leaves white, and light modules on a dark ground
+// (reflectance reversed) turned over, as scanners read them.
+Result<GreyPicture> PictureToRead(const Symbol& symbol, Format format, Style style);
 
 }  // namespace glyphrun
 GLYPHRUN_API_END
