@@ -15,11 +15,18 @@ The functions and the Symbol's drawing methods are Python functions over the
 extension's, so that help() and inspect.signature show their arguments.
 """
 
+import os
+from typing import Iterable, Literal, Optional, Tuple, Union
+
 from . import _glyphrun
 from ._glyphrun import EncodeError, Symbol, __version__
 
+Data = Union[str, bytes, bytearray, memoryview]
+Size = Union[str, int, Tuple[int, int]]
 
-def encode(data, *, mode="minimal", size="square", gs1=False, eci=None, dmre=False):
+
+def encode(data: Data, *, mode: str = "minimal", size: Size = "square", gs1: bool = False, eci: Optional[int] = None,
+           dmre: bool = False) -> Symbol:
     """One symbol of `data` (str or bytes). mode: minimal, auto, ascii, c40,
     text, x12, edifact or base256; size: "square", "rect", "dmre", an index
     0-47, (rows, cols) or "ROWSxCOLS"; gs1: the data is GS1 element strings
@@ -28,7 +35,9 @@ def encode(data, *, mode="minimal", size="square", gs1=False, eci=None, dmre=Fal
     return _glyphrun.encode(data, mode=mode, size=size, gs1=gs1, eci=eci, dmre=dmre)
 
 
-def encode_many(texts, *, mode="minimal", size="square", gs1=False, eci=None, dmre=False, errors="raise"):
+def encode_many(texts: Iterable[Data], *, mode: str = "minimal", size: Size = "square", gs1: bool = False,
+                eci: Optional[int] = None, dmre: bool = False,
+                errors: Literal["raise", "return"] = "raise") -> list[Union[Symbol, EncodeError]]:
     """encode() for every item of `texts`, on all cores; the symbols in the
     items' order. The first failure raises EncodeError ("texts[INDEX]: ..."),
     or with errors="return" each takes its item's place as an EncodeError.
@@ -36,7 +45,9 @@ def encode_many(texts, *, mode="minimal", size="square", gs1=False, eci=None, dm
     return _glyphrun.encode_many(texts, mode=mode, size=size, gs1=gs1, eci=eci, dmre=dmre, errors=errors)
 
 
-def write_labels(path, items, *, sheet=None, grid="1x1", sheet_margin_mm=0, gap_mm=0, **options):
+def write_labels(path: Union[str, bytes, os.PathLike], items: Iterable[Union[Data, Symbol]], *,
+                 sheet: Optional[str] = None, grid: Union[str, Tuple[int, int]] = "1x1", sheet_margin_mm: float = 0,
+                 gap_mm: float = 0, **options: object) -> int:
     """One PDF of a label for each item (a Symbol, or data encoded with the
     options mode, size, gs1, eci and dmre), streamed from any iterable: a
     label a page (page=, or each its own size) or sheets of `grid` cells.
