@@ -409,7 +409,7 @@ private:
             std::vector<Symbol> symbols;
             if (Status encoded = EncodeInput(input, options, symbols); !encoded) return encoded;
             if (options.verify)
-                if (Status verified = Verify(symbols.front(), input, options); !verified) return verified;
+                if (Status verified = Verify(symbols, input, options); !verified) return verified;
             Result<PdfLabel> label = document_->Draw(symbols.front(), LabelText(input, options));
             if (!label) return Failure(label.reason());
             slot.label = std::move(label).value();

@@ -269,8 +269,6 @@ void CheckBatch(const Options& options) {
 void CheckVerify(const Options& options) {
     if (!options.verify) return;
     if (!options.outputPath) UsageError("--verify reads back the symbols written: give --output");
-    if (options.structuredAppend)
-        UsageError("--verify reads one symbol's whole message; the symbols of --structapp each hold a piece");
     if (const Status ready = VerifierReady(); !ready) UsageError(ready.reason());
 }
 

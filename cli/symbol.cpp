@@ -62,8 +62,9 @@ Sheet SheetOf(const Options& options) {
 }
 
 Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file) {
-    if (options.verify)
-        if (Status verified = Verify(symbol, input, options); !verified) return verified;
+    // The symbols of a message are verified together, by the caller.
+    if (options.verify && !options.structuredAppend)
+        if (Status verified = Verify({&symbol, 1}, input, options); !verified) return verified;
     Style style = StyleOf(options);
     style.text = LabelText(input, options);
     Result<std::string> drawn = WriteSymbol(symbol, options.format, style);
@@ -91,6 +92,8 @@ Status Save(const std::string& path, const std::string& file, Warnings& warnings
 // in turn, so that one picture at a time is in memory, then all put in place.
 Status SaveSet(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                const std::vector<std::string>& paths, Warnings& warnings) {
+    if (options.verify)
+        if (Status verified = Verify(symbols, input, options); !verified) return verified;
     FileSet set;
     for (size_t i = 0; i < symbols.size(); ++i) {
         std::string file;
@@ -300,9 +303,9 @@ Status WriteLabelDocument(const Options& options, const std::function<Status(Lab
 
 Status AddLabels(LabelDocument& document, const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                  std::vector<LabelDocument::Placement>* placements) {
+    if (options.verify)
+        if (Status verified = Verify(symbols, input, options); !verified) return verified;
     for (const Symbol& symbol : symbols) {
-        if (options.verify)
-            if (Status verified = Verify(symbol, input, options); !verified) return verified;
         const Result<PdfLabel> label = document.Draw(symbol, LabelText(input, options));
         if (!label) return Failure(label.reason());
         LabelDocument::Placement where;

@@ -62,12 +62,12 @@ Status VerifierReady() {
     return reader.read ? Status{} : Status::Failed(CliError::Usage, reader.why);
 }
 
-Status Verify(const Symbol& symbol, ByteSpan input, const Options& options) {
+Status Verify(std::span<const Symbol> symbols, ByteSpan input, const Options& options) {
     const Reader& reader = LoadedReader();
     if (!reader.read) return Failure(reader.why);
     // What the input was made into, under the ECI --eci auto chose.
     InputRule rule = InputRuleOf(options);
-    if (options.eciAuto && symbol.meaning().eciGiven) rule.eci = symbol.meaning().eci;
+    if (options.eciAuto && symbols.front().meaning().eciGiven) rule.eci = symbols.front().meaning().eci;
     std::string bytes;
     DataMeaning meaning;
     if (options.segments.empty()) {
@@ -81,17 +81,28 @@ Status Verify(const Symbol& symbol, ByteSpan input, const Options& options) {
         for (const std::string& segment : segments) bytes += segment;
         meaning.eciGiven = true;
     }
-    const Result<GreyPicture> picture = PictureToRead(symbol, options.format, StyleOf(options));
-    if (!picture) return Failure(picture.reason());
+    // The symbols of a message are read one by one and their bytes joined;
+    // an ECI is in each, FNC1 for GS1 in the first alone.
+    std::string read;
     auto reading = std::make_unique<GlyphrunReading>();
-    if (!reader.read(picture->pixels.data(), picture->width, picture->height, reading.get()))
-        return Failure("verification failed: the reader found no symbol in the picture; nothing was written");
-    const std::string_view read(reinterpret_cast<const char*>(reading->bytes), reading->length);
-    if (read != bytes || reading->hasEci != meaning.eciGiven || reading->gs1 != meaning.gs1 ||
-        reading->readerInit != options.readerInit)
-        return Failure("verification failed: the reader read " + Shown(read) + " (" +
-                       Meaning(reading->hasEci, reading->gs1) + ") where " + Shown(bytes) + " (" +
-                       Meaning(meaning.eciGiven, meaning.gs1) + ") was meant; nothing was written");
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        const Result<GreyPicture> picture = PictureToRead(symbols[i], options.format, StyleOf(options));
+        if (!picture) return Failure(picture.reason());
+        const std::string which = symbols.size() > 1 ? " of symbol " + std::to_string(i + 1) : "";
+        if (!reader.read(picture->pixels.data(), picture->width, picture->height, reading.get()))
+            return Failure("verification failed: the reader found no symbol in the picture" + which +
+                           "; nothing was written");
+        const std::string_view part(reinterpret_cast<const char*>(reading->bytes), reading->length);
+        read += part;
+        const bool gs1 = meaning.gs1 && i == 0;
+        if (reading->hasEci != meaning.eciGiven || reading->gs1 != gs1 || reading->readerInit != options.readerInit)
+            return Failure("verification failed: the reader read " + Shown(part) + " (" +
+                           Meaning(reading->hasEci, reading->gs1) + ")" + which + " where " +
+                           Meaning(meaning.eciGiven, gs1) + " was meant; nothing was written");
+    }
+    if (read != bytes)
+        return Failure("verification failed: the reader read " + Shown(read) + " where " + Shown(bytes) +
+                       " was meant; nothing was written");
     return {};
 }
 

@@ -3,6 +3,8 @@
 // before the file is kept.
 #pragma once
 
+#include <span>
+
 #include "glyphrun/symbol.h"
 #include "options.h"
 #include "symbol.h"
@@ -13,9 +15,10 @@ namespace glyphrun::cli {
 // libzxing-dev) and is found beside the program; else why not.
 Status VerifierReady();
 
-// Nothing when the symbol, drawn as `options` draw it (raster formats at
-// their pixels, vector ones as their module grid), reads back as the bytes,
-// ECI and GS1 meaning that `input` was made into; else what was read.
-Status Verify(const Symbol& symbol, ByteSpan input, const Options& options);
+// Nothing when the symbols of `input` (one, or those of a Structured
+// Append message in order), drawn as `options` draw them (raster formats
+// at their pixels, vector ones as their module grid), read back as the
+// bytes, ECI and GS1 meaning that `input` was made into; else what was read.
+Status Verify(std::span<const Symbol> symbols, ByteSpan input, const Options& options);
 
 }  // namespace glyphrun::cli

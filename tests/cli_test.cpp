@@ -551,14 +551,14 @@ TEST_F(Cli, VerifyKeepsOnlyWhatReadsAsMeant) {
         return glyphrun::cli::ByteSpan(reinterpret_cast<const unsigned char*>(text.data()), text.size());
     };
     const glyphrun::Symbol wrong = glyphrun::Encode({reinterpret_cast<const uint8_t*>("ABD"), 3}).value();
-    EXPECT_EQ(glyphrun::cli::Verify(wrong, bytes("ABC"), line.options).reason(),
-              "verification failed: the reader read 'ABD' (no ECI) where 'ABC' (no ECI) was meant; nothing was "
-              "written");
-    EXPECT_TRUE(glyphrun::cli::Verify(wrong, bytes("ABD"), line.options));
+    EXPECT_EQ(glyphrun::cli::Verify({&wrong, 1}, bytes("ABC"), line.options).reason(),
+              "verification failed: the reader read 'ABD' where 'ABC' was meant; nothing was written");
+    EXPECT_TRUE(glyphrun::cli::Verify({&wrong, 1}, bytes("ABD"), line.options));
     for (const std::string& args :
          {"-o " + png + " 'LOT 42'", "--fg ffffff --bg 000000 -o " + png + " LOT",
           "--gs1 --hri -o " + dir + "/l.pdf --xdim 0.5 (01)09506000134352(10)AB",
-          "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1"}) {
+          "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1",
+          "--structapp 3 -o " + dir + "/part.png 'ONE MESSAGE, THREE SYMBOLS, READ AS ONE'"}) {
         const Outcome o = Run("--verify --report - " + args);
         EXPECT_EQ(o.status, 0) << args << o.err;
         EXPECT_NE(o.out.find("\"verified\":true"), std::string::npos) << args;
