@@ -7,8 +7,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "glyphrun/gs1.h"
-#include "glyphrun/text_input.h"
+#include "glyphrun/facts.h"
 #include "glyphrun/utf8.h"
 #include "symbol.h"
 
@@ -25,32 +24,6 @@ std::string Hex(std::string_view bytes) {
         hex += kDigits[static_cast<unsigned char>(c) & 15];
     }
     return hex;
-}
-
-const char* FamilyOf(const Symbol& symbol) {
-    if (IsDmreSize(symbol.sizeIndex())) return "DMRE";
-    return symbol.rows() == symbol.cols() ? "square" : "rectangle";
-}
-
-// What the symbol's bytes mean: GS1, an ECI and its character set, or
-// the readers' default.
-void AddMeaning(Json& line, const Symbol& symbol, const Options& options, std::string_view data) {
-    const DataMeaning& meaning = symbol.meaning();
-    if (meaning.gs1) {
-        InputRule rule;
-        rule.gs1 = true;
-        rule.gs1Rules.checkDigitsAndDates = !options.gs1NoCheck;
-        Json elements = Json::array();
-        if (const Result<std::vector<Gs1Element>> parsed = ParseGs1Elements(data, rule.gs1Rules))
-            for (const Gs1Element& element : parsed.value())
-                elements.push_back({{"ai", element.ai}, {"title", Gs1Title(element.ai)}, {"value", element.data}});
-        line["gs1"] = elements;
-    } else if (meaning.eciGiven) {
-        line["eci"] = meaning.eci;
-        if (const char* charset = CharsetOfEci(meaning.eci); charset && !options.binary) line["charset"] = charset;
-    } else {
-        line["charset"] = options.binary ? "bytes as given" : "ISO 8859-1";
-    }
 }
 
 }  // namespace
@@ -70,23 +43,33 @@ std::string AuditLine(const AuditPlace& place, const Symbol* symbol, const Optio
     line["output"] = place.output;
     if (place.page) line["page"] = *place.page;
     if (place.cell) line["cell"] = *place.cell;
-    line["rows"] = symbol->rows();
-    line["cols"] = symbol->cols();
-    line["size_index"] = symbol->sizeIndex();
-    line["family"] = FamilyOf(*symbol);
-    line["data_codewords"] = symbol->dataCodewords();
-    line["capacity"] = symbol->capacity();
-    line["ecc_codewords"] = static_cast<int64_t>(symbol->codewords().size()) - symbol->capacity();
+    Gs1Rules gs1Rules;
+    gs1Rules.checkDigitsAndDates = !options.gs1NoCheck;
+    const SymbolFacts facts = FactsOf(*symbol, place.data, !options.binary, gs1Rules);
+    line["rows"] = facts.rows;
+    line["cols"] = facts.cols;
+    line["size_index"] = facts.sizeIndex;
+    line["family"] = facts.family;
+    line["data_codewords"] = facts.dataCodewords;
+    line["capacity"] = facts.capacity;
+    line["ecc_codewords"] = facts.eccCodewords;
     Json schemes = Json::array();
-    for (const SchemeRun& run : SchemeRunsOf(*symbol))
+    for (const SchemeRun& run : facts.schemes)
         schemes.push_back({{"scheme", SchemeName(run.scheme)}, {"codewords", run.codewords}});
     line["schemes"] = schemes;
-    AddMeaning(line, *symbol, options, place.data);
+    if (facts.gs1) {
+        Json elements = Json::array();
+        for (const Gs1Element& element : facts.gs1Elements)
+            elements.push_back({{"ai", element.ai}, {"title", Gs1Title(element.ai)}, {"value", element.data}});
+        line["gs1"] = elements;
+    }
+    if (facts.eci) line["eci"] = *facts.eci;
+    if (!facts.charset.empty()) line["charset"] = facts.charset;
     const PrintSize size = PrintSizeOf(*symbol, options);
     line["module_px"] = size.modulePixels;
     line["module_mm"] = std::round(size.moduleMillimetres * 1e4) / 1e4;
     line["symbol_mm"] = {std::round(size.widthMillimetres * 1e3) / 1e3, std::round(size.heightMillimetres * 1e3) / 1e3};
-    if (const StructuredAppend& append = symbol->meaning().append; append.count)
+    if (const StructuredAppend& append = facts.append; append.count)
         line["structured_append"] = {
             {"index", append.index + 1}, {"count", append.count}, {"file_id", {append.fileId1, append.fileId2}}};
     line["verified"] = verified;

@@ -21,6 +21,7 @@
 #include "reader_module.h"
 extern "C" int glyphrun_read_data_matrix(const uint8_t* grey, int width, int height, GlyphrunReading* reading);
 #endif
+#include "glyphrun/facts.h"
 #include "glyphrun/frontend.h"
 #include "glyphrun/gs1.h"
 #include "glyphrun/safe_file.h"
@@ -439,40 +440,31 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
 
 // The report's fields of a symbol, as glyphrun-cli --report writes them.
 py::dict ReportOf(const PySymbol& s) {
-    const Symbol& symbol = s.symbol;
-    const DataMeaning& meaning = symbol.meaning();
+    const SymbolFacts facts = FactsOf(s.symbol, s.data, s.text, s.request.rule.gs1Rules);
     py::dict report;
-    report["rows"] = symbol.rows();
-    report["cols"] = symbol.cols();
-    report["size_index"] = symbol.sizeIndex();
-    report["family"] = IsDmreSize(symbol.sizeIndex())   ? "DMRE"
-                       : symbol.rows() == symbol.cols() ? "square"
-                                                        : "rectangle";
-    report["data_codewords"] = symbol.dataCodewords();
-    report["capacity"] = symbol.capacity();
-    report["ecc_codewords"] = static_cast<int64_t>(symbol.codewords().size()) - symbol.capacity();
+    report["rows"] = facts.rows;
+    report["cols"] = facts.cols;
+    report["size_index"] = facts.sizeIndex;
+    report["family"] = facts.family;
+    report["data_codewords"] = facts.dataCodewords;
+    report["capacity"] = facts.capacity;
+    report["ecc_codewords"] = facts.eccCodewords;
     py::list schemes;
-    for (const SchemeRun& run : SchemeRunsOf(symbol))
+    for (const SchemeRun& run : facts.schemes)
         schemes.append(py::dict(py::arg("scheme") = SchemeName(run.scheme), py::arg("codewords") = run.codewords));
     report["schemes"] = schemes;
-    if (meaning.gs1) {
+    if (facts.gs1) {
         py::list elements;
-        if (const Result<std::vector<Gs1Element>> parsed = ParseGs1Elements(s.data))
-            for (const Gs1Element& element : parsed.value())
-                elements.append(py::dict(py::arg("ai") = element.ai,
-                                         py::arg("title") = std::string(Gs1Title(element.ai)),
-                                         py::arg("value") = element.data));
+        for (const Gs1Element& element : facts.gs1Elements)
+            elements.append(py::dict(py::arg("ai") = element.ai, py::arg("title") = std::string(Gs1Title(element.ai)),
+                                     py::arg("value") = element.data));
         report["gs1"] = elements;
-    } else if (meaning.eciGiven) {
-        report["eci"] = meaning.eci;
-        if (const char* charset = CharsetOfEci(meaning.eci); charset && s.text) report["charset"] = charset;
-    } else {
-        report["charset"] = s.text ? "ISO 8859-1" : "bytes as given";
     }
-    if (meaning.append.count)
-        report["structured_append"] =
-            py::dict(py::arg("index") = meaning.append.index + 1, py::arg("count") = meaning.append.count,
-                     py::arg("file_id") = py::make_tuple(meaning.append.fileId1, meaning.append.fileId2));
+    if (facts.eci) report["eci"] = *facts.eci;
+    if (!facts.charset.empty()) report["charset"] = facts.charset;
+    if (const StructuredAppend& append = facts.append; append.count)
+        report["structured_append"] = py::dict(py::arg("index") = append.index + 1, py::arg("count") = append.count,
+                                               py::arg("file_id") = py::make_tuple(append.fileId1, append.fileId2));
     return report;
 }
 
