@@ -45,8 +45,6 @@ Style StyleOf(const Options& options) {
 
 namespace {
 
-constexpr double kPointsPerMillimetre = 72 / 25.4;
-
 // One label a page (--page, or each its own size), or a sheet of them.
 Sheet SheetOf(const Options& options) {
     Sheet sheet;

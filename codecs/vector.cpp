@@ -17,7 +17,6 @@ namespace {
 
 constexpr double kMinModuleSize = 0.001, kMaxModuleSize = 1000;
 constexpr double kMaxFontPoints = 1000;
-constexpr double kPointsPerMillimetre = 72 / 25.4;
 
 struct DarkRun {
     int32_t row, col, length;

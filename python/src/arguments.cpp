@@ -149,7 +149,7 @@ double ReadMillimetres(const py::object& value, const char* name) {
     if (!(py::isinstance<py::float_>(value) || IsWhole(value))) throw py::type_error(range);
     const double millimetres = value.cast<double>();
     if (!(millimetres >= 0 && millimetres <= 1000)) throw py::value_error(range);
-    return millimetres * 72 / 25.4;
+    return millimetres * kPointsPerMillimetre;
 }
 
 namespace {

@@ -17,7 +17,8 @@
 GLYPHRUN_API_BEGIN
 namespace glyphrun {
 
-inline constexpr int32_t kMaxGridSide = 1000;    // modules on a side
+inline constexpr int32_t kMaxGridSide = 1000;              // modules on a side
+inline constexpr double kPointsPerMillimetre = 72 / 25.4;  // PDF and PostScript measure in points
 inline constexpr int32_t kMaxQuietZone = 16384;  // modules on each side, as wide as the largest raster picture
 
 // Row 0 is the top; dark[row * cols + col] != 0 is a dark module.
