@@ -598,6 +598,16 @@ int32_t SearchAndEmit(uint8_t* output, int32_t outputCapacity, const uint8_t* in
 
 }  // namespace
 
+void AppendMinimalSegment(std::vector<uint8_t>& codewords, const uint8_t* input, int32_t length) {
+    const auto prefix = static_cast<int32_t>(codewords.size());
+    MinimalSearch search(input, length, prefix, false, false);
+    const int32_t cost = search.SolveUnbounded();
+    codewords.resize(static_cast<size_t>(cost));
+    // The codewords so far are their own prefix: the writer puts each back
+    // where it is, and counts the positions Base 256 randomises by.
+    search.Emit(codewords.data(), cost, codewords.data());
+}
+
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                           int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure, const DataMeaning& meaning,
                           bool lenientEnd) {

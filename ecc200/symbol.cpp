@@ -138,12 +138,12 @@ std::optional<Symbol> SymbolMaker::MakeOfCodewords(std::span<const uint8_t> code
     const auto count = static_cast<int32_t>(std::min<size_t>(codewords.size(), kMaxDataCodewords + 1));
     const int32_t sizeIndex = SelectSymbolSize(count, RequestedSize(options));
     if (sizeIndex < 0) {
-        FailToFit(&failure, EncodeScheme::Ascii, count, RequestedSize(options));
+        FailToFit(&failure, EncodeScheme::AutoMinimal, count, RequestedSize(options));
         return std::nullopt;
     }
     Symbol symbol;
     if (!Build(symbol, codewords.data(), count, sizeIndex, options.iso144)) {
-        Fail(&failure, EncodeError::OutOfMemory, EncodeScheme::Ascii);
+        Fail(&failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);
         return std::nullopt;
     }
     symbol.meaning_ = meaning;
@@ -154,42 +154,47 @@ GLYPHRUN_DEFINE_ERROR_CATEGORY(EncodeError, "glyphrun.encode")
 
 Status StatusOf(const EncodeFailure& failure) { return Status::Failed(failure.error, DescribeEncodeFailure(failure)); }
 
-Result<Symbol> EncodeSegments(std::span<const Segment> segments, const EncodeOptions& options) {
-    const DataMeaning& asked = options.meaning;
-    if (segments.empty() || asked.gs1 || asked.readerInit || asked.macro || asked.append.count)
-        return Status::Failed(EncodeError::InvalidArgument, "segments are text under ECIs: at least one, and no "
-                                                            "GS1, reader programming, macro or Structured Append");
-    std::vector<uint8_t> codewords;
+namespace {
+
+// Each segment's ECI designator and its data; false when they cannot fit
+// the largest symbol, before the search spends memory on them (no scheme
+// puts more than two bytes into a codeword).
+bool AppendSegments(std::span<const Segment> segments, std::vector<uint8_t>& codewords) {
     for (const Segment& segment : segments) {
-        if (segment.eci < 0 || segment.eci > kMaxEci)
-            return Status::Failed(EncodeError::InvalidEci, "an ECI is 0 to 999999, not " + std::to_string(segment.eci));
         DataMeaning eci;
         eci.eciGiven = true;
         eci.eci = segment.eci;
         uint8_t designator[kMaxMeaningCodewords];
         codewords.insert(codewords.end(), designator, designator + MeaningCodewords(eci, designator));
-        const uint8_t* const end = segment.bytes.data() + segment.bytes.size();
-        for (const uint8_t* at = segment.bytes.data(); at < end && codewords.size() <= kMaxDataCodewords; ++at) {
-            if (IsDigit(*at) && at + 1 < end && IsDigit(at[1])) {
-                codewords.push_back(DigitPairCodeword(*at, at[1]));
-                ++at;
-            } else if (*at >= 128) {
-                codewords.push_back(kUpperShift);
-                codewords.push_back(static_cast<uint8_t>(*at - 127));
-            } else {
-                codewords.push_back(static_cast<uint8_t>(*at + 1));
-            }
-        }
+        if (codewords.size() + segment.bytes.size() / 2 > kMaxDataCodewords) return false;
+        AppendMinimalSegment(codewords, segment.bytes.data(), static_cast<int32_t>(segment.bytes.size()));
     }
+    return true;
+}
+
+}  // namespace
+
+Result<Symbol> EncodeSegments(std::span<const Segment> segments, const EncodeOptions& options) {
+    const DataMeaning& asked = options.meaning;
+    if (segments.empty() || asked.gs1 || asked.readerInit || asked.macro || asked.append.count)
+        return Status::Failed(EncodeError::InvalidArgument, "segments are text under ECIs: at least one, and no "
+                                                            "GS1, reader programming, macro or Structured Append");
+    for (const Segment& segment : segments)
+        if (segment.eci < 0 || segment.eci > kMaxEci)
+            return Status::Failed(EncodeError::InvalidEci, "an ECI is 0 to 999999, not " + std::to_string(segment.eci));
     DataMeaning meaning;
     meaning.eciGiven = true;
     meaning.eci = segments.front().eci;
     EncodeFailure failure;
     try {
-        if (std::optional<Symbol> symbol = SymbolMaker::MakeOfCodewords(codewords, options, meaning, failure))
+        std::vector<uint8_t> codewords;
+        if (!AppendSegments(segments, codewords)) {
+            FailToFit(&failure, EncodeScheme::AutoMinimal, kMaxDataCodewords + 1, RequestedSize(options));
+        } else if (std::optional<Symbol> symbol = SymbolMaker::MakeOfCodewords(codewords, options, meaning, failure)) {
             return std::move(*symbol);
+        }
     } catch (const std::bad_alloc&) {
-        Fail(&failure, EncodeError::OutOfMemory, EncodeScheme::Ascii);
+        Fail(&failure, EncodeError::OutOfMemory, EncodeScheme::AutoMinimal);
     }
     return StatusOf(failure);
 }

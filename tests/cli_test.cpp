@@ -490,12 +490,27 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
         const std::string size = Run(std::vector<std::string>{text}).out, smallest = Run({"--eci", "auto", text}).out;
         EXPECT_LE(std::stoi(smallest), std::stoi(size)) << text;  // "24x24 symbol, ...": the rows
     }
-    // Segments, each in its own character set after its designator, read back as one text.
-    ASSERT_EQ(Run({"--seg", "7:Привет, ", "--seg", "20:東京", "--seg", "3:Größe", "-o", png}).status, 0);
-    const auto reading = ReadSymbolInFile(png, 4);
-    ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->text, "Привет, 東京Größe");
-    EXPECT_TRUE(reading->hasEci);
+    // Segments, each in its own character set after its designator and in whatever schemes make it
+    // smallest (C40 capitals, Base 256 runs randomised by their place after earlier segments), read
+    // back as one text.
+    const std::vector<std::string> segmentSets[] = {
+        {"7:Привет, ", "20:東京", "3:Größe"},
+        {"3:ABCDEFGHIJKLMNOPQRSTUVWX", "7:Привет мир, Привет мир", "3:1234567890"},
+        {"7:Съешь же ещё этих мягких французских булок", "3:ÄÖÜ ÄÖÜ ÄÖÜ ÄÖÜ ÄÖÜ", "20:東京"},
+    };
+    for (const auto& segments : segmentSets) {
+        std::vector<std::string> args{"-o", png};
+        std::string text;
+        for (const std::string& segment : segments) {
+            args.insert(args.end(), {"--seg", segment});
+            text += segment.substr(segment.find(':') + 1);
+        }
+        ASSERT_EQ(Run(args).status, 0) << text;
+        const auto reading = ReadSymbolInFile(png, 4);
+        ASSERT_TRUE(reading) << text;
+        EXPECT_EQ(reading->text, text);
+        EXPECT_TRUE(reading->hasEci);
+    }
     EXPECT_EQ(Run({"--seg", "3:Привет", "-o", png}).err,
               "glyphrun-cli: --seg 3: the character U+041F at position 1 is not in ECI 3's character set "
               "(ISO-8859-1)\n");

@@ -229,21 +229,21 @@ struct StructuredAppendOptions {
 Result<std::vector<Symbol>> EncodeStructuredAppend(std::span<const uint8_t> data, const EncodeOptions& options,
                                                    const StructuredAppendOptions& append);
 
-// The schemes a symbol's data codewords use, in order, as its codewords say
-// (a latch counts to the scheme it starts, an unlatch to the one it ends).
 // One part of a message in a character set of its own, announced by its
 // ECI designator.
 struct Segment {
     int32_t eci = 0;  // 0-999999
     std::span<const uint8_t> bytes;
 };
-// A symbol of several segments, each after its ECI designator, in ASCII
-// (digit pairs, and Upper Shift for bytes past 127), which may change ECI
-// anywhere; in the smallest size of `options.size` that holds them. Its
-// meaning is the first segment's ECI. GS1, reader programming, macros and
+// A symbol of several segments, each after its ECI designator and in the
+// fewest codewords that return to ASCII, where an ECI may be changed; in
+// the smallest size of `options.size` that holds them. Its meaning is the
+// first segment's ECI. GS1, reader programming, macros and
 // Structured Append are refused, and so is an empty list.
 Result<Symbol> EncodeSegments(std::span<const Segment> segments, const EncodeOptions& options = {});
 
+// The schemes a symbol's data codewords use, in order, as its codewords say
+// (a latch counts to the scheme it starts, an unlatch to the one it ends).
 struct SchemeRun {
     EncodeScheme scheme;
     int32_t codewords;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "glyphrun/ecc200.h"
 #include "glyphrun/export.h"
@@ -99,6 +100,11 @@ int32_t EncodeAutoBest(uint8_t* output, int32_t outputCapacity, const uint8_t* i
 int32_t EncodeAutoMinimal(uint8_t* output, int32_t outputCapacity, const uint8_t* input, int32_t length,
                           int32_t requestedSize, int32_t& sizeIndex, EncodeFailure* failure,
                           const DataMeaning& meaning = {}, bool lenientEnd = false);
+
+// Appends the fewest codewords that hold `length` bytes after `codewords`
+// (whose count the Base 256 randomisation goes by), ending in ASCII so
+// that an ECI designator may come next.
+void AppendMinimalSegment(std::vector<uint8_t>& codewords, const uint8_t* input, int32_t length);
 
 // ---------------------------------------------------------------- Reed-Solomon
 
