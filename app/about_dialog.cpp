@@ -1,26 +1,32 @@
 #include "about_dialog.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app_icon.h"
-#include "dialog_units.h"
+#include "glyphrun/version.h"
 
 namespace glyphrun::app {
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("关于 Glyphrun"));
-    setFont(DialogFont());
-    setFixedSize(Units(235), Units(55));
-    auto* icon = new QLabel(this);
+    setWindowTitle(tr("About Glyphrun"));
+    auto* icon = new QLabel;
     icon->setPixmap(AppIcon().pixmap(32, 32));
-    icon->setGeometry(UnitsRect(11, 17, 20, 20));
-    PlacedLabel(QStringLiteral("Glyphrun 1.0 版"), UnitsRect(40, 10, 119, 8), this)->setTextFormat(Qt::PlainText);
-    PlacedLabel(QStringLiteral("Data Matrix ECC200 条码"), UnitsRect(40, 25, 119, 8), this);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setGeometry(UnitsRect(178, 7, 50, 14));
+    auto* version = new QLabel(tr("Glyphrun %1").arg(QStringLiteral(GLYPHRUN_VERSION)));
+    version->setObjectName("versionLabel");
+    version->setTextFormat(Qt::PlainText);
+    auto* ok = new QPushButton(tr("OK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* words = new QVBoxLayout;
+    words->addWidget(version);
+    words->addWidget(new QLabel(tr("Data Matrix ECC200 barcodes")));
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addLayout(words, 1);
+    layout->addWidget(ok, 0, Qt::AlignTop);
 }
 
 }  // namespace glyphrun::app

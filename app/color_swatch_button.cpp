@@ -33,8 +33,10 @@ CColorSwatchButton::CColorSwatchButton(const QString& caption, QWidget* parent) 
 void CColorSwatchButton::SetChooser(Chooser chooser) { CurrentChooser() = std::move(chooser); }
 
 void CColorSwatchButton::SetColor(COLORREF color) {
+    if ((color & 0x00FFFFFF) == m_crColor) return;
     m_crColor = color & 0x00FFFFFF;
     update();
+    emit ColorChanged();
 }
 
 bool CColorSwatchButton::PickColor() {

@@ -24,6 +24,9 @@ public:
     using Chooser = std::function<QColor(const QColor& initial, QWidget* parent)>;
     static void SetChooser(Chooser chooser);
 
+signals:
+    void ColorChanged();  // SetColor gave it another colour
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -1,11 +1,14 @@
 // Glyphrun: the window.
 #include <QApplication>
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QList>
 #include <cstdio>
 #include <cstdlib>
 
 #include "glyphrun/safe_file.h"
+#include "glyphrun/version.h"
+#include "language.h"
 #include "main_dialog.h"
 
 namespace {
@@ -52,7 +55,20 @@ int main(int argc, char** argv) {
     gDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     QApplication application(argc, argv);
     PassOnStartupMessages();
+    QApplication::setApplicationVersion(QStringLiteral(GLYPHRUN_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Glyphrun: Data Matrix ECC200 symbols, seen as you type them"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption language(
+        QStringLiteral("lang"), QStringLiteral("The window's language, such as en or zh_CN (default: the system's)"),
+        QStringLiteral("LANGUAGE"));
+    parser.addOption(language);
+    parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The text to show the symbol of at once"));
+    parser.process(application);
+    glyphrun::app::InstallTranslation(parser.isSet(language) ? QLocale(parser.value(language)) : QLocale::system());
     glyphrun::app::CMainDialog dialog;
+    if (!parser.positionalArguments().isEmpty()) dialog.SetText(parser.positionalArguments().join(QLatin1Char(' ')));
     dialog.exec();
     return 0;
 }

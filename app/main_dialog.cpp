@@ -1,65 +1,172 @@
 #include "main_dialog.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDoubleSpinBox>
+#include <QDrag>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QImage>
+#include <QFormLayout>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 #include "about_dialog.h"
 #include "app_icon.h"
 #include "color_swatch_button.h"
-#include "dialog_units.h"
-#include "glyphrun/frontend.h"
-#include "glyphrun/text_input.h"
+#include "glyphrun/ecc200.h"
+#include "glyphrun/names.h"
+#include "glyphrun/safe_file.h"
 
 namespace glyphrun::app {
+
+// The symbol, shrunk by a whole factor when it is larger than the room so
+// that its modules stay whole pixels wherever the factor divides them;
+// dragged out, it is the image Copy gives.
+class Preview : public QWidget {
+public:
+    explicit Preview(QWidget* parent) : QWidget(parent) {
+        setObjectName("preview");
+        setMinimumSize(300, 200);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
+    void SetPicture(const QImage& picture) {
+        m_picture = picture;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_picture.isNull()) return;
+        const int shrink =
+            std::max({1, (m_picture.width() + width() - 1) / width(), (m_picture.height() + height() - 1) / height()});
+        const QSize size = m_picture.size() / shrink;
+        QPainter(this).drawImage(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size),
+                                 m_picture);
+    }
+    void mousePressEvent(QMouseEvent* event) override { m_pressedAt = event->position().toPoint(); }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!(event->buttons() & Qt::LeftButton) || m_picture.isNull() ||
+            (event->position().toPoint() - m_pressedAt).manhattanLength() < QApplication::startDragDistance())
+            return;
+        auto* drag = new QDrag(this);
+        auto* data = new QMimeData;
+        data->setImageData(m_picture);
+        drag->setMimeData(data);
+        drag->setPixmap(QPixmap::fromImage(m_picture.scaled(64, 64, Qt::KeepAspectRatio)));
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    QImage m_picture;
+    QPoint m_pressedAt;
+};
+
 namespace {
 
 const char kSampleText[] = "Glyphrun 2026-12-07 ABC-123456";
 
-// The mode drop-down: its items in order, each with the scheme it encodes in.
+// The mode list: what a person reads, and the command line's name of the
+// scheme behind it, which the settings keep.
 struct SchemeItem {
     const char* label;
-    EncodeScheme scheme;
+    const char* name;
 };
 constexpr SchemeItem kSchemeItems[] = {
-    {"E_ASCII", EncodeScheme::Ascii}, {"E_C40", EncodeScheme::C40},         {"E_TEXT", EncodeScheme::Text},
-    {"E_X12", EncodeScheme::X12},     {"E_EDIFACT", EncodeScheme::Edifact}, {"E_BASE256", EncodeScheme::Base256},
+    {QT_TRANSLATE_NOOP("glyphrun::app::CMainDialog", "Smallest (recommended)"), "minimal"},
+    {QT_TRANSLATE_NOOP("glyphrun::app::CMainDialog", "Automatic (classic)"), "auto"},
+    {"ASCII", "ascii"},
+    {"C40", "c40"},
+    {"Text", "text"},
+    {"X12", "x12"},
+    {"EDIFACT", "edifact"},
+    {"Base 256", "base256"},
 };
 
-QLineEdit* Edit(const char* name, const QString& value, const QRect& where, QWidget* parent) {
-    auto* edit = new QLineEdit(value, parent);
-    edit->setObjectName(name);
-    edit->setGeometry(where);
-    return edit;
+template <typename Box>
+Box* Named(Box* box, const char* name) {
+    box->setObjectName(name);
+    return box;
 }
 
-QPushButton* Button(const char* name, const QString& text, const QRect& where, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(where);
-    button->setAutoDefault(false);
-    return button;
+QSpinBox* Spin(const char* name, int low, int high, int value, const QString& suffix = {}) {
+    auto* spin = Named(new QSpinBox, name);
+    spin->setRange(low, high);
+    spin->setValue(value);
+    spin->setSuffix(suffix);
+    return spin;
 }
 
-// A place under the preview, in dialog units of the whole window, made
-// relative to the box that holds the controls.
-QRect ControlRect(int x, int y, int width, int height) {
-    return UnitsRect(x, y, width, height).translated(0, -CMainDialog::kControlsTop);
+QCheckBox* Check(const char* name, const QString& text, const QString& tip) {
+    auto* box = Named(new QCheckBox(text), name);
+    box->setToolTip(tip);
+    return box;
+}
+
+// A titled group that folds away behind its title.
+QWidget* Collapsible(const char* name, const QString& title, QWidget* content) {
+    auto* group = Named(new QWidget, name);
+    auto* toggle = Named(new QToolButton, "toggle");
+    toggle->setText(title);
+    toggle->setCheckable(true);
+    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toggle->setArrowType(Qt::RightArrow);
+    toggle->setAutoRaise(true);
+    content->setVisible(false);
+    QObject::connect(toggle, &QToolButton::toggled, content, [toggle, content](bool open) {
+        toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        content->setVisible(open);
+    });
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(toggle);
+    layout->addWidget(content);
+    return group;
+}
+
+QSettings Settings() { return QSettings(QStringLiteral("Glyphrun"), QStringLiteral("glyphrun")); }
+
+// A field's value as a setting, whatever kind of field it is.
+QVariant ValueOf(const QWidget* field) {
+    if (auto* spin = qobject_cast<const QSpinBox*>(field)) return spin->value();
+    if (auto* spin = qobject_cast<const QDoubleSpinBox*>(field)) return spin->value();
+    if (auto* swatch = qobject_cast<const CColorSwatchButton*>(field)) return static_cast<uint>(swatch->GetColor());
+    if (auto* box = qobject_cast<const QAbstractButton*>(field)) return box->isChecked();  // a box, a group's toggle
+    if (auto* combo = qobject_cast<const QComboBox*>(field)) return combo->currentData();
+    return {};
+}
+
+void SetValue(QWidget* field, const QVariant& value) {
+    if (auto* spin = qobject_cast<QSpinBox*>(field)) return spin->setValue(value.toInt());
+    if (auto* spin = qobject_cast<QDoubleSpinBox*>(field)) return spin->setValue(value.toDouble());
+    if (auto* swatch = qobject_cast<CColorSwatchButton*>(field)) return swatch->SetColor(value.toUInt());
+    if (auto* box = qobject_cast<QAbstractButton*>(field)) return box->setChecked(value.toBool());
+    if (auto* combo = qobject_cast<QComboBox*>(field))
+        if (const int item = combo->findData(value); item >= 0) combo->setCurrentIndex(item);
+}
+
+// "label.png" for the second symbol of a message is "label-2.png".
+QString NumberedName(const QString& path, int number) {
+    return QString::fromStdString(NumberedPath(QFile::encodeName(path).toStdString(), number));
 }
 
 }  // namespace
@@ -67,332 +174,366 @@ QRect ControlRect(int x, int y, int width, int height) {
 CMainDialog::CMainDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Glyphrun"));
     setWindowIcon(AppIcon());
-    setFont(DialogFont());
-    setMinimumSize(Units(413), Units(317));  // 620 x 476; larger gives the preview the room
-    resize(minimumSize());
-    // Everything under the preview, as one: it keeps to the bottom of a
-    // larger window, centred, and the preview takes the rest.
-    auto* controls = new QWidget(this);
-    controls->setObjectName("controls");
-    controls->setGeometry(0, kControlsTop, kPreviewWidth, Units(317) - kControlsTop);
-    m_controls = controls;
+    BuildControls();
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettleMilliseconds);
+    connect(&m_settle, &QTimer::timeout, this, &CMainDialog::EncodeInBackground);
+    m_chooseSaveFile = [this] {
+        QFileDialog chooser(this, tr("Save the symbol"), m_lastFolder);
+        chooser.setAcceptMode(QFileDialog::AcceptSave);
+        const QStringList filters{tr("PNG image (*.png)"),   tr("GIF image (*.gif)"),   tr("BMP image (*.bmp)"),
+                                  tr("SVG drawing (*.svg)"), tr("EPS drawing (*.eps)"), tr("PDF document (*.pdf)")};
+        chooser.setNameFilters(filters);
+        if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return SaveChoice{};
+        const QString filter = chooser.selectedNameFilter();
+        return SaveChoice{chooser.selectedFiles().front(),
+                          filter.mid(filter.indexOf(QLatin1String("*.")) + 2).chopped(1)};
+    };
+    LoadSettings();
+    OnEncode();
+}
 
-    // In the order of the template, which is the tab order.
-    QPushButton* encode = Button("encodeButton", QStringLiteral("Encode"), ControlRect(135, 296, 50, 14), controls);
-    encode->setDefault(true);  // the one default button
-    QPushButton* exit = Button("exitButton", QStringLiteral("Exit"), ControlRect(347, 296, 50, 14), controls);
-    QPushButton* save = Button("saveButton", QStringLiteral("Save"), ControlRect(203, 296, 50, 14), controls);
-    (new QGroupBox(controls))->setGeometry(ControlRect(7, 216, 399, 71));
-    PlacedLabel(QStringLiteral("Encode Mode"), ControlRect(17, 232, 51, 10), controls);
-    m_comboMode = new QComboBox(controls);
-    m_comboMode->setObjectName("modeCombo");
-    m_comboMode->setEditable(true);
-    m_comboMode->setInsertPolicy(QComboBox::NoInsert);
-    for (const SchemeItem& item : kSchemeItems) m_comboMode->addItem(QString::fromLatin1(item.label));
-    m_comboMode->setMaxVisibleItems(5);
-    m_comboMode->setGeometry(ControlRect(75, 231, 63, 12));
-    PlacedLabel(QStringLiteral("Module Size"), ControlRect(17, 251, 51, 10), controls);
-    m_editModuleSize = Edit("moduleSizeEdit", QStringLiteral("4"), ControlRect(76, 250, 61, 12), controls);
-    PlacedLabel(QStringLiteral("Margin"), ControlRect(145, 233, 33, 10), controls);
-    m_editMargin = Edit("marginEdit", QStringLiteral("10"), ControlRect(183, 231, 61, 12), controls);
-    m_btnBackground = new CColorSwatchButton(QStringLiteral("BackGround"), controls);
-    m_btnBackground->setObjectName("backgroundButton");
-    m_btnBackground->setGeometry(ControlRect(259, 229, 64, 13));
-    m_btnBarColor = new CColorSwatchButton(QStringLiteral("Bar Color"), controls);
-    m_btnBarColor->setObjectName("barColorButton");
-    m_btnBarColor->setGeometry(ControlRect(332, 229, 62, 13));
-    PlacedLabel(QStringLiteral("Text"), ControlRect(17, 269, 24, 10), controls);
-    m_editText = Edit("textEdit", QString::fromLatin1(kSampleText), ControlRect(48, 268, 341, 12), controls);
-    m_editText->setMaxLength(kBarcodeTextSize);  // one byte per character at most
-    PlacedLabel(QStringLiteral("sizePattern"), ControlRect(146, 251, 52, 10), controls);
-    m_editSizePattern = Edit("sizePatternEdit", QStringLiteral("-1"), ControlRect(211, 249, 61, 12), controls);
-    // What the text means, under the colour buttons.
-    m_checkGs1 = new QCheckBox(QStringLiteral("GS1"), controls);
-    m_checkGs1->setObjectName("gs1Check");
-    m_checkGs1->setToolTip(QStringLiteral("The text is GS1 element strings in brackets: (01)09506000134352(10)ABC"));
-    m_checkGs1->setGeometry(ControlRect(280, 250, 32, 12));
-    m_checkUtf8 = new QCheckBox(QStringLiteral("UTF-8"), controls);
-    m_checkUtf8->setObjectName("utf8Check");
-    m_checkUtf8->setToolTip(QStringLiteral("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
-    m_checkUtf8->setGeometry(ControlRect(314, 250, 40, 12));
-    // Which sizes sizePattern reaches, beside what the text means.
-    m_checkDmre = new QCheckBox(QStringLiteral("DMRE"), controls);
-    m_checkDmre->setObjectName("dmreCheck");
-    m_checkDmre->setToolTip(QStringLiteral("The DMRE rectangles too: sizePattern 30-47 picks one, and -2 the smallest "
-                                           "rectangle of all (not every reader reads DMRE)"));
-    m_checkDmre->setGeometry(ControlRect(356, 250, 40, 12));
-    // A label's text, beside the buttons that save and copy it.
-    m_checkHri = new QCheckBox(QStringLiteral("Text under the symbol"), controls);
-    m_checkHri->setObjectName("hriCheck");
-    m_checkHri->setToolTip(QStringLiteral("Print the data under the symbol for people to read, as GS1 and pharma "
-                                          "labels require; in the preview, in Copy and in every saved file"));
-    m_checkHri->setGeometry(ControlRect(12, 297, 110, 12));
+CMainDialog::~CMainDialog() = default;
 
-    // A line between the preview and the controls.
-    m_status = new QLabel(controls);
-    m_status->setObjectName("statusLine");
-    m_status->setGeometry(8, 0, kPreviewWidth - 16, 13);
+void CMainDialog::BuildControls() {
+    m_preview = new Preview(this);
+    m_status = Named(new QLabel, "statusLine");
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    QWidget* order[] = {encode,          exit,          save,       m_comboMode,       m_editModuleSize, m_editMargin,
-                        m_btnBackground, m_btnBarColor, m_editText, m_editSizePattern, m_checkGs1,       m_checkUtf8,
-                        m_checkDmre,     m_checkHri};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-
-    m_btnBackground->SetColor(RGB(255, 255, 255));
+    m_editText = Named(new QLineEdit(QString::fromLatin1(kSampleText)), "textEdit");
+    // A field cuts what it is given past its longest; no symbol holds even
+    // a tenth of this, so a text this long is refused, never cut and encoded.
+    m_editText->setMaxLength(1 << 20);
+    m_comboMode = Named(new QComboBox, "modeCombo");
+    for (const SchemeItem& item : kSchemeItems) m_comboMode->addItem(tr(item.label), QString::fromLatin1(item.name));
+    m_comboSize = Named(new QComboBox, "sizeCombo");
+    m_comboSize->setMaxVisibleItems(16);
+    FillSizes();
+    m_spinModule = Spin("moduleSizeSpin", 1, 50, 4, tr(" px"));
+    m_spinModule->setToolTip(tr("Pixels a module in the picture and in PNG, GIF and BMP files"));
+    m_btnBarColor = Named(new CColorSwatchButton(tr("Bars")), "barColorButton");
+    m_btnBackground = Named(new CColorSwatchButton(tr("Background")), "backgroundButton");
     m_btnBarColor->SetColor(RGB(0, 0, 0));
-    m_comboMode->setCurrentIndex(0);
+    m_btnBackground->SetColor(RGB(255, 255, 255));
+    m_checkHri = Check("hriCheck", tr("Text under the symbol"),
+                       tr("Print the data under the symbol for people to read, as GS1 and pharma labels require; "
+                          "in the preview, in Copy and in every saved file"));
 
+    auto* form = new QFormLayout;
+    form->addRow(tr("&Text"), m_editText);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(m_comboMode);
+    choices->addWidget(new QLabel(tr("Size")));
+    choices->addWidget(m_comboSize, 1);
+    choices->addWidget(new QLabel(tr("Module")));
+    choices->addWidget(m_spinModule);
+    for (CColorSwatchButton* swatch : {m_btnBarColor, m_btnBackground}) {
+        swatch->setMinimumWidth(swatch->fontMetrics().horizontalAdvance(swatch->text()) + 32);
+        choices->addWidget(swatch);
+    }
+    form->addRow(tr("Mode"), choices);
+
+    auto* encode = Named(new QPushButton(tr("&Encode")), "encodeButton");
+    encode->setDefault(true);  // Return encodes
+    auto* save = Named(new QPushButton(tr("&Save...")), "saveButton");
+    auto* copy = Named(new QPushButton(tr("&Copy")), "copyButton");
+    auto* exit = Named(new QPushButton(tr("E&xit")), "exitButton");
+    for (QPushButton* button : {save, copy, exit}) button->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_checkHri);
+    buttons->addStretch();
+    for (QPushButton* button : {encode, save, copy, exit}) buttons->addWidget(button);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_preview, 1);
+    layout->addWidget(m_status);
+    layout->addLayout(form);
+    QWidget* print = Collapsible("printGroup", tr("Print"), BuildPrintGroup());
+    QWidget* more = Collapsible("moreGroup", tr("More"), BuildMoreGroup());
+    layout->addWidget(print);
+    layout->addWidget(more);
+    layout->addLayout(buttons);
+    resize(640, 560);
+
+    // The DMRE box before the size, whose list it fills.
+    m_remembered = {{"mode", m_comboMode},
+                    {"dmre", m_checkDmre},
+                    {"sizePattern", m_comboSize},
+                    {"moduleSize", m_spinModule},
+                    {"barColor", m_btnBarColor},
+                    {"background", m_btnBackground},
+                    {"quietZone", m_spinQuietZone},
+                    {"dpi", m_spinDpi},
+                    {"xdim", m_spinXdim},
+                    {"rotation", m_comboRotation},
+                    {"transparent", m_checkTransparent},
+                    {"gs1", m_checkGs1},
+                    {"utf8", m_checkUtf8},
+                    {"readerInit", m_checkReaderInit},
+                    {"hri", m_checkHri},
+                    {"printOpen", print->findChild<QToolButton*>("toggle")},
+                    {"moreOpen", more->findChild<QToolButton*>("toggle")}};
+    // Every edit of every field, the text's and the remembered ones, and the message identification.
+    connect(m_editText, &QLineEdit::textChanged, this, &CMainDialog::Changed);
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (auto* spin = qobject_cast<QSpinBox*>(field))
+            connect(spin, &QSpinBox::valueChanged, this, &CMainDialog::Changed);
+        if (auto* spin = qobject_cast<QDoubleSpinBox*>(field))
+            connect(spin, &QDoubleSpinBox::valueChanged, this, &CMainDialog::Changed);
+        if (auto* box = qobject_cast<QCheckBox*>(field)) connect(box, &QCheckBox::toggled, this, &CMainDialog::Changed);
+        if (auto* combo = qobject_cast<QComboBox*>(field))
+            connect(combo, &QComboBox::currentIndexChanged, this, &CMainDialog::Changed);
+        if (auto* swatch = qobject_cast<CColorSwatchButton*>(field))
+            connect(swatch, &CColorSwatchButton::ColorChanged, this, &CMainDialog::Changed);
+        // Ctrl+C in a field without a selection copies the symbol (eventFilter).
+        if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->installEventFilter(this);
+    }
+    connect(m_checkDmre, &QCheckBox::toggled, this, &CMainDialog::FillSizes);
+    connect(m_spinDpi, &QSpinBox::valueChanged, this, &CMainDialog::ShowPrintedSize);
+    connect(m_spinXdim, &QDoubleSpinBox::valueChanged, this, &CMainDialog::ShowPrintedSize);
     connect(encode, &QPushButton::clicked, this, &CMainDialog::OnEncode);
     connect(save, &QPushButton::clicked, this, &CMainDialog::OnSave);
+    connect(copy, &QPushButton::clicked, this, &CMainDialog::OnCopy);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     new QShortcut(QKeySequence::HelpContents, this, [this] { ShowAbout(); });  // F1
     new QShortcut(QKeySequence::Copy, this, [this] { OnCopy(); });
-
-    m_notify = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
-    m_chooseSaveFile = [this] { return QFileDialog::getSaveFileName(this, QString(), m_lastFolder); };
-    LoadSettings();
 }
 
-namespace {
+QWidget* CMainDialog::BuildPrintGroup() {
+    m_spinDpi = Spin("dpiSpin", 0, 100000, 0, tr(" dpi"));
+    m_spinDpi->setSpecialValueText(tr("screen"));
+    m_spinDpi->setToolTip(tr("The printer's resolution: every file gives a module whole dots of it"));
+    m_spinXdim = Named(new QDoubleSpinBox, "xdimSpin");
+    m_spinXdim->setRange(0, 25);
+    m_spinXdim->setDecimals(3);
+    m_spinXdim->setSingleStep(0.01);
+    m_spinXdim->setSuffix(tr(" mm"));
+    m_spinXdim->setSpecialValueText(tr("from the module size"));
+    m_spinXdim->setToolTip(tr("The printed side of a module (the X-dimension)"));
+    m_printedSize = Named(new QLabel, "printedSize");
+    m_spinQuietZone = Spin("quietZoneSpin", 0, 100, 2, tr(" modules"));
+    m_comboRotation = Named(new QComboBox, "rotationCombo");
+    for (int degrees : {0, 90, 180, 270}) m_comboRotation->addItem(tr("%1°").arg(degrees), degrees);
+    m_checkTransparent = Check("transparentCheck", tr("Transparent background"),
+                               tr("The page shows through (PNG, GIF, SVG and EPS; BMP has no transparency)"));
+    auto* group = new QWidget;
+    auto* layout = new QFormLayout(group);
+    layout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    auto* xdim = new QHBoxLayout;
+    xdim->addWidget(m_spinXdim);
+    xdim->addWidget(m_printedSize, 1);
+    layout->addRow(tr("Resolution"), m_spinDpi);
+    layout->addRow(tr("X-dimension"), xdim);
+    layout->addRow(tr("Quiet zone"), m_spinQuietZone);
+    layout->addRow(tr("Rotation"), m_comboRotation);
+    layout->addRow(QString(), m_checkTransparent);
+    return group;
+}
 
-QSettings Settings() { return QSettings(QStringLiteral("Glyphrun"), QStringLiteral("glyphrun")); }
+QWidget* CMainDialog::BuildMoreGroup() {
+    m_checkGs1 =
+        Check("gs1Check", tr("GS1"), tr("The text is GS1 element strings in brackets: (01)09506000134352(10)ABC"));
+    m_checkUtf8 =
+        Check("utf8Check", tr("UTF-8"), tr("Any character: the text is encoded as UTF-8 and announced by ECI 26"));
+    m_checkDmre = Check("dmreCheck", tr("DMRE sizes"),
+                        tr("Offer the DMRE rectangles among the sizes (not every reader reads DMRE)"));
+    m_checkReaderInit =
+        Check("readerInitCheck", tr("Reader programming"), tr("A symbol that sets up the reader that reads it"));
+    m_spinAppendCount = Spin("appendCountSpin", 1, kMaxAppendSymbols, 1, tr(" symbols"));
+    m_spinAppendCount->setSpecialValueText(tr("one symbol"));
+    m_spinAppendCount->setToolTip(tr("Structured Append: the text spread over 2 to 16 symbols that a reader joins; "
+                                     "Save writes one numbered file each"));
+    m_spinAppendId1 = Spin("appendId1Spin", 1, 254, 1);
+    m_spinAppendId2 = Spin("appendId2Spin", 1, 254, 1);
+    for (QSpinBox* id : {m_spinAppendId1, m_spinAppendId2})
+        id->setToolTip(tr("The message's identification, which tells its symbols from another message's"));
+    auto* group = new QWidget;
+    auto* layout = new QFormLayout(group);
+    auto* boxes = new QHBoxLayout;
+    for (QCheckBox* box : {m_checkGs1, m_checkUtf8, m_checkDmre, m_checkReaderInit}) boxes->addWidget(box);
+    boxes->addStretch();
+    auto* append = new QHBoxLayout;
+    append->addWidget(m_spinAppendCount);
+    append->addWidget(new QLabel(tr("identification")));
+    append->addWidget(m_spinAppendId1);
+    append->addWidget(m_spinAppendId2);
+    append->addStretch();
+    layout->addRow(boxes);
+    layout->addRow(tr("Structured Append"), append);
+    return group;
+}
 
-}  // namespace
+// The families, then every size as a person reads it; DMRE sizes only when
+// they are offered. The choice is kept where it is still listed.
+void CMainDialog::FillSizes() {
+    const QVariant chosen = m_comboSize->currentData();
+    const QSignalBlocker quiet(m_comboSize);
+    m_comboSize->clear();
+    m_comboSize->addItem(tr("Smallest square"), kSmallestSquare);
+    m_comboSize->addItem(tr("Smallest rectangle"), kSmallestRectangle);
+    const bool dmre = m_checkDmre && m_checkDmre->isChecked();
+    if (dmre) m_comboSize->addItem(tr("Smallest rectangle, DMRE too"), kSmallestRectangleOrDmre);
+    for (int32_t index = 0; index < (dmre ? kAllSymbolSizeCount : kSymbolSizeCount); ++index) {
+        const auto attribute = [index](SymbolAttribute which) { return QuerySymbolAttribute(which, index); };
+        m_comboSize->addItem(
+            (IsDmreSize(index) ? tr("%1 × %2 (%3 data codewords, DMRE)") : tr("%1 × %2 (%3 data codewords)"))
+                .arg(attribute(SymbolAttribute::AttrSymbolRows))
+                .arg(attribute(SymbolAttribute::AttrSymbolCols))
+                .arg(attribute(SymbolAttribute::AttrDataCodewords)),
+            index);
+    }
+    m_comboSize->setCurrentIndex(std::max(0, m_comboSize->findData(chosen)));
+}
+
+Form CMainDialog::ReadForm() const {
+    Form form;
+    form.text = m_editText->text();
+    form.scheme = SchemeOfName(m_comboMode->currentData().toString().toStdString()).value_or(EncodeScheme::AutoMinimal);
+    form.size = m_comboSize->currentData().toInt();
+    form.moduleSize = m_spinModule->value();
+    form.quietZone = m_spinQuietZone->value();
+    form.bars = m_btnBarColor->GetColor();
+    form.background = m_btnBackground->GetColor();
+    form.transparent = m_checkTransparent->isChecked();
+    form.dpi = m_spinDpi->value();
+    form.xdim = m_spinXdim->value();
+    form.rotation = m_comboRotation->currentData().toInt();
+    form.gs1 = m_checkGs1->isChecked();
+    form.utf8 = m_checkUtf8->isChecked();
+    form.dmre = m_checkDmre->isChecked();
+    form.readerInit = m_checkReaderInit->isChecked();
+    form.hri = m_checkHri->isChecked();
+    form.appendCount = m_spinAppendCount->value() > 1 ? m_spinAppendCount->value() : 0;
+    form.appendId1 = m_spinAppendId1->value();
+    form.appendId2 = m_spinAppendId2->value();
+    return form;
+}
+
+void CMainDialog::SetText(const QString& text) {
+    m_editText->setText(text);
+    OnEncode();
+}
+
+void CMainDialog::Changed() {
+    ++m_generation;
+    m_settle.start();
+}
+
+void CMainDialog::EncodeInBackground() {
+    const uint64_t generation = m_generation;
+    auto* watcher = new QFutureWatcher<Outcome>(this);
+    connect(watcher, &QFutureWatcher<Outcome>::finished, this, [this, watcher, generation] {
+        Show(watcher->result(), generation);
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(MakeSymbol, ReadForm()));
+}
+
+void CMainDialog::OnEncode() {
+    m_settle.stop();
+    Show(MakeSymbol(ReadForm()), m_generation);
+}
+
+const Made* CMainDialog::Current() {
+    if (m_shownGeneration != m_generation) OnEncode();
+    return Shown();
+}
+
+// The outcome of the fields as they were at `generation`; an older one
+// than what is shown, or than the fields now, is dropped.
+void CMainDialog::Show(Outcome outcome, uint64_t generation) {
+    if (generation != m_generation || generation == m_shownGeneration) return;
+    m_shownGeneration = generation;
+    if (Refusal* refused = std::get_if<Refusal>(&outcome)) {
+        m_made.reset();
+        m_preview->SetPicture({});
+        SetStatus(refused->Text(), true);
+        return;
+    }
+    m_made.emplace(std::move(std::get<Made>(outcome)));
+    m_preview->SetPicture(m_made->picture);
+    SetStatus(m_made->description, false);
+    SaveSettings();  // choices that made a symbol are kept for the next run
+}
+
+void CMainDialog::SetStatus(const QString& text, bool failed) {
+    m_status->setText(text);
+    m_status->setStyleSheet(failed ? QStringLiteral("color: #b00020") : QString());
+}
+
+void CMainDialog::ShowPrintedSize() {
+    Form form = ReadForm();
+    const Style style = StyleOf(form);
+    m_printedSize->setText(form.xdim > 0 || form.dpi > 0 ? tr("prints %1 mm a module, %2 dots at %3 dpi")
+                                                               .arg(ModuleMillimetres(style, Format::Png), 0, 'f', 3)
+                                                               .arg(ModulePixels(style))
+                                                               .arg(style.dpi)
+                                                         : QString());
+}
 
 // The choices of the last run: a field keeps its default when the settings have none.
 void CMainDialog::LoadSettings() {
     const QSettings settings = Settings();
-    const auto text = [&](const char* key, QLineEdit* field) {
-        field->setText(settings.value(QLatin1String(key), field->text()).toString());
-    };
-    // The combo box is editable: text that names no item stays as typed (the automatic choice).
-    const QString mode = settings.value(QStringLiteral("mode"), m_comboMode->currentText()).toString();
-    if (const int item = m_comboMode->findText(mode); item >= 0)
-        m_comboMode->setCurrentIndex(item);
-    else
-        m_comboMode->setEditText(mode);
-    text("moduleSize", m_editModuleSize);
-    text("margin", m_editMargin);
-    text("sizePattern", m_editSizePattern);
-    m_btnBackground->SetColor(settings.value(QStringLiteral("background"), m_btnBackground->GetColor()).toUInt());
-    m_btnBarColor->SetColor(settings.value(QStringLiteral("barColor"), m_btnBarColor->GetColor()).toUInt());
-    m_checkGs1->setChecked(settings.value(QStringLiteral("gs1"), false).toBool());
-    m_checkUtf8->setChecked(settings.value(QStringLiteral("utf8"), false).toBool());
-    m_checkDmre->setChecked(settings.value(QStringLiteral("dmre"), false).toBool());
-    m_checkHri->setChecked(settings.value(QStringLiteral("hri"), false).toBool());
+    for (const auto& [key, field] : m_remembered) SetValue(field, settings.value(QLatin1String(key), ValueOf(field)));
     m_lastFolder = settings.value(QStringLiteral("folder")).toString();
 }
 
-void CMainDialog::SaveSettings() {
+void CMainDialog::SaveSettings() const {
     QSettings settings = Settings();
-    settings.setValue(QStringLiteral("mode"), m_comboMode->currentText());
-    settings.setValue(QStringLiteral("moduleSize"), m_editModuleSize->text());
-    settings.setValue(QStringLiteral("margin"), m_editMargin->text());
-    settings.setValue(QStringLiteral("sizePattern"), m_editSizePattern->text());
-    settings.setValue(QStringLiteral("background"), static_cast<uint>(m_btnBackground->GetColor()));
-    settings.setValue(QStringLiteral("barColor"), static_cast<uint>(m_btnBarColor->GetColor()));
-    settings.setValue(QStringLiteral("gs1"), m_checkGs1->isChecked());
-    settings.setValue(QStringLiteral("utf8"), m_checkUtf8->isChecked());
-    settings.setValue(QStringLiteral("dmre"), m_checkDmre->isChecked());
-    settings.setValue(QStringLiteral("hri"), m_checkHri->isChecked());
-    settings.setValue(QStringLiteral("folder"), m_lastFolder);
-}
-
-EncodeScheme CMainDialog::SchemeForItem(int item) {
-    return item >= 0 && item < static_cast<int>(std::size(kSchemeItems)) ? kSchemeItems[item].scheme
-                                                                         : EncodeScheme::AutoBest;
-}
-
-namespace {
-
-// "22 x 22 symbol, 23 of 30 data codewords: ASCII 23"; "8 x 48 DMRE symbol, ..."
-QString StatusOf(const Symbol& symbol) {
-    QStringList schemes;
-    for (const SchemeRun& run : SchemeRunsOf(symbol))
-        schemes << QStringLiteral("%1 %2").arg(QString::fromLatin1(SchemeName(run.scheme))).arg(run.codewords);
-    return QStringLiteral("%1 x %2 %3symbol, %4 of %5 data codewords: %6")
-        .arg(symbol.rows())
-        .arg(symbol.cols())
-        .arg(IsDmreSize(symbol.sizeIndex()) ? QStringLiteral("DMRE ") : QString())
-        .arg(symbol.dataCodewords())
-        .arg(symbol.capacity())
-        .arg(schemes.join(QStringLiteral(", ")));
-}
-
-}  // namespace
-
-// A field that does not hold a whole number in range stops the encode.
-bool CMainDialog::ReadNumber(QLineEdit* field, const QString& name, int low, int high, int& value) {
-    bool ok = false;
-    value = field->text().trimmed().toInt(&ok);
-    if (ok && value >= low && value <= high) return true;
-    m_notify(QStringLiteral("%1 must be a whole number from %2 to %3.").arg(name).arg(low).arg(high));
-    field->setFocus();
-    field->selectAll();
-    return false;
-}
-
-void CMainDialog::OnEncode() {
-    int moduleSize, margin, sizePattern;
-    const bool dmre = m_checkDmre->isChecked();
-    if (!ReadNumber(m_editModuleSize, QStringLiteral("Module Size"), 1, 50, moduleSize) ||
-        !ReadNumber(m_editMargin, QStringLiteral("Margin"), 0, 500, margin) ||
-        !ReadNumber(m_editSizePattern, QStringLiteral("sizePattern"), kSmallestRectangle,
-                    (dmre ? kAllSymbolSizeCount : kSymbolSizeCount) - 1, sizePattern))
-        return;
-    std::string bytes;
-    DataMeaning meaning{};
-    if (!ReadData(bytes, meaning)) return;
-    // Typed text that matches no item selects none: the automatic choice.
-    EncodeOptions options{SchemeForItem(m_comboMode->findText(m_comboMode->currentText())), sizePattern, meaning};
-    options.dmre = dmre;
-
-    // One symbol, kept: the preview and Copy show it, Save writes it.
-    Result<Symbol> encoded = Encode({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options);
-    m_symbol.reset();
-    m_image.Destroy();  // no symbol after a failure
-    if (!encoded) {
-        const QString message =
-            QStringLiteral("Nothing was encoded: %1.").arg(QString::fromStdString(encoded.reason()));
-        m_status->setText(message);
-        m_notify(message);
-        update();
-        return;
-    }
-    m_symbol.emplace(std::move(encoded).value());
-    m_style = Style{};
-    m_style.moduleSize = moduleSize;
-    m_style.marginPixels = margin;  // the Margin field counts pixels, not modules
-    m_style.foreground = ToRrggbb(m_btnBarColor->GetColor());
-    m_style.background = ToRrggbb(m_btnBackground->GetColor());
-    if (m_checkHri->isChecked()) {
-        InputRule rule;
-        rule.gs1 = m_checkGs1->isChecked();
-        m_style.text = {HumanReadable(m_editText->text().toStdString(), rule)};
-    }
-    m_status->setText(StatusOf(*m_symbol));
-    SaveSettings();  // choices that made a symbol are kept for the next run
-    if (const Status drawn = RenderSymbol(*m_symbol, m_style, m_image); !drawn)
-        m_notify(QStringLiteral("The symbol could not be shown: %1.").arg(QString::fromStdString(drawn.reason())));
-    update();
-}
-
-void CMainDialog::RefuseText(const QString& message) {
-    m_notify(message);
-    m_editText->setFocus();
-}
-
-// The bytes of the text and what they mean, by the command line's rule:
-// text up to U+00FF as ISO 8859-1 bytes; with "UTF-8" any character, as
-// UTF-8 under ECI 26; with "GS1" element strings in brackets, checked.
-// False after telling what is wrong.
-bool CMainDialog::ReadData(std::string& bytes, DataMeaning& meaning) {
-    const bool gs1 = m_checkGs1->isChecked(), utf8 = m_checkUtf8->isChecked();
-    if (gs1 && utf8) {
-        RefuseText(QStringLiteral("GS1 data carries no ECI: tick GS1 or UTF-8, not both."));
-        return false;
-    }
-    const QString text = m_editText->text();
-    const InputRule rule{gs1, false, utf8 ? std::optional<int32_t>(kUtf8Eci) : std::nullopt};
-    if (const Status prepared = PrepareInput(text.toStdString(), rule, bytes, meaning); !prepared) {
-        RefuseText(
-            prepared.Is(InputError::BadGs1)
-                ? QStringLiteral("The GS1 data is not valid: %1.").arg(QString::fromStdString(prepared.reason()))
-                : QStringLiteral("The text cannot be encoded: %1.").arg(QString::fromStdString(prepared.reason())));
-        return false;
-    }
-    // Without the box the rule would put text beyond ISO 8859-1 under ECI 26
-    // by itself; the window asks for the box instead, so that a symbol some
-    // readers show wrongly is made only by choice.
-    if (!utf8 && meaning.eciGiven) {
-        const QList<uint> codes = text.toUcs4();
-        const auto beyond = std::find_if(codes.begin(), codes.end(), [](uint code) { return code > 0xFF; });
-        const char32_t code = beyond == codes.end() ? U'\uFFFD' : static_cast<char32_t>(*beyond);
-        RefuseText(QStringLiteral("The character \"%1\" (U+%2) at position %3 is not in ISO 8859-1: tick UTF-8 to "
-                                  "encode it under ECI 26.")
-                       .arg(QString::fromUcs4(&code, 1))
-                       .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QLatin1Char('0')))
-                       .arg(beyond - codes.begin() + 1));
-        return false;
-    }
-    if (bytes.size() > static_cast<size_t>(kBarcodeTextSize)) {
-        RefuseText(QStringLiteral("The text takes %1 bytes; at most %2 can be encoded.")
-                       .arg(bytes.size())
-                       .arg(kBarcodeTextSize));
-        return false;
-    }
-    return true;
+    for (const auto& [key, field] : m_remembered) settings.setValue(QLatin1String(key), ValueOf(field));
 }
 
 void CMainDialog::OnSave() {
-    if (!m_symbol) {
-        m_notify(QStringLiteral("Nothing to save: press Encode first."));
-        return;
+    const Made* made = Current();
+    if (!made) return;  // the status line says why
+    SaveChoice choice = m_chooseSaveFile();
+    if (choice.path.isEmpty()) return;
+    if (QFileInfo(choice.path).suffix().isEmpty()) choice.path += QLatin1Char('.') + choice.extension;
+    m_lastFolder = QFileInfo(choice.path).absolutePath();
+    Settings().setValue(QStringLiteral("folder"), m_lastFolder);
+    SaveFiles(*made, choice.path);
+}
+
+// One file, or the numbered files of a message, all written or none.
+void CMainDialog::SaveFiles(const Made& made, const QString& path) {
+    const std::string name = QFile::encodeName(path).toStdString();
+    const std::optional<Format> format = FormatOfPath(name);
+    Status saved;
+    if (made.symbols.size() == 1 || !format) {
+        saved = SaveSymbol(made.symbols.front(), name, made.style);  // a name of no format: refused, naming them
+    } else {
+        FileSet set;
+        for (size_t i = 0; i < made.symbols.size() && saved; ++i) {
+            Result<std::string> file = WriteSymbol(made.symbols[i], *format, made.style);
+            saved = file ? set.Add(NumberedPath(name, static_cast<int32_t>(i + 1)), file.value()) : file.status();
+        }
+        if (saved) saved = set.PutInPlace();
     }
-    const QString path = m_chooseSaveFile();
-    if (path.isEmpty()) return;
-    m_lastFolder = QFileInfo(path).absolutePath();
-    SaveSettings();
-    // Every format from the symbol itself; a name with none of their
-    // extensions is refused, saying which there are.
-    if (const Status saved = SaveSymbol(*m_symbol, QFile::encodeName(path).toStdString(), m_style); !saved)
-        m_notify(QStringLiteral("The symbol was not saved: %1.").arg(QString::fromStdString(saved.reason())));
-}
-
-// The symbol drawn through the drawing layer into a `width` x `height`
-// image at (x, y), `cx` x `cy` pixels, clipped to the image.
-QImage CMainDialog::Drawn(int width, int height, int x, int y, int cx, int cy, const QColor& fill) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(fill);
-    const HDC dc =
-        CreateDCForBuffer(image.bits(), image.width(), image.height(), static_cast<int32_t>(image.bytesPerLine()));
-    const RECT area{0, 0, width, height};
-    m_image.Draw(dc, x, y, cx, cy, &area, false);
-    DeleteDC(dc);
-    // The layer leaves the fourth byte 0; the image format wants it opaque.
-    for (int row = 0; row < image.height(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-        for (int column = 0; column < image.width(); ++column) line[column] |= 0xFF000000u;
-    }
-    return image;
-}
-
-QSize CMainDialog::PreviewArea() const { return QSize(width(), m_controls->y() + 2); }
-
-void CMainDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    m_controls->move((width() - m_controls->width()) / 2, height() - m_controls->height());
-}
-
-// A symbol larger than the preview is shown shrunk by a whole factor, so
-// that its modules stay whole pixels wherever the factor divides them; the
-// preview never covers the controls, and Save and Copy keep the full size.
-void CMainDialog::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    if (m_image.GetHeight() == 0 || !m_image.IsValid()) return;
-    const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
-    const QSize area = PreviewArea();
-    const int shrink =
-        std::max({1, (width + area.width() - 1) / area.width(), (height + area.height() - 1) / area.height()});
-    const int cx = width / shrink, cy = height / shrink;
-    const QImage preview = Drawn(area.width(), area.height(), (area.width() - cx) / 2, (area.height() - cy) / 2, cx, cy,
-                                 palette().color(QPalette::Window));
-    QPainter(this).drawImage(0, 0, preview);
+    if (!saved) return SetStatus(tr("Not saved: %1.").arg(QString::fromStdString(saved.reason())), true);
+    SetStatus(made.symbols.size() == 1
+                  ? tr("Saved %1.").arg(path)
+                  : tr("Saved %1 to %2.")
+                        .arg(NumberedName(path, 1), NumberedName(path, static_cast<int>(made.symbols.size()))),
+              false);
 }
 
 void CMainDialog::OnCopy() {
-    if (!m_image.IsValid()) {
-        m_notify(QStringLiteral("Nothing to copy: press Encode first."));
-        return;
-    }
-    const int width = static_cast<int>(m_image.GetWidth()), height = static_cast<int>(m_image.GetHeight());
-    QGuiApplication::clipboard()->setImage(Drawn(width, height, 0, 0, width, height, Qt::white));
+    if (const Made* made = Current()) QGuiApplication::clipboard()->setImage(made->picture);
+}
+
+// Ctrl+C in a field copies its selected text as always, and the symbol
+// when nothing is selected: the field lets the window's shortcut have it.
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+        if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && !edit->hasSelectedText()) return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Copy"), this, &CMainDialog::OnCopy);
-    menu.addAction(QStringLiteral("关于 Glyphrun(&A)..."), this, &CMainDialog::ShowAbout);
+    menu.addAction(tr("Copy"), this, &CMainDialog::OnCopy);
+    menu.addAction(tr("&About Glyphrun..."), this, &CMainDialog::ShowAbout);
     menu.exec(event->globalPos());
 }
 

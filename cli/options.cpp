@@ -674,11 +674,7 @@ std::string BatchOutputName(const std::string& pattern, int64_t line) {
 }
 
 std::string PartOutputName(const std::string& path, int32_t part) {
-    if (path.find('#') != std::string::npos) return BatchOutputName(path, part);
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
-    return path.substr(0, at) + "-" + std::to_string(part) + path.substr(at);
+    return path.find('#') != std::string::npos ? BatchOutputName(path, part) : NumberedPath(path, part);
 }
 
 }  // namespace glyphrun::cli

@@ -176,6 +176,13 @@ std::optional<Format> FormatOfPath(std::string_view path) {
     return std::nullopt;
 }
 
+std::string NumberedPath(const std::string& path, int32_t number) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
+    return path.substr(0, at) + "-" + std::to_string(number) + path.substr(at);
+}
+
 const char* FormatName(Format format) {
     switch (format) {
         case Format::Png: return "PNG";

@@ -25,6 +25,8 @@ PACKAGES="
   libgif-dev
   libstb-dev
   qt6-base-dev
+  qt6-tools-dev
+  qt6-l10n-tools
   librsvg2-bin
   ghostscript
   qpdf

@@ -7,19 +7,23 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QShortcut>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "about_dialog.h"
 #include "color_swatch_button.h"
-#include "glyphrun/frontend.h"
+#include "glyphrun/version.h"
 #include "image_readers.h"
+#include "language.h"
 #include "main_dialog.h"
 #include "temp_folder.h"
 
@@ -38,9 +42,10 @@ Picture PictureOf(const QImage& image) {
 
 struct Window {
     CMainDialog dialog;
-    QStringList messages;
+    QTemporaryDir folder;
+    SaveChoice choice;  // what the save chooser answers
     Window() {
-        dialog.SetNotifier([this](const QString& text) { messages << text; });
+        dialog.SetSaveChooser([this] { return choice; });
     }
     template <typename T>
     T* Find(const char* name) {
@@ -48,169 +53,219 @@ struct Window {
     }
     void Set(const char* field, const QString& value) { Find<QLineEdit>(field)->setText(value); }
     void Check(const char* box, bool on) { Find<QCheckBox>(box)->setChecked(on); }
+    void Choose(const char* combo, const QVariant& value) {
+        auto* box = Find<QComboBox>(combo);
+        box->setCurrentIndex(box->findData(value));
+    }
     void Encode() { Find<QPushButton>("encodeButton")->click(); }
     QString Status() { return Find<QLabel>("statusLine")->text(); }
-    // The preview as the window shows it: all above the controls.
-    Picture Preview() {
-        return PictureOf(dialog.grab(QRect(0, 0, dialog.width(), Find<QWidget>("controls")->y())).toImage());
+    // Saves under `name` in the folder, the chooser's type `extension`; the path asked for.
+    std::string Save(const char* name, const char* extension = "png") {
+        choice = {folder.filePath(QString::fromUtf8(name)), QString::fromLatin1(extension)};
+        Find<QPushButton>("saveButton")->click();
+        return choice.path.toStdString();
+    }
+    // The preview as the window shows it.
+    std::optional<Reading> ReadPreview(int moduleSize = 4) {
+        return ReadSymbolFullyIn(PictureOf(Find<QWidget>("preview")->grab().toImage()), moduleSize);
     }
 };
 
-// Each item encodes in the scheme it names and the boxes choose DMRE sizes, UTF-8 and GS1; the status line says
-// what was made.
+std::string Read(const std::optional<Reading>& reading) { return reading ? reading->text : "(nothing read)"; }
+
+// Each mode encodes in the scheme it names, the default the smallest of all; the boxes choose DMRE sizes, UTF-8
+// and GS1; the status line says what was made, and the preview reads as the text.
 TEST(Window, EncodesAsTheControlsSay) {
-    const char* named[] = {"ASCII", "C40", "Text", "X12", "EDIFACT", "Base 256"};
     Window window;
+    window.Set("textEdit", QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123"));
+    window.Encode();
+    EXPECT_TRUE(window.Status().startsWith(QStringLiteral("20 × 20, "))) << window.Status().toStdString();
+    const char* named[] = {"ASCII", "C40", "Text", "X12", "EDIFACT", "Base 256"};
     window.Set("textEdit", QStringLiteral("LOT 42 ABC"));
     for (int item = 0; item < 6; ++item) {
-        window.Find<QComboBox>("modeCombo")->setCurrentIndex(item);
+        window.Find<QComboBox>("modeCombo")->setCurrentIndex(item + 2);
         window.Encode();
         EXPECT_TRUE(window.Status().contains(QStringLiteral(": %1 ").arg(named[item])))
             << window.Status().toStdString();
-        EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "LOT 42 ABC") << item;
+        EXPECT_EQ(Read(window.ReadPreview()), "LOT 42 ABC") << item;
     }
-    window.Find<QComboBox>("modeCombo")->setCurrentIndex(0);
+    window.Find<QComboBox>("modeCombo")->setCurrentIndex(2);  // ASCII, which DMRE's 8 x 48 holds best
     window.Set("textEdit", QStringLiteral("ABCDEFGHIJKLMNOPQ"));
     window.Check("dmreCheck", true);
-    window.Set("sizePatternEdit", QStringLiteral("-2"));  // a rectangle, the DMRE sizes among them
+    window.Choose("sizeCombo", kSmallestRectangleOrDmre);
     window.Encode();
-    EXPECT_TRUE(window.Status().startsWith("8 x 48 DMRE symbol, 17 of 18 data codewords: ASCII 17"))
+    EXPECT_TRUE(window.Status().startsWith("8 × 48 DMRE, 17 of 18 data codewords: ASCII 17"))
         << window.Status().toStdString();
-    EXPECT_EQ(ReadSymbolIn(window.Preview(), 4), "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(Read(window.ReadPreview()), "ABCDEFGHIJKLMNOPQ");
 
-    window.Set("sizePatternEdit", QStringLiteral("-1"));
-    const auto read = [&](const QString& text) {
+    window.Choose("sizeCombo", kSmallestSquare);
+    window.Find<QComboBox>("modeCombo")->setCurrentIndex(0);
+    window.Check("utf8Check", true);
+    // Composed and decomposed forms, and characters that normalising would change, read back as typed.
+    for (const QString& text :
+         {QStringLiteral("Καλημέρα 日本語 \U0001F600"), QStringLiteral("e\u0301 \u212B \u2126 \uF900")}) {
         window.Set("textEdit", text);
         window.Encode();
-        return ReadSymbolFullyIn(window.Preview(), 4).value_or(Reading{});
-    };
-    window.Check("utf8Check", true);
-    EXPECT_EQ(QString::fromStdString(read(QStringLiteral("Καλημέρα 日本語 \U0001F600")).text),
-              QStringLiteral("Καλημέρα 日本語 \U0001F600"));
+        EXPECT_EQ(QString::fromStdString(Read(window.ReadPreview())), text);
+    }
     window.Check("utf8Check", false);
     window.Check("gs1Check", true);
-    const Reading gs1 = read(QStringLiteral("(01)09506000134352(10)ABC123(17)261231"));
-    EXPECT_EQ(gs1.symbologyIdentifier + gs1.bytes, "]d2010950600013435210ABC123\03517261231");  // \035: GS
-    EXPECT_TRUE(window.messages.isEmpty()) << window.messages.join('\n').toStdString();
+    window.Set("textEdit", QStringLiteral("(01)09506000134352(10)ABC123(17)261231"));
+    window.Encode();
+    const std::optional<Reading> gs1 = window.ReadPreview();
+    ASSERT_TRUE(gs1);
+    EXPECT_EQ(gs1->symbologyIdentifier + gs1->bytes, "]d2010950600013435210ABC123\03517261231");  // \035: GS
 }
 
-// A bad field is named, takes the focus and leaves the symbol shown; a refused input says why; an encode
-// that fails says so in the status line and shows nothing.
-TEST(Window, RefusalsSayWhy) {
-    for (auto [field, value, says] :
-         {std::tuple{"moduleSizeEdit", "abc", "Module Size must be a whole number from 1 to 50"},
-          {"sizePatternEdit", "30", "sizePattern must be a whole number from -2 to 29"}}) {
-        Window bad;
-        bad.dialog.show();
-        bad.Encode();
-        const uint32_t width = bad.dialog.Image().GetWidth();
-        ASSERT_GT(width, 0u);
-        bad.Set(field, value);
-        bad.Encode();
-        ASSERT_EQ(bad.messages.size(), 1) << field;
-        EXPECT_TRUE(bad.messages[0].contains(says)) << bad.messages[0].toStdString();
-        EXPECT_EQ(bad.dialog.focusWidget(), bad.Find<QLineEdit>(field));
-        EXPECT_EQ(bad.dialog.Image().GetWidth(), width);
-    }
+// The preview follows typing, on its own, and opens with the text given.
+TEST(Window, PreviewFollowsTyping) {
     Window window;
-    const auto refused = [&](const char* text, const QString& says) {
-        window.Set("textEdit", QString::fromUtf8(text));
-        window.Encode();
-        ASSERT_FALSE(window.messages.isEmpty());
-        EXPECT_TRUE(window.messages.takeLast().contains(says)) << text;
-        EXPECT_TRUE(window.messages.isEmpty());
-    };
-    refused("", QStringLiteral("the input is empty"));
-    refused("Καλημέρα", QStringLiteral("The character \"Κ\" (U+039A) at position 1 is not in ISO 8859-1: tick UTF-8"));
-    window.Check("gs1Check", true);
-    refused("(01)09506000134353",
-            QStringLiteral("The GS1 data is not valid: (01): the check digit is 3 but should be 2."));
-    window.Check("gs1Check", false);
-    window.Set("sizePatternEdit", QStringLiteral("0"));
-    const QString tooSmall =
-        QStringLiteral("Nothing was encoded: the input needs 17 data codewords but the requested size 10x10 holds 3.");
-    refused("ABCDEFGHIJKLMNOPQ", tooSmall);
-    EXPECT_EQ(window.Status(), tooSmall);
-    EXPECT_FALSE(window.dialog.Image().IsValid());
+    window.dialog.show();
+    auto* text = window.Find<QLineEdit>("textEdit");
+    text->clear();
+    QTest::keyClicks(text, QStringLiteral("TYPED 77"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Read(window.ReadPreview()) == "TYPED 77"; }, 1000));
+    window.dialog.SetText(QStringLiteral("GIVEN"));
+    EXPECT_EQ(Read(window.ReadPreview()), "GIVEN");
 }
 
-// Raster files that read in the chosen colours, an SVG that renders, an EPS; other names refused, failures told.
-TEST(Window, SavesEveryFamilyAndSaysWhyNot) {
-    QTemporaryDir folder;
+// Every refusal is in the status line, with its fix where there is one; nothing is shown, and Save and Copy
+// write nothing. A text longer than any symbol holds is refused whole, never cut to fit.
+TEST(Window, RefusalsSayWhyAndWhatToChange) {
+    const QString tooLong(5000, QLatin1Char('7'));
+    struct Case {
+        QString text;
+        std::function<void(Window&)> set;
+        QString says;
+    };
+    const Case cases[] = {
+        {QString(), {}, "Not encoded: there is no text: type the data to encode."},
+        {QStringLiteral("Καλημέρα"), {}, "(U+039A) at position 1 is not in ISO 8859-1: tick UTF-8 to encode these"},
+        {QStringLiteral("(01)09506000134353"), [](Window& w) { w.Check("gs1Check", true); },
+         "the GS1 data is not valid: (01): the check digit is 3 but should be 2"},
+        {QStringLiteral("LOT"), [](Window& w) { w.Check("gs1Check", true), w.Check("utf8Check", true); },
+         "tick GS1 or UTF-8, not both"},
+        {QStringLiteral("ABCDEFGHIJKLMNOPQ"), [](Window& w) { w.Choose("sizeCombo", 0); },
+         "requested size 10x10 holds 3: choose a larger size or Smallest square."},
+        {tooLong, {}, "shorten the text, or spread it over several symbols"},
+        {QStringLiteral("LOT"),
+         [](Window& w) { w.Find<CColorSwatchButton>("barColorButton")->SetColor(RGB(240, 240, 240)); },
+         "too alike for a scanner (a contrast of 12 %, at least 20 % is needed): choose colours further apart."},
+    };
+    for (const Case& refused : cases) {
+        Window window;
+        if (refused.set) refused.set(window);
+        window.Set("textEdit", refused.text);
+        window.Find<QPushButton>("copyButton")->click();  // encodes the fields first, as Save does
+        EXPECT_TRUE(window.Status().contains(refused.says)) << window.Status().toStdString();
+        EXPECT_EQ(window.Find<QLineEdit>("textEdit")->text().size(), refused.text.size());
+        EXPECT_EQ(window.dialog.Shown(), nullptr);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(window.Save("refused.png"))));
+    }
+}
+
+// Save and Copy take the symbol of the fields as they are, encoding first when they changed; every format
+// opens and reads, a name without an extension takes the chosen type's, and the parts of a message are
+// numbered files. A failed save says why.
+TEST(Window, SavesWhatTheFieldsSay) {
     Window window;
     window.Find<CColorSwatchButton>("backgroundButton")->SetColor(RGB(250, 250, 200));
-    QString chosen;
-    window.dialog.SetSaveChooser([&] { return chosen; });
-    const auto save = [&](const char* name) {
-        chosen = folder.filePath(QString::fromLatin1(name));
-        window.Find<QPushButton>("saveButton")->click();
-        return chosen.toStdString();
-    };
-    const auto told = [&](const char* says) {
-        EXPECT_TRUE(window.messages.last().contains(says)) << window.messages.last().toStdString();
-        EXPECT_FALSE(QFile::exists(chosen));
-    };
-    save("nothing.png");
-    told("Nothing to save");
-
-    window.Set("textEdit", QStringLiteral("SAVE 2026"));
-    window.Encode();
+    window.Set("textEdit", QStringLiteral("SAVE 2026"));  // no Encode: Save makes it
     for (const char* name : {"a.Png", "c.gif", "d.BMP"}) {
-        const auto picture = ReadWithStb(ReadFile(save(name)));
+        const auto picture = ReadWithStb(ReadFile(window.Save(name)));
         ASSERT_TRUE(picture) << name;
         EXPECT_EQ(ReadSymbolIn(*picture, 4), "SAVE 2026") << name;
         EXPECT_EQ(picture->at(0, 0), (Rgba{250, 250, 200, 255})) << name;
     }
-    const std::string svg = save("e.svg"), rendered = svg + ".png";
+    window.Save("plain");
+    EXPECT_EQ(Read(ReadSymbolInFile(window.folder.filePath("plain.png").toStdString(), 4)), "SAVE 2026");
+    window.Save("drawing", "svg");
+    const std::string svg = window.folder.filePath("drawing.svg").toStdString(), rendered = svg + ".png";
     ASSERT_EQ(RunProgram("rsvg-convert -z 2 -o '" + rendered + "' '" + svg + "'"), 0);
-    const std::optional<Reading> fromSvg = ReadSymbolInFile(rendered, 8);
-    EXPECT_TRUE(fromSvg && fromSvg->bytes == "SAVE 2026");
-    EXPECT_EQ(Slurp(save("f.EPS")).substr(0, 10), "%!PS-Adobe");
+    EXPECT_EQ(Read(ReadSymbolInFile(rendered, 8)), "SAVE 2026");
     // A PDF, with the data as real text under the symbol when the box is ticked.
     window.Check("hriCheck", true);
-    window.Encode();
-    const std::string pdf = save("g.pdf");
+    const std::string pdf = window.Save("g.pdf");
     ASSERT_EQ(RunProgram("pdftotext '" + pdf + "' '" + pdf + ".txt'"), 0);
     EXPECT_EQ(Slurp(pdf + ".txt").substr(0, 10), "SAVE 2026\n");
-    save("noext");
-    told("must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf");
-    save("missing/kept.bmp");
-    told("No such file or directory");
+    window.Check("hriCheck", false);
+    // At a printer's resolution the module is whole dots of it: 0.5 mm at 300 dpi is 6.
+    window.Find<QSpinBox>("dpiSpin")->setValue(300);
+    window.Find<QDoubleSpinBox>("xdimSpin")->setValue(0.5);
+    EXPECT_EQ(Read(ReadSymbolInFile(window.Save("printed.png"), 6)), "SAVE 2026");
+    EXPECT_TRUE(window.Find<QLabel>("printedSize")->text().contains("0.508 mm a module, 6 dots at 300 dpi"));
+    window.Find<QDoubleSpinBox>("xdimSpin")->setValue(0);
+    window.Find<QSpinBox>("dpiSpin")->setValue(0);
+    // Structured Append: one numbered file a symbol, which a reader joins.
+    window.Set("textEdit", QString(60, QLatin1Char('A')));
+    window.Find<QSpinBox>("appendCountSpin")->setValue(3);
+    window.Save("part.png");
+    for (int part = 1; part <= 3; ++part) {
+        const std::optional<Reading> reading =
+            ReadSymbolInFile(window.folder.filePath(QStringLiteral("part-%1.png").arg(part)).toStdString(), 4);
+        ASSERT_TRUE(reading) << part;
+        EXPECT_EQ(reading->sequenceIndex, part - 1);
+        EXPECT_EQ(reading->sequenceSize, 3);
+    }
+    window.Save("x.jpg");
+    EXPECT_TRUE(window.Status().contains("must end in .png, .gif, .bmp, .pgm, .svg, .eps or .pdf"))
+        << window.Status().toStdString();
+    window.Save("missing/kept.bmp");
+    EXPECT_TRUE(window.Status().startsWith("Not saved: ")) << window.Status().toStdString();
 }
 
-// The choices of one run are those of the next.
-TEST(Window, SettingsAreKeptBetweenRuns) {
+// The choices that made a symbol are those of the next run; a refused one's are not kept.
+TEST(Window, SettingsComeOnlyFromASymbolMade) {
     {
         Window first;
-        EXPECT_EQ(first.Find<QLineEdit>("moduleSizeEdit")->text(), QStringLiteral("4"));
-        first.Find<QComboBox>("modeCombo")->setCurrentIndex(2);
-        first.Set("moduleSizeEdit", "6");
+        first.Find<QComboBox>("modeCombo")->setCurrentIndex(4);
+        first.Find<QSpinBox>("moduleSizeSpin")->setValue(6);
         first.Find<CColorSwatchButton>("barColorButton")->SetColor(RGB(20, 40, 160));
+        first.Check("dmreCheck", true);
+        first.Choose("sizeCombo", 30);  // a DMRE size
         first.Check("gs1Check", true);
         first.Set("textEdit", QStringLiteral("(01)09506000134352"));
         first.Encode();
+        first.Find<QSpinBox>("moduleSizeSpin")->setValue(9);
+        first.Set("textEdit", QStringLiteral("(01)1"));  // refused: 9 is not kept
+        first.Save("refused.png");
     }
     Window second;
-    EXPECT_EQ(second.Find<QComboBox>("modeCombo")->currentIndex(), 2);
-    EXPECT_EQ(second.Find<QLineEdit>("moduleSizeEdit")->text(), QStringLiteral("6"));
+    EXPECT_EQ(second.Find<QComboBox>("modeCombo")->currentIndex(), 4);
+    EXPECT_EQ(second.Find<QSpinBox>("moduleSizeSpin")->value(), 6);
+    EXPECT_EQ(second.Find<QComboBox>("sizeCombo")->currentData().toInt(), 30);
     EXPECT_EQ(second.Find<CColorSwatchButton>("barColorButton")->GetColor(), RGB(20, 40, 160));
     EXPECT_TRUE(second.Find<QCheckBox>("gs1Check")->isChecked());
     EXPECT_FALSE(second.Find<QCheckBox>("utf8Check")->isChecked());
 }
 
-// Ctrl+C puts the whole symbol on the clipboard.
-TEST(Window, CopiesTheSymbolToTheClipboard) {
+// Ctrl+C copies the whole symbol from the text field, unless text is selected there, which it copies as text.
+TEST(Window, CtrlCCopiesTheSymbolUnlessTextIsSelected) {
     Window window;
+    window.dialog.show();
+    QApplication::setActiveWindow(&window.dialog);
+    auto* text = window.Find<QLineEdit>("textEdit");
+    text->setFocus();
+    text->setText(QStringLiteral("COPY 2026"));
     QGuiApplication::clipboard()->clear();
-    window.dialog.OnCopy();
-    EXPECT_TRUE(window.messages.last().contains("Nothing to copy"));
-    window.Set("textEdit", QStringLiteral("COPY 2026"));
-    window.Encode();
-    for (QShortcut* shortcut : window.dialog.findChildren<QShortcut*>())
-        if (shortcut->key() == QKeySequence(QKeySequence::Copy)) emit shortcut->activated();
+    QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
     const QImage copied = QGuiApplication::clipboard()->image();
-    EXPECT_EQ(copied.width(), static_cast<int>(window.dialog.Image().GetWidth()));
     EXPECT_EQ(ReadSymbolIn(PictureOf(copied), 4), "COPY 2026");
+    text->setSelection(0, 4);
+    QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("COPY"));
+}
+
+// English as written; the Chinese translation for a Chinese locale, with the about box's original texts; the
+// about box gives the program's version.
+TEST(Window, SpeaksTheLocalesLanguage) {
+    ASSERT_TRUE(InstallTranslation(QLocale(QStringLiteral("zh_CN"))));
+    CAboutDialog chinese;
+    EXPECT_EQ(chinese.windowTitle(), QStringLiteral("关于 Glyphrun"));
+    EXPECT_EQ(chinese.findChild<QLabel*>("versionLabel")->text(), QStringLiteral("Glyphrun " GLYPHRUN_VERSION " 版"));
+    EXPECT_FALSE(InstallTranslation(QLocale(QStringLiteral("de_DE"))));
+    CAboutDialog english;
+    EXPECT_EQ(english.windowTitle(), QStringLiteral("About Glyphrun"));
 }
 
 // Where no display can be had: one line that names the CLI, and exit 1 rather than an abort inside Qt.

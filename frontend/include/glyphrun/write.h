@@ -29,7 +29,10 @@ enum class Format { Png, Gif, Bmp, Pgm, Svg, Eps, Pdf };
 // .pgm, .svg, .eps or .pdf; nothing for another.
 std::optional<Format> FormatOfPath(std::string_view path);
 const char* FormatName(Format format);  // "PNG", "GIF", ...
-bool IsVector(Format format);           // SVG, EPS and PDF
+// The file of the `number`th symbol of a message: "label.png" gives
+// "label-2.png", a name without an extension "label-2".
+std::string NumberedPath(const std::string& path, int32_t number);
+bool IsVector(Format format);  // SVG, EPS and PDF
 
 enum class GifCodes { Lzw, Plain, RunLength };  // how a GIF's pixels are coded
 
