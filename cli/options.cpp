@@ -602,9 +602,8 @@ private:
     const CLI::Option* text_;
 };
 
-CommandLine ReadCommandLine(std::span<const std::string> arguments) {
-    Parsing parsing;
-    Grammar().Read(arguments, parsing);
+// The options read, checked together as one command line.
+CommandLine Finish(Parsing& parsing) {
     CommandLine& line = parsing.line;
     Options& options = line.options;
     if (line.command == Command::Help || line.command == Command::Version) return line;
@@ -638,13 +637,61 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
     if (options.batch) CheckBatch(options);
     return line;
 }
+CommandLine ReadCommandLine(std::span<const std::string> arguments) {
+    Parsing parsing;
+    Grammar().Read(arguments, parsing);
+    return Finish(parsing);
+}
+
+// The declaration whose long name is `name` ("mode" for "-m,--mode").
+const Declaration* DeclarationOf(std::string_view name) {
+    for (const Declaration& declaration : kDeclarations) {
+        const std::string_view names = declaration.names;
+        const size_t at = names.find("--");
+        if (at != std::string_view::npos && names.substr(at + 2) == name) return &declaration;
+    }
+    return nullptr;
+}
+
+CommandLine Refused(const std::string& message) {
+    return {Command::Encode, Options{}, Status::Failed(CliError::Usage, message)};
+}
+
 }  // namespace
 
 CommandLine ParseOptions(std::span<const std::string> arguments) {
     try {
         return ReadCommandLine(arguments);
     } catch (const BadUsage& usage) {
-        return {Command::Encode, Options{}, Status::Failed(CliError::Usage, usage.message)};
+        return Refused(usage.message);
+    }
+}
+
+CommandLine ParseNamedOptions(std::span<const NamedOption> named, std::string_view text, Format format,
+                              std::string* field) {
+    Parsing parsing;
+    parsing.line.options.text = std::string(text);
+    try {
+        // As if the command line were told -o symbol.png: the file, never written, that the checks expect.
+        std::string output = std::string("symbol.") + FormatName(format);
+        std::transform(output.begin(), output.end(), output.begin(), [](unsigned char c) { return std::tolower(c); });
+        DeclarationOf("output")->take(parsing, output);
+        for (const NamedOption& option : named) {
+            if (field) *field = option.name;
+            const Declaration* declaration = DeclarationOf(option.name);
+            if (!declaration) UsageError("unknown option '" + std::string(option.name) + "'");
+            if (declaration->value) {
+                declaration->take(parsing, option.value);
+            } else if (option.value == "1") {
+                declaration->take(parsing, {});
+            } else if (option.value != "0") {
+                UsageError(std::string(option.name) + " is 1 or 0, not '" + option.value + "'");
+            }
+        }
+        if (field) field->clear();
+        return Finish(parsing);
+    } catch (const BadUsage& usage) {
+        return Refused(usage.message);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -89,6 +90,18 @@ struct CommandLine {
 
 // Reads the arguments after the program's name; nothing is printed.
 CommandLine ParseOptions(std::span<const std::string> arguments);
+// An option by its long name ("mode", "gs1") and value; a flag's is "1"
+// for given, "0" for not.
+struct NamedOption {
+    std::string_view name;
+    std::string value;
+};
+// The options of `named` read by the command line's rules and checks, in
+// order, for the TEXT `text` and a file of `format` (as -o symbol.png
+// would give it): what the service's query asks. A refusal about one option names it in `field`, which is
+// left empty for one about the options together.
+CommandLine ParseNamedOptions(std::span<const NamedOption> named, std::string_view text, Format format,
+                              std::string* field = nullptr);
 // --help, made from the options' declarations.
 std::string HelpText();
 const char* VersionText();

@@ -59,6 +59,8 @@ Sheet SheetOf(const Options& options) {
     return sheet;
 }
 
+}  // namespace
+
 Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file) {
     // The symbols of a message are verified together, by the caller.
     if (options.verify && !options.structuredAppend)
@@ -70,6 +72,8 @@ Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, 
     file = std::move(drawn).value();
     return {};
 }
+
+namespace {
 
 // The command line's failure for a file write's: CliError::Place when
 // every later file in that place would meet it too.

@@ -46,6 +46,10 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                     const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
 
+// The file of one symbol of `input` in the options' format and style,
+// with its text under it; read back first with --verify.
+Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file);
+
 // How TEXT, -i and batch input are read, and how the options draw a symbol.
 InputRule InputRuleOf(const Options& options);
 Style StyleOf(const Options& options);
