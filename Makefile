@@ -69,7 +69,7 @@ fuzz:
 	@sh scripts/install-deps.sh fuzz
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DGLYPHRUN_FUZZ=ON -DGLYPHRUN_SANITIZE=ON \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHRUN_BUILD_BENCH=OFF -DGLYPHRUN_BUILD_APP=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target fuzz_encoder fuzz_writers fuzz_memfile
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_encoder fuzz_writers fuzz_memfile fuzz_query
 
 clean:
 	rm -rf build build-dev build-asan build-fuzz

@@ -13,6 +13,7 @@ PACKAGES="
   libgmock-dev
   libcli11-dev
   nlohmann-json3-dev
+  libboost-dev
   libbenchmark-dev
   libzxing-dev
   pkg-config
@@ -48,6 +49,8 @@ PACKAGES="
 
 # "fuzz" adds what the libFuzzer build needs.
 [ "${1:-}" = "fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+# "bench" adds the load generator of bench/server.sh.
+[ "${1:-}" = "bench" ] && PACKAGES="$PACKAGES wrk"
 
 missing=""
 for package in $PACKAGES; do

@@ -1,5 +1,8 @@
 #include "http.h"
 
+// Asio's headers use std::exchange without including its header.
+#include <utility>
+
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -10,7 +13,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <utility>  // before Asio, whose headers use std::exchange
 #include <vector>
 
 namespace glyphrun::server {

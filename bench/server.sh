@@ -1,0 +1,55 @@
+#!/bin/sh
+# glyphrun-server under wrk on 127.0.0.1: keep-alive, 64 connections, a
+# different 30-byte label as PNG at module 4 in every request; then, in the
+# same run, a Node server of bwip-js (npm, run as a black box for the
+# comparison only) answering the same requests; then the server's memory
+# over 1,000,000 requests. Needs wrk, node and npm.
+#
+#   sh bench/server.sh [SECONDS]      (default 30 a measurement)
+set -eu
+cd "$(dirname "$0")/.."
+SECONDS_EACH=${1:-30}
+SERVER=${GLYPHRUN_SERVER:-build/bin/glyphrun-server}
+WORK=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$WORK"' EXIT
+
+# Serial numbers that differ in every request, 30 bytes of data each.
+cat >"$WORK/labels.lua" <<'LUA'
+local n = 0
+request = function()
+  n = n + 1
+  return wrk.format("GET", string.format("/v1/symbol.png?data=LOT%%2000042%%2FSN%%20%%014d&module=4", n))
+end
+LUA
+cat >"$WORK/bwip.js" <<'JS'
+const http = require('http'), bwipjs = require('bwip-js');
+http.createServer((req, res) => {
+  const data = new URL(req.url, 'http://x').searchParams.get('data');
+  bwipjs.toBuffer({ bcid: 'datamatrix', text: data, scale: 4 }).then(
+    png => { res.writeHead(200, { 'Content-Type': 'image/png', 'Content-Length': png.length }); res.end(png); },
+    error => { res.writeHead(400); res.end(String(error)); });
+}).listen(Number(process.argv[2]), '127.0.0.1');
+JS
+(cd "$WORK" && npm install --silent --no-audit --no-fund bwip-js@4 >/dev/null)
+
+rss() { awk '/^VmRSS/ {print $2 " kB"}' "/proc/$1/status"; }
+measure() {  # URL: requests/s and the latency line of wrk
+    wrk -t2 -c64 -d"${SECONDS_EACH}s" --latency -s "$WORK/labels.lua" "$1" |
+        awk '/Requests\/sec/ {print "  requests/s: " $2} / 50%/ {print "  p50: " $2} / 99%/ {print "  p99: " $2}'
+}
+
+"$SERVER" --listen 127.0.0.1:18080 --threads 2 2>"$WORK/server.log" &
+server=$!
+NODE_PATH="$WORK/node_modules" node "$WORK/bwip.js" 18081 &
+sleep 1
+echo "glyphrun-server (RSS at start $(rss $server)):"
+measure http://127.0.0.1:18080
+echo "bwip-js on Node:"
+measure http://127.0.0.1:18081
+echo "glyphrun-server, 1,000,000 requests:"
+before=$(rss $server)
+wrk -t2 -c64 -d600s -s "$WORK/labels.lua" http://127.0.0.1:18080 >/dev/null &
+load=$!
+while [ "$(wc -l <"$WORK/server.log")" -lt 1000001 ] && kill -0 $load 2>/dev/null; do sleep 1; done
+kill $load 2>/dev/null || true
+echo "  RSS after warm-up $before, after $(($(wc -l <"$WORK/server.log") - 1)) requests $(rss $server)"
