@@ -85,6 +85,14 @@ Result<std::unique_ptr<AuditFile>> AuditFile::Open(const Options& options, Conso
     return std::unique_ptr<AuditFile>(new AuditFile(fd, path, nullptr));
 }
 
+AuditFile::AuditFile(int fd, std::string name, Console* console) : fd_(fd), name_(std::move(name)), console_(console) {
+    if (fd_ >= 0) ::fstat(fd_, &info_);
+}
+
+bool AuditFile::IsFileOf(const struct stat& info) const {
+    return fd_ >= 0 && info.st_dev == info_.st_dev && info.st_ino == info_.st_ino;
+}
+
 AuditFile::~AuditFile() {
     if (fd_ >= 0) ::close(fd_);
 }

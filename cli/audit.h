@@ -2,6 +2,8 @@
 // the record a regulated label run must keep of what was printed.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,11 +42,14 @@ public:
 
     // A failed write is remembered and told by Close.
     void Write(const std::string& line);
+    // Whether `info` is of the report's own file, which no output may replace.
+    bool IsFileOf(const struct stat& info) const;
     Status Close();
 
 private:
-    AuditFile(int fd, std::string name, Console* console) : fd_(fd), name_(std::move(name)), console_(console) {}
+    AuditFile(int fd, std::string name, Console* console);
     int fd_;
+    struct stat info_ {};  // of the file
     std::string name_;
     Console* console_;  // for "-"
     int errno_ = 0;

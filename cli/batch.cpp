@@ -59,6 +59,9 @@ std::optional<int64_t> LineNumberIn(const std::string& pattern, const std::strin
     return number;
 }
 
+// --csv with {column} in the output's name: the names come from the rows.
+bool NamesFromData(const Options& options) { return options.csv && options.outputPath->find('{') != std::string::npos; }
+
 size_t WorkerCount(const Options& options) {
     if (options.jobs > 0) return static_cast<size_t>(options.jobs);
     return std::max(1u, std::thread::hardware_concurrency());
@@ -157,7 +160,7 @@ public:
           // folder failing says nothing of the others, and folders may lead
           // to one another.
           numberInFolder_(FolderOf(pattern_).find_first_of(options.csv ? "#{" : "#") != std::string::npos),
-          namesFromData_(options.csv && pattern_.find('{') != std::string::npos),
+          namesFromData_(NamesFromData(options)),
           slots_(std::max<size_t>(32, 8 * workers)),
           showProgress_(isatty(fileno(console.Err())) != 0) {}
 
@@ -247,6 +250,7 @@ private:
     Status ClaimOutput(OutputLook& look, int64_t number) {
         look = run_.Look(look.path);
         const std::string& output = look.path;
+        if (audit_ && look.exists && audit_->IsFileOf(look.info)) return Failure(output + " is the report's file");
         // A plain file with nothing remembered yet meets no other line: the
         // folder need not be resolved then, which is most of the cost.
         const OutputTarget& followed = look.target;
@@ -266,21 +270,12 @@ private:
         if (claimed != claimed_.end())
             earlier = claimed->second;
         else if (target.throughLink)
-            earlier = OwnOutputLine(target.path);
+            earlier = LineWritingTo(options_, target.path);
         if (earlier && *earlier < number)
             return Failure(output + " is the same file as the output of " + unit_ + " " + std::to_string(*earlier) +
                            " (" + target.path + ")");
         if (target.throughLink || numberInFolder_) claimed_.emplace(target.path, number);
         return {};
-    }
-
-    // The line that writes straight to `path` under its own name, if any.
-    std::optional<int64_t> OwnOutputLine(const std::string& path) {
-        const std::string folder = FolderOf(pattern_);
-        const std::string leaf = path.substr(FolderOf(path).size());
-        const std::optional<int64_t> line = LineNumberIn(pattern_.substr(folder.size()), leaf);
-        if (!line || ResolveOutputTarget(BatchOutputName(pattern_, *line)).path != path) return std::nullopt;
-        return line;
     }
 
     // Waits for room in the window, reporting finished lines meanwhile;
@@ -596,6 +591,16 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
 }
 
 }  // namespace
+
+std::optional<int64_t> LineWritingTo(const Options& options, const std::string& file) {
+    const std::string& pattern = *options.outputPath;
+    if (NamesFromData(options)) return std::nullopt;
+    const std::string folder = FolderOf(pattern);
+    const std::optional<int64_t> line = LineNumberIn(pattern.substr(folder.size()), file.substr(FolderOf(file).size()));
+    if (!line || ResolveOutputTarget(BatchOutputName(pattern, *line)).path != ResolveOutputTarget(file).path)
+        return std::nullopt;
+    return line;
+}
 
 Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console, AuditFile* audit) {
     const size_t workers = WorkerCount(options);

@@ -468,6 +468,12 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
               0);
     EXPECT_EQ(Shell("pdftotext " + dir + "/sheet.pdf - | tr -s '\\n' ' ' | grep -q 'B1 first line B2 second'").status,
               0);
+    // A row named by its value as the report's own file fails alone; the report keeps its lines.
+    const Outcome named =
+        Run("--batch --csv -i " + dir + "/good.csv --report " + dir + "/B1.png -o " + dir + "/{serial}.png");
+    EXPECT_NE(named.err.find("row 1: " + dir + "/B1.png is the report's file\n"), std::string::npos) << named.err;
+    const std::string lines = Slurp(dir + "/B1.png");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
 }
 
 // --eci auto takes the character set that makes the smallest symbol, never a larger one than the
@@ -553,6 +559,18 @@ TEST_F(Cli, ReportSaysWhatEachFileHolds) {
         EXPECT_EQ(line["family"], "square");
         EXPECT_EQ(line["verified"], false);
     }
+    // A report that is the input or an output is refused before either is touched.
+    const std::string input = Slurp(dir + "/lines.txt"), first = Slurp(dir + "/l-1.png");
+    for (const std::string& clash : {dir + "/lines.txt", dir + "/l-1.png", dir + "/./l-9.png"}) {
+        const Outcome refused =
+            Run("--batch --gs1 -i " + dir + "/lines.txt --report " + clash + " -o " + dir + "/l-#.png");
+        EXPECT_EQ(refused.status, 2) << clash;
+        EXPECT_TRUE(refused.err.starts_with("glyphrun-cli: --report " + clash + " is ")) << refused.err;
+    }
+    EXPECT_EQ(Run("--report " + dir + "/s.png -o " + dir + "/./s.png S").status, 2);
+    EXPECT_EQ(Slurp(dir + "/lines.txt"), input);
+    EXPECT_EQ(Slurp(dir + "/l-1.png"), first);
+    EXPECT_NE(access((dir + "/l-9.png").c_str(), F_OK), 0);
 }
 
 // --verify reads each symbol back from the picture about to be written: one that says something
