@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -24,6 +26,18 @@ std::string Hex(std::string_view bytes) {
         hex += kDigits[static_cast<unsigned char>(c) & 15];
     }
     return hex;
+}
+
+// A held line that claimed a symbol made, made to say that it failed: its
+// place and data, then `failure`.
+std::string Unwritten(const std::string& held, std::string_view failure) {
+    const Json line = Json::parse(held);
+    if (line.contains("error")) return held;
+    Json failed;
+    for (const char* key : {"line", "row", "data", "data_hex"})
+        if (line.contains(key)) failed[key] = line[key];
+    failed["error"] = failure;
+    return failed.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace
@@ -85,8 +99,28 @@ Result<std::unique_ptr<AuditFile>> AuditFile::Open(const Options& options, Conso
     return std::unique_ptr<AuditFile>(new AuditFile(fd, path, nullptr));
 }
 
-AuditFile::AuditFile(int fd, std::string name, Console* console) : fd_(fd), name_(std::move(name)), console_(console) {
+Result<std::unique_ptr<AuditFile>> AuditFile::Held() {
+    FILE* file = std::tmpfile();
+    if (!file) return Failure(std::string("cannot make a temporary file for the report: ") + std::strerror(errno));
+    return std::unique_ptr<AuditFile>(new AuditFile(fileno(file), "a temporary file", nullptr, file));
+}
+
+AuditFile::AuditFile(int fd, std::string name, Console* console, FILE* held)
+    : fd_(fd), held_(held), name_(std::move(name)), console_(console) {
     if (fd_ >= 0) ::fstat(fd_, &info_);
+}
+
+void AuditFile::TakeHeld(AuditFile& held, std::string_view failure) {
+    if (held.errno_ && !errno_) errno_ = held.errno_;
+    std::rewind(held.held_);
+    char* line = nullptr;
+    size_t capacity = 0;
+    for (ssize_t length; (length = ::getline(&line, &capacity, held.held_)) > 0;) {
+        const std::string text(line, static_cast<size_t>(length));
+        Write(failure.empty() ? text : Unwritten(text, failure));
+    }
+    if (std::ferror(held.held_) && !errno_) errno_ = errno;
+    std::free(line);
 }
 
 bool AuditFile::IsFileOf(const struct stat& info) const {
@@ -94,7 +128,10 @@ bool AuditFile::IsFileOf(const struct stat& info) const {
 }
 
 AuditFile::~AuditFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (held_)
+        std::fclose(held_);
+    else if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void AuditFile::Write(const std::string& line) {

@@ -420,6 +420,7 @@ private:
     void AddToDocument(Slot& slot, uint64_t line) {
         if (!document_ || !slot.outcome) return;
         if (Status added = document_->Add(slot.label, &slot.placement); !added) {
+            slot.outcome = Failure(added.reason());
             documentFailure_ = Failure(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + added.reason());
             stopped_ = true;
             stoppingLine_ = line;
@@ -459,6 +460,8 @@ private:
                 const uint64_t line = ++reported_;
                 if (slot.state == Slot::State::Done) --done_;
                 if (slot.state == Slot::State::Done && documentFailure_) AddToDocument(slot, line);
+                // The label the document failed at is told once, by the summary.
+                const bool documentStop = !documentFailure_ && line == stoppingLine_;
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
                 // neither written nor reported: the fault is said once.
@@ -469,9 +472,11 @@ private:
                     for (std::string& note : slot.notes) addLine(line, std::move(note));
                     audit(line, slot);
                 } else if (slot.state == Slot::State::Done && !sameStop) {
-                    ++failed_;
                     audit(line, slot);
-                    addLine(line, std::move(slot.outcome.message));
+                    if (!documentStop) {
+                        ++failed_;
+                        addLine(line, std::move(slot.outcome.message));
+                    }
                 }
                 slot = Slot{};
             }
@@ -610,18 +615,23 @@ Status RunBatch(FILE* input, const std::string& inputName, const Options& option
             return batch.Run(source, workers);
         });
     // The run happens while the document is written: the file appears only
-    // once the last label is in it, and not at all when the run fails.
+    // once the last label is in it, and not at all when the run fails. The
+    // report's lines wait for that end, so that none claims a page of a
+    // document never written.
+    Result<std::unique_ptr<AuditFile>> held = audit ? AuditFile::Held() : std::unique_ptr<AuditFile>();
+    if (!held) return held.status();
     Status outcome;
     uint64_t labels = 0;
     const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
         outcome = RunWithSource(input, inputName, options, [&](Source& source) {
-            Batch batch(inputName, options, workers, console, &document, audit);
+            Batch batch(inputName, options, workers, console, &document, held.value().get());
             const Status ran = batch.Run(source, workers);
             labels = batch.Added();
             return ran;
         });
         return outcome;
     });
+    if (audit) audit->TakeHeld(*held.value(), !outcome ? outcome.reason() : written.reason());
     if (!outcome) return outcome;
     if (written)
         console.Report(std::to_string(labels) + " label" + (labels == 1 ? "" : "s") + " written to " +

@@ -394,18 +394,29 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
     }
     EXPECT_EQ(Run("--batch -i " + lines + " --page 50x30mm --xdim 0.5 -o " + pdf).status, 0);
     EXPECT_EQ(pages(pdf), 4);
-    // A bad line, or a label larger than its cell: no document, the old one kept.
+    // A bad line, or a label larger than its cell: no document, the old one kept, and a report
+    // that claims no label written.
     const std::string kept = Keep("kept.pdf");
     std::ofstream(lines, std::ios::app) << "\n";
-    Outcome o = Run("--batch -i " + lines + " --sheet A6 --grid 1x3 -o " + kept);
+    const auto reportErrors = [](const std::string& report) {
+        std::vector<std::string> errors;
+        std::istringstream in(report);
+        for (std::string line; std::getline(in, line);)
+            errors.push_back(nlohmann::json::parse(line).value("error", ""));
+        return errors;
+    };
+    Outcome o = Run("--batch -i " + lines + " --sheet A6 --grid 1x3 --report - -o " + kept);
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.err.ends_with("glyphrun-cli: 1 of 5 labels failed: " + kept + " was not written\n")) << o.err;
-    o = Run("--batch -i " + lines + " --sheet A6 --grid 10x10 --xdim 1 -o " + kept);
+    const std::string unwritten = "1 of 5 labels failed: " + kept + " was not written";
+    EXPECT_EQ(reportErrors(o.out),
+              (std::vector<std::string>{unwritten, unwritten, unwritten, unwritten, "the input is empty"}));
+    o = Run("--batch -i " + lines + " --sheet A6 --grid 10x10 --xdim 1 --report - -o " + kept);
     EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: " + lines +
-                                " line 1: the label is 18.0 x 18.0 mm, larger than its cell, 10.5 x 14.8 mm: " + kept +
-                                " was not written\n"))
+    const std::string tooLarge = "the label is 18.0 x 18.0 mm, larger than its cell, 10.5 x 14.8 mm";
+    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: " + lines + " line 1: " + tooLarge + ": " + kept + " was not written\n"))
         << o.err;
+    EXPECT_EQ(reportErrors(o.out).front(), tooLarge);
     EXPECT_EQ(Slurp(kept), "precious");
     EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt"}));
     EXPECT_EQ(Run("--structapp 3 --caption PART -o " + pdf + " 'ONE MESSAGE OVER THREE SYMBOLS'").status, 0);
