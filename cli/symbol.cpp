@@ -166,10 +166,23 @@ Status EncodeUnderSmallestEci(ByteSpan input, const Options& options, std::vecto
     return {};
 }
 
+// A segment's text as typed, its escapes read with --esc.
+Status SegmentText(const Options& options, int32_t eci, const std::string& typed, std::string& text) {
+    if (!options.escapes) {
+        text = typed;
+        return {};
+    }
+    if (Status read = ReadEscapes(typed, text); !read)
+        return Failure("--seg " + std::to_string(eci) + ": " + read.reason());
+    return {};
+}
+
 }  // namespace
 
 Status SegmentBytes(const Options& options, std::vector<std::string>& bytes) {
-    for (const auto& [eci, text] : options.segments) {
+    for (const auto& [eci, typed] : options.segments) {
+        std::string text;
+        if (Status read = SegmentText(options, eci, typed, text); !read) return read;
         bytes.emplace_back();
         if (Status converted = ConvertToEci(text, eci, bytes.back()); !converted)
             return Failure("--seg " + std::to_string(eci) + ": " + converted.reason());
@@ -248,9 +261,18 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
 }
 
 Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage) {
-    if (!options.escapes) return {};
-    if (Status read = ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage); !read)
+    if (!options.segments.empty()) {
+        storage.clear();
+        for (const auto& [eci, typed] : options.segments) {
+            std::string text;
+            if (Status read = SegmentText(options, eci, typed, text); !read) return read;
+            storage += text;
+        }
+    } else if (!options.escapes) {
+        return {};
+    } else if (Status read = ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage); !read) {
         return Failure(read.reason());
+    }
     input = {reinterpret_cast<const unsigned char*>(storage.data()), storage.size()};
     return {};
 }

@@ -528,6 +528,11 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
         EXPECT_EQ(reading->text, text);
         EXPECT_TRUE(reading->hasEci);
     }
+    // With --esc, each segment's escapes are read: the symbol and its report say the same.
+    const Outcome escaped = Run({"--esc", "--report", "-", "-o", png, "--seg", "7:\\u041F", "--seg", "3:\\u00C4\\tX"});
+    ASSERT_EQ(escaped.status, 0) << escaped.err;
+    EXPECT_EQ(nlohmann::json::parse(escaped.out)["data"], "ПÄ\tX");
+    EXPECT_EQ(ReadSymbolInFile(png, 4)->text, "ПÄ\tX");
     EXPECT_EQ(Run({"--seg", "3:Привет", "-o", png}).err,
               "glyphrun-cli: --seg 3: the character U+041F at position 1 is not in ECI 3's character set "
               "(ISO-8859-1)\n");
