@@ -148,22 +148,24 @@ std::string PrintedSize(const Symbol& symbol, const Options& options) {
 // --eci auto: the text under each ECI whose character set holds it, and the
 // smallest symbol kept; the readers' default (ISO 8859-1 with no ECI, or
 // UTF-8 under ECI 26 for other text) comes first and so wins a tie, then
-// UTF-8, then the others in the register's order.
+// UTF-8, then the others in the register's order. Under a fixed size one
+// that fits is enough; when none does, the default's failure is told, since
+// it is the set the text was typed for.
 Status EncodeUnderSmallestEci(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
     Options each = options;
     each.eciAuto = false;
     each.eci.reset();
-    Status first = EncodeInput(input, each, symbols);
-    if (!first) return first;
+    const Status first = EncodeInput(input, each, symbols);
     const auto area = [](const Symbol& symbol) { return symbol.rows() * symbol.cols(); };
     std::vector<int32_t> ecis = TextEcis();
     std::stable_partition(ecis.begin(), ecis.end(), [](int32_t eci) { return eci == kUtf8Eci; });
     for (const int32_t eci : ecis) {
         each.eci = eci;
         std::vector<Symbol> tried;
-        if (EncodeInput(input, each, tried) && area(tried.front()) < area(symbols.front())) symbols = std::move(tried);
+        if (EncodeInput(input, each, tried) && (symbols.empty() || area(tried.front()) < area(symbols.front())))
+            symbols = std::move(tried);
     }
-    return {};
+    return symbols.empty() ? first : Status{};
 }
 
 // A segment's text as typed, its escapes read with --esc.
