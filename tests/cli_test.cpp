@@ -445,6 +445,9 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
         {"\"a\nb\",n\r\n", "the serial 'a\\nb' cannot name a file: it has a control character"},
         {std::string(300, 's') + ",n\r\n",
          "the serial '" + std::string(300, 's') + "' cannot name a file: it is longer than 255 bytes"},
+        {"\"A7\r\",n\r\n", "the serial 'A7\\r' cannot name a file: it has a control character"},  // the '\r' kept
+        {"A8,\"n\"\rX\r\n", "the row is not CSV: a quoted field is followed by more than a comma, or never closed"},
+        {"A9" + std::string(70000, ',') + "\r\n", "the row is longer than 65536 bytes"},  // its commas counted
         {"A1,again\r\n", dir + "/out/A1.png is the same file as the output of row 1"},
     };
     std::string csv = "\xEF\xBB\xBFserial,name\r\n", said;
@@ -457,7 +460,7 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
     const std::string run = "--batch --csv -i " + dir + "/items.csv --data {serial} --caption {name} --hri --mkdir -o ";
     const Outcome o = Run(run + dir + "/out/{serial}.png");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, said + "glyphrun-cli: 3 of 14 symbols written; 11 failed\n");
+    EXPECT_EQ(o.err, said + "glyphrun-cli: 3 of 17 symbols written; 14 failed\n");
     EXPECT_EQ(Entries(dir + "/out"), (std::set<std::string>{"A1.png", "A2.png", "A3.png"}));
     EXPECT_EQ(Entries(), (std::set<std::string>{"items.csv", "out"}));  // nothing outside the folder
     for (const char* serial : {"A1", "A2", "A3"}) {
