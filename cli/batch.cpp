@@ -107,6 +107,12 @@ private:
     std::string pattern_;
 };
 
+// Why a CSV record that was read (TooLong or Malformed) is none.
+std::string NoRecord(const std::string& record, ReadResult result) {
+    if (result == ReadResult::TooLong) return record + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    return record + " is not CSV: a quoted field is followed by more than a comma, or never closed";
+}
+
 // The rows after the header, each composed by the templates.
 class CsvSource : public Source {
 public:
@@ -119,10 +125,8 @@ public:
 
     ReadResult Next(int64_t number, Item& item, Status& problem) override {
         const ReadResult result = reader_.Next(fields_);
-        if (result == ReadResult::TooLong)
-            problem = Failure("the row is longer than " + std::to_string(kMaxLineBytes) + " bytes");
-        else if (result == ReadResult::Malformed)
-            problem = Failure("the row is not CSV: a quoted field is followed by more than a comma, or never closed");
+        if (result == ReadResult::TooLong || result == ReadResult::Malformed)
+            problem = Failure(NoRecord("the row", result));
         else if (result == ReadResult::Record && fields_.size() != columns_)
             problem = Failure("the row has " + std::to_string(fields_.size()) + " fields where the header has " +
                               std::to_string(columns_));
@@ -142,6 +146,30 @@ private:
     const std::optional<Template> caption_;
     const Template name_;
     std::vector<std::string> fields_;
+};
+
+// The output names of a run, each with the item that took it: kept end to
+// end in one string and found by their hash, so that a million rows take
+// some tens of megabytes.
+class Names {
+public:
+    // The item that took `name` before, else nothing and `name` is now `number`'s.
+    std::optional<int64_t> Claim(const std::string& name, int64_t number) {
+        const size_t hash = std::hash<std::string>{}(name);
+        for (auto [at, end] = index_.equal_range(hash); at != end; ++at)
+            if (std::string_view(text_).substr(at->second.offset, at->second.length) == name) return at->second.number;
+        index_.emplace(hash, Entry{text_.size(), name.size(), number});
+        text_ += name;
+        return std::nullopt;
+    }
+
+private:
+    struct Entry {
+        size_t offset, length;
+        int64_t number;
+    };
+    std::unordered_multimap<size_t, Entry> index_;
+    std::string text_;
 };
 
 class Batch {
@@ -255,13 +283,11 @@ private:
         // folder need not be resolved then, which is most of the cost.
         const OutputTarget& followed = look.target;
         if (followed.inPlace) return {};
-        // Names made from a row's values may repeat: each is remembered, by
-        // a hash of its path, so that a million rows take some megabytes.
+        // Names made from a row's values may repeat: each is remembered.
         if (namesFromData_ && !followed.throughLink && !numberInFolder_) {
-            const auto [earlier, fresh] = named_.emplace(std::hash<std::string>{}(output), number);
-            if (fresh) return {};
-            return Failure(output + " is the same file as the output of " + unit_ + " " +
-                           std::to_string(earlier->second));
+            const std::optional<int64_t> earlier = named_.Claim(output, number);
+            if (!earlier) return {};
+            return Failure(output + " is the same file as the output of " + unit_ + " " + std::to_string(*earlier));
         }
         if (!followed.throughLink && !numberInFolder_ && claimed_.empty()) return {};
         const OutputTarget target = ResolveOutputTarget(output);
@@ -540,10 +566,10 @@ private:
     const Options& options_;
     const std::string pattern_;
     const bool numberInFolder_;
-    const bool namesFromData_;                   // --csv with {column} in the output's name
-    std::unordered_map<size_t, int64_t> named_;  // their names' hashes, by the item that took each
-    std::map<std::string, int64_t> claimed_;     // outputs reached through links, by file; main thread only
-    const WriteRun run_;                         // the standard streams looked at once, as the batch starts
+    const bool namesFromData_;                // --csv with {column} in the output's name
+    Names named_;                             // their names, by the item that took each
+    std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
+    const WriteRun run_;                      // the standard streams looked at once, as the batch starts
 
     std::mutex mutex_;
     std::condition_variable workReady_, slotDone_;
@@ -574,7 +600,8 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
     std::vector<std::string> header;
     const ReadResult result = reader.Next(header);
     if (result == ReadResult::Failed) return Failure("cannot read " + inputName + ": " + std::strerror(reader.Errno()));
-    if (result != ReadResult::Record) return Failure(inputName + " has no header row of column names");
+    if (result == ReadResult::End) return Failure(inputName + " has no header row of column names");
+    if (result != ReadResult::Record) return Failure(inputName + ": " + NoRecord("the header row", result));
     const auto parse = [&](const char* option, const std::string& text) {
         std::string error;
         std::optional<Template> parsed = Template::Parse(text, header, error);
@@ -584,7 +611,7 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
         return std::move(*parsed);
     };
     try {
-        Template data = parse("--data", options.dataTemplate.value_or("{" + header.front() + "}"));
+        Template data = options.dataTemplate ? parse("--data", *options.dataTemplate) : Template::Column(header, 0);
         std::optional<Template> caption;
         if (options.caption) caption = parse("--caption", *options.caption);
         Template name = parse("--output", *options.outputPath);

@@ -482,6 +482,15 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
               0);
     EXPECT_EQ(Shell("pdftotext " + dir + "/sheet.pdf - | tr -s '\\n' ' ' | grep -q 'B1 first line B2 second'").status,
               0);
+    // The data is the first column by default, whatever its name; a header that is not CSV says so.
+    std::ofstream(dir + "/braces.csv") << "id{x},n\nC1,a\n";
+    EXPECT_EQ(Run("--batch --csv -i " + dir + "/braces.csv -o " + dir + "/c-#.png").status, 0);
+    EXPECT_EQ(ScannedBytes(dir + "/c-1.png", 4), "C1");
+    std::ofstream(dir + "/bad.csv") << "\"id\"x,n\nC1,a\n";
+    EXPECT_EQ(Run("--batch --csv -i " + dir + "/bad.csv -o " + dir + "/c-#.png").err,
+              "glyphrun-cli: " + dir +
+                  "/bad.csv: the header row is not CSV: a quoted field is followed by more than a comma, or never "
+                  "closed\n");
     // A row named by its value as the report's own file fails alone; the report keeps its lines.
     const Outcome named =
         Run("--batch --csv -i " + dir + "/good.csv --report " + dir + "/B1.png -o " + dir + "/{serial}.png");
