@@ -407,6 +407,11 @@ private:
         }
         const Options& options = captioned ? *captioned : options_;
         Status written = ReadInputEscapes(data, options, escaped);
+        // The report tells the data as encoded, its escapes read.
+        if (written && options.escapes) {
+            slot.item.data = std::move(escaped);
+            data = {reinterpret_cast<const unsigned char*>(slot.item.data.data()), slot.item.data.size()};
+        }
         if (written)
             written = document_ ? EncodeAndDraw(data, options, slot)
                                 : EncodeAndWrite(data, options, run_, slot.output, slot.notes, slot.symbol);
