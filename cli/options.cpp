@@ -425,9 +425,10 @@ const Declaration kDeclarations[] = {
     {"--utf8", nullptr, "keep the text in UTF-8, announced by ECI 26 (as --eci 26)",
      [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
     {"--esc", nullptr,
-     "read escapes in the input (TEXT, -i, batch lines, --data): \\n \\r \\t\n"
-     "\\\\ \\0 \\xHH (a byte) \\uHHHH \\U00HHHHHH (a character), and \\G \\R \\E\n"
-     "for GS, RS and EOT: --esc '[)>\\R06\\G17V123\\R\\E'",
+     "read escapes in the input (TEXT, -i, batch lines, --data, --seg): \\n\n"
+     "\\r \\t \\\\ \\0 \\xHH (a byte) \\uHHHH \\U00HHHHHH (a character), and \\G \\R\n"
+     "\\E for GS, RS and EOT: --esc '[)>\\R06\\G17V123\\R\\E'; with --gs1, \\( and \\)\n"
+     "stay for the GS1 reading",
      [](Parsing& p, const std::string&) { p.line.options.escapes = true; }},
     {"--binary", nullptr, "take the bytes as they are: no conversion, no ECI of our own",
      [](Parsing& p, const std::string&) { p.line.options.binary = true; }},

@@ -272,7 +272,9 @@ Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& st
         }
     } else if (!options.escapes) {
         return {};
-    } else if (Status read = ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage); !read) {
+    } else if (Status read =
+                   ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage, options.gs1);
+               !read) {
         return Failure(read.reason());
     }
     input = {reinterpret_cast<const unsigned char*>(storage.data()), storage.size()};
