@@ -624,6 +624,7 @@ TEST_F(Cli, VerifyKeepsOnlyWhatReadsAsMeant) {
           "--gs1 --hri -o " + dir + "/l.pdf --xdim 0.5 (01)09506000134352(10)AB",
           "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1",
           "--gs1 --esc -o " + dir + "/g.png (01)09506000134352(21)A\\(1\\x32",
+          "--module 1 -o " + dir + "/small.svg LOT",
           "--structapp 3 -o " + dir + "/part.png 'ONE MESSAGE, THREE SYMBOLS, READ AS ONE'"}) {
         const Outcome o = Run("--verify --report - " + args);
         EXPECT_EQ(o.status, 0) << args << o.err;
