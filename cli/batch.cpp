@@ -8,7 +8,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -260,10 +259,8 @@ private:
     // remembered, since a run's outputs mostly share their folder.
     Status MakeFolders(const std::string& path) {
         const std::string folder = FolderOf(path);
-        if (folder.empty() || folder == madeFolder_) return {};
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        if (error) return Failure("cannot make the folder " + Printable(folder) + ": " + error.message());
+        if (folder == madeFolder_) return {};
+        if (Status made = MakeOutputFolders(path); !made) return made;
         madeFolder_ = folder;
         return {};
     }
@@ -652,6 +649,8 @@ Status RunBatch(FILE* input, const std::string& inputName, const Options& option
     // document never written.
     Result<std::unique_ptr<AuditFile>> held = audit ? AuditFile::Held() : std::unique_ptr<AuditFile>();
     if (!held) return held.status();
+    if (options.makeFolders)
+        if (Status made = MakeOutputFolders(*options.outputPath); !made) return made;
     Status outcome;
     uint64_t labels = 0;
     const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {

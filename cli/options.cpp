@@ -386,7 +386,7 @@ const Declaration kDeclarations[] = {
      "read each symbol back, with an independent reader (zxing-cpp), from the\n"
      "picture about to be written, and write it only when it reads as meant",
      [](Parsing& p, const std::string&) { p.line.options.verify = true; }},
-    {"--mkdir", nullptr, "make the output's missing folders",
+    {"--mkdir", nullptr, "make the missing folders of every output: a file, a message's parts,\na batch's files or its one .pdf",
      [](Parsing& p, const std::string&) { p.line.options.makeFolders = true; }},
     {"-j,--jobs", "N",
      "worker threads for --batch (default: one per core); the files\n"

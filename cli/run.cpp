@@ -118,6 +118,8 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         if (!options.outputPath) return {};
         const std::string_view data(reinterpret_cast<const char*>(input.data()), input.size());
         if (OneDocument(options)) {
+            if (options.makeFolders)
+                if (Status made = MakeOutputFolders(*options.outputPath); !made) return made;
             std::vector<LabelDocument::Placement> placements;
             const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
                 return AddLabels(document, symbols, input, options, &placements);
@@ -139,6 +141,8 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         for (size_t i = 0; i < symbols.size(); ++i)
             paths.push_back(options.structuredAppend ? PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
                                                      : *options.outputPath);
+        for (const std::string& path : paths)
+            if (Status made = options.makeFolders ? MakeOutputFolders(path) : Status{}; !made) return made;
         std::vector<std::string> notes;
         if (Status written = WriteSymbols(symbols, input, options, paths, notes, console); !written) return written;
         if (!options.pictureWarning.empty()) console.Report(options.pictureWarning);

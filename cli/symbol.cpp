@@ -1,6 +1,7 @@
 #include "symbol.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 
 #include "glyphrun/safe_file.h"
@@ -180,6 +181,15 @@ Status SegmentText(const Options& options, int32_t eci, const std::string& typed
 }
 
 }  // namespace
+
+Status MakeOutputFolders(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (path == "-" || folder.empty()) return {};
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return Failure("cannot make the folder " + Printable(folder.string()) + ": " + error.message());
+    return {};
+}
 
 Status SegmentBytes(const Options& options, std::vector<std::string>& bytes) {
     for (const auto& [eci, typed] : options.segments) {

@@ -46,6 +46,9 @@ std::string DescribeSymbol(const Symbol& symbol, const Options& options, const s
 Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Options& options,
                     const std::vector<std::string>& paths, std::vector<std::string>& notes, Console& console);
 
+// --mkdir: the missing folders of the output `path` ("-" has none).
+Status MakeOutputFolders(const std::string& path);
+
 // How TEXT, -i and batch input are read, and how the options draw a symbol.
 InputRule InputRuleOf(const Options& options);
 Style StyleOf(const Options& options);

@@ -394,6 +394,12 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
     }
     EXPECT_EQ(Run("--batch -i " + lines + " --page 50x30mm --xdim 0.5 -o " + pdf).status, 0);
     EXPECT_EQ(pages(pdf), 4);
+    // --mkdir makes the folders of every kind of output.
+    for (const std::string& args : {"-o " + dir + "/m1/a/x.png X", "--structapp 2 -o " + dir + "/m2/p-#.png TWO",
+                                    "--batch -i " + lines + " -o " + dir + "/m3/all.pdf"})
+        EXPECT_EQ(Run("--mkdir " + args).status, 0) << args;
+    for (const char* made : {"/m1/a/x.png", "/m2/p-1.png", "/m2/p-2.png", "/m3/all.pdf"})
+        EXPECT_EQ(access((dir + made).c_str(), F_OK), 0) << made;
     // A bad line, or a label larger than its cell: no document, the old one kept, and a report
     // that claims no label written.
     const std::string kept = Keep("kept.pdf");
@@ -418,7 +424,7 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
         << o.err;
     EXPECT_EQ(reportErrors(o.out).front(), tooLarge);
     EXPECT_EQ(Slurp(kept), "precious");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt"}));
+    EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt", "m1", "m2", "m3"}));
     EXPECT_EQ(Run("--structapp 3 --caption PART -o " + pdf + " 'ONE MESSAGE OVER THREE SYMBOLS'").status, 0);
     EXPECT_EQ(pages(pdf), 3);
 }
