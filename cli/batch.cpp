@@ -213,6 +213,7 @@ public:
         Close();
         for (std::jthread& worker : workers) worker.join();
         ReportFinished(/*all=*/true);
+        if (read) ReportUnread(source);
         ClearProgress();
         if (!read) console_.Report(read.reason());
         return Summarise(read);
@@ -251,8 +252,32 @@ private:
                     if (Status made = MakeFolders(output.path); !made) return made;
                 return ClaimOutput(output, number);
             });
-            if (!Add(std::move(item), std::move(output), std::move(early))) return {};
+            if (!Add(item, std::move(output), std::move(early))) {
+                unread_ = std::move(item);
+                return {};
+            }
         }
+    }
+
+    // After a stop, with --report, a line for each input never read: the
+    // report has one for every input.
+    void ReportUnread(Source& source) {
+        if (!audit_ || !unread_) return;
+        for (int64_t number = static_cast<int64_t>(added_) + 1;; ++number) {
+            AuditPlace place;
+            place.number = number;
+            place.unit = unit_;
+            place.data = unread_->data;
+            audit_->Write(AuditLine(place, nullptr, options_, false, NotTried()));
+            Status problem;
+            unread_.emplace();
+            const ReadResult result = source.Next(number + 1, *unread_, problem);
+            if (result == ReadResult::End || result == ReadResult::Failed) return;
+        }
+    }
+
+    std::string NotTried() const {
+        return "not tried: the run stopped at " + std::string(unit_) + " " + std::to_string(stoppingLine_);
     }
 
     // With --mkdir, the folders an output needs; the last one made is
@@ -302,10 +327,10 @@ private:
     }
 
     // Waits for room in the window, reporting finished lines meanwhile;
-    // false when the batch has stopped. A line that failed already is
-    // reported at once: the next read may take long (the rest of a line too
-    // long to hold is still skipped).
-    bool Add(Item item, OutputLook output, Status early) {
+    // false when the batch has stopped, `item` left as it was. A line that
+    // failed already is reported at once: the next read may take long (the
+    // rest of a line too long to hold is still skipped).
+    bool Add(Item& item, OutputLook output, Status early) {
         for (;;) {
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
@@ -492,7 +517,8 @@ private:
                 const bool documentStop = !documentFailure_ && line == stoppingLine_;
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
-                // neither written nor reported: the fault is said once.
+                // neither written nor reported but in the report: the fault
+                // is said once.
                 const bool sameStop = slot.outcome.Is(CliError::Place) && stopped_ && line != stoppingLine_;
                 if (slot.state == Slot::State::Done && slot.outcome) {
                     if (written_++ == 0 && !options_.pictureWarning.empty())
@@ -505,6 +531,9 @@ private:
                         ++failed_;
                         addLine(line, std::move(slot.outcome.message));
                     }
+                } else {  // in the report only
+                    if (slot.state != Slot::State::Done) slot.outcome = Failure(NotTried());
+                    audit(line, slot);
                 }
                 slot = Slot{};
             }
@@ -561,9 +590,10 @@ private:
     Console& console_;  // its error stream for messages and progress
     LabelDocument* const document_;
     AuditFile* const audit_;
-    const char* unit_ = "line";  // "line" or "row"
-    std::string madeFolder_;     // the last folder --mkdir made; main thread only
-    Status documentFailure_;     // what ended a document's run
+    const char* unit_ = "line";   // "line" or "row"
+    std::string madeFolder_;      // the last folder --mkdir made; main thread only
+    std::optional<Item> unread_;  // after a stop: the item read but never added
+    Status documentFailure_;      // what ended a document's run
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;

@@ -275,6 +275,8 @@ void CheckVerify(const Options& options) {
 void CheckCsv(const Options& options) {
     if (options.reportPath && *options.reportPath == "-" && options.outputPath && *options.outputPath == "-")
         UsageError("--report - and --output - would share standard output: give one a file");
+    if (options.reportPath && !options.outputPath)
+        UsageError("--report records the files written: give --output (without it the size is printed)");
     if (options.csv && !options.batch) UsageError("--csv reads the rows of a --batch input: give --batch too");
     if (options.dataTemplate && !options.csv) UsageError("--data composes a CSV row's data: give --csv too");
 }

@@ -171,7 +171,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // CSV: rows of a batch, their data composed only from them
         "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt",
         // segments: the whole input, each with its own ECI
-        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1"};
+        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1",
+        // a report of files with none written
+        "--report - A"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
@@ -316,12 +318,21 @@ TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
 TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     std::string input;
     for (int i = 1; i <= 1000; ++i) input += "LABEL " + std::to_string(i) + "\n";
-    Outcome o = Run("--batch -j4 -i - -o " + dir + "/missing/l-####.png", input);
+    Outcome o = Run("--batch -j4 -i - --report " + dir + "/r.jsonl -o " + dir + "/missing/l-####.png", input);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
     EXPECT_TRUE(o.err.starts_with("glyphrun-cli: standard input line 1: cannot write " + dir +
                                   "/missing/l-0001.png: No such file or directory\nglyphrun-cli: stopped at line 1"))
         << o.err;
+    // The report still has a line for every input, each failed.
+    std::ifstream report(dir + "/r.jsonl");
+    int reported = 0;
+    for (std::string line; std::getline(report, line); ++reported) {
+        const nlohmann::json json = nlohmann::json::parse(line);
+        EXPECT_EQ(json["data"], "LABEL " + std::to_string(reported + 1)) << line;
+        EXPECT_TRUE(json.contains("error")) << line;
+    }
+    EXPECT_EQ(reported, 1000);
 
     const std::string out = dir + "/out";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
