@@ -78,6 +78,11 @@ std::string AuditLine(const AuditPlace& place, const Symbol* symbol, const Optio
         line["gs1"] = elements;
     }
     if (facts.eci) line["eci"] = *facts.eci;
+    if (!options.segments.empty()) {  // "eci" is the first segment's
+        Json ecis = Json::array();
+        for (const auto& [eci, text] : options.segments) ecis.push_back(eci);
+        line["ecis"] = ecis;
+    }
     if (!facts.charset.empty()) line["charset"] = facts.charset;
     const PrintSize size = PrintSizeOf(*symbol, options);
     line["module_px"] = size.modulePixels;

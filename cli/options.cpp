@@ -622,6 +622,9 @@ CommandLine ReadCommandLine(std::span<const std::string> arguments) {
             options.structuredAppend || options.readerInit)
             UsageError("--seg sets each segment's ECI itself: not with --gs1, --eci, --utf8, --binary, --structapp or "
                        "--reader-init");
+        if (options.scheme != EncodeScheme::AutoMinimal || options.lenientEnd)
+            UsageError("--seg puts each segment in its fewest codewords, ending in ASCII for the next ECI: not with "
+                       "--mode or --lenient-end");
         options.text = "";  // the segments are the input
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");

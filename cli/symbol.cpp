@@ -213,6 +213,7 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
                 {options.segments[i].first, {reinterpret_cast<const uint8_t*>(bytes[i].data()), bytes[i].size()}});
         EncodeOptions encode{options.scheme, options.size};
         encode.dmre = options.dmre;
+        encode.iso144 = options.iso144;
         Result<Symbol> result = EncodeSegments(segments, encode);
         if (!result) return Failure(result.reason());
         symbols.push_back(std::move(result).value());

@@ -171,7 +171,7 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // CSV: rows of a batch, their data composed only from them
         "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt",
         // segments: the whole input, each with its own ECI
-        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1",
+        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1", "--seg 7:x -m c40",
         // a report of files with none written
         "--report - A"};
     for (const char* args : refused) {
@@ -562,7 +562,9 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
     // With --esc, each segment's escapes are read: the symbol and its report say the same.
     const Outcome escaped = Run({"--esc", "--report", "-", "-o", png, "--seg", "7:\\u041F", "--seg", "3:\\u00C4\\tX"});
     ASSERT_EQ(escaped.status, 0) << escaped.err;
-    EXPECT_EQ(nlohmann::json::parse(escaped.out)["data"], "ПÄ\tX");
+    const nlohmann::json report = nlohmann::json::parse(escaped.out);
+    EXPECT_EQ(report["data"], "ПÄ\tX");
+    EXPECT_EQ(report["ecis"], nlohmann::json::array({7, 3}));
     EXPECT_EQ(ReadSymbolInFile(png, 4)->text, "ПÄ\tX");
     EXPECT_EQ(Run({"--seg", "3:Привет", "-o", png}).err,
               "glyphrun-cli: --seg 3: the character U+041F at position 1 is not in ECI 3's character set "
