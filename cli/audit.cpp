@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -24,6 +26,18 @@ std::string Hex(std::string_view bytes) {
         hex += kDigits[static_cast<unsigned char>(c) & 15];
     }
     return hex;
+}
+
+// A held line that claimed a symbol made, made to say that it failed: its
+// place and data, then `failure`.
+std::string Unwritten(const std::string& held, std::string_view failure) {
+    const Json line = Json::parse(held);
+    if (line.contains("error")) return held;
+    Json failed;
+    for (const char* key : {"line", "row", "data", "data_hex"})
+        if (line.contains(key)) failed[key] = line[key];
+    failed["error"] = failure;
+    return failed.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace
@@ -64,6 +78,11 @@ std::string AuditLine(const AuditPlace& place, const Symbol* symbol, const Optio
         line["gs1"] = elements;
     }
     if (facts.eci) line["eci"] = *facts.eci;
+    if (!options.segments.empty()) {  // "eci" is the first segment's
+        Json ecis = Json::array();
+        for (const auto& [eci, text] : options.segments) ecis.push_back(eci);
+        line["ecis"] = ecis;
+    }
     if (!facts.charset.empty()) line["charset"] = facts.charset;
     const PrintSize size = PrintSizeOf(*symbol, options);
     line["module_px"] = size.modulePixels;
@@ -85,8 +104,39 @@ Result<std::unique_ptr<AuditFile>> AuditFile::Open(const Options& options, Conso
     return std::unique_ptr<AuditFile>(new AuditFile(fd, path, nullptr));
 }
 
+Result<std::unique_ptr<AuditFile>> AuditFile::Held() {
+    FILE* file = std::tmpfile();
+    if (!file) return Failure(std::string("cannot make a temporary file for the report: ") + std::strerror(errno));
+    return std::unique_ptr<AuditFile>(new AuditFile(fileno(file), "a temporary file", nullptr, file));
+}
+
+AuditFile::AuditFile(int fd, std::string name, Console* console, FILE* held)
+    : fd_(fd), held_(held), name_(std::move(name)), console_(console) {
+    if (fd_ >= 0) ::fstat(fd_, &info_);
+}
+
+void AuditFile::TakeHeld(AuditFile& held, std::string_view failure) {
+    if (held.errno_ && !errno_) errno_ = held.errno_;
+    std::rewind(held.held_);
+    char* line = nullptr;
+    size_t capacity = 0;
+    for (ssize_t length; (length = ::getline(&line, &capacity, held.held_)) > 0;) {
+        const std::string text(line, static_cast<size_t>(length));
+        Write(failure.empty() ? text : Unwritten(text, failure));
+    }
+    if (std::ferror(held.held_) && !errno_) errno_ = errno;
+    std::free(line);
+}
+
+bool AuditFile::IsFileOf(const struct stat& info) const {
+    return fd_ >= 0 && info.st_dev == info_.st_dev && info.st_ino == info_.st_ino;
+}
+
 AuditFile::~AuditFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (held_)
+        std::fclose(held_);
+    else if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void AuditFile::Write(const std::string& line) {

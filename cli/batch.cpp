@@ -8,7 +8,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -59,6 +58,9 @@ std::optional<int64_t> LineNumberIn(const std::string& pattern, const std::strin
     return number;
 }
 
+// --csv with {column} in the output's name: the names come from the rows.
+bool NamesFromData(const Options& options) { return options.csv && options.outputPath->find('{') != std::string::npos; }
+
 size_t WorkerCount(const Options& options) {
     if (options.jobs > 0) return static_cast<size_t>(options.jobs);
     return std::max(1u, std::thread::hardware_concurrency());
@@ -104,6 +106,12 @@ private:
     std::string pattern_;
 };
 
+// Why a CSV record that was read (TooLong or Malformed) is none.
+std::string NoRecord(const std::string& record, ReadResult result) {
+    if (result == ReadResult::TooLong) return record + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    return record + " is not CSV: a quoted field is followed by more than a comma, or never closed";
+}
+
 // The rows after the header, each composed by the templates.
 class CsvSource : public Source {
 public:
@@ -116,10 +124,8 @@ public:
 
     ReadResult Next(int64_t number, Item& item, Status& problem) override {
         const ReadResult result = reader_.Next(fields_);
-        if (result == ReadResult::TooLong)
-            problem = Failure("the row is longer than " + std::to_string(kMaxLineBytes) + " bytes");
-        else if (result == ReadResult::Malformed)
-            problem = Failure("the row is not CSV: a quoted field is followed by more than a comma, or never closed");
+        if (result == ReadResult::TooLong || result == ReadResult::Malformed)
+            problem = Failure(NoRecord("the row", result));
         else if (result == ReadResult::Record && fields_.size() != columns_)
             problem = Failure("the row has " + std::to_string(fields_.size()) + " fields where the header has " +
                               std::to_string(columns_));
@@ -141,6 +147,30 @@ private:
     std::vector<std::string> fields_;
 };
 
+// The output names of a run, each with the item that took it: kept end to
+// end in one string and found by their hash, so that a million rows take
+// some tens of megabytes.
+class Names {
+public:
+    // The item that took `name` before, else nothing and `name` is now `number`'s.
+    std::optional<int64_t> Claim(const std::string& name, int64_t number) {
+        const size_t hash = std::hash<std::string>{}(name);
+        for (auto [at, end] = index_.equal_range(hash); at != end; ++at)
+            if (std::string_view(text_).substr(at->second.offset, at->second.length) == name) return at->second.number;
+        index_.emplace(hash, Entry{text_.size(), name.size(), number});
+        text_ += name;
+        return std::nullopt;
+    }
+
+private:
+    struct Entry {
+        size_t offset, length;
+        int64_t number;
+    };
+    std::unordered_multimap<size_t, Entry> index_;
+    std::string text_;
+};
+
 class Batch {
 public:
     // With `document`, every line's label goes into it, in line order,
@@ -157,7 +187,7 @@ public:
           // folder failing says nothing of the others, and folders may lead
           // to one another.
           numberInFolder_(FolderOf(pattern_).find_first_of(options.csv ? "#{" : "#") != std::string::npos),
-          namesFromData_(options.csv && pattern_.find('{') != std::string::npos),
+          namesFromData_(NamesFromData(options)),
           slots_(std::max<size_t>(32, 8 * workers)),
           showProgress_(isatty(fileno(console.Err())) != 0) {}
 
@@ -183,6 +213,7 @@ public:
         Close();
         for (std::jthread& worker : workers) worker.join();
         ReportFinished(/*all=*/true);
+        if (read) ReportUnread(source);
         ClearProgress();
         if (!read) console_.Report(read.reason());
         return Summarise(read);
@@ -221,18 +252,40 @@ private:
                     if (Status made = MakeFolders(output.path); !made) return made;
                 return ClaimOutput(output, number);
             });
-            if (!Add(std::move(item), std::move(output), std::move(early))) return {};
+            if (!Add(item, std::move(output), std::move(early))) {
+                unread_ = std::move(item);
+                return {};
+            }
         }
+    }
+
+    // After a stop, with --report, a line for each input never read: the
+    // report has one for every input.
+    void ReportUnread(Source& source) {
+        if (!audit_ || !unread_) return;
+        for (int64_t number = static_cast<int64_t>(added_) + 1;; ++number) {
+            AuditPlace place;
+            place.number = number;
+            place.unit = unit_;
+            place.data = unread_->data;
+            audit_->Write(AuditLine(place, nullptr, options_, false, NotTried()));
+            Status problem;
+            unread_.emplace();
+            const ReadResult result = source.Next(number + 1, *unread_, problem);
+            if (result == ReadResult::End || result == ReadResult::Failed) return;
+        }
+    }
+
+    std::string NotTried() const {
+        return "not tried: the run stopped at " + std::string(unit_) + " " + std::to_string(stoppingLine_);
     }
 
     // With --mkdir, the folders an output needs; the last one made is
     // remembered, since a run's outputs mostly share their folder.
     Status MakeFolders(const std::string& path) {
         const std::string folder = FolderOf(path);
-        if (folder.empty() || folder == madeFolder_) return {};
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        if (error) return Failure("cannot make the folder " + Printable(folder) + ": " + error.message());
+        if (folder == madeFolder_) return {};
+        if (Status made = MakeOutputFolders(path); !made) return made;
         madeFolder_ = folder;
         return {};
     }
@@ -247,17 +300,16 @@ private:
     Status ClaimOutput(OutputLook& look, int64_t number) {
         look = run_.Look(look.path);
         const std::string& output = look.path;
+        if (audit_ && look.exists && audit_->IsFileOf(look.info)) return Failure(output + " is the report's file");
         // A plain file with nothing remembered yet meets no other line: the
         // folder need not be resolved then, which is most of the cost.
         const OutputTarget& followed = look.target;
         if (followed.inPlace) return {};
-        // Names made from a row's values may repeat: each is remembered, by
-        // a hash of its path, so that a million rows take some megabytes.
+        // Names made from a row's values may repeat: each is remembered.
         if (namesFromData_ && !followed.throughLink && !numberInFolder_) {
-            const auto [earlier, fresh] = named_.emplace(std::hash<std::string>{}(output), number);
-            if (fresh) return {};
-            return Failure(output + " is the same file as the output of " + unit_ + " " +
-                           std::to_string(earlier->second));
+            const std::optional<int64_t> earlier = named_.Claim(output, number);
+            if (!earlier) return {};
+            return Failure(output + " is the same file as the output of " + unit_ + " " + std::to_string(*earlier));
         }
         if (!followed.throughLink && !numberInFolder_ && claimed_.empty()) return {};
         const OutputTarget target = ResolveOutputTarget(output);
@@ -266,7 +318,7 @@ private:
         if (claimed != claimed_.end())
             earlier = claimed->second;
         else if (target.throughLink)
-            earlier = OwnOutputLine(target.path);
+            earlier = LineWritingTo(options_, target.path);
         if (earlier && *earlier < number)
             return Failure(output + " is the same file as the output of " + unit_ + " " + std::to_string(*earlier) +
                            " (" + target.path + ")");
@@ -274,20 +326,11 @@ private:
         return {};
     }
 
-    // The line that writes straight to `path` under its own name, if any.
-    std::optional<int64_t> OwnOutputLine(const std::string& path) {
-        const std::string folder = FolderOf(pattern_);
-        const std::string leaf = path.substr(FolderOf(path).size());
-        const std::optional<int64_t> line = LineNumberIn(pattern_.substr(folder.size()), leaf);
-        if (!line || ResolveOutputTarget(BatchOutputName(pattern_, *line)).path != path) return std::nullopt;
-        return line;
-    }
-
     // Waits for room in the window, reporting finished lines meanwhile;
-    // false when the batch has stopped. A line that failed already is
-    // reported at once: the next read may take long (the rest of a line too
-    // long to hold is still skipped).
-    bool Add(Item item, OutputLook output, Status early) {
+    // false when the batch has stopped, `item` left as it was. A line that
+    // failed already is reported at once: the next read may take long (the
+    // rest of a line too long to hold is still skipped).
+    bool Add(Item& item, OutputLook output, Status early) {
         for (;;) {
             ReportFinished(/*all=*/false);
             std::unique_lock lock(mutex_);
@@ -386,6 +429,11 @@ private:
         }
         const Options& options = captioned ? *captioned : options_;
         Status written = ReadInputEscapes(data, options, escaped);
+        // The report tells the data as encoded, its escapes read.
+        if (written && options.escapes) {
+            slot.item.data = std::move(escaped);
+            data = {reinterpret_cast<const unsigned char*>(slot.item.data.data()), slot.item.data.size()};
+        }
         if (written)
             written = document_ ? EncodeAndDraw(data, options, slot)
                                 : EncodeAndWrite(data, options, run_, slot.output, slot.notes, slot.symbol);
@@ -425,6 +473,7 @@ private:
     void AddToDocument(Slot& slot, uint64_t line) {
         if (!document_ || !slot.outcome) return;
         if (Status added = document_->Add(slot.label, &slot.placement); !added) {
+            slot.outcome = Failure(added.reason());
             documentFailure_ = Failure(inputName_ + " " + unit_ + " " + std::to_string(line) + ": " + added.reason());
             stopped_ = true;
             stoppingLine_ = line;
@@ -464,9 +513,12 @@ private:
                 const uint64_t line = ++reported_;
                 if (slot.state == Slot::State::Done) --done_;
                 if (slot.state == Slot::State::Done && documentFailure_) AddToDocument(slot, line);
+                // The label the document failed at is told once, by the summary.
+                const bool documentStop = !documentFailure_ && line == stoppingLine_;
                 // A line left untried after a stop, or failing by the same
                 // fault of the place as the one that stopped the batch, is
-                // neither written nor reported: the fault is said once.
+                // neither written nor reported but in the report: the fault
+                // is said once.
                 const bool sameStop = slot.outcome.Is(CliError::Place) && stopped_ && line != stoppingLine_;
                 if (slot.state == Slot::State::Done && slot.outcome) {
                     if (written_++ == 0 && !options_.pictureWarning.empty())
@@ -474,9 +526,14 @@ private:
                     for (std::string& note : slot.notes) addLine(line, std::move(note));
                     audit(line, slot);
                 } else if (slot.state == Slot::State::Done && !sameStop) {
-                    ++failed_;
                     audit(line, slot);
-                    addLine(line, std::move(slot.outcome.message));
+                    if (!documentStop) {
+                        ++failed_;
+                        addLine(line, std::move(slot.outcome.message));
+                    }
+                } else {  // in the report only
+                    if (slot.state != Slot::State::Done) slot.outcome = Failure(NotTried());
+                    audit(line, slot);
                 }
                 slot = Slot{};
             }
@@ -533,17 +590,18 @@ private:
     Console& console_;  // its error stream for messages and progress
     LabelDocument* const document_;
     AuditFile* const audit_;
-    const char* unit_ = "line";  // "line" or "row"
-    std::string madeFolder_;     // the last folder --mkdir made; main thread only
-    Status documentFailure_;     // what ended a document's run
+    const char* unit_ = "line";   // "line" or "row"
+    std::string madeFolder_;      // the last folder --mkdir made; main thread only
+    std::optional<Item> unread_;  // after a stop: the item read but never added
+    Status documentFailure_;      // what ended a document's run
     const std::string& inputName_;
     const Options& options_;
     const std::string pattern_;
     const bool numberInFolder_;
-    const bool namesFromData_;                   // --csv with {column} in the output's name
-    std::unordered_map<size_t, int64_t> named_;  // their names' hashes, by the item that took each
-    std::map<std::string, int64_t> claimed_;     // outputs reached through links, by file; main thread only
-    const WriteRun run_;                         // the standard streams looked at once, as the batch starts
+    const bool namesFromData_;                // --csv with {column} in the output's name
+    Names named_;                             // their names, by the item that took each
+    std::map<std::string, int64_t> claimed_;  // outputs reached through links, by file; main thread only
+    const WriteRun run_;                      // the standard streams looked at once, as the batch starts
 
     std::mutex mutex_;
     std::condition_variable workReady_, slotDone_;
@@ -574,7 +632,8 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
     std::vector<std::string> header;
     const ReadResult result = reader.Next(header);
     if (result == ReadResult::Failed) return Failure("cannot read " + inputName + ": " + std::strerror(reader.Errno()));
-    if (result != ReadResult::Record) return Failure(inputName + " has no header row of column names");
+    if (result == ReadResult::End) return Failure(inputName + " has no header row of column names");
+    if (result != ReadResult::Record) return Failure(inputName + ": " + NoRecord("the header row", result));
     const auto parse = [&](const char* option, const std::string& text) {
         std::string error;
         std::optional<Template> parsed = Template::Parse(text, header, error);
@@ -584,7 +643,7 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
         return std::move(*parsed);
     };
     try {
-        Template data = parse("--data", options.dataTemplate.value_or("{" + header.front() + "}"));
+        Template data = options.dataTemplate ? parse("--data", *options.dataTemplate) : Template::Column(header, 0);
         std::optional<Template> caption;
         if (options.caption) caption = parse("--caption", *options.caption);
         Template name = parse("--output", *options.outputPath);
@@ -597,6 +656,16 @@ Status RunWithSource(FILE* input, const std::string& inputName, const Options& o
 
 }  // namespace
 
+std::optional<int64_t> LineWritingTo(const Options& options, const std::string& file) {
+    const std::string& pattern = *options.outputPath;
+    if (NamesFromData(options)) return std::nullopt;
+    const std::string folder = FolderOf(pattern);
+    const std::optional<int64_t> line = LineNumberIn(pattern.substr(folder.size()), file.substr(FolderOf(file).size()));
+    if (!line || ResolveOutputTarget(BatchOutputName(pattern, *line)).path != ResolveOutputTarget(file).path)
+        return std::nullopt;
+    return line;
+}
+
 Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console, AuditFile* audit) {
     const size_t workers = WorkerCount(options);
     if (!OneDocument(options))
@@ -605,18 +674,25 @@ Status RunBatch(FILE* input, const std::string& inputName, const Options& option
             return batch.Run(source, workers);
         });
     // The run happens while the document is written: the file appears only
-    // once the last label is in it, and not at all when the run fails.
+    // once the last label is in it, and not at all when the run fails. The
+    // report's lines wait for that end, so that none claims a page of a
+    // document never written.
+    Result<std::unique_ptr<AuditFile>> held = audit ? AuditFile::Held() : std::unique_ptr<AuditFile>();
+    if (!held) return held.status();
+    if (options.makeFolders)
+        if (Status made = MakeOutputFolders(*options.outputPath); !made) return made;
     Status outcome;
     uint64_t labels = 0;
     const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
         outcome = RunWithSource(input, inputName, options, [&](Source& source) {
-            Batch batch(inputName, options, workers, console, &document, audit);
+            Batch batch(inputName, options, workers, console, &document, held.value().get());
             const Status ran = batch.Run(source, workers);
             labels = batch.Added();
             return ran;
         });
         return outcome;
     });
+    if (audit) audit->TakeHeld(*held.value(), !outcome ? outcome.reason() : written.reason());
     if (!outcome) return outcome;
     if (written)
         console.Report(std::to_string(labels) + " label" + (labels == 1 ? "" : "s") + " written to " +

@@ -2,7 +2,9 @@
 // written by worker threads.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "audit.h"
@@ -19,6 +21,11 @@ namespace glyphrun::cli {
 // here; otherwise it is the failure returned, for the caller to report.
 // `input` is read through its descriptor.
 // With `audit`, a line for each symbol made or input failed, in input order.
+// The line of a batch whose output is `file` (the same file, its name
+// read against the output's pattern); nothing for names made from a CSV
+// row's values, which are known only as the rows come.
+std::optional<int64_t> LineWritingTo(const Options& options, const std::string& file);
+
 Status RunBatch(FILE* input, const std::string& inputName, const Options& options, Console& console,
                 AuditFile* audit = nullptr);
 

@@ -275,6 +275,8 @@ void CheckVerify(const Options& options) {
 void CheckCsv(const Options& options) {
     if (options.reportPath && *options.reportPath == "-" && options.outputPath && *options.outputPath == "-")
         UsageError("--report - and --output - would share standard output: give one a file");
+    if (options.reportPath && !options.outputPath)
+        UsageError("--report records the files written: give --output (without it the size is printed)");
     if (options.csv && !options.batch) UsageError("--csv reads the rows of a --batch input: give --batch too");
     if (options.dataTemplate && !options.csv) UsageError("--data composes a CSV row's data: give --csv too");
 }
@@ -386,7 +388,7 @@ const Declaration kDeclarations[] = {
      "read each symbol back, with an independent reader (zxing-cpp), from the\n"
      "picture about to be written, and write it only when it reads as meant",
      [](Parsing& p, const std::string&) { p.line.options.verify = true; }},
-    {"--mkdir", nullptr, "make the output's missing folders",
+    {"--mkdir", nullptr, "make the missing folders of every output: a file, a message's parts,\na batch's files or its one .pdf",
      [](Parsing& p, const std::string&) { p.line.options.makeFolders = true; }},
     {"-j,--jobs", "N",
      "worker threads for --batch (default: one per core); the files\n"
@@ -425,9 +427,10 @@ const Declaration kDeclarations[] = {
     {"--utf8", nullptr, "keep the text in UTF-8, announced by ECI 26 (as --eci 26)",
      [](Parsing& p, const std::string&) { p.line.options.utf8 = true; }},
     {"--esc", nullptr,
-     "read escapes in the input (TEXT, -i, batch lines, --data): \\n \\r \\t\n"
-     "\\\\ \\0 \\xHH (a byte) \\uHHHH \\U00HHHHHH (a character), and \\G \\R \\E\n"
-     "for GS, RS and EOT: --esc '[)>\\R06\\G17V123\\R\\E'",
+     "read escapes in the input (TEXT, -i, batch lines, --data, --seg): \\n\n"
+     "\\r \\t \\\\ \\0 \\xHH (a byte) \\uHHHH \\U00HHHHHH (a character), and \\G \\R\n"
+     "\\E for GS, RS and EOT: --esc '[)>\\R06\\G17V123\\R\\E'; with --gs1, \\( and \\)\n"
+     "stay for the GS1 reading",
      [](Parsing& p, const std::string&) { p.line.options.escapes = true; }},
     {"--binary", nullptr, "take the bytes as they are: no conversion, no ECI of our own",
      [](Parsing& p, const std::string&) { p.line.options.binary = true; }},
@@ -618,6 +621,9 @@ CommandLine Finish(Parsing& parsing) {
             options.structuredAppend || options.readerInit)
             UsageError("--seg sets each segment's ECI itself: not with --gs1, --eci, --utf8, --binary, --structapp or "
                        "--reader-init");
+        if (options.scheme != EncodeScheme::AutoMinimal || options.lenientEnd)
+            UsageError("--seg puts each segment in its fewest codewords, ending in ASCII for the next ECI: not with "
+                       "--mode or --lenient-end");
         options.text = "";  // the segments are the input
     }
     if (options.text && options.inputPath) UsageError("give either TEXT or --input, not both");

@@ -93,49 +93,73 @@ ReadResult CsvReader::Next(std::vector<std::string>& fields) {
             blocks_.Take(3);
     }
     fields.assign(1, std::string());
-    enum class State { Plain, Quoted, QuoteInQuoted } state = State::Plain;
+    // Plain: a field without quotes (or none yet); Closed: after a quoted
+    // field's closing quote, where a second quote stands for one.
+    enum class State { Plain, Quoted, Closed } state = State::Plain;
+    // Every byte counts toward the cap, separators too, so that a record's
+    // memory is bounded whatever it is made of; past the cap nothing is kept.
     size_t bytes = 0;
-    bool any = false, tooLong = false, malformed = false;
+    bool any = false, malformed = false;
+    bool carriageReturn = false;  // a '\r' outside quotes, which "\r\n" makes a line end
+    bool fieldStart = true;       // nothing of the field read yet: a quote opens it
+    const auto keep = [&](char c) {
+        if (bytes <= kMaxLineBytes) fields.back() += c;
+    };
     for (int c; (c = NextByte()) >= 0;) {
         any = true;
+        ++bytes;
         if (state == State::Quoted) {
             if (c == '"')
-                state = State::QuoteInQuoted;
-            else if (++bytes <= kMaxLineBytes)
-                fields.back() += static_cast<char>(c);
+                state = State::Closed;
+            else
+                keep(static_cast<char>(c));
             continue;
         }
-        if (state == State::QuoteInQuoted && c == '"') {  // a doubled quote stands for one
-            state = State::Quoted;
-            if (++bytes <= kMaxLineBytes) fields.back() += '"';
-            continue;
-        }
-        const bool afterQuote = state == State::QuoteInQuoted;
-        state = State::Plain;
         if (c == '\n') {
-            // "\r\n": the '\r' is part of the line end, not of the field.
-            if (!afterQuote && !fields.back().empty() && fields.back().back() == '\r') fields.back().pop_back();
-            if (fields.size() == 1 && fields.back().empty() && !afterQuote) {  // an empty line
-                any = false;
+            --bytes;
+            if (carriageReturn) --bytes;
+            if (fields.size() == 1 && fieldStart && state == State::Plain) {  // an empty line
+                any = carriageReturn = false;
+                bytes = 0;
                 continue;
             }
             break;
         }
-        if (c == ',') {
-            fields.emplace_back();
-        } else if (c == '"' && fields.back().empty() && !afterQuote) {
-            state = State::Quoted;
-        } else if (afterQuote && c != '\r') {
-            malformed = true;  // text after a closing quote
-        } else if (!afterQuote) {
-            if (++bytes <= kMaxLineBytes) fields.back() += static_cast<char>(c);
+        if (carriageReturn) {  // not a line end: text, or after a closing quote too much
+            carriageReturn = false;
+            if (state == State::Closed)
+                malformed = true;
+            else
+                keep('\r');
+            fieldStart = false;
         }
-        tooLong = tooLong || bytes > kMaxLineBytes;
+        if (c == '\r') {
+            carriageReturn = true;
+            continue;
+        }
+        if (c == ',') {
+            if (bytes <= kMaxLineBytes) fields.emplace_back();
+            state = State::Plain;
+            fieldStart = true;
+            continue;
+        } else if (state == State::Closed) {
+            if (c == '"') {
+                state = State::Quoted;
+                keep('"');
+            } else {
+                malformed = true;  // text after a closing quote
+            }
+        } else if (c == '"' && fieldStart) {
+            state = State::Quoted;
+        } else {
+            keep(static_cast<char>(c));
+        }
+        fieldStart = false;
     }
     if (blocks_.Errno()) return ReadResult::Failed;
     if (!any) return ReadResult::End;
     if (state == State::Quoted) return ReadResult::Malformed;  // the input ended inside quotes
-    if (bytes > kMaxLineBytes || tooLong) return ReadResult::TooLong;
+    if (bytes > kMaxLineBytes) return ReadResult::TooLong;
     return malformed ? ReadResult::Malformed : ReadResult::Record;
 }
 

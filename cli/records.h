@@ -1,6 +1,7 @@
 // A batch's input, one record at a time: a line, or a row of CSV. Both
 // read in blocks straight from the descriptor, so that a pipe's records
-// arrive as they come, and neither holds more than one record.
+// arrive as they come, and neither keeps more than one record beside the
+// block it reads, nor more than kMaxLineBytes of one.
 #pragma once
 
 #include <cstdint>
@@ -63,10 +64,12 @@ private:
 
 // RFC 4180 CSV: fields separated by commas, a field in double quotes may
 // hold commas, line ends and quotes (doubled); records end with "\n" or
-// "\r\n", and a UTF-8 byte-order mark before the first is dropped. A line
-// with nothing on it is no record. A record over kMaxLineBytes is TooLong
-// and one with text after a closing quote, or a quote left open at the end,
-// Malformed: either is read to its end, so that the next starts right.
+// "\r\n" (a '\r' elsewhere is text, within quotes or not), and a UTF-8
+// byte-order mark before the first is dropped. A line with nothing on it is
+// no record. A record over kMaxLineBytes, its commas and quotes counted, is
+// TooLong and one with text after a closing quote, or a quote left open at
+// the end, Malformed: either is read to its end, so that the next starts
+// right.
 class CsvReader {
 public:
     explicit CsvReader(FILE* stream) : blocks_(stream) {}

@@ -1,4 +1,6 @@
 // A run of glyphrun-cli: the command line read, then what it asks for.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -116,6 +118,8 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         if (!options.outputPath) return {};
         const std::string_view data(reinterpret_cast<const char*>(input.data()), input.size());
         if (OneDocument(options)) {
+            if (options.makeFolders)
+                if (Status made = MakeOutputFolders(*options.outputPath); !made) return made;
             std::vector<LabelDocument::Placement> placements;
             const Status written = WriteLabelDocument(options, [&](LabelDocument& document) {
                 return AddLabels(document, symbols, input, options, &placements);
@@ -137,6 +141,8 @@ Status EncodeDescribeAndWrite(ByteSpan input, const Options& options, Console& c
         for (size_t i = 0; i < symbols.size(); ++i)
             paths.push_back(options.structuredAppend ? PartOutputName(*options.outputPath, static_cast<int32_t>(i + 1))
                                                      : *options.outputPath);
+        for (const std::string& path : paths)
+            if (Status made = options.makeFolders ? MakeOutputFolders(path) : Status{}; !made) return made;
         std::vector<std::string> notes;
         if (Status written = WriteSymbols(symbols, input, options, paths, notes, console); !written) return written;
         if (!options.pictureWarning.empty()) console.Report(options.pictureWarning);
@@ -179,8 +185,54 @@ Status EncodeAll(const Options& options, FILE* standardInput, Console& console, 
                   audit);
 }
 
+// Whether two names lead to one file: the same file where both exist (a
+// hard link too), else the same place once links are followed.
+bool SameFile(const std::string& first, const std::string& second) {
+    struct stat one {
+    }, other{};
+    const bool oneExists = ::stat(first.c_str(), &one) == 0, otherExists = ::stat(second.c_str(), &other) == 0;
+    if (oneExists != otherExists) return false;
+    if (oneExists) return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+    return ResolveOutputTarget(first).path == ResolveOutputTarget(second).path;
+}
+
+// The report empties its file as the run starts, before the input is read
+// or an output written, so a report that is the input or an output is
+// refused first. The outputs of a CSV row named by its values are known
+// only as the rows come: the batch refuses those one by one.
+Status CheckReportFile(const Options& options, FILE* standardInput) {
+    if (!options.reportPath || *options.reportPath == "-") return {};
+    const std::string& report = *options.reportPath;
+    const auto refuse = [&](const std::string& what) {
+        return Status::Failed(CliError::Usage,
+                              "--report " + report + " is " + what + ": give the report a file of its own");
+    };
+    if (options.inputPath && *options.inputPath != "-" && SameFile(report, *options.inputPath))
+        return refuse("the input");
+    struct stat reportInfo {
+    }, inputInfo{};
+    if (options.inputPath && *options.inputPath == "-" && ::stat(report.c_str(), &reportInfo) == 0 &&
+        ::fstat(fileno(standardInput), &inputInfo) == 0 && reportInfo.st_dev == inputInfo.st_dev &&
+        reportInfo.st_ino == inputInfo.st_ino)
+        return refuse("standard input");
+    if (!options.outputPath || *options.outputPath == "-") return {};
+    const std::string& output = *options.outputPath;
+    if (options.batch && !OneDocument(options)) {
+        const std::optional<int64_t> line = LineWritingTo(options, report);
+        return line ? refuse(std::string("the output of ") + (options.csv ? "row " : "line ") + std::to_string(*line))
+                    : Status{};
+    }
+    if (!options.structuredAppend || OneDocument(options))
+        return SameFile(report, output) ? refuse("the output") : Status{};
+    for (int32_t part = 1; part <= kMaxAppendSymbols; ++part)
+        if (SameFile(report, PartOutputName(output, part)))
+            return refuse("the output of symbol " + std::to_string(part));
+    return {};
+}
+
 // With --report, its file is open for the whole run and closed after it.
 Status Encode(const Options& options, FILE* standardInput, Console& console) {
+    if (Status checked = CheckReportFile(options, standardInput); !checked) return checked;
     Result<std::unique_ptr<AuditFile>> audit = AuditFile::Open(options, console);
     if (!audit) return audit.status();
     const Status outcome = EncodeAll(options, standardInput, console, audit->get());

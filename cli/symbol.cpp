@@ -1,6 +1,7 @@
 #include "symbol.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 
 #include "glyphrun/safe_file.h"
@@ -152,28 +153,52 @@ std::string PrintedSize(const Symbol& symbol, const Options& options) {
 // --eci auto: the text under each ECI whose character set holds it, and the
 // smallest symbol kept; the readers' default (ISO 8859-1 with no ECI, or
 // UTF-8 under ECI 26 for other text) comes first and so wins a tie, then
-// UTF-8, then the others in the register's order.
+// UTF-8, then the others in the register's order. Under a fixed size one
+// that fits is enough; when none does, the default's failure is told, since
+// it is the set the text was typed for.
 Status EncodeUnderSmallestEci(ByteSpan input, const Options& options, std::vector<Symbol>& symbols) {
     Options each = options;
     each.eciAuto = false;
     each.eci.reset();
-    Status first = EncodeInput(input, each, symbols);
-    if (!first) return first;
+    const Status first = EncodeInput(input, each, symbols);
     const auto area = [](const Symbol& symbol) { return symbol.rows() * symbol.cols(); };
     std::vector<int32_t> ecis = TextEcis();
     std::stable_partition(ecis.begin(), ecis.end(), [](int32_t eci) { return eci == kUtf8Eci; });
     for (const int32_t eci : ecis) {
         each.eci = eci;
         std::vector<Symbol> tried;
-        if (EncodeInput(input, each, tried) && area(tried.front()) < area(symbols.front())) symbols = std::move(tried);
+        if (EncodeInput(input, each, tried) && (symbols.empty() || area(tried.front()) < area(symbols.front())))
+            symbols = std::move(tried);
     }
+    return symbols.empty() ? first : Status{};
+}
+
+// A segment's text as typed, its escapes read with --esc.
+Status SegmentText(const Options& options, int32_t eci, const std::string& typed, std::string& text) {
+    if (!options.escapes) {
+        text = typed;
+        return {};
+    }
+    if (Status read = ReadEscapes(typed, text); !read)
+        return Failure("--seg " + std::to_string(eci) + ": " + read.reason());
     return {};
 }
 
 }  // namespace
 
+Status MakeOutputFolders(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (path == "-" || folder.empty()) return {};
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return Failure("cannot make the folder " + Printable(folder.string()) + ": " + error.message());
+    return {};
+}
+
 Status SegmentBytes(const Options& options, std::vector<std::string>& bytes) {
-    for (const auto& [eci, text] : options.segments) {
+    for (const auto& [eci, typed] : options.segments) {
+        std::string text;
+        if (Status read = SegmentText(options, eci, typed, text); !read) return read;
         bytes.emplace_back();
         if (Status converted = ConvertToEci(text, eci, bytes.back()); !converted)
             return Failure("--seg " + std::to_string(eci) + ": " + converted.reason());
@@ -192,6 +217,7 @@ Status EncodeInput(ByteSpan input, const Options& options, std::vector<Symbol>& 
                 {options.segments[i].first, {reinterpret_cast<const uint8_t*>(bytes[i].data()), bytes[i].size()}});
         EncodeOptions encode{options.scheme, options.size};
         encode.dmre = options.dmre;
+        encode.iso144 = options.iso144;
         Result<Symbol> result = EncodeSegments(segments, encode);
         if (!result) return Failure(result.reason());
         symbols.push_back(std::move(result).value());
@@ -252,9 +278,20 @@ Status EncodeAndWrite(ByteSpan input, const Options& options, const WriteRun& ru
 }
 
 Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage) {
-    if (!options.escapes) return {};
-    if (Status read = ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage); !read)
+    if (!options.segments.empty()) {
+        storage.clear();
+        for (const auto& [eci, typed] : options.segments) {
+            std::string text;
+            if (Status read = SegmentText(options, eci, typed, text); !read) return read;
+            storage += text;
+        }
+    } else if (!options.escapes) {
+        return {};
+    } else if (Status read =
+                   ReadEscapes({reinterpret_cast<const char*>(input.data()), input.size()}, storage, options.gs1);
+               !read) {
         return Failure(read.reason());
+    }
     input = {reinterpret_cast<const unsigned char*>(storage.data()), storage.size()};
     return {};
 }

@@ -50,14 +50,21 @@ Status WriteSymbols(const std::vector<Symbol>& symbols, ByteSpan input, const Op
 // with its text under it; read back first with --verify.
 Status DrawSymbol(const Symbol& symbol, ByteSpan input, const Options& options, std::string& file);
 
+// --mkdir: the missing folders of the output `path` ("-" has none).
+Status MakeOutputFolders(const std::string& path);
+
 // How TEXT, -i and batch input are read, and how the options draw a symbol.
 InputRule InputRuleOf(const Options& options);
 Style StyleOf(const Options& options);
 
-// --seg: each segment's text converted to its ECI's character set.
+// --seg: each segment's text (its escapes read with --esc) converted to its
+// ECI's character set.
 Status SegmentBytes(const Options& options, std::vector<std::string>& bytes);
 
-// With --esc, `input` made to view its escapes read into `storage`.
+// The input as read, in `storage` and viewed by `input`: with --esc its
+// escapes read; with --seg the segments' texts joined, each one's escapes
+// read as SegmentBytes reads them, so that the report and the text under
+// the symbol say what it holds.
 Status ReadInputEscapes(ByteSpan& input, const Options& options, std::string& storage);
 
 // Lines of text under the symbol of `input`: its data with --hri, then the

@@ -70,8 +70,11 @@ std::optional<Template> Template::Parse(std::string_view text, const std::vector
     return made;
 }
 
-bool Template::HasColumns() const {
-    return std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& piece) { return piece.column >= 0; });
+Template Template::Column(const std::vector<std::string>& header, int32_t column) {
+    Template made;
+    made.header_ = header;
+    made.pieces_.push_back({"", column});
+    return made;
 }
 
 std::string Template::Fill(const std::vector<std::string>& fields) const {

@@ -19,7 +19,9 @@ public:
     static std::optional<Template> Parse(std::string_view text, const std::vector<std::string>& header,
                                          std::string& error);
 
-    bool HasColumns() const;
+    // The value of column `column` of `header` alone.
+    static Template Column(const std::vector<std::string>& header, int32_t column);
+
     // The text with the row's values; `fields` holds one for each column.
     std::string Fill(const std::vector<std::string>& fields) const;
     // An output name: each run of '#' in the template's own text becomes

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -482,22 +483,27 @@ constexpr std::pair<std::string_view, std::string_view> kExclusivePairs[] = {
     {"8006", "01"},   {"8006", "02"}, {"8006", "37"}, {"8018", "8017"},
 };
 
+// The first element of each quantity so far, by that quantity, so that a
+// new element is checked against all those before it in a few looks
+// rather than one for each: a line of thousands of elements stays fast.
+using Quantities = std::unordered_map<std::string, Gs1Element>;
+
 // Checks a new element against those before it: the same AI (or quantity)
 // again must repeat the same value, and no exclusive pair may meet.
-Status CheckAgainstEarlier(const std::vector<Gs1Element>& earlier, const Gs1Element& element) {
+Status CheckAgainstEarlier(Quantities& earlier, const Gs1Element& element) {
     const std::string quantity = QuantityOf(element.ai);
-    for (const Gs1Element& before : earlier) {
-        const std::string quantityBefore = QuantityOf(before.ai);
-        if (quantity == quantityBefore && (element.ai != before.ai || element.data != before.data))
+    const auto [first, fresh] = earlier.emplace(quantity, element);
+    if (!fresh) {
+        const Gs1Element& before = first->second;
+        if (element.ai != before.ai || element.data != before.data)
             return Refuse(element.ai == before.ai ? "(" + element.ai + ") appears twice with different values"
                                                   : "(" + before.ai + ") and (" + element.ai +
                                                         ") give the same quantity with different values");
-        const bool exclusive =
-            std::any_of(std::begin(kExclusivePairs), std::end(kExclusivePairs), [&](const auto& pair) {
-                return (pair.first == quantity && pair.second == quantityBefore) ||
-                       (pair.first == quantityBefore && pair.second == quantity);
-            });
-        if (exclusive) return Refuse("(" + before.ai + ") and (" + element.ai + ") may not appear together");
+    }
+    for (const auto& [one, other] : kExclusivePairs) {
+        const std::string_view partner = quantity == one ? other : quantity == other ? one : std::string_view();
+        if (const auto met = earlier.find(std::string(partner)); !partner.empty() && met != earlier.end())
+            return Refuse("(" + met->second.ai + ") and (" + element.ai + ") may not appear together");
     }
     return {};
 }
@@ -521,8 +527,18 @@ std::string DataUpTo(std::string_view& text, char open) {
 Result<std::vector<Gs1Element>> ParseGs1Elements(std::string_view text, const Gs1Rules& rules) {
     if (text.empty() || (text[0] != '(' && text[0] != '['))
         return Refuse("GS1 data starts with an Application Identifier in brackets, such as (01) or [01]");
+    // Each character of the element string takes half a codeword at least,
+    // and the bracketed form at most three for one (an AI's brackets, each
+    // element having two characters at least, and the backslash of a
+    // bracket in data): anything longer fits no symbol, and is refused
+    // before the work of reading it.
+    constexpr size_t kLongest = 3 * 2 * kMaxDataCodewords;
+    if (text.size() > kLongest)
+        return Refuse("GS1 data of " + std::to_string(text.size()) + " characters is more than any symbol holds (" +
+                      std::to_string(kLongest) + " at most)");
     const char open = text[0], close = open == '(' ? ')' : ']';
     std::vector<Gs1Element> elements;
+    Quantities quantities;
     while (!text.empty()) {
         const size_t end = text.find(close);
         if (end == std::string_view::npos) return Refuse("an Application Identifier's bracket is not closed");
@@ -543,7 +559,7 @@ Result<std::vector<Gs1Element>> ParseGs1Elements(std::string_view text, const Gs
         text.remove_prefix(end + 1);
         std::string data = DataUpTo(text, open);
         if (Status checked = CheckData(*row, data, rules); !checked) return Refuse(name + ": " + checked.reason());
-        if (Status together = CheckAgainstEarlier(elements, {ai, data}); !together) return together;
+        if (Status together = CheckAgainstEarlier(quantities, {ai, data}); !together) return together;
         elements.push_back({ai, std::move(data)});
     }
     return elements;

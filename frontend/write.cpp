@@ -255,6 +255,14 @@ Status RenderSymbol(const Symbol& symbol, const Style& style, GrImage& image) {
 
 Result<GreyPicture> PictureToRead(const Symbol& symbol, Format format, Style style) {
     if (IsVector(format)) {
+        // A vector file has no pixels: it is read at a scale a reader takes
+        // (at 1 pixel a module it misses a good symbol), the quiet zone in
+        // whole modules as the file draws it.
+        constexpr int32_t kReadableModule = 4;
+        const int32_t module = style.moduleSize;
+        const int64_t margin = style.marginPixels.value_or(int64_t{style.quietZone} * module);
+        style.moduleSize = std::max(module, kReadableModule);
+        style.marginPixels = static_cast<int32_t>((margin + module - 1) / module * style.moduleSize);
         style.xdimMillimetres.reset();
         style.wholeDots = false;
         style.inks = {};

@@ -171,7 +171,9 @@ TEST_F(Cli, BadUsageExitsTwo) {
         // CSV: rows of a batch, their data composed only from them
         "--csv -i x.csv -o x.png", "--data {serial} -o x.png A", "--batch --csv -i x.csv -o out/{serial}.png.txt",
         // segments: the whole input, each with its own ECI
-        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1"};
+        "--seg 7:x A", "--seg x:abc", "--seg 7:x --gs1", "--seg 7:x -m c40",
+        // a report of files with none written
+        "--report - A"};
     for (const char* args : refused) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.status, 2) << args;
@@ -316,12 +318,21 @@ TEST_F(Cli, BatchWritesEveryGoodLineAndReportsTheBadOnes) {
 TEST_F(Cli, BatchStopsOnABrokenPlaceAndKeepsOutputsApart) {
     std::string input;
     for (int i = 1; i <= 1000; ++i) input += "LABEL " + std::to_string(i) + "\n";
-    Outcome o = Run("--batch -j4 -i - -o " + dir + "/missing/l-####.png", input);
+    Outcome o = Run("--batch -j4 -i - --report " + dir + "/r.jsonl -o " + dir + "/missing/l-####.png", input);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
     EXPECT_TRUE(o.err.starts_with("glyphrun-cli: standard input line 1: cannot write " + dir +
                                   "/missing/l-0001.png: No such file or directory\nglyphrun-cli: stopped at line 1"))
         << o.err;
+    // The report still has a line for every input, each failed.
+    std::ifstream report(dir + "/r.jsonl");
+    int reported = 0;
+    for (std::string line; std::getline(report, line); ++reported) {
+        const nlohmann::json json = nlohmann::json::parse(line);
+        EXPECT_EQ(json["data"], "LABEL " + std::to_string(reported + 1)) << line;
+        EXPECT_TRUE(json.contains("error")) << line;
+    }
+    EXPECT_EQ(reported, 1000);
 
     const std::string out = dir + "/out";
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
@@ -394,20 +405,37 @@ TEST_F(Cli, BatchIntoOnePdfIsWholeOrNotAtAll) {
     }
     EXPECT_EQ(Run("--batch -i " + lines + " --page 50x30mm --xdim 0.5 -o " + pdf).status, 0);
     EXPECT_EQ(pages(pdf), 4);
-    // A bad line, or a label larger than its cell: no document, the old one kept.
+    // --mkdir makes the folders of every kind of output.
+    for (const std::string& args : {"-o " + dir + "/m1/a/x.png X", "--structapp 2 -o " + dir + "/m2/p-#.png TWO",
+                                    "--batch -i " + lines + " -o " + dir + "/m3/all.pdf"})
+        EXPECT_EQ(Run("--mkdir " + args).status, 0) << args;
+    for (const char* made : {"/m1/a/x.png", "/m2/p-1.png", "/m2/p-2.png", "/m3/all.pdf"})
+        EXPECT_EQ(access((dir + made).c_str(), F_OK), 0) << made;
+    // A bad line, or a label larger than its cell: no document, the old one kept, and a report
+    // that claims no label written.
     const std::string kept = Keep("kept.pdf");
     std::ofstream(lines, std::ios::app) << "\n";
-    Outcome o = Run("--batch -i " + lines + " --sheet A6 --grid 1x3 -o " + kept);
+    const auto reportErrors = [](const std::string& report) {
+        std::vector<std::string> errors;
+        std::istringstream in(report);
+        for (std::string line; std::getline(in, line);)
+            errors.push_back(nlohmann::json::parse(line).value("error", ""));
+        return errors;
+    };
+    Outcome o = Run("--batch -i " + lines + " --sheet A6 --grid 1x3 --report - -o " + kept);
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.err.ends_with("glyphrun-cli: 1 of 5 labels failed: " + kept + " was not written\n")) << o.err;
-    o = Run("--batch -i " + lines + " --sheet A6 --grid 10x10 --xdim 1 -o " + kept);
+    const std::string unwritten = "1 of 5 labels failed: " + kept + " was not written";
+    EXPECT_EQ(reportErrors(o.out),
+              (std::vector<std::string>{unwritten, unwritten, unwritten, unwritten, "the input is empty"}));
+    o = Run("--batch -i " + lines + " --sheet A6 --grid 10x10 --xdim 1 --report - -o " + kept);
     EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: " + lines +
-                                " line 1: the label is 18.0 x 18.0 mm, larger than its cell, 10.5 x 14.8 mm: " + kept +
-                                " was not written\n"))
+    const std::string tooLarge = "the label is 18.0 x 18.0 mm, larger than its cell, 10.5 x 14.8 mm";
+    EXPECT_TRUE(o.err.ends_with("glyphrun-cli: " + lines + " line 1: " + tooLarge + ": " + kept + " was not written\n"))
         << o.err;
+    EXPECT_EQ(reportErrors(o.out).front(), tooLarge);
     EXPECT_EQ(Slurp(kept), "precious");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt"}));
+    EXPECT_EQ(Entries(), (std::set<std::string>{"err", "kept.pdf", "labels.pdf", "lines.txt", "m1", "m2", "m3"}));
     EXPECT_EQ(Run("--structapp 3 --caption PART -o " + pdf + " 'ONE MESSAGE OVER THREE SYMBOLS'").status, 0);
     EXPECT_EQ(pages(pdf), 3);
 }
@@ -434,6 +462,9 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
         {"\"a\nb\",n\r\n", "the serial 'a\\nb' cannot name a file: it has a control character"},
         {std::string(300, 's') + ",n\r\n",
          "the serial '" + std::string(300, 's') + "' cannot name a file: it is longer than 255 bytes"},
+        {"\"A7\r\",n\r\n", "the serial 'A7\\r' cannot name a file: it has a control character"},  // the '\r' kept
+        {"A8,\"n\"\rX\r\n", "the row is not CSV: a quoted field is followed by more than a comma, or never closed"},
+        {"A9" + std::string(70000, ',') + "\r\n", "the row is longer than 65536 bytes"},  // its commas counted
         {"A1,again\r\n", dir + "/out/A1.png is the same file as the output of row 1"},
     };
     std::string csv = "\xEF\xBB\xBFserial,name\r\n", said;
@@ -446,7 +477,7 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
     const std::string run = "--batch --csv -i " + dir + "/items.csv --data {serial} --caption {name} --hri --mkdir -o ";
     const Outcome o = Run(run + dir + "/out/{serial}.png");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, said + "glyphrun-cli: 3 of 14 symbols written; 11 failed\n");
+    EXPECT_EQ(o.err, said + "glyphrun-cli: 3 of 17 symbols written; 14 failed\n");
     EXPECT_EQ(Entries(dir + "/out"), (std::set<std::string>{"A1.png", "A2.png", "A3.png"}));
     EXPECT_EQ(Entries(), (std::set<std::string>{"items.csv", "out"}));  // nothing outside the folder
     for (const char* serial : {"A1", "A2", "A3"}) {
@@ -468,6 +499,21 @@ TEST_F(Cli, CsvRowsBecomeSymbolsNamedByTheirValues) {
               0);
     EXPECT_EQ(Shell("pdftotext " + dir + "/sheet.pdf - | tr -s '\\n' ' ' | grep -q 'B1 first line B2 second'").status,
               0);
+    // The data is the first column by default, whatever its name; a header that is not CSV says so.
+    std::ofstream(dir + "/braces.csv") << "id{x},n\nC1,a\n";
+    EXPECT_EQ(Run("--batch --csv -i " + dir + "/braces.csv -o " + dir + "/c-#.png").status, 0);
+    EXPECT_EQ(ScannedBytes(dir + "/c-1.png", 4), "C1");
+    std::ofstream(dir + "/bad.csv") << "\"id\"x,n\nC1,a\n";
+    EXPECT_EQ(Run("--batch --csv -i " + dir + "/bad.csv -o " + dir + "/c-#.png").err,
+              "glyphrun-cli: " + dir +
+                  "/bad.csv: the header row is not CSV: a quoted field is followed by more than a comma, or never "
+                  "closed\n");
+    // A row named by its value as the report's own file fails alone; the report keeps its lines.
+    const Outcome named =
+        Run("--batch --csv -i " + dir + "/good.csv --report " + dir + "/B1.png -o " + dir + "/{serial}.png");
+    EXPECT_NE(named.err.find("row 1: " + dir + "/B1.png is the report's file\n"), std::string::npos) << named.err;
+    const std::string lines = Slurp(dir + "/B1.png");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
 }
 
 // --eci auto takes the character set that makes the smallest symbol, never a larger one than the
@@ -489,6 +535,8 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
         EXPECT_EQ(reading->text, text);
         const std::string size = Run(std::vector<std::string>{text}).out, smallest = Run({"--eci", "auto", text}).out;
         EXPECT_LE(std::stoi(smallest), std::stoi(size)) << text;  // "24x24 symbol, ...": the rows
+        // Under the size the auto choice made, which the default rule may not fit.
+        EXPECT_EQ(Run({"--eci", "auto", "-s", smallest.substr(0, smallest.find(' ')), text}).out, smallest) << text;
     }
     // Segments, each in its own character set after its designator and in whatever schemes make it
     // smallest (C40 capitals, Base 256 runs randomised by their place after earlier segments), read
@@ -511,6 +559,13 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
         EXPECT_EQ(reading->text, text);
         EXPECT_TRUE(reading->hasEci);
     }
+    // With --esc, each segment's escapes are read: the symbol and its report say the same.
+    const Outcome escaped = Run({"--esc", "--report", "-", "-o", png, "--seg", "7:\\u041F", "--seg", "3:\\u00C4\\tX"});
+    ASSERT_EQ(escaped.status, 0) << escaped.err;
+    const nlohmann::json report = nlohmann::json::parse(escaped.out);
+    EXPECT_EQ(report["data"], "ПÄ\tX");
+    EXPECT_EQ(report["ecis"], nlohmann::json::array({7, 3}));
+    EXPECT_EQ(ReadSymbolInFile(png, 4)->text, "ПÄ\tX");
     EXPECT_EQ(Run({"--seg", "3:Привет", "-o", png}).err,
               "glyphrun-cli: --seg 3: the character U+041F at position 1 is not in ECI 3's character set "
               "(ISO-8859-1)\n");
@@ -519,9 +574,11 @@ TEST_F(Cli, EciAutoAndSegmentsReadBackAsTheSameText) {
 // The report: a JSON line for every input in input order, each field what the reader finds in the
 // file it names, or the failure of the input that made none.
 TEST_F(Cli, ReportSaysWhatEachFileHolds) {
-    std::ofstream(dir + "/lines.txt") << "(01)09506000134352(21)SN1\n(01)09506000134353\n(01)09506000134352(21)SN3\n";
+    // Line 3's escape is read before the report tells its data and elements.
+    std::ofstream(dir + "/lines.txt")
+        << "(01)09506000134352(21)SN1\n(01)09506000134353\n(01)09506000134352(21)SN\\x33\n";
     const std::string report = dir + "/report.jsonl";
-    const Outcome o = Run("--batch -j 2 --gs1 -i " + dir + "/lines.txt --dpi 300 --xdim 0.5 --report " + report +
+    const Outcome o = Run("--batch -j 2 --gs1 --esc -i " + dir + "/lines.txt --dpi 300 --xdim 0.5 --report " + report +
                           " -o " + dir + "/l-#.png");
     EXPECT_EQ(o.status, 1);
     std::ifstream in(report);
@@ -553,6 +610,18 @@ TEST_F(Cli, ReportSaysWhatEachFileHolds) {
         EXPECT_EQ(line["family"], "square");
         EXPECT_EQ(line["verified"], false);
     }
+    // A report that is the input or an output is refused before either is touched.
+    const std::string input = Slurp(dir + "/lines.txt"), first = Slurp(dir + "/l-1.png");
+    for (const std::string& clash : {dir + "/lines.txt", dir + "/l-1.png", dir + "/./l-9.png"}) {
+        const Outcome refused =
+            Run("--batch --gs1 -i " + dir + "/lines.txt --report " + clash + " -o " + dir + "/l-#.png");
+        EXPECT_EQ(refused.status, 2) << clash;
+        EXPECT_TRUE(refused.err.starts_with("glyphrun-cli: --report " + clash + " is ")) << refused.err;
+    }
+    EXPECT_EQ(Run("--report " + dir + "/s.png -o " + dir + "/./s.png S").status, 2);
+    EXPECT_EQ(Slurp(dir + "/lines.txt"), input);
+    EXPECT_EQ(Slurp(dir + "/l-1.png"), first);
+    EXPECT_NE(access((dir + "/l-9.png").c_str(), F_OK), 0);
 }
 
 // --verify reads each symbol back from the picture about to be written: one that says something
@@ -573,6 +642,8 @@ TEST_F(Cli, VerifyKeepsOnlyWhatReadsAsMeant) {
          {"-o " + png + " 'LOT 42'", "--fg ffffff --bg 000000 -o " + png + " LOT",
           "--gs1 --hri -o " + dir + "/l.pdf --xdim 0.5 (01)09506000134352(10)AB",
           "--eci auto --hri -o " + dir + "/l.svg Привет", "--esc --reader-init -o " + dir + "/l.eps A\\G1",
+          "--gs1 --esc -o " + dir + "/g.png (01)09506000134352(21)A\\(1\\x32",
+          "--module 1 -o " + dir + "/small.svg LOT",
           "--structapp 3 -o " + dir + "/part.png 'ONE MESSAGE, THREE SYMBOLS, READ AS ONE'"}) {
         const Outcome o = Run("--verify --report - " + args);
         EXPECT_EQ(o.status, 0) << args << o.err;

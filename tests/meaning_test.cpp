@@ -337,6 +337,12 @@ TEST(Gs1, ChecksOffAndGsSeparatorsReadBack) {
     EXPECT_EQ(gs.reading->bytes, "10A1\03521B2");
     EXPECT_TRUE(ParseGs1("(91)" + std::string(90, 'K')));
     EXPECT_EQ(ParseGs1("(99)" + std::string(91, 'K')).reason(), "(99): the data must be 1 to 90 characters, not 91");
+    // More than any symbol holds is refused before its elements are read; up to that, thousands
+    // of elements are checked against one another in a few looks each.
+    std::string many;
+    while (many.size() < 9348) many += "(91)x";
+    EXPECT_TRUE(ParseGs1(many.substr(0, 9345)));
+    EXPECT_EQ(ParseGs1(many).reason(), "GS1 data of 9350 characters is more than any symbol holds (9348 at most)");
 }
 
 TEST(Gs1, RefusalsNameTheElementAndTheFault) {
@@ -368,6 +374,7 @@ TEST(Gs1, RefusalsNameTheElementAndTheFault) {
         {"(10)ABC(21)S1(10)ABD", "(10) appears twice with different values"},
         {"(3100)000123(3102)012300", "(3100) and (3102) give the same quantity with different values"},
         {"(01)09506000134352(02)09506000134352", "(01) and (02) may not appear together"},
+        {"(01)09506000134352(91)x(21)A(91)x(37)1", "(01) and (37) may not appear together"},
     };
     for (const auto& [input, reason] : cases) EXPECT_EQ(ParseGs1(input).reason(), reason) << input;
 }

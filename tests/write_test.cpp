@@ -221,8 +221,6 @@ TEST_F(Vector, RefusesWhatCannotBeDrawnOrWrittenAndLeavesTheFile) {
     EXPECT_NE(missing.reason().find("No such file or directory"), std::string::npos) << missing.reason();
 }
 
-constexpr double kPointsPerMm = 72 / 25.4;
-
 // pdftotext's words with their boxes (points from the page's top left), "word x0 y0 x1 y1" per line.
 std::vector<std::pair<std::string, std::array<double, 4>>> Words(const std::string& pdf, int page) {
     const std::string text = pdf + ".txt";
@@ -252,7 +250,7 @@ TEST_F(Vector, TextUnderTheSymbolIsRealText) {
     const std::string pdf = dir + "/label.pdf", eps = dir + "/label.eps", svg = dir + "/label.svg";
     for (const std::string& path : {pdf, eps, svg}) ASSERT_TRUE(SaveSymbol(symbol, path, style)) << path;
     // Poppler finds both lines, centred under the symbol and below its quiet zone.
-    const double symbolBottom = (symbol.rows() + 4) * 0.5 * kPointsPerMm;
+    const double symbolBottom = (symbol.rows() + 4) * 0.5 * kPointsPerMillimetre;
     const auto words = Words(pdf, 1);
     ASSERT_EQ(words.size(), 5u);
     EXPECT_EQ(words[0].first, data);
@@ -358,7 +356,8 @@ TEST_F(Vector, AModuleIsWholeDotsAtThePrintersResolution) {
 TEST_F(Vector, SheetsPutEachLabelInItsCell) {
     Style style;
     style.xdimMillimetres = 0.5;
-    const Sheet sheet{210 * kPointsPerMm, 297 * kPointsPerMm, 3, 8, 10 * kPointsPerMm, 2 * kPointsPerMm};
+    const Sheet sheet{210 * kPointsPerMillimetre, 297 * kPointsPerMillimetre, 3, 8,
+                      10 * kPointsPerMillimetre,  2 * kPointsPerMillimetre};
     std::string bytes;
     Result<LabelDocument> document = LabelDocument::Make(style, sheet, [&](std::string_view b) {
         bytes += b;
@@ -402,18 +401,19 @@ TEST_F(Vector, SheetsPutEachLabelInItsCell) {
             EXPECT_EQ(ReadSymbolIn(part, 2 * page), textOf(label)) << label;
             const auto& [word, box] = words[cell];
             EXPECT_EQ(word, textOf(label));
-            EXPECT_NEAR((box[0] + box[2]) / 2, (left + cellWidth / 2) * kPointsPerMm, 0.5) << label;
-            EXPECT_GT(box[1], (top + cellHeight / 2) * kPointsPerMm) << label;  // in the lower half, under the symbol
-            EXPECT_LT(box[3], (top + cellHeight) * kPointsPerMm) << label;
+            EXPECT_NEAR((box[0] + box[2]) / 2, (left + cellWidth / 2) * kPointsPerMillimetre, 0.5) << label;
+            EXPECT_GT(box[1], (top + cellHeight / 2) * kPointsPerMillimetre)
+                << label;  // in the lower half, under the symbol
+            EXPECT_LT(box[3], (top + cellHeight) * kPointsPerMillimetre) << label;
         }
     }
-    const Sheet tiny{50 * kPointsPerMm, 30 * kPointsPerMm, 10, 10};
+    const Sheet tiny{50 * kPointsPerMillimetre, 30 * kPointsPerMillimetre, 10, 10};
     Result<LabelDocument> crowded = LabelDocument::Make(style, tiny, [](std::string_view) { return true; });
     ASSERT_TRUE(crowded);
     const Status added = crowded.value().Add(crowded->Draw(Made("12345", kSmallestSquare), {}).value());
     EXPECT_TRUE(added.Is(WriteError::TooLarge));
     EXPECT_EQ(added.reason(), "the label is 7.0 x 7.0 mm, larger than its cell, 5.0 x 3.0 mm");
-    const Sheet none{50 * kPointsPerMm, 30 * kPointsPerMm, 0, 3};
+    const Sheet none{50 * kPointsPerMillimetre, 30 * kPointsPerMillimetre, 0, 3};
     EXPECT_TRUE(LabelDocument::Make(style, none, [](std::string_view) { return true; }).Is(WriteError::BadStyle));
 }
 

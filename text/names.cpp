@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "glyphrun/vector.h"
+
 namespace glyphrun {
 namespace {
 
@@ -73,7 +75,6 @@ std::optional<std::array<double, 4>> InksOf(std::string_view text) {
 }
 
 std::optional<PageSize> PageSizeOfName(std::string_view name) {
-    constexpr double kPointsPerMillimetre = 72 / 25.4;
     static constexpr std::pair<std::string_view, PageSize> kNamed[] = {
         {"a4", {210 * kPointsPerMillimetre, 297 * kPointsPerMillimetre}},
         {"a5", {148 * kPointsPerMillimetre, 210 * kPointsPerMillimetre}},

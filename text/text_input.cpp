@@ -212,11 +212,16 @@ void AppendUtf8(uint32_t code, std::string& out) {
 
 }  // namespace
 
-Status ReadEscapes(std::string_view text, std::string& bytes) {
+Status ReadEscapes(std::string_view text, std::string& bytes, bool gs1) {
     bytes.clear();
     for (size_t at = 0; at < text.size(); ++at) {
         if (text[at] != '\\') {
             bytes += text[at];
+            continue;
+        }
+        if (gs1 && at + 1 < text.size() && (text[at + 1] == '(' || text[at + 1] == ')')) {
+            bytes.append(text.substr(at, 2));
+            ++at;
             continue;
         }
         // Said without backslashes, which a console shows doubled.

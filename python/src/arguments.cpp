@@ -152,13 +152,13 @@ double ReadMillimetres(const py::object& value, const char* name) {
     return millimetres * kPointsPerMillimetre;
 }
 
-namespace {
-
 bool ReadFlag(const py::object& value, const char* name) {
     if (!py::isinstance<py::bool_>(value))
         throw py::type_error(std::string(name) + " takes True or False, not " + Repr(value));
     return value.cast<bool>();
 }
+
+namespace {
 
 double ReadDecimal(const py::object& value, const char* name, double low, double high) {
     char range[96];

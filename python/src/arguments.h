@@ -60,5 +60,7 @@ Style ReadStyle(const StyleArguments& arguments, Format format, std::string_view
 PageSize ReadPage(const py::object& page, const char* name);
 // A number of millimetres from 0 to 1000, as points.
 double ReadMillimetres(const py::object& value, const char* name);
+// True or False, nothing else (a str such as "yes" is refused, not taken as true).
+bool ReadFlag(const py::object& value, const char* name);
 
 }  // namespace glyphrun::python

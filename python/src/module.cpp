@@ -244,7 +244,8 @@ void Verify(const PySymbol& symbol, Format format, const Style& style) {
     if (!glyphrun_read_data_matrix(picture->pixels.data(), picture->width, picture->height, reading.get()))
         throw EncodeFailed("verification failed: the reader found no symbol in the picture");
     const std::string_view read(reinterpret_cast<const char*>(reading->bytes), reading->length);
-    if (read != bytes || reading->hasEci != meaning.eciGiven || reading->gs1 != meaning.gs1)
+    if (read != bytes || reading->hasEci != meaning.eciGiven || reading->gs1 != meaning.gs1 ||
+        reading->readerInit != symbol.symbol.meaning().readerInit)
         throw EncodeFailed("verification failed: the reader read '" + HumanReadable(read) + "' where '" +
                            HumanReadable(bytes) + "' was meant");
 #else
@@ -257,9 +258,7 @@ void Verify(const PySymbol& symbol, Format format, const Style& style) {
 // The file's bytes, drawn without the GIL.
 std::string Draw(const PySymbol& symbol, Format format, const StyleArguments& arguments) {
     const Style style = ReadStyle(arguments, format, symbol.data, symbol.symbol.meaning().gs1);
-    if (!py::isinstance<py::bool_>(arguments.verify))
-        throw py::type_error("verify takes True or False, not " + py::repr(arguments.verify).cast<std::string>());
-    if (arguments.verify.cast<bool>()) Verify(symbol, format, style);
+    if (ReadFlag(arguments.verify, "verify")) Verify(symbol, format, style);
     std::optional<Result<std::string>> file;
     {
         py::gil_scoped_release unlocked;
@@ -391,14 +390,14 @@ size_t WriteLabels(const py::object& path, const py::iterable& items, const py::
     const std::string name = FileNameOf(path);
     if (PathFormat(path, name) != Format::Pdf) throw py::value_error("path: write_labels writes one .pdf");
     LabelArguments arguments = ReadLabelArguments(keywords);
-    const EncodeRequest request = ReadEncodeRequest(arguments.mode, arguments.size, arguments.gs1.cast<bool>(),
-                                                    arguments.eci, arguments.dmre.cast<bool>());
+    const EncodeRequest request = ReadEncodeRequest(arguments.mode, arguments.size, ReadFlag(arguments.gs1, "gs1"),
+                                                    arguments.eci, ReadFlag(arguments.dmre, "dmre"));
     const Sheet sheet = ReadSheet(arguments);
     arguments.style.page = py::none();  // the sheet's
     const bool hri = arguments.style.hri.cast<bool>();
     arguments.style.hri = py::bool_(false);  // each item's own data, below
     const Style style = ReadStyle(arguments.style, Format::Pdf, {}, false);
-    const bool verify = py::isinstance<py::bool_>(arguments.style.verify) && arguments.style.verify.cast<bool>();
+    const bool verify = ReadFlag(arguments.style.verify, "verify");
     size_t count = 0;
     const auto write = [&](FILE* file) {
         Result<LabelDocument> document = LabelDocument::Make(style, sheet, [file](std::string_view bytes) {

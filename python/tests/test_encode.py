@@ -102,6 +102,7 @@ def test_a_picture_too_large_and_a_lone_surrogate_are_encode_errors():
     (lambda: glyphrun.encode("x").to_pdf(font="f.ttf", hri=True), ValueError, "font"),
     (lambda: glyphrun.write_labels("x.pdf", [], grid="3 by 8"), ValueError, "grid"),
     (lambda: glyphrun.write_labels("x.pdf", [], colour="red"), TypeError, "colour"),
+    (lambda: glyphrun.write_labels("x.pdf", [], verify="yes"), TypeError, "verify"),
 ])
 def test_bad_options_are_refused_by_name(call, error, name):
     with pytest.raises(error, match=name) as raised:

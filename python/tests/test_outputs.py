@@ -91,4 +91,5 @@ def test_verify_reads_each_picture_back_before_answering(symbol, tmp_path):
         assert symbol.to_png(verify=True, **colours).startswith(b"\x89PNG")
     for name in ("v.svg", "v.pdf", "v.gif"):
         symbol.save(tmp_path / name, verify=True, hri=True)
+    assert symbol.to_svg(module=1, verify=True).startswith("<?xml")  # read at a scale a reader takes
     assert glyphrun.write_labels(tmp_path / "sheet.pdf", [symbol, "SN 2"], sheet="A6", grid="1x2", verify=True) == 2

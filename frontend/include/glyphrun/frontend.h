@@ -79,7 +79,7 @@ struct GreyPicture {
 };
 // The symbol as a reader checking a file about to be written should see
 // it: a raster format's own pixels, or a vector format's module grid at
-// moduleSize pixels, without the text under it, the background a
+// moduleSize pixels (at least 4), without the text under it, the background a
 // transparent one leaves white, and light modules on a dark ground
 // (reflectance reversed) turned over, as scanners read them.
 Result<GreyPicture> PictureToRead(const Symbol& symbol, Format format, Style style);

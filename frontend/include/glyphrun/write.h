@@ -133,7 +133,8 @@ public:
     // A label's drawing with its own lines of text. Safe to call from
     // several threads at once; the order of the pages is Add's.
     Result<PdfLabel> Draw(const Symbol& symbol, std::vector<std::string> text) const;
-    // Where a label went: its page and cell, both from 1.
+    // Where a label went: its page, and its cell on that page in reading
+    // order, both from 1.
     struct Placement {
         uint64_t page = 0, cell = 0;
     };

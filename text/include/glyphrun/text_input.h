@@ -60,8 +60,9 @@ Status PrepareInput(std::string_view input, const InputRule& rule, std::string& 
 // `text` with its escapes read, for data that cannot be typed: \n \r \t
 // \\ \0, \xHH (a byte), \uHHHH and \U00HHHHHH (a character, as UTF-8), and
 // \G \R \E for the GS, RS and EOT of ISO/IEC 15434 messages. Anything
-// else after a backslash is refused (BadEscape) with its position.
-Status ReadEscapes(std::string_view text, std::string& bytes);
+// else after a backslash is refused (BadEscape) with its position. With
+// `gs1`, \( and \) stay as they are: the GS1 parser's brackets within data.
+Status ReadEscapes(std::string_view text, std::string& bytes, bool gs1 = false);
 
 // The line of text printed under a symbol for people to read (its
 // human-readable interpretation), as UTF-8: GS1 element strings (read by
