@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-30}
 SERVER=${GLYPHRUN_SERVER:-build/bin/glyphrun-server}
 WORK=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$WORK"' EXIT
+PIDS=""
+trap 'kill $PIDS 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 # Serial numbers that differ in every request, 30 bytes of data each.
 cat >"$WORK/labels.lua" <<'LUA'
@@ -41,6 +42,7 @@ measure() {  # URL: requests/s and the latency line of wrk
 "$SERVER" --listen 127.0.0.1:18080 --threads 2 2>"$WORK/server.log" &
 server=$!
 NODE_PATH="$WORK/node_modules" node "$WORK/bwip.js" 18081 &
+PIDS="$server $!"
 sleep 1
 echo "glyphrun-server (RSS at start $(rss $server)):"
 measure http://127.0.0.1:18080
@@ -50,6 +52,7 @@ echo "glyphrun-server, 1,000,000 requests:"
 before=$(rss $server)
 wrk -t2 -c64 -d600s -s "$WORK/labels.lua" http://127.0.0.1:18080 >/dev/null &
 load=$!
+PIDS="$PIDS $load"
 while [ "$(wc -l <"$WORK/server.log")" -lt 1000001 ] && kill -0 $load 2>/dev/null; do sleep 1; done
 kill $load 2>/dev/null || true
 echo "  RSS after warm-up $before, after $(($(wc -l <"$WORK/server.log") - 1)) requests $(rss $server)"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <ranges>
 #include <variant>
 
 #include "audit.h"
@@ -235,14 +236,13 @@ Response Refusal(int status, const std::string& error, std::string_view field) {
 
 std::optional<std::vector<QueryField>> ParseQuery(std::string_view query) {
     std::vector<QueryField> fields;
-    while (!query.empty()) {
-        const size_t end = std::min(query.find('&'), query.size());
-        const std::string_view pair = query.substr(0, end);
-        query.remove_prefix(std::min(end + 1, query.size()));
+    for (const auto part : std::views::split(query, '&')) {
+        const std::string_view pair(part.begin(), part.end());
         if (pair.empty()) continue;
-        const size_t equals = std::min(pair.find('='), pair.size());
+        const size_t equals = pair.find('=');
         std::optional<std::string> name = Decoded(pair.substr(0, equals));
-        std::optional<std::string> value = Decoded(pair.substr(std::min(equals + 1, pair.size())));
+        std::optional<std::string> value =
+            Decoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
         if (!name || !value) return std::nullopt;
         fields.push_back({std::move(*name), std::move(*value)});
     }
