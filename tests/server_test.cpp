@@ -81,14 +81,15 @@ private:
     bool connected_ = false;
 };
 
-// The server with --timeout 1, its log in a file of the test's own.
+// The server with --timeout 1 and room for three connections, its log in a file of the test's own.
 class Server : public TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         log_ = dir + "/server.log";
         const std::string command = std::string(GLYPHRUN_SERVER) +
-                                    " --listen 127.0.0.1:0 --timeout 1 --threads 2 --max-data 200 --max-pixels 250000 "
+                                    " --listen 127.0.0.1:0 --timeout 1 --threads 2 --max-connections 3 --max-data 200 "
+                                    "--max-pixels 250000 "
                                     "2>" +
                                     log_;
         const std::string exec = "exec " + command;  // so that a signal reaches the server itself
@@ -227,6 +228,11 @@ TEST_F(Server, RefusalsSayWhatAndWhere) {
     const std::string svg = Post("/v1/symbol.svg?hri=1", "<script>&").body;
     EXPECT_EQ(svg.find("<script>"), std::string::npos);
     EXPECT_NE(svg.find("&lt;script&gt;&amp;"), std::string::npos);
+    // A fourth connection while three are held is told at once.
+    Connection first(port_), second(port_), third(port_);
+    const Reply over = Get("/healthz");
+    EXPECT_EQ(over.status, 503);
+    EXPECT_NE(over.body.find("at its limit of connections"), std::string::npos) << over.body;
 }
 
 // A client that dribbles its headers, and one whose body never ends, are cut off at the timeout while
