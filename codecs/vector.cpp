@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "deflate.h"
+#include "glyphrun/decimal.h"
 #include "glyphrun/safe_file.h"
 #include "glyphrun/utf8.h"
 #include "helvetica.h"
@@ -40,12 +41,9 @@ void ForEachDarkRun(const ModuleGrid& grid, const Visit& visit) {
     }
 }
 
-// Fixed notation without trailing zeros; to_chars ignores the locale, so a
-// decimal comma never ends up in a document.
+// Fixed notation without trailing zeros, in no locale's own form.
 std::string Number(double value, int decimals = 4) {
-    char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    std::string text(buffer, written.ptr);
+    std::string text = FixedDecimal(value, decimals);
     if (text.find('.') != std::string::npos) {
         while (text.back() == '0') text.pop_back();
         if (text.back() == '.') text.pop_back();
