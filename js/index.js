@@ -22,7 +22,11 @@ export class EncodeError extends Error {
 // A string is UTF-8 text, read by the CLI's rule; a Uint8Array is bytes as they are.
 function inputOf(data) {
   if (typeof data === 'string') {
-    if (!data.isWellFormed()) throw new EncodeError('the text has a lone surrogate, which UTF-8 cannot hold');
+    const lone = data.search(/\p{Cs}/u);
+    if (lone >= 0) {
+      const code = data.charCodeAt(lone).toString(16).toUpperCase();
+      throw new EncodeError(`the character U+${code} at index ${lone} is a lone surrogate, which UTF-8 cannot hold`);
+    }
     return { bytes: utf8.encode(data), text: 1 };
   }
   if (data instanceof Uint8Array) return { bytes: data, text: 0 };
@@ -112,4 +116,9 @@ export function encode(data, options) {
   const list = optionList(options);
   const { answer, bytes } = call(wasm._glyphrun_encode, [input, list], text);
   return new DataMatrixSymbol(input.slice(), text, list, answer, bytes);
+}
+
+/** The bytes the WebAssembly module holds for its work: flat over any number of calls. */
+export function heapInUse() {
+  return wasm._glyphrun_heap_in_use();
 }

@@ -46,6 +46,11 @@ PACKAGES="
 
 # "fuzz" adds what the libFuzzer build needs.
 [ "${1:-}" = "fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+# "wasm" adds what the JavaScript package and the web page need (make js,
+# and make test, which tests them): Emscripten, acorn for its optimiser,
+# dpkg-dev to unpack libdeflate's source package, Node (whose Debian package
+# here brings npm) and Chromium for the tests.
+[ "${1:-}" = "wasm" ] && PACKAGES="$PACKAGES emscripten node-acorn dpkg-dev nodejs chromium"
 
 missing=""
 for package in $PACKAGES; do

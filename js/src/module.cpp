@@ -8,6 +8,7 @@
 // Python's own readers of names (names.h), and refused in a line that names
 // the option.
 #include <emscripten/emscripten.h>
+#include <malloc.h>
 
 #include <charconv>
 #include <cstdint>
@@ -192,6 +193,10 @@ using namespace glyphrun;
 using namespace glyphrun::js;
 
 extern "C" {
+
+// The bytes the module's allocator has handed out and not had back: after
+// the first calls, the same however many more are made.
+EMSCRIPTEN_KEEPALIVE size_t glyphrun_heap_in_use() { return static_cast<size_t>(mallinfo().uordblks); }
 
 // Where the answer of the last call is.
 EMSCRIPTEN_KEEPALIVE const Answer* glyphrun_answer() { return &answer; }
