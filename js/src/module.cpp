@@ -1,7 +1,8 @@
 // The WebAssembly module under the JavaScript package (js/index.js). Each
-// call encodes its input again and leaves its answer in one place, which
-// the package copies into JavaScript values before its next call: nothing
-// made here outlives a call, so a caller has nothing to free.
+// call leaves its answer in one place, which the package copies into
+// JavaScript values before its next call; the one thing kept between calls
+// is the last symbol encoded, replaced by the next, so a caller has nothing
+// to free.
 //
 // Options come as name and value strings, NUL-separated, as the package
 // makes them of an options object; their values are read by the CLI's and
@@ -16,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "glyphrun/decimal.h"
 #include "glyphrun/names.h"
@@ -174,6 +176,20 @@ Style ReadStyle(std::string_view list, Format format) {
     return style;
 }
 
+// The last symbol encoded and what it was made of: the package mostly draws
+// a symbol right after making it, and then need not encode it again.
+struct Last {
+    std::string key;
+    std::optional<Symbol> symbol;
+} last;
+
+// The input, its options and its rule in one string, unambiguously.
+std::string KeyOf(std::string_view input, std::string_view options, int text) {
+    std::string key = std::to_string(options.size()) + (text ? 't' : 'b');
+    key.append(options).append(input);
+    return key;
+}
+
 Result<Symbol> EncodeInput(std::string_view input, bool text, const Request& request) {
     InputRule rule = request.rule;
     rule.binary = !text;
@@ -207,18 +223,23 @@ EMSCRIPTEN_KEEPALIVE const Answer* glyphrun_answer() { return &answer; }
 EMSCRIPTEN_KEEPALIVE int glyphrun_encode(const char* input, size_t length, const char* options, size_t optionsLength,
                                          int text) {
     refusal.clear();
+    last.key.clear();
+    last.symbol.reset();
     const Request request = ReadRequest({options, optionsLength});
     if (!refusal.empty()) return Answered(kBadOption, refusal);
-    const Result<Symbol> made = EncodeInput({input, length}, text, request);
+    Result<Symbol> made = EncodeInput({input, length}, text, request);
     if (!made) return Answered(kNotEncoded, made.reason());
-    const Symbol& symbol = made.value();
+    last.key = KeyOf({input, length}, {options, optionsLength}, text);
+    const Symbol& symbol = last.symbol.emplace(std::move(made).value());
     answer.rows = symbol.rows();
     answer.cols = symbol.cols();
     answer.sizeIndex = symbol.sizeIndex();
     answer.dataCodewords = symbol.dataCodewords();
     answer.capacity = symbol.capacity();
-    std::string bytes(symbol.codewords().begin(), symbol.codewords().end());
-    bytes.append(symbol.modules().begin(), symbol.modules().end());
+    const std::vector<uint8_t>& codewords = symbol.codewords();
+    const std::vector<uint8_t>& modules = symbol.modules();
+    std::string bytes(reinterpret_cast<const char*>(codewords.data()), codewords.size());
+    bytes.append(reinterpret_cast<const char*>(modules.data()), modules.size());
     return Answered(kDone, std::move(bytes));
 }
 
@@ -237,9 +258,12 @@ EMSCRIPTEN_KEEPALIVE int glyphrun_draw(const char* input, size_t length, const c
         rule.binary = !text;
         drawing.text.front() = HumanReadable({input, length}, rule);
     }
-    const Result<Symbol> made = EncodeInput({input, length}, text, request);
-    if (!made) return Answered(kNotEncoded, made.reason());
-    Result<std::string> file = WriteSymbol(made.value(), chosen, drawing);
+    std::optional<Result<Symbol>> made;
+    if (!last.symbol || last.key != KeyOf({input, length}, {options, optionsLength}, text)) {
+        made.emplace(EncodeInput({input, length}, text, request));
+        if (!*made) return Answered(kNotEncoded, made->reason());
+    }
+    Result<std::string> file = WriteSymbol(made ? made->value() : *last.symbol, chosen, drawing);
     if (!file) return Answered(kNotEncoded, file.reason());
     return Answered(kDone, std::move(file).value());
 }

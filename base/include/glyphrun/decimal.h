@@ -5,6 +5,8 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -37,6 +39,16 @@ inline std::optional<double> ReadFixedDecimal(std::string_view text) {
 inline std::string FixedDecimal(double value, int decimals) {
     char buffer[400];  // the largest double has 309 digits before the point
 #ifdef __EMSCRIPTEN__
+    // The C library formats a double through a long double, which
+    // WebAssembly computes in software: a microsecond a number, most of an
+    // SVG's time. Whole numbers, nearly all of a drawing's, are written
+    // exactly without it.
+    if (value == std::trunc(value) && std::fabs(value) < 0x1p53 && !(value == 0 && std::signbit(value))) {
+        const auto written = std::to_chars(buffer, buffer + 32, static_cast<int64_t>(value));
+        std::string text(buffer, written.ptr);
+        if (decimals > 0) text.append(1, '.').append(static_cast<size_t>(decimals), '0');
+        return text;
+    }
     const int length = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
     return std::string(buffer, static_cast<size_t>(length < 0 ? 0 : length));
 #else
