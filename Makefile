@@ -15,6 +15,7 @@ QUIET_NINJA = $$([ -t 1 ] || echo -- --quiet)
 
 SANITIZE ?= 0
 JOBS ?= $(shell nproc)
+export JOBS  # for scripts/build-wasm.sh, under make js and make test
 ifeq ($(SANITIZE),1)
   PRESET = asan
   BUILD_DIR ?= build-asan

@@ -44,7 +44,7 @@ fetch_libdeflate() {
 mkdir -p "$BUILD"
 fetch_libdeflate
 emcmake cmake --preset wasm >/dev/null
-cmake --build "$BUILD" -- $([ -t 1 ] || echo --quiet)
+cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" -- $([ -t 1 ] || echo --quiet)
 
 # The package: the module and the files js/package.json lists.
 rm -rf "$BUILD/package"
