@@ -45,7 +45,8 @@ function optionList(options = {}) {
 
 // Calls `entry` with the address and length of each of `parts` copied into
 // the module's memory, then `rest`; frees them however it ends, and answers
-// the call's bytes, or throws its refusal.
+// the call's bytes, or throws its refusal. The bytes are a view of the
+// module's memory, good until its next call: copy them to keep them.
 function call(entry, parts, ...rest) {
   const addresses = [];
   try {
@@ -59,7 +60,7 @@ function call(entry, parts, ...rest) {
     const outcome = entry(...args, ...rest);
     const answer = new DataView(wasm.HEAPU8.buffer, wasm._glyphrun_answer(), 28);
     const at = answer.getUint32(20, true);
-    const bytes = wasm.HEAPU8.slice(at, at + answer.getUint32(24, true));
+    const bytes = wasm.HEAPU8.subarray(at, at + answer.getUint32(24, true));
     if (outcome === 0) return { answer, bytes };
     const reason = fromUtf8.decode(bytes);
     throw outcome === NOT_ENCODED ? new EncodeError(reason) : new RangeError(reason);
@@ -84,8 +85,9 @@ export class DataMatrixSymbol {
     this.dataCodewords = answer.getInt32(12, true);
     this.capacity = answer.getInt32(16, true);
     const modules = this.rows * this.cols;
-    this.codewords = bytes.subarray(0, bytes.length - modules);
-    this.modules = bytes.subarray(bytes.length - modules);
+    const copied = bytes.slice();
+    this.codewords = copied.subarray(0, bytes.length - modules);
+    this.modules = copied.subarray(bytes.length - modules);
     Object.freeze(this);
   }
 
@@ -101,12 +103,12 @@ export class DataMatrixSymbol {
 
   /** The symbol as glyphrun-cli's PNG file. */
   toPNG(style) {
-    return this.#draw('png', style);
+    return this.#draw('png', style).slice();
   }
 
   /** The symbol as glyphrun-cli's PDF file, one page the symbol's size. */
   toPDF(style) {
-    return this.#draw('pdf', style);
+    return this.#draw('pdf', style).slice();
   }
 }
 
