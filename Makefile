@@ -2,6 +2,8 @@
 # make test   installs what is missing, builds everything, runs every test
 # make bench  builds and runs the benchmarks
 # SANITIZE=1  builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/)
+# make js     the JavaScript package, its npm pack tarball in build-wasm/
+# make web    the web page in build-wasm/web/, served on http://127.0.0.1:8000
 #
 # The settings are CMakePresets.json's "release" and "asan" presets, so
 # make and cmake --preset build the same thing in the same folder, with Ninja.
@@ -13,6 +15,7 @@ QUIET_NINJA = $$([ -t 1 ] || echo -- --quiet)
 
 SANITIZE ?= 0
 JOBS ?= $(shell nproc)
+export JOBS  # for scripts/build-wasm.sh, under make js and make test
 ifeq ($(SANITIZE),1)
   PRESET = asan
   BUILD_DIR ?= build-asan
@@ -24,7 +27,7 @@ endif
 SAMPLE_TEXT ?= Glyphrun 2026-12-07 ABC-123456
 SAMPLE_OUT ?= $(BUILD_DIR)/sample.png
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz clean js web
 
 all: build
 
@@ -42,8 +45,17 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) $(QUIET_NINJA)
 
+# The JavaScript package's and the page's tests too, once: not again under
+# the sanitizers, which do not reach WebAssembly.
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@[ "$(SANITIZE)" = 1 ] || sh scripts/test-js.sh $(BUILD_DIR)
+
+js:
+	@sh scripts/build-wasm.sh
+
+web: js
+	@node web/serve.mjs build-wasm/web 8000
 
 # Only the window and the CLI (the CLI alone without Qt): the tests and
 # benchmarks take most of a full build. The window where there is a
@@ -72,4 +84,4 @@ fuzz:
 	@cmake --build build-fuzz -j $(JOBS) --target fuzz_encoder fuzz_writers fuzz_memfile fuzz_query
 
 clean:
-	rm -rf build build-dev build-asan build-fuzz
+	rm -rf build build-dev build-asan build-fuzz build-wasm

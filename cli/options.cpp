@@ -13,6 +13,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "glyphrun/decimal.h"
 #include "glyphrun/names.h"
 #include "glyphrun/version.h"
 #include "glyphrun/write.h"
@@ -128,15 +129,13 @@ PageSize ParsePage(const std::string& text, const char* option = "--page") {
 
 // Plain decimal notation only: no spaces, sign, exponent or hexadecimal.
 double ParseDecimal(const char* option, const char* what, const std::string& text, double low, double high) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-    if (error != std::errc() || stop != end || !(value >= low && value <= high)) {
+    const std::optional<double> value = ReadFixedDecimal(text);
+    if (!value || !(*value >= low && *value <= high)) {
         char range[64];
         std::snprintf(range, sizeof range, " from %g to %g", low, high);
         UsageError(std::string(option) + " takes " + what + range + ", not '" + text + "'");
     }
-    return value;
+    return *value;
 }
 
 double ParseMillimetres(const std::string& text) {

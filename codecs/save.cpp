@@ -15,7 +15,9 @@ constexpr ImageWriter WriterOf() {
 bool Register() {
     RegisterImageWriter(TypeBmp, WriterOf<GrBmpCodec>());
     RegisterImageWriter(TypeGif, WriterOf<GrImageGIF>());
+#ifndef __EMSCRIPTEN__  // WebAssembly has no libpng: its PNG is the compact writer's alone
     RegisterImageWriter(TypePng, WriterOf<GrPngCodec>());
+#endif
     return true;
 }
 

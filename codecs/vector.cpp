@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "deflate.h"
+#include "glyphrun/decimal.h"
 #include "glyphrun/safe_file.h"
 #include "glyphrun/utf8.h"
 #include "helvetica.h"
@@ -40,12 +41,9 @@ void ForEachDarkRun(const ModuleGrid& grid, const Visit& visit) {
     }
 }
 
-// Fixed notation without trailing zeros; to_chars ignores the locale, so a
-// decimal comma never ends up in a document.
+// Fixed notation without trailing zeros, in no locale's own form.
 std::string Number(double value, int decimals = 4) {
-    char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    std::string text(buffer, written.ptr);
+    std::string text = FixedDecimal(value, decimals);
     if (text.find('.') != std::string::npos) {
         while (text.back() == '0') text.pop_back();
         if (text.back() == '.') text.pop_back();
@@ -182,6 +180,14 @@ std::string XmlText(std::string_view text) {
     return escaped;
 }
 
+// Appends `value` in decimal, without the temporary strings of to_string:
+// a sheet of labels writes millions of these numbers.
+void AppendWhole(std::string& text, int32_t value) {
+    char digits[16];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, written.ptr);
+}
+
 std::string SvgColour(uint32_t rgb) {
     char text[8];
     std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb));
@@ -205,11 +211,25 @@ std::string Svg(const ModuleGrid& grid, const VectorStyle& style) {
     if (style.drawBackground)
         svg += "<rect width=\"" + viewWidth + "\" height=\"" + viewHeight + "\" fill=\"" + SvgColour(style.background) +
                "\"/>\n";
+    // Each run appended in place: the path is most of the file and of its
+    // time. The runs start at whole numbers unless the text under the
+    // symbol is wider than it and centres it at a fraction.
     std::string path;
+    const double left = label.symbolLeft + style.quietZone;
+    const bool wholeLeft = left == std::trunc(left) && std::fabs(left) < 1e9;
     ForEachDarkRun(grid, [&](const DarkRun& run) {
-        const std::string length = std::to_string(run.length);
-        path += "M" + Number(label.symbolLeft + style.quietZone + run.col) + " " +
-                std::to_string(style.quietZone + run.row) + "h" + length + "v1h-" + length + "z";
+        path += 'M';
+        if (wholeLeft)
+            AppendWhole(path, static_cast<int32_t>(left) + run.col);
+        else
+            path += Number(left + run.col);
+        path += ' ';
+        AppendWhole(path, style.quietZone + run.row);
+        path += 'h';
+        AppendWhole(path, run.length);
+        path += "v1h-";
+        AppendWhole(path, run.length);
+        path += 'z';
     });
     // An empty path is not valid in every renderer, so a grid without dark
     // modules has none.
@@ -252,14 +272,6 @@ std::string BoundingBox(double width, double height, bool whole) {
         return whole ? std::to_string(static_cast<int64_t>(std::ceil(exact))) : Number(exact);
     };
     return "0 0 " + side(width) + " " + side(height);
-}
-
-// Appends `value` in decimal, without the temporary strings of to_string:
-// a sheet of labels writes millions of these numbers.
-void AppendWhole(std::string& text, int32_t value) {
-    char digits[16];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value);
-    text.append(digits, written.ptr);
 }
 
 // The dark runs as PostScript or PDF rectangles, one unit per module with

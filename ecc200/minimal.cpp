@@ -76,8 +76,6 @@ constexpr UnreachedRow kUnreachedRow = [] {
     return row;
 }();
 
-constexpr State kTriplets[] = {kC40, kText, kX12};
-
 EncodeScheme SchemeOf(int state) {
     if (state == kAscii || state >= kAsciiTail) return EncodeScheme::Ascii;
     if (state < kText) return EncodeScheme::C40;

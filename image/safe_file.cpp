@@ -582,12 +582,23 @@ private:
 // How a staged file took its place, for putting it back.
 enum class Placed { Not, Exchanged, Created, Overwritten };
 
+// Swaps two names' files; false where the file system cannot, or where the
+// C library has no exchange (WebAssembly's).
+bool Exchange(const char* from, const char* to) {
+#ifdef RENAME_EXCHANGE
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0;
+#else
+    static_cast<void>(from), static_cast<void>(to);
+    return false;
+#endif
+}
+
 Placed PutStagedInPlace(Staged& staged) {
     const char* from = staged.temporary.name.c_str();
     const char* to = staged.target.c_str();
     // An exchange keeps the old file under the temporary name until the
     // whole set is in; a file system without exchanges has it replaced.
-    if (staged.existed && ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) return Placed::Exchanged;
+    if (staged.existed && Exchange(from, to)) return Placed::Exchanged;
     if (::rename(from, to) != 0) return Placed::Not;
     staged.temporary.name.clear();  // it is the target now
     return staged.existed ? Placed::Overwritten : Placed::Created;
@@ -604,7 +615,7 @@ std::string PutBack(Staged& staged, Placed placed) {
         case Placed::Exchanged: break;
     }
     Temporary& kept = staged.temporary;
-    if (::renameat2(AT_FDCWD, kept.name.c_str(), AT_FDCWD, staged.target.c_str(), RENAME_EXCHANGE) == 0) return {};
+    if (Exchange(kept.name.c_str(), staged.target.c_str())) return {};
     std::string left = staged.path + " was replaced already; its old file is kept as " + kept.name;
     kept.name.clear();
     Unprotect(kept.slot);

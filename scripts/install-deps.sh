@@ -51,6 +51,11 @@ PACKAGES="
 [ "${1:-}" = "fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
 # "bench" adds the load generator of bench/server.sh.
 [ "${1:-}" = "bench" ] && PACKAGES="$PACKAGES wrk"
+# "wasm" adds what the JavaScript package and the web page need (make js,
+# and make test, which tests them): Emscripten, acorn for its optimiser,
+# dpkg-dev to unpack libdeflate's source package, Node (whose Debian package
+# here brings npm) and Chromium for the tests.
+[ "${1:-}" = "wasm" ] && PACKAGES="$PACKAGES emscripten node-acorn dpkg-dev nodejs chromium"
 
 missing=""
 for package in $PACKAGES; do

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "glyphrun/decimal.h"
 #include "glyphrun/vector.h"
 
 namespace glyphrun {
@@ -63,12 +64,9 @@ std::optional<std::array<double, 4>> InksOf(std::string_view text) {
         const size_t comma = i + 1 < inks.size() ? text.find(',') : text.size();
         if (comma == std::string_view::npos) return std::nullopt;
         const std::string_view part = text.substr(0, comma);
-        const char* end = part.data() + part.size();
-        double percent = 0;
-        const auto [stop, error] = std::from_chars(part.data(), end, percent, std::chars_format::fixed);
-        if (part.empty() || error != std::errc() || stop != end || !(percent >= 0 && percent <= 100))
-            return std::nullopt;
-        inks[i] = percent / 100;
+        const std::optional<double> percent = ReadFixedDecimal(part);
+        if (!percent || !(*percent >= 0 && *percent <= 100)) return std::nullopt;
+        inks[i] = *percent / 100;
         text.remove_prefix(std::min(comma + 1, text.size()));
     }
     return inks;
@@ -91,15 +89,11 @@ std::optional<PageSize> PageSizeOfName(std::string_view name) {
         if (!lower.ends_with(unit)) continue;
         const std::string_view sides = std::string_view(lower).substr(0, lower.size() - unit.size());
         const size_t x = sides.find('x');
-        double width = 0, height = 0;
-        const auto read = [](std::string_view text, double& value) {
-            const char* end = text.data() + text.size();
-            const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-            return !text.empty() && error == std::errc() && stop == end;
-        };
-        if (x == std::string_view::npos || !read(sides.substr(0, x), width) || !read(sides.substr(x + 1), height))
-            return std::nullopt;
-        const PageSize page{width * points, height * points};
+        if (x == std::string_view::npos) return std::nullopt;
+        const std::optional<double> width = ReadFixedDecimal(sides.substr(0, x)),
+                                    height = ReadFixedDecimal(sides.substr(x + 1));
+        if (!width || !height) return std::nullopt;
+        const PageSize page{*width * points, *height * points};
         if (!(page.width > 0 && page.height > 0 && page.width <= kMaxPageSide && page.height <= kMaxPageSide))
             return std::nullopt;
         return page;

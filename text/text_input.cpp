@@ -79,25 +79,48 @@ struct Converter {
     bool Opened() const { return descriptor != reinterpret_cast<iconv_t>(-1); }
 };
 
-// Converts well-formed UTF-8 with `converter` into `bytes`. The output
-// grows whenever iconv runs out of room, since a set may take several bytes
-// for one input byte (UTF-32 takes four for an ASCII letter). Returns npos,
-// or the byte position of the first character the set lacks.
+// The byte position of the first character of well-formed UTF-8 that
+// `converter` does not convert as it is, converted one at a time; npos when
+// there is none.
+size_t FirstReplaced(iconv_t converter, std::string_view text) {
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8CharacterAt(text, at).length;
+        char* in = const_cast<char*>(text.data() + at);
+        size_t inLeft = length;
+        char converted[16];
+        char* out = converted;
+        size_t outLeft = sizeof converted;
+        if (iconv(converter, &in, &inLeft, &out, &outLeft) != 0) return at;
+        at += length;
+    }
+    return std::string_view::npos;
+}
+
+// Converts well-formed UTF-8 with `converter` into `bytes`, with room for
+// four bytes for each input byte (UTF-32 takes four for an ASCII letter),
+// and more should iconv run out of room all the same. Returns npos,
+// or the byte position of the first character the set lacks: glibc's iconv
+// stops there, while musl's (WebAssembly's C library) writes a '*' in its
+// place and counts it.
 size_t Convert(iconv_t converter, std::string_view text, std::string& bytes) {
     char* in = const_cast<char*>(text.data());  // iconv's interface is not const-correct; it only reads
     size_t inLeft = text.size();
-    size_t written = 0;
-    bytes.assign(text.size(), '\0');
+    size_t written = 0, replaced = 0;
+    bytes.assign(4 * text.size() + 8, '\0');
     while (true) {
         char* out = bytes.data() + written;
         size_t outLeft = bytes.size() - written;
-        const bool done = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+        const size_t converted = iconv(converter, &in, &inLeft, &out, &outLeft);
+        const bool done = converted != static_cast<size_t>(-1);
         written = bytes.size() - outLeft;
+        if (done) replaced += converted;
         if (done || errno != E2BIG) break;
         bytes.resize(2 * bytes.size() + 8);
     }
     bytes.resize(written);
-    return inLeft == 0 ? std::string_view::npos : static_cast<size_t>(in - text.data());
+    if (inLeft != 0) return static_cast<size_t>(in - text.data());
+    return replaced == 0 ? std::string_view::npos : FirstReplaced(converter, text);
 }
 
 }  // namespace
