@@ -45,6 +45,7 @@ struct Server::Impl {
     LogSink log;
     asio::io_context io;
     tcp::acceptor acceptor{io};
+    asio::steady_timer drainTimer{io};
     std::atomic<int> connections{0};
     std::atomic<bool> draining{false};
     std::mutex mutex;  // sessions
@@ -53,6 +54,7 @@ struct Server::Impl {
     explicit Impl(const ServerOptions& given, LogSink sink) : options(given), log(std::move(sink)), io(given.threads) {}
     void Accept();
     void Drain();
+    void StopWhenQuiet(Clock::time_point deadline);
 };
 
 // One connection: read a request whole within the timeout, answer it,
@@ -182,15 +184,13 @@ void Server::Impl::Drain() {
         for (const std::weak_ptr<Session>& each : sessions)
             if (const std::shared_ptr<Session> session = each.lock()) session->StopIfIdle();
     }
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.timeoutSeconds);
-    auto timer = std::make_shared<asio::steady_timer>(io);
-    auto check = std::make_shared<std::function<void()>>();
-    *check = [this, timer, deadline, check] {
-        if (connections == 0 || Clock::now() >= deadline) return io.stop();
-        timer->expires_after(std::chrono::milliseconds(20));
-        timer->async_wait([check](beast::error_code) { (*check)(); });
-    };
-    (*check)();
+    StopWhenQuiet(Clock::now() + std::chrono::seconds(options.timeoutSeconds));
+}
+
+void Server::Impl::StopWhenQuiet(Clock::time_point deadline) {
+    if (connections == 0 || Clock::now() >= deadline) return io.stop();
+    drainTimer.expires_after(std::chrono::milliseconds(20));
+    drainTimer.async_wait([this, deadline](beast::error_code) { StopWhenQuiet(deadline); });
 }
 
 Server::Server(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

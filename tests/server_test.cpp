@@ -260,7 +260,7 @@ TEST_F(Server, SlowClientsAreCutOffAndStopFinishesWhatIsInFlight) {
     const Reply finished = Parse(inFlight.ReadToClose());
     EXPECT_EQ(finished.status, 200);
     EXPECT_EQ(finished.headers.at("connection"), "close");
-    EXPECT_EQ(Stop(), 0);
+    EXPECT_EQ(Stop(), 0) << Slurp(log_);
     const std::string log = Slurp(log_);
     EXPECT_NE(log.find(" POST /v1/symbol.png 200 "), std::string::npos) << log;
     EXPECT_EQ(log.find("SERVED"), std::string::npos);  // the log keeps no data
