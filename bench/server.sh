@@ -39,20 +39,26 @@ measure() {  # URL: requests/s and the latency line of wrk
         awk '/Requests\/sec/ {print "  requests/s: " $2} / 50%/ {print "  p50: " $2} / 99%/ {print "  p99: " $2}'
 }
 
-"$SERVER" --listen 127.0.0.1:18080 --threads 2 2>"$WORK/server.log" &
-server=$!
 NODE_PATH="$WORK/node_modules" node "$WORK/bwip.js" 18081 &
-PIDS="$server $!"
-sleep 1
-echo "glyphrun-server (RSS at start $(rss $server)):"
-measure http://127.0.0.1:18080
+PIDS="$!"
+# One answering thread, then two: wrk's two threads take about a core of
+# the two, and a second server thread mostly waits for the scheduler.
+for threads in 1 2; do
+    "$SERVER" --listen 127.0.0.1:18080 --threads $threads 2>"$WORK/server.log" &
+    server=$!
+    PIDS="$PIDS $server"
+    sleep 1
+    echo "glyphrun-server --threads $threads (RSS at start $(rss $server)):"
+    measure http://127.0.0.1:18080
+    [ $threads = 2 ] || { kill $server; wait $server || true; }
+done
 echo "bwip-js on Node:"
 measure http://127.0.0.1:18081
-echo "glyphrun-server, 1,000,000 requests:"
-before=$(rss $server)
+echo "glyphrun-server --threads 2, until it has answered 1,000,000 requests:"
+before=$(rss $server) answered=$(($(wc -l <"$WORK/server.log") - 1))
 wrk -t2 -c64 -d600s -s "$WORK/labels.lua" http://127.0.0.1:18080 >/dev/null &
 load=$!
 PIDS="$PIDS $load"
 while [ "$(wc -l <"$WORK/server.log")" -lt 1000001 ] && kill -0 $load 2>/dev/null; do sleep 1; done
 kill $load 2>/dev/null || true
-echo "  RSS after warm-up $before, after $(($(wc -l <"$WORK/server.log") - 1)) requests $(rss $server)"
+echo "  RSS $before after $answered requests, $(rss $server) after $(($(wc -l <"$WORK/server.log") - 1))"
